@@ -1,0 +1,46 @@
+#pragma once
+
+// Integer arithmetic that fails instead of wrapping: a result outside the
+// range of its type, or a byte store outside 0..255, raises the overflow
+// failure. The conversion routines rely on this to refuse sizes and colours
+// they cannot represent rather than produce wrong data.
+
+#include "runtime_error.h"
+
+#include <cstdint>
+#include <type_traits>
+
+namespace zentraq::checked {
+
+template <class T> T mul(T a, T b) {
+    static_assert(std::is_integral_v<T>);
+    T r;
+    if (__builtin_mul_overflow(a, b, &r))
+        throw RuntimeError::overflow();
+    return r;
+}
+
+template <class T> T add(T a, T b) {
+    static_assert(std::is_integral_v<T>);
+    T r;
+    if (__builtin_add_overflow(a, b, &r))
+        throw RuntimeError::overflow();
+    return r;
+}
+
+template <class T> T sub(T a, T b) {
+    static_assert(std::is_integral_v<T>);
+    T r;
+    if (__builtin_sub_overflow(a, b, &r))
+        throw RuntimeError::overflow();
+    return r;
+}
+
+// Stores a value into a byte; anything outside 0..255 is an overflow.
+inline std::uint8_t toByte(long long v) {
+    if (v < 0 || v > 255)
+        throw RuntimeError::overflow();
+    return static_cast<std::uint8_t>(v);
+}
+
+} // namespace zentraq::checked

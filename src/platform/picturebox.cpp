@@ -1,0 +1,67 @@
+#include "picturebox.h"
+
+#include <QPainter>
+
+namespace zentraq {
+
+PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
+    setAutoFillBackground(true);
+    const QColor face = palette().color(QPalette::Button);
+    setBackColor(face);
+}
+
+QColor PictureBox::backColor() const {
+    const Colour c = m_surface.backColour();
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+void PictureBox::setBackColor(const QColor& c) {
+    m_surface.setBackColour(rgbColour(c.red(), c.green(), c.blue()));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, c);
+    setPalette(pal);
+    update();
+}
+
+void PictureBox::setAutoSize(bool on) {
+    m_autoSize = on;
+    if (on)
+        fitToSurface();
+}
+
+void PictureBox::surfaceChanged() {
+    if (m_autoSize)
+        fitToSurface();
+    update();
+}
+
+void PictureBox::setClientSize(int w, int h) {
+    const int fw = 2 * frameWidth();
+    resize(w + fw, h + fw);
+}
+
+void PictureBox::fitToSurface() {
+    m_fitting = true;
+    setClientSize(m_surface.width(), m_surface.height());
+    m_fitting = false;
+}
+
+void PictureBox::resizeEvent(QResizeEvent* e) {
+    QFrame::resizeEvent(e);
+    if (!m_fitting) {
+        // The drawable area follows the box: the surface keeps what fits and
+        // the new area shows the background.
+        const QRect r = contentsRect();
+        m_surface.resize(r.width(), r.height());
+    }
+}
+
+void PictureBox::paintEvent(QPaintEvent* e) {
+    QFrame::paintEvent(e);
+    QPainter p(this);
+    const QRect r = contentsRect();
+    p.setClipRect(r);
+    p.drawImage(r.topLeft(), m_surface.image());
+}
+
+} // namespace zentraq
