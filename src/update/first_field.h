@@ -1,0 +1,36 @@
+#pragma once
+
+// Reading the version that the update server publishes in its version file.
+
+#include <QByteArrayView>
+#include <QString>
+
+namespace zentraq::update {
+
+// At most this much of the version file is looked at. The first field ends at
+// the first line end, so a real version file is a few bytes long; the limit
+// only keeps a misconfigured server's huge answer out of memory.
+inline constexpr qsizetype kMaxVersionFileBytes = 64 * 1024;
+
+// The first field of a version file's content.
+//
+// The content is text in the ANSI code page 936, decoded as GB18030 (a
+// superset that reports bytes it cannot decode). The first field is the text
+// from the start up to the first comma or the first line end (CR or LF),
+// whichever comes first. A field that starts with a double quote is taken
+// without its quotes, and may then hold commas; it ends at the closing quote
+// (or at the line end when the quote is never closed), and whatever follows
+// it is ignored. The field is trimmed of leading and trailing spaces (only
+// U+0020; tabs are kept). Everything after the first field is ignored. A
+// UTF-8 byte-order mark at the very start is skipped.
+//
+// Throws RuntimeError(InputPastEndOfFile) when the content is empty (there is
+// no first field to read), and RuntimeError(Other) when the first field holds
+// bytes that are not valid GB18030.
+QString firstField(QByteArrayView content);
+
+// Reads the first field of the file at `path` (see firstField). Throws
+// RuntimeError when the file cannot be opened or read, or is empty.
+QString readFirstField(const QString& path);
+
+} // namespace zentraq::update
