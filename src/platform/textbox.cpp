@@ -35,4 +35,11 @@ void TextBox::setText(const QString& text) {
     m_setting = false;
 }
 
+void TextBox::setTypedText(const QString& lines) {
+    QString t = lines;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    t.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    setText(t);
+}
+
 } // namespace zentraq

@@ -10,12 +10,16 @@ namespace zentraq {
 class TextBox : public QPlainTextEdit {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE setText)
+    // The text as typed into the layout: every line break stands for the
+    // CR LF that Enter inserts.
+    Q_PROPERTY(QString typedText READ text WRITE setTypedText)
 
 public:
     explicit TextBox(QWidget* parent = nullptr);
 
     QString text() const;
     void setText(const QString& text);
+    void setTypedText(const QString& lines);
 
 private:
     QString m_text;      // the exact text last set by the program
