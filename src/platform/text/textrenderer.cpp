@@ -1,0 +1,320 @@
+#include "textrenderer.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_BITMAP_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+namespace zentraq::text {
+
+int pointsToPixels(double points) {
+    if (!(points > 0.0)) // also false for NaN
+        return 0;
+    const double px = std::nearbyint(points * 96.0 / 72.0);
+    return static_cast<int>(std::min(px, static_cast<double>(MaxPixelSize)));
+}
+
+namespace {
+
+struct LibraryDeleter {
+    void operator()(FT_Library lib) const { FT_Done_FreeType(lib); }
+};
+struct FaceDeleter {
+    void operator()(FT_Face face) const { FT_Done_Face(face); }
+};
+using LibraryPtr = std::unique_ptr<std::remove_pointer_t<FT_Library>, LibraryDeleter>;
+using FacePtr = std::unique_ptr<std::remove_pointer_t<FT_Face>, FaceDeleter>;
+
+bool isControl(char32_t cp) {
+    return cp < 0x20 || (cp >= 0x7F && cp < 0xA0);
+}
+
+std::uint64_t cacheKey(char32_t cp, int px) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(px)) << 32) | cp;
+}
+
+// Copies a rendered bitmap into the glyph's ink mask. Bitmap strikes may be
+// grey or colour; a pixel is ink from half coverage on, so the canvas never
+// receives anything but the ink colour.
+void takeBitmap(FT_Library lib, const FT_Bitmap& bm, RasterGlyph& g) {
+    g.width = static_cast<int>(bm.width);
+    g.height = static_cast<int>(bm.rows);
+    g.ink.assign(static_cast<std::size_t>(g.width) * g.height, 0);
+    if (g.width == 0 || g.height == 0)
+        return;
+
+    const auto rowOf = [](const FT_Bitmap& b, int y) -> const unsigned char* {
+        return b.pitch >= 0 ? b.buffer + static_cast<std::ptrdiff_t>(y) * b.pitch
+                            : b.buffer + static_cast<std::ptrdiff_t>(b.rows - 1 - y) * -b.pitch;
+    };
+
+    if (bm.pixel_mode == FT_PIXEL_MODE_MONO) {
+        for (int y = 0; y < g.height; ++y) {
+            const unsigned char* row = rowOf(bm, y);
+            for (int x = 0; x < g.width; ++x)
+                g.ink[static_cast<std::size_t>(y) * g.width + x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+        }
+        return;
+    }
+
+    FT_Bitmap grey;
+    FT_Bitmap_Init(&grey);
+    if (FT_Bitmap_Convert(lib, &bm, &grey, 1) == 0) {
+        const int levels = std::max<int>(grey.num_grays, 2);
+        for (int y = 0; y < g.height && y < static_cast<int>(grey.rows); ++y) {
+            const unsigned char* row = rowOf(grey, y);
+            for (int x = 0; x < g.width && x < static_cast<int>(grey.width); ++x)
+                g.ink[static_cast<std::size_t>(y) * g.width + x] = row[x] * 2 >= levels ? 1 : 0;
+        }
+    }
+    FT_Bitmap_Done(lib, &grey);
+}
+
+} // namespace
+
+struct TextRenderer::Impl {
+    struct Face {
+        FaceSpec spec;
+        FacePtr face;
+        bool tried = false;
+        int sizedPx = 0;      // pixel size the face is currently set to
+        bool sizedStrike = false;
+        // Em box in font units, for the baseline.
+        long emAscender = 0;
+        long emDescender = 0;
+    };
+
+    FaceChain chain;
+    LibraryPtr lib;
+    std::vector<Face> faces; // 0 = primary
+    std::unordered_map<char32_t, int> faceOf;        // character -> face index, -1 none
+    std::unordered_map<std::uint64_t, RasterGlyph> cache;
+
+    FT_Face open(int i) {
+        if (i < 0 || i >= static_cast<int>(faces.size()) || !lib)
+            return nullptr;
+        Face& f = faces[i];
+        if (!f.tried) {
+            f.tried = true;
+            FT_Face raw = nullptr;
+            const QByteArray path = f.spec.file.toLocal8Bit();
+            if (!path.isEmpty() && FT_New_Face(lib.get(), path.constData(), f.spec.index, &raw) == 0) {
+                f.face.reset(raw);
+                const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(raw, FT_SFNT_OS2));
+                if (os2 && os2->version != 0xFFFF && os2->sTypoAscender - os2->sTypoDescender > 0) {
+                    f.emAscender = os2->sTypoAscender;
+                    f.emDescender = os2->sTypoDescender;
+                } else if (raw->ascender - raw->descender > 0) {
+                    f.emAscender = raw->ascender;
+                    f.emDescender = raw->descender;
+                }
+                // A face that can neither scale nor has any strike is of no use.
+                if (!FT_IS_SCALABLE(raw) && raw->num_fixed_sizes == 0)
+                    f.face.reset();
+            }
+        }
+        return f.face.get();
+    }
+
+    int strikeIndex(FT_Face face, int px) const {
+        for (int i = 0; i < face->num_fixed_sizes; ++i) {
+            const FT_Bitmap_Size& s = face->available_sizes[i];
+            const bool exact = s.y_ppem != 0 ? s.y_ppem == static_cast<FT_Pos>(px) * 64 : s.height == px;
+            if (exact)
+                return i;
+        }
+        return -1;
+    }
+
+    // Sets face `i` to `px` pixels: its strike of exactly that size when it
+    // has one, else its outline scaled. False when neither is possible.
+    bool size(int i, int px) {
+        FT_Face face = open(i);
+        if (!face)
+            return false;
+        Face& f = faces[i];
+        if (f.sizedPx == px)
+            return true;
+        const int strike = strikeIndex(face, px);
+        if (strike >= 0) {
+            if (FT_Select_Size(face, strike) != 0)
+                return false;
+            f.sizedStrike = true;
+        } else {
+            if (!FT_IS_SCALABLE(face) || FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(px)) != 0)
+                return false;
+            f.sizedStrike = false;
+        }
+        f.sizedPx = px;
+        return true;
+    }
+
+    int baseline(int i, int px) {
+        if (!open(i))
+            return static_cast<int>(std::nearbyint(px * 0.8));
+        const Face& f = faces[i];
+        if (f.emAscender - f.emDescender <= 0)
+            return static_cast<int>(std::nearbyint(px * 0.8));
+        return static_cast<int>(std::nearbyint(static_cast<double>(f.emAscender) * px /
+                                               static_cast<double>(f.emAscender - f.emDescender)));
+    }
+
+    // The first face of the chain that maps `cp` to a glyph, -1 if none.
+    int faceFor(char32_t cp) {
+        const auto it = faceOf.find(cp);
+        if (it != faceOf.end())
+            return it->second;
+        int found = -1;
+        if (cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) {
+            for (int i = 0; i < static_cast<int>(faces.size()); ++i) {
+                FT_Face face = open(i);
+                if (face && FT_Get_Char_Index(face, cp) != 0) {
+                    found = i;
+                    break;
+                }
+            }
+        }
+        faceOf.emplace(cp, found);
+        return found;
+    }
+
+    RasterGlyph render(char32_t cp, int px) {
+        RasterGlyph g;
+        if (px <= 0 || isControl(cp))
+            return g;
+        int fi = faceFor(cp);
+        FT_UInt index = 0;
+        if (fi >= 0) {
+            index = FT_Get_Char_Index(faces[fi].face.get(), cp);
+        } else if (open(0)) {
+            fi = 0; // the canvas face's missing-glyph shape
+        } else {
+            return g;
+        }
+        if (!size(fi, px))
+            return g;
+        FT_Face face = faces[fi].face.get();
+
+        FT_Int32 flags = FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME;
+        if (!faces[fi].sizedStrike)
+            flags |= FT_LOAD_NO_BITMAP;
+        if (FT_Load_Glyph(face, index, flags) != 0)
+            return g;
+        FT_GlyphSlot slot = face->glyph;
+        g.fromStrike = slot->format == FT_GLYPH_FORMAT_BITMAP;
+        if (!g.fromStrike && FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0)
+            return g;
+
+        g.face = fi;
+        g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+        g.left = slot->bitmap_left;
+        g.top = baseline(fi, px) - slot->bitmap_top;
+        takeBitmap(lib.get(), slot->bitmap, g);
+        trim(g);
+        keepInCell(g, px);
+        return g;
+    }
+
+    // Shrinks the ink box to the ink: strikes often carry whole blank cells.
+    static void trim(RasterGlyph& g) {
+        int x0 = g.width, y0 = g.height, x1 = -1, y1 = -1;
+        for (int y = 0; y < g.height; ++y) {
+            for (int x = 0; x < g.width; ++x) {
+                if (g.isInk(x, y)) {
+                    x0 = std::min(x0, x);
+                    x1 = std::max(x1, x);
+                    y0 = std::min(y0, y);
+                    y1 = std::max(y1, y);
+                }
+            }
+        }
+        if (x1 < 0) {
+            g.left = g.top = g.width = g.height = 0;
+            g.ink.clear();
+            return;
+        }
+        const int w = x1 - x0 + 1, h = y1 - y0 + 1;
+        std::vector<std::uint8_t> ink(static_cast<std::size_t>(w) * h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x)
+                ink[static_cast<std::size_t>(y) * w + x] = g.isInk(x0 + x, y0 + y) ? 1 : 0;
+        }
+        g.left += x0;
+        g.top += y0;
+        g.width = w;
+        g.height = h;
+        g.ink = std::move(ink);
+    }
+
+    // The cell is `px` rows high and starts at the drawing position. A few
+    // glyphs overhang it by a pixel (a negative left bearing, a stroke above
+    // the em box); they are moved in by the overhang instead of losing it.
+    static void keepInCell(RasterGlyph& g, int px) {
+        if (g.left < 0)
+            g.left = 0;
+        if (g.top + g.height > px)
+            g.top = px - g.height;
+        if (g.top < 0)
+            g.top = 0;
+    }
+};
+
+TextRenderer::TextRenderer(FaceChain faces) : d(std::make_unique<Impl>()) {
+    d->chain = std::move(faces);
+    FT_Library raw = nullptr;
+    if (FT_Init_FreeType(&raw) == 0)
+        d->lib.reset(raw);
+    if (!d->chain.empty()) {
+        d->faces.push_back({});
+        d->faces.back().spec = d->chain.primary;
+        for (const FaceSpec& s : d->chain.fallbacks) {
+            d->faces.push_back({});
+            d->faces.back().spec = s;
+        }
+    }
+}
+
+TextRenderer::~TextRenderer() {
+    // Faces go before the library that made them.
+    if (d) {
+        d->cache.clear();
+        d->faces.clear();
+    }
+}
+
+TextRenderer& TextRenderer::shared() {
+    static TextRenderer renderer(resolveCanvasFaces());
+    return renderer;
+}
+
+const RasterGlyph& TextRenderer::glyph(char32_t cp, int pixelSize) {
+    pixelSize = std::clamp(pixelSize, 0, MaxPixelSize);
+    const std::uint64_t key = cacheKey(cp, pixelSize);
+    auto it = d->cache.find(key);
+    if (it == d->cache.end())
+        it = d->cache.emplace(key, d->render(cp, pixelSize)).first;
+    return it->second;
+}
+
+int TextRenderer::baseline(int face, int pixelSize) {
+    return d->baseline(face, std::clamp(pixelSize, 0, MaxPixelSize));
+}
+
+const FaceChain& TextRenderer::faces() const {
+    return d->chain;
+}
+
+bool TextRenderer::hasStrike(int face, int pixelSize) {
+    FT_Face f = d->open(face);
+    return f && d->strikeIndex(f, pixelSize) >= 0;
+}
+
+bool TextRenderer::faceUsable(int face) {
+    return d->open(face) != nullptr;
+}
+
+} // namespace zentraq::text
