@@ -25,8 +25,6 @@ void PictureBox::setBackColor(const QColor& c) {
 
 void PictureBox::setAutoSize(bool on) {
     m_autoSize = on;
-    if (on)
-        fitToSurface();
 }
 
 void PictureBox::surfaceChanged() {
@@ -41,19 +39,23 @@ void PictureBox::setClientSize(int w, int h) {
 }
 
 void PictureBox::fitToSurface() {
-    m_fitting = true;
     setClientSize(m_surface.width(), m_surface.height());
-    m_fitting = false;
 }
 
-void PictureBox::resizeEvent(QResizeEvent* e) {
-    QFrame::resizeEvent(e);
-    if (!m_fitting) {
-        // The drawable area follows the box: the surface keeps what fits and
-        // the new area shows the background.
-        const QRect r = contentsRect();
-        m_surface.resize(r.width(), r.height());
-    }
+void PictureBox::setPicture(const QImage& picture) {
+    m_surface.assign(picture);
+    m_hasPicture = true;
+    surfaceChanged();
+}
+
+void PictureBox::syncSurface() {
+    if (m_autoSize && m_hasPicture)
+        return;
+    // The drawable area follows the box: the surface keeps what fits and the
+    // new area shows the background.
+    const QSize s = contentsRect().size();
+    if (s.width() != m_surface.width() || s.height() != m_surface.height())
+        m_surface.resize(s.width(), s.height());
 }
 
 void PictureBox::paintEvent(QPaintEvent* e) {
@@ -61,7 +63,7 @@ void PictureBox::paintEvent(QPaintEvent* e) {
     QPainter p(this);
     const QRect r = contentsRect();
     p.setClipRect(r);
-    p.drawImage(r.topLeft(), m_surface.image());
+    p.drawImage(r.topLeft(), surface().image());
 }
 
 } // namespace zentraq

@@ -25,12 +25,25 @@ public:
     bool autoSize() const { return m_autoSize; }
     void setAutoSize(bool on);
 
-    Surface& surface() { return m_surface; }
-    const Surface& surface() const { return m_surface; }
+    // The drawing surface; its size is the box's drawable area (inside the
+    // border), whether or not the box has been shown.
+    Surface& surface() {
+        syncSurface();
+        return m_surface;
+    }
+    const Surface& surface() const {
+        const_cast<PictureBox*>(this)->syncSurface();
+        return m_surface;
+    }
 
-    // Call after drawing into the surface: repaints, and with autoSize on
-    // resizes the box to the surface.
+    // Call after drawing into the surface or replacing its contents:
+    // repaints, and with autoSize on resizes the box to the surface, as a box
+    // does when a picture is assigned to it.
     void surfaceChanged();
+
+    // Assigns a picture: the surface holds it whole (transparent parts on the
+    // background colour), and with autoSize on the box takes its size.
+    void setPicture(const QImage& picture);
 
     // Sets the drawable area (inside the border) to w x h pixels; the surface
     // follows.
@@ -38,14 +51,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
 
 private:
     void fitToSurface();
+    void syncSurface();
 
     Surface m_surface;
     bool m_autoSize = false;
-    bool m_fitting = false;
+    bool m_hasPicture = false; // with autoSize, the surface leads the box size
 };
 
 } // namespace zentraq

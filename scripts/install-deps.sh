@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that the build, the program and the tests
+# need. Does nothing when all of them are present; runs `apt-get update` only
+# when something is missing. Works as root and, through sudo, as a user.
+set -euo pipefail
+
+packages=(
+    # build
+    g++ cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-webengine-dev libqt6webenginecore6-bin
+    libfreetype-dev libfontconfig-dev
+    # run
+    qt6-qpa-plugins qt6-image-formats-plugins fonts-arphic-uming python3
+    # tests and end-to-end checks
+    xvfb xauth xdotool imagemagick x11-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "install-deps: all packages present"
+    exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "install-deps: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+    sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update
+"${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

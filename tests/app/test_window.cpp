@@ -1,0 +1,364 @@
+// The main window as a whole: start-up, page navigation and the layout of
+// every control.
+
+#include "fakes.h"
+#include "fonts.h"
+#include "picturebox.h"
+#include "sstab.h"
+#include "textbox.h"
+#include "ui_main.h"
+#include "webview.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+using zentraq::testing::WindowHarness;
+
+namespace {
+
+// Position and size of a control measured from its container's client area,
+// as the layout gives them.
+QRect clientGeometry(QWidget* w) {
+    QPoint origin;
+    if (auto* frame = qobject_cast<QFrame*>(w->parentWidget()))
+        origin = frame->contentsRect().topLeft();
+    return QRect(w->pos() - origin, w->size());
+}
+
+QString caption(QWidget* w) {
+    if (auto* b = qobject_cast<QAbstractButton*>(w))
+        return b->text();
+    if (auto* l = qobject_cast<QLabel*>(w))
+        return l->text();
+    if (auto* g = qobject_cast<QGroupBox*>(w))
+        return g->title();
+    if (auto* t = qobject_cast<zentraq::TextBox*>(w))
+        return t->text();
+    if (auto* c = qobject_cast<QComboBox*>(w))
+        return c->currentText();
+    return {};
+}
+
+QList<QWidget*> visiblePages(zentraq::main& m) {
+    QList<QWidget*> v;
+    for (std::size_t i = 1; i < m.Pages.size(); ++i)
+        if (m.Pages[i]->isVisible())
+            v << m.Pages[i];
+    return v;
+}
+
+} // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        zentraq::WebView::setEngineEnabled(false);
+        zentraq::installSongFaceSubstitution();
+    }
+
+    void startUp() {
+        WindowHarness h;
+        auto& m = *h.window;
+        auto& ui = m.controls();
+        // Everything is in place before the window is shown or any event runs.
+        QCOMPARE(m.windowTitle(), u"Zentraq-懒人版 V1.3"_s);
+        QCOMPARE(m.CurrentVersion, u"V1.3"_s);
+        QVERIFY(m.UpdateBaseUrl.endsWith(u'/'));
+        QCOMPARE(ui.Web1->LocationURL(), QUrl(m.UpdateBaseUrl + u"v.htm"_s));
+        QCOMPARE(m.Pages[0], nullptr);
+        QWidget* const expected[] = {ui.tabweb, ui.tabqumo, ui.tabchuankou, ui.tabmcu};
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(m.Pages[i + 1], expected[i]);
+            QCOMPARE(expected[i]->geometry(), QRect(8, 96, 720, 560));
+        }
+        QCOMPARE(m.size(), QSize(736, 667));
+        QCOMPARE(clientGeometry(ui.SSTab1).topLeft(), QPoint(0, 0));
+        QCOMPARE(clientGeometry(ui.Web1), QRect(0, 0, 720, 560));
+        QVERIFY(m.Timer1->isActive());
+        QCOMPARE(m.Timer1->interval(), 1000);
+
+        m.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m));
+        QCOMPARE(visiblePages(m), QList<QWidget*>{ui.tabweb});
+        QVERIFY(ui.Web1->isVisible());
+        QVERIFY(!ui.tabchuankoubb->isVisible());
+    }
+
+    void navigation_data() {
+        QTest::addColumn<QList<int>>("clicks");
+        QTest::newRow("none") << QList<int>{};
+        QTest::newRow("each page") << QList<int>{2, 3, 4};
+        QTest::newRow("same page twice") << QList<int>{2, 2};
+        QTest::newRow("home again") << QList<int>{4, 1};
+        QTest::newRow("back and forth") << QList<int>{3, 2, 4, 3, 1, 2};
+    }
+    void navigation() {
+        QFETCH(QList<int>, clicks);
+        WindowHarness h;
+        auto& m = *h.window;
+        auto& ui = m.controls();
+        m.show();
+        QPushButton* const buttons[] = {ui.Command14, ui.Command15, ui.Command16, ui.Command17};
+        int last = 1;
+        for (int page : clicks) {
+            QPushButton* b = buttons[page - 1];
+            QVERIFY(b->isVisible()); // the user can see what is clicked
+            QTest::mouseClick(b, Qt::LeftButton);
+            last = page;
+        }
+        QCOMPARE(visiblePages(m), QList<QWidget*>{m.Pages[last]});
+    }
+
+    void pageTwoKeepsItsState() {
+        WindowHarness h;
+        auto& m = *h.window;
+        auto& ui = m.controls();
+        m.show();
+        QTest::mouseClick(ui.Command15, Qt::LeftButton);
+        ui.Text1->setText(u"AB\r\nC"_s);
+        ui.Text2->setText(u"0x00,"_s);
+        ui.SSTab1->setTab(1);
+        QTest::mouseClick(ui.Command16, Qt::LeftButton);
+        QTest::mouseClick(ui.Command14, Qt::LeftButton);
+        QTest::mouseClick(ui.Command15, Qt::LeftButton);
+        QCOMPARE(ui.Text1->text(), u"AB\r\nC"_s);
+        QCOMPARE(ui.Text2->text(), u"0x00,"_s);
+        QCOMPARE(ui.SSTab1->Tab(), 1);
+        QVERIFY(ui.Command11->isVisible());
+    }
+
+    void layout_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("parent");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("points");
+        QTest::addColumn<bool>("fitsText");
+        QTest::addColumn<bool>("hidden");
+        auto row = [](const char* name, const char* parent, QRect g, const QString& text,
+                      double pt, bool fits, bool hidden) {
+            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(parent) << g
+                                << text << pt << fits << hidden;
+        };
+        // name, container, left/top/width/height in the container's client
+        // area, caption or text, points, fits its text, hidden at creation
+    row("Picture2", "main", {8, 8, 720, 81}, u""_s, 0, false, false);
+    row("Command14", "Picture2", {24, 24, 97, 41}, u"首页"_s, 10.5, false, false);
+    row("Command15", "Picture2", {136, 24, 129, 41}, u"TFT字符/图片取模"_s, 10.5, false, false);
+    row("Command16", "Picture2", {280, 24, 97, 41}, u"串口调试助手"_s, 10.5, false, false);
+    row("Command17", "Picture2", {392, 24, 97, 41}, u"单片机助手"_s, 10.5, false, false);
+    row("tabweb", "main", {504, 0, 33, 17}, u""_s, 0, false, true);
+    row("tabqumo", "main", {8, 96, 720, 569}, u""_s, 0, false, true);
+    row("tabchuankou", "main", {544, 0, 33, 17}, u""_s, 0, false, false);
+    row("tabmcu", "main", {584, 0, 33, 17}, u""_s, 0, false, true);
+    row("tabchuankoubb", "main", {624, 0, 33, 17}, u""_s, 0, false, true);
+    row("Web1", "tabweb", {32, 24, 105, 89}, u""_s, 0, false, false);
+    row("SSTab1", "tabqumo", {0, 0, 721, 313}, u""_s, 12, false, false);
+    row("Label7", "tabqumo", {208, 320, 240, 12}, u"取模参数为16位真彩色，横向扫描，低位在前"_s, 9, true, false);
+    row("Command10", "tabqumo", {456, 328, 137, 25}, u"字模数据复制到粘贴板"_s, 9, false, false);
+    row("Label3", "tabqumo", {8, 344, 84, 12}, u"取模数据生成区"_s, 9, true, false);
+    row("Label1", "tabqumo", {104, 344, 60, 12}, u"数据大小:0"_s, 9, true, false);
+    row("Label9", "tabqumo", {304, 344, 144, 12}, u"点击进入Morvane电子网上商城"_s, 9, true, true);
+    row("Text2", "tabqumo", {8, 360, 713, 193}, u""_s, 9, false, false);
+    row("Label4", "SSTab1_tab0", {8, 32, 270, 12}, u"内容输入区（注意：回车符/即换行符不会被取模）"_s, 9, true, false);
+    row("Text1", "SSTab1_tab0", {8, 48, 705, 105}, u"Morvane电子\r\n"_s, 9, false, false);
+    row("Frame1", "SSTab1_tab0", {8, 160, 137, 137}, u"汉字取模"_s, 9, false, false);
+    row("Command1", "Frame1", {16, 16, 97, 33}, u"12*12汉字"_s, 9, false, false);
+    row("Command5", "Frame1", {16, 56, 97, 33}, u"16*16汉字"_s, 9, false, false);
+    row("Command6", "Frame1", {16, 96, 97, 33}, u"32*32汉字"_s, 9, false, false);
+    row("Frame2", "SSTab1_tab0", {152, 160, 129, 137}, u"字母取模"_s, 9, false, false);
+    row("Command7", "Frame2", {16, 16, 97, 33}, u"6*12字母"_s, 9, false, false);
+    row("Command8", "Frame2", {16, 56, 97, 33}, u"8*16字母"_s, 9, false, false);
+    row("Command9", "Frame2", {16, 96, 97, 33}, u"16*32字母"_s, 9, false, false);
+    row("Picture3", "SSTab1_tab0", {288, 168, 65, 57}, u""_s, 0, false, false);
+    row("Picture1", "Picture3", {0, 0, 25, 25}, u""_s, 0, false, false);
+    row("Command13", "SSTab1_tab0", {288, 264, 97, 33}, u"填冲95个ASCII字符"_s, 9, false, false);
+    row("Label5", "SSTab1_tab1", {8, 32, 60, 12}, u"图片预揽区"_s, 9, true, false);
+    row("Pictureba", "SSTab1_tab1", {8, 48, 300, 250}, u""_s, 9, false, false);
+    row("Picturelin", "Pictureba", {0, 0, 113, 97}, u""_s, 9, false, false);
+    row("Label8", "SSTab1_tab1", {312, 48, 264, 96}, u"Label8"_s, 12, false, true);
+    row("Command11", "SSTab1_tab1", {328, 264, 105, 33}, u"导入图片"_s, 9, false, false);
+    row("Command12", "SSTab1_tab1", {440, 264, 105, 33}, u"生成取模数据"_s, 9, false, false);
+    row("Label2", "SSTab1_tab2", {40, 56, 203, 14}, u"功能开发中,请及时关注最新版本"_s, 10.5, true, false);
+    row("Label15", "tabchuankou", {152, 128, 217, 81}, u"功能开发中"_s, 10.5, false, false);
+    row("Label11", "tabmcu", {192, 240, 320, 16}, u"功能开发中，请及时更新版本,感谢您的关注!"_s, 12, true, false);
+    row("Label10", "tabchuankoubb", {8, 16, 60, 12}, u"数据接收区"_s, 9, true, false);
+    row("Option2", "tabchuankoubb", {96, 8, 89, 17}, u"16进制显示"_s, 9, false, false);
+    row("Option1", "tabchuankoubb", {192, 8, 105, 17}, u"ASCII字符显示"_s, 9, false, false);
+    row("Command3", "tabchuankoubb", {312, 8, 73, 25}, u"清空显示"_s, 9, false, false);
+    row("Check2", "tabchuankoubb", {392, 8, 73, 17}, u"自动清空"_s, 9, false, false);
+    row("Text3", "tabchuankoubb", {8, 32, 705, 345}, u""_s, 10.5, false, false);
+    row("Label14", "tabchuankoubb", {8, 392, 30, 12}, u"COM口"_s, 9, true, false);
+    row("Combo2", "tabchuankoubb", {40, 384, 97, 20}, u"Combo1"_s, 9, false, false);
+    row("Label13", "tabchuankoubb", {168, 392, 36, 12}, u"波特率"_s, 9, true, false);
+    row("Combo1", "tabchuankoubb", {208, 384, 97, 20}, u"Combo1"_s, 9, false, false);
+    row("Command4", "tabchuankoubb", {312, 384, 57, 25}, u"打开"_s, 9, false, false);
+    row("Label12", "tabchuankoubb", {8, 432, 60, 12}, u"数据发送区"_s, 9, true, false);
+    row("Text4", "tabchuankoubb", {8, 448, 705, 73}, u""_s, 10.5, false, false);
+    row("Command2", "tabchuankoubb", {8, 528, 97, 25}, u"发送"_s, 9, false, false);
+    row("Check1", "tabchuankoubb", {632, 528, 73, 17}, u"循环发送"_s, 9, false, false);
+    }
+    void layout() {
+        QFETCH(QString, name);
+        QFETCH(QString, parent);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, text);
+        QFETCH(double, points);
+        QFETCH(bool, fitsText);
+        QFETCH(bool, hidden);
+        WindowHarness h;
+        auto* w = h.window->findChild<QWidget*>(name);
+        QVERIFY2(w, qPrintable(name));
+        QCOMPARE(w->parentWidget()->objectName(), parent);
+        static const QStringList movedAtLoad = {u"tabweb"_s, u"tabqumo"_s, u"tabchuankou"_s,
+                                                u"tabmcu"_s, u"Web1"_s};
+        if (!movedAtLoad.contains(name)) {
+            const QRect actual = clientGeometry(w);
+            if (fitsText)
+                QCOMPARE(actual.topLeft(), geometry.topLeft());
+            else
+                QCOMPARE(actual, geometry);
+            QCOMPARE(w->isHidden(), hidden);
+        }
+        if (!text.isEmpty() || qobject_cast<zentraq::TextBox*>(w))
+            QCOMPARE(caption(w), text);
+        if (points > 0) {
+            QCOMPARE(w->font().pointSizeF(), points);
+            QCOMPARE(w->font().family(), u"宋体"_s);
+        }
+    }
+
+    void colours() {
+        WindowHarness h;
+        auto& ui = h.window->controls();
+        const QColor blue(0, 0, 255), red(255, 0, 0), white(255, 255, 255);
+        for (QWidget* w : {static_cast<QWidget*>(ui.Label7), static_cast<QWidget*>(ui.Label1),
+                           static_cast<QWidget*>(ui.Label9)})
+            QCOMPARE(w->palette().color(QPalette::WindowText), blue);
+        QCOMPARE(ui.Label8->palette().color(QPalette::WindowText), red);
+        QCOMPARE(ui.Picture1->backColor(), red);
+        QCOMPARE(ui.Pictureba->backColor(), white);
+        QCOMPARE(ui.Picturelin->backColor(), white);
+        QVERIFY(ui.Picturelin->autoSize());
+        // Drawing surfaces without a border: the drawable area is the box.
+        QCOMPARE(ui.Picture1->contentsRect(), ui.Picture1->rect());
+        QCOMPARE(ui.Picture1->surface().width(), 25);
+        QCOMPARE(ui.Picturelin->contentsRect(), ui.Picturelin->rect());
+        QCOMPARE(ui.Pictureba->contentsRect().size(), QSize(298, 248));
+        QCOMPARE(ui.Picture2->contentsRect().size(), QSize(716, 77));
+    }
+
+    void onlyTheActiveTabIsShown() {
+        WindowHarness h;
+        auto& m = *h.window;
+        auto& ui = m.controls();
+        m.show();
+        QTest::mouseClick(ui.Command15, Qt::LeftButton);
+        QCOMPARE(ui.SSTab1->Tabs(), 3);
+        QCOMPARE(ui.SSTab1->caption(0), u"字符取模"_s);
+        QCOMPARE(ui.SSTab1->caption(1), u"图片取模"_s);
+        QCOMPARE(ui.SSTab1->caption(2), u"字库生成器"_s);
+        QCOMPARE(ui.SSTab1->Tab(), 0);
+        // Three equal shares of the 20-pixel strip.
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(ui.SSTab1->tabRect(i).height(), 20);
+            QVERIFY(qAbs(ui.SSTab1->tabRect(i).width() - 721 / 3) <= 1);
+        }
+        QWidget* const charTab[] = {ui.Text1, ui.Command1, ui.Command9, ui.Picture1, ui.Command13};
+        QWidget* const pictureTab[] = {ui.Pictureba, ui.Command11, ui.Command12, ui.Label5};
+        auto* strip = ui.SSTab1->findChild<QWidget*>(u"SSTabStrip"_s);
+        QVERIFY(strip && strip->isVisible());
+        auto clickTab = [&](int i) {
+            QTest::mouseClick(strip, Qt::LeftButton, {}, ui.SSTab1->tabRect(i).center());
+            QCOMPARE(ui.SSTab1->Tab(), i);
+        };
+        for (QWidget* w : charTab)
+            QVERIFY(w->isVisible());
+        for (QWidget* w : pictureTab)
+            QVERIFY(!w->isVisible());
+        clickTab(1);
+        for (QWidget* w : charTab)
+            QVERIFY(!w->isVisible());
+        for (QWidget* w : pictureTab)
+            QVERIFY(w->isVisible());
+        // A click where a hidden tab's button sits reaches something else.
+        QWidget* at = m.childAt(ui.Command1->mapTo(&m, ui.Command1->rect().center()));
+        QVERIFY(at != ui.Command1);
+        clickTab(2);
+        QVERIFY(ui.Label2->isVisible());
+        QVERIFY(!ui.Command11->isVisible() && !ui.Text1->isVisible());
+        // Below the tab control, the shared area stays whatever tab is active.
+        QVERIFY(ui.Text2->isVisible() && ui.Label7->isVisible() && ui.Command10->isVisible());
+        clickTab(0);
+        QVERIFY(ui.Text1->isVisible());
+    }
+
+    void enterInTheInputInsertsCrLf() {
+        WindowHarness h;
+        auto& ui = h.window->controls();
+        h.window->show();
+        QTest::mouseClick(ui.Command15, Qt::LeftButton);
+        ui.Text1->setText(QString());
+        ui.Text1->setFocus();
+        QTest::keyClicks(ui.Text1, u"A"_s);
+        QTest::keyClick(ui.Text1, Qt::Key_Return);
+        QTest::keyClicks(ui.Text1, u"B"_s);
+        QCOMPARE(ui.Text1->text(), u"A\r\nB"_s);
+    }
+
+    void textBoxKeepsExactText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("crlf") << u"Morvane电子\r\n"_s;
+        QTest::newRow("lone cr") << u"A\rB"_s;
+        QTest::newRow("lone lf") << u"A\nB"_s;
+        QTest::newRow("cr cr lf") << u"\r\r\n"_s;
+        QTest::newRow("empty") << QString();
+    }
+    void textBoxKeepsExactText() {
+        QFETCH(QString, text);
+        zentraq::TextBox box;
+        box.setText(text);
+        QCOMPARE(box.text(), text);
+    }
+
+    void resizingLeavesControlsInPlace() {
+        WindowHarness h;
+        auto& m = *h.window;
+        auto& ui = m.controls();
+        m.show();
+        const QRect before = ui.Text2->geometry();
+        const QRect page = ui.tabqumo->geometry();
+        m.resize(1000, 900);
+        QCOMPARE(ui.Text2->geometry(), before);
+        QCOMPARE(ui.tabqumo->geometry(), page);
+        m.resize(400, 300);
+        QCOMPARE(ui.tabqumo->geometry(), page);
+    }
+
+    void placeholdersCarryNoBehaviour() {
+        WindowHarness h;
+        auto& m = *h.window;
+        auto& ui = m.controls();
+        QCOMPARE(ui.Label15->text(), u"功能开发中"_s);
+        QCOMPARE(ui.Label11->text(), u"功能开发中，请及时更新版本,感谢您的关注!"_s);
+        // The hidden serial assistant keeps its defaults and never opens a port.
+        QVERIFY(ui.Option2->isChecked() && !ui.Option1->isChecked());
+        QVERIFY(!ui.Check1->isChecked() && !ui.Check2->isChecked());
+        QCOMPARE(ui.Combo1->count(), 0);
+        QCOMPARE(m.MSCom1.baudRate, 9600);
+        QVERIFY(!m.MSCom1.portOpen);
+        QVERIFY(ui.tabchuankoubb->isHidden());
+        QVERIFY(ui.Label9->isHidden());
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "test_window.moc"
