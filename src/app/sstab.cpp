@@ -21,28 +21,34 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         const QPalette pal = palette();
-        const QColor light = pal.color(QPalette::Light);
-        const QColor dark = pal.color(QPalette::Dark);
-        const QColor shadow = pal.color(QPalette::Shadow);
+        // Classic three-dimensional edges: highlight on the top and left,
+        // shadow and dark shadow on the right.
+        const QColor light(255, 255, 255);
+        const QColor dark(160, 160, 160);
+        const QColor shadow(64, 64, 64);
         p.setFont(m_owner->font());
         for (int i = 0; i < m_owner->Tabs(); ++i) {
             QRect r = m_owner->tabRect(i);
             const bool active = i == m_owner->Tab();
             if (!active)
-                r.adjust(0, 2, 0, 0);
-            p.fillRect(r, pal.color(QPalette::Button));
-            p.setPen(light);
+                r.adjust(1, 2, -1, 0);
+            p.fillRect(r, active ? pal.color(QPalette::Button) : pal.color(QPalette::Button).darker(104));
+            // Outer outline, then the highlight just inside it.
+            p.setPen(dark);
             p.drawLine(r.left(), r.bottom(), r.left(), r.top() + 2);
             p.drawLine(r.left() + 2, r.top(), r.right() - 2, r.top());
             p.drawPoint(r.left() + 1, r.top() + 1);
+            p.setPen(light);
+            p.drawLine(r.left() + 1, r.bottom(), r.left() + 1, r.top() + 2);
+            p.drawLine(r.left() + 2, r.top() + 1, r.right() - 2, r.top() + 1);
             p.setPen(shadow);
             p.drawLine(r.right(), r.top() + 2, r.right(), r.bottom());
             p.drawPoint(r.right() - 1, r.top() + 1);
             p.setPen(dark);
             p.drawLine(r.right() - 1, r.top() + 2, r.right() - 1, r.bottom());
             if (!active) {
-                p.setPen(light);
-                p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+                p.setPen(dark);
+                p.drawLine(r.left() - 1, r.bottom(), r.right() + 1, r.bottom());
             }
             p.setPen(pal.color(QPalette::ButtonText));
             p.drawText(r, Qt::AlignCenter, m_owner->caption(i));
@@ -155,15 +161,20 @@ void SSTab::paintEvent(QPaintEvent*) {
     const QPalette pal = palette();
     const QRect body(0, StripHeight, width(), height() - StripHeight);
     p.fillRect(body, pal.color(QPalette::Button));
-    p.setPen(pal.color(QPalette::Light));
+    const QColor light(255, 255, 255), dark(160, 160, 160), shadow(64, 64, 64);
+    const QRect active = tabRect(m_tab);
+    p.setPen(dark);
     p.drawLine(body.topLeft(), body.bottomLeft());
-    QRect active = tabRect(m_tab);
     p.drawLine(body.left(), body.top(), active.left(), body.top());
     p.drawLine(active.right() + 1, body.top(), body.right(), body.top());
-    p.setPen(pal.color(QPalette::Shadow));
+    p.setPen(light);
+    p.drawLine(body.left() + 1, body.top() + 1, body.left() + 1, body.bottom() - 1);
+    p.drawLine(body.left() + 1, body.top() + 1, active.left() + 1, body.top() + 1);
+    p.drawLine(active.right(), body.top() + 1, body.right() - 1, body.top() + 1);
+    p.setPen(shadow);
     p.drawLine(body.topRight(), body.bottomRight());
     p.drawLine(body.bottomLeft(), body.bottomRight());
-    p.setPen(pal.color(QPalette::Dark));
+    p.setPen(dark);
     p.drawLine(body.right() - 1, body.top() + 1, body.right() - 1, body.bottom() - 1);
     p.drawLine(body.left() + 1, body.bottom() - 1, body.right() - 1, body.bottom() - 1);
 }

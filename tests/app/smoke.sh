@@ -27,7 +27,13 @@ fi
 app=$!
 pids+=($app)
 
-win=$(timeout 30 xdotool search --sync --name '^Zentraq-懒人版 V1.3$' | head -1)
+# Windows come and go while the program starts; search until it is there.
+win=
+for _ in $(seq 300); do
+    win=$(xdotool search --onlyvisible --name '^Zentraq-懒人版 V1.3$' 2>/dev/null | head -1) || true
+    [ -n "$win" ] && break
+    sleep 0.1
+done
 [ -n "$win" ] || { echo "FAIL: no window titled Zentraq-懒人版 V1.3"; exit 1; }
 eval "$(xdotool getwindowgeometry --shell "$win")"
 [ "$WIDTH" = 736 ] && [ "$HEIGHT" = 667 ] || { echo "FAIL: client area ${WIDTH}x${HEIGHT}, expected 736x667"; exit 1; }
