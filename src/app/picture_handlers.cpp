@@ -1,11 +1,137 @@
-// Picture data handlers of the main window: import and conversion.
+// Picture data handlers of the main window: import into the preview and
+// conversion into temp.txt. The conversion itself is
+// rgbqumo::ConvertPictureData, shared with tools that have no window.
+#include "autosizelabel.h"
 #include "mainwindow.h"
+#include "numbertext.h"
+#include "picturebox.h"
+#include "pictureconvert.h"
+#include "pictureloader.h"
+#include "runtime_error.h"
+#include "textbox.h"
 #include "ui_main.h"
 
-namespace zentraq {
+#include <QLabel>
+#include <QPushButton>
 
-void main::Command11_Click() {}
-void main::Command12_Click() {}
-void main::ConvertPicture() {}
+#include <chrono>
+#include <exception>
+#include <new>
+
+namespace zentraq {
+namespace {
+
+// The window handles its events after every pixel, but hands control to the
+// event loop at most this often. Events still run within a few milliseconds
+// of arriving (repaints, clicks, closing the window), which is what keeping
+// the window live during a conversion means to the user; processing the
+// event loop for each of two million pixels would cost seconds without
+// anything for the user to see.
+constexpr std::chrono::milliseconds PumpInterval{5};
+
+QString errorText(const std::exception& e) {
+    if (const auto* runtime = dynamic_cast<const RuntimeError*>(&e))
+        return runtime->description();
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return QStringLiteral("内存不足");
+    return QString::fromLocal8Bit(e.what());
+}
+
+} // namespace
+
+// "导入图片": choose a picture, show it in the preview and tell its size.
+void main::Command11_Click() {
+    try {
+        CommonDialog1.ShowOpen();
+        const QString name = CommonDialog1.FileName;
+        PictureBox& picture = *ui->Picturelin;
+
+        // The sizes as the captions print them: single precision, data size
+        // computed from them in single precision too.
+        auto sizeText = [&picture] {
+            const auto w = static_cast<float>(picture.width());
+            const auto h = static_cast<float>(picture.height());
+            const float bytes = h * w * 2.0f;
+            return SingleText(w) + QStringLiteral("*") + SingleText(h) +
+                   QStringLiteral(" 取模数据大小:") + SingleText(bytes) + QStringLiteral("字节");
+        };
+
+        if (name.size() > 3) {
+            picture.setPicture(rgbqumo::LoadPicture(name));
+            ui->Label5->setText(QStringLiteral("图片预揽区 当前图片尺寸:") + sizeText());
+        }
+        m_services.boxes.show(QStringLiteral("当前图片尺寸:") + sizeText());
+    } catch (const std::exception& e) {
+        m_services.boxes.show(QStringLiteral("出现错误") + errorText(e));
+    }
+}
+
+// "生成取模数据": the buttons that could start another import or conversion,
+// or copy a half-finished result, are off while the conversion runs.
+void main::Command12_Click() {
+    if (m_converting)
+        return;
+    ui->Command11->setEnabled(false);
+    ui->Command12->setEnabled(false);
+    ui->Command10->setEnabled(false);
+    m_converting = true;
+    ConvertPicture();
+    m_converting = false;
+    ui->Command11->setEnabled(true);
+    ui->Command12->setEnabled(true);
+    ui->Command10->setEnabled(true);
+}
+
+// Converts the picture in the preview into temp.txt in the program's folder,
+// then says where the data is and opens the file. Lets no error escape.
+//
+// Closing the window while it runs stops the conversion before the next
+// pixel: the file keeps what was written, and no box or application follows.
+void main::ConvertPicture() {
+    const QString path = rgbqumo::DataFilePath(m_services.programFolder);
+    try {
+        PictureBox& picture = *ui->Picturelin;
+
+        rgbqumo::ConversionHooks hooks;
+        hooks.started = [this] {
+            ui->Label8->setText(QString());
+            ui->Label8->setVisible(true);
+        };
+        hooks.progress = [this](const QString& caption) { ui->Label8->setText(caption); };
+        hooks.pump = [this] { m_services.pump.pump(); };
+        hooks.stopRequested = [this] { return m_closing; };
+        hooks.pumpInterval = PumpInterval;
+
+        const rgbqumo::ConversionResult result = rgbqumo::ConvertPictureData(
+            picture.surface(), picture.width(), picture.height(), path, hooks);
+        if (result.stopped)
+            return;
+
+        if (result.total > 0) {
+            m_services.boxes.show(QStringLiteral("图片取模数据不显示在软件界面,数据已经写入") +
+                                  path);
+            // Whether an application took the file is not reported: the box
+            // has just said where it is.
+            m_services.shell.openFile(path, nullptr);
+        } else {
+            // Nothing to convert: the (empty) file is shown in the data area.
+            ui->Label8->setText(
+                QStringLiteral("取模完成,正在调入数据到数据生成区,请稍后....."));
+            m_services.pump.pump();
+            if (m_closing)
+                return;
+            ui->Text2->setText(rgbqumo::ReadDataText(path));
+        }
+
+        ui->Label8->setVisible(false);
+        ui->Label1->setText(QStringLiteral("数据大小:") + DoubleText(result.bytes) +
+                            QStringLiteral("字节"));
+    } catch (const std::exception& e) {
+        // The data file is already closed with what was written before the
+        // failure; the progress label keeps its last caption.
+        if (!m_closing)
+            m_services.boxes.show(QStringLiteral("出现错误") + errorText(e));
+    }
+}
 
 } // namespace zentraq

@@ -1,0 +1,179 @@
+// Speed of the picture conversion: the window's "生成取模数据" path, event
+// pumping included, on a 320x240 and a 1920x1080 picture, next to a plain
+// loop that only encodes and formats the same pixels in memory.
+//
+// Run: bench_picture [-platform offscreen]   (prints figures, checks nothing)
+
+#include "hexbyte.h"
+#include "mainwindow.h"
+#include "picturebox.h"
+#include "pictureconvert.h"
+#include "qt_services.h"
+#include "rgb565.h"
+#include "services.h"
+#include "webview.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+using namespace zentraq;
+
+namespace {
+
+struct QuietBoxes : platform::MessageBoxes {
+    QStringList shown;
+    void show(const QString& text) override { shown << text; }
+};
+struct NoDialog : platform::FileOpenDialog {
+    std::optional<QString> open(const QString&) override { return std::nullopt; }
+};
+struct NoClipboard : platform::Clipboard {
+    bool setText(const QString&, QString*) override { return true; }
+};
+struct NoDownloader : platform::Downloader {
+    Result download(const QUrl&, const QString&) override { return {false, "offline"}; }
+};
+struct NoShell : platform::DesktopShell {
+    bool openFile(const QString&, QString*) override { return true; }
+    bool openUrl(const QUrl&, QString*) override { return true; }
+};
+struct NoExit : platform::ProgramExit {
+    void endNow() override {}
+};
+// The real pump, counted.
+struct CountingPump : platform::QtEventPump {
+    long long calls = 0;
+    void pump() override {
+        ++calls;
+        QtEventPump::pump();
+    }
+};
+
+QImage photoLike(int w, int h) {
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            line[x] = qRgb((x * 255) / w, (y * 255) / h, (x ^ y) & 255);
+    }
+    return img;
+}
+
+// Encode and format every pixel into memory: the least any conversion does.
+double plainLoopSeconds(const Surface& s, std::size_t* checksum) {
+    std::vector<char> out(std::size_t(s.width()) * s.height() * 10 + 64);
+    QElapsedTimer t;
+    t.start();
+    char* p = out.data();
+    int line = 0;
+    for (int y = 0; y < s.height(); ++y)
+        for (int x = 0; x < s.width(); ++x) {
+            const rgbqumo::ColorBytes c = rgbqumo::Rgb565(s.pixel(x, y));
+            std::memcpy(p, rgbqumo::HexByteAscii(c.LowByte), 4);
+            p[4] = ',';
+            std::memcpy(p + 5, rgbqumo::HexByteAscii(c.HighByte), 4);
+            p[9] = ',';
+            p += 10;
+            if (++line == 8) {
+                line = 0; // the line breaks are left out: the buffer has no room budgeted
+            }
+        }
+    const double seconds = double(t.nsecsElapsed()) / 1e9;
+    *checksum = std::size_t(p - out.data()) + std::size_t(out[out.size() / 2]);
+    return seconds;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // The home page's browser engine cannot start here (no display, root);
+    // the plain view stands in for it.
+    WebView::setEngineEnabled(false);
+
+    QTemporaryDir folder;
+    QuietBoxes boxes;
+    NoDialog dialog;
+    NoClipboard clipboard;
+    NoDownloader downloader;
+    NoShell shell;
+    CountingPump pump;
+    NoExit exit;
+    platform::Services services{boxes, dialog, clipboard, downloader, shell, pump, exit,
+                                folder.path()};
+    zentraq::main window(services);
+    window.Timer1->stop(); // no version check in the middle of the figures
+    window.show();
+    window.Command15_Click(); // the data-generation page is on screen
+    QApplication::processEvents();
+    auto* preview = window.findChild<PictureBox*>(QStringLiteral("Picturelin"));
+    if (!preview) {
+        std::printf("no picture box Picturelin in the window\n");
+        return 1;
+    }
+
+    std::printf("%-10s %9s %12s %14s %14s %8s %8s\n", "picture", "pixels", "window s",
+                "window px/s", "plain px/s", "ratio", "pumps");
+    for (const QSize size : {QSize(320, 240), QSize(1920, 1080)}) {
+        const QImage img = photoLike(size.width(), size.height());
+        preview->setPicture(img);
+        QApplication::processEvents();
+
+        pump.calls = 0;
+        QElapsedTimer t;
+        t.start();
+        window.Command12_Click();
+        const double windowSeconds = double(t.nsecsElapsed()) / 1e9;
+
+        const double pixels = double(size.width()) * size.height();
+        const qint64 fileSize = QFile(rgbqumo::DataFilePath(folder.path())).size();
+        const qint64 expectedSize = qint64(pixels) * 10 + qint64(pixels) / 8 * 2;
+        if (fileSize != expectedSize || boxes.shown.isEmpty())
+            std::printf("  conversion did not complete: file %lld bytes, expected %lld\n",
+                        fileSize, expectedSize);
+
+        std::size_t checksum = 0;
+        const double plainSeconds =
+            plainLoopSeconds(preview->surface(), &checksum);
+
+        char label[32];
+        std::snprintf(label, sizeof label, "%dx%d", size.width(), size.height());
+        std::printf("%-10s %9.0f %12.4f %14.0f %14.0f %8.2f %8lld\n", label, pixels,
+                    windowSeconds, pixels / windowSeconds, pixels / plainSeconds,
+                    plainSeconds / windowSeconds, pump.calls);
+        if (checksum == 0)
+            std::printf("  (empty)\n");
+    }
+
+    // For comparison: the event loop entered after every single pixel.
+    {
+        const QImage img = photoLike(320, 240);
+        Surface s(0, 0, rgbColour(255, 255, 255));
+        s.assign(img);
+        rgbqumo::ConversionHooks hooks;
+        long long calls = 0;
+        hooks.pump = [&] {
+            ++calls;
+            QApplication::processEvents();
+        };
+        QElapsedTimer t;
+        t.start();
+        rgbqumo::ConvertPictureData(s, 320, 240, rgbqumo::DataFilePath(folder.path()), hooks);
+        const double seconds = double(t.nsecsElapsed()) / 1e9;
+        std::printf("\nevent loop after every pixel, 320x240: %.4f s, %.0f px/s, %.2f us per pump;"
+                    " 1920x1080 would take about %.1f s\n",
+                    seconds, 76800 / seconds, seconds / double(calls) * 1e6,
+                    seconds / 76800 * 1920 * 1080);
+    }
+    return 0;
+}
