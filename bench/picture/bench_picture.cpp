@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -69,7 +70,7 @@ QImage photoLike(int w, int h) {
 
 // Encode and format every pixel into memory: the least any conversion does.
 double plainLoopSeconds(const Surface& s, std::size_t* checksum) {
-    std::vector<char> out(std::size_t(s.width()) * s.height() * 10 + 64);
+    std::vector<char> out(std::size_t(s.width()) * s.height() * 12 + 64);
     QElapsedTimer t;
     t.start();
     char* p = out.data();
@@ -83,7 +84,10 @@ double plainLoopSeconds(const Surface& s, std::size_t* checksum) {
             p[9] = ',';
             p += 10;
             if (++line == 8) {
-                line = 0; // the line breaks are left out: the buffer has no room budgeted
+                p[0] = '\r';
+                p[1] = '\n';
+                p += 2;
+                line = 0;
             }
         }
     const double seconds = double(t.nsecsElapsed()) / 1e9;
@@ -122,18 +126,30 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    std::printf("%-10s %9s %12s %14s %14s %8s %8s\n", "picture", "pixels", "window s",
+    // Best of a few runs each: the machine is shared, and the best run is the
+    // one least disturbed by others.
+    constexpr int Runs = 5;
+    std::printf("best of %d runs; ratio = window speed / plain loop speed\n", Runs);
+    std::printf("%-10s %9s %10s %13s %13s %7s %6s\n", "picture", "pixels", "window s",
                 "window px/s", "plain px/s", "ratio", "pumps");
     for (const QSize size : {QSize(320, 240), QSize(1920, 1080)}) {
         const QImage img = photoLike(size.width(), size.height());
         preview->setPicture(img);
         QApplication::processEvents();
 
-        pump.calls = 0;
-        QElapsedTimer t;
-        t.start();
-        window.Command12_Click();
-        const double windowSeconds = double(t.nsecsElapsed()) / 1e9;
+        double windowSeconds = 1e9;
+        long long pumps = 0;
+        for (int run = 0; run < Runs; ++run) {
+            pump.calls = 0;
+            QElapsedTimer t;
+            t.start();
+            window.Command12_Click();
+            const double seconds = double(t.nsecsElapsed()) / 1e9;
+            if (seconds < windowSeconds) {
+                windowSeconds = seconds;
+                pumps = pump.calls;
+            }
+        }
 
         const double pixels = double(size.width()) * size.height();
         const qint64 fileSize = QFile(rgbqumo::DataFilePath(folder.path())).size();
@@ -143,14 +159,15 @@ int main(int argc, char* argv[]) {
                         fileSize, expectedSize);
 
         std::size_t checksum = 0;
-        const double plainSeconds =
-            plainLoopSeconds(preview->surface(), &checksum);
+        double plainSeconds = 1e9;
+        for (int run = 0; run < Runs; ++run)
+            plainSeconds = std::min(plainSeconds, plainLoopSeconds(preview->surface(), &checksum));
 
         char label[32];
         std::snprintf(label, sizeof label, "%dx%d", size.width(), size.height());
-        std::printf("%-10s %9.0f %12.4f %14.0f %14.0f %8.2f %8lld\n", label, pixels,
+        std::printf("%-10s %9.0f %10.4f %13.0f %13.0f %7.2f %6lld\n", label, pixels,
                     windowSeconds, pixels / windowSeconds, pixels / plainSeconds,
-                    plainSeconds / windowSeconds, pump.calls);
+                    plainSeconds / windowSeconds, pumps);
         if (checksum == 0)
             std::printf("  (empty)\n");
     }
