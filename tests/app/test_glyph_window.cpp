@@ -39,19 +39,6 @@ class GlyphWindowTest : public QObject {
 private slots:
     void initTestCase() { zentraq::WebView::setEngineEnabled(false); }
 
-    void canvasBeforeFirstConversion() {
-        WindowHarness h;
-        auto& ui = h.window->controls();
-        zentraq::GlyphCanvasBox* box = ui.Picture1;
-        QCOMPARE(box->canvas().width(), 25);
-        QCOMPARE(box->canvas().height(), 25);
-        QCOMPARE(box->size(), QSize(25, 25));
-        QCOMPARE(box->frameWidth(), 0);
-        QCOMPARE(box->canvas().BackColor(), zentraq::rgbColour(255, 0, 0));
-        QCOMPARE(box->canvas().GetPixel(0, 0), zentraq::rgbColour(255, 0, 0));
-        QCOMPARE(ui.Label1->text(), QStringLiteral("数据大小:0"));
-    }
-
     void sizeButtons_data() {
         QTest::addColumn<int>("preset");
         QTest::addColumn<int>("w");
@@ -75,6 +62,9 @@ private slots:
         QFETCH(int, lineLength);
         WindowHarness harness;
         auto& ui = harness.window->controls();
+        zentraq::GlyphCanvasBox* box = ui.Picture1;
+        QCOMPARE(box->size(), QSize(25, 25));
+        QCOMPARE(box->frameWidth(), 0);
         QCOMPARE(ui.Text1->text(), QStringLiteral("Morvane电子\r\n"));
         QTest::mouseClick(sizeButton(ui, preset), Qt::LeftButton);
 
@@ -84,7 +74,6 @@ private slots:
             QCOMPARE(line.size() + 2, lineLength);
         QCOMPARE(ui.Label1->text(), QStringLiteral("数据大小:%1").arg(9 * w * h / 8));
 
-        zentraq::GlyphCanvasBox* box = ui.Picture1;
         QCOMPARE(box->canvas().width(), w);
         QCOMPARE(box->canvas().height(), h);
         QCOMPARE(box->size(), QSize(w, h));
