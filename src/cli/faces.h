@@ -1,0 +1,43 @@
+#pragma once
+
+// The faces the tool draws glyphs with when the user names a font, and the
+// question which characters no face can draw.
+
+#include "textrenderer.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace zentraq::cli {
+
+// The installed face of exactly the family `family` (as fontconfig lists
+// families, without substituting another one): the upright regular face when
+// there is one. Throws CliError (Failure) when no such family is installed.
+text::FaceSpec installedFace(const QString& family);
+
+// The face in the font file `path` (the first one of a collection). Throws
+// CliError (Failure) when the file cannot be read or is not a font.
+text::FaceSpec fontFileFace(const QString& path);
+
+// `primary` first, then the faces of `canvas` (the canvas face and its
+// fallbacks) for the characters `primary` does not have.
+text::FaceChain chainWith(const text::FaceSpec& primary, const text::FaceChain& canvas);
+
+// Whether any face of a chain has a character, asked the way the renderer
+// looks for the face to draw a character with.
+class FaceCoverage {
+public:
+    explicit FaceCoverage(text::FaceChain chain);
+    ~FaceCoverage();
+    FaceCoverage(const FaceCoverage&) = delete;
+    FaceCoverage& operator=(const FaceCoverage&) = delete;
+
+    bool has(char32_t cp);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace zentraq::cli

@@ -1,0 +1,245 @@
+#include "output.h"
+
+#include "options.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zentraq::cli {
+namespace {
+
+// Temporary files to remove if the process is interrupted. Plain arrays: the
+// signal handler may only use what is async-signal-safe.
+constexpr int MaxTemporaries = 8;
+constexpr std::size_t MaxPath = 4096;
+char g_temporaries[MaxTemporaries][MaxPath];
+volatile std::sig_atomic_t g_used[MaxTemporaries];
+
+void registerTemporary(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    if (native.size() + 1 > static_cast<qsizetype>(MaxPath))
+        return;
+    for (int i = 0; i < MaxTemporaries; ++i) {
+        if (!g_used[i]) {
+            std::memcpy(g_temporaries[i], native.constData(), static_cast<std::size_t>(native.size()) + 1);
+            g_used[i] = 1;
+            return;
+        }
+    }
+}
+
+void unregisterTemporary(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    for (int i = 0; i < MaxTemporaries; ++i) {
+        if (g_used[i] && native == g_temporaries[i]) {
+            g_used[i] = 0;
+            return;
+        }
+    }
+}
+
+extern "C" void removeTemporariesAndDie(int sig) {
+    for (int i = 0; i < MaxTemporaries; ++i) {
+        if (g_used[i])
+            ::unlink(g_temporaries[i]);
+    }
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+QString errnoText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+mode_t currentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+} // namespace
+
+void installInterruptCleanup() {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(sig, removeTemporariesAndDie);
+    // A reader that goes away (`| head`) is a write error like any other, so
+    // the temporary files are cleaned up on the normal path.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+void StdoutSink::write(const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::write(STDOUT_FILENO, data, static_cast<std::size_t>(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            failure(error == EPIPE ? QStringLiteral("cannot write to standard output: the reader closed it")
+                                   : QStringLiteral("cannot write to standard output: %1").arg(errnoText(error)));
+        }
+        data += n;
+        size -= n;
+    }
+}
+
+bool StdoutSink::isTerminal() {
+    return ::isatty(STDOUT_FILENO) == 1;
+}
+
+OutputFile::OutputFile(const QString& target) : m_target(target) {
+    QFileInfo info(target);
+    // A link is followed: the file it points to receives the result, and the
+    // link stays a link.
+    if (info.isSymLink()) {
+        m_target = info.symLinkTarget();
+        info = QFileInfo(m_target);
+    }
+    if (info.isDir())
+        failure(QStringLiteral("cannot write '%1': it is a folder").arg(target));
+
+    if (info.exists() && !info.isFile()) {
+        // A device or a pipe: written in place.
+        m_file = std::make_unique<QFile>(m_target);
+        if (!m_file->open(QIODevice::WriteOnly))
+            failure(QStringLiteral("cannot write '%1': %2").arg(target, m_file->errorString()));
+        return;
+    }
+
+    const QString folder = info.absolutePath();
+    if (!QFileInfo(folder).isDir())
+        failure(QStringLiteral("cannot write '%1': the folder '%2' does not exist").arg(target, folder));
+    auto temp = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/.") + info.fileName() +
+                                                 QStringLiteral(".XXXXXX"));
+    temp->setAutoRemove(false);
+    if (!temp->open())
+        failure(QStringLiteral("cannot write '%1': %2").arg(target, temp->errorString()));
+    m_tempPath = temp->fileName();
+    registerTemporary(m_tempPath);
+    m_file = std::move(temp);
+}
+
+OutputFile::~OutputFile() {
+    if (m_file)
+        m_file->close();
+    if (!m_committed && !m_tempPath.isEmpty()) {
+        QFile::remove(m_tempPath);
+        unregisterTemporary(m_tempPath);
+    }
+}
+
+QString OutputFile::handOver() {
+    if (!m_tempPath.isEmpty() && m_file)
+        m_file->close();
+    return m_tempPath;
+}
+
+void OutputFile::write(const char* data, qint64 size) {
+    if (!m_file->isOpen())
+        fail(QStringLiteral("the file is closed"));
+    if (m_file->write(data, size) != size)
+        fail(m_file->errorString());
+}
+
+void OutputFile::fail(const QString& what) {
+    failure(QStringLiteral("cannot write '%1': %2").arg(m_target, what));
+}
+
+void OutputFile::commit() {
+    if (m_file->isOpen()) {
+        if (!m_file->flush())
+            fail(m_file->errorString());
+        m_file->close();
+        if (m_file->error() != QFileDevice::NoError)
+            fail(m_file->errorString());
+    }
+    if (m_tempPath.isEmpty()) {
+        m_committed = true;
+        return;
+    }
+
+    const QByteArray temp = QFile::encodeName(m_tempPath);
+    const QByteArray target = QFile::encodeName(m_target);
+    // The permissions the file had, or those of a new file under the umask;
+    // the temporary file was created private to its owner.
+    struct stat existing {};
+    const mode_t mode = ::stat(target.constData(), &existing) == 0 ? (existing.st_mode & 07777)
+                                                                    : (0666 & ~currentUmask());
+    if (::chmod(temp.constData(), mode) != 0)
+        fail(errnoText(errno));
+    if (::rename(temp.constData(), target.constData()) != 0)
+        fail(errnoText(errno));
+    m_committed = true;
+    unregisterTemporary(m_tempPath);
+}
+
+Destination::Destination(const QString& output, bool binary) {
+    if (!output.isEmpty() && output != QLatin1String("-")) {
+        m_file = std::make_unique<OutputFile>(output);
+        return;
+    }
+    if (binary && StdoutSink::isTerminal())
+        usageError(QStringLiteral("binary data is not written to a terminal; give -o FILE or redirect the output"));
+}
+
+void Destination::commit() {
+    if (m_file)
+        m_file->commit();
+}
+
+ScratchFile::ScratchFile() {
+    QTemporaryFile temp(QDir::tempPath() + QStringLiteral("/zentraq-cli-XXXXXX"));
+    temp.setAutoRemove(false);
+    if (!temp.open())
+        failure(QStringLiteral("cannot make a temporary file in '%1': %2").arg(QDir::tempPath(), temp.errorString()));
+    m_path = temp.fileName();
+    registerTemporary(m_path);
+}
+
+ScratchFile::~ScratchFile() {
+    QFile::remove(m_path);
+    unregisterTemporary(m_path);
+}
+
+void readInPieces(const QString& path, qint64 unit, const std::function<void(QByteArray&)>& piece) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        failure(QStringLiteral("cannot read '%1': %2").arg(path, file.errorString()));
+    const qint64 pieceSize = std::max<qint64>(unit, (1 << 20) / unit * unit);
+    QByteArray buffer;
+    for (;;) {
+        buffer.resize(pieceSize);
+        // Fill the whole piece (a short read is not yet the end), so only the
+        // last piece can be cut off in the middle of a unit.
+        qint64 filled = 0;
+        while (filled < pieceSize) {
+            const qint64 n = file.read(buffer.data() + filled, pieceSize - filled);
+            if (n < 0)
+                failure(QStringLiteral("cannot read '%1': %2").arg(path, file.errorString()));
+            if (n == 0)
+                break;
+            filled += n;
+        }
+        if (filled == 0)
+            break;
+        buffer.resize(filled);
+        piece(buffer);
+        if (filled < pieceSize)
+            break;
+    }
+}
+
+void copyFile(const QString& path, Sink& sink) {
+    readInPieces(path, 1, [&sink](QByteArray& bytes) { sink.write(bytes); });
+}
+
+} // namespace zentraq::cli

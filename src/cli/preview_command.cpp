@@ -1,0 +1,137 @@
+// zentraq-cli preview: data back into a picture. Glyph data shows each
+// character's cell, ink black on white, side by side; picture data shows
+// its RGB565 colours widened to 8 bits per channel.
+#include "cli.h"
+#include "datatext.h"
+#include "options.h"
+#include "output.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+
+namespace zentraq::cli {
+namespace {
+
+// Pictures larger than this are refused rather than half-made.
+constexpr qint64 MaxSide = 32767;
+constexpr qint64 MaxPixels = qint64(1) << 28;
+
+QByteArray readData(const QString& path) {
+    QFile file;
+    bool opened = false;
+    if (path == QLatin1String("-")) {
+        opened = file.open(stdin, QIODevice::ReadOnly);
+    } else {
+        file.setFileName(path);
+        opened = file.open(QIODevice::ReadOnly);
+    }
+    if (!opened)
+        failure(QStringLiteral("cannot read '%1': %2").arg(path, file.errorString()));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        failure(QStringLiteral("cannot read '%1': %2").arg(path, file.errorString()));
+    return bytes;
+}
+
+void checkSize(qint64 width, qint64 height, int scale) {
+    const qint64 w = width * scale;
+    const qint64 h = height * scale;
+    if (w > MaxSide || h > MaxSide || w * h > MaxPixels)
+        failure(QStringLiteral("the preview would be %1 x %2 pixels, too large for one picture; "
+                               "use fewer --columns or a smaller --scale")
+                    .arg(w)
+                    .arg(h));
+}
+
+QImage glyphPicture(const QByteArray& bytes, const Options& o, const QString& source) {
+    const qint64 pixels = static_cast<qint64>(o.width) * o.height;
+    const qint64 perGlyph = (pixels + 7) / 8;
+    if (bytes.size() % perGlyph != 0)
+        failure(QStringLiteral("%1 holds %2 bytes, not a whole number of %3-byte %4x%5 glyphs")
+                    .arg(source)
+                    .arg(bytes.size())
+                    .arg(perGlyph)
+                    .arg(o.width)
+                    .arg(o.height));
+    const qint64 count = bytes.size() / perGlyph;
+    const qint64 columns = std::min<qint64>(o.columns, count);
+    const qint64 rows = (count + columns - 1) / columns;
+    checkSize(columns * o.width, rows * o.height, o.scale);
+
+    QImage image(static_cast<int>(columns * o.width), static_cast<int>(rows * o.height), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    const ByteMap map = glyphByteMap(o.msbFirst, o.invert); // undoes itself
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    for (qint64 g = 0; g < count; ++g) {
+        const qint64 x0 = (g % columns) * o.width;
+        const qint64 y0 = (g / columns) * o.height;
+        const std::uint8_t* glyph = data + g * perGlyph;
+        // Pixels are numbered row by row without restarting at a new row.
+        for (qint64 i = 0; i < pixels; ++i) {
+            const std::uint8_t b = map[glyph[i >> 3]];
+            if ((b >> (i & 7)) & 1u)
+                image.setPixel(static_cast<int>(x0 + i % o.width), static_cast<int>(y0 + i / o.width),
+                               qRgb(0, 0, 0));
+        }
+    }
+    return image;
+}
+
+int widen(int value, int bits) {
+    return (value << (8 - bits)) | (value >> (2 * bits - 8));
+}
+
+QImage rgb565Picture(const QByteArray& bytes, const Options& o, const QString& source) {
+    if (bytes.size() % 2 != 0)
+        failure(QStringLiteral("%1 holds %2 bytes, not a whole number of 2-byte pixels").arg(source).arg(bytes.size()));
+    const qint64 pixels = bytes.size() / 2;
+    if (pixels % o.pictureWidth != 0)
+        failure(QStringLiteral("%1 holds %2 pixels, not a whole number of rows of %3 pixels")
+                    .arg(source)
+                    .arg(pixels)
+                    .arg(o.pictureWidth));
+    const qint64 height = pixels / o.pictureWidth;
+    checkSize(o.pictureWidth, height, o.scale);
+
+    QImage image(o.pictureWidth, static_cast<int>(height), QImage::Format_RGB32);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const qint64 i = (static_cast<qint64>(y) * image.width() + x) * 2;
+            const int first = data[i], second = data[i + 1];
+            const int word = o.highByteFirst ? (first << 8 | second) : (second << 8 | first);
+            row[x] = qRgb(widen(word >> 11, 5), widen((word >> 5) & 63, 6), widen(word & 31, 5));
+        }
+    }
+    return image;
+}
+
+} // namespace
+
+void runPreview(const Options& o) {
+    Destination destination(o.output, true);
+    const QString source = o.data == QLatin1String("-") ? QStringLiteral("standard input") : o.data;
+    const QByteArray raw = readData(o.data);
+    const QByteArray bytes = o.dataBinary ? raw : parseDataText(raw, source);
+    if (bytes.isEmpty())
+        failure(QStringLiteral("%1 holds no data").arg(source));
+
+    QImage image = o.pictureWidth > 0 ? rgb565Picture(bytes, o, source) : glyphPicture(bytes, o, source);
+    if (o.scale > 1)
+        image = image.scaled(image.width() * o.scale, image.height() * o.scale, Qt::IgnoreAspectRatio,
+                             Qt::FastTransformation);
+
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image))
+        failure(QStringLiteral("cannot make the PNG picture: %1").arg(writer.errorString()));
+    destination.sink().write(png);
+    destination.commit();
+}
+
+} // namespace zentraq::cli
