@@ -61,7 +61,7 @@ void appendEscaped(QString& out, char32_t cp, bool inQuotes) {
         break;
     }
     if (!needsEscape(cp))
-        out += QString::fromUcs4(&cp, 1);
+        out += QStringView(QChar::fromUcs4(cp)); // (QString::fromUcs4 would drop a U+FEFF)
     else if (cp < 0x100)
         out += QStringLiteral("\\x") + hexDigits(cp, 2);
     else if (cp < 0x10000)

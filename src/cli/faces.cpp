@@ -17,9 +17,11 @@ namespace zentraq::cli {
 namespace {
 
 struct Listed {
-    text::FaceSpec spec;
+    text::FaceSpec face;
     int weight = FC_WEIGHT_REGULAR;
     int slant = FC_SLANT_ROMAN;
+    int width = FC_WIDTH_NORMAL;
+    bool firstName = false; // the family is the face's first family name
 };
 
 QString fcString(FcPattern* p, const char* object) {
@@ -64,18 +66,20 @@ text::FaceSpec installedFace(const QString& family) {
     const QByteArray name = family.toUtf8();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.constData()));
     FcObjectSet* objects = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_SCALABLE, FC_WEIGHT, FC_SLANT,
-                                            static_cast<char*>(nullptr));
+                                            FC_WIDTH, static_cast<char*>(nullptr));
     if (FcFontSet* set = FcFontList(nullptr, pattern, objects)) {
         for (int i = 0; i < set->nfont; ++i) {
             FcPattern* p = set->fonts[i];
             FcBool scalable = FcFalse;
             Listed l;
-            l.spec.file = fcString(p, FC_FILE);
-            l.spec.index = fcInt(p, FC_INDEX, 0);
-            l.spec.family = family;
+            l.face.file = fcString(p, FC_FILE);
+            l.face.index = fcInt(p, FC_INDEX, 0);
+            l.face.family = family;
             l.weight = fcInt(p, FC_WEIGHT, FC_WEIGHT_REGULAR);
             l.slant = fcInt(p, FC_SLANT, FC_SLANT_ROMAN);
-            if (!l.spec.file.isEmpty() && FcPatternGetBool(p, FC_SCALABLE, 0, &scalable) == FcResultMatch && scalable)
+            l.width = fcInt(p, FC_WIDTH, FC_WIDTH_NORMAL);
+            l.firstName = fcString(p, FC_FAMILY).compare(family, Qt::CaseInsensitive) == 0;
+            if (!l.face.file.isEmpty() && FcPatternGetBool(p, FC_SCALABLE, 0, &scalable) == FcResultMatch && scalable)
                 found.push_back(std::move(l));
         }
         FcFontSetDestroy(set);
@@ -85,20 +89,27 @@ text::FaceSpec installedFace(const QString& family) {
     if (found.empty())
         failure(QStringLiteral("font family '%1' is not installed (fc-list : family shows the installed ones)")
                     .arg(family));
-    // Upright regular first; the file settles ties, so the choice does not
-    // depend on the order of fontconfig's cache.
+    // A face whose own name is the family, upright, regular weight and
+    // width first (a family also lists its condensed and light faces); the
+    // file settles ties, so the choice does not depend on the order of
+    // fontconfig's cache.
     std::sort(found.begin(), found.end(), [](const Listed& a, const Listed& b) {
+        if (a.firstName != b.firstName)
+            return a.firstName;
         const bool ar = a.slant == FC_SLANT_ROMAN, br = b.slant == FC_SLANT_ROMAN;
         if (ar != br)
             return ar;
         const int aw = std::abs(a.weight - FC_WEIGHT_REGULAR), bw = std::abs(b.weight - FC_WEIGHT_REGULAR);
         if (aw != bw)
             return aw < bw;
-        if (a.spec.file != b.spec.file)
-            return a.spec.file < b.spec.file;
-        return a.spec.index < b.spec.index;
+        const int an = std::abs(a.width - FC_WIDTH_NORMAL), bn = std::abs(b.width - FC_WIDTH_NORMAL);
+        if (an != bn)
+            return an < bn;
+        if (a.face.file != b.face.file)
+            return a.face.file < b.face.file;
+        return a.face.index < b.face.index;
     });
-    return found.front().spec;
+    return found.front().face;
 }
 
 text::FaceSpec fontFileFace(const QString& path) {
@@ -113,19 +124,19 @@ text::FaceSpec fontFileFace(const QString& path) {
     probe.close();
 
     FreeTypeLibrary ft;
-    FT_Face face = nullptr;
+    FT_Face ftFace = nullptr;
     const QByteArray native = QFile::encodeName(info.absoluteFilePath());
-    if (!ft.lib || FT_New_Face(ft.lib, native.constData(), 0, &face) != 0)
+    if (!ft.lib || FT_New_Face(ft.lib, native.constData(), 0, &ftFace) != 0)
         failure(QStringLiteral("'%1' is not a font file that can be read").arg(path));
-    text::FaceSpec spec;
-    spec.file = info.absoluteFilePath();
-    spec.index = 0;
-    spec.family = face->family_name ? QString::fromUtf8(face->family_name) : QString();
-    const bool ok = usable(face);
-    FT_Done_Face(face);
+    text::FaceSpec face;
+    face.file = info.absoluteFilePath();
+    face.index = 0;
+    face.family = ftFace->family_name ? QString::fromUtf8(ftFace->family_name) : QString();
+    const bool ok = usable(ftFace);
+    FT_Done_Face(ftFace);
     if (!ok)
         failure(QStringLiteral("'%1' has neither outlines nor bitmaps to draw with").arg(path));
-    return spec;
+    return face;
 }
 
 text::FaceChain chainWith(const text::FaceSpec& primary, const text::FaceChain& canvas) {
@@ -143,7 +154,7 @@ text::FaceChain chainWith(const text::FaceSpec& primary, const text::FaceChain& 
 
 struct FaceCoverage::Impl {
     FreeTypeLibrary ft;
-    std::vector<text::FaceSpec> specs;
+    std::vector<text::FaceSpec> chainFaces; // primary first
     std::vector<FT_Face> faces; // nullptr: not usable
     std::vector<bool> tried;
 
@@ -158,8 +169,8 @@ struct FaceCoverage::Impl {
         if (!tried[i]) {
             tried[i] = true;
             FT_Face f = nullptr;
-            const QByteArray path = QFile::encodeName(specs[i].file);
-            if (ft.lib && !path.isEmpty() && FT_New_Face(ft.lib, path.constData(), specs[i].index, &f) == 0) {
+            const QByteArray path = QFile::encodeName(chainFaces[i].file);
+            if (ft.lib && !path.isEmpty() && FT_New_Face(ft.lib, path.constData(), chainFaces[i].index, &f) == 0) {
                 if (usable(f))
                     faces[i] = f;
                 else
@@ -172,12 +183,12 @@ struct FaceCoverage::Impl {
 
 FaceCoverage::FaceCoverage(text::FaceChain chain) : d(std::make_unique<Impl>()) {
     if (!chain.empty()) {
-        d->specs.push_back(chain.primary);
+        d->chainFaces.push_back(chain.primary);
         for (text::FaceSpec& s : chain.fallbacks)
-            d->specs.push_back(std::move(s));
+            d->chainFaces.push_back(std::move(s));
     }
-    d->faces.assign(d->specs.size(), nullptr);
-    d->tried.assign(d->specs.size(), false);
+    d->faces.assign(d->chainFaces.size(), nullptr);
+    d->tried.assign(d->chainFaces.size(), false);
 }
 
 FaceCoverage::~FaceCoverage() = default;
@@ -185,7 +196,7 @@ FaceCoverage::~FaceCoverage() = default;
 bool FaceCoverage::has(char32_t cp) {
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
         return false;
-    for (std::size_t i = 0; i < d->specs.size(); ++i) {
+    for (std::size_t i = 0; i < d->chainFaces.size(); ++i) {
         FT_Face f = d->open(i);
         if (f && FT_Get_Char_Index(f, cp) != 0)
             return true;

@@ -12,14 +12,14 @@ namespace {
 
 enum : unsigned { ForGlyph = 1, ForPicture = 2, ForPreview = 4, ForAll = 7 };
 
-struct OptionSpec {
+struct KnownOption {
     const char* name;  // long form, with the dashes
     const char* alias; // short form or nullptr
     bool takesValue;
     unsigned commands;
 };
 
-constexpr std::array<OptionSpec, 19> Specs{{
+constexpr std::array<KnownOption, 19> KnownOptions{{
     {"--size", nullptr, true, ForGlyph | ForPreview},
     {"--font", nullptr, true, ForGlyph},
     {"--font-file", nullptr, true, ForGlyph},
@@ -41,8 +41,8 @@ constexpr std::array<OptionSpec, 19> Specs{{
     {"--version", "-V", false, 0},
 }};
 
-const OptionSpec* findSpec(const QString& arg) {
-    for (const OptionSpec& s : Specs) {
+const KnownOption* findOption(const QString& arg) {
+    for (const KnownOption& s : KnownOptions) {
         if (arg == QLatin1String(s.name) || (s.alias && arg == QLatin1String(s.alias)))
             return &s;
     }
@@ -196,13 +196,13 @@ Options parseArguments(const QStringList& args) {
                 inlineValue = true;
             }
         }
-        const OptionSpec* spec = findSpec(name);
-        if (!spec)
+        const KnownOption* known = findOption(name);
+        if (!known)
             usageError(QStringLiteral("unknown option '%1'; see 'zentraq-cli help %2'").arg(name, cmd));
-        if (!(spec->commands & bit))
+        if (!(known->commands & bit))
             usageError(QStringLiteral("option '%1' is not an option of %2; see 'zentraq-cli help %2'")
                            .arg(name, cmd));
-        const QString canonical = QLatin1String(spec->name);
+        const QString canonical = QLatin1String(known->name);
         if (canonical == QLatin1String("--help")) {
             o.command = Command::Help;
             o.helpTopic = cmd;
@@ -210,7 +210,7 @@ Options parseArguments(const QStringList& args) {
         }
         if (!seen.insert(canonical).second)
             usageError(QStringLiteral("option '%1' is given more than once").arg(canonical));
-        if (spec->takesValue) {
+        if (known->takesValue) {
             if (!inlineValue) {
                 if (i + 1 >= args.size())
                     usageError(QStringLiteral("option '%1' needs a value").arg(canonical));
@@ -254,7 +254,7 @@ Options parseArguments(const QStringList& args) {
             o.output = value;
         else if (canonical == QLatin1String("--quiet"))
             o.quiet = true;
-        if (spec->takesValue && value.isEmpty())
+        if (known->takesValue && value.isEmpty())
             usageError(QStringLiteral("option '%1' needs a non-empty value").arg(canonical));
     }
 
