@@ -79,7 +79,9 @@ protected:
     }
 };
 
-Downloader::Result failure(const QString& error) { return {false, error}; }
+Downloader::Result failure(const QString& error) {
+    return {false, error};
+}
 
 Downloader::Result fetch(const QUrl& url, const QString& localPath,
                          std::chrono::milliseconds deadline) {
@@ -92,8 +94,7 @@ Downloader::Result fetch(const QUrl& url, const QString& localPath,
     // when everything has arrived.
     QSaveFile out(localPath);
     if (!out.open(QIODevice::WriteOnly))
-        return failure(
-            QStringLiteral("无法写入 %1：%2").arg(localPath, out.errorString()));
+        return failure(QStringLiteral("无法写入 %1：%2").arg(localPath, out.errorString()));
 
     QNetworkAccessManager nam;
     nam.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
@@ -152,10 +153,10 @@ Downloader::Result fetch(const QUrl& url, const QString& localPath,
         return failure(reply->errorString());
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid() && (status.toInt() < 200 || status.toInt() > 299))
-        return failure(QStringLiteral("服务器回答 HTTP %1 %2")
-                           .arg(status.toInt())
-                           .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute)
-                                    .toString()));
+        return failure(
+            QStringLiteral("服务器回答 HTTP %1 %2")
+                .arg(status.toInt())
+                .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
     const QByteArray rest = reply->readAll();
     if (out.write(rest) != rest.size() || !out.commit())
         return failure(QStringLiteral("无法写入 %1：%2").arg(localPath, out.errorString()));

@@ -9,7 +9,9 @@ namespace zentraq::update {
 
 namespace {
 
-bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool isLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
 
 // Comma, double quote, space, CR and LF are single bytes in GB18030 and never
 // occur inside a multi-byte character (trail bytes are 0x30 or above, and
@@ -69,8 +71,8 @@ QString readFirstField(const QString& path) {
         const auto code = file.error() == QFileDevice::OpenError && !file.exists()
                               ? RuntimeError::FileNotFound
                               : RuntimeError::PathFileAccessError;
-        throw RuntimeError(code, QStringLiteral("无法打开版本文件 %1：%2")
-                                     .arg(path, file.errorString()));
+        throw RuntimeError(code,
+                           QStringLiteral("无法打开版本文件 %1：%2").arg(path, file.errorString()));
     }
     const QByteArray content = file.read(kMaxVersionFileBytes);
     if (file.error() != QFileDevice::NoError)

@@ -38,9 +38,9 @@ void deleteOldCopy(const QString& path) {
                            QStringLiteral("路径/文件访问错误：%1 是只读文件，无法删除").arg(path));
     QFile file(path);
     if (!file.remove())
-        throw RuntimeError(RuntimeError::PathFileAccessError,
-                           QStringLiteral("路径/文件访问错误：无法删除 %1：%2")
-                               .arg(path, file.errorString()));
+        throw RuntimeError(
+            RuntimeError::PathFileAccessError,
+            QStringLiteral("路径/文件访问错误：无法删除 %1：%2").arg(path, file.errorString()));
 }
 
 CheckOutcome checkSteps(const VersionCheck& check) {

@@ -89,23 +89,10 @@ private:
         return a;
     }
 
-    static QByteArray reason(int status) {
-        switch (status) {
-        case 200: return "OK";
-        case 204: return "No Content";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 404: return "Not Found";
-        case 500: return "Internal Server Error";
-        case 503: return "Service Unavailable";
-        default: return "Status";
-        }
-    }
-
     void answer(QTcpSocket* s, const HttpAnswer& a) {
         if (a.mode == HttpAnswer::Mode::Silent)
             return; // keeps the connection open and says nothing
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(a.status) + ' ' + reason(a.status) +
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(a.status) + " Status" +
                           "\r\nContent-Length: " + QByteArray::number(a.body.size()) +
                           "\r\nConnection: close\r\n";
         for (const auto& [name, value] : a.headers)

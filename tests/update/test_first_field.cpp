@@ -91,14 +91,18 @@ void TestFirstField::readsFromFile_data() {
     QTest::addColumn<QString>("expected");
     QTest::addColumn<int>("error");
 
-    QTest::newRow("ordinary") << QByteArray("V1.3\r\n") << true << QStringLiteral("V1.3") << kNoError;
+    QTest::newRow("ordinary") << QByteArray("V1.3\r\n") << true << QStringLiteral("V1.3")
+                              << kNoError;
     QTest::newRow("huge file, first line read")
-        << QByteArray("V1.3,") + QByteArray(8 * 1024 * 1024, 'x') << true << QStringLiteral("V1.3") << kNoError;
+        << QByteArray("V1.3,") + QByteArray(8 * 1024 * 1024, 'x') << true << QStringLiteral("V1.3")
+        << kNoError;
     QTest::newRow("huge first line cut at the reading limit")
         << QByteArray(1024 * 1024, 'x') << true
         << QString(zentraq::update::kMaxVersionFileBytes, QLatin1Char('x')) << kNoError;
-    QTest::newRow("empty") << QByteArray() << true << QString() << int(RuntimeError::InputPastEndOfFile);
-    QTest::newRow("missing") << QByteArray() << false << QString() << int(RuntimeError::FileNotFound);
+    QTest::newRow("empty") << QByteArray() << true << QString()
+                           << int(RuntimeError::InputPastEndOfFile);
+    QTest::newRow("missing") << QByteArray() << false << QString()
+                             << int(RuntimeError::FileNotFound);
 }
 
 void TestFirstField::readsFromFile() {

@@ -14,33 +14,37 @@
 using namespace zentraq;
 using namespace zentraq::testing;
 using update::CheckOutcome;
+using namespace std::chrono_literals;
 
 Q_DECLARE_METATYPE(CheckOutcome)
 
 namespace {
 
 enum class Server { Answers, ClosedPort, NeverAnswers };
+enum class Local { None, OldCopy, ReadOnlyCopy }; // v.txt in the folder before the check
 
 const QString kBase = QStringLiteral("%BASE%");
 const QString kOld = QStringLiteral("OLD COPY");
 
-QString box(const QString& text) { return QStringLiteral("box:") + text; }
-QString newVersion(const QString& v) { return box(update::newVersionMessage(v)); }
-QString openDownloadPage() { return QStringLiteral("open:") + kBase + QStringLiteral("down.htm"); }
+QString box(const QString& text) {
+    return QStringLiteral("box:") + text;
+}
+QString newVersion(const QString& v) {
+    return box(update::newVersionMessage(v));
+}
+QString openDownloadPage() {
+    return QStringLiteral("open:") + kBase + QStringLiteral("down.htm");
+}
 const QString kExit = QStringLiteral("exit");
+const QString kLocal = QStringLiteral("%LOCAL%");
+const QString kNoBrowser = QStringLiteral("找不到可以打开网页的浏览器");
+const QString kReadOnlyDescription =
+    QStringLiteral("路径/文件访问错误：%LOCAL% 是只读文件，无法删除");
 
 void writeFile(const QString& path, const QByteArray& content) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     QCOMPARE(f.write(content), content.size());
-}
-
-// The local copy's content, or a null string when there is none.
-QString localCopy(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(f.readAll());
 }
 
 QString emptyFileDescription() {
@@ -61,8 +65,6 @@ private slots:
     void messageTexts();
     void check_data();
     void check();
-    void writeProtectedLocalCopy();
-    void failedBrowserLaunch();
 };
 
 void TestVersionCheck::messageTexts() {
@@ -85,10 +87,10 @@ void TestVersionCheck::check_data() {
     QTest::addColumn<Server>("server");
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<bool>("oldLocalCopy");
-    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<Local>("before");
+    QTest::addColumn<bool>("browserFails");
+    QTest::addColumn<QStringList>("events"); // %BASE% stands for the server's address
     QTest::addColumn<CheckOutcome>("outcome");
-    QTest::addColumn<bool>("copyKept"); // the server's file is in the folder afterwards
 
     const QStringList none;
     const QStringList failed{box(update::kDownloadFailedMessage)};
@@ -98,60 +100,67 @@ void TestVersionCheck::check_data() {
     const auto same = CheckOutcome::SameVersion;
     const auto isNew = CheckOutcome::NewVersion;
     const auto dlFailed = CheckOutcome::DownloadFailed;
-    const bool kept = true;
-    const bool absent = false;
+    const auto ok = Server::Answers;
+    const auto old = Local::OldCopy;
+    const auto no = Local::None;
 
-    QTest::newRow("same version") << Server::Answers << 200 << QByteArray("V1.3") << false << none
-                                  << same << kept;
+    QTest::newRow("same version") << ok << 200 << QByteArray("V1.3") << no << false << none << same;
     QTest::newRow("same version, old local copy replaced")
-        << Server::Answers << 200 << QByteArray("V1.3") << true << none << same << kept;
+        << ok << 200 << QByteArray("V1.3") << old << false << none << same;
     QTest::newRow("spaces and a line end around it")
-        << Server::Answers << 200 << QByteArray("   V1.3  \r\n") << false << none << same << kept;
-    QTest::newRow("comma and more text") << Server::Answers << 200 << QByteArray("V1.3,extra")
-                                         << false << none << same << kept;
-    QTest::newRow("quoted field") << Server::Answers << 200 << QByteArray("\"V1.3\",2024-05-01")
-                                  << false << none << same << kept;
+        << ok << 200 << QByteArray("   V1.3  \r\n") << no << false << none << same;
+    QTest::newRow("comma and more text")
+        << ok << 200 << QByteArray("V1.3,extra") << no << false << none << same;
+    QTest::newRow("quoted field") << ok << 200 << QByteArray("\"V1.3\",2024-05-01") << no << false
+                                  << none << same;
     QTest::newRow("quoted field holding a comma")
-        << Server::Answers << 200 << QByteArray("\"V1.3,beta\"\r\n") << false
-        << ended(QStringLiteral("V1.3,beta")) << isNew << kept;
-    QTest::newRow("older version") << Server::Answers << 200 << QByteArray("V1.2\r\n") << true
-                                   << ended(QStringLiteral("V1.2")) << isNew << kept;
-    QTest::newRow("lower-case v") << Server::Answers << 200 << QByteArray("v1.3") << false
-                                  << ended(QStringLiteral("v1.3")) << isNew << kept;
-    QTest::newRow("empty first line") << Server::Answers << 200 << QByteArray("\r\nV1.3") << false
-                                      << ended(QString()) << isNew << kept;
+        << ok << 200 << QByteArray("\"V1.3,beta\"\r\n") << no << false
+        << ended(QStringLiteral("V1.3,beta")) << isNew;
+    QTest::newRow("older version") << ok << 200 << QByteArray("V1.2\r\n") << old << false
+                                   << ended(QStringLiteral("V1.2")) << isNew;
+    QTest::newRow("lower-case v") << ok << 200 << QByteArray("v1.3") << no << false
+                                  << ended(QStringLiteral("v1.3")) << isNew;
+    QTest::newRow("empty first line")
+        << ok << 200 << QByteArray("\r\nV1.3") << no << false << ended(QString()) << isNew;
     QTest::newRow("Chinese version text")
-        << Server::Answers << 200 << QByteArray("V1.4\xb2\xe2\xca\xd4\xb0\xe6") << false
-        << ended(QStringLiteral("V1.4测试版")) << isNew << kept;
-    QTest::newRow("empty file") << Server::Answers << 200 << QByteArray() << true
-                                << QStringList{box(emptyFileDescription())}
-                                << CheckOutcome::Failed << kept;
-    QTest::newRow("404") << Server::Answers << 404 << QByteArray("V1.3") << false << failed
-                         << dlFailed << absent;
+        << ok << 200 << QByteArray("V1.4\xb2\xe2\xca\xd4\xb0\xe6") << no << false
+        << ended(QStringLiteral("V1.4测试版")) << isNew;
+    QTest::newRow("empty file") << ok << 200 << QByteArray() << old << false
+                                << QStringList{box(emptyFileDescription())} << CheckOutcome::Failed;
+    QTest::newRow("browser cannot be started")
+        << ok << 200 << QByteArray("V1.2") << no << true
+        << QStringList{newVersion(QStringLiteral("V1.2")), openDownloadPage(), box(kNoBrowser)}
+        << CheckOutcome::Failed;
+    QTest::newRow("404") << ok << 404 << QByteArray("V1.3") << no << false << failed << dlFailed;
     QTest::newRow("404, old local copy deleted")
-        << Server::Answers << 404 << QByteArray("V1.3") << true << failed << dlFailed << absent;
-    QTest::newRow("500") << Server::Answers << 500 << QByteArray("V1.3") << false << failed
-                         << dlFailed << absent;
+        << ok << 404 << QByteArray("V1.3") << old << false << failed << dlFailed;
+    QTest::newRow("500") << ok << 500 << QByteArray("V1.3") << no << false << failed << dlFailed;
     QTest::newRow("closed port, old local copy deleted")
-        << Server::ClosedPort << 0 << QByteArray() << true << failed << dlFailed << absent;
+        << Server::ClosedPort << 0 << QByteArray() << old << false << failed << dlFailed;
     QTest::newRow("server never answers, old local copy deleted")
-        << Server::NeverAnswers << 0 << QByteArray() << true << failed << dlFailed << absent;
+        << Server::NeverAnswers << 0 << QByteArray() << old << false << failed << dlFailed;
+    // The description alone; the server is not asked, the copy stays.
+    QTest::newRow("write-protected local copy")
+        << ok << 200 << QByteArray("V1.2") << Local::ReadOnlyCopy << false
+        << QStringList{box(kReadOnlyDescription)} << CheckOutcome::Failed;
 }
 
 void TestVersionCheck::check() {
     QFETCH(Server, server);
     QFETCH(int, status);
     QFETCH(QByteArray, body);
-    QFETCH(bool, oldLocalCopy);
+    QFETCH(Local, before);
+    QFETCH(bool, browserFails);
     QFETCH(QStringList, events);
     QFETCH(CheckOutcome, outcome);
-    QFETCH(bool, copyKept);
 
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     const QString local = folder.filePath(QStringLiteral("v.txt"));
-    if (oldLocalCopy)
+    if (before != Local::None)
         writeFile(local, kOld.toUtf8());
+    if (before == Local::ReadOnlyCopy)
+        QVERIFY(QFile::setPermissions(local, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
 
     HttpResponder responder;
     QVERIFY(responder.isListening());
@@ -162,86 +171,46 @@ void TestVersionCheck::check() {
     } else {
         responder.set("/v.txt", status, body);
     }
-    const QString base = server == Server::ClosedPort
-                             ? QStringLiteral("http://127.0.0.1:%1/").arg(HttpResponder::closedPort())
-                             : responder.baseUrl();
+    const QString base =
+        server == Server::ClosedPort
+            ? QStringLiteral("http://127.0.0.1:%1/").arg(HttpResponder::closedPort())
+            : responder.baseUrl();
 
     CheckLog log;
     FakeBoxes boxes(log);
     FakeShell shell(log);
+    if (browserFails)
+        shell.failWith = kNoBrowser;
     FakeExit exit(log);
-    platform::QtDownloader downloader(server == Server::NeverAnswers ? std::chrono::milliseconds(300)
-                                                                     : std::chrono::milliseconds(20'000));
+    platform::QtDownloader downloader(server == Server::NeverAnswers ? 300ms : 20'000ms);
     // The old copy must be gone by the time the server is asked.
     bool oldCopyPresentAtRequest = false;
     connect(&responder, &QTcpServer::newConnection, this,
-            [&] { oldCopyPresentAtRequest = localCopy(local) == kOld; });
+            [&] { oldCopyPresentAtRequest = QFile::exists(local); });
 
     const CheckOutcome got = update::runVersionCheck(
         {base, QStringLiteral("V1.3"), folder.path(), downloader, boxes, shell, exit});
 
     for (QString& e : events)
-        e.replace(kBase, base);
+        e.replace(kBase, base).replace(kLocal, local);
     QCOMPARE(log.events, events);
     QCOMPARE(got, outcome);
     QVERIFY(!oldCopyPresentAtRequest);
-    if (server == Server::ClosedPort)
-        QCOMPARE(responder.requests().size(), 0);
-    else
-        QCOMPARE(responder.requests(), QList<QByteArray>{"/v.txt"});
+    const bool asked = server != Server::ClosedPort && before != Local::ReadOnlyCopy;
+    QCOMPARE(responder.requests(), asked ? QList<QByteArray>{"/v.txt"} : QList<QByteArray>{});
+
+    // Afterwards the folder holds exactly what the server sent, when it sent
+    // something; the write-protected copy is untouched; otherwise nothing.
     QFile copy(local);
-    QCOMPARE(copy.exists(), copyKept);
-    if (copyKept) {
+    if (before == Local::ReadOnlyCopy) {
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), kOld.toUtf8());
+    } else if (server == Server::Answers && status == 200) {
         QVERIFY(copy.open(QIODevice::ReadOnly));
         QCOMPARE(copy.readAll(), body);
+    } else {
+        QVERIFY(!copy.exists());
     }
-}
-
-void TestVersionCheck::writeProtectedLocalCopy() {
-    QTemporaryDir folder;
-    QVERIFY(folder.isValid());
-    const QString local = folder.filePath(QStringLiteral("v.txt"));
-    writeFile(local, kOld.toUtf8());
-    QVERIFY(QFile::setPermissions(local, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
-                                             QFileDevice::ReadOther));
-
-    HttpResponder responder;
-    responder.set("/v.txt", 200, "V1.2");
-    CheckLog log;
-    FakeBoxes boxes(log);
-    FakeShell shell(log);
-    FakeExit exit(log);
-    platform::QtDownloader downloader;
-    const CheckOutcome got = update::runVersionCheck({responder.baseUrl(), QStringLiteral("V1.3"),
-                                                      folder.path(), downloader, boxes, shell,
-                                                      exit});
-    QCOMPARE(got, CheckOutcome::Failed);
-    QCOMPARE(log.boxes().size(), 1);
-    QVERIFY2(log.boxes().first().contains(local), qPrintable(log.boxes().first()));
-    QCOMPARE(log.events.size(), 1); // the description alone: no browser, no end
-    QCOMPARE(responder.requests().size(), 0);
-    QCOMPARE(localCopy(local), kOld);
-}
-
-void TestVersionCheck::failedBrowserLaunch() {
-    QTemporaryDir folder;
-    QVERIFY(folder.isValid());
-    HttpResponder responder;
-    responder.set("/v.txt", 200, "V1.2");
-    CheckLog log;
-    FakeBoxes boxes(log);
-    FakeShell shell(log);
-    shell.failWith = QStringLiteral("找不到可以打开网页的浏览器");
-    FakeExit exit(log);
-    platform::QtDownloader downloader;
-    const CheckOutcome got = update::runVersionCheck({responder.baseUrl(), QStringLiteral("V1.3"),
-                                                      folder.path(), downloader, boxes, shell,
-                                                      exit});
-    QCOMPARE(got, CheckOutcome::Failed);
-    QCOMPARE(log.events,
-             (QStringList{newVersion(QStringLiteral("V1.2")),
-                          QStringLiteral("open:") + responder.baseUrl() + QStringLiteral("down.htm"),
-                          box(shell.failWith)}));
 }
 
 QTEST_MAIN(TestVersionCheck)
