@@ -34,9 +34,12 @@ struct FakeFileDialog : platform::FileOpenDialog {
         offered << current;
         if (answers.empty())
             return std::nullopt;
-        auto a = answers.front();
+        const bool chosen = answers.front().has_value();
+        const QString name = chosen ? *answers.front() : QString();
         answers.pop_front();
-        return a;
+        if (!chosen)
+            return std::nullopt;
+        return name;
     }
 };
 
