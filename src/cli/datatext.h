@@ -36,7 +36,7 @@ void swapPixelBytes(char* text, qsizetype size);
 QByteArray itemBytes(const char* text, qsizetype size);
 
 // The byte values of data text written by hand or by this tool in any of its
-// text forms: every "0x"-prefixed hexadecimal number of one or two digits, in
+// text forms: every "0x"-prefixed hexadecimal number (0x5, 0x05, 0X0A), in
 // order. Comments (/* */ and //) and everything that is not such a number
 // (commas, braces, declarations, line ends) are skipped. Throws CliError
 // (Failure) naming `source` and the line for a number that is not a byte

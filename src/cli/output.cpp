@@ -115,6 +115,10 @@ OutputFile::OutputFile(const QString& target) : m_target(target) {
         return;
     }
 
+    // A file its owner made read-only is protected: it is not replaced.
+    if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
+        failure(QStringLiteral("cannot write '%1': it is read-only").arg(target));
+
     const QString folder = info.absolutePath();
     if (!QFileInfo(folder).isDir())
         failure(QStringLiteral("cannot write '%1': the folder '%2' does not exist").arg(target, folder));

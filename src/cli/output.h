@@ -38,7 +38,7 @@ public:
 //
 // An existing OUT that is not a regular file (a device such as /dev/null, a
 // pipe) is written in place: it cannot be replaced by renaming, and must not
-// be. A directory is refused.
+// be. A folder is refused, and so is a file its owner made read-only.
 class OutputFile : public Sink {
 public:
     explicit OutputFile(const QString& target);

@@ -107,6 +107,8 @@ private slots:
         QVERIFY(writeFile(path(QStringLiteral("wide.txt")), "0x01,0x100,\r\n"));
         QVERIFY(writeFile(path(QStringLiteral("odd.txt")), "0x01,0x02,0x03,"));
         QVERIFY(writeFile(path(QStringLiteral("six.txt")), "0x01,0x02,0x03,0x04,0x05,0x06,"));
+        QVERIFY(writeFile(path(QStringLiteral("read-only.txt")), "protected"));
+        QVERIFY(QFile::setPermissions(path(QStringLiteral("read-only.txt")), QFileDevice::ReadOwner));
     }
 
     void glyphOptions_data() {
@@ -339,6 +341,8 @@ private slots:
                                                << QStringLiteral("cannot write '%1/no/such/out.txt'").arg(dir);
         QTest::newRow("output is a folder") << QStringList{"glyph", "--size", "8x16", "A", "-o", dir} << 1
                                             << QStringLiteral("it is a folder");
+        QTest::newRow("output read-only") << QStringList{"picture", m_pic3, "-o", dir + "/read-only.txt"} << 1
+                                          << QStringLiteral("it is read-only");
         QTest::newRow("output under a file") << QStringList{"glyph", "--size", "8x16", "A", "-o", m_pic3 + "/x.txt"} << 1
                                              << QStringLiteral("cannot write");
         QTest::newRow("font not installed") << QStringList{"glyph", "--size", "8x16", "--font", "No Such Family 42", "A"} << 1
@@ -372,6 +376,7 @@ private slots:
         QCOMPARE(r.err.count(u'\n'), 1);
         QVERIFY(r.err.endsWith(u'\n'));
         QCOMPARE(listing(m_dir.path()), before);
+        QCOMPARE(readFile(path(QStringLiteral("read-only.txt"))), QByteArray("protected"));
     }
 
     // A failure after the output was opened keeps the old file as it was
