@@ -15,7 +15,6 @@
 
 #include <QImage>
 
-#include <chrono>
 
 namespace zentraq::cli {
 namespace {
@@ -26,16 +25,6 @@ constexpr Colour PreviewBackColor = rgbColour(255, 255, 255);
 
 // A full line of data text: eight 10-character items and CR LF.
 constexpr qint64 LineLength = 8 * 10 + 2;
-
-// Nothing to handle between pixels. The writer hands its buffer to the file
-// whenever the pump is due, and with no interval it is due after every
-// pixel; an interval longer than any conversion keeps the data in large
-// writes.
-rgbqumo::ConversionHooks headless() {
-    rgbqumo::ConversionHooks hooks;
-    hooks.pumpInterval = std::chrono::hours(24);
-    return hooks;
-}
 
 } // namespace
 
@@ -58,7 +47,7 @@ void runPicture(const Options& o) {
     if (o.form == DataForm::Hex && !o.highByteFirst && destination.file()) {
         const QString path = destination.file()->handOver();
         if (!path.isEmpty()) {
-            const rgbqumo::ConversionResult result = rgbqumo::ConvertPictureData(picture, width, height, path, headless());
+            const rgbqumo::ConversionResult result = rgbqumo::ConvertPictureData(picture, width, height, path);
             destination.commit();
             if (!o.quiet)
                 note(QStringLiteral("数据大小:") + DoubleText(result.bytes) + QStringLiteral("字节"));
@@ -67,7 +56,7 @@ void runPicture(const Options& o) {
     }
 
     ScratchFile scratch;
-    const rgbqumo::ConversionResult result = rgbqumo::ConvertPictureData(picture, width, height, scratch.path(), headless());
+    const rgbqumo::ConversionResult result = rgbqumo::ConvertPictureData(picture, width, height, scratch.path());
     Sink& sink = destination.sink();
 
     if (o.form == DataForm::C) {

@@ -150,6 +150,9 @@ ConversionResult ConvertPictureData(const Surface& picture, int width, int heigh
     int line = 0;         // items on the current output line, 0..7
     int sinceRefresh = 0; // pixels since the progress caption was last set
     PumpPacer pacer(hooks.pumpInterval);
+    // Without a pump or a stop request nothing runs between pixels, and the
+    // data goes to the file in large writes.
+    const bool yields = hooks.pump || hooks.stopRequested;
 
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -180,7 +183,7 @@ ConversionResult ConvertPictureData(const Surface& picture, int width, int heigh
                 sinceRefresh = 0;
             }
 
-            if (pacer.due()) {
+            if (yields && pacer.due()) {
                 file.flush();
                 if (hooks.pump)
                     hooks.pump();
