@@ -96,9 +96,9 @@ private slots:
     void hexByte() {
         QFETCH(int, value);
         QFETCH(QString, text);
-        QCOMPARE(rgbqumo::HexByte(static_cast<std::uint8_t>(value)), text);
-        QCOMPARE(QString::fromLatin1(rgbqumo::HexByteAscii(static_cast<std::uint8_t>(value))),
-                 text);
+        const auto v = static_cast<std::uint8_t>(value);
+        QCOMPARE(rgbqumo::HexByte(v), text);
+        QCOMPARE(QLatin1String(rgbqumo::HexByteAscii(v)), text);
     }
 };
 

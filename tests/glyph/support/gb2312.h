@@ -15,9 +15,8 @@ inline std::vector<char32_t> gb2312Ideographs() {
     for (int row = 0xB0; row <= 0xF7; ++row)
         for (int cell = 0xA1; cell <= 0xFE; ++cell)
             codes.append(static_cast<char>(row)).append(static_cast<char>(cell));
-    QStringDecoder decoder("GB2312");
     std::vector<char32_t> out;
-    for (const QChar c : QString(decoder(codes)))
+    for (const QChar c : QString(QStringDecoder("GB2312")(codes)))
         if (c.category() == QChar::Letter_Other)
             out.push_back(c.unicode());
     return out;
