@@ -1,217 +1,175 @@
-// The version check against a real HTTP server on 127.0.0.1, with the real
-// downloader and fakes for the message boxes, the browser and the program end.
+// The version file reader, and the version check against a real HTTP server
+// on 127.0.0.1 with the real downloader and fakes for the boxes, the browser
+// and the program's end.
+#include "../app/fakes.h"
 #include "first_field.h"
 #include "http_responder.h"
 #include "qt_downloader.h"
 #include "runtime_error.h"
-#include "update_fakes.h"
 #include "version_check.h"
 
+#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace zentraq;
-using namespace zentraq::testing;
-using update::CheckOutcome;
 using namespace std::chrono_literals;
 
-Q_DECLARE_METATYPE(CheckOutcome)
-
 namespace {
-
-enum class Server { Answers, ClosedPort, NeverAnswers };
-enum class Local { None, OldCopy, ReadOnlyCopy }; // v.txt in the folder before the check
-
-const QString kBase = QStringLiteral("%BASE%");
-const QString kOld = QStringLiteral("OLD COPY");
-
-QString box(const QString& text) {
-    return QStringLiteral("box:") + text;
-}
-QString newVersion(const QString& v) {
-    return box(update::newVersionMessage(v));
-}
-QString openDownloadPage() {
-    return QStringLiteral("open:") + kBase + QStringLiteral("down.htm");
-}
-const QString kExit = QStringLiteral("exit");
-const QString kLocal = QStringLiteral("%LOCAL%");
-const QString kNoBrowser = QStringLiteral("找不到可以打开网页的浏览器");
-const QString kReadOnlyDescription =
-    QStringLiteral("路径/文件访问错误：%LOCAL% 是只读文件，无法删除");
-
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(content), content.size());
-}
-
-QString emptyFileDescription() {
-    try {
-        update::firstField("");
-    } catch (const RuntimeError& e) {
-        return e.description();
-    }
-    return {};
-}
-
+enum class Local { None, Old, ReadOnly, Folder }; // what "v.txt" is before the check
+const QByteArray kOld = "OLD COPY";
 } // namespace
+Q_DECLARE_METATYPE(Local)
 
 class TestVersionCheck : public QObject {
     Q_OBJECT
 
 private slots:
-    void messageTexts();
-    void check_data();
-    void check();
+    void firstField_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("error"); // a RuntimeError code, -1 for none
+        QTest::newRow("plain") << QByteArray("V1.3") << "V1.3" << -1;
+        QTest::newRow("spaces, line end") << QByteArray("  V1.3 \nV9.9") << "V1.3" << -1;
+        QTest::newRow("comma, more text") << QByteArray("V1.3,extra") << "V1.3" << -1;
+        QTest::newRow("quoted with comma") << QByteArray("\"V1,3\",x") << "V1,3" << -1;
+        QTest::newRow("code page 936")
+            << QByteArray("V1.4\xb2\xe2\xca\xd4\r\n") << QStringLiteral("V1.4测试") << -1;
+        QTest::newRow("UTF-8 byte-order mark") << QByteArray("\xEF\xBB\xBFV1.3") << "V1.3" << -1;
+        QTest::newRow("undecodable byte")
+            << QByteArray("V1.\xff") << QString() << int(RuntimeError::Other);
+        QTest::newRow("empty file")
+            << QByteArray() << QString() << int(RuntimeError::InputPastEndOfFile);
+    }
+
+    void firstField() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, expected);
+        QFETCH(int, error);
+        QString field;
+        int code = -1;
+        try {
+            field = update::firstField(content);
+        } catch (const RuntimeError& e) {
+            code = e.code();
+            QVERIFY(!e.description().isEmpty());
+        }
+        QCOMPARE(code, error);
+        QCOMPARE(field, expected);
+    }
+
+    void check_data() {
+        QTest::addColumn<int>("status"); // -1: nothing listens; 0: never answers
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("dripMs");
+        QTest::addColumn<Local>("before");
+        QTest::addColumn<bool>("browserFails");
+        QTest::addColumn<QStringList>("shown"); // %LOCAL% stands for the local v.txt
+        QTest::addColumn<bool>("browser");      // down.htm opened
+        QTest::addColumn<bool>("ended");
+        QTest::addColumn<QByteArray>("left"); // v.txt afterwards; null: no file
+
+        // ASCII commas after 失败 and 支持, full-width ones after 最新版本.
+        const QStringList failed{
+            QStringLiteral("版本连网检测失败,你使用的版本可能不是最新版本，请及时"
+                           "关注Zentraq最新版本，谢谢你的支持,请按确定键继续进入软件")};
+        const auto newer = [](const char* v) {
+            return QStringLiteral("检测到新版本:%1,点击确定进入新版本下载页面")
+                .arg(QLatin1String(v));
+        };
+        QString emptyFile;
+        try {
+            update::firstField("");
+        } catch (const RuntimeError& e) {
+            emptyFile = e.description();
+        }
+        const auto row = [](const char* name, int status, const QByteArray& body, Local before,
+                            QStringList shown, bool browser, bool ended, const QByteArray& left,
+                            int dripMs = 0, bool browserFails = false) {
+            QTest::newRow(name) << status << body << dripMs << before << browserFails << shown
+                                << browser << ended << left;
+        };
+        const QByteArray none;
+        row("same version, v.txt stays", 200, "V1.3\r\n", Local::Old, {}, false, false, "V1.3\r\n");
+        row("V1.2", 200, "V1.2", Local::None, {newer("V1.2")}, true, true, "V1.2");
+        row("v1.3", 200, "v1.3", Local::Old, {newer("v1.3")}, true, true, "v1.3");
+        row("empty file", 200, "", Local::Old, {emptyFile}, false, false, "");
+        row("404", 404, "V1.3", Local::Old, failed, false, false, none);
+        row("closed port", -1, "", Local::Old, failed, false, false, none);
+        row("never answers", 0, "", Local::Old, failed, false, false, none);
+        row("slower than the deadline", 200, "V1.3 ....", Local::Old, failed, false, false, none,
+            100);
+        row("write-protected v.txt", 200, "V1.2", Local::ReadOnly,
+            {QStringLiteral("路径/文件访问错误：%LOCAL% 是只读文件，无法删除")}, false, false,
+            kOld);
+        row("v.txt is a folder", 200, "V1.2", Local::Folder, failed, false, false, none);
+        row("browser launch fails", 200, "V1.2", Local::None,
+            {newer("V1.2"), QStringLiteral("no browser")}, true, false, "V1.2", 0, true);
+    }
+
+    void check() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(int, dripMs);
+        QFETCH(Local, before);
+        QFETCH(bool, browserFails);
+        QFETCH(QStringList, shown);
+        QFETCH(bool, browser);
+        QFETCH(bool, ended);
+        QFETCH(QByteArray, left);
+
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString local = folder.filePath(QStringLiteral("v.txt"));
+        if (before == Local::Folder)
+            QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("v.txt")));
+        QFile old(local);
+        if (before == Local::Old || before == Local::ReadOnly) {
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            QCOMPARE(old.write(kOld), kOld.size());
+            old.close();
+        }
+        if (before == Local::ReadOnly)
+            QVERIFY(old.setPermissions(QFileDevice::ReadOwner));
+
+        testing::HttpResponder server;
+        QVERIFY(server.isListening());
+        server.answers.insert("/v.txt", {status, body, dripMs});
+        const QString base = status < 0 ? testing::HttpResponder::closedUrl() : server.baseUrl();
+        bool presentAtRequest = false;
+        connect(&server, &QTcpServer::newConnection, this,
+                [&] { presentAtRequest = QFileInfo(local).isFile(); });
+
+        testing::FakeBoxes boxes;
+        testing::FakeShell shell;
+        testing::FakeExit exit;
+        shell.fail = browserFails;
+        // Nothing is opened or ended before the box that announces it.
+        bool early = false;
+        boxes.onShow = [&](const QString&) {
+            early |= exit.ended > 0 || shell.urls.size() >= boxes.shown.size();
+        };
+        platform::QtDownloader downloader(status == 0 || dripMs > 0 ? 300ms : 10s);
+        update::runVersionCheck(
+            {base, QStringLiteral("V1.3"), folder.path(), downloader, boxes, shell, exit});
+
+        shown.replaceInStrings(QStringLiteral("%LOCAL%"), local);
+        QCOMPARE(boxes.shown, shown);
+        QVERIFY(!early);
+        QCOMPARE(shell.urls,
+                 browser ? QList<QUrl>{QUrl(base + QStringLiteral("down.htm"))} : QList<QUrl>{});
+        QCOMPARE(exit.ended, ended ? 1 : 0);
+        QVERIFY(!presentAtRequest);
+        // No temporary file is left, and a folder named v.txt is not removed.
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files),
+                 left.isNull() ? QStringList() : QStringList{QStringLiteral("v.txt")});
+        QCOMPARE(QFileInfo(local).isDir(), before == Local::Folder);
+        if (!left.isNull()) {
+            QVERIFY(old.open(QIODevice::ReadOnly));
+            QCOMPARE(old.readAll(), left);
+        }
+    }
 };
-
-void TestVersionCheck::messageTexts() {
-    // Two ASCII commas (after 失败 and 支持) and two full-width ones.
-    const QString failed = QStringLiteral("版本连网检测失败") + QChar(0x2C) +
-                           QStringLiteral("你使用的版本可能不是最新版本") + QChar(0xFF0C) +
-                           QStringLiteral("请及时关注Zentraq最新版本") + QChar(0xFF0C) +
-                           QStringLiteral("谢谢你的支持") + QChar(0x2C) +
-                           QStringLiteral("请按确定键继续进入软件");
-    QCOMPARE(update::kDownloadFailedMessage, failed);
-    QCOMPARE(update::newVersionMessage(QStringLiteral("V1.2")),
-             QStringLiteral("检测到新版本") + QChar(0x3A) + QStringLiteral("V1.2") + QChar(0x2C) +
-                 QStringLiteral("点击确定进入新版本下载页面"));
-    QCOMPARE(update::localVersionFile(QStringLiteral("/opt/zentraq")),
-             QStringLiteral("/opt/zentraq/v.txt"));
-    QCOMPARE(update::localVersionFile(QStringLiteral("/")), QStringLiteral("/v.txt"));
-}
-
-void TestVersionCheck::check_data() {
-    QTest::addColumn<Server>("server");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<Local>("before");
-    QTest::addColumn<bool>("browserFails");
-    QTest::addColumn<QStringList>("events"); // %BASE% stands for the server's address
-    QTest::addColumn<CheckOutcome>("outcome");
-
-    const QStringList none;
-    const QStringList failed{box(update::kDownloadFailedMessage)};
-    const auto ended = [](const QString& v) {
-        return QStringList{newVersion(v), openDownloadPage(), kExit};
-    };
-    const auto same = CheckOutcome::SameVersion;
-    const auto isNew = CheckOutcome::NewVersion;
-    const auto dlFailed = CheckOutcome::DownloadFailed;
-    const auto ok = Server::Answers;
-    const auto old = Local::OldCopy;
-    const auto no = Local::None;
-
-    QTest::newRow("same version") << ok << 200 << QByteArray("V1.3") << no << false << none << same;
-    QTest::newRow("same version, old local copy replaced")
-        << ok << 200 << QByteArray("V1.3") << old << false << none << same;
-    QTest::newRow("spaces and a line end around it")
-        << ok << 200 << QByteArray("   V1.3  \r\n") << no << false << none << same;
-    QTest::newRow("comma and more text")
-        << ok << 200 << QByteArray("V1.3,extra") << no << false << none << same;
-    QTest::newRow("quoted field") << ok << 200 << QByteArray("\"V1.3\",2024-05-01") << no << false
-                                  << none << same;
-    QTest::newRow("quoted field holding a comma")
-        << ok << 200 << QByteArray("\"V1.3,beta\"\r\n") << no << false
-        << ended(QStringLiteral("V1.3,beta")) << isNew;
-    QTest::newRow("older version") << ok << 200 << QByteArray("V1.2\r\n") << old << false
-                                   << ended(QStringLiteral("V1.2")) << isNew;
-    QTest::newRow("lower-case v") << ok << 200 << QByteArray("v1.3") << no << false
-                                  << ended(QStringLiteral("v1.3")) << isNew;
-    QTest::newRow("empty first line")
-        << ok << 200 << QByteArray("\r\nV1.3") << no << false << ended(QString()) << isNew;
-    QTest::newRow("Chinese version text")
-        << ok << 200 << QByteArray("V1.4\xb2\xe2\xca\xd4\xb0\xe6") << no << false
-        << ended(QStringLiteral("V1.4测试版")) << isNew;
-    QTest::newRow("empty file") << ok << 200 << QByteArray() << old << false
-                                << QStringList{box(emptyFileDescription())} << CheckOutcome::Failed;
-    QTest::newRow("browser cannot be started")
-        << ok << 200 << QByteArray("V1.2") << no << true
-        << QStringList{newVersion(QStringLiteral("V1.2")), openDownloadPage(), box(kNoBrowser)}
-        << CheckOutcome::Failed;
-    QTest::newRow("404") << ok << 404 << QByteArray("V1.3") << no << false << failed << dlFailed;
-    QTest::newRow("404, old local copy deleted")
-        << ok << 404 << QByteArray("V1.3") << old << false << failed << dlFailed;
-    QTest::newRow("500") << ok << 500 << QByteArray("V1.3") << no << false << failed << dlFailed;
-    QTest::newRow("closed port, old local copy deleted")
-        << Server::ClosedPort << 0 << QByteArray() << old << false << failed << dlFailed;
-    QTest::newRow("server never answers, old local copy deleted")
-        << Server::NeverAnswers << 0 << QByteArray() << old << false << failed << dlFailed;
-    // The description alone; the server is not asked, the copy stays.
-    QTest::newRow("write-protected local copy")
-        << ok << 200 << QByteArray("V1.2") << Local::ReadOnlyCopy << false
-        << QStringList{box(kReadOnlyDescription)} << CheckOutcome::Failed;
-}
-
-void TestVersionCheck::check() {
-    QFETCH(Server, server);
-    QFETCH(int, status);
-    QFETCH(QByteArray, body);
-    QFETCH(Local, before);
-    QFETCH(bool, browserFails);
-    QFETCH(QStringList, events);
-    QFETCH(CheckOutcome, outcome);
-
-    QTemporaryDir folder;
-    QVERIFY(folder.isValid());
-    const QString local = folder.filePath(QStringLiteral("v.txt"));
-    if (before != Local::None)
-        writeFile(local, kOld.toUtf8());
-    if (before == Local::ReadOnlyCopy)
-        QVERIFY(QFile::setPermissions(local, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
-
-    HttpResponder responder;
-    QVERIFY(responder.isListening());
-    if (server == Server::NeverAnswers) {
-        HttpAnswer silent;
-        silent.mode = HttpAnswer::Mode::Silent;
-        responder.set("/v.txt", silent);
-    } else {
-        responder.set("/v.txt", status, body);
-    }
-    const QString base =
-        server == Server::ClosedPort
-            ? QStringLiteral("http://127.0.0.1:%1/").arg(HttpResponder::closedPort())
-            : responder.baseUrl();
-
-    CheckLog log;
-    FakeBoxes boxes(log);
-    FakeShell shell(log);
-    if (browserFails)
-        shell.failWith = kNoBrowser;
-    FakeExit exit(log);
-    platform::QtDownloader downloader(server == Server::NeverAnswers ? 300ms : 20'000ms);
-    // The old copy must be gone by the time the server is asked.
-    bool oldCopyPresentAtRequest = false;
-    connect(&responder, &QTcpServer::newConnection, this,
-            [&] { oldCopyPresentAtRequest = QFile::exists(local); });
-
-    const CheckOutcome got = update::runVersionCheck(
-        {base, QStringLiteral("V1.3"), folder.path(), downloader, boxes, shell, exit});
-
-    for (QString& e : events)
-        e.replace(kBase, base).replace(kLocal, local);
-    QCOMPARE(log.events, events);
-    QCOMPARE(got, outcome);
-    QVERIFY(!oldCopyPresentAtRequest);
-    const bool asked = server != Server::ClosedPort && before != Local::ReadOnlyCopy;
-    QCOMPARE(responder.requests(), asked ? QList<QByteArray>{"/v.txt"} : QList<QByteArray>{});
-
-    // Afterwards the folder holds exactly what the server sent, when it sent
-    // something; the write-protected copy is untouched; otherwise nothing.
-    QFile copy(local);
-    if (before == Local::ReadOnlyCopy) {
-        QVERIFY(copy.open(QIODevice::ReadOnly));
-        QCOMPARE(copy.readAll(), kOld.toUtf8());
-    } else if (server == Server::Answers && status == 200) {
-        QVERIFY(copy.open(QIODevice::ReadOnly));
-        QCOMPARE(copy.readAll(), body);
-    } else {
-        QVERIFY(!copy.exists());
-    }
-}
 
 QTEST_MAIN(TestVersionCheck)
 #include "test_version_check.moc"
