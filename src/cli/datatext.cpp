@@ -19,6 +19,22 @@ int hexValue(char c) {
     return -1;
 }
 
+// Calls item(position, value) for every "0xHH" item of data text, in order;
+// `position` is where its "0x" starts.
+template <typename Item>
+void forEachItem(const char* text, qsizetype size, Item item) {
+    for (qsizetype i = 0; i + 3 < size; ++i) {
+        if (text[i] != '0' || text[i + 1] != 'x')
+            continue;
+        const int hi = hexValue(text[i + 2]);
+        const int lo = hexValue(text[i + 3]);
+        if (hi < 0 || lo < 0)
+            continue;
+        item(i, hi * 16 + lo);
+        i += 3;
+    }
+}
+
 bool isWordChar(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
@@ -46,18 +62,11 @@ ByteMap glyphByteMap(bool msbFirst, bool invert) {
 }
 
 void mapItems(char* text, qsizetype size, const ByteMap& map) {
-    for (qsizetype i = 0; i + 3 < size; ++i) {
-        if (text[i] != '0' || text[i + 1] != 'x')
-            continue;
-        const int hi = hexValue(text[i + 2]);
-        const int lo = hexValue(text[i + 3]);
-        if (hi < 0 || lo < 0)
-            continue;
-        const char* item = rgbqumo::HexByteAscii(map[static_cast<std::size_t>(hi * 16 + lo)]);
-        text[i + 2] = item[2];
-        text[i + 3] = item[3];
-        i += 3;
-    }
+    forEachItem(text, size, [text, &map](qsizetype at, int value) {
+        const char* item = rgbqumo::HexByteAscii(map[static_cast<std::size_t>(value)]);
+        text[at + 2] = item[2];
+        text[at + 3] = item[3];
+    });
 }
 
 void swapPixelBytes(char* text, qsizetype size) {
@@ -80,16 +89,7 @@ void swapPixelBytes(char* text, qsizetype size) {
 QByteArray itemBytes(const char* text, qsizetype size) {
     QByteArray out;
     out.reserve(size / 5 + 1);
-    for (qsizetype i = 0; i + 3 < size; ++i) {
-        if (text[i] != '0' || text[i + 1] != 'x')
-            continue;
-        const int hi = hexValue(text[i + 2]);
-        const int lo = hexValue(text[i + 3]);
-        if (hi < 0 || lo < 0)
-            continue;
-        out.append(static_cast<char>(hi * 16 + lo));
-        i += 3;
-    }
+    forEachItem(text, size, [&out](qsizetype, int value) { out.append(static_cast<char>(value)); });
     return out;
 }
 

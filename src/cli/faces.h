@@ -1,13 +1,10 @@
 #pragma once
 
-// The faces the tool draws glyphs with when the user names a font, and the
-// question which characters no face can draw.
+// The faces the tool draws glyphs with when the user names a font.
 
 #include "textrenderer.h"
 
 #include <QString>
-
-#include <memory>
 
 namespace zentraq::cli {
 
@@ -23,21 +20,5 @@ text::FaceSpec fontFileFace(const QString& path);
 // `primary` first, then the faces of `canvas` (the canvas face and its
 // fallbacks) for the characters `primary` does not have.
 text::FaceChain chainWith(const text::FaceSpec& primary, const text::FaceChain& canvas);
-
-// Whether any face of a chain has a character, asked the way the renderer
-// looks for the face to draw a character with.
-class FaceCoverage {
-public:
-    explicit FaceCoverage(text::FaceChain chain);
-    ~FaceCoverage();
-    FaceCoverage(const FaceCoverage&) = delete;
-    FaceCoverage& operator=(const FaceCoverage&) = delete;
-
-    bool has(char32_t cp);
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> d;
-};
 
 } // namespace zentraq::cli

@@ -10,7 +10,6 @@
 #include "output.h"
 #include "qumo.h"
 
-#include <QFile>
 #include <QStringDecoder>
 
 #include <memory>
@@ -18,23 +17,6 @@
 
 namespace zentraq::cli {
 namespace {
-
-QByteArray readAllFrom(const QString& path) {
-    QFile file;
-    bool opened = false;
-    if (path == QLatin1String("-")) {
-        opened = file.open(stdin, QIODevice::ReadOnly);
-    } else {
-        file.setFileName(path);
-        opened = file.open(QIODevice::ReadOnly);
-    }
-    if (!opened)
-        failure(QStringLiteral("cannot read '%1': %2").arg(path, file.errorString()));
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        failure(QStringLiteral("cannot read '%1': %2").arg(path, file.errorString()));
-    return bytes;
-}
 
 // The text to convert. A file is UTF-8 (a byte-order mark at its start is
 // dropped); its line breaks are kept as they are, so CR LF pairs go away in
@@ -46,7 +28,7 @@ QString textOf(const Options& o) {
     case TextSource::Ascii:
         return glyph::printableAscii();
     case TextSource::File: {
-        const QByteArray bytes = readAllFrom(o.inputFile);
+        const QByteArray bytes = readWhole(o.inputFile);
         QStringDecoder decoder(QStringDecoder::Utf8);
         QString text = decoder(bytes);
         if (decoder.hasError())
@@ -136,7 +118,6 @@ int runGlyphMissing(const Options& o) {
     const QString text = textOf(o);
     const std::unique_ptr<text::TextRenderer> own = chosenRenderer(o);
     text::TextRenderer& renderer = own ? *own : text::TextRenderer::shared();
-    FaceCoverage coverage(renderer.faces());
 
     // Control characters are never drawn from a face (they draw nothing), so
     // they are not missing from one.
@@ -148,7 +129,7 @@ int runGlyphMissing(const Options& o) {
         if (isControl(c) || !seen.insert(c).second)
             continue;
         ++checked;
-        if (!coverage.has(c)) {
+        if (!renderer.hasCharacter(c)) {
             ++missing;
             listing += characterLabel(c).toUtf8() + '\n';
         }

@@ -242,6 +242,23 @@ void readInPieces(const QString& path, qint64 unit, const std::function<void(QBy
     }
 }
 
+QByteArray readWhole(const QString& path) {
+    QFile file;
+    bool opened = false;
+    if (path == QLatin1String("-")) {
+        opened = file.open(stdin, QIODevice::ReadOnly);
+    } else {
+        file.setFileName(path);
+        opened = file.open(QIODevice::ReadOnly);
+    }
+    if (!opened)
+        failure(QStringLiteral("cannot read '%1': %2").arg(path, file.errorString()));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        failure(QStringLiteral("cannot read '%1': %2").arg(path, file.errorString()));
+    return bytes;
+}
+
 void copyFile(const QString& path, Sink& sink) {
     readInPieces(path, 1, [&sink](QByteArray& bytes) { sink.write(bytes); });
 }

@@ -106,6 +106,10 @@ private:
 // change it. Throws CliError (Failure) when the file cannot be read.
 void readInPieces(const QString& path, qint64 unit, const std::function<void(QByteArray&)>& piece);
 
+// The whole content of the file at `path`, or of standard input for "-".
+// Throws CliError (Failure) when it cannot be read.
+QByteArray readWhole(const QString& path);
+
 // Copies the file at `path` to `sink` unchanged.
 void copyFile(const QString& path, Sink& sink);
 

@@ -7,7 +7,6 @@
 #include "output.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QImage>
 #include <QImageWriter>
 
@@ -17,23 +16,6 @@ namespace {
 // Pictures larger than this are refused rather than half-made.
 constexpr qint64 MaxSide = 32767;
 constexpr qint64 MaxPixels = qint64(1) << 28;
-
-QByteArray readData(const QString& path) {
-    QFile file;
-    bool opened = false;
-    if (path == QLatin1String("-")) {
-        opened = file.open(stdin, QIODevice::ReadOnly);
-    } else {
-        file.setFileName(path);
-        opened = file.open(QIODevice::ReadOnly);
-    }
-    if (!opened)
-        failure(QStringLiteral("cannot read '%1': %2").arg(path, file.errorString()));
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        failure(QStringLiteral("cannot read '%1': %2").arg(path, file.errorString()));
-    return bytes;
-}
 
 void checkSize(qint64 width, qint64 height, int scale) {
     const qint64 w = width * scale;
@@ -114,7 +96,7 @@ QImage rgb565Picture(const QByteArray& bytes, const Options& o, const QString& s
 void runPreview(const Options& o) {
     Destination destination(o.output, true);
     const QString source = o.data == QLatin1String("-") ? QStringLiteral("standard input") : o.data;
-    const QByteArray raw = readData(o.data);
+    const QByteArray raw = readWhole(o.data);
     const QByteArray bytes = o.dataBinary ? raw : parseDataText(raw, source);
     if (bytes.isEmpty())
         failure(QStringLiteral("%1 holds no data").arg(source));

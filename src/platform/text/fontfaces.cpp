@@ -1,22 +1,16 @@
-// Which installed faces the glyph canvas draws with, asked of fontconfig once.
-#include "textrenderer.h"
+// Which installed faces the glyph canvas draws with, asked of fontconfig once,
+// and the exact lookup of an installed family.
+#include "fontfaces.h"
 
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <optional>
+#include <vector>
 
 namespace zentraq::text {
 namespace {
-
-struct Candidate {
-    FaceSpec spec;
-    bool scalable = false;
-    bool cjk = false;
-    int weight = FC_WEIGHT_REGULAR;
-    int slant = FC_SLANT_ROMAN;
-};
 
 QString fcString(FcPattern* p, const char* object) {
     FcChar8* s = nullptr;
@@ -30,6 +24,54 @@ int fcInt(FcPattern* p, const char* object, int fallback) {
     return FcPatternGetInteger(p, object, 0, &v) == FcResultMatch ? v : fallback;
 }
 
+bool fcScalable(FcPattern* p) {
+    FcBool scalable = FcFalse;
+    return FcPatternGetBool(p, FC_SCALABLE, 0, &scalable) == FcResultMatch && scalable;
+}
+
+FaceSpec specOf(FcPattern* p) {
+    FaceSpec spec;
+    spec.file = fcString(p, FC_FILE);
+    spec.index = fcInt(p, FC_INDEX, 0);
+    spec.family = fcString(p, FC_FAMILY);
+    return spec;
+}
+
+// A face fontconfig lists under a family, with what installedFace() chooses by.
+struct Listed {
+    FaceSpec spec;
+    int weight = FC_WEIGHT_REGULAR;
+    int slant = FC_SLANT_ROMAN;
+    int width = FC_WIDTH_NORMAL;
+    bool ownName = false; // the family is the face's first family name
+};
+
+// Whether `a` is the better choice than `b`.
+bool preferred(const Listed& a, const Listed& b, FacePreference preference) {
+    const bool named = preference == FacePreference::OwnNameFirst;
+    if (named && a.ownName != b.ownName)
+        return a.ownName;
+    const bool ar = a.slant == FC_SLANT_ROMAN, br = b.slant == FC_SLANT_ROMAN;
+    if (ar != br)
+        return ar;
+    const int aw = std::abs(a.weight - FC_WEIGHT_REGULAR), bw = std::abs(b.weight - FC_WEIGHT_REGULAR);
+    if (aw != bw)
+        return aw < bw;
+    if (named) {
+        const int an = std::abs(a.width - FC_WIDTH_NORMAL), bn = std::abs(b.width - FC_WIDTH_NORMAL);
+        if (an != bn)
+            return an < bn;
+    }
+    if (a.spec.file != b.spec.file)
+        return a.spec.file < b.spec.file;
+    return a.spec.index < b.spec.index;
+}
+
+struct Candidate {
+    FaceSpec spec;
+    bool cjk = false;
+};
+
 bool coversCjk(FcPattern* p) {
     FcLangSet* langs = nullptr;
     if (FcPatternGetLangSet(p, FC_LANG, 0, &langs) != FcResultMatch || !langs)
@@ -39,53 +81,6 @@ bool coversCjk(FcPattern* p) {
             return true;
     }
     return false;
-}
-
-Candidate candidateOf(FcPattern* p) {
-    Candidate c;
-    c.spec.file = fcString(p, FC_FILE);
-    c.spec.index = fcInt(p, FC_INDEX, 0);
-    c.spec.family = fcString(p, FC_FAMILY);
-    FcBool scalable = FcFalse;
-    c.scalable = FcPatternGetBool(p, FC_SCALABLE, 0, &scalable) == FcResultMatch && scalable;
-    c.cjk = coversCjk(p);
-    c.weight = fcInt(p, FC_WEIGHT, FC_WEIGHT_REGULAR);
-    c.slant = fcInt(p, FC_SLANT, FC_SLANT_ROMAN);
-    return c;
-}
-
-// The installed faces whose family is exactly `family`: fontconfig's listing,
-// not its closest match, which would answer with any face at all.
-std::vector<Candidate> installedFamily(const char* family) {
-    std::vector<Candidate> out;
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
-    FcObjectSet* objects = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_SCALABLE, FC_WEIGHT,
-                                            FC_SLANT, FC_LANG, static_cast<char*>(nullptr));
-    if (FcFontSet* set = FcFontList(nullptr, pattern, objects)) {
-        for (int i = 0; i < set->nfont; ++i) {
-            Candidate c = candidateOf(set->fonts[i]);
-            if (!c.spec.file.isEmpty() && c.scalable)
-                out.push_back(std::move(c));
-        }
-        FcFontSetDestroy(set);
-    }
-    FcObjectSetDestroy(objects);
-    FcPatternDestroy(pattern);
-    // Upright regular weight first; file order settles ties so the choice does
-    // not depend on the order fontconfig lists its cache in.
-    std::sort(out.begin(), out.end(), [](const Candidate& a, const Candidate& b) {
-        const bool ar = a.slant == FC_SLANT_ROMAN, br = b.slant == FC_SLANT_ROMAN;
-        if (ar != br)
-            return ar;
-        const int aw = std::abs(a.weight - FC_WEIGHT_REGULAR), bw = std::abs(b.weight - FC_WEIGHT_REGULAR);
-        if (aw != bw)
-            return aw < bw;
-        if (a.spec.file != b.spec.file)
-            return a.spec.file < b.spec.file;
-        return a.spec.index < b.spec.index;
-    });
-    return out;
 }
 
 // Every installed face in fontconfig's order of preference for Simplified
@@ -101,8 +96,9 @@ std::vector<Candidate> sortedForChinese(const QString& family) {
     FcResult result = FcResultNoMatch;
     if (FcFontSet* set = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result)) {
         for (int i = 0; i < set->nfont; ++i) {
-            Candidate c = candidateOf(set->fonts[i]);
-            if (!c.spec.file.isEmpty() && c.scalable)
+            FcPattern* p = set->fonts[i];
+            Candidate c{specOf(p), coversCjk(p)};
+            if (!c.spec.file.isEmpty() && fcScalable(p))
                 out.push_back(std::move(c));
         }
         FcFontSetDestroy(set);
@@ -117,34 +113,66 @@ constexpr std::size_t MaxFallbacks = 48;
 
 } // namespace
 
+bool fontconfigReady() {
+    return FcInit() != FcFalse;
+}
+
+std::optional<FaceSpec> installedFace(const QString& family, FacePreference preference) {
+    if (!fontconfigReady())
+        return std::nullopt;
+    std::optional<Listed> best;
+    FcPattern* pattern = FcPatternCreate();
+    const QByteArray name = family.toUtf8();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.constData()));
+    FcObjectSet* objects = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_SCALABLE, FC_WEIGHT, FC_SLANT,
+                                            FC_WIDTH, static_cast<char*>(nullptr));
+    if (FcFontSet* set = FcFontList(nullptr, pattern, objects)) {
+        for (int i = 0; i < set->nfont; ++i) {
+            FcPattern* p = set->fonts[i];
+            Listed l;
+            l.spec = specOf(p);
+            l.weight = fcInt(p, FC_WEIGHT, FC_WEIGHT_REGULAR);
+            l.slant = fcInt(p, FC_SLANT, FC_SLANT_ROMAN);
+            l.width = fcInt(p, FC_WIDTH, FC_WIDTH_NORMAL);
+            l.ownName = l.spec.family.compare(family, Qt::CaseInsensitive) == 0;
+            if (!l.spec.file.isEmpty() && fcScalable(p) && (!best || preferred(l, *best, preference)))
+                best = std::move(l);
+        }
+        FcFontSetDestroy(set);
+    }
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(pattern);
+    if (!best)
+        return std::nullopt;
+    // The family as asked for, not whichever of the face's names fontconfig
+    // lists first.
+    best->spec.family = family;
+    return best->spec;
+}
+
 FaceChain resolveCanvasFaces() {
     FaceChain chain;
-    if (!FcInit())
+    if (!fontconfigReady())
         return chain;
 
-    std::optional<Candidate> primary;
+    std::optional<FaceSpec> primary;
     for (const char* family : {"SimSun", "宋体", "NSimSun", "新宋体", "AR PL UMing CN"}) {
-        std::vector<Candidate> found = installedFamily(family);
-        if (!found.empty()) {
-            primary = found.front();
-            // The family as asked for, not whichever of the face's names
-            // fontconfig lists first.
-            primary->spec.family = QString::fromUtf8(family);
+        primary = installedFace(QString::fromUtf8(family), FacePreference::UprightRegular);
+        if (primary)
             break;
-        }
     }
 
-    std::vector<Candidate> sorted = sortedForChinese(primary ? primary->spec.family : QString());
+    std::vector<Candidate> sorted = sortedForChinese(primary ? primary->family : QString());
     if (!primary) {
         const auto cjk = std::find_if(sorted.begin(), sorted.end(), [](const Candidate& c) { return c.cjk; });
         if (cjk != sorted.end())
-            primary = *cjk;
+            primary = cjk->spec;
         else if (!sorted.empty())
-            primary = sorted.front();
+            primary = sorted.front().spec;
         else
             return chain;
     }
-    chain.primary = primary->spec;
+    chain.primary = *primary;
 
     // Faces covering Chinese, Japanese or Korean first, in fontconfig's order,
     // then the rest as a last resort; each face once.

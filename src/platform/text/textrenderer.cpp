@@ -308,6 +308,10 @@ const FaceChain& TextRenderer::faces() const {
     return d->chain;
 }
 
+bool TextRenderer::hasCharacter(char32_t cp) {
+    return d->faceFor(cp) >= 0;
+}
+
 bool TextRenderer::hasStrike(int face, int pixelSize) {
     FT_Face f = d->open(face);
     return f && d->strikeIndex(f, pixelSize) >= 0;

@@ -88,6 +88,12 @@ public:
     int baseline(int face, int pixelSize);
 
     const FaceChain& faces() const;
+    // Whether a face of the chain has the character `cp`, found the way
+    // glyph() finds the face to draw it from; false for a character glyph()
+    // draws as the canvas face's missing-glyph shape and for values that are
+    // not characters. Control characters are looked up like any other,
+    // although glyph() draws nothing for them.
+    bool hasCharacter(char32_t cp);
     // Whether face `face` has a bitmap strike of exactly `pixelSize` pixels.
     bool hasStrike(int face, int pixelSize);
     // Faces that could be opened (a missing or broken file is skipped).
