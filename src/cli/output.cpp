@@ -107,8 +107,14 @@ OutputFile::OutputFile(const QString& target) : m_target(target) {
     if (info.isDir())
         failure(QStringLiteral("cannot write '%1': it is a folder").arg(target));
 
-    if (info.exists() && !info.isFile()) {
-        // A device or a pipe: written in place.
+    // A device or a pipe, or a name that stands for one of the tool's own
+    // streams (/dev/stdout, /dev/fd/1, /proc/self/fd/1, whatever they point
+    // to): written in place, since nothing can be renamed over them.
+    const bool specialName = target.startsWith(QStringLiteral("/dev/")) ||
+                             target.startsWith(QStringLiteral("/proc/"));
+    if (specialName && info.exists())
+        m_target = target;
+    if ((info.exists() && !info.isFile()) || (specialName && info.exists())) {
         m_file = std::make_unique<QFile>(m_target);
         if (!m_file->open(QIODevice::WriteOnly))
             failure(QStringLiteral("cannot write '%1': %2").arg(target, m_file->errorString()));

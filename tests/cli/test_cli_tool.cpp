@@ -434,6 +434,15 @@ private slots:
         QCOMPARE(runCli({"picture", m_pic3, "-q", "-o", "/dev/null"}).exitCode, 0);
         QCOMPARE(::stat("/dev/null", &st), 0);
         QVERIFY(S_ISCHR(st.st_mode));
+
+        // /dev/stdout while the standard output goes to a file.
+        const QString redirected = dir.filePath(QStringLiteral("stdout.txt"));
+        QProcess p;
+        p.setStandardOutputFile(redirected);
+        p.start(QStringLiteral(ZENTRAQ_CLI), {"picture", m_pic3, "-q", "-o", "/dev/stdout"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(readFile(redirected), Picture3x3Text);
     }
 
     // Interrupted while converting: the temporary file goes with it.
