@@ -4,7 +4,7 @@
 //
 //   bench_cli [runs]
 #include "cli.h"
-#include "hexbyte.h"
+#include "formatter_loop.h"
 #include "pictureloader.h"
 #include "rgb565.h"
 #include "surface.h"
@@ -58,26 +58,7 @@ double median(int runs, const std::function<void()>& work) {
 // The formatter loop alone: every pixel of an already decoded surface
 // encoded and formatted into memory.
 std::size_t plainLoop(const Surface& s, std::vector<char>& out) {
-    out.resize(static_cast<std::size_t>(s.width()) * s.height() * 10 + static_cast<std::size_t>(s.width()) * s.height() / 8 * 2);
-    char* p = out.data();
-    int line = 0;
-    for (int y = 0; y < s.height(); ++y) {
-        for (int x = 0; x < s.width(); ++x) {
-            const rgbqumo::ColorBytes c = rgbqumo::Rgb565(s.pixel(x, y));
-            std::memcpy(p, rgbqumo::HexByteAscii(c.LowByte), 4);
-            p[4] = ',';
-            std::memcpy(p + 5, rgbqumo::HexByteAscii(c.HighByte), 4);
-            p[9] = ',';
-            p += 10;
-            if (++line == 8) {
-                p[0] = '\r';
-                p[1] = '\n';
-                p += 2;
-                line = 0;
-            }
-        }
-    }
-    return static_cast<std::size_t>(p - out.data());
+    return bench::formatterLoop(s, out);
 }
 
 int runTool(const QStringList& args) {

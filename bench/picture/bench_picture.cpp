@@ -4,7 +4,7 @@
 //
 // Run: bench_picture [-platform offscreen]   (prints figures, checks nothing)
 
-#include "hexbyte.h"
+#include "formatter_loop.h"
 #include "mainwindow.h"
 #include "picturebox.h"
 #include "pictureconvert.h"
@@ -70,28 +70,13 @@ QImage photoLike(int w, int h) {
 
 // Encode and format every pixel into memory: the least any conversion does.
 double plainLoopSeconds(const Surface& s, std::size_t* checksum) {
+    // Allocated before the clock starts, as a conversion writes into a file.
     std::vector<char> out(std::size_t(s.width()) * s.height() * 12 + 64);
     QElapsedTimer t;
     t.start();
-    char* p = out.data();
-    int line = 0;
-    for (int y = 0; y < s.height(); ++y)
-        for (int x = 0; x < s.width(); ++x) {
-            const rgbqumo::ColorBytes c = rgbqumo::Rgb565(s.pixel(x, y));
-            std::memcpy(p, rgbqumo::HexByteAscii(c.LowByte), 4);
-            p[4] = ',';
-            std::memcpy(p + 5, rgbqumo::HexByteAscii(c.HighByte), 4);
-            p[9] = ',';
-            p += 10;
-            if (++line == 8) {
-                p[0] = '\r';
-                p[1] = '\n';
-                p += 2;
-                line = 0;
-            }
-        }
+    const std::size_t n = bench::formatterLoop(s, out);
     const double seconds = double(t.nsecsElapsed()) / 1e9;
-    *checksum = std::size_t(p - out.data()) + std::size_t(out[out.size() / 2]);
+    *checksum = n + std::size_t(out[out.size() / 2]);
     return seconds;
 }
 

@@ -12,28 +12,24 @@
 
 namespace zentraq::checked {
 
-template <class T> T mul(T a, T b) {
+// The result of a checked operation, or the overflow failure.
+template <class T> T unlessOverflowed(bool overflowed, T result) {
     static_assert(std::is_integral_v<T>);
-    T r;
-    if (__builtin_mul_overflow(a, b, &r))
+    if (overflowed)
         throw RuntimeError::overflow();
-    return r;
+    return result;
+}
+
+template <class T> T mul(T a, T b) {
+    T r;
+    const bool overflowed = __builtin_mul_overflow(a, b, &r);
+    return unlessOverflowed(overflowed, r);
 }
 
 template <class T> T add(T a, T b) {
-    static_assert(std::is_integral_v<T>);
     T r;
-    if (__builtin_add_overflow(a, b, &r))
-        throw RuntimeError::overflow();
-    return r;
-}
-
-template <class T> T sub(T a, T b) {
-    static_assert(std::is_integral_v<T>);
-    T r;
-    if (__builtin_sub_overflow(a, b, &r))
-        throw RuntimeError::overflow();
-    return r;
+    const bool overflowed = __builtin_add_overflow(a, b, &r);
+    return unlessOverflowed(overflowed, r);
 }
 
 // Stores a value into a byte; anything outside 0..255 is an overflow.
