@@ -29,17 +29,17 @@ bool fcScalable(FcPattern* p) {
     return FcPatternGetBool(p, FC_SCALABLE, 0, &scalable) == FcResultMatch && scalable;
 }
 
-FaceSpec specOf(FcPattern* p) {
-    FaceSpec spec;
-    spec.file = fcString(p, FC_FILE);
-    spec.index = fcInt(p, FC_INDEX, 0);
-    spec.family = fcString(p, FC_FAMILY);
-    return spec;
+FaceSpec faceOf(FcPattern* p) {
+    FaceSpec face;
+    face.file = fcString(p, FC_FILE);
+    face.index = fcInt(p, FC_INDEX, 0);
+    face.family = fcString(p, FC_FAMILY);
+    return face;
 }
 
 // A face fontconfig lists under a family, with what installedFace() chooses by.
 struct Listed {
-    FaceSpec spec;
+    FaceSpec face;
     int weight = FC_WEIGHT_REGULAR;
     int slant = FC_SLANT_ROMAN;
     int width = FC_WIDTH_NORMAL;
@@ -62,13 +62,13 @@ bool preferred(const Listed& a, const Listed& b, FacePreference preference) {
         if (an != bn)
             return an < bn;
     }
-    if (a.spec.file != b.spec.file)
-        return a.spec.file < b.spec.file;
-    return a.spec.index < b.spec.index;
+    if (a.face.file != b.face.file)
+        return a.face.file < b.face.file;
+    return a.face.index < b.face.index;
 }
 
 struct Candidate {
-    FaceSpec spec;
+    FaceSpec face;
     bool cjk = false;
 };
 
@@ -97,8 +97,8 @@ std::vector<Candidate> sortedForChinese(const QString& family) {
     if (FcFontSet* set = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result)) {
         for (int i = 0; i < set->nfont; ++i) {
             FcPattern* p = set->fonts[i];
-            Candidate c{specOf(p), coversCjk(p)};
-            if (!c.spec.file.isEmpty() && fcScalable(p))
+            Candidate c{faceOf(p), coversCjk(p)};
+            if (!c.face.file.isEmpty() && fcScalable(p))
                 out.push_back(std::move(c));
         }
         FcFontSetDestroy(set);
@@ -130,12 +130,12 @@ std::optional<FaceSpec> installedFace(const QString& family, FacePreference pref
         for (int i = 0; i < set->nfont; ++i) {
             FcPattern* p = set->fonts[i];
             Listed l;
-            l.spec = specOf(p);
+            l.face = faceOf(p);
             l.weight = fcInt(p, FC_WEIGHT, FC_WEIGHT_REGULAR);
             l.slant = fcInt(p, FC_SLANT, FC_SLANT_ROMAN);
             l.width = fcInt(p, FC_WIDTH, FC_WIDTH_NORMAL);
-            l.ownName = l.spec.family.compare(family, Qt::CaseInsensitive) == 0;
-            if (!l.spec.file.isEmpty() && fcScalable(p) && (!best || preferred(l, *best, preference)))
+            l.ownName = l.face.family.compare(family, Qt::CaseInsensitive) == 0;
+            if (!l.face.file.isEmpty() && fcScalable(p) && (!best || preferred(l, *best, preference)))
                 best = std::move(l);
         }
         FcFontSetDestroy(set);
@@ -146,8 +146,8 @@ std::optional<FaceSpec> installedFace(const QString& family, FacePreference pref
         return std::nullopt;
     // The family as asked for, not whichever of the face's names fontconfig
     // lists first.
-    best->spec.family = family;
-    return best->spec;
+    best->face.family = family;
+    return best->face;
 }
 
 FaceChain resolveCanvasFaces() {
@@ -166,9 +166,9 @@ FaceChain resolveCanvasFaces() {
     if (!primary) {
         const auto cjk = std::find_if(sorted.begin(), sorted.end(), [](const Candidate& c) { return c.cjk; });
         if (cjk != sorted.end())
-            primary = cjk->spec;
+            primary = cjk->face;
         else if (!sorted.empty())
-            primary = sorted.front().spec;
+            primary = sorted.front().face;
         else
             return chain;
     }
@@ -180,10 +180,10 @@ FaceChain resolveCanvasFaces() {
     for (const Candidate& c : sorted) {
         if (chain.fallbacks.size() >= MaxFallbacks)
             break;
-        const auto same = [&c](const FaceSpec& s) { return s.file == c.spec.file && s.index == c.spec.index; };
+        const auto same = [&c](const FaceSpec& s) { return s.file == c.face.file && s.index == c.face.index; };
         if (same(chain.primary) || std::any_of(chain.fallbacks.begin(), chain.fallbacks.end(), same))
             continue;
-        chain.fallbacks.push_back(c.spec);
+        chain.fallbacks.push_back(c.face);
     }
     return chain;
 }

@@ -78,7 +78,7 @@ void takeBitmap(FT_Library lib, const FT_Bitmap& bm, RasterGlyph& g) {
 
 struct TextRenderer::Impl {
     struct Face {
-        FaceSpec spec;
+        FaceSpec source;
         FacePtr face;
         bool tried = false;
         int sizedPx = 0;      // pixel size the face is currently set to
@@ -101,8 +101,8 @@ struct TextRenderer::Impl {
         if (!f.tried) {
             f.tried = true;
             FT_Face raw = nullptr;
-            const QByteArray path = f.spec.file.toLocal8Bit();
-            if (!path.isEmpty() && FT_New_Face(lib.get(), path.constData(), f.spec.index, &raw) == 0) {
+            const QByteArray path = f.source.file.toLocal8Bit();
+            if (!path.isEmpty() && FT_New_Face(lib.get(), path.constData(), f.source.index, &raw) == 0) {
                 f.face.reset(raw);
                 const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(raw, FT_SFNT_OS2));
                 if (os2 && os2->version != 0xFFFF && os2->sTypoAscender - os2->sTypoDescender > 0) {
@@ -270,10 +270,10 @@ TextRenderer::TextRenderer(FaceChain faces) : d(std::make_unique<Impl>()) {
         d->lib.reset(raw);
     if (!d->chain.empty()) {
         d->faces.push_back({});
-        d->faces.back().spec = d->chain.primary;
+        d->faces.back().source = d->chain.primary;
         for (const FaceSpec& s : d->chain.fallbacks) {
             d->faces.push_back({});
-            d->faces.back().spec = s;
+            d->faces.back().source = s;
         }
     }
 }
