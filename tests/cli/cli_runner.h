@@ -3,6 +3,7 @@
 // Runs the zentraq-cli executable and collects what it did.
 
 #include <QByteArray>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -31,6 +32,17 @@ inline CliRun runCli(const QStringList& args, const QByteArray& input = {}) {
     r.out = p.readAllStandardOutput();
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+// A whole file, or a marker that cannot be mistaken for data.
+inline QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+inline bool writeFile(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
 }
 
 } // namespace zentraq::testing

@@ -21,7 +21,9 @@
 #include <sys/stat.h>
 
 using zentraq::testing::CliRun;
+using zentraq::testing::readFile;
 using zentraq::testing::runCli;
+using zentraq::testing::writeFile;
 
 namespace {
 
@@ -70,16 +72,6 @@ const QByteArray Picture3x3HighFirst = "0xF8,0x00,0x07,0xE0,0x00,0x1F,0xFF,0xFF,
 
 QStringList listing(const QString& dir) {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
 }
 
 bool canvasFaceIsPinned() {

@@ -15,20 +15,12 @@
 #include <QTest>
 
 using zentraq::testing::CliRun;
+using zentraq::testing::readFile;
 using zentraq::testing::runCli;
+using zentraq::testing::writeFile;
 using zentraq::testing::WindowHarness;
 
 namespace {
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
 
 // A picture with everything the preview box changes or keeps: transparent
 // and half-transparent pixels (composited onto white), colours off the
