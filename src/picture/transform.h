@@ -1,0 +1,132 @@
+#pragma once
+
+// Fitting a picture to a display: rotate (clockwise), then flip, then resize
+// to W x H, in that order.
+//
+// Resizing. `contain` scales the picture to fit inside W x H, keeping its
+// shape, and centres it on a white canvas of W x H; `cover` cuts the centre
+// of the picture to the shape of W x H and scales that to fill it; `stretch`
+// scales the picture to W x H whatever its shape. Sizes kept from the shape
+// round to the nearest pixel (halves up) and are at least 1; centring puts
+// the odd pixel right of and below the middle.
+//
+// Scaling works on each axis separately. Shrinking an axis averages areas:
+// each result pixel is the mean of the source pixels it covers, each weighed
+// by the part of it that is covered. Enlarging an axis interpolates linearly
+// between the two source pixels nearest to the result pixel's centre (edges
+// repeat). Weights are integers that add up to 65536 per result pixel, and
+// the result rounds to nearest, so the same picture gives the same pixels on
+// every machine.
+//
+// The result is produced a row at a time: a picture need not be held twice,
+// and a large canvas costs only a few rows of memory.
+
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace zentraq::rgbqumo {
+
+// The largest width or height a resize may ask for.
+inline constexpr int MaxFitSide = 32767;
+
+enum class Rotation { None, Clockwise90, Clockwise180, Clockwise270 };
+enum class Flip { Horizontal, Vertical };
+enum class Fit { Contain, Cover, Stretch };
+
+// Names on the command line: "90", "180", "270"; "horizontal", "vertical";
+// "contain", "cover", "stretch".
+std::optional<Rotation> parseRotation(QStringView text);
+std::optional<Flip> parseFlip(QStringView text);
+std::optional<Fit> parseFit(QStringView text);
+
+// 1..MaxFitSide.
+constexpr bool isValidFitSide(long long side) {
+    return side >= 1 && side <= MaxFitSide;
+}
+
+// "WxH" (or "W*H"), both sides valid. Otherwise nothing, and `problem` (when
+// given) gets an English sentence saying what is wrong.
+std::optional<QSize> parseResize(QStringView text, QString* problem = nullptr);
+
+struct Fitting {
+    Rotation rotation = Rotation::None;
+    bool flipHorizontal = false;
+    bool flipVertical = false;
+    QSize resize; // not valid (the default): keep the size
+    Fit fit = Fit::Contain;
+};
+
+// The size of the result for a picture of `picture` pixels.
+QSize fittedSize(QSize picture, const Fitting& fitting);
+
+// The fitted picture, row by row. The picture's pixels are read as opaque RGB
+// (alpha is ignored: composite transparency first); pictures in formats
+// other than 32-bit RGB are converted once.
+class FittedRows {
+public:
+    // Throws std::invalid_argument for a resize with a side outside
+    // 1..MaxFitSide.
+    FittedRows(const QImage& picture, const Fitting& fitting);
+
+    QSize size() const { return m_canvas; }
+    int width() const { return m_canvas.width(); }
+    int height() const { return m_canvas.height(); }
+
+    // Writes the next row, top to bottom, into `out` (width() pixels, opaque).
+    // False, and nothing written, after the last row.
+    bool readRow(QRgb* out);
+
+private:
+    struct AxisMap {
+        std::vector<int> first; // result pixel i: entries first[i] .. first[i + 1] - 1
+        std::vector<int> index; // source pixel, from the start of the source rectangle
+        std::vector<std::int32_t> weight;
+    };
+    struct CachedRow {
+        long long row = -1;
+        std::vector<std::int32_t> sums; // 3 per result pixel: red, green, blue
+    };
+
+    static AxisMap mapAxis(long long in, int out);
+    // Row y of the rotated and flipped picture, the source rectangle's part.
+    void fetchSourceRow(long long y, QRgb* out);
+    const std::vector<std::int32_t>& scaledRow(long long sourceRow);
+
+    QImage m_picture;
+    const QRgb* m_bits = nullptr;
+    // Pixel (x, y) of the rotated and flipped picture is
+    // m_bits[m_origin + x * m_stepX + y * m_stepY].
+    long long m_origin = 0;
+    long long m_stepX = 0;
+    long long m_stepY = 0;
+
+    QSize m_canvas;
+    QRect m_source; // in the rotated and flipped picture
+    QRect m_placed; // where it goes on the canvas
+    bool m_scaled = false;
+    AxisMap m_mapX;
+    AxisMap m_mapY;
+    CachedRow m_cache[2];
+    int m_nextCache = 0;
+    std::vector<QRgb> m_fetched;
+    // Rows m_stripFirst .. + StripRows - 1 of a picture turned a quarter.
+    static constexpr int StripRows = 16;
+    std::vector<QRgb> m_strip;
+    long long m_stripFirst = -1;
+    std::vector<std::int64_t> m_sums;
+    int m_row = 0;
+};
+
+// The whole fitted picture as a Format_RGB32 image. Throws RuntimeError when
+// it would be larger than the picture reader's allocation limit or the memory
+// cannot be had.
+QImage fitPicture(const QImage& picture, const Fitting& fitting);
+
+} // namespace zentraq::rgbqumo

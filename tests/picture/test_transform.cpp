@@ -1,0 +1,295 @@
+// Fitting pictures: rotation and flips on an asymmetric picture, resizing
+// with each fit (sizes, borders and corners), smooth scaling worked out by
+// hand, sizes that are refused.
+#include "runtime_error.h"
+#include "transform.h"
+
+#include <QtTest>
+
+#include <map>
+#include <stdexcept>
+
+using namespace zentraq;
+using namespace zentraq::rgbqumo;
+
+Q_DECLARE_METATYPE(Rotation)
+Q_DECLARE_METATYPE(Fit)
+
+namespace {
+
+// Letters for the colours of the test pictures.
+QRgb colourOf(QChar c) {
+    static const std::map<char, QRgb> colours = {
+        {'A', qRgb(255, 0, 0)},     {'B', qRgb(0, 255, 0)},
+        {'C', qRgb(0, 0, 255)},     {'D', qRgb(255, 255, 0)},
+        {'E', qRgb(0, 255, 255)},   {'F', qRgb(255, 0, 255)},
+        {'W', qRgb(255, 255, 255)}, {'K', qRgb(0, 0, 0)},
+        {'y', qRgb(128, 128, 0)}, // A and B half each, halves rounded up
+        {'n', qRgb(0, 0, 128)},   // C and K half each
+    };
+    return colours.at(c.toLatin1());
+}
+
+// A picture from rows of letters, e.g. "ABC DEF".
+QImage pictureOf(const QString& rows, QImage::Format format = QImage::Format_RGB32) {
+    const QStringList lines = rows.split(u' ');
+    QImage img(int(lines[0].size()), int(lines.size()), QImage::Format_RGB32);
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            img.setPixel(x, y, colourOf(lines[y][x]));
+    return img.convertToFormat(format);
+}
+
+// The 8 x 4 quadrant picture: A (red) top left, C (blue) top right, B
+// (green) bottom left, K (black) bottom right, each 4 x 2.
+QImage quadrants() {
+    return pictureOf(QStringLiteral("AAAACCCC AAAACCCC BBBBKKKK BBBBKKKK"));
+}
+
+QImage fitted(const QImage& picture, const Fitting& f) {
+    const QImage result = fitPicture(picture, f);
+    if (result.size() != fittedSize(picture.size(), f))
+        qWarning("fittedSize disagrees with the result");
+    return result;
+}
+
+// Compares with rows of letters; '?' is any colour.
+void compareWith(const QImage& result, const QString& expected) {
+    const QStringList rows = expected.split(u' ');
+    QCOMPARE(result.size(), QSize(int(rows[0].size()), int(rows.size())));
+    for (int y = 0; y < result.height(); ++y)
+        for (int x = 0; x < result.width(); ++x)
+            if (rows[y][x] != u'?' && result.pixel(x, y) != colourOf(rows[y][x]))
+                QFAIL(qPrintable(QStringLiteral("pixel %1,%2 is %3, expected %4")
+                                     .arg(x)
+                                     .arg(y)
+                                     .arg(result.pixel(x, y), 8, 16)
+                                     .arg(rows[y][x])));
+}
+
+// A one-row picture of greys, scaled across to `width`.
+QList<int> scaledGreys(const QList<int>& greys, int width) {
+    QImage img(int(greys.size()), 1, QImage::Format_RGB32);
+    for (int x = 0; x < img.width(); ++x)
+        img.setPixel(x, 0, qRgb(greys[x], greys[x], greys[x]));
+    Fitting f;
+    f.resize = QSize(width, 1);
+    f.fit = Fit::Stretch;
+    const QImage out = fitPicture(img, f);
+    QList<int> result;
+    for (int x = 0; x < out.width(); ++x)
+        result << qRed(out.pixel(x, 0));
+    return result;
+}
+
+} // namespace
+
+class TestTransform : public QObject {
+    Q_OBJECT
+
+private slots:
+    void orients_data() {
+        QTest::addColumn<Rotation>("rotation");
+        QTest::addColumn<bool>("flipHorizontal");
+        QTest::addColumn<bool>("flipVertical");
+        QTest::addColumn<QString>("expected");
+
+        // The picture is "ABC DEF": 3 wide, 2 high.
+        QTest::newRow("as it is") << Rotation::None << false << false << "ABC DEF";
+        QTest::newRow("90") << Rotation::Clockwise90 << false << false << "DA EB FC";
+        QTest::newRow("180") << Rotation::Clockwise180 << false << false << "FED CBA";
+        QTest::newRow("270") << Rotation::Clockwise270 << false << false << "CF BE AD";
+        QTest::newRow("flip horizontal") << Rotation::None << true << false << "CBA FED";
+        QTest::newRow("flip vertical") << Rotation::None << false << true << "DEF ABC";
+        QTest::newRow("both flips") << Rotation::None << true << true << "FED CBA";
+        QTest::newRow("90, flip horizontal")
+            << Rotation::Clockwise90 << true << false << "AD BE CF";
+        QTest::newRow("90, flip vertical") << Rotation::Clockwise90 << false << true << "FC EB DA";
+        QTest::newRow("270, flip horizontal")
+            << Rotation::Clockwise270 << true << false << "FC EB DA";
+    }
+    void orients() {
+        QFETCH(Rotation, rotation);
+        QFETCH(bool, flipHorizontal);
+        QFETCH(bool, flipVertical);
+        QFETCH(QString, expected);
+        Fitting f;
+        f.rotation = rotation;
+        f.flipHorizontal = flipHorizontal;
+        f.flipVertical = flipVertical;
+        // The same from 32-bit pixels and from a format that is converted.
+        for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888})
+            compareWith(fitted(pictureOf(QStringLiteral("ABC DEF"), format), f), expected);
+    }
+
+    // Every turn and flip of a larger picture (several strips of rows) is
+    // what Qt's own rotation and mirroring make of it, also when it is then
+    // scaled.
+    void orientsLikeQt() {
+        QImage img(37, 21, QImage::Format_RGB32);
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                img.setPixel(x, y, qRgb(x * 7, y * 12, (x * y) & 255));
+        const Rotation turns[] = {Rotation::None, Rotation::Clockwise90, Rotation::Clockwise180,
+                                  Rotation::Clockwise270};
+        for (int turn = 0; turn < 4; ++turn)
+            for (const bool h : {false, true})
+                for (const bool v : {false, true}) {
+                    const QImage qt = img.transformed(QTransform().rotate(90 * turn))
+                                          .mirrored(h, v)
+                                          .convertToFormat(QImage::Format_RGB32);
+                    Fitting f;
+                    f.rotation = turns[turn];
+                    f.flipHorizontal = h;
+                    f.flipVertical = v;
+                    QCOMPARE(fitPicture(img, f), qt);
+                    Fitting scaled;
+                    scaled.resize = f.resize = QSize(15, 50);
+                    QCOMPARE(fitPicture(img, f), fitPicture(qt, scaled));
+                }
+    }
+
+    void resizes_data() {
+        QTest::addColumn<Rotation>("rotation");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<Fit>("fit");
+        QTest::addColumn<QString>("expected");
+
+        const auto none = Rotation::None;
+        QTest::newRow("stretch 4x2") << none << QSize(4, 2) << Fit::Stretch << "AACC BBKK";
+        QTest::newRow("stretch 2x4") << none << QSize(2, 4) << Fit::Stretch << "AC AC BK BK";
+        QTest::newRow("contain 4x4: white above and below")
+            << none << QSize(4, 4) << Fit::Contain << "WWWW AACC BBKK WWWW";
+        QTest::newRow("contain 4x3: odd row below")
+            << none << QSize(4, 3) << Fit::Contain << "AACC BBKK WWWW";
+        QTest::newRow("contain 5x2: odd column right")
+            << none << QSize(5, 2) << Fit::Contain << "AACCW BBKKW";
+        QTest::newRow("contain 2x8: one row, halves")
+            << none << QSize(2, 8) << Fit::Contain << "WW WW WW yn WW WW WW WW";
+        // Enlarged: the quadrants' borders blend (?), their insides stay.
+        QTest::newRow("contain 16x8: enlarged, same shape") << none << QSize(16, 8) << Fit::Contain
+                                                            << "AAAAAAA??CCCCCCC AAAAAAA??CCCCCCC "
+                                                               "AAAAAAA??CCCCCCC ???????????????? "
+                                                               "???????????????? BBBBBBB??KKKKKKK "
+                                                               "BBBBBBB??KKKKKKK BBBBBBB??KKKKKKK";
+        QTest::newRow("cover 2x2: centre columns") << none << QSize(2, 2) << Fit::Cover << "AC BK";
+        QTest::newRow("cover 8x2: centre rows")
+            << none << QSize(8, 2) << Fit::Cover << "AAAACCCC BBBBKKKK";
+        QTest::newRow("90 then contain 2x2")
+            << Rotation::Clockwise90 << QSize(2, 2) << Fit::Contain << "yW nW";
+        QTest::newRow("90 then cover 2x2")
+            << Rotation::Clockwise90 << QSize(2, 2) << Fit::Cover << "BA KC";
+    }
+    void resizes() {
+        QFETCH(Rotation, rotation);
+        QFETCH(QSize, size);
+        QFETCH(Fit, fit);
+        QFETCH(QString, expected);
+        Fitting f;
+        f.rotation = rotation;
+        f.resize = size;
+        f.fit = fit;
+        compareWith(fitted(quadrants(), f), expected);
+    }
+
+    // Worked by hand: shrinking averages the covered areas, enlarging
+    // interpolates between the two nearest pixel centres.
+    void scalesSmoothly_data() {
+        QTest::addColumn<QList<int>>("greys");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QList<int>>("expected");
+        QTest::newRow("3 to 1: the mean") << QList<int>{30, 60, 90} << 1 << QList<int>{60};
+        QTest::newRow("3 to 2: 2/3 and 1/3 of the middle")
+            << QList<int>{30, 90, 150} << 2 << QList<int>{50, 130};
+        QTest::newRow("4 to 2: pairs, halves up")
+            << QList<int>{0, 1, 100, 200} << 2 << QList<int>{1, 150};
+        QTest::newRow("2 to 4: quarters") << QList<int>{0, 200} << 4 << QList<int>{0, 50, 150, 200};
+        QTest::newRow("2 to 5: fifths")
+            << QList<int>{0, 250} << 5 << QList<int>{0, 25, 125, 225, 250};
+        QTest::newRow("same size") << QList<int>{7, 8, 9} << 3 << QList<int>{7, 8, 9};
+    }
+    void scalesSmoothly() {
+        QFETCH(QList<int>, greys);
+        QFETCH(int, width);
+        QTEST(scaledGreys(greys, width), "expected");
+    }
+
+    // Alpha is not looked at: the rows are opaque whatever the picture holds.
+    void rowsAreOpaque() {
+        QImage img(2, 1, QImage::Format_ARGB32);
+        img.setPixel(0, 0, qRgba(10, 20, 30, 0));
+        img.setPixel(1, 0, qRgba(40, 50, 60, 128));
+        for (const QSize size : {QSize(), QSize(3, 1)}) {
+            Fitting f;
+            f.resize = size;
+            f.fit = Fit::Stretch;
+            const QImage out = fitPicture(img, f);
+            QCOMPARE(out.pixel(0, 0), qRgb(10, 20, 30));
+            QCOMPARE(qAlpha(out.pixel(out.width() - 1, 0)), 255);
+        }
+    }
+
+    void parsesNames() {
+        QCOMPARE(parseRotation(u"270"), Rotation::Clockwise270);
+        QVERIFY(!parseRotation(u"45"));
+        QCOMPARE(parseFlip(u"vertical"), Flip::Vertical);
+        QVERIFY(!parseFlip(u"both"));
+        QCOMPARE(parseFit(u"cover"), Fit::Cover);
+        QVERIFY(!parseFit(u"fill"));
+    }
+
+    void parsesSizes_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QSize>("size");       // invalid: refused
+        QTest::addColumn<QString>("expected"); // words of the problem
+        QTest::newRow("240x240") << "240x240" << QSize(240, 240) << "";
+        QTest::newRow("128*64") << "128*64" << QSize(128, 64) << "";
+        QTest::newRow("largest") << "32767X32767" << QSize(32767, 32767) << "";
+        QTest::newRow("zero width") << "0x10" << QSize() << "from 1 to 32767";
+        QTest::newRow("zero height") << "10x0" << QSize() << "from 1 to 32767";
+        QTest::newRow("too wide") << "32768x1" << QSize() << "from 1 to 32767";
+        QTest::newRow("far too wide") << "999999999x1" << QSize() << "from 1 to 32767";
+        QTest::newRow("too many digits") << "9999999999x1" << QSize() << "not a size";
+        QTest::newRow("negative") << "-1x5" << QSize() << "not a size";
+        QTest::newRow("one side") << "240" << QSize() << "not a size";
+        QTest::newRow("spaces") << " 2x2" << QSize() << "not a size";
+    }
+    void parsesSizes() {
+        QFETCH(QString, text);
+        QFETCH(QSize, size);
+        QString problem;
+        const std::optional<QSize> parsed = parseResize(text, &problem);
+        QCOMPARE(parsed.value_or(QSize()), size);
+        QFETCH(QString, expected);
+        QVERIFY2(expected.isEmpty() ? problem.isEmpty() : problem.contains(expected),
+                 qPrintable(problem));
+    }
+
+    // A canvas at the size limit is produced a row at a time without being
+    // held; asked for whole, it is refused instead of exhausting memory.
+    void hugeCanvas() {
+        Fitting f;
+        f.resize = QSize(MaxFitSide, MaxFitSide);
+        FittedRows rows(quadrants(), f);
+        QCOMPARE(rows.size(), QSize(MaxFitSide, MaxFitSide));
+        std::vector<QRgb> row(MaxFitSide);
+        QVERIFY(rows.readRow(row.data()));
+        QCOMPARE(row.front(), colourOf(u'W')); // contain: the picture starts lower down
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, fitPicture(quadrants(), f));
+
+        f.resize = QSize(0, 10);
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, FittedRows(quadrants(), f));
+        f.resize = QSize(10, MaxFitSide + 1);
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, FittedRows(quadrants(), f));
+    }
+
+    void emptyPicture() {
+        Fitting f;
+        QCOMPARE(fitPicture(QImage(), f).size(), QSize(0, 0));
+        f.resize = QSize(2, 1);
+        compareWith(fitPicture(QImage(), f), QStringLiteral("WW"));
+    }
+};
+
+QTEST_MAIN(TestTransform)
+#include "test_transform.moc"
