@@ -1,6 +1,7 @@
 // Pixel formats: hand-worked samples per format, reading samples back,
 // dithering of small gradients against expected samples worked out
-// separately from the written rules (with exact fractions), determinism.
+// separately from the written rules (dither_reference.py, exact fractions),
+// determinism.
 #include "pixelformat.h"
 #include "rgb565.h"
 
