@@ -12,6 +12,8 @@ packages=(
     libfreetype-dev libfontconfig-dev
     # run
     qt6-qpa-plugins qt6-image-formats-plugins fonts-arphic-uming python3
+    # benchmarks: the NumPy script that the command-line tool is timed against
+    python3-numpy python3-pil
     # tests and end-to-end checks
     xvfb xauth xdotool imagemagick x11-utils
 )
