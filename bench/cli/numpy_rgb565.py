@@ -5,8 +5,9 @@
 
 Writes what zentraq-cli picture writes by default (the window's temp.txt):
 one "0xLL,0xHH," item per pixel, low byte first, rows from the top, CR LF
-after every 8th item. Transparent parts become white. Without OUT the text
-goes to standard output.
+after every 8th item. Transparent parts become white (half-transparent
+pixels may land one step away from the tool's, which composites with Qt's
+rounding). Without OUT the text goes to standard output.
 
 The benchmark times it against zentraq-cli; it needs the Debian packages
 python3-numpy and python3-pil.
