@@ -9,13 +9,13 @@
 // Run: bench_pixelformat [runs]   (prints figures, checks nothing)
 
 #include "formatter_loop.h"
+#include "photo_like.h"
 #include "pixelformat.h"
 #include "surface.h"
 #include "transform.h"
 
 #include <QElapsedTimer>
 #include <QImage>
-#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cstdio>
@@ -27,20 +27,6 @@ using namespace zentraq;
 using namespace zentraq::rgbqumo;
 
 namespace {
-
-QImage photoLike(int w, int h) {
-    QImage image(w, h, QImage::Format_RGB32);
-    QRandomGenerator rng(7);
-    for (int y = 0; y < h; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const int n = static_cast<int>(rng.bounded(24));
-            row[x] = qRgb((x * 255 / w + n) & 255, (y * 255 / h + n) & 255,
-                          ((x + y) * 127 / (w + h) + 2 * n) & 255);
-        }
-    }
-    return image;
-}
 
 // Best of `runs` runs, in seconds: the run least disturbed by other work on
 // a shared machine.
@@ -76,7 +62,7 @@ int main(int argc, char* argv[]) {
                 runs);
 
     for (const QSize size : {QSize(1920, 1080), QSize(4000, 3000)}) {
-        const QImage picture = photoLike(size.width(), size.height());
+        const QImage picture = bench::photoLike(size.width(), size.height());
         const double pixels = double(size.width()) * size.height();
         std::vector<std::uint32_t> samples(std::size_t(size.width()));
         std::uint64_t check = 0;
