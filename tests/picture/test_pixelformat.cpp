@@ -7,6 +7,8 @@
 
 #include <QtTest>
 
+#include <array>
+#include <map>
 #include <stdexcept>
 #include <vector>
 
@@ -172,6 +174,45 @@ private slots:
                 }
                 RowQuantiser q(f, DitherMode::None, int(shown.size()), invert);
                 QVERIFY2(encodeAll(q, {shown}) == samples, qPrintable(name));
+            }
+        }
+    }
+
+    // A colour encoded and read back keeps the top bits of each channel (of
+    // the luma for grey formats), which are all a format holds; mono keeps
+    // whether the luma is below the threshold.
+    void readBackKeepsTopBits() {
+        std::vector<QRgb> pixels;
+        for (int v = 0; v < 256; ++v)
+            pixels.push_back(qRgb(v, 255 - v, (v * 7) & 255));
+        // Bits kept of red, green and blue, or of the luma.
+        const std::map<PixelFormat, std::array<int, 3>> kept = {
+            {PixelFormat::Rgb565, {5, 6, 5}}, {PixelFormat::Bgr565, {5, 6, 5}},
+            {PixelFormat::Rgb888, {8, 8, 8}}, {PixelFormat::Bgr888, {8, 8, 8}},
+            {PixelFormat::Rgb666, {6, 6, 6}}, {PixelFormat::Rgb332, {3, 3, 2}},
+            {PixelFormat::Gray8, {8, 8, 8}},  {PixelFormat::Gray4, {4, 4, 4}},
+            {PixelFormat::Gray2, {2, 2, 2}},  {PixelFormat::Mono, {1, 1, 1}},
+        };
+        for (const QString& name : pixelFormatNames()) {
+            const PixelFormat f = parsePixelFormat(name).value();
+            const std::array<int, 3> bits = kept.at(f);
+            RowQuantiser q(f, DitherMode::None, int(pixels.size()));
+            const Samples samples = encodeAll(q, {pixels});
+            for (std::size_t i = 0; i < pixels.size(); ++i) {
+                QRgb p = pixels[i];
+                const QRgb back = sampleToRgb(f, samples[i]);
+                if (isGreyFormat(f)) {
+                    const int y = lumaOf(qRed(p), qGreen(p), qBlue(p));
+                    p = qRgb(y, y, y);
+                }
+                const int was[3] = {qRed(p), qGreen(p), qBlue(p)};
+                const int now[3] = {qRed(back), qGreen(back), qBlue(back)};
+                for (int c = 0; c < 3; ++c)
+                    if (was[c] >> (8 - bits[c]) != now[c] >> (8 - bits[c]))
+                        QFAIL(qPrintable(QStringLiteral("%1: %2 read back as %3")
+                                             .arg(name)
+                                             .arg(p, 6, 16)
+                                             .arg(back, 6, 16)));
             }
         }
     }

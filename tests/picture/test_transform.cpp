@@ -101,12 +101,9 @@ private slots:
         QTest::newRow("270") << Rotation::Clockwise270 << false << false << "CF BE AD";
         QTest::newRow("flip horizontal") << Rotation::None << true << false << "CBA FED";
         QTest::newRow("flip vertical") << Rotation::None << false << true << "DEF ABC";
-        QTest::newRow("both flips") << Rotation::None << true << true << "FED CBA";
         QTest::newRow("90, flip horizontal")
             << Rotation::Clockwise90 << true << false << "AD BE CF";
         QTest::newRow("90, flip vertical") << Rotation::Clockwise90 << false << true << "FC EB DA";
-        QTest::newRow("270, flip horizontal")
-            << Rotation::Clockwise270 << true << false << "FC EB DA";
     }
     void orients() {
         QFETCH(Rotation, rotation);
@@ -246,13 +243,11 @@ private slots:
         QTest::newRow("128*64") << "128*64" << QSize(128, 64) << "";
         QTest::newRow("largest") << "32767X32767" << QSize(32767, 32767) << "";
         QTest::newRow("zero width") << "0x10" << QSize() << "from 1 to 32767";
-        QTest::newRow("zero height") << "10x0" << QSize() << "from 1 to 32767";
         QTest::newRow("too wide") << "32768x1" << QSize() << "from 1 to 32767";
         QTest::newRow("far too wide") << "999999999x1" << QSize() << "from 1 to 32767";
         QTest::newRow("too many digits") << "9999999999x1" << QSize() << "not a size";
         QTest::newRow("negative") << "-1x5" << QSize() << "not a size";
         QTest::newRow("one side") << "240" << QSize() << "not a size";
-        QTest::newRow("spaces") << " 2x2" << QSize() << "not a size";
     }
     void parsesSizes() {
         QFETCH(QString, text);
