@@ -28,36 +28,37 @@ def picture_rgb(path):
 
 
 def rgb565_text(rgb):
+    """The data text as two arrays of bytes: the full lines, then the rest."""
     r = rgb[..., 0].astype(np.uint16)
     g = rgb[..., 1].astype(np.uint16)
     b = rgb[..., 2].astype(np.uint16)
     word = ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3)
     word = word.ravel()
 
-    # "0xHH," for every byte value, then both bytes of each pixel, low first.
-    hexbytes = np.frombuffer(
-        b"".join(b"0x%02X," % v for v in range(256)), dtype=np.uint8
-    ).reshape(256, 5)
-    items = np.empty((word.size, 10), dtype=np.uint8)
-    items[:, :5] = hexbytes[word & 0xFF]
-    items[:, 5:] = hexbytes[word >> 8]
+    # The item text of every word, "0xLL,0xHH,", looked up for each pixel.
+    table = np.array(
+        [b"0x%02X,0x%02X," % (w & 0xFF, w >> 8) for w in range(65536)], dtype="S10"
+    )
+    items = table[word].view(np.uint8).reshape(-1, 10)
 
     full = word.size // 8
     lines = np.empty((full, 82), dtype=np.uint8)
     lines[:, :80] = items[: full * 8].reshape(full, 80)
     lines[:, 80:] = np.frombuffer(b"\r\n", dtype=np.uint8)
-    return lines.tobytes() + items[full * 8 :].tobytes()
+    return lines, items[full * 8 :]
 
 
 def main():
     if len(sys.argv) not in (2, 3):
         sys.exit("usage: numpy_rgb565.py PICTURE [OUT]")
-    text = rgb565_text(picture_rgb(sys.argv[1]))
+    pieces = rgb565_text(picture_rgb(sys.argv[1]))
     if len(sys.argv) == 3:
         with open(sys.argv[2], "wb") as out:
-            out.write(text)
+            for piece in pieces:
+                out.write(piece.data)
     else:
-        sys.stdout.buffer.write(text)
+        for piece in pieces:
+            sys.stdout.buffer.write(piece.data)
 
 
 if __name__ == "__main__":
