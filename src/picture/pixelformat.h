@@ -24,9 +24,12 @@
 //    below 5/16, below-right 1/16, summed in sixteenths as integers. A pixel
 //    adds round(sum / 16), halves rounded up. Error that would fall outside the
 //    picture is dropped. Rows are scanned left to right, every one.
-//  - Bayer 4x4: q = floor((32 * v * L + (2 * M + 1) * 255) / (32 * 255)) with
-//    M the standard 4x4 matrix entry at (x mod 4, y mod 4), x counted from the
-//    row's first pixel and y from the first row given to the quantiser.
+//  - Bayer 4x4: q = floor(v * L / 255 + (M + 1/2) / 16), computed as
+//    floor((32 * v * L + (2 * M + 1) * 255) / (32 * 255)), with M the entry in
+//    row y mod 4, column x mod 4 of the standard matrix
+//        0  8  2 10 / 12  4 14  6 / 3 11  1  9 / 15  7 13  5,
+//    x counted from the row's first pixel and y from the first row given to
+//    the quantiser (or to it since restart()).
 //  All arithmetic is integer, so the same pixels give the same samples on
 //  every machine.
 //

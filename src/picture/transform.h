@@ -7,8 +7,8 @@
 // shape, and centres it on a white canvas of W x H; `cover` cuts the centre
 // of the picture to the shape of W x H and scales that to fill it; `stretch`
 // scales the picture to W x H whatever its shape. Sizes kept from the shape
-// round to the nearest pixel (halves up) and are at least 1; centring puts
-// the odd pixel right of and below the middle.
+// round to the nearest pixel (halves up) and are at least 1. Where margins or
+// cut parts cannot be equal, the right or bottom one is a pixel larger.
 //
 // Scaling works on each axis separately. Shrinking an axis averages areas:
 // each result pixel is the mean of the source pixels it covers, each weighed
