@@ -1,6 +1,7 @@
 // Program start: the application object, the real platform services and the
 // main window.
 
+#include "datafolder.h"
 #include "fonts.h"
 #include "mainwindow.h"
 #include "qt_downloader.h"
@@ -10,6 +11,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStyle>
 
 #include <cstdio>
@@ -55,8 +57,13 @@ int main(int argc, char* argv[]) {
     zentraq::platform::QtDesktopShell shell;
     zentraq::platform::QtEventPump pump;
     zentraq::platform::QtProgramExit exit;
-    zentraq::platform::Services services{boxes,    fileDialog, clipboard, downloader, shell,
-                                         pump,     exit,       zentraq::platform::programFolder()};
+    // temp.txt and v.txt: beside the program in a build tree or a portable
+    // copy, in ~/.local/share/Zentraq for an installed one.
+    const QString dataFolder = zentraq::chooseDataFolder(
+        zentraq::platform::programFolder(),
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    zentraq::platform::Services services{boxes, fileDialog, clipboard, downloader,
+                                         shell, pump,       exit,      dataFolder};
 
     zentraq::main window(services);
     boxes.setParentWindow(&window);
