@@ -11,7 +11,7 @@ packages=(
     qt6-webengine-dev libqt6webenginecore6-bin
     libfreetype-dev libfontconfig-dev
     # run
-    qt6-qpa-plugins qt6-image-formats-plugins fonts-arphic-uming python3
+    qt6-qpa-plugins qt6-image-formats-plugins qt6-translations-l10n fonts-arphic-uming python3
     # tests and end-to-end checks
     xvfb xauth xdotool imagemagick x11-utils
 )
