@@ -7,6 +7,7 @@
 #include "mainwindow.h"
 #include "qt_downloader.h"
 #include "qt_services.h"
+#include "zentraq_project.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -61,9 +62,10 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zentraq"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(ZENTRAQ_APP_ID));
     zentraq::installQtTranslations();
     QIcon icon;
-    for (int size : {16, 32, 48})
+    for (int size : {16, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/zentraq-%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
     zentraq::installSongFaceSubstitution();
