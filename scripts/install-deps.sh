@@ -10,10 +10,12 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-webengine-dev libqt6webenginecore6-bin
     libfreetype-dev libfontconfig-dev
-    # run
+    # run (python3 also writes zentraq-cli's man page at build time)
     qt6-qpa-plugins qt6-image-formats-plugins qt6-translations-l10n fonts-arphic-uming python3
     # tests and end-to-end checks
     xvfb xauth xdotool imagemagick x11-utils
+    # source layout, installation and package checks
+    git clang-format desktop-file-utils appstream man-db dpkg-dev passwd procps
 )
 
 missing=()
