@@ -10,12 +10,14 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-webengine-dev libqt6webenginecore6-bin
     libfreetype-dev libfontconfig-dev
-    # run
-    qt6-qpa-plugins qt6-image-formats-plugins fonts-arphic-uming python3
+    # run (python3 also writes zentraq-cli's man page at build time)
+    qt6-qpa-plugins qt6-image-formats-plugins qt6-translations-l10n fonts-arphic-uming python3
     # benchmarks: the NumPy script that the command-line tool is timed against
     python3-numpy python3-pil
     # tests and end-to-end checks
     xvfb xauth xdotool imagemagick x11-utils
+    # source layout, installation and package checks
+    git clang-format desktop-file-utils appstream man-db dpkg-dev passwd procps
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include "autosizelabel.h"
 #include "fonts.h"
 #include "ui_main.h"
+#include "zentraq_project.h"
 
 #include <QCloseEvent>
 #include <QTimer>
@@ -63,7 +64,7 @@ void main::connectHandlers() {
 
 void main::Form_Load() {
     UpdateBaseUrl = QStringLiteral(ZENTRAQ_UPDATE_BASE_URL);
-    CurrentVersion = QStringLiteral("V1.3");
+    CurrentVersion = QStringLiteral(ZENTRAQ_VERSION);
 
     ui->Web1->Navigate(QUrl(UpdateBaseUrl + QStringLiteral("v.htm")));
 

@@ -82,13 +82,13 @@ void main::Command12_Click() {
     ui->Command10->setEnabled(true);
 }
 
-// Converts the picture in the preview into temp.txt in the program's folder,
+// Converts the picture in the preview into temp.txt in the data folder,
 // then says where the data is and opens the file. Lets no error escape.
 //
 // Closing the window while it runs stops the conversion before the next
 // pixel: the file keeps what was written, and no box or application follows.
 void main::ConvertPicture() {
-    const QString path = rgbqumo::DataFilePath(m_services.programFolder);
+    const QString path = rgbqumo::DataFilePath(m_services.dataFolder);
     try {
         PictureBox& picture = *ui->Picturelin;
 

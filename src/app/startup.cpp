@@ -1,15 +1,20 @@
 // Program start: the application object, the real platform services and the
 // main window.
 
+#include "datafolder.h"
 #include "fonts.h"
+#include "language.h"
 #include "mainwindow.h"
 #include "qt_downloader.h"
 #include "qt_services.h"
+#include "zentraq_project.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QLoggingCategory>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStyle>
 
 #include <cstdio>
@@ -27,6 +32,23 @@ bool haveDisplay() {
     return (display && *display) || (wayland && *wayland);
 }
 
+// The web engine reports its graphics set-up, the home page's script console
+// and Chromium's own log on every start, which reads like an error. They stay
+// quiet unless the user asks for them: rules in QT_LOGGING_RULES override the
+// ones set here, and Chromium takes the last of repeated switches, so a
+// --log-level in QTWEBENGINE_CHROMIUM_FLAGS wins over the one put first here.
+void quietenWebEngine() {
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false\njs=false"));
+    QByteArray flags = "--log-level=3";
+    // The engine's sandbox cannot run as root; switched off only then.
+    if (geteuid() == 0)
+        flags += " --no-sandbox";
+    const QByteArray own = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!own.isEmpty())
+        flags += ' ' + own;
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -35,15 +57,15 @@ int main(int argc, char* argv[]) {
                              "start it from a desktop session or under Xvfb.\n");
         return 1;
     }
-    // The web engine's sandbox cannot run as root; switch it off only then.
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    quietenWebEngine();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zentraq"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(ZENTRAQ_APP_ID));
+    zentraq::installQtTranslations();
     QIcon icon;
-    for (int size : {16, 32, 48})
+    for (int size : {16, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/zentraq-%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
     zentraq::installSongFaceSubstitution();
@@ -55,8 +77,13 @@ int main(int argc, char* argv[]) {
     zentraq::platform::QtDesktopShell shell;
     zentraq::platform::QtEventPump pump;
     zentraq::platform::QtProgramExit exit;
-    zentraq::platform::Services services{boxes,    fileDialog, clipboard, downloader, shell,
-                                         pump,     exit,       zentraq::platform::programFolder()};
+    // temp.txt and v.txt: beside the program in a build tree or a portable
+    // copy, in ~/.local/share/Zentraq for an installed one.
+    const QString dataFolder = zentraq::chooseDataFolder(
+        zentraq::platform::programFolder(),
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    zentraq::platform::Services services{boxes, fileDialog, clipboard, downloader,
+                                         shell, pump,       exit,      dataFolder};
 
     zentraq::main window(services);
     boxes.setParentWindow(&window);

@@ -24,7 +24,7 @@ void main::Timer1_Timer() {
 // "v.txt". Returns on every path except a different version, which opens the
 // download page and ends the program. No failure leaves this procedure.
 void main::Banbenjian() {
-    update::runVersionCheck({UpdateBaseUrl, CurrentVersion, m_services.programFolder,
+    update::runVersionCheck({UpdateBaseUrl, CurrentVersion, m_services.dataFolder,
                              m_services.downloader, m_services.boxes, m_services.shell,
                              m_services.exit});
 }

@@ -2,13 +2,10 @@
 
 #include "options.h"
 #include "runtime_error.h"
+#include "zentraq_project.h"
 
 #include <cstdio>
 #include <new>
-
-#ifndef ZENTRAQ_VERSION
-#define ZENTRAQ_VERSION "unknown"
-#endif
 
 namespace zentraq::cli {
 namespace {

@@ -2,7 +2,7 @@
 
 // What the program asks of the world outside its own window: modal boxes, the
 // file-open dialog, the clipboard, the network, the desktop shell, the event
-// pump, the program's folder and the program's end. The window reaches all of
+// pump, the folder for the program's files and the program's end. The window reaches all of
 // them through these interfaces, so that tests can run the real window with
 // fakes for exactly these and nothing else.
 
@@ -69,8 +69,9 @@ public:
     virtual void endNow() = 0;
 };
 
-// Everything above, plus the program's own folder (where temp.txt and v.txt
-// live). The window holds references; the owner keeps the objects alive.
+// Everything above, plus the folder where temp.txt and v.txt live: the
+// program's own folder, or the user's data folder for an installed program.
+// The window holds references; the owner keeps the objects alive.
 struct Services {
     MessageBoxes& boxes;
     FileOpenDialog& fileDialog;
@@ -79,7 +80,7 @@ struct Services {
     DesktopShell& shell;
     EventPump& pump;
     ProgramExit& exit;
-    QString programFolder;
+    QString dataFolder;
 };
 
 } // namespace zentraq::platform

@@ -4,7 +4,7 @@
 # buttons where the layout puts them and checks what each page shows.
 # Screenshots are left in the given folder for a person to look at.
 set -euo pipefail
-bin=$1 site=$2 shots=$3
+bin=$1 site=$2 shots=$3 version=$4
 mkdir -p "$shots"
 work=$(mktemp -d)
 pids=()
@@ -30,11 +30,11 @@ pids+=($app)
 # Windows come and go while the program starts; search until it is there.
 win=
 for _ in $(seq 300); do
-    win=$(xdotool search --onlyvisible --name '^Zentraq-懒人版 V1.3$' 2>/dev/null | head -1) || true
+    win=$(xdotool search --onlyvisible --name "^Zentraq-懒人版 $version\$" 2>/dev/null | head -1) || true
     [ -n "$win" ] && break
     sleep 0.1
 done
-[ -n "$win" ] || { echo "FAIL: no window titled Zentraq-懒人版 V1.3"; exit 1; }
+[ -n "$win" ] || { echo "FAIL: no window titled Zentraq-懒人版 $version"; exit 1; }
 eval "$(xdotool getwindowgeometry --shell "$win")"
 [ "$WIDTH" = 736 ] && [ "$HEIGHT" = 667 ] || { echo "FAIL: client area ${WIDTH}x${HEIGHT}, expected 736x667"; exit 1; }
 wx=$X wy=$Y

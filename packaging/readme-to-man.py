@@ -1,0 +1,147 @@
+#!/usr/bin/env python3
+"""Writes the man page of zentraq-cli from the README's section on the tool.
+
+    readme-to-man.py README.md OUT.1 VERSION DATE
+
+The section "## Command-line tool: zentraq-cli" is the one description of the
+tool; its "### " headings (NAME, SYNOPSIS, ...) become the man page's
+sections. Understood: paragraphs, indented code blocks, tables (one tagged
+paragraph per row), "- " lists, `code`, **bold** and *emphasis*, and
+[links](address). Anything else is kept as text.
+"""
+
+import re
+import sys
+
+SECTION = "## Command-line tool: zentraq-cli"
+
+
+def escape(text):
+    """Roff-escapes plain text: backslashes and minus signs."""
+    return text.replace("\\", "\\e").replace("-", "\\-")
+
+
+def inline(text):
+    """Markdown inline markup to roff fonts, escaping the rest."""
+    out = []
+    pattern = re.compile(r"`([^`]+)`|\*\*(.+?)\*\*|\*(\S(?:.*?\S)?)\*|\[([^\]]+)\]\(([^)]+)\)")
+    pos = 0
+    for m in pattern.finditer(text):
+        out.append(escape(text[pos:m.start()]))
+        code, bold, emphasis, label, address = m.groups()
+        if code is not None:
+            out.append("\\fB" + escape(code) + "\\fR")
+        elif bold is not None:
+            out.append("\\fB" + inline(bold) + "\\fR")
+        elif emphasis is not None:
+            out.append("\\fI" + inline(emphasis) + "\\fR")
+        else:
+            out.append(inline(label) + " <" + escape(address) + ">")
+        pos = m.end()
+    out.append(escape(text[pos:]))
+    return "".join(out)
+
+
+def line_safe(text):
+    """A roff text line must not start with a control character."""
+    return "\\&" + text if text.startswith((".", "'")) else text
+
+
+def cells(row):
+    row = row.strip()
+    if row.startswith("|"):
+        row = row[1:]
+    if row.endswith("|"):
+        row = row[:-1]
+    return [c.strip() for c in row.split("|")]
+
+
+def section_lines(readme):
+    lines = readme.splitlines()
+    try:
+        start = lines.index(SECTION) + 1
+    except ValueError:
+        sys.exit("readme-to-man: no section '%s' in the README" % SECTION)
+    end = next((i for i in range(start, len(lines)) if lines[i].startswith("## ")), len(lines))
+    return lines[start:end]
+
+
+def convert(lines):
+    out = []
+    section = None
+    i = 0
+    while i < len(lines):
+        line = lines[i]
+        if not line.strip():
+            i += 1
+            continue
+        if line.startswith("### ") or line.startswith("#### "):
+            title = line.lstrip("#").strip()
+            section = title.upper()
+            out.append((".SH " if line.startswith("### ") else ".SS ") + escape(title))
+            i += 1
+            continue
+        if line.startswith("    "):
+            block = []
+            while i < len(lines) and (lines[i].startswith("    ") or not lines[i].strip()):
+                block.append(lines[i][4:])
+                i += 1
+            while block and not block[-1].strip():
+                block.pop()
+            out += [".PP", ".RS 4", ".nf"]
+            out += [line_safe(escape(b)) if b.strip() else "" for b in block]
+            out += [".fi", ".RE"]
+            continue
+        if line.lstrip().startswith("|"):
+            rows = []
+            while i < len(lines) and lines[i].lstrip().startswith("|"):
+                rows.append(cells(lines[i]))
+                i += 1
+            header, body = rows[0], [r for r in rows[1:] if not all(re.fullmatch(r":?-+:?", c) for c in r)]
+            for row in body:
+                row += [""] * (len(header) - len(row))
+                tag = inline(row[0])
+                if len(row) > 2:
+                    tag += " \\fR(" + ", ".join(inline(c) for c in row[1:-1]) + ")"
+                out += [".TP", line_safe(tag), line_safe(inline(row[-1]))]
+            continue
+        if line.startswith("- ") or line.startswith("* "):
+            while i < len(lines) and (lines[i].startswith("- ") or lines[i].startswith("* ")):
+                item = [lines[i][2:].strip()]
+                i += 1
+                while i < len(lines) and lines[i].startswith("  ") and lines[i].strip():
+                    item.append(lines[i].strip())
+                    i += 1
+                out += [".IP \\(bu 2", line_safe(inline(" ".join(item)))]
+            continue
+        paragraph = []
+        while i < len(lines) and lines[i].strip() and not lines[i].startswith(("    ", "#", "|", "- ", "* ")):
+            paragraph.append(lines[i].strip())
+            i += 1
+        text = " ".join(paragraph)
+        if section == "NAME":
+            # "name — what it does" as whatis and apropos read it.
+            text = re.sub(r"\s+[—–]\s+", " - ", re.sub(r"[`*]", "", text), count=1)
+            out.append(line_safe(escape(text)))
+        else:
+            out += [".PP", line_safe(inline(text))]
+    return out
+
+
+def main():
+    if len(sys.argv) != 5:
+        sys.exit("usage: readme-to-man.py README.md OUT.1 VERSION DATE")
+    readme, target, version, date = sys.argv[1:]
+    with open(readme, encoding="utf-8") as f:
+        body = convert(section_lines(f.read()))
+    head = [
+        ".\\\" Generated from the README's section on zentraq-cli by packaging/readme-to-man.py.",
+        '.TH ZENTRAQ\\-CLI 1 "%s" "Zentraq %s" "User Commands"' % (date, version),
+        ".nh",  # paths and option names are not hyphenated
+    ]
+    with open(target, "w", encoding="utf-8") as f:
+        f.write("\n".join(head + body) + "\n")
+
+
+if __name__ == "__main__":
+    main()
