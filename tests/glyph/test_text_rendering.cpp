@@ -90,6 +90,16 @@ private slots:
             QVERIFY2(std::ranges::count(g.ink, 1) > 0 && inkOutside(g, w, px) == 0,
                      qPrintable(QString::number(uint(cp), 16)));
         }
+        // Nor does a glyph depend on what was drawn before it: backwards,
+        // each after itself at another size, the glyphs come out the same.
+        TextRenderer other(r.faces());
+        for (auto cp = chars.rbegin(); cp != chars.rend(); ++cp) {
+            other.glyph(*cp, px + 1);
+            const RasterGlyph &a = other.glyph(*cp, px), &b = r.glyph(*cp, px);
+            QVERIFY2(a.ink == b.ink && QRect(a.left, a.top, a.width, a.height) ==
+                                           QRect(b.left, b.top, b.width, b.height),
+                     qPrintable(QString::number(uint(*cp), 16)));
+        }
         for (const char32_t cp : {U'g', U'y', U'p', U'q', U'j'}) {
             const RasterGlyph& g = r.glyph(cp, px);
             QVERIFY(g.top + g.height > r.baseline(g.face, px));
