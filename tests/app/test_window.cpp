@@ -10,6 +10,8 @@
 #include "webview.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -314,19 +316,44 @@ private slots:
         QCOMPARE(ui.Text1->text(), u"A\r\nB"_s);
     }
 
-    void textBoxKeepsExactText_data() {
+    // The text box keeps every character of a text the program sets or the
+    // user pastes: only CR LF pairs break the line on screen. Typing after
+    // it, even the symbol that stands for a CR, adds just that character;
+    // copying gives the exact text back.
+    void textBoxKeepsEveryCharacter_data() {
         QTest::addColumn<QString>("text");
-        QTest::newRow("crlf") << u"Morvane电子\r\n"_s;
-        QTest::newRow("lone cr") << u"A\rB"_s;
-        QTest::newRow("lone lf") << u"A\nB"_s;
-        QTest::newRow("cr cr lf") << u"\r\r\n"_s;
-        QTest::newRow("empty") << QString();
+        QTest::addColumn<int>("lines");
+        QTest::newRow("CR LF") << u"Morvane电子\r\n"_s << 2;
+        QTest::newRow("lone CR") << u"A\rB"_s << 1;
+        QTest::newRow("lone LF") << u"A\nB"_s << 1;
+        QTest::newRow("CR CR LF") << u"x\r\r\ny"_s << 2;
+        QTest::newRow("LF CR") << u"\n\r"_s << 1;
+        QTest::newRow("tabs") << u"\ta\tb\t"_s << 1;
+        QTest::newRow("line, paragraph separator") << u"a\u2028b\u2029c"_s << 1;
+        QTest::newRow("no-break space, frame marks") << u"a\u00A0b\uFDD0\uFDD1"_s << 1;
+        QTest::newRow("the symbols themselves") << u"\u240D\r\u240A\n"_s << 1;
+        QTest::newRow("empty") << QString() << 1;
     }
-    void textBoxKeepsExactText() {
+    void textBoxKeepsEveryCharacter() {
         QFETCH(QString, text);
+        QFETCH(int, lines);
         zentraq::TextBox box;
+        box.show();
         box.setText(text);
         QCOMPARE(box.text(), text);
+        QCOMPARE(box.document()->blockCount(), lines);
+
+        box.setText(u"old"_s);
+        box.selectAll();
+        QGuiApplication::clipboard()->setText(text);
+        box.paste();
+        QCOMPARE(box.text(), text);
+        QCOMPARE(box.document()->blockCount(), lines);
+        QTest::sendKeyEvent(QTest::Click, &box, Qt::Key_unknown, u"\u240D"_s, Qt::NoModifier);
+        QCOMPARE(box.text(), text + u"\u240D"_s);
+        box.selectAll();
+        box.copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), text + u"\u240D"_s);
     }
 
     void resizingLeavesControlsInPlace() {
