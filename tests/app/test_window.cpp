@@ -33,6 +33,20 @@ QRect clientGeometry(QWidget* w) {
     return QRect(w->pos() - origin, w->size());
 }
 
+// The control that holds the keyboard focus: the widget itself or the
+// control it is a part of.
+QString controlName(QWidget* w) {
+    while (w && (w->objectName().isEmpty() || w->objectName() == u"SSTabStrip"_s))
+        w = w->parentWidget();
+    return w ? w->objectName() : QString();
+}
+
+bool showActive(zentraq::main& m) {
+    m.show();
+    m.activateWindow();
+    return QTest::qWaitForWindowActive(&m);
+}
+
 QString caption(QWidget* w) {
     if (auto* b = qobject_cast<QAbstractButton*>(w))
         return b->text();
@@ -303,17 +317,91 @@ private slots:
         QVERIFY(ui.Text1->isVisible());
     }
 
-    void enterInTheInputInsertsCrLf() {
+    // Tab and Shift+Tab from "首页" visit every control that can be used on
+    // the page shown, in the layout's tab order, and come back; the text
+    // boxes pass the focus on instead of taking a tab.
+    void focusOrder_data() {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QString>("order");
+        const QString bar = u"Command14 Command15 Command16 Command17"_s;
+        QTest::newRow("home") << 1 << 0 << bar + u" Web1"_s;
+        QTest::newRow("字符取模") << 2 << 0
+                                  << bar + u" SSTab1 Command13 Command1 Command5 Command6 Command9 "
+                                           u"Command8 Command7 Text1 Command10 Text2"_s;
+        QTest::newRow("图片取模") << 2 << 1
+                                  << bar + u" SSTab1 Command12 Command11 Command10 Text2"_s;
+        QTest::newRow("字库生成器") << 2 << 2 << bar + u" SSTab1 Command10 Text2"_s;
+        QTest::newRow("serial placeholder") << 3 << 0 << bar;
+        QTest::newRow("microcontroller placeholder") << 4 << 0 << bar;
+    }
+    void focusOrder() {
+        QFETCH(int, page);
+        QFETCH(int, tab);
+        QFETCH(QString, order);
         WindowHarness h;
         auto& ui = h.window->controls();
-        h.window->show();
+        QVERIFY(showActive(*h.window));
+        QPushButton* const pages[] = {ui.Command14, ui.Command15, ui.Command16, ui.Command17};
+        QTest::mouseClick(pages[page - 1], Qt::LeftButton);
+        ui.SSTab1->setTab(tab);
+        const QString text1 = ui.Text1->text(), text2 = ui.Text2->text();
+        for (const Qt::KeyboardModifier shift : {Qt::NoModifier, Qt::ShiftModifier}) {
+            ui.Command14->setFocus();
+            QStringList seen;
+            do {
+                seen << controlName(QApplication::focusWidget());
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, shift);
+            } while (controlName(QApplication::focusWidget()) != u"Command14"_s &&
+                     seen.size() < 40);
+            QStringList expected = order.split(u' ');
+            if (shift)
+                std::reverse(expected.begin() + 1, expected.end());
+            QCOMPARE(seen, expected);
+        }
+        QCOMPARE(ui.Text1->text(), text1);
+        QCOMPARE(ui.Text2->text(), text2);
+    }
+
+    // Ctrl+Tab leaves a text box too; Enter and Shift+Enter in the input
+    // break the line with CR LF. Enter on a focused button clicks it, once
+    // however long it is held; with Ctrl it does nothing.
+    void keysInTextBoxesAndOnButtons() {
+        WindowHarness h;
+        auto& ui = h.window->controls();
+        QVERIFY(showActive(*h.window));
         QTest::mouseClick(ui.Command15, Qt::LeftButton);
         ui.Text1->setText(QString());
         ui.Text1->setFocus();
         QTest::keyClicks(ui.Text1, u"A"_s);
         QTest::keyClick(ui.Text1, Qt::Key_Return);
+        QTest::keyClick(ui.Text1, Qt::Key_Return, Qt::ShiftModifier);
         QTest::keyClicks(ui.Text1, u"B"_s);
-        QCOMPARE(ui.Text1->text(), u"A\r\nB"_s);
+        QCOMPARE(ui.Text1->text(), u"A\r\n\r\nB"_s);
+        QTest::keyClick(ui.Text1, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), ui.Command10);
+        ui.Text2->setFocus();
+        QTest::keyClick(ui.Text2, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), ui.Command14);
+        QCOMPARE(ui.Text1->text(), u"A\r\n\r\nB"_s);
+        QVERIFY(ui.Text2->text().isEmpty());
+
+        ui.Command8->setFocus();
+        QTest::keyClick(ui.Command8, Qt::Key_Return);
+        QCOMPARE(ui.Label1->text(), u"数据大小:32"_s);
+        ui.Command10->setFocus();
+        QTest::keyClick(ui.Command10, Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::sendKeyEvent(QTest::KeyAction::Press, ui.Command10, Qt::Key_Return, u"\r"_s,
+                            Qt::NoModifier);
+        QKeyEvent held(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, u"\r"_s, true);
+        QApplication::sendEvent(ui.Command10, &held);
+        QCOMPARE(h.clipboard.writes, 2);
+        QCOMPARE(h.boxes.shown.size(), 2);
+        ui.Command14->setFocus();
+        QTest::keyClick(ui.Command14, Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(ui.tabqumo->isVisible());
+        QTest::keyClick(ui.Command14, Qt::Key_Return);
+        QVERIFY(ui.tabweb->isVisible());
     }
 
     // The text box keeps every character of a text the program sets or the
