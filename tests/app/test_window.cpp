@@ -444,6 +444,33 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), text + u"\u240D"_s);
     }
 
+    // Children never paint over a page panel's one-pixel border, however
+    // large they are: the home page's web view, the tab control and the
+    // output area; nor a large picture over the preview frame's border.
+    void childrenClippedToPanels() {
+        WindowHarness h;
+        auto& m = *h.window;
+        auto& ui = m.controls();
+        m.show();
+        QImage picture(400, 300, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        ui.Picturelin->setPicture(picture);
+        ui.SSTab1->setTab(1);
+        QPushButton* const buttons[] = {ui.Command14, ui.Command15, ui.Command16, ui.Command17};
+        for (int page = 1; page <= 5; ++page) {
+            if (page < 5)
+                QTest::mouseClick(buttons[page - 1], Qt::LeftButton);
+            const QImage shot = (page < 5 ? m.Pages[page] : ui.Pictureba)->grab().toImage();
+            const int w = shot.width(), h = shot.height();
+            int painted = 0;
+            for (int i = 0; i < 2 * (w + h); ++i) // along the top, bottom, left, right
+                painted += shot.pixel(i < 2 * w ? QPoint(i % w, i < w ? 0 : h - 1)
+                                                : QPoint(i < 2 * w + h ? 0 : w - 1, i % h)) !=
+                           shot.pixel(0, 0);
+            QCOMPARE(painted, 0);
+        }
+    }
+
     void resizingLeavesControlsInPlace() {
         WindowHarness h;
         auto& m = *h.window;
