@@ -4,6 +4,7 @@
 #include "fakes.h"
 #include "fonts.h"
 #include "picturebox.h"
+#include "qt_services.h"
 #include "sstab.h"
 #include "textbox.h"
 #include "ui_main.h"
@@ -15,7 +16,9 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -442,6 +445,36 @@ private slots:
         box.selectAll();
         box.copy();
         QCOMPARE(QGuiApplication::clipboard()->text(), text + u"\u240D"_s);
+    }
+
+    // "Zentraq", the text, an OK button only and no icon, not even on the
+    // button where the desktop's style gives dialog buttons one.
+    void messageBox() {
+        struct ButtonIconStyle : QProxyStyle {
+            int styleHint(StyleHint hint, const QStyleOption* o, const QWidget* w,
+                          QStyleHintReturn* r) const override {
+                return hint == SH_DialogButtonBox_ButtonsHaveIcons ||
+                       QProxyStyle::styleHint(hint, o, w, r);
+            }
+        };
+        const QString style = QApplication::style()->name();
+        QApplication::setStyle(new ButtonIconStyle);
+        QString seen;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen =
+                    box->windowTitle() + u'|' + box->text() + u'|' + QString::number(box->icon());
+                for (QAbstractButton* b : box->buttons())
+                    seen += u'|' + QString::number(box->standardButton(b), 16) +
+                            (b->icon().isNull() ? u""_s : u" with icon"_s);
+                box->accept();
+            }
+        });
+        poll.start(10);
+        zentraq::platform::QtMessageBoxes().show(u"成功"_s);
+        QApplication::setStyle(style);
+        QCOMPARE(seen, u"Zentraq|成功|0|400"_s); // QMessageBox::Ok
     }
 
     // Children never paint over a page panel's one-pixel border, however
