@@ -13,7 +13,7 @@ packages=(
     # run
     qt6-qpa-plugins qt6-image-formats-plugins fonts-arphic-uming python3
     # tests and end-to-end checks
-    xvfb xauth xdotool imagemagick x11-utils
+    xvfb xauth xdotool xclip imagemagick x11-utils iproute2
 )
 
 missing=()
