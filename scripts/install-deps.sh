@@ -15,7 +15,7 @@ packages=(
     # benchmarks: the NumPy script that the command-line tool is timed against
     python3-numpy python3-pil
     # tests and end-to-end checks
-    xvfb xauth xdotool imagemagick x11-utils
+    xvfb xauth xdotool xclip imagemagick x11-utils iproute2
     # source layout, installation and package checks
     git clang-format desktop-file-utils appstream man-db dpkg-dev passwd procps
 )

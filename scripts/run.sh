@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Starts the program against the project's own update site, served on
-# loopback from site/. A vendor build configures ZENTRAQ_UPDATE_BASE_URL to
-# its own server instead and starts build/release/src/app/zentraq directly.
+# loopback from site/ at the address the program is built with. When another
+# server holds that port, says what it serves and stops instead of starting
+# the program against it. A vendor build configures ZENTRAQ_UPDATE_BASE_URL
+# to its own server instead and starts build/release/src/app/zentraq directly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,20 +13,11 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 port=8765
-server_pid=
-if ! python3 - "$port" <<'PY'
-import socket, sys
-s = socket.socket()
-try:
-    s.connect(("127.0.0.1", int(sys.argv[1])))
-except OSError:
-    sys.exit(1)
-PY
-then
-    python3 -m http.server "$port" --bind 127.0.0.1 --directory site >/dev/null 2>&1 &
-    server_pid=$!
-    trap '[ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null' EXIT
-    sleep 0.5
+pidfile=$(mktemp)
+trap 'kill "$(cat "$pidfile")" 2>/dev/null; rm -f "$pidfile"' EXIT
+if ! scripts/serve-site.py site "$port" "$pidfile" $$ >/dev/null; then
+    echo "run: the program reads its update site from 127.0.0.1:$port; stop the server there, or build for another address with -DZENTRAQ_UPDATE_BASE_URL=..." >&2
+    exit 1
 fi
 
 build/release/src/app/zentraq "$@"

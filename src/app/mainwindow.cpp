@@ -6,6 +6,7 @@
 #include "zentraq_project.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QTimer>
 
 #ifndef ZENTRAQ_UPDATE_BASE_URL
@@ -60,6 +61,23 @@ void main::connectHandlers() {
     };
     for (const auto& [button, handler] : buttons)
         connect(button, &QPushButton::clicked, this, handler);
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->installEventFilter(this);
+}
+
+bool main::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            !(key->modifiers() & ~Qt::KeypadModifier)) {
+            // Held down, the key clicks once.
+            if (!key->isAutoRepeat())
+                button->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 void main::Form_Load() {

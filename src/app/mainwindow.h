@@ -85,6 +85,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    // Enter on a focused button clicks it, as Space does.
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void Form_Load();

@@ -87,6 +87,9 @@ private:
 
 SSTab::SSTab(QWidget* parent) : QWidget(parent), m_strip(new SSTabStrip(this)) {
     m_strip->setGeometry(0, 0, width(), StripHeight);
+    // The control takes the keyboard focus in its strip, where the arrow keys
+    // switch tabs.
+    setFocusProxy(m_strip);
 }
 
 QList<QWidget*> SSTab::pages() const {

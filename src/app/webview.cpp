@@ -44,6 +44,7 @@ WebView::WebView(QWidget* parent) : QWidget(parent) {
         m_view = browser;
     }
     m_view->setGeometry(rect());
+    setFocusProxy(m_view);
 }
 
 void WebView::Navigate(const QUrl& url) {

@@ -1,5 +1,6 @@
 #include "picturebox.h"
 
+#include <QChildEvent>
 #include <QPainter>
 
 namespace zentraq {
@@ -64,6 +65,47 @@ void PictureBox::paintEvent(QPaintEvent* e) {
     const QRect r = contentsRect();
     p.setClipRect(r);
     p.drawImage(r.topLeft(), surface().image());
+}
+
+bool PictureBox::event(QEvent* e) {
+    const bool handled = QFrame::event(e);
+    if (e->type() == QEvent::ChildAdded) {
+        // Children follow their own moves and resizes through this filter.
+        if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(e)->child()))
+            child->installEventFilter(this);
+    } else if (e->type() == QEvent::Resize || e->type() == QEvent::ContentsRectChange) {
+        for (QObject* o : children())
+            if (auto* child = qobject_cast<QWidget*>(o))
+                clipChild(child);
+    }
+    return handled;
+}
+
+bool PictureBox::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::Move || e->type() == QEvent::Resize || e->type() == QEvent::Show) {
+        auto* child = static_cast<QWidget*>(watched);
+        if (child->parentWidget() == this)
+            clipChild(child);
+    }
+    return QFrame::eventFilter(watched, e);
+}
+
+void PictureBox::clipChild(QWidget* child) const {
+    if (child->isWindow())
+        return;
+    // The inner area in the child's own coordinates.
+    const QRect inner = contentsRect().translated(-child->pos());
+    if (inner.contains(child->rect())) {
+        if (!child->mask().isEmpty())
+            child->clearMask();
+        return;
+    }
+    // An empty mask means no mask at all: a child that lies wholly on the
+    // border gets one that covers none of its pixels.
+    const QRect visible = inner & child->rect();
+    const QRegion mask = visible.isEmpty() ? QRegion(-1, -1, 1, 1) : QRegion(visible);
+    if (child->mask() != mask)
+        child->setMask(mask);
 }
 
 } // namespace zentraq

@@ -11,6 +11,8 @@ namespace zentraq {
 // drawing surface. Drawing goes into the surface; the widget shows it. With
 // autoSize on, the box takes the size of the surface (plus its border) each
 // time the surface changes, as a box does when a picture is assigned to it.
+// Child controls are clipped to the inner area, so they never paint over the
+// border, however large they are.
 class PictureBox : public QFrame {
     Q_OBJECT
     Q_PROPERTY(QColor backColor READ backColor WRITE setBackColor)
@@ -51,8 +53,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* e) override;
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void clipChild(QWidget* child) const;
     void fitToSurface();
     void syncSurface();
 

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,9 @@ namespace zentraq::platform {
 void QtMessageBoxes::show(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Zentraq"), text, QMessageBox::Ok,
                     m_parent);
+    // No icon on the button either, whatever the desktop's style puts there.
+    for (QAbstractButton* button : box.buttons())
+        button->setIcon(QIcon());
     box.exec();
 }
 

@@ -27,8 +27,8 @@ namespace {
 
 // Deletes an earlier local copy. Only an ordinary file is deleted: a
 // directory of that name is left alone (the download then fails to write).
-// A copy without write permission counts as write-protected and is not
-// deleted, as the original platform refuses to delete a read-only file.
+// A copy without write permission counts as write-protected: a read-only
+// file is never deleted, and finding one is a failure of the check.
 void deleteOldCopy(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile())

@@ -43,7 +43,7 @@ enum class CheckOutcome {
 
 // Runs the check, step by step:
 //  1. deletes an ordinary file "v.txt" in the program's folder, if there is
-//     one (a write-protected one is a failure, as on the original platform);
+//     one (a write-protected one is not deleted: that is a failure);
 //  2. downloads updateBaseUrl + "v.txt" into it; a failed download shows
 //     kDownloadFailedMessage and the check ends;
 //  3. reads the file's first field (firstField) and compares it with

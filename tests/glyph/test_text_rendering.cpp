@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <limits>
+
 using namespace zentraq;
 using text::FaceChain;
 using text::RasterGlyph;
@@ -64,9 +66,12 @@ private slots:
         QTest::newRow("12 pt") << 12.0f << 16;
         QTest::newRow("24 pt") << 24.0f << 32;
     }
-    // Every GB2312 ideograph inks inside its square cell, every printable
-    // ASCII character inside its half-width cell, descenders included; "|"
-    // stands in the middle where the outline places it (a strike decides for
+    // Every GB2312 ideograph, CJK punctuation mark and full-width form inks
+    // inside its square cell, every printable ASCII character inside its
+    // half-width cell, descenders included; the letters of Latin-1 and Latin
+    // Extended-A (wider ones too) and the quotation marks down to "„" keep
+    // their accents, cedillas and ogoneks within the cell's rows. "|" stands
+    // in the middle where the outline places it (a strike decides for
     // itself). Printing paints the ink colour and nothing else: no grey.
     void cell() {
         QFETCH(float, points);
@@ -74,14 +79,26 @@ private slots:
         QCOMPARE(text::pointsToPixels(points), px);
         std::vector<char32_t> chars = testing::gb2312Ideographs();
         QCOMPARE(chars.size(), std::size_t(6763));
-        for (char32_t cp = 33; cp < 127; ++cp)
-            chars.push_back(cp);
+        for (const auto& [from, to] :
+             {std::pair{U'!', U'~'}, {U'¡', U'ſ'}, {U'‘', U'‟'}, {U'、', U'〿'}, {U'！', U'～'}})
+            for (char32_t cp = from; cp <= to; ++cp)
+                chars.push_back(cp);
         TextRenderer& r = TextRenderer::shared();
         for (const char32_t cp : chars) {
             const RasterGlyph& g = r.glyph(cp, px);
-            const int w = cp < 127 ? px / 2 : px;
+            const int w = cp < 127 ? px / 2 : cp < 0x3000 ? std::numeric_limits<int>::max() : px;
             QVERIFY2(std::ranges::count(g.ink, 1) > 0 && inkOutside(g, w, px) == 0,
                      qPrintable(QString::number(uint(cp), 16)));
+        }
+        // Nor does a glyph depend on what was drawn before it: backwards,
+        // each after itself at another size, the glyphs come out the same.
+        TextRenderer other(r.faces());
+        for (auto cp = chars.rbegin(); cp != chars.rend(); ++cp) {
+            other.glyph(*cp, px + 1);
+            const RasterGlyph &a = other.glyph(*cp, px), &b = r.glyph(*cp, px);
+            QVERIFY2(a.ink == b.ink && QRect(a.left, a.top, a.width, a.height) ==
+                                           QRect(b.left, b.top, b.width, b.height),
+                     qPrintable(QString::number(uint(*cp), 16)));
         }
         for (const char32_t cp : {U'g', U'y', U'p', U'q', U'j'}) {
             const RasterGlyph& g = r.glyph(cp, px);

@@ -31,6 +31,8 @@ private slots:
         QTest::addColumn<int>("error"); // a RuntimeError code, -1 for none
         QTest::newRow("plain") << QByteArray("V1.3") << "V1.3" << -1;
         QTest::newRow("spaces, line end") << QByteArray("  V1.3 \nV9.9") << "V1.3" << -1;
+        QTest::newRow("tabs kept, spaces around them trimmed")
+            << QByteArray(" \tV1.3\t \r\n") << "\tV1.3\t" << -1;
         QTest::newRow("comma, more text") << QByteArray("V1.3,extra") << "V1.3" << -1;
         QTest::newRow("quoted with comma") << QByteArray("\"V1,3\",x") << "V1,3" << -1;
         QTest::newRow("code page 936")

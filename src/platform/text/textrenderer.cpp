@@ -3,6 +3,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_BITMAP_H
+#include FT_SIZES_H
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
@@ -25,6 +26,9 @@ struct LibraryDeleter {
 };
 struct FaceDeleter {
     void operator()(FT_Face face) const { FT_Done_Face(face); }
+};
+struct SizeDeleter {
+    void operator()(FT_Size size) const { FT_Done_Size(size); }
 };
 using LibraryPtr = std::unique_ptr<std::remove_pointer_t<FT_Library>, LibraryDeleter>;
 using FacePtr = std::unique_ptr<std::remove_pointer_t<FT_Face>, FaceDeleter>;
@@ -81,8 +85,6 @@ struct TextRenderer::Impl {
         FaceSpec source;
         FacePtr face;
         bool tried = false;
-        int sizedPx = 0;      // pixel size the face is currently set to
-        bool sizedStrike = false;
         // Em box in font units, for the baseline.
         long emAscender = 0;
         long emDescender = 0;
@@ -130,27 +132,15 @@ struct TextRenderer::Impl {
         return -1;
     }
 
-    // Sets face `i` to `px` pixels: its strike of exactly that size when it
-    // has one, else its outline scaled. False when neither is possible.
-    bool size(int i, int px) {
-        FT_Face face = open(i);
-        if (!face)
-            return false;
-        Face& f = faces[i];
-        if (f.sizedPx == px)
-            return true;
-        const int strike = strikeIndex(face, px);
-        if (strike >= 0) {
-            if (FT_Select_Size(face, strike) != 0)
-                return false;
-            f.sizedStrike = true;
-        } else {
-            if (!FT_IS_SCALABLE(face) || FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(px)) != 0)
-                return false;
-            f.sizedStrike = false;
-        }
-        f.sizedPx = px;
-        return true;
+    // Sets the face's active size to `px` pixels: its strike of exactly that
+    // size when it has one (`strike` true), else its outline scaled. False
+    // when neither is possible.
+    bool size(FT_Face face, int px, bool& strike) {
+        const int index = strikeIndex(face, px);
+        strike = index >= 0;
+        if (strike)
+            return FT_Select_Size(face, index) == 0;
+        return FT_IS_SCALABLE(face) && FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(px)) == 0;
     }
 
     int baseline(int i, int px) {
@@ -195,12 +185,20 @@ struct TextRenderer::Impl {
         } else {
             return g;
         }
-        if (!size(fi, px))
-            return g;
         FT_Face face = faces[fi].face.get();
 
+        // Each glyph is loaded in a size object of its own: hinting keeps
+        // state in the size (scaled control values, storage), and a glyph
+        // must not depend on what was drawn before it, at this size or another.
+        FT_Size scratch = nullptr;
+        if (FT_New_Size(face, &scratch) != 0)
+            return g;
+        const std::unique_ptr<FT_SizeRec_, SizeDeleter> sizeGuard(scratch);
+        bool strike = false;
+        if (FT_Activate_Size(scratch) != 0 || !size(face, px, strike))
+            return g;
         FT_Int32 flags = FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME;
-        if (!faces[fi].sizedStrike)
+        if (!strike)
             flags |= FT_LOAD_NO_BITMAP;
         if (FT_Load_Glyph(face, index, flags) != 0)
             return g;

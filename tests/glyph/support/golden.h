@@ -2,7 +2,9 @@
 
 // Pixel pictures of a handful of characters at the six cell sizes, decoded
 // from the glyph data text that the conversion writes ("#" ink, "." empty),
-// headed by the canvas face and its version, for the reviewed golden file.
+// headed by the canvas face and its version, for the reviewed golden file:
+// Chinese characters, letters with descenders and signs, and Latin letters
+// with cedillas and a low quotation mark, which reach below the baseline.
 
 #include "qumo.h"
 
@@ -27,24 +29,26 @@ inline QString glyphGolden() {
                       .arg(version / 65536.0, 0, 'f', 3); // 16.16 fixed point
     out += QStringLiteral("# made by scripts/regen-glyph-golden.sh; review changes as a diff\n");
 
+    // Each text's glyphs side by side, a space between them, as they read.
     for (const glyph::SizePreset& p : glyph::SizePresets) {
         GlyphCanvas canvas;
         glyph::prepareCanvas(canvas, p.width, p.height, p.square);
-        const QString text = p.square ? QStringLiteral("中国电子") : QStringLiteral("Agy|0@");
-        const QStringList lines = glyph::qumo(text, canvas, p.width, p.height)
-                                      .text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-        for (int c = 0; c < lines.size(); ++c) {
-            out +=
-                QStringLiteral("\n== %1 U+%2 %3x%4 ==\n")
-                    .arg(text[c])
-                    .arg(QString::number(text[c].unicode(), 16).toUpper().rightJustified(4, u'0'))
-                    .arg(p.width)
-                    .arg(p.height);
-            const QStringList items = lines[c].split(u',', Qt::SkipEmptyParts);
-            for (int i = 0; i < p.width * p.height; ++i) {
-                out += (items.value(i / 8).mid(2).toInt(nullptr, 16) >> (i % 8)) & 1 ? u'#' : u'.';
-                if ((i + 1) % p.width == 0)
-                    out += u'\n';
+        const QStringList texts =
+            p.square ? QStringList{QStringLiteral("中国电子")}
+                     : QStringList{QStringLiteral("Agy|0@"), QStringLiteral("ÇçŞşţ„")};
+        for (const QString& text : texts) {
+            out += QStringLiteral("\n== %1 %2x%3 ==\n").arg(text).arg(p.width).arg(p.height);
+            QList<QStringList> glyphs;
+            for (const QString& line : glyph::qumo(text, canvas, p.width, p.height)
+                                           .text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+                glyphs << line.split(u',', Qt::SkipEmptyParts);
+            for (int y = 0; y < p.height; ++y) {
+                for (const QStringList& items : glyphs) {
+                    for (int i = y * p.width; i < (y + 1) * p.width; ++i)
+                        out += (items.value(i / 8).mid(2).toInt(nullptr, 16) >> (i % 8)) & 1 ? u'#'
+                                                                                             : u'.';
+                    out += &items == &glyphs.last() ? u'\n' : u' ';
+                }
             }
         }
     }
