@@ -8,7 +8,7 @@ std::vector<std::uint8_t> GlyphBytes;
 
 int glyphByteCount(qint16 width, qint16 height) {
     qint16 n = 0;
-    if (__builtin_mul_overflow(width, height, &n)) {
+    if (qMulOverflow(width, height, &n)) {
         throw RuntimeError::overflow(
             QStringLiteral("字模 %1×%2 共 %3 个像素，超过 %4 个像素的上限")
                 .arg(width)

@@ -7,6 +7,8 @@
 
 #include "runtime_error.h"
 
+#include <QtNumeric>
+
 #include <cstdint>
 #include <type_traits>
 
@@ -22,13 +24,13 @@ template <class T> T unlessOverflowed(bool overflowed, T result) {
 
 template <class T> T mul(T a, T b) {
     T r;
-    const bool overflowed = __builtin_mul_overflow(a, b, &r);
+    const bool overflowed = qMulOverflow(a, b, &r);
     return unlessOverflowed(overflowed, r);
 }
 
 template <class T> T add(T a, T b) {
     T r;
-    const bool overflowed = __builtin_add_overflow(a, b, &r);
+    const bool overflowed = qAddOverflow(a, b, &r);
     return unlessOverflowed(overflowed, r);
 }
 
