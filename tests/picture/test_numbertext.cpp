@@ -21,7 +21,8 @@ namespace {
 // least two digits.
 QString referenceText(double value, int significant) {
     char sci[64];
-    const auto s = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, significant - 1);
+    const auto s =
+        std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, significant - 1);
     const std::string scientific(sci, s.ptr);
     const std::size_t e = scientific.find('e');
     const int exponent = std::atoi(scientific.c_str() + e + 1);
@@ -40,7 +41,8 @@ QString referenceText(double value, int significant) {
         return QString::fromStdString(trim(scientific.substr(0, e)) + exp);
     }
     char fix[400];
-    const auto f = std::to_chars(fix, fix + sizeof fix, value, std::chars_format::fixed, significant - 1 - exponent);
+    const auto f = std::to_chars(fix, fix + sizeof fix, value, std::chars_format::fixed,
+                                 significant - 1 - exponent);
     return QString::fromStdString(trim(std::string(fix, f.ptr)));
 }
 
@@ -66,6 +68,12 @@ private slots:
         QTest::newRow("small exponent") << 1.25e-6 << true << "1.25E-06";
         QTest::newRow("byte count past single precision") << 2147483646.0 << false << "2147483646";
         QTest::newRow("double exponent form") << 1e15 << false << "1E+15";
+        // Exactly halfway: to the even digit (QString::number alone rounds
+        // away from zero).
+        QTest::newRow("halfway, down to even") << 2.1640625 << true << "2.164062";
+        QTest::newRow("halfway, negative") << -2.1640625 << true << "-2.164062";
+        QTest::newRow("halfway in exponent form") << 10180885.0 << true << "1.018088E+07";
+        QTest::newRow("halfway, up to even") << 10180895.0 << true << "1.01809E+07";
         QTest::newRow("not a number") << std::nan("") << true << "NaN";
         QTest::newRow("minus infinity") << -HUGE_VAL << false << "-Infinity";
     }
