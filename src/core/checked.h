@@ -14,11 +14,19 @@
 
 namespace zentraq::checked {
 
+namespace detail {
+// Out of line and marked cold, so the checks themselves inline into the
+// per-pixel loops that use them.
+[[noreturn, gnu::cold, gnu::noinline]] inline void overflow() {
+    throw RuntimeError::overflow();
+}
+} // namespace detail
+
 // The result of a checked operation, or the overflow failure.
 template <class T> T unlessOverflowed(bool overflowed, T result) {
     static_assert(std::is_integral_v<T>);
-    if (overflowed)
-        throw RuntimeError::overflow();
+    if (Q_UNLIKELY(overflowed))
+        detail::overflow();
     return result;
 }
 
@@ -36,8 +44,8 @@ template <class T> T add(T a, T b) {
 
 // Stores a value into a byte; anything outside 0..255 is an overflow.
 inline std::uint8_t toByte(long long v) {
-    if (v < 0 || v > 255)
-        throw RuntimeError::overflow();
+    if (Q_UNLIKELY(v < 0 || v > 255))
+        detail::overflow();
     return static_cast<std::uint8_t>(v);
 }
 
