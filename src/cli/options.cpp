@@ -22,7 +22,7 @@ struct OptionDef {
 };
 
 // clang-format off
-constexpr OptionDef Options_[] = {
+constexpr OptionDef OptionTable[] = {
     {Glyph | Library, "size", "WxH",
      "the cell, any size from 1x1 to 256x256; the window's sizes are 12x12, 16x16, 32x32 (汉字 cells) "
      "and 6x12, 8x16, 16x32 (字母 cells); 8*16 is the same as 8x16"},
@@ -186,7 +186,7 @@ QString wrapped(const QString& first, const QString& text, int indent, int width
 QString commandHelp(const CommandDef& c) {
     QString out = QString::fromUtf8(c.synopsis) + QStringLiteral("\n\n");
     out += wrapped(QString(), QString::fromUtf8(c.description), 2) + u'\n';
-    for (const OptionDef& d : Options_) {
+    for (const OptionDef& d : OptionTable) {
         if (!(d.commands & c.bit))
             continue;
         QString label = QStringLiteral("  ");
@@ -257,7 +257,7 @@ class CommandParser {
 public:
     explicit CommandParser(const CommandDef& command) : m_command(command) {
         m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-        for (const OptionDef& d : Options_) {
+        for (const OptionDef& d : OptionTable) {
             if (!(d.commands & command.bit) || isPositional(d))
                 continue;
             m_defs.push_back(&d);
@@ -329,7 +329,7 @@ private:
     }
 
     static bool optionOfAnotherCommand(const QString& name) {
-        for (const OptionDef& d : Options_) {
+        for (const OptionDef& d : OptionTable) {
             for (const QString& n : namesOf(d)) {
                 if (!isPositional(d) && dashed(n) == name)
                     return true;

@@ -7,21 +7,25 @@
 namespace zentraq::core {
 namespace {
 
-// "0xHH," for every byte, padded to 8 characters so an item is one store.
-struct ItemTable {
-    std::array<std::array<char, 8>, 256> item{};
-    constexpr ItemTable() {
+// "0xHH" for every byte, padded to 8 characters so a text is one store.
+struct HexTable {
+    std::array<std::array<char, 8>, 256> text{};
+    constexpr HexTable() {
         constexpr char digits[] = "0123456789ABCDEF";
         for (int v = 0; v < 256; ++v)
-            item[v] = {'0', 'x', digits[v >> 4], digits[v & 15], ',', 0, 0, 0};
+            text[v] = {'0', 'x', digits[v >> 4], digits[v & 15], 0, 0, 0, 0};
     }
 };
-constexpr ItemTable items;
+constexpr HexTable hex;
 
 // Room for the 3 characters an 8-character store writes past an item.
 constexpr qsizetype Slack = 8;
 
 } // namespace
+
+const char* hexText(std::uint8_t value) {
+    return hex.text[value].data();
+}
 
 Formatter::Formatter(ByteSink& sink, DataForm form, LinePolicy lines, qsizetype blockSize)
     : m_sink(sink), m_form(form), m_lines(lines),
@@ -84,8 +88,10 @@ void Formatter::bytes(const std::uint8_t* data, qsizetype size) {
         if (perLine > 0)
             n = std::min<qsizetype>(n, perLine - m_onLine);
         char* out = reserve(n * 5 + 2);
-        for (qsizetype i = 0; i < n; ++i, out += 5)
-            std::memcpy(out, items.item[data[i]].data(), 8);
+        for (qsizetype i = 0; i < n; ++i, out += 5) {
+            std::memcpy(out, hex.text[data[i]].data(), 8);
+            out[4] = ',';
+        }
         m_used += n * 5;
         data += n;
         size -= n;

@@ -33,6 +33,10 @@ public:
     QByteArray bytes;
 };
 
+// One byte as "0x" and two upper-case hexadecimal digits, NUL-terminated;
+// eight characters may be read from the pointer.
+const char* hexText(std::uint8_t value);
+
 enum class DataForm { Text, C, Binary };
 
 struct LinePolicy {

@@ -181,57 +181,6 @@ private slots:
         QCOMPARE(o.command, Command::Help);
         QCOMPARE(o.helpTopic, QStringLiteral("picture"));
     }
-
-    // The help of a command lists what its parser accepts, each option once.
-    void helpFollowsTheParser_data() {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QStringList>("options");
-        QTest::newRow("glyph")
-            << QStringLiteral("glyph")
-            << QStringList{"--size WxH",   "--pixel-size N", "--font FAMILY",    "--font-file PATH",
-                           "--input FILE", "--ascii",        "--scan",           "--pad",
-                           "--msb-first",  "--invert",       "--missing",        "--format hex|c",
-                           "--name NAME",  "--binary",       "-o, --output OUT", "-q, --quiet",
-                           "TEXT"};
-        QTest::newRow("picture") << QStringLiteral("picture")
-                                 << QStringList{"IN",          "--byte-order", "--format hex|c",
-                                                "--name NAME", "--binary",     "-o, --output OUT",
-                                                "-q, --quiet"};
-        QTest::newRow("preview") << QStringLiteral("preview")
-                                 << QStringList{
-                                        "DATA",      "--size WxH",   "--width W",
-                                        "--scan",    "--pad",        "--msb-first",
-                                        "--invert",  "--byte-order", "--columns N",
-                                        "--scale N", "--binary",     "-o, --output OUT.png"};
-        QTest::newRow("library") << QStringLiteral("library")
-                                 << QStringList{
-                                        "--charset SET", "--size WxH",       "--pixel-size N",
-                                        "--font FAMILY", "--font-file PATH", "--scan",
-                                        "--pad",         "--msb-first",      "--invert",
-                                        "--missing",     "--format hex|c",   "--name NAME",
-                                        "--binary",      "-o, --output OUT", "-q, --quiet"};
-    }
-    void helpFollowsTheParser() {
-        QFETCH(QString, command);
-        QFETCH(QStringList, options);
-        const QString help = helpText(command);
-        QVERIFY(help.startsWith(QStringLiteral("zentraq-cli %1 ").arg(command)));
-        for (const QString& option : options) {
-            QVERIFY2(help.contains(QStringLiteral("\n  ") + option), qPrintable(option));
-            // Accepted by the parser: refused options name themselves.
-            const QString name = option.section(u' ', 0, 0).section(u',', -1).trimmed();
-            if (!name.startsWith(QLatin1String("--")))
-                continue;
-            try {
-                parseArguments({command, name + QStringLiteral("=x")});
-            } catch (const CliError& e) {
-                QVERIFY2(!e.message().contains(QLatin1String("unknown option")) &&
-                             !e.message().contains(QLatin1String("not an option of")),
-                         qPrintable(e.message()));
-            }
-        }
-        QVERIFY(helpText().contains(help));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestCliFormat)

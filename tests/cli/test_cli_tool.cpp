@@ -641,6 +641,9 @@ private slots:
             QVERIFY(all.out.contains(one.out));
             QCOMPARE(runCli({command, "--help"}).out, one.out);
         }
+        for (const char* option : {"\n  --charset SET", "\n  --scan row|column|page|band",
+                                   "\n  --pad", "\n  --pixel-size N", "\n  -o, --output OUT"})
+            QVERIFY2(runCli({"help", "library"}).out.contains(option), option);
     }
 };
 
