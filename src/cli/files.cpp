@@ -209,6 +209,10 @@ void Destination::commit() {
         m_file->commit();
 }
 
+bool exists(const QString& path) {
+    return path == QLatin1String("-") || QFileInfo::exists(path);
+}
+
 QByteArray readWhole(const QString& path) {
     QFile file;
     bool opened = false;

@@ -59,8 +59,6 @@ public:
     // permissions OUT had, or the usual ones for a new file.
     void commit();
 
-    const QString& target() const { return m_target; }
-
 private:
     [[noreturn]] void fail(const QString& what);
 
@@ -76,7 +74,6 @@ class Destination {
 public:
     Destination(const QString& output, bool binary);
     Sink& sink() { return m_file ? static_cast<Sink&>(*m_file) : m_stdout; }
-    OutputFile* file() { return m_file.get(); }
     // Puts a file result in place; nothing to do for standard output.
     void commit();
 
@@ -84,6 +81,10 @@ private:
     std::unique_ptr<OutputFile> m_file;
     StdoutSink m_stdout;
 };
+
+// Whether something exists under the name `path` ("-", standard input,
+// always does).
+bool exists(const QString& path);
 
 // The whole content of the file at `path`, or of standard input for "-".
 // Throws CliError (Failure) when it cannot be read.

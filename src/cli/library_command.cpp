@@ -6,7 +6,6 @@
 #include "files.h"
 #include "options.h"
 
-#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <set>
@@ -124,7 +123,7 @@ Charset charsetOf(const Options& o) {
         return gbk();
     if (o.charset == QLatin1String("ascii"))
         return ascii();
-    if (o.charset != QLatin1String("-") && !QFileInfo::exists(o.charset))
+    if (!exists(o.charset))
         usageError(QStringLiteral(
                        "--charset wants gb2312, gbk, ascii or a charset file; '%1' is neither a "
                        "charset name nor a file")
