@@ -82,10 +82,6 @@ QByteArray commentLine(const QString& text) {
     return " * " + commentText(text).toUtf8() + CrLf;
 }
 
-QString pointsText(float points) {
-    return QString::number(static_cast<double>(points), 'g', 7);
-}
-
 } // namespace
 
 QString commentText(QStringView text) {
@@ -99,69 +95,61 @@ QString characterLabel(char32_t cp) {
     return label;
 }
 
-QByteArray glyphArray(const GlyphArrayInfo& info, const QByteArray& dataText, const std::vector<char32_t>& chars) {
-    const qint64 perGlyph = (static_cast<qint64>(info.width) * info.height + 7) / 8;
-    const qint64 total = perGlyph * static_cast<qint64>(chars.size());
+QByteArray headerComment(const QStringList& lines) {
+    QByteArray out = "/*" + CrLf;
+    for (const QString& line : lines)
+        out += commentLine(line);
+    return out + " */" + CrLf;
+}
 
-    QByteArray out;
-    out += "/*" + CrLf;
-    out += commentLine(QStringLiteral("Glyph data made by zentraq-cli: %1 characters at %2x%3 (%4), %5 bytes each, %6 bytes")
-                           .arg(chars.size())
-                           .arg(info.width)
-                           .arg(info.height)
-                           .arg(info.sizeCaption)
-                           .arg(perGlyph)
-                           .arg(total));
-    out += commentLine(QStringLiteral("font: %1 (%2), %3 pt = %4 px")
-                           .arg(info.fontFamily.isEmpty() ? QStringLiteral("-") : info.fontFamily,
-                                info.fontFile.isEmpty() ? QStringLiteral("no file") : info.fontFile,
-                                pointsText(info.points))
-                           .arg(info.pixels));
-    out += commentLine(QStringLiteral("scan: horizontal, rows from the top, each row from the left, one bit per "
-                                      "pixel, rows not padded to whole bytes"));
-    out += commentLine(QStringLiteral("bits: the first pixel of each group of eight in the %1 significant bit; ink %2, background %3")
-                           .arg(info.msbFirst ? QStringLiteral("most") : QStringLiteral("least"),
-                                info.invert ? QStringLiteral("0") : QStringLiteral("1"),
-                                info.invert ? QStringLiteral("1") : QStringLiteral("0")));
-    out += " */" + CrLf;
-    out += "const unsigned char " + info.name.toLatin1() + "[" + QByteArray::number(total) + "] = {" + CrLf;
-
-    // One data line per character: the line without its CR LF, then the
-    // comment naming the character.
-    qsizetype pos = 0;
-    for (const char32_t c : chars) {
-        const qsizetype end = dataText.indexOf(CrLf, pos);
-        const qsizetype lineEnd = end < 0 ? dataText.size() : end;
-        out.append(dataText.constData() + pos, lineEnd - pos);
-        out += " /* " + characterLabel(c).toUtf8() + " */" + CrLf;
-        pos = end < 0 ? dataText.size() : end + 2;
+QStringList layoutLines(const core::Layout& layout, bool invert) {
+    QString scan;
+    QString first = QStringLiteral("the first pixel of each byte");
+    switch (layout.scan) {
+    case core::Scan::Row:
+        scan = QStringLiteral(
+                   "row: horizontal bytes, rows from the top, each row from the left, one bit per "
+                   "pixel, %1")
+                   .arg(layout.pad ? QStringLiteral("every row starting on a new byte")
+                                   : QStringLiteral("rows not padded to whole bytes"));
+        break;
+    case core::Scan::Column:
+        scan =
+            QStringLiteral(
+                "column: vertical bytes, columns from the left, each column from the top, one bit "
+                "per pixel, %1")
+                .arg(layout.pad ? QStringLiteral("every column starting on a new byte")
+                                : QStringLiteral("columns not padded to whole bytes"));
+        break;
+    case core::Scan::Page:
+        scan = QStringLiteral(
+            "page: vertical bytes in bands of 8 rows; for each band from the top, one byte per "
+            "column from the left; the last band padded with zero bits");
+        first = QStringLiteral("the band's top row");
+        break;
+    case core::Scan::Band:
+        scan = QStringLiteral(
+            "band: horizontal bytes in bands of 8 columns; for each band from the left, one "
+            "byte per row from the top; the last band padded with zero bits");
+        first = QStringLiteral("the band's left column");
+        break;
     }
-    out += "};" + CrLf;
-    return out;
+    return {QStringLiteral("scan: ") + scan,
+            QStringLiteral("bits: %1 in the %2 significant bit; ink %3, background %4")
+                .arg(first, layout.msbFirst ? QStringLiteral("most") : QStringLiteral("least"),
+                     invert ? QStringLiteral("0") : QStringLiteral("1"),
+                     invert ? QStringLiteral("1") : QStringLiteral("0"))};
 }
 
-QByteArray pictureArrayHead(const PictureArrayInfo& info) {
-    QByteArray out;
-    out += "/*" + CrLf;
-    out += commentLine(QStringLiteral("Picture data made by zentraq-cli: %1, %2*%3 pixels, %4 bytes")
-                           .arg(info.source)
-                           .arg(info.width)
-                           .arg(info.height)
-                           .arg(info.bytes));
-    out += commentLine(QStringLiteral("RGB565, 2 bytes per pixel, rows from the top, each row from the left, %1 byte first")
-                           .arg(info.highByteFirst ? QStringLiteral("high") : QStringLiteral("low")));
-    out += commentLine(info.highByteFirst
-                           ? QStringLiteral("(a controller that takes the high byte first, or a big-endian one, reads the "
-                                            "array as unsigned short words)")
-                           : QStringLiteral("(a little-endian controller reads the array as unsigned short words once it "
-                                            "is aligned to 2 bytes)"));
-    out += " */" + CrLf;
-    out += "const unsigned char " + info.name.toLatin1() + "[" + QByteArray::number(info.bytes) + "] = {" + CrLf;
-    return out;
-}
-
-QByteArray pictureArrayTail(bool lineOpen) {
-    return (lineOpen ? CrLf : QByteArray()) + "};" + CrLf;
+QByteArray codeTable(const QString& name, const std::vector<char32_t>& codes) {
+    QByteArray out = "const uint32_t " + name.toLatin1() + "[" +
+                     QByteArray::number(qulonglong(codes.size())) + "] = {" + CrLf;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        out += "0x" + QByteArray::number(uint(codes[i]), 16).toUpper().rightJustified(8, '0') + ',';
+        if (i % 8 == 7 || i + 1 == codes.size())
+            out += CrLf;
+    }
+    return out + "};" + CrLf;
 }
 
 } // namespace zentraq::cli

@@ -3,8 +3,11 @@
 // Data as C source: a byte array with a comment that records how the data
 // was made. Lines end in CR LF like the data text itself.
 
+#include "packer.h"
+
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <vector>
@@ -24,40 +27,16 @@ QString commentText(QStringView text);
 // character escaped as for commentText (a quote as \').
 QString characterLabel(char32_t cp);
 
-// What the header of a glyph array records.
-struct GlyphArrayInfo {
-    QString name;
-    int width = 0;
-    int height = 0;
-    QString sizeCaption; // the window's name of the size, "8*16字母"
-    QString fontFamily;
-    QString fontFile;
-    float points = 0;
-    int pixels = 0;
-    bool msbFirst = false;
-    bool invert = false;
-};
+// A C block comment of `lines`, each made safe with commentText: "/*", one
+// " * " line each, " */", every line ending in CR LF.
+QByteArray headerComment(const QStringList& lines);
 
-// The glyph array: header comment, declaration, one line per character with
-// a comment naming it, closing brace. `dataText` is the conversion's data
-// text (one line per character, each ending in CR LF), already reshaped by
-// the bit options; `chars` the characters of the lines, in order.
-QByteArray glyphArray(const GlyphArrayInfo& info, const QByteArray& dataText, const std::vector<char32_t>& chars);
+// How the header comment describes a glyph byte layout: the scan line and the
+// bit line.
+QStringList layoutLines(const core::Layout& layout, bool invert);
 
-// What the header of a picture array records.
-struct PictureArrayInfo {
-    QString name;
-    QString source; // the picture file as given
-    int width = 0;
-    int height = 0;
-    qint64 bytes = 0;
-    bool highByteFirst = false;
-};
-
-// The picture array up to its opening brace and line end; the data lines
-// follow as the conversion wrote them.
-QByteArray pictureArrayHead(const PictureArrayInfo& info);
-// The closing brace; `lineOpen` when the data did not end with a line end.
-QByteArray pictureArrayTail(bool lineOpen);
+// A sorted code-point table for firmware's binary search:
+// "const uint32_t NAME[N] = { 0x00004E2D, ... };", 8 codes a line.
+QByteArray codeTable(const QString& name, const std::vector<char32_t>& codes);
 
 } // namespace zentraq::cli

@@ -1,7 +1,8 @@
 #pragma once
 
-// zentraq-cli: the glyph and picture conversions of the window for build
-// scripts and CI, without a display.
+// zentraq-cli: the glyph and picture conversions of the window, their other
+// byte layouts and font libraries, for build scripts and CI, without a
+// display.
 
 #include <QString>
 #include <QStringList>
@@ -16,17 +17,16 @@ struct Options;
 // face), 2 the command line is wrong.
 int run(const QStringList& args);
 
-// The --help text: everything, or one command ("glyph", "picture",
-// "preview").
-QString helpText(const QString& topic = {});
-
 // One line on standard error.
 void note(const QString& line);
 
-// The commands; they throw CliError or RuntimeError on failure.
+// The commands; they throw CliError or RuntimeError on failure. The
+// --missing forms return the exit code.
 void runGlyph(const Options& options);
 int runGlyphMissing(const Options& options);
 void runPicture(const Options& options);
 void runPreview(const Options& options);
+void runLibrary(const Options& options);
+int runLibraryMissing(const Options& options);
 
 } // namespace zentraq::cli

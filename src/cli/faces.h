@@ -13,10 +13,6 @@ namespace zentraq::cli {
 // there is one. Throws CliError (Failure) when no such family is installed.
 text::FaceSpec installedFace(const QString& family);
 
-// The face in the font file `path` (the first one of a collection). Throws
-// CliError (Failure) when the file cannot be read or is not a font.
-text::FaceSpec fontFileFace(const QString& path);
-
 // `primary` first, then the faces of `canvas` (the canvas face and its
 // fallbacks) for the characters `primary` does not have.
 text::FaceChain chainWith(const text::FaceSpec& primary, const text::FaceChain& canvas);

@@ -2,7 +2,7 @@
 // display: a core application object only, for the arguments and the image
 // format plugins.
 #include "cli.h"
-#include "output.h"
+#include "files.h"
 
 #include <QCoreApplication>
 

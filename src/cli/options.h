@@ -1,7 +1,12 @@
 #pragma once
 
 // The command line of zentraq-cli: which command, which input, which output
-// form. Parsing only; nothing is read or written here.
+// form and byte layout. Parsing only; nothing is read or written here. Each
+// command has its own parser over its own option definitions, and the help
+// texts are made from the same definitions.
+
+#include "formatter.h"
+#include "packer.h"
 
 #include <QString>
 #include <QStringList>
@@ -36,32 +41,41 @@ private:
     throw CliError(CliError::Failure, message);
 }
 
-enum class Command { Help, Version, Glyph, Picture, Preview };
-enum class DataForm { Hex, C, Binary };
+enum class Command { Help, Version, Glyph, Picture, Preview, Library };
 enum class TextSource { None, Argument, File, Ascii };
+
+// The largest glyph cell side.
+inline constexpr int MaxCellSide = 256;
 
 struct Options {
     Command command = Command::Help;
-    QString helpTopic; // "glyph", "picture", "preview" or empty for all
+    QString helpTopic; // a command's name, or empty for all
 
-    // Output (glyph, picture, preview). Empty: standard output.
+    // Output (every command). Empty: standard output.
     QString output;
-    DataForm form = DataForm::Hex;
+    core::DataForm form = core::DataForm::Text;
     QString name; // C array name
     bool quiet = false;
 
-    // glyph
-    int width = 0; // cell size; for preview also any other glyph size
+    // glyph, library; preview reads glyph data of this cell size
+    int width = 0;
     int height = 0;
+    int pixelSize = 0;   // the face's pixel size; 0: the cell height
+    bool preset = false; // one of the window's six sizes
     bool square = false; // one of the 汉字 cells
     QString fontFamily;
     QString fontFile;
+    core::Layout layout; // one bit per sample; scan, bit order, padding
+    bool invert = false;
+    bool missing = false;
+
+    // glyph
     TextSource source = TextSource::None;
     QString text;      // the TEXT argument
     QString inputFile; // --input, "-" for standard input
-    bool msbFirst = false;
-    bool invert = false;
-    bool missing = false;
+
+    // library: "gb2312", "gbk", "ascii" or a charset file
+    QString charset;
 
     // picture
     QString picture;
@@ -77,13 +91,11 @@ struct Options {
 
 // Parses the arguments after the program name. Throws CliError (Usage) naming
 // the first problem: an unknown option, a missing or repeated value, a size
-// not in the list, options that contradict each other.
+// out of range, options that contradict each other.
 Options parseArguments(const QStringList& args);
 
-// "8x16" (or "8*16") to one of the six cell sizes; false for anything else.
-bool parsePresetSize(const QString& text, int& width, int& height, bool& square);
-
-// The six cell sizes as the tool spells them: "12x12|16x16|...".
-QString presetSizeList();
+// The --help text: everything, or one command ("glyph", "picture",
+// "preview", "library"), made from the option definitions.
+QString helpText(const QString& topic = {});
 
 } // namespace zentraq::cli

@@ -1,89 +1,55 @@
-// zentraq-cli picture: the window's picture conversion. The picture is
-// loaded and put on a white surface as the preview box does, then the same
-// routine that writes the window's temp.txt writes the data, without
-// handling any events in between; other shapes are made from that data text.
+// zentraq-cli picture: the window's picture conversion. The decoded picture
+// is read row by row as the window's preview box shows it (transparent parts
+// on white) and goes through the same pipeline as the window's temp.txt,
+// without handling any events in between and without a copy of the picture.
 #include "cformat.h"
+#include "checked.h"
 #include "cli.h"
-#include "datatext.h"
+#include "files.h"
 #include "numbertext.h"
 #include "options.h"
-#include "output.h"
-#include "pictureconvert.h"
-#include "pictureloader.h"
-#include "runtime_error.h"
-#include "surface.h"
-
-#include <QImage>
-
+#include "rgb565.h"
 
 namespace zentraq::cli {
-namespace {
-
-// The preview box's background, onto which transparent parts of a picture
-// are composited before its pixels are read.
-constexpr Colour PreviewBackColor = rgbColour(255, 255, 255);
-
-// A full line of data text: eight 10-character items and CR LF.
-constexpr qint64 LineLength = 8 * 10 + 2;
-
-} // namespace
 
 void runPicture(const Options& o) {
     // An output that cannot be written is reported before the picture is
     // decoded.
-    Destination destination(o.output, o.form == DataForm::Binary);
-
-    Surface picture(0, 0, PreviewBackColor);
-    try {
-        picture.assign(rgbqumo::LoadPicture(o.picture));
-    } catch (const RuntimeError& e) {
-        failure(QStringLiteral("cannot read picture '%1': %2").arg(o.picture, e.description()));
-    }
+    Destination destination(o.output, o.form == core::DataForm::Binary);
+    const QImage picture = readPicture(o.picture);
     const int width = picture.width();
     const int height = picture.height();
+    const qint64 bytes = checked::mul(checked::mul<qint64>(width, height), qint64(2));
 
-    // The default shape into a file: the conversion writes the file itself,
-    // under the temporary name that is renamed into place.
-    if (o.form == DataForm::Hex && !o.highByteFirst && destination.file()) {
-        const QString path = destination.file()->handOver();
-        if (!path.isEmpty()) {
-            const rgbqumo::ConversionResult result = rgbqumo::ConvertPictureData(picture, width, height, path);
-            destination.commit();
-            if (!o.quiet)
-                note(QStringLiteral("数据大小:") + DoubleText(result.bytes) + QStringLiteral("字节"));
-            return;
-        }
+    core::Formatter out(destination.sink(), o.form, core::LinePolicy{16, false});
+    if (o.form == core::DataForm::C) {
+        const QString order = o.highByteFirst ? QStringLiteral("high") : QStringLiteral("low");
+        out.text(headerComment(
+            {QStringLiteral("Picture data made by zentraq-cli: %1, %2*%3 pixels, %4 bytes")
+                 .arg(o.picture)
+                 .arg(width)
+                 .arg(height)
+                 .arg(bytes),
+             QStringLiteral("RGB565, 2 bytes per pixel, rows from the top, each row from the left, "
+                            "%1 byte first")
+                 .arg(order),
+             o.highByteFirst
+                 ? QStringLiteral(
+                       "(a controller that takes the high byte first, or a big-endian one, "
+                       "reads the array as unsigned short words)")
+                 : QStringLiteral("(a little-endian controller reads the array as unsigned short "
+                                  "words once it is aligned to 2 bytes)")}));
+        out.beginArray(o.name.toLatin1(), bytes);
     }
-
-    ScratchFile scratch;
-    const rgbqumo::ConversionResult result = rgbqumo::ConvertPictureData(picture, width, height, scratch.path());
-    Sink& sink = destination.sink();
-
-    if (o.form == DataForm::C) {
-        PictureArrayInfo info;
-        info.name = o.name;
-        info.source = o.picture;
-        info.width = width;
-        info.height = height;
-        info.bytes = static_cast<qint64>(result.total);
-        info.highByteFirst = o.highByteFirst;
-        sink.write(pictureArrayHead(info));
-    }
-    bool lineOpen = false;
-    readInPieces(scratch.path(), LineLength, [&](QByteArray& piece) {
-        if (o.highByteFirst)
-            swapPixelBytes(piece.data(), piece.size());
-        if (o.form == DataForm::Binary)
-            sink.write(itemBytes(piece.constData(), piece.size()));
-        else
-            sink.write(piece);
-        lineOpen = !piece.endsWith("\r\n");
-    });
-    if (o.form == DataForm::C)
-        sink.write(pictureArrayTail(lineOpen));
+    rgbqumo::Rgb565Words words;
+    core::Layout layout;
+    layout.byteOrder = o.highByteFirst ? core::ByteOrder::HighFirst : core::ByteOrder::LowFirst;
+    core::ImageRows rows(picture);
+    core::Pipeline(words, layout, width, height, &out).frame(rows);
+    out.finish();
     destination.commit();
     if (!o.quiet)
-        note(QStringLiteral("数据大小:") + DoubleText(result.bytes) + QStringLiteral("字节"));
+        note(QStringLiteral("数据大小:") + DoubleText(double(bytes)) + QStringLiteral("字节"));
 }
 
 } // namespace zentraq::cli

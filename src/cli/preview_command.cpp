@@ -3,8 +3,8 @@
 // its RGB565 colours widened to 8 bits per channel.
 #include "cli.h"
 #include "datatext.h"
+#include "files.h"
 #include "options.h"
-#include "output.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -28,8 +28,7 @@ void checkSize(qint64 width, qint64 height, int scale) {
 }
 
 QImage glyphPicture(const QByteArray& bytes, const Options& o, const QString& source) {
-    const qint64 pixels = static_cast<qint64>(o.width) * o.height;
-    const qint64 perGlyph = (pixels + 7) / 8;
+    const qint64 perGlyph = core::frameBytes(o.layout, o.width, o.height);
     if (bytes.size() % perGlyph != 0)
         failure(QStringLiteral("%1 holds %2 bytes, not a whole number of %3-byte %4x%5 glyphs")
                     .arg(source)
@@ -42,20 +41,21 @@ QImage glyphPicture(const QByteArray& bytes, const Options& o, const QString& so
     const qint64 rows = (count + columns - 1) / columns;
     checkSize(columns * o.width, rows * o.height, o.scale);
 
-    QImage image(static_cast<int>(columns * o.width), static_cast<int>(rows * o.height), QImage::Format_RGB32);
+    QImage image(int(columns * o.width), int(rows * o.height), QImage::Format_RGB32);
     image.fill(Qt::white);
-    const ByteMap map = glyphByteMap(o.msbFirst, o.invert); // undoes itself
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    const std::uint32_t ink = o.invert ? 0 : 1;
+    std::vector<std::uint32_t> samples;
     for (qint64 g = 0; g < count; ++g) {
-        const qint64 x0 = (g % columns) * o.width;
-        const qint64 y0 = (g / columns) * o.height;
-        const std::uint8_t* glyph = data + g * perGlyph;
-        // Pixels are numbered row by row without restarting at a new row.
-        for (qint64 i = 0; i < pixels; ++i) {
-            const std::uint8_t b = map[glyph[i >> 3]];
-            if ((b >> (i & 7)) & 1u)
-                image.setPixel(static_cast<int>(x0 + i % o.width), static_cast<int>(y0 + i / o.width),
-                               qRgb(0, 0, 0));
+        const int x0 = int((g % columns) * o.width);
+        const int y0 = int((g / columns) * o.height);
+        core::unpackFrame(o.layout, o.width, o.height, data + g * perGlyph, samples);
+        for (int y = 0; y < o.height; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y0 + y)) + x0;
+            for (int x = 0; x < o.width; ++x) {
+                if (samples[std::size_t(y) * std::size_t(o.width) + std::size_t(x)] == ink)
+                    row[x] = qRgb(0, 0, 0);
+            }
         }
     }
     return image;
@@ -67,7 +67,9 @@ int widen(int value, int bits) {
 
 QImage rgb565Picture(const QByteArray& bytes, const Options& o, const QString& source) {
     if (bytes.size() % 2 != 0)
-        failure(QStringLiteral("%1 holds %2 bytes, not a whole number of 2-byte pixels").arg(source).arg(bytes.size()));
+        failure(QStringLiteral("%1 holds %2 bytes, not a whole number of 2-byte pixels")
+                    .arg(source)
+                    .arg(bytes.size()));
     const qint64 pixels = bytes.size() / 2;
     if (pixels % o.pictureWidth != 0)
         failure(QStringLiteral("%1 holds %2 pixels, not a whole number of rows of %3 pixels")
@@ -77,14 +79,17 @@ QImage rgb565Picture(const QByteArray& bytes, const Options& o, const QString& s
     const qint64 height = pixels / o.pictureWidth;
     checkSize(o.pictureWidth, height, o.scale);
 
-    QImage image(o.pictureWidth, static_cast<int>(height), QImage::Format_RGB32);
+    QImage image(o.pictureWidth, int(height), QImage::Format_RGB32);
+    core::Layout layout;
+    layout.bits = 16;
+    layout.byteOrder = o.highByteFirst ? core::ByteOrder::HighFirst : core::ByteOrder::LowFirst;
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    std::vector<std::uint32_t> words;
     for (int y = 0; y < image.height(); ++y) {
+        core::unpackFrame(layout, image.width(), 1, data + qint64(y) * image.width() * 2, words);
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
-            const qint64 i = (static_cast<qint64>(y) * image.width() + x) * 2;
-            const int first = data[i], second = data[i + 1];
-            const int word = o.highByteFirst ? (first << 8 | second) : (second << 8 | first);
+            const int word = int(words[std::size_t(x)]);
             row[x] = qRgb(widen(word >> 11, 5), widen((word >> 5) & 63, 6), widen(word & 31, 5));
         }
     }
@@ -101,10 +106,11 @@ void runPreview(const Options& o) {
     if (bytes.isEmpty())
         failure(QStringLiteral("%1 holds no data").arg(source));
 
-    QImage image = o.pictureWidth > 0 ? rgb565Picture(bytes, o, source) : glyphPicture(bytes, o, source);
+    QImage image =
+        o.pictureWidth > 0 ? rgb565Picture(bytes, o, source) : glyphPicture(bytes, o, source);
     if (o.scale > 1)
-        image = image.scaled(image.width() * o.scale, image.height() * o.scale, Qt::IgnoreAspectRatio,
-                             Qt::FastTransformation);
+        image = image.scaled(image.width() * o.scale, image.height() * o.scale,
+                             Qt::IgnoreAspectRatio, Qt::FastTransformation);
 
     QByteArray png;
     QBuffer buffer(&png);

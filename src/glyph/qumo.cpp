@@ -1,6 +1,6 @@
 #include "qumo.h"
 
-#include "hexbyte.h"
+#include "formatter.h"
 #include "runtime_error.h"
 #include "scanglyph.h"
 
@@ -36,36 +36,34 @@ GlyphData qumo(QStringView text, GlyphCanvas& canvas, qint16 width, qint16 heigh
     // Each byte is five characters ("0xAB,"), each line ends in CR LF.
     const qsizetype lineLength = 5 * static_cast<qsizetype>(bytesPerGlyph) + 2;
     const auto count = static_cast<qsizetype>(chars.size());
-    if (count > 0 && lineLength > std::numeric_limits<qsizetype>::max() / 2 / count)
-        throw RuntimeError(RuntimeError::Other, QStringLiteral("文本过长，字模数据超出可处理的大小"));
+    if (count > 0 && lineLength > std::numeric_limits<qsizetype>::max() / 4 / count)
+        throw RuntimeError(RuntimeError::Other,
+                           QStringLiteral("文本过长，字模数据超出可处理的大小"));
 
-    GlyphData result;
-    result.text.resize(count * lineLength);
-    char16_t* out = reinterpret_cast<char16_t*>(result.text.data());
-
+    // GlyphBytes of every character as data text, one line each.
+    core::ByteArraySink lines;
+    lines.bytes.reserve(count * lineLength);
+    core::Formatter items(lines, core::DataForm::Text, core::LinePolicy{0, true});
     for (const char32_t c : chars) {
         canvas.clear();
         canvas.setCurrentX(0);
         canvas.setCurrentY(0);
         canvas.Print(c);
         rgbqumo::ScanGlyph(canvas.surface(), width, height);
-        for (int i = 0; i < bytesPerGlyph; ++i) {
-            const char* item = rgbqumo::HexByteAscii(rgbqumo::GlyphBytes[static_cast<std::size_t>(i)]);
-            *out++ = static_cast<char16_t>(item[0]);
-            *out++ = static_cast<char16_t>(item[1]);
-            *out++ = static_cast<char16_t>(item[2]);
-            *out++ = static_cast<char16_t>(item[3]);
-            *out++ = u',';
-        }
-        *out++ = u'\r';
-        *out++ = u'\n';
+        items.bytes(rgbqumo::GlyphBytes);
+        items.endFrame();
     }
-    result.byteCount = static_cast<qint64>(count) * bytesPerGlyph;
+    items.finish();
+
+    GlyphData result;
+    result.text = QString::fromLatin1(lines.bytes);
+    result.byteCount = items.byteCount();
     return result;
 }
 
 float presetFontSize(int width, bool square) {
-    return square ? static_cast<float>(width) * 3.0f / 4.0f : static_cast<float>(width) * 3.0f / 2.0f;
+    return square ? static_cast<float>(width) * 3.0f / 4.0f
+                  : static_cast<float>(width) * 3.0f / 2.0f;
 }
 
 void prepareCanvas(GlyphCanvas& canvas, qint16 width, qint16 height, bool square) {

@@ -1,27 +1,28 @@
 #include "pictureconvert.h"
 
 #include "checked.h"
-#include "hexbyte.h"
+#include "formatter.h"
 #include "numbertext.h"
+#include "pipeline.h"
 #include "rgb565.h"
 #include "runtime_error.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <array>
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace zentraq::rgbqumo {
 namespace {
 
-// Sequential writer of the data file. Items go into a buffer that is handed to
-// the file when it is full and whenever the caller is about to let other code
-// run, so what was written before an event or a failure is in the file.
-class DataFileWriter {
+// The data file, written unbuffered: the formatter in front of it hands over
+// large blocks, and everything it holds whenever the caller is about to let
+// other code run, so what was made before an event or a failure is in the
+// file.
+class DataFile : public core::ByteSink {
 public:
-    explicit DataFileWriter(const QString& path) : m_file(path) {
+    explicit DataFile(const QString& path) : m_file(path) {
         // NewOnly: the file was just deleted; never write through whatever
         // might have appeared in its place since.
         if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
@@ -30,37 +31,12 @@ public:
                                    .arg(path, m_file.errorString()));
     }
 
-    DataFileWriter(const DataFileWriter&) = delete;
-    DataFileWriter& operator=(const DataFileWriter&) = delete;
-
-    // Closing after a failure keeps what was written; a second failure while
-    // doing so cannot be reported any more and is dropped.
-    ~DataFileWriter() {
-        try {
-            flush();
-        } catch (const RuntimeError&) {
-        }
-    }
-
-    // Room for at least `n` more characters.
-    char* reserve(std::size_t n) {
-        if (m_used + n > m_buffer.size())
-            flush();
-        return m_buffer.data() + m_used;
-    }
-    void commit(std::size_t n) { m_used += n; }
-
-    void flush() {
-        if (m_used == 0 || !m_file.isOpen())
-            return;
-        const qint64 wanted = static_cast<qint64>(m_used);
-        m_used = 0;
-        if (m_file.write(m_buffer.data(), wanted) != wanted)
+    void write(const char* data, qint64 size) override {
+        if (m_file.isOpen() && m_file.write(data, size) != size)
             fail();
     }
 
     void close() {
-        flush();
         m_file.close();
         if (m_file.error() != QFileDevice::NoError)
             fail();
@@ -75,21 +51,25 @@ private:
     }
 
     QFile m_file;
-    std::array<char, 64 * 1024> m_buffer{};
-    std::size_t m_used = 0;
 };
 
 // Decides after each pixel whether the event pump is due. With an interval the
-// clock is read only every few pixels, which keeps the per-pixel cost to a
-// counter; the first pixel is always due.
+// clock is read only every few pixels, so the pixels in between go through
+// the conversion as one run; the first pixel is always due.
 class PumpPacer {
 public:
     explicit PumpPacer(std::chrono::nanoseconds interval) : m_interval(interval) {}
 
-    bool due() {
+    // Pixels up to and including the next one after which the pump may be
+    // due.
+    int pixelsToCheck() const { return m_interval.count() <= 0 ? 1 : m_countdown; }
+
+    // After `pixels` more pixels (at most pixelsToCheck()).
+    bool due(int pixels) {
         if (m_interval.count() <= 0)
             return true;
-        if (--m_countdown > 0)
+        m_countdown -= pixels;
+        if (m_countdown > 0)
             return false;
         m_countdown = CheckEvery;
         const auto now = Clock::now();
@@ -121,9 +101,9 @@ void deleteOldFile(const QString& path) {
                            QStringLiteral("路径/文件访问错误：%1 是只读文件，无法删除").arg(path));
     QFile old(path);
     if (!old.remove())
-        throw RuntimeError(RuntimeError::PathFileAccessError,
-                           QStringLiteral("路径/文件访问错误：无法删除 %1（%2）")
-                               .arg(path, old.errorString()));
+        throw RuntimeError(
+            RuntimeError::PathFileAccessError,
+            QStringLiteral("路径/文件访问错误：无法删除 %1（%2）").arg(path, old.errorString()));
 }
 
 } // namespace
@@ -139,61 +119,75 @@ ConversionResult ConvertPictureData(const Surface& picture, int width, int heigh
                            QStringLiteral("无效的图片尺寸：%1*%2").arg(width).arg(height));
 
     deleteOldFile(path);
-    DataFileWriter file(path);
+    DataFile file(path);
 
     ConversionResult result;
     result.total = checked::mul(checked::mul<std::int32_t>(width, height), std::int32_t{2});
 
     if (hooks.started)
         hooks.started();
+    if (width == 0 || height == 0) {
+        file.close();
+        return result;
+    }
 
-    int line = 0;         // items on the current output line, 0..7
+    // The data file's configuration of the pipeline: each pixel read from
+    // the picture afresh, an RGB565 word, low byte first, as data text with
+    // CR LF after every 8 pixels.
+    Rgb565Words words;
+    core::Formatter items(file, core::DataForm::Text, core::LinePolicy{16, false}, 64 * 1024);
+    core::Pipeline pipeline(words, core::Layout{}, width, height, &items);
+    core::SurfacePixels pixels(picture, width, height);
+
     int sinceRefresh = 0; // pixels since the progress caption was last set
     PumpPacer pacer(hooks.pumpInterval);
     // Without a pump or a stop request nothing runs between pixels, and the
     // data goes to the file in large writes.
     const bool yields = hooks.pump || hooks.stopRequested;
 
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const ColorBytes c = Rgb565(picture.pixel(x, y));
+    try {
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width;) {
+                // The pixels up to the next one after which something else
+                // may happen go through as one run.
+                int run = std::min(width - x, 10001 - sinceRefresh);
+                if (yields)
+                    run = std::min(run, pacer.pixelsToCheck());
+                pipeline.pixels(pixels, y, x, run);
+                x += run;
+                sinceRefresh += run;
+                result.bytes += 2.0 * run;
 
-            char* out = file.reserve(12);
-            std::memcpy(out, HexByteAscii(c.LowByte), 4);
-            out[4] = ',';
-            std::memcpy(out + 5, HexByteAscii(c.HighByte), 4);
-            out[9] = ',';
-            std::size_t written = 10;
-            result.bytes += 2;
+                if (sinceRefresh > 10000) {
+                    if (hooks.progress)
+                        hooks.progress(QStringLiteral("生成进度:") +
+                                       DoubleText(std::floor(result.bytes * 100 / result.total)) +
+                                       QStringLiteral("%"));
+                    sinceRefresh = 0;
+                }
 
-            ++sinceRefresh;
-            if (++line == 8) {
-                out[10] = '\r';
-                out[11] = '\n';
-                written = 12;
-                line = 0;
-            }
-            file.commit(written);
-
-            if (sinceRefresh > 10000) {
-                if (hooks.progress)
-                    hooks.progress(QStringLiteral("生成进度:") +
-                                   DoubleText(std::floor(result.bytes * 100 / result.total)) +
-                                   QStringLiteral("%"));
-                sinceRefresh = 0;
-            }
-
-            if (yields && pacer.due()) {
-                file.flush();
-                if (hooks.pump)
-                    hooks.pump();
-                if (hooks.stopRequested && hooks.stopRequested()) {
-                    result.stopped = true;
-                    file.close();
-                    return result;
+                if (yields && pacer.due(run)) {
+                    items.flush();
+                    if (hooks.pump)
+                        hooks.pump();
+                    if (hooks.stopRequested && hooks.stopRequested()) {
+                        result.stopped = true;
+                        file.close();
+                        return result;
+                    }
                 }
             }
         }
+        pipeline.endFrame();
+        items.finish();
+    } catch (const RuntimeError&) {
+        // What was made before the failure goes into the file; a second
+        // failure while writing it cannot be reported any more.
+        try {
+            items.flush();
+        } catch (const RuntimeError&) {
+        }
+        throw;
     }
 
     file.close();
@@ -203,14 +197,14 @@ ConversionResult ConvertPictureData(const Surface& picture, int width, int heigh
 QString ReadDataText(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw RuntimeError(RuntimeError::PathFileAccessError,
-                           QStringLiteral("路径/文件访问错误：无法读取 %1（%2）")
-                               .arg(path, file.errorString()));
+        throw RuntimeError(
+            RuntimeError::PathFileAccessError,
+            QStringLiteral("路径/文件访问错误：无法读取 %1（%2）").arg(path, file.errorString()));
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw RuntimeError(RuntimeError::PathFileAccessError,
-                           QStringLiteral("路径/文件访问错误：无法读取 %1（%2）")
-                               .arg(path, file.errorString()));
+        throw RuntimeError(
+            RuntimeError::PathFileAccessError,
+            QStringLiteral("路径/文件访问错误：无法读取 %1（%2）").arg(path, file.errorString()));
     return QString::fromLocal8Bit(data);
 }
 

@@ -5,6 +5,7 @@
 // (5 bits red, 6 green, 5 blue).
 
 #include "checked.h"
+#include "pipeline.h"
 #include "surface.h"
 
 #include <cstdint>
@@ -63,5 +64,19 @@ inline ColorBytes Rgb565(Colour colour) {
     result.LowByte = checked::toByte(low);
     return result;
 }
+
+// The sample encoder of picture data: one 16-bit RGB565 word per pixel,
+// HighByte in bits 15..8 and LowByte in bits 7..0, made by Rgb565 with its
+// checks (NoPixel, a point outside the picture, raises the overflow failure).
+class Rgb565Words : public core::SampleEncoder {
+public:
+    int bits() const override { return 16; }
+    void encodeRow(const QRgb* pixels, int width, std::uint32_t* samples) override {
+        for (int i = 0; i < width; ++i) {
+            const ColorBytes c = Rgb565(core::colourOf(pixels[i]));
+            samples[i] = std::uint32_t(c.HighByte) << 8 | c.LowByte;
+        }
+    }
+};
 
 } // namespace zentraq::rgbqumo

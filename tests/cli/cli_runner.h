@@ -3,8 +3,10 @@
 // Runs the zentraq-cli executable and collects what it did.
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 
@@ -43,6 +45,42 @@ inline QByteArray readFile(const QString& path) {
 inline bool writeFile(const QString& path, const QByteArray& data) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+// Compiles the C `source` with cc (warnings as errors) in the folder `dir`
+// together with a main() of `mainBody` (which has <stdio.h>), runs it and
+// returns what it printed. Empty with `error` set when there is no compiler
+// or it complained.
+inline QByteArray compileAndRun(const QString& dir, const QByteArray& source,
+                                const QByteArray& mainBody, QString* error) {
+    const QString cc = QStandardPaths::findExecutable(QStringLiteral("cc"));
+    if (cc.isEmpty()) {
+        *error = QStringLiteral("no cc");
+        return {};
+    }
+    const QString file = QDir(dir).filePath(QStringLiteral("data.c"));
+    const QString exe = QDir(dir).filePath(QStringLiteral("data"));
+    if (!writeFile(file, source + "\n#include <stdio.h>\nint main(void) {\n" + mainBody +
+                             "\n    return 0;\n}\n")) {
+        *error = QStringLiteral("cannot write ") + file;
+        return {};
+    }
+    QProcess compile;
+    compile.start(cc, {"-Wall", "-Wextra", "-Werror", "-Wcomment", "-pedantic", file, "-o", exe});
+    compile.waitForFinished(120000);
+    if (compile.exitStatus() != QProcess::NormalExit || compile.exitCode() != 0) {
+        *error = QString::fromUtf8(compile.readAllStandardError());
+        return {};
+    }
+    QProcess run;
+    run.start(exe, {});
+    run.waitForFinished(30000);
+    return run.readAllStandardOutput();
+}
+
+// A main() body that writes the bytes of the array `name`.
+inline QByteArray dumpArray(const QByteArray& name) {
+    return "    fwrite(" + name + ", 1, sizeof " + name + ", stdout);";
 }
 
 } // namespace zentraq::testing

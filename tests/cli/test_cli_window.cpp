@@ -99,6 +99,8 @@ private slots:
         QTest::newRow("GIF") << awkwardPicture(17, 9) << QByteArray("GIF");
         QTest::newRow("icon") << awkwardPicture(32, 32) << QByteArray("ICO");
         QTest::newRow("larger than the preview") << awkwardPicture(333, 260) << QByteArray("PNG");
+        // The tool composites a strip of rows at a time (about 1 MiB).
+        QTest::newRow("several strips") << awkwardPicture(1200, 700) << QByteArray("PNG");
     }
 
     void samePictureData() {

@@ -1,11 +1,15 @@
-#include "output.h"
+#include "files.h"
 
 #include "options.h"
+#include "pictureloader.h"
+#include "runtime_error.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
 
 #include <array>
 #include <cerrno>
@@ -31,7 +35,8 @@ void registerTemporary(const QString& path) {
         return;
     for (int i = 0; i < MaxTemporaries; ++i) {
         if (!g_used[i]) {
-            std::memcpy(g_temporaries[i], native.constData(), static_cast<std::size_t>(native.size()) + 1);
+            std::memcpy(g_temporaries[i], native.constData(),
+                        static_cast<std::size_t>(native.size()) + 1);
             g_used[i] = 1;
             return;
         }
@@ -84,8 +89,10 @@ void StdoutSink::write(const char* data, qint64 size) {
             if (errno == EINTR)
                 continue;
             const int error = errno;
-            failure(error == EPIPE ? QStringLiteral("cannot write to standard output: the reader closed it")
-                                   : QStringLiteral("cannot write to standard output: %1").arg(errnoText(error)));
+            failure(
+                error == EPIPE
+                    ? QStringLiteral("cannot write to standard output: the reader closed it")
+                    : QStringLiteral("cannot write to standard output: %1").arg(errnoText(error)));
         }
         data += n;
         size -= n;
@@ -110,8 +117,8 @@ OutputFile::OutputFile(const QString& target) : m_target(target) {
     // A device or a pipe, or a name that stands for one of the tool's own
     // streams (/dev/stdout, /dev/fd/1, /proc/self/fd/1, whatever they point
     // to): written in place, since nothing can be renamed over them.
-    const bool specialName = target.startsWith(QStringLiteral("/dev/")) ||
-                             target.startsWith(QStringLiteral("/proc/"));
+    const bool specialName =
+        target.startsWith(QStringLiteral("/dev/")) || target.startsWith(QStringLiteral("/proc/"));
     if (specialName && info.exists())
         m_target = target;
     if ((info.exists() && !info.isFile()) || (specialName && info.exists())) {
@@ -127,7 +134,8 @@ OutputFile::OutputFile(const QString& target) : m_target(target) {
 
     const QString folder = info.absolutePath();
     if (!QFileInfo(folder).isDir())
-        failure(QStringLiteral("cannot write '%1': the folder '%2' does not exist").arg(target, folder));
+        failure(QStringLiteral("cannot write '%1': the folder '%2' does not exist")
+                    .arg(target, folder));
     auto temp = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/.") + info.fileName() +
                                                  QStringLiteral(".XXXXXX"));
     temp->setAutoRemove(false);
@@ -145,12 +153,6 @@ OutputFile::~OutputFile() {
         QFile::remove(m_tempPath);
         unregisterTemporary(m_tempPath);
     }
-}
-
-QString OutputFile::handOver() {
-    if (!m_tempPath.isEmpty() && m_file)
-        m_file->close();
-    return m_tempPath;
 }
 
 void OutputFile::write(const char* data, qint64 size) {
@@ -183,7 +185,7 @@ void OutputFile::commit() {
     // the temporary file was created private to its owner.
     struct stat existing {};
     const mode_t mode = ::stat(target.constData(), &existing) == 0 ? (existing.st_mode & 07777)
-                                                                    : (0666 & ~currentUmask());
+                                                                   : (0666 & ~currentUmask());
     if (::chmod(temp.constData(), mode) != 0)
         fail(errnoText(errno));
     if (::rename(temp.constData(), target.constData()) != 0)
@@ -198,7 +200,8 @@ Destination::Destination(const QString& output, bool binary) {
         return;
     }
     if (binary && StdoutSink::isTerminal())
-        usageError(QStringLiteral("binary data is not written to a terminal; give -o FILE or redirect the output"));
+        usageError(QStringLiteral(
+            "binary data is not written to a terminal; give -o FILE or redirect the output"));
 }
 
 void Destination::commit() {
@@ -206,46 +209,8 @@ void Destination::commit() {
         m_file->commit();
 }
 
-ScratchFile::ScratchFile() {
-    QTemporaryFile temp(QDir::tempPath() + QStringLiteral("/zentraq-cli-XXXXXX"));
-    temp.setAutoRemove(false);
-    if (!temp.open())
-        failure(QStringLiteral("cannot make a temporary file in '%1': %2").arg(QDir::tempPath(), temp.errorString()));
-    m_path = temp.fileName();
-    registerTemporary(m_path);
-}
-
-ScratchFile::~ScratchFile() {
-    QFile::remove(m_path);
-    unregisterTemporary(m_path);
-}
-
-void readInPieces(const QString& path, qint64 unit, const std::function<void(QByteArray&)>& piece) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        failure(QStringLiteral("cannot read '%1': %2").arg(path, file.errorString()));
-    const qint64 pieceSize = std::max<qint64>(unit, (1 << 20) / unit * unit);
-    QByteArray buffer;
-    for (;;) {
-        buffer.resize(pieceSize);
-        // Fill the whole piece (a short read is not yet the end), so only the
-        // last piece can be cut off in the middle of a unit.
-        qint64 filled = 0;
-        while (filled < pieceSize) {
-            const qint64 n = file.read(buffer.data() + filled, pieceSize - filled);
-            if (n < 0)
-                failure(QStringLiteral("cannot read '%1': %2").arg(path, file.errorString()));
-            if (n == 0)
-                break;
-            filled += n;
-        }
-        if (filled == 0)
-            break;
-        buffer.resize(filled);
-        piece(buffer);
-        if (filled < pieceSize)
-            break;
-    }
+bool exists(const QString& path) {
+    return path == QLatin1String("-") || QFileInfo::exists(path);
 }
 
 QByteArray readWhole(const QString& path) {
@@ -265,8 +230,59 @@ QByteArray readWhole(const QString& path) {
     return bytes;
 }
 
-void copyFile(const QString& path, Sink& sink) {
-    readInPieces(path, 1, [&sink](QByteArray& bytes) { sink.write(bytes); });
+QImage readPicture(const QString& path) {
+    try {
+        return rgbqumo::LoadPicture(path);
+    } catch (const RuntimeError& e) {
+        failure(QStringLiteral("cannot read picture '%1': %2").arg(path, e.description()));
+    }
+}
+
+namespace {
+
+struct FreeTypeLibrary {
+    FT_Library lib = nullptr;
+    FreeTypeLibrary() {
+        if (FT_Init_FreeType(&lib) != 0)
+            lib = nullptr;
+    }
+    ~FreeTypeLibrary() {
+        if (lib)
+            FT_Done_FreeType(lib);
+    }
+    FreeTypeLibrary(const FreeTypeLibrary&) = delete;
+    FreeTypeLibrary& operator=(const FreeTypeLibrary&) = delete;
+};
+
+} // namespace
+
+text::FaceSpec fontFileFace(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        failure(QStringLiteral("cannot read font file '%1': it does not exist").arg(path));
+    if (!info.isFile())
+        failure(QStringLiteral("cannot read font file '%1': it is not a file").arg(path));
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly))
+        failure(QStringLiteral("cannot read font file '%1': %2").arg(path, probe.errorString()));
+    probe.close();
+
+    FreeTypeLibrary ft;
+    FT_Face ftFace = nullptr;
+    const QByteArray native = QFile::encodeName(info.absoluteFilePath());
+    if (!ft.lib || FT_New_Face(ft.lib, native.constData(), 0, &ftFace) != 0)
+        failure(QStringLiteral("'%1' is not a font file that can be read").arg(path));
+    text::FaceSpec face;
+    face.file = info.absoluteFilePath();
+    face.index = 0;
+    face.family = ftFace->family_name ? QString::fromUtf8(ftFace->family_name) : QString();
+    // Of use only when it scales or has bitmap strikes, as the renderer
+    // requires.
+    const bool ok = FT_IS_SCALABLE(ftFace) || ftFace->num_fixed_sizes > 0;
+    FT_Done_Face(ftFace);
+    if (!ok)
+        failure(QStringLiteral("'%1' has neither outlines nor bitmaps to draw with").arg(path));
+    return face;
 }
 
 } // namespace zentraq::cli

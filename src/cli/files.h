@@ -1,15 +1,22 @@
 #pragma once
 
-// Where the tool's results go: standard output, or a file that appears only
-// once it is complete. A file result is written under a temporary name in the
-// target's folder and renamed over the target at the end, so a failure (or
-// an interrupt) never leaves a partial file behind and an existing file is
+// Every place where the tool turns a name given on its command line into an
+// open file or a rename: the result file, the text, data, charset, picture
+// and font files it reads.
+//
+// Results go to standard output, or to a file that appears only once it is
+// complete. A file result is written under a temporary name in the target's
+// folder and renamed over the target at the end, so a failure (or an
+// interrupt) never leaves a partial file behind and an existing file is
 // either kept as it was or replaced whole.
 
+#include "formatter.h"
+#include "textrenderer.h"
+
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 
-#include <functional>
 #include <memory>
 
 class QFile;
@@ -18,10 +25,9 @@ namespace zentraq::cli {
 
 // A byte sink. write() throws CliError (Failure) naming the destination when
 // the bytes cannot be written.
-class Sink {
+class Sink : public core::ByteSink {
 public:
-    virtual ~Sink() = default;
-    virtual void write(const char* data, qint64 size) = 0;
+    using core::ByteSink::write;
     void write(const QByteArray& bytes) { write(bytes.constData(), bytes.size()); }
 };
 
@@ -49,18 +55,9 @@ public:
     using Sink::write;
     void write(const char* data, qint64 size) override;
 
-    // For producers that write a file by path themselves: closes this
-    // object's handle and gives the temporary file's path, which the
-    // producer may delete and create anew; commit() then puts whatever is
-    // under that path in place. Empty when OUT is written in place (a
-    // device, a pipe): then only write() works. Call before any write().
-    QString handOver();
-
     // Closes the file and puts it in place under OUT's name, with the
     // permissions OUT had, or the usual ones for a new file.
     void commit();
-
-    const QString& target() const { return m_target; }
 
 private:
     [[noreturn]] void fail(const QString& what);
@@ -77,7 +74,6 @@ class Destination {
 public:
     Destination(const QString& output, bool binary);
     Sink& sink() { return m_file ? static_cast<Sink&>(*m_file) : m_stdout; }
-    OutputFile* file() { return m_file.get(); }
     // Puts a file result in place; nothing to do for standard output.
     void commit();
 
@@ -86,32 +82,22 @@ private:
     StdoutSink m_stdout;
 };
 
-// A scratch file under the system's temporary folder, for a result that is
-// made as a file first and then shown on standard output or reshaped.
-// Removed when the object goes, or at an interrupt.
-class ScratchFile {
-public:
-    ScratchFile();
-    ~ScratchFile();
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-    const QString& path() const { return m_path; }
-
-private:
-    QString m_path;
-};
-
-// Reads the file at `path` in pieces whose sizes are multiples of `unit`
-// bytes (the last one may be shorter) and hands each to `piece`, which may
-// change it. Throws CliError (Failure) when the file cannot be read.
-void readInPieces(const QString& path, qint64 unit, const std::function<void(QByteArray&)>& piece);
+// Whether something exists under the name `path` ("-", standard input,
+// always does).
+bool exists(const QString& path);
 
 // The whole content of the file at `path`, or of standard input for "-".
 // Throws CliError (Failure) when it cannot be read.
 QByteArray readWhole(const QString& path);
 
-// Copies the file at `path` to `sink` unchanged.
-void copyFile(const QString& path, Sink& sink);
+// The picture in the file at `path`, decoded (see rgbqumo::LoadPicture).
+// Throws CliError (Failure) naming the file when it cannot be read or is no
+// picture.
+QImage readPicture(const QString& path);
+
+// The first face of the font file at `path`. Throws CliError (Failure) when
+// the file cannot be read or is not a font that can draw.
+text::FaceSpec fontFileFace(const QString& path);
 
 // Removes registered temporary files when the process is interrupted
 // (SIGINT, SIGTERM, SIGHUP) and makes a closed pipe on standard output an

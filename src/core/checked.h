@@ -7,35 +7,45 @@
 
 #include "runtime_error.h"
 
+#include <QtNumeric>
+
 #include <cstdint>
 #include <type_traits>
 
 namespace zentraq::checked {
 
+namespace detail {
+// Out of line and marked cold, so the checks themselves inline into the
+// per-pixel loops that use them.
+[[noreturn, gnu::cold, gnu::noinline]] inline void overflow() {
+    throw RuntimeError::overflow();
+}
+} // namespace detail
+
 // The result of a checked operation, or the overflow failure.
 template <class T> T unlessOverflowed(bool overflowed, T result) {
     static_assert(std::is_integral_v<T>);
-    if (overflowed)
-        throw RuntimeError::overflow();
+    if (Q_UNLIKELY(overflowed))
+        detail::overflow();
     return result;
 }
 
 template <class T> T mul(T a, T b) {
     T r;
-    const bool overflowed = __builtin_mul_overflow(a, b, &r);
+    const bool overflowed = qMulOverflow(a, b, &r);
     return unlessOverflowed(overflowed, r);
 }
 
 template <class T> T add(T a, T b) {
     T r;
-    const bool overflowed = __builtin_add_overflow(a, b, &r);
+    const bool overflowed = qAddOverflow(a, b, &r);
     return unlessOverflowed(overflowed, r);
 }
 
 // Stores a value into a byte; anything outside 0..255 is an overflow.
 inline std::uint8_t toByte(long long v) {
-    if (v < 0 || v > 255)
-        throw RuntimeError::overflow();
+    if (Q_UNLIKELY(v < 0 || v > 255))
+        detail::overflow();
     return static_cast<std::uint8_t>(v);
 }
 

@@ -1,0 +1,97 @@
+#pragma once
+
+// The last stage of a conversion: packed bytes as data text, as a C array or
+// as the bytes themselves, streamed to a sink in large blocks.
+//
+// Data text is a row of items, each byte as "0x" and two upper-case
+// hexadecimal digits followed by ",", with nothing between items; lines end
+// in CR LF. Where lines end is the line policy: after every N bytes counted
+// over the whole stream (the picture data: 8 pixels, 16 bytes), or at the end
+// of every frame (the glyph data: one line per character).
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace zentraq::core {
+
+// Where formatted bytes go. write() throws (RuntimeError, or the tool's own
+// failure) when they cannot be written.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual void write(const char* data, qint64 size) = 0;
+};
+
+// Collects everything in memory.
+class ByteArraySink : public ByteSink {
+public:
+    void write(const char* data, qint64 size) override { bytes.append(data, size); }
+    QByteArray bytes;
+};
+
+// One byte as "0x" and two upper-case hexadecimal digits, NUL-terminated;
+// eight characters may be read from the pointer.
+const char* hexText(std::uint8_t value);
+
+enum class DataForm { Text, C, Binary };
+
+struct LinePolicy {
+    int bytesPerLine = 0;       // > 0: CR LF after every this many bytes
+    bool lineEachFrame = false; // CR LF at the end of every frame
+};
+
+class Formatter {
+public:
+    // Everything is kept in a block of `blockSize` bytes and handed to the
+    // sink whenever the block is full and at flush() and finish().
+    Formatter(ByteSink& sink, DataForm form, LinePolicy lines = {}, qsizetype blockSize = 1 << 20);
+    Formatter(const Formatter&) = delete;
+    Formatter& operator=(const Formatter&) = delete;
+
+    DataForm form() const { return m_form; }
+
+    // Text as it is (a C header comment, a declaration, a table): for the
+    // text forms only; binary output ignores it.
+    void text(QByteArrayView text);
+
+    // C: the array's declaration, "const unsigned char NAME[N] = {" and
+    // CR LF, before its data.
+    void beginArray(const QByteArray& name, qint64 size);
+
+    void bytes(const std::uint8_t* data, qsizetype size);
+    void bytes(const std::vector<std::uint8_t>& data) {
+        bytes(data.data(), qsizetype(data.size()));
+    }
+
+    // The end of a frame: with lineEachFrame the line ends here; in C it
+    // first gets the comment " /* label */" when `label` is not empty (the
+    // label must be comment-safe).
+    void endFrame(QByteArrayView label = {});
+
+    // C: closes the array (after a CR LF when a line is open). Then hands
+    // everything to the sink.
+    void finish();
+    // Hands everything formatted so far to the sink.
+    void flush();
+
+    // Data bytes formatted so far.
+    qint64 byteCount() const { return m_count; }
+
+private:
+    char* reserve(qsizetype n);
+    void lineEnd();
+
+    ByteSink& m_sink;
+    DataForm m_form;
+    LinePolicy m_lines;
+    std::vector<char> m_block;
+    qsizetype m_used = 0;
+    qint64 m_count = 0;
+    qint64 m_onLine = 0; // bytes on the current line
+};
+
+} // namespace zentraq::core

@@ -1,0 +1,237 @@
+#include "packer.h"
+
+#include "checked.h"
+#include "runtime_error.h"
+
+#include <limits>
+
+namespace zentraq::core {
+namespace {
+
+bool subByte(int bits) {
+    return bits == 1 || bits == 2 || bits == 4;
+}
+
+int perByte(const Layout& l) {
+    return subByte(l.bits) ? 8 / l.bits : 1;
+}
+
+qint64 ceilDiv(qint64 a, qint64 b) {
+    return (a + b - 1) / b;
+}
+
+// Where sample (x, y) lies in a frame packed with a scan that places
+// samples: its byte and, for sub-byte samples, its slot.
+struct Place {
+    qint64 byte;
+    int slot;
+};
+
+Place placeOf(const Layout& l, int width, int height, int x, int y) {
+    const int k = perByte(l);
+    switch (l.scan) {
+    case Scan::Row:
+        if (l.pad)
+            return {qint64(y) * ceilDiv(width, k) + x / k, x % k};
+        return {(qint64(y) * width + x) / k, int((qint64(y) * width + x) % k)};
+    case Scan::Column:
+        if (l.pad)
+            return {qint64(x) * ceilDiv(height, k) + y / k, y % k};
+        return {(qint64(x) * height + y) / k, int((qint64(x) * height + y) % k)};
+    case Scan::Page:
+        return {qint64(y / k) * width + x, y % k};
+    case Scan::Band:
+        return {qint64(x / k) * height + y, x % k};
+    }
+    return {0, 0};
+}
+
+// The bit position of a slot's lowest bit.
+int shiftOf(const Layout& l, int slot) {
+    return l.msbFirst ? 8 - l.bits * (slot + 1) : l.bits * slot;
+}
+
+// A whole-byte sample's bytes in output order.
+void putSample(std::uint8_t* out, std::uint32_t sample, int bytes, ByteOrder order) {
+    for (int i = 0; i < bytes; ++i) {
+        const int shift = order == ByteOrder::LowFirst ? 8 * i : 8 * (bytes - 1 - i);
+        out[i] = static_cast<std::uint8_t>(sample >> shift);
+    }
+}
+
+std::uint32_t takeSample(const std::uint8_t* in, int bytes, ByteOrder order) {
+    std::uint32_t s = 0;
+    for (int i = 0; i < bytes; ++i) {
+        const int shift = order == ByteOrder::LowFirst ? 8 * i : 8 * (bytes - 1 - i);
+        s |= std::uint32_t(in[i]) << shift;
+    }
+    return s;
+}
+
+[[noreturn]] void refuse(const Layout& l) {
+    throw RuntimeError(RuntimeError::Other,
+                       QStringLiteral("无法按此方式排列字节：") + layoutProblem(l));
+}
+
+} // namespace
+
+QString layoutProblem(const Layout& l) {
+    if (!subByte(l.bits) && l.bits != 8 && l.bits != 16 && l.bits != 24)
+        return QStringLiteral("%1 bits per sample cannot be packed; 1, 2, 4, 8, 16 or 24 can")
+            .arg(l.bits);
+    if (!subByte(l.bits) && (l.scan == Scan::Page || l.scan == Scan::Band))
+        return QStringLiteral("page and band scans need samples narrower than a byte");
+    if (l.pad && l.scan != Scan::Row && l.scan != Scan::Column)
+        return QStringLiteral("--pad is for the row and column scans: page and band bytes never "
+                              "share rows or columns");
+    if (l.pad && !subByte(l.bits))
+        return QStringLiteral("samples of whole bytes need no padding");
+    return {};
+}
+
+qint64 frameBytes(const Layout& l, int width, int height) {
+    if (!layoutProblem(l).isEmpty())
+        refuse(l);
+    const qint64 w = width, h = height;
+    if (!subByte(l.bits))
+        return checked::mul(checked::mul(w, h), qint64(l.bits / 8));
+    const int k = perByte(l);
+    switch (l.scan) {
+    case Scan::Row:
+        return l.pad ? checked::mul(h, ceilDiv(w, k))
+                     : ceilDiv(checked::mul(checked::mul(w, h), qint64(l.bits)), 8);
+    case Scan::Column:
+        return l.pad ? checked::mul(w, ceilDiv(h, k))
+                     : ceilDiv(checked::mul(checked::mul(w, h), qint64(l.bits)), 8);
+    case Scan::Page:
+        return checked::mul(ceilDiv(h, k), w);
+    case Scan::Band:
+        return checked::mul(ceilDiv(w, k), h);
+    }
+    return 0;
+}
+
+Packer::Packer(const Layout& layout, int width, int height)
+    : m_layout(layout), m_width(width), m_height(height), m_frameBytes(0),
+      m_perByte(perByte(layout)), m_sampleBytes(subByte(layout.bits) ? 0 : layout.bits / 8),
+      m_mask(layout.bits >= 32 ? ~0u : (1u << layout.bits) - 1) {
+    if (width < 1 || height < 1)
+        throw RuntimeError(RuntimeError::Other,
+                           QStringLiteral("无效的尺寸：%1*%2").arg(width).arg(height));
+    m_frameBytes = frameBytes(layout, width, height);
+    if (layout.scan != Scan::Row) {
+        if (m_frameBytes > std::numeric_limits<qsizetype>::max() / 2)
+            throw RuntimeError::overflow();
+        m_frame.assign(static_cast<std::size_t>(m_frameBytes), 0);
+    }
+}
+
+void Packer::add(const std::uint32_t* samples, int count) {
+    if (m_layout.scan == Scan::Row)
+        addStreaming(samples, count);
+    else
+        addPlaced(samples, count);
+}
+
+void Packer::advance(int count) {
+    m_x += count;
+    while (m_x >= m_width) {
+        m_x -= m_width;
+        ++m_y;
+    }
+}
+
+void Packer::addStreaming(const std::uint32_t* samples, int count) {
+    if (m_sampleBytes > 0) {
+        const std::size_t at = m_ready.size();
+        m_ready.resize(at + std::size_t(count) * std::size_t(m_sampleBytes));
+        std::uint8_t* out = m_ready.data() + at;
+        if (m_sampleBytes == 2 && m_layout.byteOrder == ByteOrder::LowFirst) {
+            for (int i = 0; i < count; ++i, out += 2) {
+                out[0] = static_cast<std::uint8_t>(samples[i]);
+                out[1] = static_cast<std::uint8_t>(samples[i] >> 8);
+            }
+        } else {
+            for (int i = 0; i < count; ++i, out += m_sampleBytes)
+                putSample(out, samples[i], m_sampleBytes, m_layout.byteOrder);
+        }
+        advance(count);
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        m_acc =
+            static_cast<std::uint8_t>(m_acc | ((samples[i] & m_mask) << shiftOf(m_layout, m_slot)));
+        if (++m_slot == m_perByte) {
+            m_ready.push_back(m_acc);
+            m_acc = 0;
+            m_slot = 0;
+        }
+        if (++m_x == m_width) {
+            m_x = 0;
+            ++m_y;
+            if (m_layout.pad && m_slot > 0) {
+                m_ready.push_back(m_acc);
+                m_acc = 0;
+                m_slot = 0;
+            }
+        }
+    }
+}
+
+void Packer::addPlaced(const std::uint32_t* samples, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (m_y >= m_height)
+            throw RuntimeError(RuntimeError::Other, QStringLiteral("帧外的像素"));
+        const Place p = placeOf(m_layout, m_width, m_height, m_x, m_y);
+        if (m_sampleBytes > 0) {
+            putSample(m_frame.data() + p.byte * m_sampleBytes, samples[i], m_sampleBytes,
+                      m_layout.byteOrder);
+        } else {
+            std::uint8_t& b = m_frame[static_cast<std::size_t>(p.byte)];
+            b = static_cast<std::uint8_t>(b | ((samples[i] & m_mask) << shiftOf(m_layout, p.slot)));
+        }
+        if (++m_x == m_width) {
+            m_x = 0;
+            ++m_y;
+        }
+    }
+}
+
+void Packer::endFrame() {
+    if (m_x != 0 || m_y != m_height)
+        throw RuntimeError(RuntimeError::Other, QStringLiteral("帧不完整：%1*%2 的帧停在 (%3, %4)")
+                                                    .arg(m_width)
+                                                    .arg(m_height)
+                                                    .arg(m_x)
+                                                    .arg(m_y));
+    if (m_layout.scan == Scan::Row) {
+        if (m_slot > 0)
+            m_ready.push_back(m_acc);
+    } else {
+        m_ready.insert(m_ready.end(), m_frame.begin(), m_frame.end());
+        std::fill(m_frame.begin(), m_frame.end(), 0);
+    }
+    m_acc = 0;
+    m_slot = 0;
+    m_x = 0;
+    m_y = 0;
+}
+
+void unpackFrame(const Layout& l, int width, int height, const std::uint8_t* bytes,
+                 std::vector<std::uint32_t>& samples) {
+    frameBytes(l, width, height); // refuses what cannot pack
+    samples.resize(std::size_t(width) * std::size_t(height));
+    const std::uint32_t mask = (1u << (subByte(l.bits) ? l.bits : 0)) - 1;
+    const int sampleBytes = subByte(l.bits) ? 0 : l.bits / 8;
+    std::uint32_t* out = samples.data();
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Place p = placeOf(l, width, height, x, y);
+            *out++ = sampleBytes > 0
+                         ? takeSample(bytes + p.byte * sampleBytes, sampleBytes, l.byteOrder)
+                         : (bytes[p.byte] >> shiftOf(l, p.slot)) & mask;
+        }
+    }
+}
+
+} // namespace zentraq::core

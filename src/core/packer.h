@@ -1,0 +1,111 @@
+#pragma once
+
+// Packing samples into bytes: the scan order, the bit order inside a byte,
+// padding, and the byte order of samples wider than a byte.
+//
+// A frame (a glyph cell, a picture) of width x height samples, each of
+// `bits` bits (1, 2, 4, 8, 16 or 24), arrives in source order: rows from the
+// top, each row from the left. A byte holds k = 8 / bits samples when bits is
+// 1, 2 or 4; its k slots are filled from bit 0 upwards (the first sample in
+// the lowest bits), or from bit 7 downwards with msbFirst. The scan decides
+// which samples share a byte and in which order the bytes follow:
+//
+//   Row     rows from the top, each from the left; slots run on across rows,
+//           or with pad every row starts on a new byte.
+//   Column  columns from the left, each from the top; slots run on across
+//           columns, or with pad every column starts on a new byte.
+//   Page    vertical bytes in bands of k rows: for each band from the top,
+//           one byte per column from the left, the band's top row in the
+//           first slot. A last band of fewer rows leaves zero bits.
+//   Band    horizontal bytes in bands of k columns: for each band from the
+//           left, one byte per row from the top, the band's left column in
+//           the first slot.
+//
+// With 1-bit samples a page byte holds 8 rows, with 2-bit samples 4 rows and
+// with 4-bit samples 2; bands likewise. Samples of 8 bits or more are whole
+// bytes: only Row and Column apply, without padding, and a 16- or 24-bit
+// sample is written as its bytes in the given byte order (low byte first, or
+// high byte first). Unused bits are always zero.
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace zentraq::core {
+
+enum class Scan { Row, Column, Page, Band };
+enum class ByteOrder { LowFirst, HighFirst };
+
+struct Layout {
+    int bits = 1;
+    Scan scan = Scan::Row;
+    bool msbFirst = false;
+    bool pad = false;
+    ByteOrder byteOrder = ByteOrder::LowFirst;
+};
+
+// Why `layout` cannot pack samples (a bit count other than 1, 2, 4, 8, 16 or
+// 24, Page or Band with whole-byte samples, padding for Page or Band or for
+// whole-byte samples), in English for the command-line tool; empty when it
+// can.
+QString layoutProblem(const Layout& layout);
+
+// Bytes of one width x height frame. Throws the overflow failure when the
+// count does not fit 64 bits, RuntimeError for a layout that cannot pack.
+qint64 frameBytes(const Layout& layout, int width, int height);
+
+// Packs frames sample by sample. Row scans hand out their bytes as soon as
+// they are complete, so a frame of any size streams through; the other scans
+// keep one frame of packed bytes (never the samples) and hand it out when the
+// frame ends.
+class Packer {
+public:
+    // Throws RuntimeError for a layout that cannot pack, a side below 1, or a
+    // frame of more bytes than memory can address.
+    Packer(const Layout& layout, int width, int height);
+
+    // The next `count` samples in source order; they may stop and resume
+    // anywhere in a row. Only the low `bits` bits of a sample count.
+    void add(const std::uint32_t* samples, int count);
+
+    // After the last sample of a frame: completes its last byte with zero
+    // bits and hands out what is left. The next sample starts a new frame.
+    // Throws RuntimeError when the frame is not complete.
+    void endFrame();
+
+    // Bytes packed and not yet taken, in output order.
+    const std::vector<std::uint8_t>& ready() const { return m_ready; }
+    std::vector<std::uint8_t>& ready() { return m_ready; }
+    void clearReady() { m_ready.clear(); }
+
+    const Layout& layout() const { return m_layout; }
+    qint64 bytesPerFrame() const { return m_frameBytes; }
+
+private:
+    void addStreaming(const std::uint32_t* samples, int count);
+    void addPlaced(const std::uint32_t* samples, int count);
+    void advance(int count);
+
+    Layout m_layout;
+    int m_width;
+    int m_height;
+    qint64 m_frameBytes;
+    int m_perByte;        // samples per byte (1 for whole-byte samples)
+    int m_sampleBytes;    // bytes per sample (0 for sub-byte samples)
+    std::uint32_t m_mask; // the low `bits` bits
+    int m_x = 0;          // where the next sample goes
+    int m_y = 0;
+    std::uint8_t m_acc = 0; // Row: the byte being filled and its next slot
+    int m_slot = 0;
+    std::vector<std::uint8_t> m_frame; // Column, Page, Band: the frame
+    std::vector<std::uint8_t> m_ready;
+};
+
+// The samples of one packed frame (`bytes` holds at least bytesPerFrame()
+// bytes) back in source order: the inverse of Packer. `samples` receives
+// width * height values.
+void unpackFrame(const Layout& layout, int width, int height, const std::uint8_t* bytes,
+                 std::vector<std::uint32_t>& samples);
+
+} // namespace zentraq::core

@@ -1,0 +1,116 @@
+#include "pipeline.h"
+
+#include "runtime_error.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+namespace zentraq::core {
+
+void SurfacePixels::read(int y, int x, int count, QRgb* out) {
+    // What Surface::pixel reads, for a run at once: the colour of a point on
+    // the surface, NoPixel for one outside it.
+    const QImage& image = m_surface.image();
+    const bool rowInside = y >= 0 && y < image.height();
+    const QRgb* row = rowInside ? reinterpret_cast<const QRgb*>(image.constScanLine(y)) : nullptr;
+    for (int i = 0; i < count; ++i) {
+        const int px = x + i;
+        out[i] = rowInside && px >= 0 && px < image.width() ? row[px] | 0xFF000000u : NoPixel;
+    }
+}
+
+ImageRows::ImageRows(const QImage& picture, QRgb background, qsizetype stripBytes)
+    : m_picture(picture), m_background(background),
+      m_direct(picture.format() == QImage::Format_RGB32),
+      m_stripRows(int(std::clamp<qsizetype>(stripBytes / 4 / std::max(picture.width(), 1), 1,
+                                            std::max(picture.height(), 1)))) {}
+
+void ImageRows::read(int y, int x, int count, QRgb* out) {
+    if (m_direct) {
+        // Opaque by its format: the fourth byte carries nothing.
+        const QRgb* row = reinterpret_cast<const QRgb*>(m_picture.constScanLine(y)) + x;
+        for (int i = 0; i < count; ++i)
+            out[i] = row[i] | 0xFF000000u;
+        return;
+    }
+    if (m_stripTop < 0 || y < m_stripTop || y >= m_stripTop + m_stripRows) {
+        // The strip's rows drawn on the background the way Surface::assign
+        // draws a whole picture: the same painter call on an image of the
+        // same format.
+        const int rows = std::min(m_stripRows, m_picture.height() - y);
+        const QImage part = m_picture.copy(0, y, m_picture.width(), rows);
+        if (part.isNull())
+            throw RuntimeError(RuntimeError::Other, QStringLiteral("内存不足"));
+        if (m_strip.isNull()) {
+            m_strip = QImage(m_picture.width(), m_stripRows, QImage::Format_RGB32);
+            if (m_strip.isNull())
+                throw RuntimeError(RuntimeError::Other, QStringLiteral("内存不足"));
+        }
+        m_strip.fill(m_background);
+        QPainter painter(&m_strip);
+        painter.drawImage(0, 0, part);
+        painter.end();
+        m_stripTop = y;
+    }
+    const QRgb* row = reinterpret_cast<const QRgb*>(m_strip.constScanLine(y - m_stripTop)) + x;
+    for (int i = 0; i < count; ++i)
+        out[i] = row[i] | 0xFF000000u;
+}
+
+namespace {
+
+Layout withBits(Layout layout, int bits) {
+    layout.bits = bits;
+    return layout;
+}
+
+} // namespace
+
+Pipeline::Pipeline(SampleEncoder& encoder, Layout layout, int width, int height, Formatter* out)
+    : m_encoder(encoder), m_packer(withBits(layout, encoder.bits()), width, height), m_out(out) {
+    m_pixels.resize(std::size_t(width));
+    m_samples.resize(std::size_t(width));
+}
+
+void Pipeline::deliver() {
+    if (!m_out)
+        return;
+    m_out->bytes(m_packer.ready());
+    m_packer.clearReady();
+}
+
+void Pipeline::pixels(PixelSource& source, int y, int x, int count) {
+    source.read(y, x, count, m_pixels.data());
+    try {
+        m_encoder.encodeRow(m_pixels.data(), count, m_samples.data());
+    } catch (const RuntimeError&) {
+        if (count == 1)
+            throw;
+        // One by one up to the pixel that fails, which throws again.
+        for (int i = 0; i < count; ++i) {
+            m_encoder.encodeRow(m_pixels.data() + i, 1, m_samples.data());
+            m_packer.add(m_samples.data(), 1);
+            deliver();
+        }
+        throw; // not reached: the same pixel fails again
+    }
+    m_packer.add(m_samples.data(), count);
+    deliver();
+}
+
+void Pipeline::frame(PixelSource& source, QByteArrayView label) {
+    const int width = int(m_pixels.size());
+    for (int y = 0; y < source.height(); ++y)
+        pixels(source, y, 0, width);
+    endFrame(label);
+}
+
+void Pipeline::endFrame(QByteArrayView label) {
+    m_packer.endFrame();
+    deliver();
+    if (m_out)
+        m_out->endFrame(label);
+}
+
+} // namespace zentraq::core

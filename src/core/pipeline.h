@@ -1,0 +1,124 @@
+#pragma once
+
+// The conversion pipeline: a pixel source gives rows of opaque pixels, a
+// sample encoder turns each row into samples, the packer lays the samples
+// out as bytes (scan order, bit order, padding, byte order), and a formatter
+// streams the bytes to a sink as data text, a C array or binary.
+//
+// Work goes row by row (or in runs of a row): one call per stage and run,
+// never one per pixel, and nothing holds a copy of a picture.
+
+#include "formatter.h"
+#include "packer.h"
+#include "surface.h"
+
+#include <QImage>
+#include <QRgb>
+
+#include <cstdint>
+#include <vector>
+
+namespace zentraq::core {
+
+// A point the source does not have (outside its surface). It is not an
+// opaque colour, so no encoder takes it for one.
+inline constexpr QRgb NoPixel = 0;
+
+// The colour value of a source pixel: 0x00BBGGRR for an opaque pixel,
+// InvalidColour for NoPixel.
+constexpr Colour colourOf(QRgb pixel) {
+    return qAlpha(pixel) == 255 ? rgbColour(qRed(pixel), qGreen(pixel), qBlue(pixel))
+                                : InvalidColour;
+}
+
+// Opaque pixels in rows.
+class PixelSource {
+public:
+    virtual ~PixelSource() = default;
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+    // Pixels x .. x + count - 1 of row y into `out`.
+    virtual void read(int y, int x, int count, QRgb* out) = 0;
+};
+
+// The width x height pixels at the origin of a drawing surface, each read
+// from it afresh; a point outside the surface is NoPixel.
+class SurfacePixels : public PixelSource {
+public:
+    SurfacePixels(const Surface& surface, int width, int height)
+        : m_surface(surface), m_width(width), m_height(height) {}
+    int width() const override { return m_width; }
+    int height() const override { return m_height; }
+    void read(int y, int x, int count, QRgb* out) override;
+
+private:
+    const Surface& m_surface;
+    int m_width;
+    int m_height;
+};
+
+// A decoded picture as a picture box shows it: transparent parts composited
+// onto `background` exactly as Surface::assign does. Opaque 32-bit pictures
+// are read in place; any other picture is composited a strip of rows at a
+// time (about `stripBytes`), so no copy of the whole picture is made. The
+// picture must stay alive and unchanged.
+class ImageRows : public PixelSource {
+public:
+    explicit ImageRows(const QImage& picture, QRgb background = qRgb(255, 255, 255),
+                       qsizetype stripBytes = 1 << 20);
+    int width() const override { return m_picture.width(); }
+    int height() const override { return m_picture.height(); }
+    void read(int y, int x, int count, QRgb* out) override;
+
+private:
+    const QImage& m_picture;
+    QRgb m_background;
+    bool m_direct;
+    int m_stripRows;
+    int m_stripTop = -1;
+    QImage m_strip;
+};
+
+// Turns one run of pixels into one sample per pixel, each of bits() bits
+// (1, 2, 4, 8, 16 or 24). An encoder that keeps state from row to row (error
+// diffusion) is given whole rows, top to bottom.
+class SampleEncoder {
+public:
+    virtual ~SampleEncoder() = default;
+    virtual int bits() const = 0;
+    virtual void encodeRow(const QRgb* pixels, int width, std::uint32_t* samples) = 0;
+};
+
+// Source, encoder, packer and formatter joined for frames of width x height.
+// Without a formatter the packed bytes stay in packed() for the caller.
+class Pipeline {
+public:
+    // The layout's bit count is the encoder's.
+    Pipeline(SampleEncoder& encoder, Layout layout, int width, int height,
+             Formatter* out = nullptr);
+
+    // Pixels x .. x + count - 1 of row y of the current frame. When the
+    // encoder fails on a pixel, everything before that pixel has still gone
+    // through, as if the pixels had been converted one by one.
+    void pixels(PixelSource& source, int y, int x, int count);
+
+    // The whole frame from `source`, row by row, and its end.
+    void frame(PixelSource& source, QByteArrayView label = {});
+
+    // The end of the current frame (see Packer::endFrame, Formatter::endFrame).
+    void endFrame(QByteArrayView label = {});
+
+    std::vector<std::uint8_t>& packed() { return m_packer.ready(); }
+    const Packer& packer() const { return m_packer; }
+
+private:
+    void deliver();
+
+    SampleEncoder& m_encoder;
+    Packer m_packer;
+    Formatter* m_out;
+    std::vector<QRgb> m_pixels;
+    std::vector<std::uint32_t> m_samples;
+};
+
+} // namespace zentraq::core

@@ -1,0 +1,259 @@
+// The conversion pipeline's stages: packing samples of every width by every
+// scan (bytes worked out by hand), unpacking, the data-text, C and binary
+// forms, pictures composited strip by strip, and where a failing pixel stops
+// the output.
+#include "formatter.h"
+#include "packer.h"
+#include "pipeline.h"
+#include "runtime_error.h"
+
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace zentraq;
+using namespace zentraq::core;
+
+Q_DECLARE_METATYPE(zentraq::core::Layout)
+
+namespace {
+
+QByteArray hex(const char* text) {
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+Layout layout(int bits, Scan scan, bool msb = false, bool pad = false,
+              ByteOrder order = ByteOrder::LowFirst) {
+    return Layout{bits, scan, msb, pad, order};
+}
+
+QByteArray pack(const Layout& l, int w, int h, const std::vector<std::uint32_t>& samples) {
+    Packer p(l, w, h);
+    // In two pieces that split a row, as runs of a conversion do.
+    const int first = int(samples.size()) / 2 + 1;
+    p.add(samples.data(), first);
+    p.add(samples.data() + first, int(samples.size()) - first);
+    p.endFrame();
+    return QByteArray(reinterpret_cast<const char*>(p.ready().data()), qsizetype(p.ready().size()));
+}
+
+// Fails on NoPixel, like the picture encoder; 8-bit samples of the red
+// component otherwise.
+struct RedOrFail : SampleEncoder {
+    int bits() const override { return 8; }
+    void encodeRow(const QRgb* pixels, int width, std::uint32_t* samples) override {
+        for (int i = 0; i < width; ++i) {
+            if (pixels[i] == NoPixel)
+                throw RuntimeError::overflow();
+            samples[i] = std::uint32_t(qRed(pixels[i]));
+        }
+    }
+};
+
+} // namespace
+
+class TestPipeline : public QObject {
+    Q_OBJECT
+
+private slots:
+    // 2-bit samples on 3x3:  1 2 3 / 0 3 1 / 2 0 1;  4-bit on 3x2: 1 2 3 / 4 5 6;
+    // 16-bit on 2x2: 1234 ABCD / 0001 FF00;  24-bit on 1x2;  8-bit on 2x2.
+    void packs_data() {
+        QTest::addColumn<Layout>("layout");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<std::vector<std::uint32_t>>("samples");
+        QTest::addColumn<QByteArray>("bytes");
+        const std::vector<std::uint32_t> two{1, 2, 3, 0, 3, 1, 2, 0, 1}, four{1, 2, 3, 4, 5, 6};
+        const std::vector<std::uint32_t> words{0x1234, 0xABCD, 0x0001, 0xFF00},
+            rgb{0x112233, 0xAABBCC};
+        // clang-format off
+        QTest::newRow("2-bit row") << layout(2, Scan::Row) << QSize(3, 3) << two << hex("39 27 01");
+        QTest::newRow("2-bit row msb") << layout(2, Scan::Row, true) << QSize(3, 3) << two << hex("6C D8 40");
+        QTest::newRow("2-bit column") << layout(2, Scan::Column) << QSize(3, 3) << two << hex("A1 73 01");
+        QTest::newRow("2-bit column pad") << layout(2, Scan::Column, false, true) << QSize(3, 3) << two << hex("21 0E 17");
+        QTest::newRow("2-bit page") << layout(2, Scan::Page) << QSize(3, 3) << two << hex("21 0E 17");
+        QTest::newRow("2-bit band msb") << layout(2, Scan::Band, true) << QSize(3, 3) << two << hex("6C 34 84");
+        QTest::newRow("4-bit row") << layout(4, Scan::Row) << QSize(3, 2) << four << hex("21 43 65");
+        QTest::newRow("4-bit row msb") << layout(4, Scan::Row, true) << QSize(3, 2) << four << hex("12 34 56");
+        QTest::newRow("4-bit row pad") << layout(4, Scan::Row, false, true) << QSize(3, 2) << four << hex("21 03 54 06");
+        QTest::newRow("4-bit page") << layout(4, Scan::Page) << QSize(3, 2) << four << hex("41 52 63");
+        QTest::newRow("4-bit band msb") << layout(4, Scan::Band, true) << QSize(3, 2) << four << hex("12 45 30 60");
+        QTest::newRow("8-bit column") << layout(8, Scan::Column) << QSize(2, 2) << std::vector<std::uint32_t>{1, 2, 3, 4} << hex("01 03 02 04");
+        QTest::newRow("16-bit low first") << layout(16, Scan::Row) << QSize(2, 2) << words << hex("34 12 CD AB 01 00 00 FF");
+        QTest::newRow("16-bit high first") << layout(16, Scan::Row, false, false, ByteOrder::HighFirst) << QSize(2, 2) << words << hex("12 34 AB CD 00 01 FF 00");
+        QTest::newRow("16-bit column") << layout(16, Scan::Column) << QSize(2, 2) << words << hex("34 12 01 00 CD AB 00 FF");
+        QTest::newRow("24-bit low first") << layout(24, Scan::Row) << QSize(1, 2) << rgb << hex("33 22 11 CC BB AA");
+        QTest::newRow("24-bit high first") << layout(24, Scan::Column, false, false, ByteOrder::HighFirst) << QSize(1, 2) << rgb << hex("11 22 33 AA BB CC");
+        // clang-format on
+    }
+    void packs() {
+        QFETCH(Layout, layout);
+        QFETCH(QSize, size);
+        QFETCH(std::vector<std::uint32_t>, samples);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(pack(layout, size.width(), size.height(), samples), bytes);
+        QCOMPARE(frameBytes(layout, size.width(), size.height()), bytes.size());
+        std::vector<std::uint32_t> back;
+        unpackFrame(layout, size.width(), size.height(),
+                    reinterpret_cast<const std::uint8_t*>(bytes.constData()), back);
+        QCOMPARE(back, samples);
+    }
+
+    // Every layout that packs gives its samples back, on sizes that are and
+    // are not multiples of a byte's samples, frame after frame.
+    void unpackUndoesPack() {
+        QRandomGenerator rng(7);
+        for (int bits : {1, 2, 4, 8, 16, 24})
+            for (Scan scan : {Scan::Row, Scan::Column, Scan::Page, Scan::Band})
+                for (bool msb : {false, true})
+                    for (bool pad : {false, true})
+                        for (QSize size : {QSize(1, 1), QSize(5, 7), QSize(9, 3), QSize(16, 16)}) {
+                            const Layout l =
+                                layout(bits, scan, msb, pad,
+                                       msb ? ByteOrder::HighFirst : ByteOrder::LowFirst);
+                            if (!layoutProblem(l).isEmpty())
+                                continue;
+                            std::vector<std::uint32_t> samples(
+                                std::size_t(size.width() * size.height()));
+                            for (auto& s : samples)
+                                s = rng.generate() & ((1u << bits) - 1);
+                            const QByteArray bytes = pack(l, size.width(), size.height(), samples);
+                            std::vector<std::uint32_t> back;
+                            unpackFrame(l, size.width(), size.height(),
+                                        reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                        back);
+                            QVERIFY2(
+                                back == samples,
+                                qPrintable(QStringLiteral("%1 bits, scan %2, msb %3, pad %4, %5x%6")
+                                               .arg(bits)
+                                               .arg(int(scan))
+                                               .arg(msb)
+                                               .arg(pad)
+                                               .arg(size.width())
+                                               .arg(size.height())));
+                        }
+    }
+
+    void refusedLayouts_data() {
+        QTest::addColumn<Layout>("layout");
+        QTest::newRow("3 bits") << layout(3, Scan::Row);
+        QTest::newRow("page of 16-bit samples") << layout(16, Scan::Page);
+        QTest::newRow("band of bytes") << layout(8, Scan::Band);
+        QTest::newRow("pad with page") << layout(1, Scan::Page, false, true);
+        QTest::newRow("pad with band") << layout(1, Scan::Band, false, true);
+        QTest::newRow("pad of whole bytes") << layout(16, Scan::Row, false, true);
+    }
+    void refusedLayouts() {
+        QFETCH(Layout, layout);
+        QVERIFY(!layoutProblem(layout).isEmpty());
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, Packer(layout, 4, 4));
+    }
+
+    void formats_data() {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<int>("perLine");
+        QTest::addColumn<bool>("frameLines");
+        QTest::addColumn<QByteArray>("expected");
+        // Text "/* h */", then frames 01 02 03 | 04 labelled "a", "b"; a C
+        // array named "d". Only C has a declaration, binary no text at all.
+        const QByteArray decl = "const unsigned char d[4] = {\r\n";
+        QTest::newRow("every 3 bytes") << int(DataForm::Text) << 3 << false
+                                       << QByteArray("/* h */\r\n0x01,0x02,0x03,\r\n0x04,");
+        QTest::newRow("a line per frame") << int(DataForm::Text) << 0 << true
+                                          << QByteArray("/* h */\r\n0x01,0x02,0x03,\r\n0x04,\r\n");
+        QTest::newRow("C with labels")
+            << int(DataForm::C) << 0 << true
+            << "/* h */\r\n" + decl + "0x01,0x02,0x03, /* a */\r\n0x04, /* b */\r\n};\r\n";
+        QTest::newRow("C ending within a line")
+            << int(DataForm::C) << 2 << false
+            << "/* h */\r\n" + decl + "0x01,0x02,\r\n0x03,0x04,\r\n};\r\n";
+        QTest::newRow("C, line open at the end")
+            << int(DataForm::C) << 3 << false
+            << "/* h */\r\n" + decl + "0x01,0x02,0x03,\r\n0x04,\r\n};\r\n";
+        QTest::newRow("binary") << int(DataForm::Binary) << 3 << true << hex("01020304");
+    }
+    void formats() {
+        QFETCH(int, form);
+        QFETCH(int, perLine);
+        QFETCH(bool, frameLines);
+        ByteArraySink sink;
+        Formatter f(sink, DataForm(form), LinePolicy{perLine, frameLines});
+        f.text("/* h */\r\n");
+        f.beginArray("d", 4);
+        const std::uint8_t a[] = {1, 2, 3}, b[] = {4};
+        f.bytes(a, 3);
+        f.endFrame("a");
+        f.bytes(b, 1);
+        f.endFrame("b");
+        f.finish();
+        QTEST(sink.bytes, "expected");
+        QCOMPARE(f.byteCount(), 4);
+    }
+
+    // Output handed over in small blocks is the same as in one.
+    void blocksDoNotShowInTheOutput() {
+        std::vector<std::uint8_t> data(5000);
+        for (std::size_t i = 0; i < data.size(); ++i)
+            data[i] = std::uint8_t(i * 7);
+        ByteArraySink whole, pieces;
+        Formatter one(whole, DataForm::Text, LinePolicy{16, false});
+        Formatter many(pieces, DataForm::Text, LinePolicy{16, false}, 64);
+        one.bytes(data);
+        for (std::size_t i = 0; i < data.size(); i += 333)
+            many.bytes(data.data() + i, qsizetype(std::min<std::size_t>(333, data.size() - i)));
+        one.finish();
+        many.finish();
+        QCOMPARE(pieces.bytes, whole.bytes);
+        QCOMPARE(whole.bytes.size(), 5000 * 5 + 5000 / 16 * 2);
+        QVERIFY(whole.bytes.startsWith("0x00,0x07,0x0E,"));
+    }
+
+    // Strips of a few rows give the pixels that a surface shows after
+    // assigning the whole picture, for pictures with and without alpha.
+    void imageRowsAsTheSurfaceShows_data() {
+        QTest::addColumn<QImage>("picture");
+        QImage argb(37, 23, QImage::Format_ARGB32);
+        for (int y = 0; y < argb.height(); ++y)
+            for (int x = 0; x < argb.width(); ++x)
+                argb.setPixel(x, y, qRgba(x * 7, y * 11, (x * y) & 255, (x * 13 + y * 29) & 255));
+        QTest::newRow("ARGB32") << argb;
+        QTest::newRow("premultiplied") << argb.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QTest::newRow("64-bit") << argb.convertToFormat(QImage::Format_RGBA64);
+        QTest::newRow("indexed") << argb.convertToFormat(QImage::Format_Indexed8);
+        QTest::newRow("grey") << argb.convertToFormat(QImage::Format_Grayscale8);
+        QTest::newRow("RGB32") << argb.convertToFormat(QImage::Format_RGB32);
+    }
+    void imageRowsAsTheSurfaceShows() {
+        QFETCH(QImage, picture);
+        Surface surface(0, 0, rgbColour(255, 255, 255));
+        surface.assign(picture);
+        ImageRows rows(picture, qRgb(255, 255, 255), 37 * 4 * 3); // 3 rows a strip
+        std::vector<QRgb> row(37);
+        for (int y = 0; y < picture.height(); ++y) {
+            rows.read(y, 0, 37, row.data());
+            for (int x = 0; x < 37; ++x)
+                QCOMPARE(colourOf(row[std::size_t(x)]), surface.pixel(x, y));
+        }
+        rows.read(5, 30, 7, row.data()); // a run inside a row, out of order
+        QCOMPARE(colourOf(row[0]), surface.pixel(30, 5));
+    }
+
+    // A pixel that cannot be encoded ends the run there: the pixels before it
+    // are in the output, nothing after it.
+    void failureKeepsThePixelsBefore() {
+        Surface surface(3, 1, rgbColour(10, 0, 0));
+        surface.setPixel(1, 0, rgbColour(20, 0, 0));
+        surface.setPixel(2, 0, rgbColour(30, 0, 0));
+        SurfacePixels pixels(surface, 5, 1); // wider than the surface
+        RedOrFail encoder;
+        ByteArraySink sink;
+        Formatter f(sink, DataForm::Binary);
+        Pipeline pipeline(encoder, Layout{}, 5, 1, &f);
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, pipeline.pixels(pixels, 0, 0, 5));
+        f.flush();
+        QCOMPARE(sink.bytes, hex("0A 14 1E"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPipeline)
+#include "test_pipeline.moc"
