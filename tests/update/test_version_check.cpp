@@ -16,10 +16,31 @@ using namespace zentraq;
 using namespace std::chrono_literals;
 
 namespace {
-enum class Local { None, Old, ReadOnly, Folder }; // what "v.txt" is before the check
+// What "v.txt" is before the check. Links name a file in the test's folder:
+// "target" (missing) or "victim" (holds kVictim); "planted" makes the link to
+// "target" only when the request reaches the server, after the old copy was
+// deleted.
+enum class Local { None, Old, ReadOnly, Folder, DanglingLink, LinkToFile, LinkPlanted };
+enum class Serve { Plain, Endless, HugeLength };
 const QByteArray kOld = "OLD COPY";
+const QByteArray kVictim = "not to be overwritten";
+
+// Box texts as expected: %LOCAL% stands for the local v.txt, and a text
+// ending in "*" only has to start with what comes before it.
+bool sameTexts(const QStringList& actual, QStringList expected, const QString& local) {
+    expected.replaceInStrings(QStringLiteral("%LOCAL%"), local);
+    if (actual.size() != expected.size())
+        return false;
+    for (qsizetype i = 0; i < actual.size(); ++i) {
+        const QString& e = expected[i];
+        if (e.endsWith(QLatin1Char('*')) ? !actual[i].startsWith(e.chopped(1)) : actual[i] != e)
+            return false;
+    }
+    return true;
+}
 } // namespace
 Q_DECLARE_METATYPE(Local)
+Q_DECLARE_METATYPE(Serve)
 
 class TestVersionCheck : public QObject {
     Q_OBJECT
@@ -58,13 +79,42 @@ private slots:
         QCOMPARE(field, expected);
     }
 
+    // The whole file is read within the size limit, however much white
+    // space comes first; a larger file is not read at all.
+    void readFirstField_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("expected"); // null: a failure
+        QTest::newRow("70,000 spaces first") << QByteArray(70000, ' ') + "V1.3"
+                                             << "V1.3";
+        QTest::newRow("1 MiB exactly") << QByteArray(1048572, ' ') + "V1.3"
+                                       << "V1.3";
+        QTest::newRow("1 MiB and a byte") << QByteArray(1048573, ' ') + "V1.3" << QString();
+    }
+    void readFirstField() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, expected);
+        QTemporaryDir folder;
+        QFile file(folder.filePath(QStringLiteral("v.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
+        QString field;
+        try {
+            field = update::readFirstField(file.fileName());
+        } catch (const RuntimeError& e) {
+            QVERIFY(expected.isNull());
+            return;
+        }
+        QCOMPARE(field, expected);
+    }
+
     void check_data() {
         QTest::addColumn<int>("status"); // -1: nothing listens; 0: never answers
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("dripMs");
+        QTest::addColumn<Serve>("serve");
         QTest::addColumn<Local>("before");
         QTest::addColumn<bool>("browserFails");
-        QTest::addColumn<QStringList>("shown"); // %LOCAL% stands for the local v.txt
+        QTest::addColumn<QStringList>("shown"); // as sameTexts() takes them
         QTest::addColumn<bool>("browser");      // down.htm opened
         QTest::addColumn<bool>("ended");
         QTest::addColumn<QByteArray>("left"); // v.txt afterwards; null: no file
@@ -85,11 +135,12 @@ private slots:
         }
         const auto row = [](const char* name, int status, const QByteArray& body, Local before,
                             QStringList shown, bool browser, bool ended, const QByteArray& left,
-                            int dripMs = 0, bool browserFails = false) {
-            QTest::newRow(name) << status << body << dripMs << before << browserFails << shown
-                                << browser << ended << left;
+                            int dripMs = 0, bool browserFails = false, Serve serve = Serve::Plain) {
+            QTest::newRow(name) << status << body << dripMs << serve << before << browserFails
+                                << shown << browser << ended << left;
         };
         const QByteArray none;
+        const QByteArray oneMiB = "V1.3\r\n" + QByteArray(1048576 - 6, 'x');
         row("same version, v.txt stays", 200, "V1.3\r\n", Local::Old, {}, false, false, "V1.3\r\n");
         row("V1.2", 200, "V1.2", Local::None, {newer("V1.2")}, true, true, "V1.2");
         row("v1.3", 200, "v1.3", Local::Old, {newer("v1.3")}, true, true, "v1.3");
@@ -102,15 +153,31 @@ private slots:
         row("write-protected v.txt", 200, "V1.2", Local::ReadOnly,
             {QStringLiteral("路径/文件访问错误：%LOCAL% 是只读文件，无法删除")}, false, false,
             kOld);
-        row("v.txt is a folder", 200, "V1.2", Local::Folder, failed, false, false, none);
+        // The answer arrived; writing it failed, and the box says why.
+        row("v.txt is a folder", 200, "V1.2", Local::Folder,
+            {QStringLiteral("路径/文件访问错误：无法写入 %LOCAL%：*")}, false, false, none);
         row("browser launch fails", 200, "V1.2", Local::None,
             {newer("V1.2"), QStringLiteral("no browser")}, true, false, "V1.2", 0, true);
+        row("70,000 spaces before the version", 200, QByteArray(70000, ' ') + "V1.3", Local::None,
+            {}, false, false, QByteArray(70000, ' ') + "V1.3");
+        row("1 MiB exactly", 200, oneMiB, Local::None, {}, false, false, oneMiB);
+        row("1 MiB and a byte", 200, oneMiB + "x", Local::Old, failed, false, false, none);
+        row("endless body", 200, "V1.3", Local::Old, failed, false, false, none, 0, false,
+            Serve::Endless);
+        row("Content-Length 2 GiB", 200, "V1.3\r\n", Local::Old, failed, false, false, none, 0,
+            false, Serve::HugeLength);
+        row("dangling link v.txt", 200, "V1.3", Local::DanglingLink, {}, false, false, "V1.3");
+        row("link v.txt to a file", 200, "V1.2", Local::LinkToFile, {newer("V1.2")}, true, true,
+            "V1.2");
+        row("link planted during the download", 200, "V1.3", Local::LinkPlanted, {}, false, false,
+            "V1.3");
     }
 
     void check() {
         QFETCH(int, status);
         QFETCH(QByteArray, body);
         QFETCH(int, dripMs);
+        QFETCH(Serve, serve);
         QFETCH(Local, before);
         QFETCH(bool, browserFails);
         QFETCH(QStringList, shown);
@@ -121,6 +188,8 @@ private slots:
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
         const QString local = folder.filePath(QStringLiteral("v.txt"));
+        const QString target = folder.filePath(QStringLiteral("target"));
+        const QString victim = folder.filePath(QStringLiteral("victim"));
         if (before == Local::Folder)
             QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("v.txt")));
         QFile old(local);
@@ -131,14 +200,29 @@ private slots:
         }
         if (before == Local::ReadOnly)
             QVERIFY(old.setPermissions(QFileDevice::ReadOwner));
+        if (before == Local::DanglingLink)
+            QVERIFY(QFile::link(target, local));
+        if (before == Local::LinkToFile) {
+            QFile v(victim);
+            QVERIFY(v.open(QIODevice::WriteOnly) && v.write(kVictim) == kVictim.size());
+            v.close();
+            QVERIFY(QFile::link(victim, local));
+        }
 
         testing::HttpResponder server;
         QVERIFY(server.isListening());
-        server.answers.insert("/v.txt", {status, body, dripMs});
+        testing::HttpResponder::Answer answer{status, body, dripMs};
+        answer.endless = serve == Serve::Endless;
+        if (serve == Serve::HugeLength)
+            answer.length = "2147483648";
+        server.answers.insert("/v.txt", answer);
         const QString base = status < 0 ? testing::HttpResponder::closedUrl() : server.baseUrl();
         bool presentAtRequest = false;
-        connect(&server, &QTcpServer::newConnection, this,
-                [&] { presentAtRequest = QFileInfo(local).isFile(); });
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            presentAtRequest = QFileInfo(local).isFile();
+            if (before == Local::LinkPlanted)
+                QFile::link(target, local);
+        });
 
         testing::FakeBoxes boxes;
         testing::FakeShell shell;
@@ -153,21 +237,50 @@ private slots:
         update::runVersionCheck(
             {base, QStringLiteral("V1.3"), folder.path(), downloader, boxes, shell, exit});
 
-        shown.replaceInStrings(QStringLiteral("%LOCAL%"), local);
-        QCOMPARE(boxes.shown, shown);
+        QVERIFY2(sameTexts(boxes.shown, shown, local), qPrintable(boxes.shown.join('\n')));
         QVERIFY(!early);
         QCOMPARE(shell.urls,
                  browser ? QList<QUrl>{QUrl(base + QStringLiteral("down.htm"))} : QList<QUrl>{});
         QCOMPARE(exit.ended, ended ? 1 : 0);
         QVERIFY(!presentAtRequest);
-        // No temporary file is left, and a folder named v.txt is not removed.
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files),
-                 left.isNull() ? QStringList() : QStringList{QStringLiteral("v.txt")});
+        // No temporary file is left, a folder named v.txt is not removed, and
+        // no link was followed: no target made, the victim unchanged.
+        QStringList expectedFiles;
+        if (!left.isNull())
+            expectedFiles << QStringLiteral("v.txt");
+        if (before == Local::LinkToFile)
+            expectedFiles << QStringLiteral("victim");
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 expectedFiles);
         QCOMPARE(QFileInfo(local).isDir(), before == Local::Folder);
+        QVERIFY(!QFileInfo(local).isSymLink());
         if (!left.isNull()) {
             QVERIFY(old.open(QIODevice::ReadOnly));
             QCOMPARE(old.readAll(), left);
         }
+        if (before == Local::LinkToFile) {
+            QFile v(victim);
+            QVERIFY(v.open(QIODevice::ReadOnly));
+            QCOMPARE(v.readAll(), kVictim);
+        }
+    }
+
+    // Data that keeps coming at full speed does not keep the deadline from
+    // ending the download, even with a size limit too large to end it first.
+    void deadlineUnderEndlessData() {
+        testing::HttpResponder server;
+        testing::HttpResponder::Answer endless{200, "V1.3", 0};
+        endless.endless = true;
+        server.answers.insert("/v.txt", endless);
+        QTemporaryDir folder;
+        platform::QtDownloader downloader(300ms, qint64(1) << 40);
+        const auto result = downloader.download(QUrl(server.baseUrl() + QStringLiteral("v.txt")),
+                                                folder.filePath(QStringLiteral("v.txt")));
+        QVERIFY(!result.ok);
+        QCOMPARE(result.failure, platform::Downloader::Failure::Download);
+        QVERIFY2(result.error.contains(QStringLiteral("超时")), qPrintable(result.error));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 QStringList());
     }
 };
 
