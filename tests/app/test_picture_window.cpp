@@ -3,6 +3,7 @@
 // the desktop shell and the event pump. Data files are compared with data
 // computed from the picture's pixels with plain arithmetic.
 
+#include "../picture/limits.h"
 #include "autosizelabel.h"
 #include "fakes.h"
 #include "picturebox.h"
@@ -11,6 +12,7 @@
 #include "ui_main.h"
 #include "webview.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -144,11 +146,17 @@ private slots:
     // captions stay as they were.
     void notAPicture_data() {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("text") << QByteArray("just text\r\n");
-        QTest::newRow("corrupt png") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0", 18);
+        QTest::addColumn<QString>("says"); // part of the description
+        QTest::newRow("text") << QByteArray("just text\r\n") << "";
+        QTest::newRow("corrupt png") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0", 18) << "";
+        QByteArray bmp;
+        QBuffer buffer(&bmp);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && patterned(40, 30).save(&buffer, "BMP"));
+        QTest::newRow("bmp cut to 500 bytes") << bmp.left(500) << QStringLiteral("图片不完整");
     }
     void notAPicture() {
         QFETCH(QByteArray, content);
+        QFETCH(QString, says);
         WindowHarness h;
         auto& ui = h.window->controls();
         import(h, patterned(20, 10));
@@ -161,9 +169,49 @@ private slots:
         h.window->Command11_Click();
         QCOMPARE(h.boxes.shown.size(), 1);
         const QString box = h.boxes.shown[0];
-        QVERIFY2(box.startsWith(QStringLiteral("出现错误")) && box.contains(file), qPrintable(box));
+        QVERIFY2(box.startsWith(QStringLiteral("出现错误")) && box.contains(file) &&
+                     box.contains(says),
+                 qPrintable(box));
         QCOMPARE(ui.Picturelin->surface().image(), preview);
         QCOMPARE(ui.Label5->text(), label5);
+    }
+
+    // A file the user may not read, and a picture with no memory left for
+    // it: "出现错误" and the cause, the preview unchanged.
+    void importFailures_data() {
+        QTest::addColumn<bool>("unreadable"); // else short of memory
+        QTest::addColumn<QString>("box");     // %FILE% stands for the picture file
+        QTest::newRow("no read permission")
+            << true << QStringLiteral("出现错误没有权限：拒绝访问文件 %FILE%");
+        QTest::newRow("no memory") << false << QStringLiteral("出现错误内存不足");
+    }
+    void importFailures() {
+        QFETCH(bool, unreadable);
+        QFETCH(QString, box);
+        WindowHarness h;
+        auto& ui = h.window->controls();
+        import(h, patterned(20, 10));
+        const QImage preview = ui.Picturelin->surface().image();
+        h.boxes.shown.clear();
+        const QString file = h.folder.filePath(QStringLiteral("other.png"));
+        QImage picture(unreadable ? 4 : 5000, unreadable ? 4 : 5000, QImage::Format_RGB32);
+        picture.fill(qRgb(1, 2, 3));
+        QVERIFY(picture.save(file));
+        picture = QImage();
+        h.fileDialog.answers.push_back(file);
+        if (unreadable) {
+            QVERIFY(QFile::setPermissions(file, QFileDevice::Permissions()));
+            const zentraq::testing::ObeyFilePermissions obey;
+            if (!zentraq::testing::ObeyFilePermissions::holdsFor(file))
+                QSKIP("file permissions cannot be made to hold for this process");
+            h.window->Command11_Click();
+        } else {
+            const zentraq::testing::AddressSpaceLimit limit(32 * 1024 * 1024);
+            QVERIFY(limit.active());
+            h.window->Command11_Click();
+        }
+        QCOMPARE(h.boxes.shown, QStringList{box.replace(QStringLiteral("%FILE%"), file)});
+        QCOMPARE(ui.Picturelin->surface().image(), preview);
     }
 
     // temp.txt: W*H*10 + floor(W*H/8)*2 bytes, CR LF after every 8th item over

@@ -1,0 +1,328 @@
+// Picture files as the loader meets them: cut short, with an icon's AND mask,
+// unreadable, and too large for the memory left.
+#include "limits.h"
+#include "pictureloader.h"
+#include "runtime_error.h"
+#include "surface.h"
+
+#include <QtTest>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <new>
+
+using namespace zentraq;
+
+namespace {
+
+// Noise, so that no format compresses it to a few bytes.
+QImage noise(int w, int h) {
+    QRandomGenerator random(11);
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, random.generate() | 0xFF000000);
+    return img;
+}
+
+// A complete picture file of the format, written by Qt's writer, or by
+// ImageMagick for GIF (Qt cannot write GIF).
+QByteArray pictureFile(const QString& folder, const QByteArray& format) {
+    const QString png = folder + QStringLiteral("/source.png");
+    const QString out = folder + QStringLiteral("/complete.") + QString::fromLatin1(format);
+    if (!noise(96, 64).save(png))
+        return {};
+    if (format == "gif") {
+        if (QProcess::execute(QStringLiteral("convert"), {png, out}) != 0)
+            return {};
+    } else {
+        QImageWriter writer(out, format);
+        writer.setQuality(90);
+        if (!writer.write(QImage(png)))
+            return {};
+    }
+    QFile f(out);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+QString loadError(const QString& path, int* code = nullptr) {
+    try {
+        rgbqumo::LoadPicture(path);
+    } catch (const RuntimeError& e) {
+        if (code)
+            *code = e.code();
+        return e.description();
+    }
+    return {};
+}
+
+// The size of the picture loaded from `path`; an empty size when it fails.
+QSize loadedSize(const QString& path) {
+    try {
+        return rgbqumo::LoadPicture(path).size();
+    } catch (const RuntimeError& e) {
+        qWarning("%s", qPrintable(e.description()));
+        return {};
+    }
+}
+
+// The colour of pixel (x, y) of a test icon and whether its mask bit is set.
+QRgb iconColour(int x, int y) {
+    return qRgb(40 + x * 9, 200 - y * 7, (x * y) & 0xFF);
+}
+bool iconMasked(int x, int y) {
+    return (x + 2 * y) % 3 == 0;
+}
+int paletteIndex(int x, int y) {
+    return (x * 13 + y * 7) & 0xFF;
+}
+QRgb paletteColour(int i) {
+    return qRgb(i, 255 - i, (i * 7) & 0xFF);
+}
+
+// An icon (type 1) or cursor (type 2) with one bitmap image of 8 or 24 bits
+// per pixel, laid out by hand: directory, info header, colours, colour rows
+// and mask rows from the bottom, every row padded to 4 bytes. The colours
+// under the masked pixels are stored like any other.
+QByteArray iconFile(quint16 type, int bits, int w, int h) {
+    const int colourRow = ((w * bits + 31) / 32) * 4;
+    const int maskRow = ((w + 31) / 32) * 4;
+    QByteArray image(40, '\0');
+    auto put16 = [](QByteArray& b, int at, quint16 v) { qToLittleEndian(v, b.data() + at); };
+    auto put32 = [](QByteArray& b, int at, quint32 v) { qToLittleEndian(v, b.data() + at); };
+    put32(image, 0, 40);
+    put32(image, 4, w);
+    put32(image, 8, 2 * h);
+    put16(image, 12, 1);
+    put16(image, 14, bits);
+    put32(image, 20, (colourRow + maskRow) * h);
+    if (bits == 8)
+        for (int i = 0; i < 256; ++i) {
+            const QRgb c = paletteColour(i);
+            image += char(qBlue(c));
+            image += char(qGreen(c));
+            image += char(qRed(c));
+            image += '\0';
+        }
+    for (int y = h - 1; y >= 0; --y) {
+        QByteArray row(colourRow, '\0');
+        for (int x = 0; x < w; ++x) {
+            if (bits == 8) {
+                row[x] = char(paletteIndex(x, y));
+            } else {
+                const QRgb c = iconColour(x, y);
+                row[x * 3] = char(qBlue(c));
+                row[x * 3 + 1] = char(qGreen(c));
+                row[x * 3 + 2] = char(qRed(c));
+            }
+        }
+        image += row;
+    }
+    for (int y = h - 1; y >= 0; --y) {
+        QByteArray row(maskRow, '\0');
+        for (int x = 0; x < w; ++x)
+            if (iconMasked(x, y))
+                row[x / 8] = char(row[x / 8] | (0x80 >> (x % 8)));
+        image += row;
+    }
+    QByteArray file(22, '\0');
+    put16(file, 2, type);
+    put16(file, 4, 1);
+    file[6] = char(w);
+    file[7] = char(h);
+    put16(file, 10, type == 1 ? 1 : 0);    // planes, or the hot spot's x
+    put16(file, 12, type == 1 ? bits : 0); // bits, or the hot spot's y
+    put32(file, 14, image.size());
+    put32(file, 18, 22);
+    return file + image;
+}
+
+} // namespace
+
+class TestPictureLoad : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Each format cut at several points: the complete file loads, every cut
+    // one is a failure that says the picture is incomplete. Some cuts the
+    // decoders report (JPEG, PNG, WebP, TIFF inside its data), others they
+    // decode without a word (BMP, GIF, the tag values at the end of a TIFF).
+    // The last cut of each takes off the end marker and the last byte of
+    // pixel data before it (or, for BMP, TIFF and WebP, the last byte).
+    void truncated_data() {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<int>("cut"); // > 0: bytes kept; < 0: bytes taken off the end
+        const QList<std::pair<const char*, int>> lastData{{"bmp", -1},  {"jpeg", -3}, {"gif", -3},
+                                                          {"png", -13}, {"tiff", -1}, {"webp", -1}};
+        for (const auto& [format, last] : lastData)
+            for (int cut : {500, 1200, 0, last}) {
+                const QByteArray how = cut == 0  ? QByteArray(" cut in half")
+                                       : cut > 0 ? " cut to " + QByteArray::number(cut) + " bytes"
+                                                 : " without its last " + QByteArray::number(-cut);
+                QTest::newRow(format + how) << QByteArray(format) << cut;
+            }
+    }
+    void truncated() {
+        QFETCH(QByteArray, format);
+        QFETCH(int, cut);
+        QTemporaryDir dir;
+        const QByteArray complete = pictureFile(dir.path(), format);
+        QVERIFY2(complete.size() > 2400, qPrintable(QString::number(complete.size())));
+        const QString whole = dir.filePath(QStringLiteral("whole.") + QString::fromLatin1(format));
+        QVERIFY(writeFile(whole, complete));
+        QCOMPARE(loadedSize(whole), QSize(96, 64));
+
+        const qsizetype kept = cut > 0    ? cut
+                               : cut == 0 ? complete.size() / 2
+                                          : complete.size() + cut;
+        const QString path = dir.filePath(QStringLiteral("cut.") + QString::fromLatin1(format));
+        QVERIFY(writeFile(path, complete.left(kept)));
+        int code = 0;
+        const QString error = loadError(path, &code);
+        QVERIFY2(error.contains(QStringLiteral("不完整")) && error.contains(path),
+                 qPrintable(error));
+        QCOMPARE(code, int(RuntimeError::InvalidPicture));
+    }
+
+    // Files that hold every pixel still load: data after the end of the
+    // picture, stray bytes that the JPEG decoder skips, and GIF and JPEG
+    // files that lack only the marker that closes them.
+    void pixelsComplete_data() {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<int>("cut");        // bytes taken off the end
+        QTest::addColumn<QByteArray>("add"); // bytes added at the end
+        QTest::newRow("png with bytes after its end")
+            << QByteArray("png") << 0 << QByteArray("xyz");
+        QTest::newRow("gif without its trailer") << QByteArray("gif") << 1 << QByteArray();
+        QTest::newRow("jpeg without its end marker") << QByteArray("jpeg") << 2 << QByteArray();
+        QTest::newRow("jpeg with stray bytes before its end marker")
+            << QByteArray("jpeg") << 2 << QByteArray("\x00\x01\x02\xFF\xD9", 5);
+    }
+    void pixelsComplete() {
+        QFETCH(QByteArray, format);
+        QFETCH(int, cut);
+        QFETCH(QByteArray, add);
+        QTemporaryDir dir;
+        QByteArray data = pictureFile(dir.path(), format);
+        const QByteArray ending = format == "png"   ? QByteArray("IEND\xAE\x42\x60\x82")
+                                  : format == "gif" ? QByteArray("\x00\x3B", 2)
+                                                    : QByteArray("\xFF\xD9");
+        QVERIFY(data.endsWith(ending));
+        data.chop(cut);
+        data += add;
+        const QString path = dir.filePath(QStringLiteral("picture"));
+        QVERIFY(writeFile(path, data));
+        QCOMPARE(loadedSize(path), QSize(96, 64));
+    }
+
+    // The AND mask of 8- and 24-bit icons and cursors: masked pixels come out
+    // transparent, on the preview's white; the others keep their colours.
+    void andMask_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("bits");
+        QTest::newRow("24-bit icon") << 1 << 24;
+        QTest::newRow("8-bit icon") << 1 << 8;
+        QTest::newRow("24-bit cursor") << 2 << 24;
+        QTest::newRow("8-bit cursor") << 2 << 8;
+    }
+    void andMask() {
+        QFETCH(int, type);
+        QFETCH(int, bits);
+        QTemporaryDir dir;
+        const int w = 13; // rows of colours and of the mask both padded
+        const int h = 9;
+        const QString path =
+            dir.filePath(type == 1 ? QStringLiteral("m.ico") : QStringLiteral("m.cur"));
+        QVERIFY(writeFile(path, iconFile(quint16(type), bits, w, h)));
+        Surface preview(0, 0, rgbColour(255, 255, 255));
+        preview.assign(rgbqumo::LoadPicture(path));
+        QCOMPARE(preview.width(), w);
+        QCOMPARE(preview.height(), h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const QRgb c = bits == 8 ? paletteColour(paletteIndex(x, y)) : iconColour(x, y);
+                const Colour expected = iconMasked(x, y) ? rgbColour(255, 255, 255)
+                                                         : rgbColour(qRed(c), qGreen(c), qBlue(c));
+                QVERIFY2(preview.pixel(x, y) == expected,
+                         qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
+            }
+    }
+
+    // A file the user may not read is not reported as missing. As root the
+    // permissions are made to hold by lowering root's override on this
+    // thread.
+    void accessDenied() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("secret.png"));
+        QVERIFY(noise(4, 4).save(path));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
+        const testing::ObeyFilePermissions obey;
+        if (!testing::ObeyFilePermissions::holdsFor(path))
+            QSKIP("file permissions cannot be made to hold for this process");
+        int code = 0;
+        const QString error = loadError(path, &code);
+        QCOMPARE(code, int(RuntimeError::PermissionDenied));
+        QVERIFY2(error.contains(QStringLiteral("拒绝访问")) && error.contains(path),
+                 qPrintable(error));
+    }
+
+    // Pixel memory that cannot be had is a failure, not an empty picture:
+    // the surface throws and keeps what it held, and so does the loader.
+    void allocationFailure_data() {
+        QTest::addColumn<QString>("step");
+        QTest::newRow("surface created") << "create";
+        QTest::newRow("surface resized") << "resize";
+        QTest::newRow("picture assigned") << "assign";
+        QTest::newRow("picture loaded") << "load";
+    }
+    void allocationFailure() {
+        QFETCH(QString, step);
+        constexpr int kSide = 5000; // 100 MB of pixels
+        QTemporaryDir dir;
+        QImage big(kSide, kSide, QImage::Format_RGB32);
+        QVERIFY(!big.isNull());
+        big.fill(qRgb(1, 2, 3));
+        const QString path = dir.filePath(QStringLiteral("big.png"));
+        if (step == QLatin1String("load"))
+            QVERIFY(big.save(path, "PNG"));
+        if (step != QLatin1String("assign"))
+            big = QImage();
+        Surface surface(3, 2, rgbColour(9, 9, 9));
+
+        bool threw = false;
+        {
+            const testing::AddressSpaceLimit limit(32 * 1024 * 1024);
+            QVERIFY(limit.active());
+            try {
+                if (step == QLatin1String("create"))
+                    Surface(kSide, kSide);
+                else if (step == QLatin1String("resize"))
+                    surface.resize(kSide, kSide);
+                else if (step == QLatin1String("assign"))
+                    surface.assign(big);
+                else
+                    rgbqumo::LoadPicture(path);
+            } catch (const std::bad_alloc&) {
+                threw = true;
+            }
+        }
+        QVERIFY(threw);
+        QCOMPARE(surface.width(), 3);
+        QCOMPARE(surface.pixel(2, 1), rgbColour(9, 9, 9));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPictureLoad)
+#include "test_picture_load.moc"
