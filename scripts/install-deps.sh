@@ -14,6 +14,9 @@ packages=(
     qt6-qpa-plugins qt6-image-formats-plugins fonts-arphic-uming python3
     # tests and end-to-end checks
     xvfb xauth xdotool imagemagick x11-utils
+    # fuzzing (scripts/fuzz.sh): clang, its libFuzzer and sanitizer runtimes,
+    # llvm-symbolizer for readable stacks
+    clang libclang-rt-14-dev llvm
 )
 
 missing=()
