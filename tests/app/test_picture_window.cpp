@@ -3,7 +3,6 @@
 // the desktop shell and the event pump. Data files are compared with data
 // computed from the picture's pixels with plain arithmetic.
 
-#include "../picture/limits.h"
 #include "autosizelabel.h"
 #include "fakes.h"
 #include "picturebox.h"
@@ -174,44 +173,6 @@ private slots:
                  qPrintable(box));
         QCOMPARE(ui.Picturelin->surface().image(), preview);
         QCOMPARE(ui.Label5->text(), label5);
-    }
-
-    // A file the user may not read, and a picture with no memory left for
-    // it: "出现错误" and the cause, the preview unchanged.
-    void importFailures_data() {
-        QTest::addColumn<bool>("unreadable"); // else short of memory
-        QTest::addColumn<QString>("box");     // %FILE% stands for the picture file
-        QTest::newRow("no read permission")
-            << true << QStringLiteral("出现错误没有权限：拒绝访问文件 %FILE%");
-        QTest::newRow("no memory") << false << QStringLiteral("出现错误内存不足");
-    }
-    void importFailures() {
-        QFETCH(bool, unreadable);
-        QFETCH(QString, box);
-        WindowHarness h;
-        auto& ui = h.window->controls();
-        import(h, patterned(20, 10));
-        const QImage preview = ui.Picturelin->surface().image();
-        h.boxes.shown.clear();
-        const QString file = h.folder.filePath(QStringLiteral("other.png"));
-        QImage picture(unreadable ? 4 : 5000, unreadable ? 4 : 5000, QImage::Format_RGB32);
-        picture.fill(qRgb(1, 2, 3));
-        QVERIFY(picture.save(file));
-        picture = QImage();
-        h.fileDialog.answers.push_back(file);
-        if (unreadable) {
-            QVERIFY(QFile::setPermissions(file, QFileDevice::Permissions()));
-            const zentraq::testing::ObeyFilePermissions obey;
-            if (!zentraq::testing::ObeyFilePermissions::holdsFor(file))
-                QSKIP("file permissions cannot be made to hold for this process");
-            h.window->Command11_Click();
-        } else {
-            const zentraq::testing::AddressSpaceLimit limit(32 * 1024 * 1024);
-            QVERIFY(limit.active());
-            h.window->Command11_Click();
-        }
-        QCOMPARE(h.boxes.shown, QStringList{box.replace(QStringLiteral("%FILE%"), file)});
-        QCOMPARE(ui.Picturelin->surface().image(), preview);
     }
 
     // temp.txt: W*H*10 + floor(W*H/8)*2 bytes, CR LF after every 8th item over

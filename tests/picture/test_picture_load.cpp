@@ -1,6 +1,5 @@
 // Picture files as the loader meets them: cut short, with an icon's AND mask,
 // unreadable, and too large for the memory left.
-#include "limits.h"
 #include "pictureloader.h"
 #include "runtime_error.h"
 #include "surface.h"
@@ -14,11 +13,63 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <new>
 
 using namespace zentraq;
 
 namespace {
+
+// While it lives, the calling thread obeys file permissions like any user:
+// as root, the capabilities that let root read every file are lowered on
+// this thread only, and raised again at the end.
+class ObeyFilePermissions {
+public:
+    ObeyFilePermissions() {
+        if (geteuid() != 0 || syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
+        lowered[0].effective &= ~(CAP_TO_MASK(CAP_DAC_OVERRIDE) | CAP_TO_MASK(CAP_DAC_READ_SEARCH));
+        m_lowered = syscall(SYS_capset, &m_header, lowered) == 0;
+    }
+    ~ObeyFilePermissions() {
+        if (m_lowered)
+            syscall(SYS_capset, &m_header, m_saved);
+    }
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_lowered = false;
+};
+
+// While it lives, the process may map only `headroom` more bytes than now.
+class AddressSpaceLimit {
+public:
+    explicit AddressSpaceLimit(qint64 headroom) {
+        QFile statm(QStringLiteral("/proc/self/statm")); // first: pages mapped
+        const qint64 mapped = statm.open(QIODevice::ReadOnly)
+                                  ? statm.readAll().split(' ').value(0).toLongLong() * getpagesize()
+                                  : -1;
+        m_set = getrlimit(RLIMIT_AS, &m_old) == 0 && mapped > 0;
+        rlimit lower = m_old;
+        lower.rlim_cur = static_cast<rlim_t>(mapped + headroom);
+        m_set = m_set && setrlimit(RLIMIT_AS, &lower) == 0;
+    }
+    ~AddressSpaceLimit() {
+        if (m_set)
+            setrlimit(RLIMIT_AS, &m_old);
+    }
+    bool active() const { return m_set; }
+
+private:
+    rlimit m_old{};
+    bool m_set = false;
+};
 
 // Noise, so that no format compresses it to a few bytes.
 QImage noise(int w, int h) {
@@ -219,8 +270,8 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("secret.png"));
         QVERIFY(noise(4, 4).save(path));
         QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
-        const testing::ObeyFilePermissions obey;
-        if (!testing::ObeyFilePermissions::holdsFor(path))
+        const ObeyFilePermissions obey;
+        if (QFile f(path); f.open(QIODevice::ReadOnly))
             QSKIP("file permissions cannot be made to hold for this process");
         int code = 0;
         const QString error = loadError(path, &code);
@@ -254,7 +305,7 @@ private slots:
 
         bool threw = false;
         {
-            const testing::AddressSpaceLimit limit(32 * 1024 * 1024);
+            const AddressSpaceLimit limit(32 * 1024 * 1024);
             QVERIFY(limit.active());
             try {
                 if (step == QLatin1String("create"))
@@ -274,6 +325,14 @@ private slots:
         QCOMPARE(surface.pixel(2, 1), rgbColour(9, 9, 9));
     }
 };
+
+// Under AddressSanitizer a failed allocation returns null, as it does without
+// it, instead of ending the test.
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+#endif
 
 QTEST_GUILESS_MAIN(TestPictureLoad)
 #include "test_picture_load.moc"
