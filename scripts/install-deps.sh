@@ -18,6 +18,9 @@ packages=(
     xvfb xauth xdotool xclip imagemagick x11-utils iproute2
     # source layout, installation and package checks
     git clang-format desktop-file-utils appstream man-db dpkg-dev passwd procps
+    # fuzzing (scripts/fuzz.sh): clang, its libFuzzer and sanitizer runtimes,
+    # llvm-symbolizer for readable stacks
+    clang libclang-rt-14-dev llvm
 )
 
 missing=()

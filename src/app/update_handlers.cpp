@@ -23,6 +23,8 @@ void main::Timer1_Timer() {
 // Compares CurrentVersion with the version published at UpdateBaseUrl +
 // "v.txt". Returns on every path except a different version, which opens the
 // download page and ends the program. No failure leaves this procedure.
+// Closing the window while the version file is being fetched ends the check
+// at once, without a message, and the window closes.
 void main::Banbenjian() {
     update::runVersionCheck({UpdateBaseUrl, CurrentVersion, m_services.dataFolder,
                              m_services.downloader, m_services.boxes, m_services.shell,

@@ -2,10 +2,24 @@
 
 #include <QPainter>
 
+#include <new>
+
 namespace zentraq {
+namespace {
+
+// Pixel memory for a surface. QImage answers a failed allocation with a null
+// image, which would pass for an empty surface: that is a failure here.
+QImage allocate(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull() && width > 0 && height > 0)
+        throw std::bad_alloc();
+    return image;
+}
+
+} // namespace
 
 Surface::Surface(int width, int height, Colour backColour)
-    : m_image(qMax(width, 0), qMax(height, 0), QImage::Format_RGB32), m_back(backColour) {
+    : m_image(allocate(qMax(width, 0), qMax(height, 0))), m_back(backColour) {
     clear();
 }
 
@@ -14,7 +28,7 @@ void Surface::resize(int width, int height) {
     height = qMax(height, 0);
     if (width == m_image.width() && height == m_image.height())
         return;
-    QImage next(width, height, QImage::Format_RGB32);
+    QImage next = allocate(width, height);
     next.fill(toQRgb(m_back));
     if (!m_image.isNull() && !next.isNull()) {
         QPainter p(&next);
@@ -35,11 +49,29 @@ void Surface::setPixel(int x, int y, Colour c) {
 }
 
 void Surface::assign(const QImage& picture) {
-    QImage next(picture.width(), picture.height(), QImage::Format_RGB32);
+    QImage next = allocate(picture.width(), picture.height());
     next.fill(toQRgb(m_back));
     if (!next.isNull()) {
+        // Pictures in other formats the painter converts into a copy of its
+        // own before drawing, and draws nothing when there is no memory for
+        // that copy: the copy is made here, where its failure shows.
+        QImage converted;
+        const QImage* source = &picture;
+        switch (picture.format()) {
+        case QImage::Format_RGB32:
+        case QImage::Format_ARGB32:
+        case QImage::Format_ARGB32_Premultiplied:
+            break;
+        default:
+            converted = picture.convertToFormat(picture.hasAlphaChannel()
+                                                    ? QImage::Format_ARGB32_Premultiplied
+                                                    : QImage::Format_RGB32);
+            if (converted.isNull())
+                throw std::bad_alloc();
+            source = &converted;
+        }
         QPainter p(&next);
-        p.drawImage(0, 0, picture);
+        p.drawImage(0, 0, *source);
     }
     m_image = std::move(next);
 }

@@ -18,6 +18,9 @@ constexpr Colour rgbColour(int r, int g, int b) {
 // The persistent pixel store of a picture box: what is drawn stays here, and
 // pixels read back from it whether or not the box is on screen. Pixels are
 // opaque RGB; the store has no alpha.
+//
+// Creating, resizing and assigning throw std::bad_alloc when the memory for
+// the pixels cannot be had; the surface is then unchanged.
 class Surface {
 public:
     explicit Surface(int width = 0, int height = 0, Colour backColour = rgbColour(255, 255, 255));

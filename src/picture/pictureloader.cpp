@@ -1,21 +1,95 @@
 #include "pictureloader.h"
 
+#include "picturelayout.h"
 #include "runtime_error.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QStringList>
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <new>
+#include <unistd.h>
 
 namespace zentraq::rgbqumo {
+namespace {
 
-QImage LoadPicture(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        throw RuntimeError(RuntimeError::FileNotFound, QStringLiteral("文件未找到：%1").arg(path));
-    if (!info.isFile())
+// Collects what the decoders say while a picture is read. Qt's decoders
+// report a picture that ends too early, or damaged data, only as a warning
+// and then return the picture with the rest left black; a warning here makes
+// the load fail instead. Messages of lower levels, messages from other
+// threads and the notices below go on to the handler installed before.
+class DecoderMessages {
+public:
+    DecoderMessages() {
+        s_forward = qInstallMessageHandler(&handle);
+        t_active = this;
+    }
+    ~DecoderMessages() {
+        t_active = nullptr;
+        qInstallMessageHandler(s_forward.load());
+    }
+    DecoderMessages(const DecoderMessages&) = delete;
+    DecoderMessages& operator=(const DecoderMessages&) = delete;
+
+    const QStringList& problems() const { return m_problems; }
+
+private:
+    // Notices that leave every pixel as the file means it.
+    static bool harmless(const QString& message) {
+        // Stray bytes between two parts of a JPEG file, skipped.
+        return message.contains(QLatin1String("extraneous bytes before marker"));
+    }
+
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        DecoderMessages* self = t_active;
+        const bool problem = type == QtWarningMsg || type == QtCriticalMsg;
+        if (self && problem && !harmless(message)) {
+            self->m_problems.append(message);
+            return;
+        }
+        if (const QtMessageHandler forward = s_forward.load())
+            forward(type, context, message);
+    }
+
+    static thread_local DecoderMessages* t_active;
+    static inline std::atomic<QtMessageHandler> s_forward = nullptr;
+
+    QStringList m_problems;
+};
+
+thread_local DecoderMessages* DecoderMessages::t_active = nullptr;
+
+[[noreturn]] void incomplete(const QString& name, const QString& what) {
+    throw RuntimeError(RuntimeError::InvalidPicture,
+                       QStringLiteral("无效图片：%2：%1").arg(name, what));
+}
+
+// The picture in `device` (open for reading, positioned anywhere).
+QImage readPicture(QIODevice& device, const QString& name) {
+    const DecoderMessages messages;
+
+    // The format as the image reader sees it, from the file name and the
+    // content; then what the headers of that format say the file must hold.
+    QByteArray format;
+    {
+        QImageReader probe(&device);
+        format = probe.format();
+    }
+    const PictureLayout layout = inspectPicture(device, format);
+    if (layout.requiredSize > device.size())
+        incomplete(name,
+                   QStringLiteral("图片不完整（文件只有 %1 字节，图片数据需要 %2 字节）")
+                       .arg(QString::number(device.size()), QString::number(layout.requiredSize)));
+    if (!device.seek(0))
         throw RuntimeError(RuntimeError::PathFileAccessError,
-                           QStringLiteral("路径/文件访问错误：%1 不是文件").arg(path));
+                           QStringLiteral("无法读取文件：%1").arg(name));
 
-    QImageReader reader(path);
+    QImageReader reader(&device);
     reader.setAutoTransform(false); // pixels as stored, as the preview shows them
 
     // Refuse pictures whose pixels would not fit the reader's memory limit
@@ -24,32 +98,81 @@ QImage LoadPicture(const QString& path) {
     const int limitMb = QImageReader::allocationLimit();
     if (size.isValid() && limitMb > 0 &&
         qint64(size.width()) * size.height() * 4 > qint64(limitMb) * 1024 * 1024)
-        throw RuntimeError(RuntimeError::InvalidPicture,
-                           QStringLiteral("图片尺寸过大（%1*%2），无法载入：%3")
-                               .arg(size.width())
-                               .arg(size.height())
-                               .arg(path));
+        throw RuntimeError(
+            RuntimeError::InvalidPicture,
+            QStringLiteral("图片尺寸过大（%1*%2），无法载入：%3")
+                .arg(QString::number(size.width()), QString::number(size.height()), name));
 
     QImage picture;
     if (!reader.read(&picture) || picture.isNull()) {
+        // A decoder that cannot get the memory for the pixels says no more
+        // than that the data could not be read.
+        if (size.isValid() && !size.isEmpty() && QImage(size, QImage::Format_ARGB32).isNull())
+            throw std::bad_alloc();
         switch (reader.error()) {
         case QImageReader::FileNotFoundError:
             throw RuntimeError(RuntimeError::FileNotFound,
-                               QStringLiteral("文件未找到：%1").arg(path));
+                               QStringLiteral("文件未找到：%1").arg(name));
         case QImageReader::DeviceError:
             throw RuntimeError(RuntimeError::PathFileAccessError,
-                               QStringLiteral("无法读取文件：%1").arg(path));
+                               QStringLiteral("无法读取文件：%1").arg(name));
         case QImageReader::InvalidDataError:
             throw RuntimeError(RuntimeError::InvalidPicture,
-                               QStringLiteral("无效图片：图片数据已损坏或不完整：%1").arg(path));
+                               QStringLiteral("无效图片：图片数据已损坏或不完整：%1").arg(name));
         default:
             throw RuntimeError(RuntimeError::InvalidPicture,
-                               QStringLiteral("无效图片：不是可识别的图片格式：%1").arg(path));
+                               QStringLiteral("无效图片：不是可识别的图片格式：%1").arg(name));
         }
     }
+    if (!messages.problems().isEmpty())
+        incomplete(name, QStringLiteral("图片不完整或已损坏（") +
+                             messages.problems().join(QStringLiteral("；")) + QStringLiteral("）"));
+
+    if (layout.andMask)
+        applyAndMask(picture, device, *layout.andMask);
     // One picture pixel is one box pixel, whatever scale the file asks for.
     picture.setDevicePixelRatio(1.0);
     return picture;
+}
+
+// Why `path` cannot be opened for reading, from the system's own answer.
+[[noreturn]] void cannotOpen(const QString& path, const QString& qtReason) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (fd < 0 && (error == EACCES || error == EPERM))
+        throw RuntimeError(RuntimeError::PermissionDenied,
+                           QStringLiteral("没有权限：拒绝访问文件 %1").arg(path));
+    if (fd < 0 && error == ENOENT)
+        throw RuntimeError(RuntimeError::FileNotFound, QStringLiteral("文件未找到：%1").arg(path));
+    throw RuntimeError(RuntimeError::PathFileAccessError,
+                       QStringLiteral("路径/文件访问错误：无法打开 %1（%2）").arg(path, qtReason));
+}
+
+} // namespace
+
+QImage LoadPicture(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw RuntimeError(RuntimeError::FileNotFound, QStringLiteral("文件未找到：%1").arg(path));
+    if (!info.isFile())
+        throw RuntimeError(RuntimeError::PathFileAccessError,
+                           QStringLiteral("路径/文件访问错误：%1 不是文件").arg(path));
+    // Opened here rather than by the image reader, which reports every file
+    // it cannot open as missing. The name stays with the file, so the reader
+    // still takes the format from it.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        cannotOpen(path, file.errorString());
+    return readPicture(file, path);
+}
+
+QImage LoadPictureData(const QByteArray& data, const QString& name) {
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    return readPicture(buffer, name);
 }
 
 } // namespace zentraq::rgbqumo

@@ -2,6 +2,7 @@
 
 // Reading picture files for the preview and the conversion.
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -12,10 +13,18 @@ namespace zentraq::rgbqumo {
 // format is taken from the file name and, failing that, from the content. A
 // file with several images (an icon, an animated GIF) gives its first one.
 // The picture keeps its transparency: the picture box that receives it
-// composites it onto its own background.
+// composites it onto its own background. An icon or cursor of 1 to 24 bits
+// per pixel is transparent where its AND mask says so.
 //
-// Throws RuntimeError when the file is missing or unreadable, or is not a
-// picture in a readable format.
+// Throws RuntimeError when the file is missing, may not be read
+// (PermissionDenied) or cannot be read, is not a picture in a readable
+// format, or is incomplete: shorter than its headers say, or reported by the
+// decoder as cut short or damaged. Throws std::bad_alloc when there is no
+// memory for the picture.
 QImage LoadPicture(const QString& path);
+
+// The same for a picture held in memory; `name` stands for the file in
+// messages. The format is taken from the content.
+QImage LoadPictureData(const QByteArray& data, const QString& name);
 
 } // namespace zentraq::rgbqumo

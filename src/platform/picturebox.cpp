@@ -3,6 +3,8 @@
 #include <QChildEvent>
 #include <QPainter>
 
+#include <new>
+
 namespace zentraq {
 
 PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
@@ -64,7 +66,13 @@ void PictureBox::paintEvent(QPaintEvent* e) {
     QPainter p(this);
     const QRect r = contentsRect();
     p.setClipRect(r);
-    p.drawImage(r.topLeft(), surface().image());
+    // A surface that cannot follow the box for want of memory is not drawn
+    // (a paint event has no one to tell); the handler that uses the surface
+    // next meets the same failure and reports it.
+    try {
+        p.drawImage(r.topLeft(), surface().image());
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 bool PictureBox::event(QEvent* e) {

@@ -28,7 +28,8 @@ public:
     void setAutoSize(bool on);
 
     // The drawing surface; its size is the box's drawable area (inside the
-    // border), whether or not the box has been shown.
+    // border), whether or not the box has been shown. Throws std::bad_alloc
+    // when there is no memory for the surface to follow the box's size.
     Surface& surface() {
         syncSurface();
         return m_surface;
@@ -44,7 +45,8 @@ public:
     void surfaceChanged();
 
     // Assigns a picture: the surface holds it whole (transparent parts on the
-    // background colour), and with autoSize on the box takes its size.
+    // background colour), and with autoSize on the box takes its size. Throws
+    // std::bad_alloc, the box unchanged, when there is no memory for it.
     void setPicture(const QImage& picture);
 
     // Sets the drawable area (inside the border) to w x h pixels; the surface

@@ -1,15 +1,23 @@
 #include "qt_downloader.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QTimer>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <new>
 
@@ -20,7 +28,7 @@ namespace {
 // Swallows user input for every object of the program while installed.
 class InputDiscarder : public QObject {
 public:
-    InputDiscarder() {
+    explicit InputDiscarder(std::function<void()> onClose) : m_onClose(std::move(onClose)) {
         if (auto* app = QCoreApplication::instance())
             app->installEventFilter(this);
     }
@@ -65,36 +73,40 @@ protected:
             e->ignore();
             return true;
         case QEvent::Close:
-            // The window's close button; a close requested by the program
-            // itself is not spontaneous and goes through.
-            if (e->spontaneous()) {
-                e->ignore();
-                return true;
-            }
+            // The window's close button (a close requested by the program
+            // itself is not spontaneous): the wait ends, and the event goes
+            // on to the window, which closes.
+            if (e->spontaneous() && m_onClose)
+                m_onClose();
             break;
         default:
             break;
         }
         return QObject::eventFilter(watched, e);
     }
+
+private:
+    std::function<void()> m_onClose;
 };
 
-Downloader::Result failure(const QString& error) {
-    return {false, error};
+Downloader::Result failure(const QString& error,
+                           Downloader::Failure kind = Downloader::Failure::Download) {
+    return {false, error, kind};
+}
+
+// The new file's name: hidden, beside the local file, not yet taken.
+QString temporaryName(const QFileInfo& target) {
+    return target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+           QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                     QLatin1Char('0'));
 }
 
 Downloader::Result fetch(const QUrl& url, const QString& localPath,
-                         std::chrono::milliseconds deadline) {
+                         std::chrono::milliseconds deadline, qint64 maxBytes) {
     if (!QCoreApplication::instance())
         return failure(QStringLiteral("下载失败：程序没有事件循环"));
     if (!url.isValid() || url.isRelative())
-        return failure(QStringLiteral("下载失败：网址无效 %1").arg(url.toString()));
-
-    // The data goes to a temporary file that replaces the local file only
-    // when everything has arrived.
-    QSaveFile out(localPath);
-    if (!out.open(QIODevice::WriteOnly))
-        return failure(QStringLiteral("无法写入 %1：%2").arg(localPath, out.errorString()));
+        return failure(QStringLiteral("下载失败：网址无效 ") + url.toString());
 
     QNetworkAccessManager nam;
     nam.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
@@ -103,33 +115,50 @@ Downloader::Result fetch(const QUrl& url, const QString& localPath,
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     const std::unique_ptr<QNetworkReply> reply(nam.get(request));
+    // Qt Network reads ahead of the program only this far: a server that
+    // sends faster than the program takes the data cannot fill the memory.
+    constexpr qint64 kReadAhead = 64 * 1024;
+    reply->setReadBufferSize(kReadAhead);
 
-    bool timedOut = false;
-    bool writeFailed = false;
-    QEventLoop loop;
+    enum class End { None, TimedOut, TooLarge, NoMemory, Closed };
+    End end = End::None;
+    QByteArray body;
+    const auto stop = [&](End why) {
+        if (end == End::None)
+            end = why;
+        if (!reply->isFinished())
+            reply->abort();
+    };
+    // The timer alone is not enough: data that arrives without a pause can
+    // keep the event loop from ever reaching it, so every piece of data looks
+    // at the clock too.
+    const QDeadlineTimer due(deadline);
     QTimer timer;
     timer.setSingleShot(true);
     timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout, reply.get(), [&] {
-        timedOut = true;
-        reply->abort();
+    QObject::connect(&timer, &QTimer::timeout, reply.get(), [&] { stop(End::TimedOut); });
+    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, reply.get(), [&] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > maxBytes)
+            stop(End::TooLarge);
     });
     QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(), [&] {
         // Runs inside the event loop: nothing may be thrown out of here.
+        if (due.hasExpired())
+            return stop(End::TimedOut);
         try {
-            const QByteArray chunk = reply->readAll();
-            if (!writeFailed && out.write(chunk) != chunk.size())
-                writeFailed = true;
+            body += reply->read(std::min(reply->bytesAvailable(), maxBytes + 1 - body.size()));
         } catch (...) {
-            writeFailed = true;
+            return stop(End::NoMemory);
         }
-        if (writeFailed)
-            reply->abort();
+        if (body.size() > maxBytes)
+            stop(End::TooLarge);
     });
+    QEventLoop loop;
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
 
     {
-        const InputDiscarder discarder;
+        const InputDiscarder discarder([&] { stop(End::Closed); });
         timer.start(deadline);
         if (!reply->isFinished())
             loop.exec(QEventLoop::AllEvents);
@@ -139,35 +168,81 @@ Downloader::Result fetch(const QUrl& url, const QString& localPath,
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
 
-    if (!reply->isFinished()) {
-        // The event loop was told to end (the program is quitting).
+    if (end == End::Closed || !reply->isFinished()) {
+        // The window was closed, or the event loop was told to end (the
+        // program is quitting).
         reply->abort();
-        return failure(QStringLiteral("下载被中断"));
+        return failure(QStringLiteral("下载被中断"), Downloader::Failure::Interrupted);
     }
-    if (timedOut)
+    if (end == End::NoMemory)
+        return failure(QStringLiteral("下载失败：内存不足"));
+    if (end == End::TooLarge)
+        return failure(QStringLiteral("下载失败：文件超过 %1 字节").arg(maxBytes));
+    if (end == End::TimedOut)
         return failure(QStringLiteral("下载超时：%1 毫秒内没有完成")
                            .arg(static_cast<qlonglong>(deadline.count())));
-    if (writeFailed)
-        return failure(QStringLiteral("无法写入 %1：%2").arg(localPath, out.errorString()));
     if (reply->error() != QNetworkReply::NoError)
         return failure(reply->errorString());
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid() && (status.toInt() < 200 || status.toInt() > 299))
         return failure(
             QStringLiteral("服务器回答 HTTP %1 %2")
-                .arg(status.toInt())
-                .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
-    const QByteArray rest = reply->readAll();
-    if (out.write(rest) != rest.size() || !out.commit())
-        return failure(QStringLiteral("无法写入 %1：%2").arg(localPath, out.errorString()));
+                .arg(QString::number(status.toInt()),
+                     reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
+    body += reply->read(std::min(reply->bytesAvailable(), maxBytes + 1 - body.size()));
+    if (body.size() > maxBytes || !reply->atEnd())
+        return failure(QStringLiteral("下载失败：文件超过 %1 字节").arg(maxBytes));
+
+    QString error;
+    if (!replaceFile(localPath, body, &error))
+        return failure(error, Downloader::Failure::LocalFile);
     return {true, {}};
 }
 
 } // namespace
 
+bool replaceFile(const QString& path, const QByteArray& data, QString* error) {
+    const QFileInfo target(path);
+    const auto fail = [&](const QString& reason) {
+        if (error)
+            *error = QStringLiteral("路径/文件访问错误：无法写入 %1：%2").arg(path, reason);
+        return false;
+    };
+    // NewOnly: a name that exists already, a link among them, is never
+    // opened. A taken name is tried again with another; any other reason (a
+    // folder that cannot be written) is final.
+    QFile out;
+    for (int attempt = 0;; ++attempt) {
+        out.setFileName(temporaryName(target));
+        if (out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            break;
+        const QFileInfo taken(out.fileName());
+        if (attempt == 9 || !(taken.exists() || taken.isSymLink()))
+            return fail(out.errorString());
+    }
+    const bool written = out.write(data) == data.size() && out.flush();
+    QString reason = out.errorString();
+    out.close();
+    if (!written || out.error() != QFileDevice::NoError) {
+        if (written)
+            reason = out.errorString();
+        out.remove();
+        return fail(reason);
+    }
+    // rename() replaces the directory entry itself, whatever it is; a link
+    // there is not followed.
+    if (std::rename(QFile::encodeName(out.fileName()).constData(),
+                    QFile::encodeName(path).constData()) != 0) {
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+        out.remove();
+        return fail(reason);
+    }
+    return true;
+}
+
 Downloader::Result QtDownloader::download(const QUrl& url, const QString& localPath) {
     try {
-        return fetch(url, localPath, m_deadline);
+        return fetch(url, localPath, m_deadline, m_maxBytes);
     } catch (const std::bad_alloc&) {
         return failure(QStringLiteral("下载失败：内存不足"));
     } catch (const std::exception& e) {

@@ -36,12 +36,23 @@ public:
     virtual bool setText(const QString& text, QString* error) = 0;
 };
 
-// Synchronous download of a web address into a local file.
+// Synchronous download of a small file (the version file) from a web address
+// into a local file. A file larger than kMaxBytes is a failed download.
 class Downloader {
 public:
+    static constexpr qint64 kMaxBytes = 1024 * 1024;
+
+    // What went wrong, when a download did not succeed.
+    enum class Failure {
+        Download,    // no complete answer from the server: unreachable, an HTTP
+                     // error, too slow, too large
+        LocalFile,   // the answer arrived but the local file could not be written
+        Interrupted, // the user closed the window, or the program is quitting
+    };
     struct Result {
         bool ok = false;
         QString error; // what went wrong, when !ok
+        Failure failure = Failure::Download;
     };
     virtual ~Downloader() = default;
     virtual Result download(const QUrl& url, const QString& localPath) = 0;

@@ -74,10 +74,16 @@ QString readFirstField(const QString& path) {
         throw RuntimeError(code,
                            QStringLiteral("无法打开版本文件 %1：%2").arg(path, file.errorString()));
     }
-    const QByteArray content = file.read(kMaxVersionFileBytes);
+    const QByteArray content = file.read(kMaxVersionFileBytes + 1);
     if (file.error() != QFileDevice::NoError)
         throw RuntimeError(RuntimeError::PathFileAccessError,
                            QStringLiteral("无法读取版本文件 %1：%2").arg(path, file.errorString()));
+    // Only part of a larger file would be read, and its first field could lie
+    // beyond that part: such a file is not read at all.
+    if (content.size() > kMaxVersionFileBytes)
+        throw RuntimeError(RuntimeError::Other,
+                           QStringLiteral("版本文件 %1 超过 %2 字节，无法读取")
+                               .arg(path, QString::number(kMaxVersionFileBytes)));
     return firstField(content);
 }
 

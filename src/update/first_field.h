@@ -2,15 +2,18 @@
 
 // Reading the version that the update server publishes in its version file.
 
+#include "services.h"
+
 #include <QByteArrayView>
 #include <QString>
 
 namespace zentraq::update {
 
-// At most this much of the version file is looked at. The first field ends at
-// the first line end, so a real version file is a few bytes long; the limit
-// only keeps a misconfigured server's huge answer out of memory.
-inline constexpr qsizetype kMaxVersionFileBytes = 64 * 1024;
+// The largest version file that is read: as large as a download may be. A
+// real version file is a few bytes long; the limit only keeps a
+// misconfigured server's huge answer out of memory. Within it the whole file
+// is read, so however much white space comes before the version, it is found.
+inline constexpr qsizetype kMaxVersionFileBytes = platform::Downloader::kMaxBytes;
 
 // The first field of a version file's content.
 //
@@ -30,7 +33,8 @@ inline constexpr qsizetype kMaxVersionFileBytes = 64 * 1024;
 QString firstField(QByteArrayView content);
 
 // Reads the first field of the file at `path` (see firstField). Throws
-// RuntimeError when the file cannot be opened or read, or is empty.
+// RuntimeError when the file cannot be opened or read, is empty, or is larger
+// than kMaxVersionFileBytes.
 QString readFirstField(const QString& path);
 
 } // namespace zentraq::update

@@ -25,15 +25,16 @@ QString localVersionFile(const QString& programFolder) {
 
 namespace {
 
-// Deletes an earlier local copy. Only an ordinary file is deleted: a
-// directory of that name is left alone (the download then fails to write).
-// A copy without write permission counts as write-protected: a read-only
-// file is never deleted, and finding one is a failure of the check.
+// Deletes an earlier local copy. Only an ordinary file, or a symbolic link
+// (the link itself, never what it names), is deleted: a directory of that
+// name is left alone (the download then fails to write). A copy without write
+// permission counts as write-protected: a read-only file is never deleted,
+// and finding one is a failure of the check.
 void deleteOldCopy(const QString& path) {
     const QFileInfo info(path);
-    if (!info.exists() || !info.isFile())
+    if (!info.isSymLink() && (!info.exists() || !info.isFile()))
         return;
-    if (!(info.permissions() & QFileDevice::WriteOwner))
+    if (!info.isSymLink() && !(info.permissions() & QFileDevice::WriteOwner))
         throw RuntimeError(RuntimeError::PathFileAccessError,
                            QStringLiteral("路径/文件访问错误：%1 是只读文件，无法删除").arg(path));
     QFile file(path);
@@ -48,7 +49,18 @@ CheckOutcome checkSteps(const VersionCheck& check) {
     deleteOldCopy(local);
 
     const QUrl source(check.updateBaseUrl + QStringLiteral("v.txt"));
-    if (!check.downloader.download(source, local).ok) {
+    const platform::Downloader::Result download = check.downloader.download(source, local);
+    if (!download.ok) {
+        switch (download.failure) {
+        case platform::Downloader::Failure::Interrupted:
+            return CheckOutcome::Interrupted;
+        case platform::Downloader::Failure::LocalFile:
+            // The server answered: the user is told what kept the program
+            // from keeping the answer, not that the check failed on-line.
+            throw RuntimeError(RuntimeError::PathFileAccessError, download.error);
+        case platform::Downloader::Failure::Download:
+            break;
+        }
         check.boxes.show(kDownloadFailedMessage);
         return CheckOutcome::DownloadFailed;
     }

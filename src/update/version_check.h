@@ -39,13 +39,18 @@ enum class CheckOutcome {
     NewVersion,     // message shown, download page opened, program ended
     DownloadFailed, // the download-failure message shown
     Failed,         // the description of some other failure shown
+    Interrupted,    // the window was closed during the download: nothing shown
 };
 
 // Runs the check, step by step:
-//  1. deletes an ordinary file "v.txt" in the program's folder, if there is
-//     one (a write-protected one is not deleted: that is a failure);
+//  1. deletes an ordinary file or a link "v.txt" in the program's folder, if
+//     there is one (a write-protected file is not deleted: that is a
+//     failure);
 //  2. downloads updateBaseUrl + "v.txt" into it; a failed download shows
-//     kDownloadFailedMessage and the check ends;
+//     kDownloadFailedMessage and the check ends; an answer that could not be
+//     written into the local file is reported with its own cause, as other
+//     failures below are; a download ended by closing the window ends the
+//     check without a word;
 //  3. reads the file's first field (firstField) and compares it with
 //     currentVersion as whole strings, case-sensitive;
 //  4. equal: nothing more; different in any way: shows newVersionMessage,

@@ -11,6 +11,7 @@
 #include "ui_main.h"
 #include "webview.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -144,11 +145,17 @@ private slots:
     // captions stay as they were.
     void notAPicture_data() {
         QTest::addColumn<QByteArray>("content");
-        QTest::newRow("text") << QByteArray("just text\r\n");
-        QTest::newRow("corrupt png") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0", 18);
+        QTest::addColumn<QString>("says"); // part of the description
+        QTest::newRow("text") << QByteArray("just text\r\n") << "";
+        QTest::newRow("corrupt png") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0", 18) << "";
+        QByteArray bmp;
+        QBuffer buffer(&bmp);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && patterned(40, 30).save(&buffer, "BMP"));
+        QTest::newRow("bmp cut to 500 bytes") << bmp.left(500) << QStringLiteral("图片不完整");
     }
     void notAPicture() {
         QFETCH(QByteArray, content);
+        QFETCH(QString, says);
         WindowHarness h;
         auto& ui = h.window->controls();
         import(h, patterned(20, 10));
@@ -161,7 +168,9 @@ private slots:
         h.window->Command11_Click();
         QCOMPARE(h.boxes.shown.size(), 1);
         const QString box = h.boxes.shown[0];
-        QVERIFY2(box.startsWith(QStringLiteral("出现错误")) && box.contains(file), qPrintable(box));
+        QVERIFY2(box.startsWith(QStringLiteral("出现错误")) && box.contains(file) &&
+                     box.contains(says),
+                 qPrintable(box));
         QCOMPARE(ui.Picturelin->surface().image(), preview);
         QCOMPARE(ui.Label5->text(), label5);
     }

@@ -9,10 +9,12 @@
 #include "version_check.h"
 #include "webview.h"
 
+#include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 #include <QTimer>
+#include <QtTest/qtestspontaneevent.h>
 
 using zentraq::platform::Downloader;
 using zentraq::testing::WindowHarness;
@@ -120,6 +122,38 @@ private slots:
 
         QTest::mouseClick(m.controls().Command15, Qt::LeftButton);
         QVERIFY(m.controls().tabqumo->isVisible());
+    }
+
+    // The window's close button during the download ends the check at once:
+    // the window closes, and neither a message nor the download page follows,
+    // although the server would still have announced a new version.
+    void closeButtonEndsTheWait() {
+        zentraq::testing::HttpResponder server;
+        server.answers.insert("/v.txt", {200, "V1.2", 300}); // 1.2 s for the whole body
+        zentraq::platform::QtDownloader real(60s);
+        WindowHarness h;
+        auto& m = *h.window;
+        Downloader::Result result;
+        h.downloader.answer = [&](const QUrl& url, const QString& local) {
+            QTimer::singleShot(100, &m, [&] {
+                // As the window system delivers the close button: spontaneous.
+                QCloseEvent close;
+                QSpontaneKeyEvent::setSpontaneous(&close);
+                QCoreApplication::instance()->notify(m.windowHandle(), &close);
+            });
+            return result = real.download(url, local);
+        };
+        m.UpdateBaseUrl = server.baseUrl();
+        m.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m));
+        m.Timer1_Timer();
+        QCOMPARE(result.failure, Downloader::Failure::Interrupted);
+        QVERIFY(!result.ok);
+        QVERIFY(!m.isVisible());
+        QVERIFY(h.boxes.shown.isEmpty());
+        QVERIFY(h.shell.urls.isEmpty());
+        QCOMPARE(h.exit.ended, 0);
+        QVERIFY(!m.Timer1->isActive());
     }
 };
 

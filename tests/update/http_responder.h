@@ -14,11 +14,16 @@ namespace zentraq::testing {
 class HttpResponder : public QTcpServer {
 public:
     // status 0: the request is taken and never answered; dripMs > 0: the body
-    // goes out one byte every dripMs milliseconds.
+    // goes out one byte every dripMs milliseconds; endless: the body is
+    // followed by spaces for as long as the client reads, as fast as it
+    // reads; length: the Content-Length sent instead of the body's own (the
+    // connection then stays open after the body).
     struct Answer {
         int status = 200;
         QByteArray body;
         int dripMs = 0;
+        bool endless = false;
+        QByteArray length = {};
     };
     QHash<QByteArray, Answer> answers; // by path; any other path gets a 404
 
@@ -51,8 +56,24 @@ private:
         m_pending.remove(s);
         if (a.status == 0)
             return;
-        s->write("HTTP/1.1 " + QByteArray::number(a.status) + " X\r\nContent-Length: " +
-                 QByteArray::number(a.body.size()) + "\r\nConnection: close\r\n\r\n");
+        if (a.endless) {
+            s->write("HTTP/1.1 " + QByteArray::number(a.status) +
+                     " X\r\nConnection: close\r\n\r\n" + a.body);
+            const auto topUp = [s] {
+                while (s->bytesToWrite() < 1024 * 1024)
+                    s->write(QByteArray(64 * 1024, ' '));
+            };
+            connect(s, &QTcpSocket::bytesWritten, s, topUp);
+            topUp();
+            return;
+        }
+        const QByteArray length = a.length.isEmpty() ? QByteArray::number(a.body.size()) : a.length;
+        s->write("HTTP/1.1 " + QByteArray::number(a.status) + " X\r\nContent-Length: " + length +
+                 "\r\nConnection: close\r\n\r\n");
+        if (!a.length.isEmpty()) {
+            s->write(a.body);
+            return;
+        }
         auto* drip = new QTimer(s);
         connect(drip, &QTimer::timeout, s, [s, drip, a, sent = qsizetype(0)]() mutable {
             if (a.dripMs == 0 || sent == a.body.size()) {

@@ -12,14 +12,22 @@
 #include <QFile>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
+
 using namespace zentraq;
 using namespace std::chrono_literals;
 
 namespace {
-enum class Local { None, Old, ReadOnly, Folder }; // what "v.txt" is before the check
+// What "v.txt" is before the check. Links name the missing file "target" in
+// the test's folder; "planted" makes the link only when the request reaches
+// the server, after the old copy was deleted.
+enum class Local { None, Old, ReadOnly, Folder, DanglingLink, LinkPlanted };
+enum class Serve { Plain, Endless, HugeLength };
 const QByteArray kOld = "OLD COPY";
 } // namespace
 Q_DECLARE_METATYPE(Local)
+Q_DECLARE_METATYPE(Serve)
 
 class TestVersionCheck : public QObject {
     Q_OBJECT
@@ -60,10 +68,22 @@ private slots:
         QCOMPARE(field, expected);
     }
 
+    // A local file beyond the download limit is refused, not read in part
+    // (the 70,000 spaces and 1 MiB cases below are read whole).
+    void largerFileRefused() {
+        QTemporaryDir folder;
+        QFile file(folder.filePath(QStringLiteral("v.txt")));
+        const QByteArray content = QByteArray(1048573, ' ') + "V1.3";
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, update::readFirstField(file.fileName()));
+    }
+
     void check_data() {
         QTest::addColumn<int>("status"); // -1: nothing listens; 0: never answers
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("dripMs");
+        QTest::addColumn<Serve>("serve");
         QTest::addColumn<Local>("before");
         QTest::addColumn<bool>("browserFails");
         QTest::addColumn<QStringList>("shown"); // %LOCAL% stands for the local v.txt
@@ -87,11 +107,12 @@ private slots:
         }
         const auto row = [](const char* name, int status, const QByteArray& body, Local before,
                             QStringList shown, bool browser, bool ended, const QByteArray& left,
-                            int dripMs = 0, bool browserFails = false) {
-            QTest::newRow(name) << status << body << dripMs << before << browserFails << shown
-                                << browser << ended << left;
+                            int dripMs = 0, bool browserFails = false, Serve serve = Serve::Plain) {
+            QTest::newRow(name) << status << body << dripMs << serve << before << browserFails
+                                << shown << browser << ended << left;
         };
         const QByteArray none;
+        const QByteArray oneMiB = "V1.3\r\n" + QByteArray(1048576 - 6, 'x');
         row("same version, v.txt stays", 200, "V1.3\r\n", Local::Old, {}, false, false, "V1.3\r\n");
         row("V1.2", 200, "V1.2", Local::None, {newer("V1.2")}, true, true, "V1.2");
         row("v1.3", 200, "v1.3", Local::Old, {newer("v1.3")}, true, true, "v1.3");
@@ -104,15 +125,31 @@ private slots:
         row("write-protected v.txt", 200, "V1.2", Local::ReadOnly,
             {QStringLiteral("路径/文件访问错误：%LOCAL% 是只读文件，无法删除")}, false, false,
             kOld);
-        row("v.txt is a folder", 200, "V1.2", Local::Folder, failed, false, false, none);
+        // The answer arrived; writing it failed, and the box says why.
+        row("v.txt is a folder", 200, "V1.2", Local::Folder,
+            {QStringLiteral("路径/文件访问错误：无法写入 %LOCAL%：") +
+             QString::fromLocal8Bit(std::strerror(EISDIR))},
+            false, false, none);
         row("browser launch fails", 200, "V1.2", Local::None,
             {newer("V1.2"), QStringLiteral("no browser")}, true, false, "V1.2", 0, true);
+        row("70,000 spaces before the version", 200, QByteArray(70000, ' ') + "V1.3", Local::None,
+            {}, false, false, QByteArray(70000, ' ') + "V1.3");
+        row("1 MiB exactly", 200, oneMiB, Local::None, {}, false, false, oneMiB);
+        row("1 MiB and a byte", 200, oneMiB + "x", Local::Old, failed, false, false, none);
+        row("endless body", 200, "V1.3", Local::Old, failed, false, false, none, 0, false,
+            Serve::Endless);
+        row("Content-Length 2 GiB", 200, "V1.3\r\n", Local::Old, failed, false, false, none, 0,
+            false, Serve::HugeLength);
+        row("dangling link v.txt", 200, "V1.3", Local::DanglingLink, {}, false, false, "V1.3");
+        row("link planted during the download", 200, "V1.3", Local::LinkPlanted, {}, false, false,
+            "V1.3");
     }
 
     void check() {
         QFETCH(int, status);
         QFETCH(QByteArray, body);
         QFETCH(int, dripMs);
+        QFETCH(Serve, serve);
         QFETCH(Local, before);
         QFETCH(bool, browserFails);
         QFETCH(QStringList, shown);
@@ -123,6 +160,7 @@ private slots:
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
         const QString local = folder.filePath(QStringLiteral("v.txt"));
+        const QString target = folder.filePath(QStringLiteral("target"));
         if (before == Local::Folder)
             QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("v.txt")));
         QFile old(local);
@@ -133,14 +171,22 @@ private slots:
         }
         if (before == Local::ReadOnly)
             QVERIFY(old.setPermissions(QFileDevice::ReadOwner));
-
+        if (before == Local::DanglingLink)
+            QVERIFY(QFile::link(target, local));
         testing::HttpResponder server;
         QVERIFY(server.isListening());
-        server.answers.insert("/v.txt", {status, body, dripMs});
+        testing::HttpResponder::Answer answer{status, body, dripMs};
+        answer.endless = serve == Serve::Endless;
+        if (serve == Serve::HugeLength)
+            answer.length = "2147483648";
+        server.answers.insert("/v.txt", answer);
         const QString base = status < 0 ? testing::HttpResponder::closedUrl() : server.baseUrl();
         bool presentAtRequest = false;
-        connect(&server, &QTcpServer::newConnection, this,
-                [&] { presentAtRequest = QFileInfo(local).isFile(); });
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            presentAtRequest = QFileInfo(local).isFile();
+            if (before == Local::LinkPlanted)
+                QFile::link(target, local);
+        });
 
         testing::FakeBoxes boxes;
         testing::FakeShell shell;
@@ -162,14 +208,34 @@ private slots:
                  browser ? QList<QUrl>{QUrl(base + QStringLiteral("down.htm"))} : QList<QUrl>{});
         QCOMPARE(exit.ended, ended ? 1 : 0);
         QVERIFY(!presentAtRequest);
-        // No temporary file is left, and a folder named v.txt is not removed.
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files),
+        // No temporary file is left, a folder named v.txt is not removed, and
+        // no link was followed: no target made.
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
                  left.isNull() ? QStringList() : QStringList{QStringLiteral("v.txt")});
         QCOMPARE(QFileInfo(local).isDir(), before == Local::Folder);
+        QVERIFY(!QFileInfo(local).isSymLink());
         if (!left.isNull()) {
             QVERIFY(old.open(QIODevice::ReadOnly));
             QCOMPARE(old.readAll(), left);
         }
+    }
+
+    // Data that keeps coming at full speed does not keep the deadline from
+    // ending the download, even with a size limit too large to end it first.
+    void deadlineUnderEndlessData() {
+        testing::HttpResponder server;
+        testing::HttpResponder::Answer endless{200, "V1.3", 0};
+        endless.endless = true;
+        server.answers.insert("/v.txt", endless);
+        QTemporaryDir folder;
+        platform::QtDownloader downloader(300ms, qint64(1) << 40);
+        const auto result = downloader.download(QUrl(server.baseUrl() + QStringLiteral("v.txt")),
+                                                folder.filePath(QStringLiteral("v.txt")));
+        QVERIFY(!result.ok);
+        QCOMPARE(result.failure, platform::Downloader::Failure::Download);
+        QVERIFY2(result.error.contains(QStringLiteral("超时")), qPrintable(result.error));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 QStringList());
     }
 };
 

@@ -1,0 +1,338 @@
+// Picture files as the loader meets them: cut short, with an icon's AND mask,
+// unreadable, and too large for the memory left.
+#include "pictureloader.h"
+#include "runtime_error.h"
+#include "surface.h"
+
+#include <QtTest>
+
+#include <QFile>
+#include <QImageWriter>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <new>
+
+using namespace zentraq;
+
+namespace {
+
+// While it lives, the calling thread obeys file permissions like any user:
+// as root, the capabilities that let root read every file are lowered on
+// this thread only, and raised again at the end.
+class ObeyFilePermissions {
+public:
+    ObeyFilePermissions() {
+        if (geteuid() != 0 || syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
+        lowered[0].effective &= ~(CAP_TO_MASK(CAP_DAC_OVERRIDE) | CAP_TO_MASK(CAP_DAC_READ_SEARCH));
+        m_lowered = syscall(SYS_capset, &m_header, lowered) == 0;
+    }
+    ~ObeyFilePermissions() {
+        if (m_lowered)
+            syscall(SYS_capset, &m_header, m_saved);
+    }
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_lowered = false;
+};
+
+// While it lives, the process may map only `headroom` more bytes than now.
+class AddressSpaceLimit {
+public:
+    explicit AddressSpaceLimit(qint64 headroom) {
+        QFile statm(QStringLiteral("/proc/self/statm")); // first: pages mapped
+        const qint64 mapped = statm.open(QIODevice::ReadOnly)
+                                  ? statm.readAll().split(' ').value(0).toLongLong() * getpagesize()
+                                  : -1;
+        m_set = getrlimit(RLIMIT_AS, &m_old) == 0 && mapped > 0;
+        rlimit lower = m_old;
+        lower.rlim_cur = static_cast<rlim_t>(mapped + headroom);
+        m_set = m_set && setrlimit(RLIMIT_AS, &lower) == 0;
+    }
+    ~AddressSpaceLimit() {
+        if (m_set)
+            setrlimit(RLIMIT_AS, &m_old);
+    }
+    bool active() const { return m_set; }
+
+private:
+    rlimit m_old{};
+    bool m_set = false;
+};
+
+// Noise, so that no format compresses it to a few bytes.
+QImage noise(int w, int h) {
+    QRandomGenerator random(11);
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, random.generate() | 0xFF000000);
+    return img;
+}
+
+// A complete picture file of the format, written by Qt's writer, or by
+// ImageMagick for GIF (Qt cannot write GIF).
+QByteArray pictureFile(const QString& folder, const QByteArray& format) {
+    const QString png = folder + QStringLiteral("/source.png");
+    const QString out = folder + QStringLiteral("/complete.") + QString::fromLatin1(format);
+    if (!noise(96, 64).save(png))
+        return {};
+    if (format == "gif") {
+        if (QProcess::execute(QStringLiteral("convert"), {png, out}) != 0)
+            return {};
+    } else {
+        QImageWriter writer(out, format);
+        writer.setQuality(90);
+        if (!writer.write(QImage(png)))
+            return {};
+    }
+    QFile f(out);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+// The description of the failure to load `path`, its code in `code`; empty
+// when the picture loads.
+QString loadError(const QString& path, int* code = nullptr) {
+    try {
+        rgbqumo::LoadPicture(path);
+    } catch (const RuntimeError& e) {
+        if (code)
+            *code = e.code();
+        return e.description();
+    }
+    return {};
+}
+
+// Pixel (x, y) of a test icon: its colour (for 8 bits through a palette
+// where entry i is (i, 255 - i, 7i)), and whether its mask bit is set.
+int paletteIndex(int x, int y) {
+    return (x * 13 + y * 7) & 0xFF;
+}
+QRgb iconColour(int bits, int x, int y) {
+    const int i = paletteIndex(x, y);
+    return bits == 8 ? qRgb(i, 255 - i, (i * 7) & 0xFF)
+                     : qRgb(40 + x * 9, 200 - y * 7, (x * y) & 0xFF);
+}
+bool iconMasked(int x, int y) {
+    return (x + 2 * y) % 3 == 0;
+}
+
+// An icon (type 1) or cursor (type 2) with one bitmap image of 8 or 24 bits
+// per pixel, laid out by hand: directory, info header, colours, colour rows
+// and mask rows from the bottom, every row padded to 4 bytes. The colours
+// under the masked pixels are stored like any other.
+QByteArray iconFile(quint16 type, int bits, int w, int h) {
+    const auto le = [](quint32 v, int bytes) {
+        QByteArray b(4, '\0');
+        qToLittleEndian(v, b.data());
+        return b.left(bytes);
+    };
+    const auto bgr = [](QRgb c) {
+        const char b[3] = {char(qBlue(c)), char(qGreen(c)), char(qRed(c))};
+        return QByteArray(b, 3);
+    };
+    const int colourRow = ((w * bits + 31) / 32) * 4;
+    const int maskRow = ((w + 31) / 32) * 4;
+    QByteArray image = le(40, 4) + le(w, 4) + le(2 * h, 4) + le(1, 2) + le(bits, 2) + le(0, 4) +
+                       le((colourRow + maskRow) * h, 4) + QByteArray(16, '\0');
+    for (int i = 0; bits == 8 && i < 256; ++i)
+        image += bgr(qRgb(i, 255 - i, (i * 7) & 0xFF)) + '\0';
+    for (int y = h - 1; y >= 0; --y) {
+        QByteArray row;
+        for (int x = 0; x < w; ++x)
+            row +=
+                bits == 8 ? QByteArray(1, char(paletteIndex(x, y))) : bgr(iconColour(bits, x, y));
+        image += row.leftJustified(colourRow, '\0');
+    }
+    for (int y = h - 1; y >= 0; --y) {
+        QByteArray row(maskRow, '\0');
+        for (int x = 0; x < w; ++x)
+            if (iconMasked(x, y))
+                row[x / 8] = char(row[x / 8] | (0x80 >> (x % 8)));
+        image += row;
+    }
+    // Directory: one entry with width, height, colour count, planes (icon)
+    // or hot spot (cursor), bits or hot spot, length and offset.
+    return le(0, 2) + le(type, 2) + le(1, 2) + char(w) + char(h) + QByteArray(2, '\0') +
+           le(type == 1 ? 1 : 0, 2) + le(type == 1 ? bits : 0, 2) + le(image.size(), 4) +
+           le(22, 4) + image;
+}
+
+} // namespace
+
+class TestPictureLoad : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Each format cut at several points: every cut one is a failure that
+    // says the picture is incomplete. Some cuts the decoders report (JPEG,
+    // PNG, WebP, TIFF inside its data), others they decode without a word
+    // (BMP, GIF, the tag values at the end of a TIFF). The last cut of each
+    // takes off the end marker and the last byte of pixel data before it
+    // (or, for BMP, TIFF and WebP, the last byte). Files that hold every
+    // pixel still load: complete ones, data after the end, stray bytes that
+    // the JPEG decoder skips, GIF and JPEG files without their closing marker.
+    void cutOrExtended_data() {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<int>("cut");        // > 0: bytes kept; <= 0: bytes taken off the end
+        QTest::addColumn<QByteArray>("add"); // then added at the end
+        QTest::addColumn<bool>("loads");
+        const QList<std::pair<const char*, int>> lastData{{"bmp", -1},  {"jpeg", -3}, {"gif", -3},
+                                                          {"png", -13}, {"tiff", -1}, {"webp", -1}};
+        for (const auto& [format, last] : lastData) {
+            QTest::newRow(format) << QByteArray(format) << 0 << QByteArray() << true;
+            for (int cut : {500, 1200, last})
+                QTest::addRow("%s, %d", format, cut)
+                    << QByteArray(format) << cut << QByteArray() << false;
+        }
+        QTest::newRow("png, bytes after its end")
+            << QByteArray("png") << 0 << QByteArray("xyz") << true;
+        QTest::newRow("gif, no trailer") << QByteArray("gif") << -1 << QByteArray() << true;
+        QTest::newRow("jpeg, no end marker") << QByteArray("jpeg") << -2 << QByteArray() << true;
+        QTest::newRow("jpeg, stray bytes before its end marker")
+            << QByteArray("jpeg") << -2 << QByteArray("\x00\x01\x02\xFF\xD9", 5) << true;
+    }
+    void cutOrExtended() {
+        QFETCH(QByteArray, format);
+        QFETCH(int, cut);
+        QFETCH(QByteArray, add);
+        QFETCH(bool, loads);
+        QTemporaryDir dir;
+        const QByteArray complete = pictureFile(dir.path(), format);
+        QVERIFY2(complete.size() > 2400, qPrintable(QString::number(complete.size())));
+        const QString path = dir.filePath(QStringLiteral("picture.") + QString::fromLatin1(format));
+        QVERIFY(writeFile(path, complete.left(cut > 0 ? cut : complete.size() + cut) + add));
+        int code = 0;
+        const QString error = loadError(path, &code);
+        if (loads) {
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+            return;
+        }
+        QVERIFY2(error.contains(QStringLiteral("不完整")) && error.contains(path),
+                 qPrintable(error));
+        QCOMPARE(code, int(RuntimeError::InvalidPicture));
+    }
+
+    // The AND mask of 8- and 24-bit icons and cursors: masked pixels come out
+    // transparent, on the preview's white; the others keep their colours.
+    void andMask_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("bits");
+        QTest::newRow("24-bit icon") << 1 << 24;
+        QTest::newRow("8-bit icon") << 1 << 8;
+        QTest::newRow("24-bit cursor") << 2 << 24;
+        QTest::newRow("8-bit cursor") << 2 << 8;
+    }
+    void andMask() {
+        QFETCH(int, type);
+        QFETCH(int, bits);
+        QTemporaryDir dir;
+        const int w = 13; // rows of colours and of the mask both padded
+        const int h = 9;
+        const QString path =
+            dir.filePath(type == 1 ? QStringLiteral("m.ico") : QStringLiteral("m.cur"));
+        QVERIFY(writeFile(path, iconFile(quint16(type), bits, w, h)));
+        Surface preview(0, 0, rgbColour(255, 255, 255));
+        preview.assign(rgbqumo::LoadPicture(path));
+        QCOMPARE(preview.width(), w);
+        QCOMPARE(preview.height(), h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const QRgb c = iconColour(bits, x, y);
+                const Colour expected = iconMasked(x, y) ? rgbColour(255, 255, 255)
+                                                         : rgbColour(qRed(c), qGreen(c), qBlue(c));
+                QVERIFY2(preview.pixel(x, y) == expected,
+                         qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
+            }
+    }
+
+    // A file the user may not read is not reported as missing. As root the
+    // permissions are made to hold by lowering root's override on this
+    // thread.
+    void accessDenied() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("secret.png"));
+        QVERIFY(noise(4, 4).save(path));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
+        const ObeyFilePermissions obey;
+        if (QFile f(path); f.open(QIODevice::ReadOnly))
+            QSKIP("file permissions cannot be made to hold for this process");
+        int code = 0;
+        const QString error = loadError(path, &code);
+        QCOMPARE(code, int(RuntimeError::PermissionDenied));
+        QVERIFY2(error.contains(QStringLiteral("拒绝访问")) && error.contains(path),
+                 qPrintable(error));
+    }
+
+    // Pixel memory that cannot be had is a failure, not an empty picture:
+    // the surface throws and keeps what it held, and so does the loader.
+    void allocationFailure_data() {
+        QTest::addColumn<QString>("step");
+        QTest::newRow("surface created") << "create";
+        QTest::newRow("surface resized") << "resize";
+        QTest::newRow("picture assigned") << "assign";
+        QTest::newRow("picture loaded") << "load";
+    }
+    void allocationFailure() {
+        QFETCH(QString, step);
+        constexpr int kSide = 5000; // 100 MB of pixels
+        QTemporaryDir dir;
+        QImage big(kSide, kSide, QImage::Format_RGB32);
+        QVERIFY(!big.isNull());
+        big.fill(qRgb(1, 2, 3));
+        const QString path = dir.filePath(QStringLiteral("big.png"));
+        if (step == QLatin1String("load"))
+            QVERIFY(big.save(path, "PNG"));
+        if (step != QLatin1String("assign"))
+            big = QImage();
+        Surface surface(3, 2, rgbColour(9, 9, 9));
+
+        bool threw = false;
+        {
+            const AddressSpaceLimit limit(32 * 1024 * 1024);
+            QVERIFY(limit.active());
+            try {
+                if (step == QLatin1String("create"))
+                    Surface(kSide, kSide);
+                else if (step == QLatin1String("resize"))
+                    surface.resize(kSide, kSide);
+                else if (step == QLatin1String("assign"))
+                    surface.assign(big);
+                else
+                    rgbqumo::LoadPicture(path);
+            } catch (const std::bad_alloc&) {
+                threw = true;
+            }
+        }
+        QVERIFY(threw);
+        QCOMPARE(surface.width(), 3);
+        QCOMPARE(surface.pixel(2, 1), rgbColour(9, 9, 9));
+    }
+};
+
+// Under AddressSanitizer a failed allocation returns null, as it does without
+// it, instead of ending the test.
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+#endif
+
+QTEST_GUILESS_MAIN(TestPictureLoad)
+#include "test_picture_load.moc"
