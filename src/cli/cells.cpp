@@ -7,6 +7,8 @@
 #include "options.h"
 #include "qumo.h"
 
+#include <QFileInfo>
+
 #include <set>
 
 namespace zentraq::cli {
@@ -55,6 +57,10 @@ const std::vector<std::uint8_t>& CellDrawer::glyph(char32_t cp) {
 
 QStringList CellDrawer::describe() const {
     const text::FaceSpec& face = m_canvas.renderer().faces().primary;
+    // A --font-file as the user named it (the renderer may know it by its
+    // descriptor).
+    const QString file =
+        m_options.fontFile.isEmpty() ? face.file : QFileInfo(m_options.fontFile).absoluteFilePath();
     QString caption;
     for (const glyph::SizePreset& p : glyph::SizePresets) {
         if (p.width == m_options.width && p.height == m_options.height)
@@ -67,9 +73,9 @@ QStringList CellDrawer::describe() const {
                           .arg(bytesPerGlyph()),
                       QStringLiteral("font: %1 (%2), %3 pt = %4 px")
                           .arg(face.family.isEmpty() ? QStringLiteral("-") : face.family,
-                               face.file.isEmpty() ? QStringLiteral("no file") : face.file,
-                               QString::number(static_cast<double>(m_canvas.fontSize()), 'g', 7))
-                          .arg(m_canvas.pixelSize())};
+                               file.isEmpty() ? QStringLiteral("no file") : file,
+                               QString::number(static_cast<double>(m_canvas.fontSize()), 'g', 7),
+                               QString::number(m_canvas.pixelSize()))};
     return lines + layoutLines(m_options.layout, m_options.invert);
 }
 

@@ -60,8 +60,12 @@ void appendEscaped(QString& out, char32_t cp, bool inQuotes) {
     default:
         break;
     }
+    // (QString::fromUcs4 would drop a U+FEFF.) A lone U+DC80 to U+DCFF is a
+    // byte of a name that is not UTF-8.
     if (!needsEscape(cp))
-        out += QStringView(QChar::fromUcs4(cp)); // (QString::fromUcs4 would drop a U+FEFF)
+        out += QStringView(QChar::fromUcs4(cp));
+    else if (cp >= 0xDC80 && cp <= 0xDCFF)
+        out += QStringLiteral("\\x") + hexDigits(cp - 0xDC00, 2);
     else if (cp < 0x100)
         out += QStringLiteral("\\x") + hexDigits(cp, 2);
     else if (cp < 0x10000)

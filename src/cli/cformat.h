@@ -20,7 +20,8 @@ namespace zentraq::cli {
 // a "*" after a "/" get a backslash in front, control characters become
 // \t \n \r or \xHH, and characters that show nothing or rearrange the line
 // (format, line and paragraph separators, private-use, unassigned, unpaired
-// surrogates) become \uHHHH or \UHHHHHHHH.
+// surrogates) become \uHHHH or \UHHHHHHHH; the lone surrogates that stand
+// for the bytes of names that are not UTF-8 (see argumentText) become \xHH.
 QString commentText(QStringView text);
 
 // How a glyph line's comment names its character: "U+0041 'A'", the

@@ -17,8 +17,19 @@ struct Options;
 // face), 2 the command line is wrong.
 int run(const QStringList& args);
 
-// One line on standard error.
+// One line on standard error; bytes of names that are not UTF-8 are shown
+// as \xHH.
 void note(const QString& line);
+
+// While run() works, whatever the libraries write to standard error
+// themselves (a decoder's complaint, a font configuration warning, Qt's own
+// messages) is kept rather than shown, so that the tool's message is the one
+// line there. What was kept since the last call, as one line (empty if
+// nothing): for a message that wants the library's own words.
+QString takeLibraryMessages();
+
+// The descriptor of the real standard error.
+int messageDescriptor();
 
 // The commands; they throw CliError or RuntimeError on failure. The
 // --missing forms return the exit code.

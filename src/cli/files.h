@@ -9,6 +9,11 @@
 // folder and renamed over the target at the end, so a failure (or an
 // interrupt) never leaves a partial file behind and an existing file is
 // either kept as it was or replaced whole.
+//
+// Names are bytes to the system and need not be UTF-8. The tool's arguments
+// are read with argumentText(), which keeps every byte that is not part of a
+// UTF-8 character as a code unit of its own, and every name goes back to its
+// bytes here before the system sees it.
 
 #include "formatter.h"
 #include "textrenderer.h"
@@ -18,8 +23,6 @@
 #include <QString>
 
 #include <memory>
-
-class QFile;
 
 namespace zentraq::cli {
 
@@ -42,9 +45,12 @@ public:
 
 // The result file OUT. Nothing exists under OUT's name until commit().
 //
-// An existing OUT that is not a regular file (a device such as /dev/null, a
-// pipe) is written in place: it cannot be replaced by renaming, and must not
-// be. A folder is refused, and so is a file its owner made read-only.
+// OUT is written in place only when it is (or its links lead to) a character
+// device, a pipe or a socket: those cannot be replaced by renaming, and must
+// not be. Anything else is replaced whole: a link, or a chain of links, is
+// followed to its last target, which receives the result while the links
+// stay links. A folder or a block device is refused, and so is a file its
+// owner made read-only.
 class OutputFile : public Sink {
 public:
     explicit OutputFile(const QString& target);
@@ -56,15 +62,23 @@ public:
     void write(const char* data, qint64 size) override;
 
     // Closes the file and puts it in place under OUT's name, with the
-    // permissions OUT had, or the usual ones for a new file.
+    // permission bits OUT had (without set-user-ID and set-group-ID), or the
+    // usual ones for a new file.
     void commit();
 
 private:
+    void openInPlace(const QByteArray& native, bool socket);
+    void openTemporary(const QByteArray& native);
+    void writeOut(const char* data, qint64 size);
     [[noreturn]] void fail(const QString& what);
+    [[noreturn]] void failErrno(int error);
 
-    QString m_target;   // the name the result ends up under
-    QString m_tempPath; // empty: written in place
-    std::unique_ptr<QFile> m_file;
+    QString m_name;      // OUT as given, for messages
+    QByteArray m_target; // where the result ends up; empty: written in place
+    QByteArray m_temp;   // the temporary file
+    unsigned m_mode = 0; // the permission bits it gets
+    int m_fd = -1;
+    QByteArray m_buffer;
     bool m_committed = false;
 };
 
@@ -82,12 +96,27 @@ private:
     StdoutSink m_stdout;
 };
 
+// An argument of the tool as text: UTF-8, with each byte that is not part of
+// a UTF-8 character kept as the lone surrogate U+DC80 + (byte - 0x80), so
+// that nativeName() gives the bytes back.
+QString argumentText(const char* argument);
+
+// A name's bytes for the system: argumentText() reversed.
+QByteArray nativeName(const QString& name);
+
+// `text` for a message: each byte kept by argumentText() shown as \xHH.
+QString readable(const QString& text);
+
 // Whether something exists under the name `path` ("-", standard input,
 // always does).
 bool exists(const QString& path);
 
+// The most the tool reads of a text, data or charset file.
+inline constexpr qint64 MaxInputBytes = qint64(256) << 20;
+
 // The whole content of the file at `path`, or of standard input for "-".
-// Throws CliError (Failure) when it cannot be read.
+// Throws CliError (Failure) when it cannot be read or holds more than
+// MaxInputBytes.
 QByteArray readWhole(const QString& path);
 
 // The picture in the file at `path`, decoded (see rgbqumo::LoadPicture).

@@ -23,25 +23,34 @@ void checkSize(qint64 width, qint64 height, int scale) {
     if (w > MaxSide || h > MaxSide || w * h > MaxPixels)
         failure(QStringLiteral("the preview would be %1 x %2 pixels, too large for one picture; "
                                "use fewer --columns or a smaller --scale")
-                    .arg(w)
-                    .arg(h));
+                    .arg(QString::number(w), QString::number(h)));
+}
+
+[[noreturn]] void noMemoryFor(qint64 width, qint64 height) {
+    failure(QStringLiteral("there is not enough memory for a preview of %1 x %2 pixels")
+                .arg(QString::number(width), QString::number(height)));
+}
+
+// A picture to draw into; a QImage that cannot get its memory is null.
+QImage newPicture(qint64 width, qint64 height) {
+    QImage image(int(width), int(height), QImage::Format_RGB32);
+    if (image.isNull())
+        noMemoryFor(width, height);
+    return image;
 }
 
 QImage glyphPicture(const QByteArray& bytes, const Options& o, const QString& source) {
     const qint64 perGlyph = core::frameBytes(o.layout, o.width, o.height);
     if (bytes.size() % perGlyph != 0)
         failure(QStringLiteral("%1 holds %2 bytes, not a whole number of %3-byte %4x%5 glyphs")
-                    .arg(source)
-                    .arg(bytes.size())
-                    .arg(perGlyph)
-                    .arg(o.width)
-                    .arg(o.height));
+                    .arg(source, QString::number(bytes.size()), QString::number(perGlyph),
+                         QString::number(o.width), QString::number(o.height)));
     const qint64 count = bytes.size() / perGlyph;
     const qint64 columns = std::min<qint64>(o.columns, count);
     const qint64 rows = (count + columns - 1) / columns;
     checkSize(columns * o.width, rows * o.height, o.scale);
 
-    QImage image(int(columns * o.width), int(rows * o.height), QImage::Format_RGB32);
+    QImage image = newPicture(columns * o.width, rows * o.height);
     image.fill(Qt::white);
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
     const std::uint32_t ink = o.invert ? 0 : 1;
@@ -68,18 +77,15 @@ int widen(int value, int bits) {
 QImage rgb565Picture(const QByteArray& bytes, const Options& o, const QString& source) {
     if (bytes.size() % 2 != 0)
         failure(QStringLiteral("%1 holds %2 bytes, not a whole number of 2-byte pixels")
-                    .arg(source)
-                    .arg(bytes.size()));
+                    .arg(source, QString::number(bytes.size())));
     const qint64 pixels = bytes.size() / 2;
     if (pixels % o.pictureWidth != 0)
         failure(QStringLiteral("%1 holds %2 pixels, not a whole number of rows of %3 pixels")
-                    .arg(source)
-                    .arg(pixels)
-                    .arg(o.pictureWidth));
+                    .arg(source, QString::number(pixels), QString::number(o.pictureWidth)));
     const qint64 height = pixels / o.pictureWidth;
     checkSize(o.pictureWidth, height, o.scale);
 
-    QImage image(o.pictureWidth, int(height), QImage::Format_RGB32);
+    QImage image = newPicture(o.pictureWidth, height);
     core::Layout layout;
     layout.bits = 16;
     layout.byteOrder = o.highByteFirst ? core::ByteOrder::HighFirst : core::ByteOrder::LowFirst;
@@ -108,9 +114,13 @@ void runPreview(const Options& o) {
 
     QImage image =
         o.pictureWidth > 0 ? rgb565Picture(bytes, o, source) : glyphPicture(bytes, o, source);
-    if (o.scale > 1)
-        image = image.scaled(image.width() * o.scale, image.height() * o.scale,
-                             Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    if (o.scale > 1) {
+        const QImage scaled = image.scaled(image.width() * o.scale, image.height() * o.scale,
+                                           Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        if (scaled.isNull())
+            noMemoryFor(qint64(image.width()) * o.scale, qint64(image.height()) * o.scale);
+        image = scaled;
+    }
 
     QByteArray png;
     QBuffer buffer(&png);

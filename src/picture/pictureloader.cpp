@@ -168,6 +168,10 @@ QImage LoadPicture(const QString& path) {
     return readPicture(file, path);
 }
 
+QImage LoadPicture(QIODevice& device, const QString& name) {
+    return readPicture(device, name);
+}
+
 QImage LoadPictureData(const QByteArray& data, const QString& name) {
     QBuffer buffer;
     buffer.setData(data);

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QString>
 
+class QIODevice;
+
 namespace zentraq::rgbqumo {
 
 // Reads the picture in `path` with the image readers available to the
@@ -22,6 +24,11 @@ namespace zentraq::rgbqumo {
 // decoder as cut short or damaged. Throws std::bad_alloc when there is no
 // memory for the picture.
 QImage LoadPicture(const QString& path);
+
+// The same for a picture in `device`, open for reading and seekable; `name`
+// stands for the file in messages. The format is taken from the content and,
+// for a QFile, from its fileName() first.
+QImage LoadPicture(QIODevice& device, const QString& name);
 
 // The same for a picture held in memory; `name` stands for the file in
 // messages. The format is taken from the content.

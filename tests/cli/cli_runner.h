@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace zentraq::testing {
 
 struct CliRun {
@@ -19,9 +21,14 @@ struct CliRun {
     QString err;
 };
 
-inline CliRun runCli(const QStringList& args, const QByteArray& input = {}) {
+// Runs `program` with `args` (the tool itself unless a shell stands in
+// between); `childSetup` runs in the new process before the program starts.
+inline CliRun runProgram(const QString& program, const QStringList& args, const QByteArray& input,
+                         const std::function<void()>& childSetup) {
     QProcess p;
-    p.start(QStringLiteral(ZENTRAQ_CLI), args);
+    if (childSetup)
+        p.setChildProcessModifier(childSetup);
+    p.start(program, args);
     CliRun r;
     if (!p.waitForStarted(30000))
         return r;
@@ -34,6 +41,26 @@ inline CliRun runCli(const QStringList& args, const QByteArray& input = {}) {
     r.out = p.readAllStandardOutput();
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+inline CliRun runCli(const QStringList& args, const QByteArray& input = {},
+                     const std::function<void()>& childSetup = {}) {
+    return runProgram(QStringLiteral(ZENTRAQ_CLI), args, input, childSetup);
+}
+
+// The tool with arguments that are bytes rather than text (names that are
+// not UTF-8): a shell hands each over as printf makes it from octal escapes.
+inline CliRun runCliBytes(const QList<QByteArray>& args) {
+    QByteArray script = "exec \"$0\"";
+    for (const QByteArray& arg : args) {
+        script += " \"$(printf '";
+        for (const char c : arg)
+            script += '\\' + QByteArray::number(static_cast<unsigned char>(c), 8);
+        script += "')\"";
+    }
+    return runProgram(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"), QString::fromLatin1(script), QStringLiteral(ZENTRAQ_CLI)}, {}, {});
 }
 
 // A whole file, or a marker that cannot be mistaken for data.

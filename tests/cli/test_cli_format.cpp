@@ -3,6 +3,7 @@
 // the tool itself, in test_cli_tool.)
 #include "cformat.h"
 #include "datatext.h"
+#include "files.h"
 #include "options.h"
 
 #include <QTest>
@@ -43,6 +44,7 @@ private slots:
         QTest::newRow("byte-order mark") << ucs4(0xFEFF) << QStringLiteral("\\uFEFF");
         QTest::newRow("private use") << ucs4(0xE000) << QStringLiteral("\\uE000");
         QTest::newRow("unpaired surrogate") << QString(QChar(0xD800)) << QStringLiteral("\\uD800");
+        QTest::newRow("byte of a name") << QString(QChar(0xDCFE)) << QStringLiteral("\\xFE");
         QTest::newRow("tag character") << ucs4(0xE0041) << QStringLiteral("\\U000E0041");
         QTest::newRow("emoji stays") << ucs4(0x1F600) << ucs4(0x1F600);
     }
@@ -78,6 +80,55 @@ private slots:
         QFETCH(uint, cp);
         QFETCH(QString, expected);
         QCOMPARE(zentraq::cli::characterLabel(cp), expected);
+    }
+
+    // Arguments as bytes: UTF-8 characters become text, every other byte
+    // b a code unit U+DC00 + b of its own, and the bytes come back whole.
+    void argumentBytes_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        const auto kept = [](std::initializer_list<char16_t> units) {
+            QString s;
+            for (char16_t u : units)
+                s += QChar(u);
+            return s;
+        };
+        QTest::newRow("ASCII") << QByteArray("a%1.png") << QStringLiteral("a%1.png")
+                               << QStringLiteral("a%1.png");
+        QTest::newRow("Chinese") << QByteArray("\xe4\xb8\xad.png") << QStringLiteral("中.png")
+                                 << QStringLiteral("中.png");
+        QTest::newRow("four bytes")
+            << QByteArray("\xf0\x9f\x98\x80") << ucs4(0x1F600) << ucs4(0x1F600);
+        QTest::newRow("largest code point")
+            << QByteArray("\xf4\x8f\xbf\xbf") << ucs4(0x10FFFF) << ucs4(0x10FFFF);
+        QTest::newRow("stray bytes") << QByteArray("bad\xff\xfe.png")
+                                     << QStringLiteral("bad") + kept({0xDCFF, 0xDCFE}) + ".png"
+                                     << QStringLiteral("bad\\xFF\\xFE.png");
+        QTest::newRow("continuation byte alone")
+            << QByteArray("\x80") << kept({0xDC80}) << QStringLiteral("\\x80");
+        QTest::newRow("overlong slash")
+            << QByteArray("\xc0\xaf") << kept({0xDCC0, 0xDCAF}) << QStringLiteral("\\xC0\\xAF");
+        QTest::newRow("encoded surrogate")
+            << QByteArray("\xed\xa0\x80") << kept({0xDCED, 0xDCA0, 0xDC80})
+            << QStringLiteral("\\xED\\xA0\\x80");
+        QTest::newRow("above U+10FFFF")
+            << QByteArray("\xf4\x90\x80\x80") << kept({0xDCF4, 0xDC90, 0xDC80, 0xDC80})
+            << QStringLiteral("\\xF4\\x90\\x80\\x80");
+        QTest::newRow("cut short") << QByteArray("\xe4\xb8x") << kept({0xDCE4, 0xDCB8}) + "x"
+                                   << QStringLiteral("\\xE4\\xB8x");
+        QTest::newRow("a kept byte after a pair")
+            << QByteArray("\xf0\x9f\x98\x80\xbf") << ucs4(0x1F600) + kept({0xDCBF})
+            << ucs4(0x1F600) + QStringLiteral("\\xBF");
+    }
+
+    void argumentBytes() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(argumentText(bytes.constData()), text);
+        QCOMPARE(nativeName(text), bytes);
+        QCOMPARE(readable(text), shown);
     }
 
     void parseDataText_data() {
