@@ -63,14 +63,10 @@ QByteArray parseDataText(const QByteArray& text, const QString& source) {
                 }
                 if (!digits)
                     failure(QStringLiteral("%1, line %2: '%3' is not a hexadecimal number")
-                                .arg(source)
-                                .arg(line)
-                                .arg(QString::fromLatin1(word)));
+                                .arg(source, QString::number(line), QString::fromLatin1(word)));
                 if (value > 0xFF)
                     failure(QStringLiteral("%1, line %2: %3 is larger than a byte")
-                                .arg(source)
-                                .arg(line)
-                                .arg(QString::fromLatin1(word)));
+                                .arg(source, QString::number(line), QString::fromLatin1(word)));
                 out.append(static_cast<char>(value));
             }
         } else {

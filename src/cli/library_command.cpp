@@ -106,8 +106,7 @@ Charset fromFile(const QString& path, const QString& arrayName) {
         failure(QStringLiteral("charset file '%1' holds no characters").arg(path));
     Charset set;
     set.description = QStringLiteral("the %1 distinct characters of %2, in code-point order")
-                          .arg(chars.size())
-                          .arg(path);
+                          .arg(QString::number(chars.size()), path);
     set.offset = QStringLiteral("the character at index i of %1_codes (sorted: search it) at i * B")
                      .arg(arrayName);
     set.codeTable = true;
@@ -171,8 +170,7 @@ void runLibrary(const Options& o) {
                 QStringLiteral("charset: ") + set.description} +
             cells.describe() +
             QStringList{QStringLiteral("offset: %1, B = %2; unassigned codes are all zero")
-                            .arg(set.offset)
-                            .arg(perGlyph)}));
+                            .arg(set.offset, QString::number(perGlyph))}));
         if (set.codeTable)
             out.text("#include <stdint.h>\r\n\r\n");
         out.beginArray(o.name.toLatin1(), total);

@@ -240,6 +240,21 @@ bool isCIdentifier(const QString& name) {
     return ident.match(name).hasMatch();
 }
 
+// The keywords of C11 and C23, and asm, which compilers reserve as well: no
+// array can have these names.
+bool isCKeyword(const QString& name) {
+    static const QStringList keywords =
+        QStringLiteral(
+            "alignas alignof asm auto bool break case char const constexpr continue default do "
+            "double else enum extern false float for goto if inline int long nullptr register "
+            "restrict return short signed sizeof static static_assert struct switch thread_local "
+            "true typedef typeof typeof_unqual union unsigned void volatile while _Alignas "
+            "_Alignof _Atomic _BitInt _Bool _Complex _Decimal128 _Decimal32 _Decimal64 _Generic "
+            "_Imaginary _Noreturn _Static_assert _Thread_local")
+            .split(u' ');
+    return keywords.contains(name);
+}
+
 core::Scan parseScan(const QString& value) {
     if (value == QLatin1String("row"))
         return core::Scan::Row;
@@ -414,6 +429,9 @@ void parseOutput(const CommandParser& p, Options& o, bool binaryDefault, const c
             usageError(
                 QStringLiteral("--name wants a C identifier (letters, digits, '_'), not '%1'")
                     .arg(o.name));
+        if (isCKeyword(o.name))
+            usageError(
+                QStringLiteral("--name wants a C identifier, not the C keyword '%1'").arg(o.name));
     }
     if (o.form == core::DataForm::C && o.name.isEmpty())
         o.name = QString::fromLatin1(defaultName);
@@ -521,6 +539,10 @@ Options parseArguments(const QStringList& args) {
         if (!positional.isEmpty()) {
             o.source = TextSource::Argument;
             o.text = positional.front();
+            // Bytes that are not UTF-8 are no characters to draw.
+            if (!QStringView(o.text).isValidUtf16())
+                usageError(QStringLiteral("the TEXT is not UTF-8; give the text in UTF-8 or "
+                                          "--input FILE"));
         } else {
             o.source = o.inputFile.isEmpty() ? TextSource::Ascii : TextSource::File;
         }

@@ -26,10 +26,8 @@ void runPicture(const Options& o) {
         const QString order = o.highByteFirst ? QStringLiteral("high") : QStringLiteral("low");
         out.text(headerComment(
             {QStringLiteral("Picture data made by zentraq-cli: %1, %2*%3 pixels, %4 bytes")
-                 .arg(o.picture)
-                 .arg(width)
-                 .arg(height)
-                 .arg(bytes),
+                 .arg(o.picture, QString::number(width), QString::number(height),
+                      QString::number(bytes)),
              QStringLiteral("RGB565, 2 bytes per pixel, rows from the top, each row from the left, "
                             "%1 byte first")
                  .arg(order),

@@ -115,6 +115,11 @@ private slots:
         QVERIFY(writeFile(path(QStringLiteral("odd.txt")), "0x01,0x02,0x03,"));
         QVERIFY(writeFile(path(QStringLiteral("six.txt")), "0x01,0x02,0x03,0x04,0x05,0x06,"));
         QVERIFY(writeFile(path(QStringLiteral("controls.txt")), "\r\n\t\r\n"));
+        QVERIFY(writeFile(path(QStringLiteral("wide%1%2.txt")), "0x01,0x100,\r\n"));
+        QVERIFY(writeFile(path(QStringLiteral("odd%2.txt")), "0x01,0x02,0x03,"));
+        // Over the 256 MiB the tool reads, without taking the disk space.
+        QFile huge(path(QStringLiteral("huge.txt")));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(256) << 20) + 1));
         QVERIFY(writeFile(path(QStringLiteral("read-only.txt")), "protected"));
         QVERIFY(
             QFile::setPermissions(path(QStringLiteral("read-only.txt")), QFileDevice::ReadOwner));
@@ -467,6 +472,9 @@ private slots:
         usage("zero size", {g, s, "0x8", "A", "-o", out}, "--size wants a cell WIDTHxHEIGHT from 1x1 to 256x256, not '0x8'");
         usage("too large a size", {l, "--charset", "ascii", s, "257x16", "-o", out}, "not '257x16'");
         usage("not a size", {g, s, "16", "A"}, "not '16'");
+        usage("huge size", {g, s, "50000x50000", "A"}, "not '50000x50000'");
+        usage("huge library size", {l, "--charset", "ascii", s, "999999*999999", "-o", out}, "not '999999*999999'");
+        usage("huge preview size", {"preview", "d", s, "50000x50000", "-o", "p.png"}, "at most 65536 pixels, not '50000x50000'");
         usage("pixel size 0", {g, s, "8x16", "--pixel-size", "0", "A"}, "--pixel-size wants a whole number from 1 to 2048");
         usage("unknown scan", {g, s, "8x16", "--scan", "diagonal", "A", "-o", out}, "--scan wants row, column, page or band, not 'diagonal'");
         usage("pad with page", {l, "--charset", "ascii", s, "8x16", "--scan", "page", "--pad", "-o", out}, "--pad is for the row and column scans");
@@ -480,6 +488,10 @@ private slots:
         usage("unknown format", {"picture", "a.png", "--format", "asm"}, "--format wants");
         usage("name without C", {g, s, "8x16", "A", "--name", "x"}, "--name names the array");
         usage("name not an identifier", {g, s, "8x16", "A", "--format=c", "--name", "9lives"}, "C identifier");
+        usage("name a keyword", {g, s, "8x16", "A", "--format=c", "--name", "int"}, "not the C keyword 'int'");
+        usage("name a C11 keyword", {"picture", "a.png", "--format=c", "--name", "_Bool"}, "not the C keyword '_Bool'");
+        usage("name a C23 keyword", {l, "--charset", "ascii", s, "8x16", "--format=c", "--name", "true", "-o", out}, "not the C keyword 'true'");
+        usage("name with a dash", {g, s, "8x16", "A", "--format=c", "--name", "font-8"}, "C identifier");
         usage("missing with output", {g, s, "8x16", "A", "--missing", "-o", "x"}, "--missing only lists");
         usage("missing with a layout", {l, "--charset", "ascii", s, "8x16", "--missing", "--scan", "page"}, "--missing only lists");
         usage("picture without file", {"picture"}, "picture needs the picture file");
@@ -508,6 +520,12 @@ private slots:
         fails("data not whole glyphs", {"preview", dir + "/odd.txt", s, "8x16", "-o", dir + "/w.png"}, "holds 3 bytes, not a whole number of 16-byte 8x16 glyphs");
         fails("data not whole pages", {"preview", dir + "/six.txt", s, "5x9", "--scan", "page", "-o", dir + "/w.png"}, "holds 6 bytes, not a whole number of 10-byte 5x9 glyphs");
         fails("data not whole pixels", {"preview", dir + "/odd.txt", "--width", "2", "-o", dir + "/w.png"}, "holds 3 bytes, not a whole number of 2-byte pixels");
+        fails("data in a name with %", {"preview", dir + "/wide%1%2.txt", s, "8x16", "-o", dir + "/w.png"}, dir + "/wide%1%2.txt, line 1: 0x100 is larger than a byte");
+        fails("glyphs in a name with %", {"preview", dir + "/odd%2.txt", s, "8x16", "-o", dir + "/w.png"}, dir + "/odd%2.txt holds 3 bytes, not a whole number of 16-byte 8x16 glyphs");
+        fails("endless data", {"preview", "/dev/zero", s, "8x16", "-o", dir + "/w.png"}, "cannot read '/dev/zero': it holds more than 256 MiB, the most the tool reads");
+        fails("endless text", {g, s, "8x16", "--input", "/dev/zero", "-o", out}, "cannot read '/dev/zero': it holds more than 256 MiB");
+        fails("endless charset", {l, "--charset", "/dev/zero", s, "8x16", "-o", out}, "cannot read '/dev/zero': it holds more than 256 MiB");
+        fails("data file too large", {"preview", dir + "/huge.txt", s, "8x16", "-o", dir + "/w.png"}, "huge.txt': it holds more than 256 MiB");
         fails("data not whole rows", {"preview", dir + "/six.txt", "--width", "2", "-o", dir + "/w.png"}, "holds 3 pixels, not a whole number of rows of 2 pixels");
         // clang-format on
     }
@@ -557,7 +575,8 @@ private slots:
     }
 
     // A new file gets the usual permissions, an existing one keeps its own,
-    // a link stays a link, and a device is written, not replaced.
+    // a link stays a link, and the tool's own standard output is written in
+    // place. (Devices, pipes and sockets: test_cli_files.)
     void outputFileKinds() {
         QTemporaryDir dir;
         const QString fresh = dir.filePath(QStringLiteral("fresh.txt"));
@@ -581,10 +600,6 @@ private slots:
         QCOMPARE(runCli({"picture", m_pic3, "-q", "-o", link}).exitCode, 0);
         QVERIFY(QFileInfo(link).isSymLink());
         QCOMPARE(readFile(target), Picture3x3Text);
-
-        QCOMPARE(runCli({"picture", m_pic3, "-q", "-o", "/dev/null"}).exitCode, 0);
-        QCOMPARE(::stat("/dev/null", &st), 0);
-        QVERIFY(S_ISCHR(st.st_mode));
 
         // /dev/stdout while the standard output goes to a file.
         const QString redirected = dir.filePath(QStringLiteral("stdout.txt"));
