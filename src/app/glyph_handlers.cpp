@@ -15,9 +15,16 @@
 namespace zentraq {
 
 // The canvas becomes exactly width x height with its font size from the
-// width read back, then Text1 is converted at that size.
+// width read back, then Text1 is converted at that size. Without the memory
+// for the new canvas nothing is converted and the output stays as it was.
 void main::sizeButton(qint16 width, qint16 height, bool square) {
-    glyph::prepareCanvas(ui->Picture1->canvas(), width, height, square);
+    try {
+        glyph::prepareCanvas(ui->Picture1->canvas(), width, height, square);
+    } catch (const std::bad_alloc&) {
+        ui->Picture1->surfaceChanged();
+        m_services.boxes.show(QStringLiteral("内存不足，无法生成字模数据"));
+        return;
+    }
     qumo(width, height);
 }
 
