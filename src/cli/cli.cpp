@@ -21,22 +21,10 @@
 namespace zentraq::cli {
 namespace {
 
-void writeAll(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<std::size_t>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return; // nowhere left to say it
-        data += n;
-        left -= n;
-    }
-}
-
-void writeStdout(const QString& text) {
-    writeAll(STDOUT_FILENO, text.toUtf8());
+// Text for standard output or error; there is nowhere left to report a
+// failure to write it.
+void writeText(int fd, const QByteArray& bytes) {
+    writeFully(fd, bytes.constData(), bytes.size());
 }
 
 // Keeps what the libraries write to standard error while it lives: the
@@ -154,7 +142,7 @@ void note(const QString& line) {
     // One line, whatever the message holds.
     QString oneLine = readable(line);
     oneLine.replace(u'\r', u' ').replace(u'\n', u' ');
-    writeAll(messageDescriptor(), oneLine.toUtf8() + '\n');
+    writeText(messageDescriptor(), oneLine.toUtf8() + '\n');
 }
 
 int run(const QStringList& args) {
@@ -163,10 +151,10 @@ int run(const QStringList& args) {
         const Options options = parseArguments(args);
         switch (options.command) {
         case Command::Help:
-            writeStdout(helpText(options.helpTopic));
+            writeText(STDOUT_FILENO, helpText(options.helpTopic).toUtf8());
             return 0;
         case Command::Version:
-            writeStdout(QStringLiteral("zentraq-cli " ZENTRAQ_VERSION "\n"));
+            writeText(STDOUT_FILENO, "zentraq-cli " ZENTRAQ_VERSION "\n");
             return 0;
         case Command::Glyph:
             if (options.missing)

@@ -291,21 +291,24 @@ QString readable(const QString& text) {
     return out;
 }
 
-void StdoutSink::write(const char* data, qint64 size) {
+int writeFully(int fd, const char* data, qint64 size) {
     while (size > 0) {
-        const ssize_t n = ::write(STDOUT_FILENO, data, static_cast<std::size_t>(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            failure(
-                error == EPIPE
-                    ? QStringLiteral("cannot write to standard output: the reader closed it")
-                    : QStringLiteral("cannot write to standard output: %1").arg(errnoText(error)));
-        }
+        const ssize_t n = ::write(fd, data, static_cast<std::size_t>(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
         data += n;
         size -= n;
     }
+    return 0;
+}
+
+void StdoutSink::write(const char* data, qint64 size) {
+    if (const int error = writeFully(STDOUT_FILENO, data, size))
+        failure(error == EPIPE
+                    ? QStringLiteral("cannot write to standard output: the reader closed it")
+                    : QStringLiteral("cannot write to standard output: %1").arg(errnoText(error)));
 }
 
 bool StdoutSink::isTerminal() {
@@ -430,16 +433,8 @@ void OutputFile::write(const char* data, qint64 size) {
 }
 
 void OutputFile::writeOut(const char* data, qint64 size) {
-    while (size > 0) {
-        const ssize_t n = ::write(m_fd, data, static_cast<std::size_t>(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            failErrno(errno);
-        }
-        data += n;
-        size -= n;
-    }
+    if (const int error = writeFully(m_fd, data, size))
+        failErrno(error);
 }
 
 void OutputFile::fail(const QString& what) {

@@ -128,6 +128,10 @@ QImage readPicture(const QString& path);
 // the file cannot be read or is not a font that can draw.
 text::FaceSpec fontFileFace(const QString& path);
 
+// Writes all `size` bytes to the descriptor `fd`, in as many pieces as it
+// takes. Returns 0, or the error number of the write that failed.
+int writeFully(int fd, const char* data, qint64 size);
+
 // Removes registered temporary files when the process is interrupted
 // (SIGINT, SIGTERM, SIGHUP) and makes a closed pipe on standard output an
 // ordinary write error. Call once at start.

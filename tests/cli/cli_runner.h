@@ -63,6 +63,12 @@ inline CliRun runCliBytes(const QList<QByteArray>& args) {
         {QStringLiteral("-c"), QString::fromLatin1(script), QStringLiteral(ZENTRAQ_CLI)}, {}, {});
 }
 
+// The names in a folder, hidden ones included, sorted.
+inline QStringList listing(const QString& dir) {
+    return QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
 // A whole file, or a marker that cannot be mistaken for data.
 inline QByteArray readFile(const QString& path) {
     QFile f(path);

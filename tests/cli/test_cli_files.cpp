@@ -31,6 +31,7 @@
 #include <linux/capability.h>
 
 using zentraq::testing::CliRun;
+using zentraq::testing::listing;
 using zentraq::testing::readFile;
 using zentraq::testing::runCli;
 using zentraq::testing::runCliBytes;
@@ -48,11 +49,6 @@ QImage redGreen() {
     return image;
 }
 const QByteArray RedGreenText = "0x00,0xF8,0xE0,0x07,";
-
-QStringList listing(const QString& dir) {
-    return QDir(dir).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
 
 mode_t modeOf(const QByteArray& path) {
     struct stat st {};

@@ -24,6 +24,7 @@
 using zentraq::testing::CliRun;
 using zentraq::testing::compileAndRun;
 using zentraq::testing::dumpArray;
+using zentraq::testing::listing;
 using zentraq::testing::readFile;
 using zentraq::testing::runCli;
 using zentraq::testing::writeFile;
@@ -81,11 +82,6 @@ const QByteArray Picture3x3Text =
 const QByteArray Picture3x3HighFirst =
     "0xF8,0x00,0x07,0xE0,0x00,0x1F,0xFF,0xFF,0x00,0x00,0x84,0x10,0x51,0xA2,0x00,0x00,\r\n"
     "0xFF,0xE0,";
-
-QStringList listing(const QString& dir) {
-    return QDir(dir).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
 
 bool canvasFaceIsPinned() {
     return zentraq::text::TextRenderer::shared().faces().primary.family ==
