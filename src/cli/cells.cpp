@@ -67,10 +67,8 @@ QStringList CellDrawer::describe() const {
             caption = QStringLiteral(" (%1)").arg(QString::fromUtf16(p.caption));
     }
     QStringList lines{QStringLiteral("cell: %1x%2%3, %4 bytes each")
-                          .arg(m_options.width)
-                          .arg(m_options.height)
-                          .arg(caption)
-                          .arg(bytesPerGlyph()),
+                          .arg(QString::number(m_options.width), QString::number(m_options.height),
+                               caption, QString::number(bytesPerGlyph())),
                       QStringLiteral("font: %1 (%2), %3 pt = %4 px")
                           .arg(face.family.isEmpty() ? QStringLiteral("-") : face.family,
                                file.isEmpty() ? QStringLiteral("no file") : file,

@@ -229,6 +229,15 @@ bool writableInPlace(mode_t mode) {
 } // namespace
 
 void installInterruptCleanup() {
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+            if (opened >= 0 && opened != fd) {
+                ::dup2(opened, fd);
+                ::close(opened);
+            }
+        }
+    }
     for (int sig : {SIGINT, SIGTERM, SIGHUP})
         std::signal(sig, removeTemporariesAndDie);
     // A reader that goes away (`| head`) is a write error like any other, so

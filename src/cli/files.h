@@ -134,7 +134,9 @@ int writeFully(int fd, const char* data, qint64 size);
 
 // Removes registered temporary files when the process is interrupted
 // (SIGINT, SIGTERM, SIGHUP) and makes a closed pipe on standard output an
-// ordinary write error. Call once at start.
+// ordinary write error; a standard stream the tool was started without is
+// opened on /dev/null, so that no file it opens takes the stream's number.
+// Call once at start.
 void installInterruptCleanup();
 
 } // namespace zentraq::cli
