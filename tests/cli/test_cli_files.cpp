@@ -19,7 +19,6 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -145,20 +144,15 @@ private slots:
         QCOMPARE(listing(dir.path()), before);
     }
 
-    // A regular file in /dev/shm is a file like any other: a read-only one is
-    // refused, a failed run keeps it, a good one replaces it whole (a reader
-    // of the old file still sees the old content).
+    // A regular file in /dev/shm is a file like any other: a failed run keeps
+    // it, a good one replaces it whole (a reader of the old file still sees
+    // the old content).
     void sharedMemoryFile() {
         QTemporaryDir shm(QStringLiteral("/dev/shm/zentraq-cli-test-XXXXXX"));
         if (!shm.isValid())
             QSKIP("no /dev/shm to make a folder in");
         const QString file = shm.filePath(QStringLiteral("out.txt"));
         QVERIFY(writeFile(file, "keep"));
-        QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner));
-        const CliRun readOnly = runCli({"picture", m_picture, "-o", file});
-        QVERIFY2(readOnly.exitCode == 1 && oneLine(readOnly.err, "it is read-only"),
-                 qPrintable(readOnly.err));
-        QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         QCOMPARE(runCli({"picture", shm.filePath("none.png"), "-o", file}).exitCode, 1);
         QCOMPARE(readFile(file), QByteArray("keep"));
 
@@ -213,20 +207,11 @@ private slots:
         QVERIFY(S_ISSOCK(modeOf(dir.filePath("socket"))));
     }
 
-    // A full device or file system is reported in the system's words, and
-    // the old file stays. The device is a node of the test's own for the
-    // kernel's always-full device (1, 7); the 16 KiB file system (for 232 KiB
-    // of glyph data) is mounted where only the tool's shell sees it.
+    // A full file system is reported in the system's words, and the old
+    // file stays: 232 KiB of glyph data into 16 KiB, mounted where only the
+    // tool's shell sees it.
     void noSpaceLeft() {
         QTemporaryDir dir;
-        const QString full = dir.filePath("full");
-        if (::mknod(QFile::encodeName(full).constData(), S_IFCHR | 0600, makedev(1, 7)) != 0)
-            QSKIP("cannot make a device node here");
-        const CliRun device = runCli({"picture", m_picture, "-o", full});
-        QCOMPARE(device.exitCode, 1);
-        QVERIFY2(oneLine(device.err, "No space left on device"), qPrintable(device.err));
-        QVERIFY(S_ISCHR(modeOf(full)));
-
         QVERIFY(QDir(dir.path()).mkdir("small"));
         const CliRun r = runProgram(
             "unshare",
