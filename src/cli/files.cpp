@@ -132,11 +132,14 @@ private:
 // "cannot read picture 'x': it does not exist"; `what` names the kind of file
 // with a space after it, or is empty.
 [[noreturn]] void cannotRead(const QString& what, const QString& path, const QString& why) {
-    failure(QStringLiteral("cannot read %1%2: %3")
-                .arg(what,
-                     path == QLatin1String("-") ? QStringLiteral("standard input")
-                                                : u'\'' + path + u'\'',
-                     why));
+    failure(QStringLiteral("cannot read %1'%2': %3").arg(what, path, why));
+}
+
+// The same for standard input ("-" for readWhole()).
+[[noreturn]] void cannotReadInput(const QString& path, const QString& why) {
+    if (path == QLatin1String("-"))
+        failure(QStringLiteral("cannot read standard input: ") + why);
+    cannotRead(QString(), path, why);
 }
 
 QString openProblem(int error) {
@@ -178,9 +181,8 @@ int openFileForReading(const QString& what, const QString& path) {
 }
 
 [[noreturn]] void tooLarge(const QString& path) {
-    cannotRead(QString(), path,
-               QStringLiteral("it holds more than %1 MiB, the most the tool reads")
-                   .arg(MaxInputBytes >> 20));
+    cannotReadInput(path, QStringLiteral("it holds more than %1 MiB, the most the tool reads")
+                              .arg(MaxInputBytes >> 20));
 }
 
 // A file opened from a descriptor that still answers to its name, so the
@@ -500,7 +502,7 @@ QByteArray readWhole(const QString& path) {
     struct stat st {};
     if (::fstat(fd, &st) == 0) {
         if (S_ISDIR(st.st_mode))
-            cannotRead(QString(), path, QStringLiteral("it is a folder"));
+            cannotReadInput(path, QStringLiteral("it is a folder"));
         if (S_ISREG(st.st_mode) && st.st_size > MaxInputBytes)
             tooLarge(path);
         // A file's size is known: one allocation. Whatever it has grown to
@@ -518,7 +520,7 @@ QByteArray readWhole(const QString& path) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            cannotRead(QString(), path, errnoText(errno));
+            cannotReadInput(path, errnoText(errno));
         if (n == 0)
             return bytes;
         if (bytes.size() > MaxInputBytes)
