@@ -330,17 +330,14 @@ OutputFile::OutputFile(const QString& target) : m_name(target) {
     const QByteArray native = nativeName(target);
     struct stat st {};
     if (::stat(native.constData(), &st) == 0 && writableInPlace(st.st_mode))
-        openInPlace(native, S_ISSOCK(st.st_mode));
+        openInPlace(native, st);
     else
         openTemporary(native);
 }
 
 // A device, a pipe or a socket: nothing can be renamed over them, and
 // nothing must be.
-void OutputFile::openInPlace(const QByteArray& native, bool socket) {
-    struct stat st {};
-    if (::stat(native.constData(), &st) != 0)
-        failErrno(errno);
+void OutputFile::openInPlace(const QByteArray& native, struct stat st) {
     // A name of the tool's own standard output or error (/dev/stdout,
     // /proc/self/fd/2, whatever they point to) is written through that
     // stream: a socket cannot be opened by name, and the tool's messages may
@@ -352,7 +349,7 @@ void OutputFile::openInPlace(const QByteArray& native, bool socket) {
             failErrno(errno);
         return;
     }
-    if (socket) {
+    if (S_ISSOCK(st.st_mode)) {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         if (std::size_t(native.size()) >= sizeof address.sun_path)

@@ -24,6 +24,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace zentraq::cli {
 
 // A byte sink. write() throws CliError (Failure) naming the destination when
@@ -67,7 +69,7 @@ public:
     void commit();
 
 private:
-    void openInPlace(const QByteArray& native, bool socket);
+    void openInPlace(const QByteArray& native, struct stat st);
     void openTemporary(const QByteArray& native);
     void writeOut(const char* data, qint64 size);
     [[noreturn]] void fail(const QString& what);
