@@ -179,6 +179,8 @@ void Packer::addStreaming(const std::uint32_t* samples, int count) {
 }
 
 void Packer::addPlaced(const std::uint32_t* samples, int count) {
+    if (m_frame.empty())
+        m_frame.assign(static_cast<std::size_t>(m_frameBytes), 0);
     for (int i = 0; i < count; ++i) {
         if (m_y >= m_height)
             throw RuntimeError(RuntimeError::Other, QStringLiteral("帧外的像素"));
@@ -207,6 +209,11 @@ void Packer::endFrame() {
     if (m_layout.scan == Scan::Row) {
         if (m_slot > 0)
             m_ready.push_back(m_acc);
+    } else if (m_ready.empty()) {
+        // The frame itself is handed out; the next frame gets a new one when
+        // its first sample comes, so a large frame is never held twice.
+        m_ready.swap(m_frame);
+        m_frame.clear();
     } else {
         m_ready.insert(m_ready.end(), m_frame.begin(), m_frame.end());
         std::fill(m_frame.begin(), m_frame.end(), 0);

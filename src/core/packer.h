@@ -69,6 +69,11 @@ public:
     // anywhere in a row. Only the low `bits` bits of a sample count.
     void add(const std::uint32_t* samples, int count);
 
+    // Counts `count` samples whose bytes the caller has written itself: only
+    // for a Row scan of whole-byte samples, where the bytes of a sample are
+    // all there is to it.
+    void pass(int count) { advance(count); }
+
     // After the last sample of a frame: completes its last byte with zero
     // bits and hands out what is left. The next sample starts a new frame.
     // Throws RuntimeError when the frame is not complete.

@@ -58,6 +58,29 @@ void ImageRows::read(int y, int x, int count, QRgb* out) {
         out[i] = row[i] | 0xFF000000u;
 }
 
+QImage opaquePicture(QImage picture, QRgb background) {
+    const QImage::Format format = picture.format();
+    if (format == QImage::Format_RGB32 || picture.isNull())
+        return picture;
+    const bool inPlace =
+        format == QImage::Format_ARGB32 || format == QImage::Format_ARGB32_Premultiplied;
+    QImage out = inPlace ? QImage() : QImage(picture.size(), QImage::Format_RGB32);
+    if (!inPlace && out.isNull())
+        throw RuntimeError(RuntimeError::Other, QStringLiteral("内存不足"));
+    {
+        // ImageRows keeps its own copy of the strip it reads from, so each
+        // row may be written back over the picture once it has been read.
+        ImageRows rows(picture, background);
+        for (int y = 0; y < picture.height(); ++y)
+            rows.read(y, 0, picture.width(),
+                      reinterpret_cast<QRgb*>(inPlace ? picture.scanLine(y) : out.scanLine(y)));
+    }
+    if (!inPlace)
+        return out;
+    picture.reinterpretAsFormat(QImage::Format_RGB32);
+    return picture;
+}
+
 namespace {
 
 Layout withBits(Layout layout, int bits) {
@@ -68,7 +91,9 @@ Layout withBits(Layout layout, int bits) {
 } // namespace
 
 Pipeline::Pipeline(SampleEncoder& encoder, Layout layout, int width, int height, Formatter* out)
-    : m_encoder(encoder), m_packer(withBits(layout, encoder.bits()), width, height), m_out(out) {
+    : m_encoder(encoder), m_packer(withBits(layout, encoder.bits()), width, height), m_out(out),
+      m_sampleText(out && out->form() != DataForm::Binary && encoder.bits() % 8 == 0 &&
+                   layout.scan == Scan::Row) {
     m_pixels.resize(std::size_t(width));
     m_samples.resize(std::size_t(width));
 }
@@ -94,6 +119,11 @@ void Pipeline::pixels(PixelSource& source, int y, int x, int count) {
             deliver();
         }
         throw; // not reached: the same pixel fails again
+    }
+    if (m_sampleText) {
+        m_out->samples(m_samples.data(), count, m_encoder.bits() / 8, m_packer.layout().byteOrder);
+        m_packer.pass(count);
+        return;
     }
     m_packer.add(m_samples.data(), count);
     deliver();

@@ -79,6 +79,12 @@ private:
     QImage m_strip;
 };
 
+// `picture` as ImageRows reads it, as an opaque Format_RGB32 picture. A 32-bit
+// picture is composited in place (pass it by moving, so its pixels are not
+// shared and nothing is copied); any other format takes one converted copy.
+// Throws RuntimeError when the memory cannot be had.
+QImage opaquePicture(QImage picture, QRgb background = qRgb(255, 255, 255));
+
 // Turns one run of pixels into one sample per pixel, each of bits() bits
 // (1, 2, 4, 8, 16 or 24). An encoder that keeps state from row to row (error
 // diffusion) is given whole rows, top to bottom.
@@ -117,6 +123,9 @@ private:
     SampleEncoder& m_encoder;
     Packer m_packer;
     Formatter* m_out;
+    // Whole-byte samples in a row scan into text: the formatter takes the
+    // samples themselves, through its table of word items.
+    bool m_sampleText;
     std::vector<QRgb> m_pixels;
     std::vector<std::uint32_t> m_samples;
 };

@@ -1,7 +1,7 @@
 // The conversion pipeline's stages: packing samples of every width by every
 // scan (bytes worked out by hand), unpacking, the data-text, C and binary
-// forms, pictures composited strip by strip, and where a failing pixel stops
-// the output.
+// forms, samples formatted through the word table, pictures composited strip
+// by strip or in place, and where a failing pixel stops the output.
 #include "formatter.h"
 #include "packer.h"
 #include "pipeline.h"
@@ -208,8 +208,54 @@ private slots:
         QVERIFY(whole.bytes.startsWith("0x00,0x07,0x0E,"));
     }
 
+    // Samples of whole bytes handed to the formatter as samples give the text
+    // of their bytes, in both byte orders, with lines that end between
+    // samples and (falling back to bytes) inside them, in small blocks.
+    void samplesAsTheirBytes_data() {
+        QTest::addColumn<int>("sampleBytes");
+        QTest::addColumn<bool>("highFirst");
+        QTest::addColumn<int>("perLine");
+        QTest::addColumn<int>("form");
+        for (int n : {1, 2, 3})
+            for (bool high : {false, true})
+                for (int perLine : {0, 16, 24, 5})
+                    QTest::addRow("%d bytes, %s first, %d a line", n, high ? "high" : "low",
+                                  perLine)
+                        << n << high << perLine << int(DataForm::Text);
+        QTest::newRow("3 bytes into C") << 3 << true << 24 << int(DataForm::C);
+        QTest::newRow("2 bytes, binary") << 2 << false << 16 << int(DataForm::Binary);
+    }
+    void samplesAsTheirBytes() {
+        QFETCH(int, sampleBytes);
+        QFETCH(bool, highFirst);
+        QFETCH(int, perLine);
+        QFETCH(int, form);
+        QRandomGenerator rng(3);
+        std::vector<std::uint32_t> samples(1001);
+        for (auto& s : samples)
+            s = rng.generate() & ((1u << (8 * sampleBytes)) - 1);
+        // Low-first, the least significant byte goes first.
+        std::vector<std::uint8_t> bytes;
+        for (std::uint32_t s : samples)
+            for (int k = 0; k < sampleBytes; ++k)
+                bytes.push_back(std::uint8_t(s >> (8 * (highFirst ? sampleBytes - 1 - k : k))));
+        ByteArraySink viaBytes, viaSamples;
+        Formatter one(viaBytes, DataForm(form), LinePolicy{perLine, false});
+        Formatter many(viaSamples, DataForm(form), LinePolicy{perLine, false}, 64);
+        one.bytes(bytes);
+        for (std::size_t i = 0; i < samples.size(); i += 77)
+            many.samples(samples.data() + i,
+                         qsizetype(std::min<std::size_t>(77, samples.size() - i)), sampleBytes,
+                         highFirst ? ByteOrder::HighFirst : ByteOrder::LowFirst);
+        one.finish();
+        many.finish();
+        QCOMPARE(viaSamples.bytes, viaBytes.bytes);
+        QCOMPARE(many.byteCount(), qint64(bytes.size()));
+    }
+
     // Strips of a few rows give the pixels that a surface shows after
-    // assigning the whole picture, for pictures with and without alpha.
+    // assigning the whole picture, for pictures with and without alpha; so
+    // does the opaque picture made of it, in place for 32-bit pictures.
     void imageRowsAsTheSurfaceShows_data() {
         QTest::addColumn<QImage>("picture");
         QImage argb(37, 23, QImage::Format_ARGB32);
@@ -236,6 +282,18 @@ private slots:
         }
         rows.read(5, 30, 7, row.data()); // a run inside a row, out of order
         QCOMPARE(colourOf(row[0]), surface.pixel(30, 5));
+
+        QImage own = picture.copy();
+        const uchar* bits = own.constBits();
+        const bool inPlace = own.format() == QImage::Format_ARGB32 ||
+                             own.format() == QImage::Format_ARGB32_Premultiplied ||
+                             own.format() == QImage::Format_RGB32;
+        const QImage opaque = opaquePicture(std::move(own));
+        QCOMPARE(opaque.format(), QImage::Format_RGB32);
+        QCOMPARE(opaque.constBits() == bits, inPlace);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < 37; ++x)
+                QCOMPARE(colourOf(opaque.pixel(x, y)), surface.pixel(x, y));
     }
 
     // A pixel that cannot be encoded ends the run there: the pixels before it
