@@ -320,6 +320,12 @@ bool FittedRows::readRow(QRgb* out) {
     return true;
 }
 
+void FittedPixels::read(int y, int x, int count, QRgb* out) {
+    if (y != m_next || x != 0 || count != width() || !m_rows.readRow(out))
+        throw std::logic_error("fitted rows are read whole, from the top");
+    ++m_next;
+}
+
 QImage fitPicture(const QImage& picture, const Fitting& fitting) {
     FittedRows rows(picture, fitting);
     const long long bytes = 4LL * rows.width() * rows.height();

@@ -21,6 +21,8 @@
 // The result is produced a row at a time: a picture need not be held twice,
 // and a large canvas costs only a few rows of memory.
 
+#include "pipeline.h"
+
 #include <QImage>
 #include <QRect>
 #include <QSize>
@@ -122,6 +124,21 @@ private:
     long long m_stripFirst = -1;
     std::vector<std::int64_t> m_sums;
     int m_row = 0;
+};
+
+// Fitted rows as the pipeline's pixel source. The pipeline reads whole rows
+// from the top, which is all FittedRows can give.
+class FittedPixels : public core::PixelSource {
+public:
+    FittedPixels(const QImage& picture, const Fitting& fitting) : m_rows(picture, fitting) {}
+    int width() const override { return m_rows.width(); }
+    int height() const override { return m_rows.height(); }
+    // Throws std::logic_error unless this is the next whole row.
+    void read(int y, int x, int count, QRgb* out) override;
+
+private:
+    FittedRows m_rows;
+    int m_next = 0;
 };
 
 // The whole fitted picture as a Format_RGB32 image. Throws RuntimeError when
