@@ -60,8 +60,22 @@ void ImageRows::read(int y, int x, int count, QRgb* out) {
 
 QImage opaquePicture(QImage picture, QRgb background) {
     const QImage::Format format = picture.format();
-    if (format == QImage::Format_RGB32 || picture.isNull())
+    if (format == QImage::Format_RGB32 || format == QImage::Format_Grayscale8 || picture.isNull())
         return picture;
+    if (format == QImage::Format_Indexed8) {
+        // Each colour of the table composited as the picture's pixels would
+        // be: the same painter call on a picture of one pixel per colour.
+        QImage colours(std::max<int>(int(picture.colorTable().size()), 1), 1,
+                       QImage::Format_Indexed8);
+        colours.setColorTable(picture.colorTable());
+        for (int i = 0; i < colours.width(); ++i)
+            colours.setPixel(i, 0, uint(i));
+        QList<QRgb> table(colours.width());
+        ImageRows(colours, background).read(0, 0, colours.width(), table.data());
+        table.resize(picture.colorTable().size());
+        picture.setColorTable(table);
+        return picture;
+    }
     const bool inPlace =
         format == QImage::Format_ARGB32 || format == QImage::Format_ARGB32_Premultiplied;
     QImage out = inPlace ? QImage() : QImage(picture.size(), QImage::Format_RGB32);
@@ -90,10 +104,11 @@ Layout withBits(Layout layout, int bits) {
 
 } // namespace
 
-Pipeline::Pipeline(SampleEncoder& encoder, Layout layout, int width, int height, Formatter* out)
-    : m_encoder(encoder), m_packer(withBits(layout, encoder.bits()), width, height), m_out(out),
-      m_sampleText(out && out->form() != DataForm::Binary && encoder.bits() % 8 == 0 &&
-                   layout.scan == Scan::Row) {
+Pipeline::Pipeline(SampleEncoder& encoder, Layout layout, int width, int height, Formatter* out,
+                   qint64 windowBytes)
+    : m_encoder(encoder), m_packer(withBits(layout, encoder.bits()), width, height, windowBytes),
+      m_out(out), m_sampleText(out && out->form() != DataForm::Binary && encoder.bits() % 8 == 0 &&
+                               layout.scan == Scan::Row) {
     m_pixels.resize(std::size_t(width));
     m_samples.resize(std::size_t(width));
 }
@@ -131,15 +146,19 @@ void Pipeline::pixels(PixelSource& source, int y, int x, int count) {
 
 void Pipeline::frame(PixelSource& source, QByteArrayView label) {
     const int width = int(m_pixels.size());
-    for (int y = 0; y < source.height(); ++y)
-        pixels(source, y, 0, width);
-    endFrame(label);
+    for (int pass = 0; pass < m_packer.passes(); ++pass) {
+        if (pass > 0)
+            m_encoder.restart();
+        for (int y = 0; y < source.height(); ++y)
+            pixels(source, y, 0, width);
+        endFrame(label);
+    }
 }
 
 void Pipeline::endFrame(QByteArrayView label) {
     m_packer.endFrame();
     deliver();
-    if (m_out)
+    if (m_out && m_packer.frameDone())
         m_out->endFrame(label);
 }
 

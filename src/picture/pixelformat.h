@@ -120,7 +120,7 @@ public:
     void encodeRow(const QRgb* pixels, int width, std::uint32_t* samples) override;
 
     // Forgets the dithering state: the next row is the first again.
-    void restart();
+    void restart() override;
 
 private:
     template <int Channels> void encodeLookedUp(const QRgb* pixels, std::uint32_t* samples);

@@ -27,14 +27,21 @@ Layout layout(int bits, Scan scan, bool msb = false, bool pad = false,
     return Layout{bits, scan, msb, pad, order};
 }
 
-QByteArray pack(const Layout& l, int w, int h, const std::vector<std::uint32_t>& samples) {
-    Packer p(l, w, h);
-    // In two pieces that split a row, as runs of a conversion do.
-    const int first = int(samples.size()) / 2 + 1;
-    p.add(samples.data(), first);
-    p.add(samples.data() + first, int(samples.size()) - first);
-    p.endFrame();
-    return QByteArray(reinterpret_cast<const char*>(p.ready().data()), qsizetype(p.ready().size()));
+// All passes the packer needs (one per window of `window` bytes).
+QByteArray pack(const Layout& l, int w, int h, const std::vector<std::uint32_t>& samples,
+                qint64 window = Packer::DefaultWindow) {
+    Packer p(l, w, h, window);
+    QByteArray out;
+    for (int pass = 0; pass < p.passes(); ++pass) {
+        // In two pieces that split a row, as runs of a conversion do.
+        const int first = int(samples.size()) / 2 + 1;
+        p.add(samples.data(), first);
+        p.add(samples.data() + first, int(samples.size()) - first);
+        p.endFrame();
+        out.append(reinterpret_cast<const char*>(p.ready().data()), qsizetype(p.ready().size()));
+        p.clearReady();
+    }
+    return out;
 }
 
 // Fails on NoPixel, like the picture encoder; 8-bit samples of the red
@@ -92,6 +99,8 @@ private slots:
         QFETCH(std::vector<std::uint32_t>, samples);
         QFETCH(QByteArray, bytes);
         QCOMPARE(pack(layout, size.width(), size.height(), samples), bytes);
+        // In windows of a byte (or a sample), one pass each.
+        QCOMPARE(pack(layout, size.width(), size.height(), samples, 1), bytes);
         QCOMPARE(frameBytes(layout, size.width(), size.height()), bytes.size());
         std::vector<std::uint32_t> back;
         unpackFrame(layout, size.width(), size.height(),
@@ -118,6 +127,7 @@ private slots:
                             for (auto& s : samples)
                                 s = rng.generate() & ((1u << bits) - 1);
                             const QByteArray bytes = pack(l, size.width(), size.height(), samples);
+                            QCOMPARE(pack(l, size.width(), size.height(), samples, 5), bytes);
                             std::vector<std::uint32_t> back;
                             unpackFrame(l, size.width(), size.height(),
                                         reinterpret_cast<const std::uint8_t*>(bytes.constData()),
@@ -285,15 +295,51 @@ private slots:
 
         QImage own = picture.copy();
         const uchar* bits = own.constBits();
-        const bool inPlace = own.format() == QImage::Format_ARGB32 ||
-                             own.format() == QImage::Format_ARGB32_Premultiplied ||
-                             own.format() == QImage::Format_RGB32;
+        const QImage::Format format = own.format();
+        const bool eightBit =
+            format == QImage::Format_Indexed8 || format == QImage::Format_Grayscale8;
+        const bool inPlace = format == QImage::Format_ARGB32 ||
+                             format == QImage::Format_ARGB32_Premultiplied ||
+                             format == QImage::Format_RGB32 || eightBit;
         const QImage opaque = opaquePicture(std::move(own));
-        QCOMPARE(opaque.format(), QImage::Format_RGB32);
+        QCOMPARE(opaque.format(), eightBit ? format : QImage::Format_RGB32);
         QCOMPARE(opaque.constBits() == bits, inPlace);
         for (int y = 0; y < picture.height(); ++y)
             for (int x = 0; x < 37; ++x)
                 QCOMPARE(colourOf(opaque.pixel(x, y)), surface.pixel(x, y));
+    }
+
+    // A frame larger than a window is read again for every window, the
+    // encoder restarted each time: the same text as in one window, with the
+    // frame's line end once.
+    void passesReadTheFrameAgain() {
+        // Samples that depend on the rows since the last restart.
+        struct RowCounter : SampleEncoder {
+            int row = 0;
+            int bits() const override { return 4; }
+            void encodeRow(const QRgb*, int width, std::uint32_t* samples) override {
+                for (int i = 0; i < width; ++i)
+                    samples[i] = std::uint32_t(row * 3 + i) & 15;
+                ++row;
+            }
+            void restart() override { row = 0; }
+        };
+        Surface surface(5, 7);
+        SurfacePixels pixels(surface, 5, 7);
+        for (Scan scan : {Scan::Column, Scan::Page, Scan::Band}) {
+            RowCounter a, b;
+            ByteArraySink whole, windows;
+            Formatter fa(whole, DataForm::Text, LinePolicy{0, true});
+            Formatter fb(windows, DataForm::Text, LinePolicy{0, true});
+            Pipeline(a, layout(4, scan), 5, 7, &fa).frame(pixels);
+            Pipeline pb(b, layout(4, scan), 5, 7, &fb, 4);
+            QCOMPARE(pb.packer().passes(), int(frameBytes(layout(4, scan), 5, 7) + 3) / 4);
+            pb.frame(pixels);
+            fa.finish();
+            fb.finish();
+            QCOMPARE(windows.bytes, whole.bytes);
+            QCOMPARE(whole.bytes.count("\r\n"), 1);
+        }
     }
 
     // A pixel that cannot be encoded ends the run there: the pixels before it
