@@ -76,23 +76,29 @@ QImage opaquePicture(QImage picture, QRgb background) {
         picture.setColorTable(table);
         return picture;
     }
-    const bool inPlace =
-        format == QImage::Format_ARGB32 || format == QImage::Format_ARGB32_Premultiplied;
+    const int width = picture.width(), height = picture.height();
+    const bool inPlace = picture.depth() >= 32;
     QImage out = inPlace ? QImage() : QImage(picture.size(), QImage::Format_RGB32);
     if (!inPlace && out.isNull())
         throw RuntimeError(RuntimeError::Other, QStringLiteral("内存不足"));
+    // In place, the opaque rows are packed at 4 bytes a pixel from the start
+    // of the picture's memory: row y ends where the picture's row y ends or
+    // before, so it only ever covers rows already read. ImageRows keeps its
+    // own copy of the strip it reads from.
+    uchar* bits = inPlace ? picture.bits() : out.bits();
+    const qsizetype stride = inPlace ? qsizetype(width) * 4 : out.bytesPerLine();
     {
-        // ImageRows keeps its own copy of the strip it reads from, so each
-        // row may be written back over the picture once it has been read.
         ImageRows rows(picture, background);
-        for (int y = 0; y < picture.height(); ++y)
-            rows.read(y, 0, picture.width(),
-                      reinterpret_cast<QRgb*>(inPlace ? picture.scanLine(y) : out.scanLine(y)));
+        for (int y = 0; y < height; ++y)
+            rows.read(y, 0, width, reinterpret_cast<QRgb*>(bits + y * stride));
     }
     if (!inPlace)
         return out;
-    picture.reinterpretAsFormat(QImage::Format_RGB32);
-    return picture;
+    // The new picture lives in the old one's memory, which it keeps.
+    auto* owner = new QImage(std::move(picture));
+    return QImage(
+        bits, width, height, stride, QImage::Format_RGB32,
+        [](void* image) { delete static_cast<QImage*>(image); }, owner);
 }
 
 namespace {

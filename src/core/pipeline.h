@@ -81,11 +81,11 @@ private:
 };
 
 // `picture` as ImageRows reads it, as an opaque picture without a second copy
-// of its pixels: a 32-bit picture composited in place into Format_RGB32 (pass
-// it by moving, so its pixels are not shared), an indexed picture with its
-// colour table composited, a grey one as it is. Pictures in any other format
-// become one converted Format_RGB32 copy. Throws RuntimeError when the memory
-// cannot be had.
+// of its pixels: a picture of 32 bits a pixel or more composited in place
+// into Format_RGB32 (pass it by moving, so its pixels are not shared), an
+// indexed picture with its colour table composited, a grey one as it is.
+// Pictures of 1, 16 or 24 bits a pixel become one converted Format_RGB32
+// copy. Throws RuntimeError when the memory cannot be had.
 QImage opaquePicture(QImage picture, QRgb background = qRgb(255, 255, 255));
 
 // Turns one run of pixels into one sample per pixel, each of bits() bits

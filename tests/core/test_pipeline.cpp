@@ -275,6 +275,7 @@ private slots:
         QTest::newRow("ARGB32") << argb;
         QTest::newRow("premultiplied") << argb.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         QTest::newRow("64-bit") << argb.convertToFormat(QImage::Format_RGBA64);
+        QTest::newRow("RGB888") << argb.convertToFormat(QImage::Format_RGB888);
         QTest::newRow("indexed") << argb.convertToFormat(QImage::Format_Indexed8);
         QTest::newRow("grey") << argb.convertToFormat(QImage::Format_Grayscale8);
         QTest::newRow("RGB32") << argb.convertToFormat(QImage::Format_RGB32);
@@ -298,9 +299,7 @@ private slots:
         const QImage::Format format = own.format();
         const bool eightBit =
             format == QImage::Format_Indexed8 || format == QImage::Format_Grayscale8;
-        const bool inPlace = format == QImage::Format_ARGB32 ||
-                             format == QImage::Format_ARGB32_Premultiplied ||
-                             format == QImage::Format_RGB32 || eightBit;
+        const bool inPlace = own.depth() >= 32 || eightBit;
         const QImage opaque = opaquePicture(std::move(own));
         QCOMPARE(opaque.format(), eightBit ? format : QImage::Format_RGB32);
         QCOMPARE(opaque.constBits() == bits, inPlace);
