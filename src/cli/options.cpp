@@ -466,16 +466,28 @@ QString byteOrder(const CommandParser& p, bool& highFirst) {
     return order;
 }
 
+// The value of the option `name` as `parse` reads it; nothing when the option
+// is not given. A value that `parse` does not know is refused, naming the
+// values that are known, `wants`.
+template <class Parse>
+auto parsedOption(const CommandParser& p, const char* name, Parse parse, const QString& wants) {
+    const QString value = p.value(name);
+    decltype(parse(QStringView(value))) parsed;
+    if (value.isEmpty())
+        return parsed;
+    parsed = parse(QStringView(value));
+    if (!parsed)
+        usageError(
+            QStringLiteral("--%1 wants %2, not '%3'").arg(QLatin1String(name), wants, value));
+    return parsed;
+}
+
 // --pixel, --byte-order, --invert and the layout options: how picture data is
 // laid out, for picture and for preview --width.
 void parsePictureData(const CommandParser& p, Options& o, bool preview) {
-    if (const QString name = p.value("pixel"); !name.isEmpty()) {
-        const std::optional<rgbqumo::PixelFormat> format = rgbqumo::parsePixelFormat(name);
-        if (!format)
-            usageError(QStringLiteral("--pixel wants %1, not '%2'")
-                           .arg(rgbqumo::pixelFormatNames().join(QStringLiteral(", ")), name));
+    if (const auto format = parsedOption(p, "pixel", rgbqumo::parsePixelFormat,
+                                         rgbqumo::pixelFormatNames().join(QStringLiteral(", "))))
         o.pixel = *format;
-    }
     const QString format = rgbqumo::pixelFormatName(o.pixel);
     if (!byteOrder(p, o.highByteFirst).isEmpty() && !rgbqumo::hasByteOrder(o.pixel))
         usageError(
@@ -502,11 +514,8 @@ void parsePictureData(const CommandParser& p, Options& o, bool preview) {
 void parsePictureOptions(const CommandParser& p, Options& o) {
     parsePictureData(p, o, false);
     const QString format = rgbqumo::pixelFormatName(o.pixel);
-    if (const QString dither = p.value("dither"); !dither.isEmpty()) {
-        const std::optional<rgbqumo::DitherMode> mode = rgbqumo::parseDitherMode(dither);
-        if (!mode)
-            usageError(QStringLiteral("--dither wants none, floyd-steinberg or bayer4, not '%1'")
-                           .arg(dither));
+    if (const auto mode = parsedOption(p, "dither", rgbqumo::parseDitherMode,
+                                       QStringLiteral("none, floyd-steinberg or bayer4"))) {
         o.dither = *mode;
         if (o.dither != rgbqumo::DitherMode::None && !rgbqumo::acceptsDither(o.pixel))
             usageError(QStringLiteral("--dither is for the formats with fewer than 8 bits per "
@@ -521,17 +530,11 @@ void parsePictureOptions(const CommandParser& p, Options& o) {
     }
 
     rgbqumo::Fitting& f = o.fitting;
-    if (const QString rotate = p.value("rotate"); !rotate.isEmpty()) {
-        const std::optional<rgbqumo::Rotation> r = rgbqumo::parseRotation(rotate);
-        if (!r)
-            usageError(QStringLiteral("--rotate wants 90, 180 or 270 (degrees clockwise), not '%1'")
-                           .arg(rotate));
+    if (const auto r = parsedOption(p, "rotate", rgbqumo::parseRotation,
+                                    QStringLiteral("90, 180 or 270 (degrees clockwise)")))
         f.rotation = *r;
-    }
-    if (const QString flip = p.value("flip"); !flip.isEmpty()) {
-        const std::optional<rgbqumo::Flip> m = rgbqumo::parseFlip(flip);
-        if (!m)
-            usageError(QStringLiteral("--flip wants horizontal or vertical, not '%1'").arg(flip));
+    if (const auto m =
+            parsedOption(p, "flip", rgbqumo::parseFlip, QStringLiteral("horizontal or vertical"))) {
         f.flipHorizontal = *m == rgbqumo::Flip::Horizontal;
         f.flipVertical = *m == rgbqumo::Flip::Vertical;
     }
@@ -542,10 +545,8 @@ void parsePictureOptions(const CommandParser& p, Options& o) {
             usageError(QStringLiteral("--resize: ") + problem);
         f.resize = *size;
     }
-    if (const QString fit = p.value("fit"); !fit.isEmpty()) {
-        const std::optional<rgbqumo::Fit> mode = rgbqumo::parseFit(fit);
-        if (!mode)
-            usageError(QStringLiteral("--fit wants contain, cover or stretch, not '%1'").arg(fit));
+    if (const auto mode = parsedOption(p, "fit", rgbqumo::parseFit,
+                                       QStringLiteral("contain, cover or stretch"))) {
         if (!f.resize.isValid())
             usageError(QStringLiteral("--fit says how --resize fits the picture; give --resize "
                                       "WxH too"));
