@@ -81,7 +81,7 @@ public:
     // Counts `count` samples whose bytes the caller has written itself: only
     // for a Row scan of whole-byte samples, where the bytes of a sample are
     // all there is to it.
-    void pass(int count) { advance(count); }
+    void addWritten(int count) { advance(count); }
 
     // After the last sample of a frame (or of a pass over it): completes its
     // last byte with zero bits and hands out what is left (the pass's

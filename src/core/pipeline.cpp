@@ -143,7 +143,7 @@ void Pipeline::pixels(PixelSource& source, int y, int x, int count) {
     }
     if (m_sampleText) {
         m_out->samples(m_samples.data(), count, m_encoder.bits() / 8, m_packer.layout().byteOrder);
-        m_packer.pass(count);
+        m_packer.addWritten(count);
         return;
     }
     m_packer.add(m_samples.data(), count);
