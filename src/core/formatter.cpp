@@ -142,10 +142,11 @@ inline char* pairItems(char* out, const WordItems& items, std::uint32_t word) {
 }
 
 // `n` samples of `Bytes` bytes as items; the first byte of a 3-byte sample
-// is its high byte with HighFirst.
+// is its high byte with HighFirst. With `perLine` > 0, CR LF follows every
+// `perLine`th sample, `left` counting down the samples still on the line.
 template <int Bytes>
 char* sampleItems(char* out, const std::uint32_t* s, qsizetype n, const WordItems& items,
-                  bool highFirst) {
+                  bool highFirst, int perLine, int& left) {
     for (qsizetype i = 0; i < n; ++i) {
         if constexpr (Bytes == 1) {
             out = byteItem(out, s[i]);
@@ -155,6 +156,12 @@ char* sampleItems(char* out, const std::uint32_t* s, qsizetype n, const WordItem
             out = byteItem(pairItems(out, items, s[i] >> 8), s[i]);
         } else {
             out = pairItems(byteItem(out, s[i]), items, s[i] >> 8);
+        }
+        if (perLine > 0 && --left == 0) {
+            out[0] = '\r';
+            out[1] = '\n';
+            out += 2;
+            left = perLine;
         }
     }
     return out;
@@ -179,21 +186,24 @@ void Formatter::samples(const std::uint32_t* s, qsizetype count, int sampleBytes
     const WordItems& items = wordItems(order);
     const bool highFirst = order == ByteOrder::HighFirst;
     m_count += qint64(sampleBytes) * count;
+    if (perLine == 0)
+        m_onLine += qint64(sampleBytes) * count;
+    const int samplesPerLine = perLine / sampleBytes;
+    int left = samplesPerLine - int(m_onLine) / sampleBytes;
     while (count > 0) {
-        qsizetype n = std::min<qsizetype>(count, 2048);
-        if (perLine > 0)
-            n = std::min<qsizetype>(n, (perLine - m_onLine) / sampleBytes);
-        char* out = reserve(n * 5 * sampleBytes + 2);
-        char* end = sampleBytes == 1   ? sampleItems<1>(out, s, n, items, highFirst)
-                    : sampleBytes == 2 ? sampleItems<2>(out, s, n, items, highFirst)
-                                       : sampleItems<3>(out, s, n, items, highFirst);
+        const qsizetype n = std::min<qsizetype>(count, 4096);
+        const qsizetype lineEnds = samplesPerLine > 0 ? n / samplesPerLine + 1 : 0;
+        char* out = reserve(n * 5 * sampleBytes + 2 * lineEnds);
+        char* end =
+            sampleBytes == 1   ? sampleItems<1>(out, s, n, items, highFirst, samplesPerLine, left)
+            : sampleBytes == 2 ? sampleItems<2>(out, s, n, items, highFirst, samplesPerLine, left)
+                               : sampleItems<3>(out, s, n, items, highFirst, samplesPerLine, left);
         m_used += end - out;
         s += n;
         count -= n;
-        m_onLine += n * sampleBytes;
-        if (perLine > 0 && m_onLine == perLine)
-            lineEnd();
     }
+    if (perLine > 0)
+        m_onLine = perLine - qint64(left) * sampleBytes;
 }
 
 void Formatter::endFrame(QByteArrayView label) {
