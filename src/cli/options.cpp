@@ -129,7 +129,8 @@ const CommandDef Commands[] = {
      "zentraq-cli preview DATA (--size WxH | --width W) -o OUT.png [options]",
      "Reads data back into a picture, to see what the bytes draw before they go into a device. DATA is "
      "any text form the tool writes (hex or C; comments are skipped) or, with --binary, the bytes "
-     "themselves. The layout options say how the glyph data was made.",
+     "themselves. The layout options (and for picture data --pixel and --byte-order) say how the "
+     "data was made.",
      "zentraq-cli preview font8x16.h --size 8x16 --scan page --scale 4 -o font8x16.png"},
     {Command::Library, "library", Library, "a character set -> one font library file for external flash",
      "zentraq-cli library --charset gb2312|gbk|ascii|FILE --size WxH -o OUT [options]",
