@@ -107,41 +107,49 @@ QByteArray headerComment(const QStringList& lines) {
 }
 
 QStringList layoutLines(const core::Layout& layout, bool invert) {
+    // Glyph data has one bit per pixel; packed picture data 1, 2 or 4.
+    const int perByte = 8 / layout.bits;
+    const QString bits =
+        layout.bits == 1 ? QStringLiteral("one bit") : QStringLiteral("%1 bits").arg(layout.bits);
     QString scan;
     QString first = QStringLiteral("the first pixel of each byte");
     switch (layout.scan) {
     case core::Scan::Row:
         scan = QStringLiteral(
-                   "row: horizontal bytes, rows from the top, each row from the left, one bit per "
-                   "pixel, %1")
-                   .arg(layout.pad ? QStringLiteral("every row starting on a new byte")
-                                   : QStringLiteral("rows not padded to whole bytes"));
+                   "row: horizontal bytes, rows from the top, each row from the left, %1 per "
+                   "pixel, %2")
+                   .arg(bits, layout.pad ? QStringLiteral("every row starting on a new byte")
+                                         : QStringLiteral("rows not padded to whole bytes"));
         break;
     case core::Scan::Column:
-        scan =
-            QStringLiteral(
-                "column: vertical bytes, columns from the left, each column from the top, one bit "
-                "per pixel, %1")
-                .arg(layout.pad ? QStringLiteral("every column starting on a new byte")
-                                : QStringLiteral("columns not padded to whole bytes"));
+        scan = QStringLiteral(
+                   "column: vertical bytes, columns from the left, each column from the top, %1 "
+                   "per pixel, %2")
+                   .arg(bits, layout.pad ? QStringLiteral("every column starting on a new byte")
+                                         : QStringLiteral("columns not padded to whole bytes"));
         break;
     case core::Scan::Page:
         scan = QStringLiteral(
-            "page: vertical bytes in bands of 8 rows; for each band from the top, one byte per "
-            "column from the left; the last band padded with zero bits");
+                   "page: vertical bytes in bands of %1 rows; for each band from the top, one byte "
+                   "per column from the left; the last band padded with zero bits")
+                   .arg(perByte);
         first = QStringLiteral("the band's top row");
         break;
     case core::Scan::Band:
         scan = QStringLiteral(
-            "band: horizontal bytes in bands of 8 columns; for each band from the left, one "
-            "byte per row from the top; the last band padded with zero bits");
+                   "band: horizontal bytes in bands of %1 columns; for each band from the left, "
+                   "one byte per row from the top; the last band padded with zero bits")
+                   .arg(perByte);
         first = QStringLiteral("the band's left column");
         break;
     }
+    const QString order = layout.msbFirst ? QStringLiteral("most") : QStringLiteral("least");
+    if (layout.bits > 1)
+        return {QStringLiteral("scan: ") + scan,
+                QStringLiteral("bits: %1 in the %2 significant %3").arg(first, order, bits)};
     return {QStringLiteral("scan: ") + scan,
             QStringLiteral("bits: %1 in the %2 significant bit; ink %3, background %4")
-                .arg(first, layout.msbFirst ? QStringLiteral("most") : QStringLiteral("least"),
-                     invert ? QStringLiteral("0") : QStringLiteral("1"),
+                .arg(first, order, invert ? QStringLiteral("0") : QStringLiteral("1"),
                      invert ? QStringLiteral("1") : QStringLiteral("0"))};
 }
 

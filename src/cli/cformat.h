@@ -32,8 +32,9 @@ QString characterLabel(char32_t cp);
 // " * " line each, " */", every line ending in CR LF.
 QByteArray headerComment(const QStringList& lines);
 
-// How the header comment describes a glyph byte layout: the scan line and the
-// bit line.
+// How the header comment describes a layout of samples of 1, 2 or 4 bits
+// (glyph data, packed picture data): the scan line and the bit line, which
+// for one-bit samples names ink and background.
 QStringList layoutLines(const core::Layout& layout, bool invert);
 
 // A sorted code-point table for firmware's binary search:

@@ -39,21 +39,42 @@ constexpr OptionDef OptionTable[] = {
      "leads 0x81-0xFE and trails 0x40-0x7E, 0x80-0xFE; ascii: 95 slots, 0x20-0x7E; or a FILE: the "
      "distinct characters of a UTF-8 text in code-point order (control characters left out)"},
     {Picture, "IN", nullptr, "the picture file"},
+    {Picture, "pixel", "FORMAT", "rgb565 (default, the window's), bgr565 (blue in the high 5 bits), rgb888 "
+     "(bytes R, G, B), bgr888 (bytes B, G, R), rgb666 (bytes R, G, B, each channel's 6 bits at the top), "
+     "rgb332 (one byte RRRGGGBB), gray8, gray4, gray2 (luma (299 R + 587 G + 114 B) / 1000 in 256, 16 or 4 "
+     "levels, 0 black), mono (one bit, 1 = ink: luma below --threshold)"},
+    {Picture, "dither", "none|floyd-steinberg|bayer4", "none (default), Floyd-Steinberg error diffusion or "
+     "the 4x4 ordered matrix; for the formats with fewer than 8 bits per channel (not rgb888, bgr888, gray8)"},
+    {Picture, "threshold", "N", "mono: a pixel is ink when its luma is below N, 0 to 255 (default 128)"},
+    {Picture, "invert", nullptr, "grey formats: 0 is white, not black; mono: ink is the light pixels"},
+    {Picture, "rotate", "90|180|270", "first turn the picture clockwise"},
+    {Picture, "flip", "horizontal|vertical", "then mirror it left to right or top to bottom (one of the two; "
+     "both at once is --rotate 180)"},
+    {Picture, "resize", "WxH", "then scale it smoothly to W x H pixels, each side 1 to 32767"},
+    {Picture, "fit", "contain|cover|stretch", "with --resize: contain (default) shows the whole picture "
+     "centred on white, cover fills W x H and cuts off the edges, stretch ignores the shape"},
+    {Picture, "scan", "row|column|page|band", "gray4, gray2, mono: row (default): rows from the top, pixels "
+     "running on across rows; column: columns from the left, each from the top; page: vertical bytes in "
+     "bands of 8/bits rows (8 for mono: SSD1306 and the like), one byte per column; band: horizontal bytes "
+     "in bands of 8/bits columns, one byte per row"},
     {Preview, "DATA", nullptr, "the data: a file in any text form of the tool ('-' for standard input)"},
-    {Preview, "width", "W", "RGB565 picture data of a picture W pixels wide"},
+    {Preview, "width", "W", "picture data of a picture W pixels wide, as many rows as the data holds"},
+    {Preview, "pixel", "FORMAT", "the picture data's format, as picture --pixel (default rgb565)"},
     {Glyph | Library | Preview, "scan", "row|column|page|band",
      "row (default, the window's): horizontal bytes, rows from the top, bits running on across rows; "
      "column: vertical bytes, columns from the left, each from the top; page: vertical bytes in bands of "
      "8 rows, one byte per column (SSD1306 and the like); band: horizontal bytes in bands of 8 columns, "
      "one byte per row"},
-    {Glyph | Library | Preview, "pad", nullptr, "row and column scans: every row (column) starts on a new byte"},
-    {Glyph | Library | Preview, "msb-first", nullptr, "the first pixel of each byte (the band's top row or left "
+    {Glyph | Picture | Library | Preview, "pad", nullptr, "row and column scans: every row (column) starts on a new byte"},
+    {Glyph | Picture | Library | Preview, "msb-first", nullptr, "the first pixel of each byte (the band's top row or left "
      "column) in the most significant bit (default: least significant)"},
-    {Glyph | Library | Preview, "invert", nullptr, "ink 0 and background 1 (default: ink 1); bits past the cell stay 0"},
+    {Glyph | Library, "invert", nullptr, "ink 0 and background 1 (default: ink 1); bits past the cell stay 0"},
+    {Preview, "invert", nullptr, "glyph data: ink 0 and background 1; grey and mono picture data: made with "
+     "picture --invert"},
     {Glyph | Library, "missing", nullptr, "convert nothing: list the characters that no face has, with their code "
      "points; exit status 1 if there are any"},
     {Picture | Preview, "byte-order", "low-first|high-first",
-     "which byte of each 16-bit word comes first (default low-first, the window's)"},
+     "rgb565, bgr565: which byte of each 16-bit word comes first (default low-first, the window's)"},
     {Preview, "columns", "N", "characters per row of the picture (default 16)"},
     {Preview, "scale", "N", "every data pixel as N x N pixels (default 1, at most 64)"},
     {Glyph | Picture, "format", "hex|c", "hex: the data text (default); c: a C array 'const unsigned char "
@@ -93,19 +114,23 @@ const CommandDef Commands[] = {
      "cells keep their left part. The byte count goes to standard error in the window's words, "
      "\"数据大小:N\".",
      "zentraq-cli glyph --size 8x16 --scan page --ascii --format c --name font8x16 -o font8x16.h"},
-    {Command::Picture, "picture", Picture, "picture file -> RGB565 data, two bytes per pixel",
-     "zentraq-cli picture IN [options]",
+    {Command::Picture, "picture", Picture, "picture file -> a display's pixel data (RGB565 by default)",
+     "zentraq-cli picture IN [--pixel FORMAT] [--rotate ...] [--flip ...] [--resize WxH] [options]",
      "Converts the picture file IN (BMP, GIF, JPEG, PNG, ICO, ... whatever the window loads) into "
-     "RGB565 data: rows from the top, each row from the left, one \"0xLL,0xHH,\" item per pixel, low "
-     "byte first, CR LF after every 8th item. By default exactly the bytes the window writes into "
-     "temp.txt; transparent parts are white, as in the window's preview. The byte count goes to "
-     "standard error in the window's words, \"数据大小:N字节\".",
-     "zentraq-cli picture logo.png --byte-order high-first --format c --name logo -o logo.h"},
+     "pixel data for a display: rows from the top, each row from the left; by default RGB565, one "
+     "\"0xLL,0xHH,\" item per pixel, low byte first, CR LF after every 8th item, exactly the bytes the "
+     "window writes into temp.txt. Transparent parts are white, as in the window's preview. The "
+     "picture is turned, then mirrored, then resized, in that order. The data text ends a line after "
+     "every 16 bytes (24 for the 3-byte formats). The byte count goes to standard error in the "
+     "window's words, \"数据大小:N字节\".",
+     "zentraq-cli picture logo.png --resize 128x64 --pixel mono --dither floyd-steinberg --scan page "
+     "--format c --name logo -o logo.h"},
     {Command::Preview, "preview", Preview, "data text -> PNG, to see what the bytes draw",
      "zentraq-cli preview DATA (--size WxH | --width W) -o OUT.png [options]",
      "Reads data back into a picture, to see what the bytes draw before they go into a device. DATA is "
      "any text form the tool writes (hex or C; comments are skipped) or, with --binary, the bytes "
-     "themselves. The layout options say how the glyph data was made.",
+     "themselves. The layout options (and for picture data --pixel and --byte-order) say how the "
+     "data was made.",
      "zentraq-cli preview font8x16.h --size 8x16 --scan page --scale 4 -o font8x16.png"},
     {Command::Library, "library", Library, "a character set -> one font library file for external flash",
      "zentraq-cli library --charset gb2312|gbk|ascii|FILE --size WxH -o OUT [options]",
@@ -369,9 +394,11 @@ bool asksForHelp(const QStringList& args) {
     return false;
 }
 
-// --scan, --pad, --msb-first, --invert: the layout of one-bit glyph samples.
-void parseLayout(const CommandParser& p, Options& o) {
+// --scan, --pad, --msb-first, --invert: the layout of samples of `bits`
+// bits (glyph samples have one).
+void parseLayout(const CommandParser& p, Options& o, int bits = 1) {
     o.layout = core::Layout{};
+    o.layout.bits = bits;
     if (const QString scan = p.value("scan"); !scan.isEmpty())
         o.layout.scan = parseScan(scan);
     o.layout.pad = p.isSet("pad");
@@ -456,6 +483,94 @@ QString byteOrder(const CommandParser& p, bool& highFirst) {
             QStringLiteral("--byte-order wants 'low-first' or 'high-first', not '%1'").arg(order));
     highFirst = order == QLatin1String("high-first");
     return order;
+}
+
+// The value of the option `name` as `parse` reads it; nothing when the option
+// is not given. A value that `parse` does not know is refused, naming the
+// values that are known, `wants`.
+template <class Parse>
+auto parsedOption(const CommandParser& p, const char* name, Parse parse, const QString& wants) {
+    const QString value = p.value(name);
+    decltype(parse(QStringView(value))) parsed;
+    if (value.isEmpty())
+        return parsed;
+    parsed = parse(QStringView(value));
+    if (!parsed)
+        usageError(
+            QStringLiteral("--%1 wants %2, not '%3'").arg(QLatin1String(name), wants, value));
+    return parsed;
+}
+
+// --pixel, --byte-order, --invert and the layout options: how picture data is
+// laid out, for picture and for preview --width.
+void parsePictureData(const CommandParser& p, Options& o, bool preview) {
+    if (const auto format = parsedOption(p, "pixel", rgbqumo::parsePixelFormat,
+                                         rgbqumo::pixelFormatNames().join(QStringLiteral(", "))))
+        o.pixel = *format;
+    const QString format = rgbqumo::pixelFormatName(o.pixel);
+    if (!byteOrder(p, o.highByteFirst).isEmpty() && !rgbqumo::hasByteOrder(o.pixel))
+        usageError(
+            QStringLiteral("--byte-order is for the 16-bit formats rgb565 and bgr565, not %1")
+                .arg(format));
+    const int bits = rgbqumo::bitsPerSample(o.pixel);
+    for (const char* packedOnly : {"scan", "pad", "msb-first"}) {
+        if (bits >= 8 && p.isSet(packedOnly))
+            usageError(QStringLiteral("--%1 is for the packed formats gray4, gray2 and mono; %2 "
+                                      "takes whole bytes per pixel")
+                           .arg(QLatin1String(packedOnly), format));
+    }
+    parseLayout(p, o, bits);
+    if (o.invert && !rgbqumo::isGreyFormat(o.pixel))
+        usageError((preview ? QStringLiteral("--invert is for glyph data (--size) and the grey "
+                                             "formats gray8, gray4, gray2 and mono, not %1")
+                            : QStringLiteral("--invert is for the grey formats gray8, gray4, gray2 "
+                                             "and mono, not %1"))
+                       .arg(format));
+}
+
+// The picture command's own options: the data's format, dithering and the
+// fitting to the display.
+void parsePictureOptions(const CommandParser& p, Options& o) {
+    parsePictureData(p, o, false);
+    const QString format = rgbqumo::pixelFormatName(o.pixel);
+    if (const auto mode = parsedOption(p, "dither", rgbqumo::parseDitherMode,
+                                       QStringLiteral("none, floyd-steinberg or bayer4"))) {
+        o.dither = *mode;
+        if (o.dither != rgbqumo::DitherMode::None && !rgbqumo::acceptsDither(o.pixel))
+            usageError(QStringLiteral("--dither is for the formats with fewer than 8 bits per "
+                                      "channel; %1 has 8, nothing to dither")
+                           .arg(format));
+    }
+    if (const QString threshold = p.value("threshold"); !threshold.isEmpty()) {
+        o.threshold = parseCount(QStringLiteral("--threshold"), threshold, rgbqumo::MinThreshold,
+                                 rgbqumo::MaxThreshold);
+        if (o.pixel != rgbqumo::PixelFormat::Mono)
+            usageError(QStringLiteral("--threshold is for --pixel mono, not %1").arg(format));
+    }
+
+    rgbqumo::Fitting& f = o.fitting;
+    if (const auto r = parsedOption(p, "rotate", rgbqumo::parseRotation,
+                                    QStringLiteral("90, 180 or 270 (degrees clockwise)")))
+        f.rotation = *r;
+    if (const auto m =
+            parsedOption(p, "flip", rgbqumo::parseFlip, QStringLiteral("horizontal or vertical"))) {
+        f.flipHorizontal = *m == rgbqumo::Flip::Horizontal;
+        f.flipVertical = *m == rgbqumo::Flip::Vertical;
+    }
+    if (const QString resize = p.value("resize"); !resize.isEmpty()) {
+        QString problem;
+        const std::optional<QSize> size = rgbqumo::parseResize(resize, &problem);
+        if (!size)
+            usageError(QStringLiteral("--resize: ") + problem);
+        f.resize = *size;
+    }
+    if (const auto mode = parsedOption(p, "fit", rgbqumo::parseFit,
+                                       QStringLiteral("contain, cover or stretch"))) {
+        if (!f.resize.isValid())
+            usageError(QStringLiteral("--fit says how --resize fits the picture; give --resize "
+                                      "WxH too"));
+        f.fit = *mode;
+    }
 }
 
 } // namespace
@@ -564,7 +679,7 @@ Options parseArguments(const QStringList& args) {
         break;
     case Command::Picture:
         parseOutput(p, o, false, "picture_data");
-        byteOrder(p, o.highByteFirst);
+        parsePictureOptions(p, o);
         if (positional.size() != 1)
             usageError(positional.isEmpty()
                            ? QStringLiteral("picture needs the picture file IN")
@@ -586,22 +701,20 @@ Options parseArguments(const QStringList& args) {
         if (size.isEmpty() == width.isEmpty())
             usageError(QStringLiteral(
                 "preview needs either --size WxH (glyph data) or --width W (picture data)"));
-        const QString order = byteOrder(p, o.highByteFirst);
-        parseLayout(p, o);
         if (!size.isEmpty()) {
+            const QString order = byteOrder(p, o.highByteFirst);
+            parseLayout(p, o);
             if (!parseSize(size, 65536, 65536, o.width, o.height))
                 usageError(
                     QStringLiteral("--size wants WIDTHxHEIGHT with at most 65536 pixels, not '%1'")
                         .arg(size));
             if (!order.isEmpty())
                 usageError(QStringLiteral("--byte-order is for picture data (--width)"));
+            if (p.isSet("pixel"))
+                usageError(QStringLiteral("--pixel is for picture data (--width)"));
         } else {
             o.pictureWidth = parseCount(QStringLiteral("--width"), width, 1, 1 << 20);
-            for (const char* glyphOnly : {"scan", "pad", "msb-first", "invert"}) {
-                if (p.isSet(glyphOnly))
-                    usageError(QStringLiteral("--%1 is for glyph data (--size)")
-                                   .arg(QLatin1String(glyphOnly)));
-            }
+            parsePictureData(p, o, true);
             if (p.isSet("columns"))
                 usageError(QStringLiteral("--columns is for glyph data (--size)"));
         }

@@ -7,6 +7,8 @@
 
 #include "formatter.h"
 #include "packer.h"
+#include "pixelformat.h"
+#include "transform.h"
 
 #include <QString>
 #include <QStringList>
@@ -65,8 +67,8 @@ struct Options {
     bool square = false; // one of the 汉字 cells
     QString fontFamily;
     QString fontFile;
-    core::Layout layout; // one bit per sample; scan, bit order, padding
-    bool invert = false;
+    core::Layout layout; // scan, bit order, padding; one bit per glyph sample
+    bool invert = false; // glyph ink 0; grey picture data 0 white, mono ink light
     bool missing = false;
 
     // glyph
@@ -77,9 +79,13 @@ struct Options {
     // library: "gb2312", "gbk", "ascii" or a charset file
     QString charset;
 
-    // picture
+    // picture; preview reads picture data (--width) in this pixel format
     QString picture;
+    rgbqumo::PixelFormat pixel = rgbqumo::PixelFormat::Rgb565;
     bool highByteFirst = false;
+    rgbqumo::DitherMode dither = rgbqumo::DitherMode::None;
+    int threshold = rgbqumo::DefaultThreshold;
+    rgbqumo::Fitting fitting;
 
     // preview
     QString data; // "-" for standard input
@@ -88,6 +94,13 @@ struct Options {
     int columns = 16;
     int scale = 1;
 };
+
+// The byte order of picture samples: --byte-order for 16-bit words; a 3-byte
+// sample (0xB1B2B3, see RowQuantiser) always has its first byte high.
+inline core::ByteOrder pictureByteOrder(const Options& o) {
+    return o.highByteFirst || rgbqumo::bitsPerSample(o.pixel) == 24 ? core::ByteOrder::HighFirst
+                                                                    : core::ByteOrder::LowFirst;
+}
 
 // Parses the arguments after the program name. Throws CliError (Usage) naming
 // the first problem: an unknown option, a missing or repeated value, a size

@@ -1,6 +1,6 @@
 // zentraq-cli preview: data back into a picture. Glyph data shows each
 // character's cell, ink black on white, side by side; picture data shows
-// its RGB565 colours widened to 8 bits per channel.
+// the colours of its pixel format, each level widened to 8 bits.
 #include "cli.h"
 #include "datatext.h"
 #include "files.h"
@@ -9,6 +9,8 @@
 #include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
+
+#include <climits>
 
 namespace zentraq::cli {
 namespace {
@@ -70,34 +72,57 @@ QImage glyphPicture(const QByteArray& bytes, const Options& o, const QString& so
     return image;
 }
 
-int widen(int value, int bits) {
-    return (value << (8 - bits)) | (value >> (2 * bits - 8));
+// The most rows of `width` pixels whose data in `layout` is `size` bytes;
+// 0 when no number of rows is.
+int rowsHeld(const core::Layout& layout, int width, qint64 size) {
+    // frameBytes grows with the height, and never by less than a byte for
+    // every 8 / bits rows.
+    qint64 low = 1, high = std::min<qint64>(size * 8 / layout.bits + 1, INT_MAX);
+    if (core::frameBytes(layout, width, 1) > size)
+        return 0;
+    while (low < high) {
+        const qint64 mid = (low + high + 1) / 2;
+        if (core::frameBytes(layout, width, int(mid)) <= size)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    return core::frameBytes(layout, width, int(low)) == size ? int(low) : 0;
 }
 
-QImage rgb565Picture(const QByteArray& bytes, const Options& o, const QString& source) {
-    if (bytes.size() % 2 != 0)
-        failure(QStringLiteral("%1 holds %2 bytes, not a whole number of 2-byte pixels")
-                    .arg(source, QString::number(bytes.size())));
-    const qint64 pixels = bytes.size() / 2;
-    if (pixels % o.pictureWidth != 0)
-        failure(QStringLiteral("%1 holds %2 pixels, not a whole number of rows of %3 pixels")
-                    .arg(source, QString::number(pixels), QString::number(o.pictureWidth)));
-    const qint64 height = pixels / o.pictureWidth;
+QImage pictureData(const QByteArray& bytes, const Options& o, const QString& source) {
+    core::Layout layout = o.layout;
+    layout.bits = rgbqumo::bitsPerSample(o.pixel);
+    layout.byteOrder = pictureByteOrder(o);
+    const QString format = rgbqumo::pixelFormatName(o.pixel);
+    if (layout.bits >= 8) {
+        const int perPixel = layout.bits / 8;
+        if (bytes.size() % perPixel != 0)
+            failure(QStringLiteral("%1 holds %2 bytes, not a whole number of %3-byte pixels")
+                        .arg(source, QString::number(bytes.size()), QString::number(perPixel)));
+        if (bytes.size() / perPixel % o.pictureWidth != 0)
+            failure(QStringLiteral("%1 holds %2 pixels, not a whole number of rows of %3 pixels")
+                        .arg(source, QString::number(bytes.size() / perPixel),
+                             QString::number(o.pictureWidth)));
+    }
+    checkSize(o.pictureWidth, 1, o.scale);
+    const int height = rowsHeld(layout, o.pictureWidth, bytes.size());
+    if (height == 0)
+        failure(QStringLiteral("%1 holds %2 bytes, which no number of rows of %3 %4 pixels in "
+                               "this layout takes")
+                    .arg(source, QString::number(bytes.size()), QString::number(o.pictureWidth),
+                         format));
     checkSize(o.pictureWidth, height, o.scale);
 
     QImage image = newPicture(o.pictureWidth, height);
-    core::Layout layout;
-    layout.bits = 16;
-    layout.byteOrder = o.highByteFirst ? core::ByteOrder::HighFirst : core::ByteOrder::LowFirst;
-    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
-    std::vector<std::uint32_t> words;
-    for (int y = 0; y < image.height(); ++y) {
-        core::unpackFrame(layout, image.width(), 1, data + qint64(y) * image.width() * 2, words);
+    std::vector<std::uint32_t> samples;
+    core::unpackFrame(layout, image.width(), height,
+                      reinterpret_cast<const std::uint8_t*>(bytes.constData()), samples);
+    const std::uint32_t* s = samples.data();
+    for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int word = int(words[std::size_t(x)]);
-            row[x] = qRgb(widen(word >> 11, 5), widen((word >> 5) & 63, 6), widen(word & 31, 5));
-        }
+        for (int x = 0; x < image.width(); ++x)
+            row[x] = rgbqumo::sampleToRgb(o.pixel, *s++, o.invert);
     }
     return image;
 }
@@ -113,7 +138,7 @@ void runPreview(const Options& o) {
         failure(QStringLiteral("%1 holds no data").arg(source));
 
     QImage image =
-        o.pictureWidth > 0 ? rgb565Picture(bytes, o, source) : glyphPicture(bytes, o, source);
+        o.pictureWidth > 0 ? pictureData(bytes, o, source) : glyphPicture(bytes, o, source);
     if (o.scale > 1) {
         const QImage scaled = image.scaled(image.width() * o.scale, image.height() * o.scale,
                                            Qt::IgnoreAspectRatio, Qt::FastTransformation);

@@ -21,6 +21,32 @@ constexpr HexTable hex;
 // Room for the 3 characters an 8-character store writes past an item.
 constexpr qsizetype Slack = 8;
 
+// The two items of every 16-bit word, "0xLL,0xHH," or "0xHH,0xLL,".
+using WordItems = std::vector<std::array<char, 10>>;
+
+WordItems makeWordItems(ByteOrder order) {
+    WordItems items(65536);
+    for (int w = 0; w < 65536; ++w) {
+        const int first = order == ByteOrder::LowFirst ? w & 0xFF : w >> 8;
+        const int second = order == ByteOrder::LowFirst ? w >> 8 : w & 0xFF;
+        std::memcpy(items[std::size_t(w)].data(), hex.text[std::size_t(first)].data(), 4);
+        items[std::size_t(w)][4] = ',';
+        std::memcpy(items[std::size_t(w)].data() + 5, hex.text[std::size_t(second)].data(), 4);
+        items[std::size_t(w)][9] = ',';
+    }
+    return items;
+}
+
+// Each table is made the first time it is needed, and only then.
+const WordItems& wordItems(ByteOrder order) {
+    if (order == ByteOrder::LowFirst) {
+        static const WordItems low = makeWordItems(ByteOrder::LowFirst);
+        return low;
+    }
+    static const WordItems high = makeWordItems(ByteOrder::HighFirst);
+    return high;
+}
+
 } // namespace
 
 const char* hexText(std::uint8_t value) {
@@ -99,6 +125,85 @@ void Formatter::bytes(const std::uint8_t* data, qsizetype size) {
         if (perLine > 0 && m_onLine == perLine)
             lineEnd();
     }
+}
+
+namespace {
+
+// One item, "0xHH,", from an 8-character store.
+inline char* byteItem(char* out, std::uint32_t value) {
+    std::memcpy(out, hex.text[value & 0xFF].data(), 8);
+    out[4] = ',';
+    return out + 5;
+}
+
+inline char* pairItems(char* out, const WordItems& items, std::uint32_t word) {
+    std::memcpy(out, items[word & 0xFFFF].data(), 10);
+    return out + 10;
+}
+
+// `n` samples of `Bytes` bytes as items; the first byte of a 3-byte sample
+// is its high byte with HighFirst. With `perLine` > 0, CR LF follows every
+// `perLine`th sample, `left` counting down the samples still on the line.
+template <int Bytes>
+char* sampleItems(char* out, const std::uint32_t* s, qsizetype n, const WordItems& items,
+                  bool highFirst, int perLine, int& left) {
+    for (qsizetype i = 0; i < n; ++i) {
+        if constexpr (Bytes == 1) {
+            out = byteItem(out, s[i]);
+        } else if constexpr (Bytes == 2) {
+            out = pairItems(out, items, s[i]);
+        } else if (highFirst) {
+            out = byteItem(pairItems(out, items, s[i] >> 8), s[i]);
+        } else {
+            out = pairItems(byteItem(out, s[i]), items, s[i] >> 8);
+        }
+        if (perLine > 0 && --left == 0) {
+            out[0] = '\r';
+            out[1] = '\n';
+            out += 2;
+            left = perLine;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+void Formatter::samples(const std::uint32_t* s, qsizetype count, int sampleBytes, ByteOrder order) {
+    const int perLine = m_lines.bytesPerLine;
+    if (m_form == DataForm::Binary || perLine % sampleBytes != 0 || m_onLine % sampleBytes != 0) {
+        // A line would end inside a sample: byte by byte.
+        std::uint8_t b[3];
+        for (qsizetype i = 0; i < count; ++i) {
+            for (int k = 0; k < sampleBytes; ++k) {
+                const int shift = order == ByteOrder::LowFirst ? 8 * k : 8 * (sampleBytes - 1 - k);
+                b[k] = static_cast<std::uint8_t>(s[i] >> shift);
+            }
+            bytes(b, sampleBytes);
+        }
+        return;
+    }
+    const WordItems& items = wordItems(order);
+    const bool highFirst = order == ByteOrder::HighFirst;
+    m_count += qint64(sampleBytes) * count;
+    if (perLine == 0)
+        m_onLine += qint64(sampleBytes) * count;
+    const int samplesPerLine = perLine / sampleBytes;
+    int left = samplesPerLine - int(m_onLine) / sampleBytes;
+    while (count > 0) {
+        const qsizetype n = std::min<qsizetype>(count, 4096);
+        const qsizetype lineEnds = samplesPerLine > 0 ? n / samplesPerLine + 1 : 0;
+        char* out = reserve(n * 5 * sampleBytes + 2 * lineEnds);
+        char* end =
+            sampleBytes == 1   ? sampleItems<1>(out, s, n, items, highFirst, samplesPerLine, left)
+            : sampleBytes == 2 ? sampleItems<2>(out, s, n, items, highFirst, samplesPerLine, left)
+                               : sampleItems<3>(out, s, n, items, highFirst, samplesPerLine, left);
+        m_used += end - out;
+        s += n;
+        count -= n;
+    }
+    if (perLine > 0)
+        m_onLine = perLine - qint64(left) * sampleBytes;
 }
 
 void Formatter::endFrame(QByteArrayView label) {

@@ -9,6 +9,8 @@
 // over the whole stream (the picture data: 8 pixels, 16 bytes), or at the end
 // of every frame (the glyph data: one line per character).
 
+#include "packer.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -66,6 +68,11 @@ public:
     void bytes(const std::vector<std::uint8_t>& data) {
         bytes(data.data(), qsizetype(data.size()));
     }
+
+    // Whole-byte samples of `sampleBytes` (1, 2 or 3) bytes, each as its
+    // bytes in `order`: exactly what bytes() makes of those bytes, but two
+    // items at a time from a table of the item texts of all 65536 words.
+    void samples(const std::uint32_t* samples, qsizetype count, int sampleBytes, ByteOrder order);
 
     // The end of a frame: with lineEachFrame the line ends here; in C it
     // first gets the comment " /* label */" when `label` is not empty (the

@@ -111,7 +111,7 @@ qint64 frameBytes(const Layout& l, int width, int height) {
     return 0;
 }
 
-Packer::Packer(const Layout& layout, int width, int height)
+Packer::Packer(const Layout& layout, int width, int height, qint64 windowBytes)
     : m_layout(layout), m_width(width), m_height(height), m_frameBytes(0),
       m_perByte(perByte(layout)), m_sampleBytes(subByte(layout.bits) ? 0 : layout.bits / 8),
       m_mask(layout.bits >= 32 ? ~0u : (1u << layout.bits) - 1) {
@@ -120,10 +120,24 @@ Packer::Packer(const Layout& layout, int width, int height)
                            QStringLiteral("无效的尺寸：%1*%2").arg(width).arg(height));
     m_frameBytes = frameBytes(layout, width, height);
     if (layout.scan != Scan::Row) {
-        if (m_frameBytes > std::numeric_limits<qsizetype>::max() / 2)
+        // Windows of whole samples.
+        const int unit = std::max(m_sampleBytes, 1);
+        m_window = std::min(m_frameBytes, std::max<qint64>(windowBytes / unit, 1) * unit);
+        const qint64 passes = (m_frameBytes + m_window - 1) / m_window;
+        if (passes > std::numeric_limits<int>::max())
             throw RuntimeError::overflow();
-        m_frame.assign(static_cast<std::size_t>(m_frameBytes), 0);
+        m_passes = int(passes);
+        startWindow();
     }
+}
+
+void Packer::startWindow() {
+    m_windowFirst = qint64(m_pass) * m_window;
+    m_windowEnd = std::min(m_windowFirst + m_window, m_frameBytes);
+    // The ready bytes, once taken, leave their room to the next window.
+    if (m_ready.empty() && m_ready.capacity() > m_frame.capacity())
+        m_ready.swap(m_frame);
+    m_frame.assign(static_cast<std::size_t>(m_windowEnd - m_windowFirst), 0);
 }
 
 void Packer::add(const std::uint32_t* samples, int count) {
@@ -179,16 +193,20 @@ void Packer::addStreaming(const std::uint32_t* samples, int count) {
 }
 
 void Packer::addPlaced(const std::uint32_t* samples, int count) {
+    if (m_frame.empty())
+        startWindow();
     for (int i = 0; i < count; ++i) {
         if (m_y >= m_height)
             throw RuntimeError(RuntimeError::Other, QStringLiteral("帧外的像素"));
         const Place p = placeOf(m_layout, m_width, m_height, m_x, m_y);
-        if (m_sampleBytes > 0) {
-            putSample(m_frame.data() + p.byte * m_sampleBytes, samples[i], m_sampleBytes,
-                      m_layout.byteOrder);
-        } else {
-            std::uint8_t& b = m_frame[static_cast<std::size_t>(p.byte)];
-            b = static_cast<std::uint8_t>(b | ((samples[i] & m_mask) << shiftOf(m_layout, p.slot)));
+        const qint64 at = m_sampleBytes > 0 ? p.byte * m_sampleBytes : p.byte;
+        if (at >= m_windowFirst && at < m_windowEnd) {
+            std::uint8_t* b = m_frame.data() + (at - m_windowFirst);
+            if (m_sampleBytes > 0)
+                putSample(b, samples[i], m_sampleBytes, m_layout.byteOrder);
+            else
+                *b = static_cast<std::uint8_t>(
+                    *b | ((samples[i] & m_mask) << shiftOf(m_layout, p.slot)));
         }
         if (++m_x == m_width) {
             m_x = 0;
@@ -208,8 +226,19 @@ void Packer::endFrame() {
         if (m_slot > 0)
             m_ready.push_back(m_acc);
     } else {
-        m_ready.insert(m_ready.end(), m_frame.begin(), m_frame.end());
-        std::fill(m_frame.begin(), m_frame.end(), 0);
+        if (m_ready.empty()) {
+            // The window itself is handed out; the next one is made when its
+            // first sample comes, so a window is never held twice.
+            m_ready.swap(m_frame);
+            m_frame.clear();
+        } else {
+            m_ready.insert(m_ready.end(), m_frame.begin(), m_frame.end());
+            std::fill(m_frame.begin(), m_frame.end(), 0);
+        }
+        if (++m_pass == m_passes)
+            m_pass = 0;
+        if (!m_frame.empty())
+            startWindow();
     }
     m_acc = 0;
     m_slot = 0;

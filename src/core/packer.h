@@ -56,23 +56,40 @@ QString layoutProblem(const Layout& layout);
 qint64 frameBytes(const Layout& layout, int width, int height);
 
 // Packs frames sample by sample. Row scans hand out their bytes as soon as
-// they are complete, so a frame of any size streams through; the other scans
-// keep one frame of packed bytes (never the samples) and hand it out when the
-// frame ends.
+// they are complete, so a frame of any size streams through. The other scans
+// keep the frame's packed bytes (never the samples) and hand them out when
+// the frame ends; a frame of more than `windowBytes` bytes is packed in
+// windows of at most that many, one window per pass over all its samples
+// (passes()), so memory stays bounded whatever the frame's size.
 class Packer {
 public:
+    static constexpr qint64 DefaultWindow = qint64(8) << 20;
+
     // Throws RuntimeError for a layout that cannot pack, a side below 1, or a
     // frame of more bytes than memory can address.
-    Packer(const Layout& layout, int width, int height);
+    Packer(const Layout& layout, int width, int height, qint64 windowBytes = DefaultWindow);
+
+    // How many times the frame's samples must be given, each time all of
+    // them in source order, for the whole frame: 1 unless the frame is
+    // larger than a window.
+    int passes() const { return m_passes; }
 
     // The next `count` samples in source order; they may stop and resume
     // anywhere in a row. Only the low `bits` bits of a sample count.
     void add(const std::uint32_t* samples, int count);
 
-    // After the last sample of a frame: completes its last byte with zero
-    // bits and hands out what is left. The next sample starts a new frame.
-    // Throws RuntimeError when the frame is not complete.
+    // Counts `count` samples whose bytes the caller has written itself: only
+    // for a Row scan of whole-byte samples, where the bytes of a sample are
+    // all there is to it.
+    void addWritten(int count) { advance(count); }
+
+    // After the last sample of a frame (or of a pass over it): completes its
+    // last byte with zero bits and hands out what is left (the pass's
+    // window). The next sample starts the next pass, or a new frame. Throws
+    // RuntimeError when the frame is not complete.
     void endFrame();
+    // Whether the last endFrame() ended the frame's last pass.
+    bool frameDone() const { return m_pass == 0; }
 
     // Bytes packed and not yet taken, in output order.
     const std::vector<std::uint8_t>& ready() const { return m_ready; }
@@ -85,6 +102,7 @@ public:
 private:
     void addStreaming(const std::uint32_t* samples, int count);
     void addPlaced(const std::uint32_t* samples, int count);
+    void startWindow();
     void advance(int count);
 
     Layout m_layout;
@@ -98,7 +116,12 @@ private:
     int m_y = 0;
     std::uint8_t m_acc = 0; // Row: the byte being filled and its next slot
     int m_slot = 0;
-    std::vector<std::uint8_t> m_frame; // Column, Page, Band: the frame
+    std::vector<std::uint8_t> m_frame; // Column, Page, Band: the frame's window
+    qint64 m_window = 0;               // bytes of a full window
+    int m_passes = 1;
+    int m_pass = 0;           // the pass under way
+    qint64 m_windowFirst = 0; // the frame's bytes in this pass's window
+    qint64 m_windowEnd = 0;
     std::vector<std::uint8_t> m_ready;
 };
 

@@ -58,6 +58,49 @@ void ImageRows::read(int y, int x, int count, QRgb* out) {
         out[i] = row[i] | 0xFF000000u;
 }
 
+QImage opaquePicture(QImage picture, QRgb background) {
+    const QImage::Format format = picture.format();
+    if (format == QImage::Format_RGB32 || format == QImage::Format_Grayscale8 || picture.isNull())
+        return picture;
+    if (format == QImage::Format_Indexed8) {
+        // Each colour of the table composited as the picture's pixels would
+        // be: the same painter call on a picture of one pixel per colour.
+        QImage colours(std::max<int>(int(picture.colorTable().size()), 1), 1,
+                       QImage::Format_Indexed8);
+        colours.setColorTable(picture.colorTable());
+        for (int i = 0; i < colours.width(); ++i)
+            colours.setPixel(i, 0, uint(i));
+        QList<QRgb> table(colours.width());
+        ImageRows(colours, background).read(0, 0, colours.width(), table.data());
+        table.resize(picture.colorTable().size());
+        picture.setColorTable(table);
+        return picture;
+    }
+    const int width = picture.width(), height = picture.height();
+    const bool inPlace = picture.depth() >= 32;
+    QImage out = inPlace ? QImage() : QImage(picture.size(), QImage::Format_RGB32);
+    if (!inPlace && out.isNull())
+        throw RuntimeError(RuntimeError::Other, QStringLiteral("内存不足"));
+    // In place, the opaque rows are packed at 4 bytes a pixel from the start
+    // of the picture's memory: row y ends where the picture's row y ends or
+    // before, so it only ever covers rows already read. ImageRows keeps its
+    // own copy of the strip it reads from.
+    uchar* bits = inPlace ? picture.bits() : out.bits();
+    const qsizetype stride = inPlace ? qsizetype(width) * 4 : out.bytesPerLine();
+    {
+        ImageRows rows(picture, background);
+        for (int y = 0; y < height; ++y)
+            rows.read(y, 0, width, reinterpret_cast<QRgb*>(bits + y * stride));
+    }
+    if (!inPlace)
+        return out;
+    // The new picture lives in the old one's memory, which it keeps.
+    auto* owner = new QImage(std::move(picture));
+    return QImage(
+        bits, width, height, stride, QImage::Format_RGB32,
+        [](void* image) { delete static_cast<QImage*>(image); }, owner);
+}
+
 namespace {
 
 Layout withBits(Layout layout, int bits) {
@@ -67,8 +110,11 @@ Layout withBits(Layout layout, int bits) {
 
 } // namespace
 
-Pipeline::Pipeline(SampleEncoder& encoder, Layout layout, int width, int height, Formatter* out)
-    : m_encoder(encoder), m_packer(withBits(layout, encoder.bits()), width, height), m_out(out) {
+Pipeline::Pipeline(SampleEncoder& encoder, Layout layout, int width, int height, Formatter* out,
+                   qint64 windowBytes)
+    : m_encoder(encoder), m_packer(withBits(layout, encoder.bits()), width, height, windowBytes),
+      m_out(out), m_sampleText(out && out->form() != DataForm::Binary && encoder.bits() % 8 == 0 &&
+                               layout.scan == Scan::Row) {
     m_pixels.resize(std::size_t(width));
     m_samples.resize(std::size_t(width));
 }
@@ -95,21 +141,30 @@ void Pipeline::pixels(PixelSource& source, int y, int x, int count) {
         }
         throw; // not reached: the same pixel fails again
     }
+    if (m_sampleText) {
+        m_out->samples(m_samples.data(), count, m_encoder.bits() / 8, m_packer.layout().byteOrder);
+        m_packer.addWritten(count);
+        return;
+    }
     m_packer.add(m_samples.data(), count);
     deliver();
 }
 
 void Pipeline::frame(PixelSource& source, QByteArrayView label) {
     const int width = int(m_pixels.size());
-    for (int y = 0; y < source.height(); ++y)
-        pixels(source, y, 0, width);
-    endFrame(label);
+    for (int pass = 0; pass < m_packer.passes(); ++pass) {
+        if (pass > 0)
+            m_encoder.restart();
+        for (int y = 0; y < source.height(); ++y)
+            pixels(source, y, 0, width);
+        endFrame(label);
+    }
 }
 
 void Pipeline::endFrame(QByteArrayView label) {
     m_packer.endFrame();
     deliver();
-    if (m_out)
+    if (m_out && m_packer.frameDone())
         m_out->endFrame(label);
 }
 

@@ -31,7 +31,8 @@ constexpr Colour colourOf(QRgb pixel) {
                                 : InvalidColour;
 }
 
-// Opaque pixels in rows.
+// Opaque pixels in rows. A frame may be read more than once, each time from
+// its first row (see Packer::passes).
 class PixelSource {
 public:
     virtual ~PixelSource() = default;
@@ -79,6 +80,14 @@ private:
     QImage m_strip;
 };
 
+// `picture` as ImageRows reads it, as an opaque picture without a second copy
+// of its pixels: a picture of 32 bits a pixel or more composited in place
+// into Format_RGB32 (pass it by moving, so its pixels are not shared), an
+// indexed picture with its colour table composited, a grey one as it is.
+// Pictures of 1, 16 or 24 bits a pixel become one converted Format_RGB32
+// copy. Throws RuntimeError when the memory cannot be had.
+QImage opaquePicture(QImage picture, QRgb background = qRgb(255, 255, 255));
+
 // Turns one run of pixels into one sample per pixel, each of bits() bits
 // (1, 2, 4, 8, 16 or 24). An encoder that keeps state from row to row (error
 // diffusion) is given whole rows, top to bottom.
@@ -87,25 +96,29 @@ public:
     virtual ~SampleEncoder() = default;
     virtual int bits() const = 0;
     virtual void encodeRow(const QRgb* pixels, int width, std::uint32_t* samples) = 0;
+    // Forgets what earlier rows left: the next row is a frame's first again.
+    virtual void restart() {}
 };
 
 // Source, encoder, packer and formatter joined for frames of width x height.
 // Without a formatter the packed bytes stay in packed() for the caller.
 class Pipeline {
 public:
-    // The layout's bit count is the encoder's.
-    Pipeline(SampleEncoder& encoder, Layout layout, int width, int height,
-             Formatter* out = nullptr);
+    // The layout's bit count is the encoder's. See Packer for `windowBytes`.
+    Pipeline(SampleEncoder& encoder, Layout layout, int width, int height, Formatter* out = nullptr,
+             qint64 windowBytes = Packer::DefaultWindow);
 
     // Pixels x .. x + count - 1 of row y of the current frame. When the
     // encoder fails on a pixel, everything before that pixel has still gone
     // through, as if the pixels had been converted one by one.
     void pixels(PixelSource& source, int y, int x, int count);
 
-    // The whole frame from `source`, row by row, and its end.
+    // The whole frame from `source`, row by row, and its end: read as many
+    // times as the packer needs passes, the encoder restarted for each.
     void frame(PixelSource& source, QByteArrayView label = {});
 
-    // The end of the current frame (see Packer::endFrame, Formatter::endFrame).
+    // The end of the current frame, or of a pass over it (see
+    // Packer::endFrame, Formatter::endFrame).
     void endFrame(QByteArrayView label = {});
 
     std::vector<std::uint8_t>& packed() { return m_packer.ready(); }
@@ -117,6 +130,9 @@ private:
     SampleEncoder& m_encoder;
     Packer m_packer;
     Formatter* m_out;
+    // Whole-byte samples in a row scan into text: the formatter takes the
+    // samples themselves, through its table of word items.
+    bool m_sampleText;
     std::vector<QRgb> m_pixels;
     std::vector<std::uint32_t> m_samples;
 };

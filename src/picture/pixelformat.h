@@ -45,6 +45,8 @@
 //
 // RGB formats ignore `invert` and the threshold.
 
+#include "pipeline.h"
+
 #include <QRgb>
 #include <QString>
 #include <QStringList>
@@ -101,24 +103,24 @@ constexpr int lumaOf(int r, int g, int b) {
 
 // Turns rows of opaque pixels into samples. Holds the dithering state from
 // one row to the next, so rows must come in order, top to bottom, all of the
-// width given at construction.
-class RowQuantiser {
+// width given at construction: the sample encoder of every pixel format.
+class RowQuantiser : public core::SampleEncoder {
 public:
     // Throws std::invalid_argument for a negative width or a threshold
     // outside MinThreshold..MaxThreshold.
     RowQuantiser(PixelFormat format, DitherMode dither, int width, bool invert = false,
                  int threshold = DefaultThreshold);
 
-    int bits() const { return m_bits; }
+    int bits() const override { return m_bits; }
     PixelFormat format() const { return m_format; }
     DitherMode dither() const { return m_dither; }
 
     // One sample per pixel into `samples`; alpha is ignored. Throws
     // std::invalid_argument when `width` is not the constructor's.
-    void encodeRow(const QRgb* pixels, int width, std::uint32_t* samples);
+    void encodeRow(const QRgb* pixels, int width, std::uint32_t* samples) override;
 
     // Forgets the dithering state: the next row is the first again.
-    void restart();
+    void restart() override;
 
 private:
     template <int Channels> void encodeLookedUp(const QRgb* pixels, std::uint32_t* samples);

@@ -66,14 +66,22 @@ inline ColorBytes Rgb565(Colour colour) {
 }
 
 // The sample encoder of picture data: one 16-bit RGB565 word per pixel,
-// HighByte in bits 15..8 and LowByte in bits 7..0, made by Rgb565 with its
+// HighByte in bits 15..8 and LowByte in bits 7..0, as Rgb565 makes it with its
 // checks (NoPixel, a point outside the picture, raises the overflow failure).
 class Rgb565Words : public core::SampleEncoder {
 public:
     int bits() const override { return 16; }
     void encodeRow(const QRgb* pixels, int width, std::uint32_t* samples) override {
         for (int i = 0; i < width; ++i) {
-            const ColorBytes c = Rgb565(core::colourOf(pixels[i]));
+            const QRgb p = pixels[i];
+            // For components of 0..255, which every opaque pixel has, Rgb565
+            // is these shifts; anything else goes through its checks.
+            if (Q_LIKELY(qAlpha(p) == 255)) {
+                samples[i] = std::uint32_t(qRed(p) >> 3) << 11 |
+                             std::uint32_t(qGreen(p) >> 2) << 5 | std::uint32_t(qBlue(p) >> 3);
+                continue;
+            }
+            const ColorBytes c = Rgb565(core::colourOf(p));
             samples[i] = std::uint32_t(c.HighByte) << 8 | c.LowByte;
         }
     }

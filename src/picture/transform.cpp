@@ -132,19 +132,34 @@ FittedRows::FittedRows(const QImage& picture, const Fitting& fitting) {
         throw std::invalid_argument("resize side outside 1..32767");
 
     const QImage::Format f = picture.format();
+    const bool eightBit = f == QImage::Format_Indexed8 || f == QImage::Format_Grayscale8;
     m_picture = f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
-                        f == QImage::Format_ARGB32_Premultiplied || picture.isNull()
+                        f == QImage::Format_ARGB32_Premultiplied || eightBit || picture.isNull()
                     ? picture
                     : picture.convertToFormat(QImage::Format_RGB32);
     if (!picture.isNull() && m_picture.isNull())
         throw RuntimeError(RuntimeError::Other,
                            QStringLiteral("not enough memory to convert the picture"));
-    m_bits = reinterpret_cast<const QRgb*>(m_picture.constBits());
+    if (eightBit) {
+        // Every value's colour, opaque; values past an indexed picture's
+        // table are black, as Qt shows them.
+        m_bytes = m_picture.constBits();
+        m_palette.assign(256, qRgb(0, 0, 0));
+        const QList<QRgb> table = m_picture.colorTable();
+        for (int i = 0; i < 256; ++i) {
+            if (f == QImage::Format_Grayscale8)
+                m_palette[std::size_t(i)] = qRgb(i, i, i);
+            else if (i < table.size())
+                m_palette[std::size_t(i)] = table[i] | 0xFF000000;
+        }
+    } else {
+        m_bits = reinterpret_cast<const QRgb*>(m_picture.constBits());
+    }
 
     // Pixel (x, y) of the rotated and flipped picture, as an index into the
     // source's pixels; linear in x and y.
     const long long w = m_picture.width(), h = m_picture.height();
-    const long long stride = m_picture.isNull() ? 0 : m_picture.bytesPerLine() / 4;
+    const long long stride = m_picture.isNull() ? 0 : m_picture.bytesPerLine() / (eightBit ? 1 : 4);
     const QSize oriented = orientedSize(m_picture.size(), fitting.rotation);
     const long long ow = oriented.width(), oh = oriented.height();
     auto indexOf = [&](long long x, long long y) {
@@ -232,12 +247,12 @@ void FittedRows::fetchSourceRow(long long y, QRgb* out) {
     const int count = m_source.width();
     if (m_stepX == 1 || m_stepX == -1) {
         long long at = m_origin + m_source.x() * m_stepX + y * m_stepY;
-        if (m_stepX == 1) {
+        if (m_stepX == 1 && m_bits) {
             std::memcpy(out, m_bits + at, std::size_t(count) * sizeof(QRgb));
             return;
         }
         for (int i = 0; i < count; ++i, at += m_stepX)
-            out[i] = m_bits[at];
+            out[i] = pixelAt(at);
         return;
     }
     // Turned a quarter: a row is a column of the picture. Reading a strip of
@@ -250,7 +265,7 @@ void FittedRows::fetchSourceRow(long long y, QRgb* out) {
         for (int i = 0; i < count; ++i) {
             long long at = m_origin + (m_source.x() + i) * m_stepX + y * m_stepY;
             for (long long r = 0; r < rows; ++r, at += m_stepY)
-                m_strip[std::size_t(r) * std::size_t(count) + std::size_t(i)] = m_bits[at];
+                m_strip[std::size_t(r) * std::size_t(count) + std::size_t(i)] = pixelAt(at);
         }
     }
     std::memcpy(out, &m_strip[std::size_t(y - m_stripFirst) * std::size_t(count)],
@@ -318,6 +333,16 @@ bool FittedRows::readRow(QRgb* out) {
                  int((s[2] + Half) >> (2 * WeightBits)));
     }
     return true;
+}
+
+void FittedPixels::read(int y, int x, int count, QRgb* out) {
+    if (y == 0 && m_next != 0) {
+        m_rows = FittedRows(m_picture, m_fitting);
+        m_next = 0;
+    }
+    if (y != m_next || x != 0 || count != width() || !m_rows.readRow(out))
+        throw std::logic_error("fitted rows are read whole, from the top");
+    ++m_next;
 }
 
 QImage fitPicture(const QImage& picture, const Fitting& fitting) {

@@ -21,6 +21,8 @@
 // The result is produced a row at a time: a picture need not be held twice,
 // and a large canvas costs only a few rows of memory.
 
+#include "pipeline.h"
+
 #include <QImage>
 #include <QRect>
 #include <QSize>
@@ -67,8 +69,9 @@ struct Fitting {
 QSize fittedSize(QSize picture, const Fitting& fitting);
 
 // The fitted picture, row by row. The picture's pixels are read as opaque RGB
-// (alpha is ignored: composite transparency first); pictures in formats
-// other than 32-bit RGB are converted once.
+// (alpha is ignored: composite transparency first); 32-bit pictures and 8-bit
+// ones (indexed, grey) are read where they are, pictures in other formats are
+// converted once.
 class FittedRows {
 public:
     // Throws std::invalid_argument for a resize with a side outside
@@ -99,8 +102,13 @@ private:
     void fetchSourceRow(long long y, QRgb* out);
     const std::vector<std::int32_t>& scaledRow(long long sourceRow);
 
+    // Source pixel i: m_bits[i], or m_palette[m_bytes[i]] for 8-bit pictures.
+    QRgb pixelAt(long long i) const { return m_bytes ? m_palette[m_bytes[i]] : m_bits[i]; }
+
     QImage m_picture;
     const QRgb* m_bits = nullptr;
+    const uchar* m_bytes = nullptr;
+    std::vector<QRgb> m_palette;
     // Pixel (x, y) of the rotated and flipped picture is
     // m_bits[m_origin + x * m_stepX + y * m_stepY].
     long long m_origin = 0;
@@ -122,6 +130,25 @@ private:
     long long m_stripFirst = -1;
     std::vector<std::int64_t> m_sums;
     int m_row = 0;
+};
+
+// Fitted rows as the pipeline's pixel source. The pipeline reads whole rows
+// from the top, which is all FittedRows can give; reading the first row again
+// starts the picture over.
+class FittedPixels : public core::PixelSource {
+public:
+    FittedPixels(const QImage& picture, const Fitting& fitting)
+        : m_picture(picture), m_fitting(fitting), m_rows(picture, fitting) {}
+    int width() const override { return m_rows.width(); }
+    int height() const override { return m_rows.height(); }
+    // Throws std::logic_error unless this is the next whole row or the first.
+    void read(int y, int x, int count, QRgb* out) override;
+
+private:
+    QImage m_picture;
+    Fitting m_fitting;
+    FittedRows m_rows;
+    int m_next = 0;
 };
 
 // The whole fitted picture as a Format_RGB32 image. Throws RuntimeError when

@@ -83,12 +83,61 @@ const QByteArray Picture3x3HighFirst =
     "0xF8,0x00,0x07,0xE0,0x00,0x1F,0xFF,0xFF,0x00,0x00,0x84,0x10,0x51,0xA2,0x00,0x00,\r\n"
     "0xFF,0xE0,";
 
+// `bytes` as data text with CR LF after every `perLine` bytes.
+QByteArray dataText(const QByteArray& bytes, int perLine) {
+    QByteArray out;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        out += "0x" + bytes.mid(i, 1).toHex().toUpper() + ",";
+        if ((i + 1) % perLine == 0)
+            out += "\r\n";
+    }
+    return out;
+}
+
+// The 8 x 4 gradients of the dithering reference (dither_reference.py): grey
+// min(255, 12 + 33x + 8y); colour (min(255, 36x + 3y), 90 + 20y + x, 250 - 31x).
+QImage gradient(bool colour) {
+    QImage image(8, 4, QImage::Format_RGB32);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const int v = std::min(255, 12 + 33 * x + 8 * y);
+            image.setPixel(x, y,
+                           colour
+                               ? qRgb(std::min(255, 36 * x + 3 * y), 90 + 20 * y + x, 250 - 31 * x)
+                               : qRgb(v, v, v));
+        }
+    return image;
+}
+
+// Red, green, blue, white / black, yellow, cyan, magenta: every corner
+// different, so every turn and mirror shows.
+QImage picture4x2() {
+    QImage image(4, 2, QImage::Format_RGB32);
+    const QRgb colours[8] = {qRgb(255, 0, 0),     qRgb(0, 255, 0),  qRgb(0, 0, 255),
+                             qRgb(255, 255, 255), qRgb(0, 0, 0),    qRgb(255, 255, 0),
+                             qRgb(0, 255, 255),   qRgb(255, 0, 255)};
+    for (int i = 0; i < 8; ++i)
+        image.setPixel(i % 4, i / 4, colours[i]);
+    return image;
+}
+
+struct Probe {
+    int x, y;
+    QRgb colour;
+};
+
+int luma(QRgb p) {
+    return (299 * qRed(p) + 587 * qGreen(p) + 114 * qBlue(p) + 500) / 1000;
+}
+
 bool canvasFaceIsPinned() {
     return zentraq::text::TextRenderer::shared().faces().primary.family ==
            QLatin1String("AR PL UMing CN");
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(std::vector<Probe>)
 
 class TestCliTool : public QObject {
     Q_OBJECT
@@ -220,6 +269,190 @@ private slots:
         QCOMPARE(f.exitCode, 0);
         QCOMPARE(f.err, QString());
         QCOMPARE(readFile(out), r.out);
+    }
+
+    // Every pixel format on the 3 x 3 picture, bytes worked out by hand from
+    // the colours (luma: red 76, green 150, blue 29, white 255, black 0,
+    // grey 128, (86,52,18) 58, (7,3,7) 5, yellow 226), binary and as data
+    // text of 16 bytes a line (24 for the 3-byte formats).
+    void pictureFormats_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<int>("perLine");
+        // clang-format off
+        QTest::newRow("bgr565") << QStringList{"--pixel", "bgr565"} << bytes("1F00 E007 00F8 FFFF 0000 1084 AA11 0000 FF07") << 16;
+        QTest::newRow("bgr565 high first") << QStringList{"--pixel", "bgr565", "--byte-order", "high-first"} << bytes("001F 07E0 F800 FFFF 0000 8410 11AA 0000 07FF") << 16;
+        QTest::newRow("rgb888") << QStringList{"--pixel", "rgb888"} << bytes("FF0000 00FF00 0000FF FFFFFF 000000 808080 563412 070307 FFFF00") << 24;
+        QTest::newRow("bgr888") << QStringList{"--pixel", "bgr888"} << bytes("0000FF 00FF00 FF0000 FFFFFF 000000 808080 123456 070307 00FFFF") << 24;
+        QTest::newRow("rgb666") << QStringList{"--pixel", "rgb666"} << bytes("FC0000 00FC00 0000FC FCFCFC 000000 808080 543410 040004 FCFC00") << 24;
+        QTest::newRow("rgb332") << QStringList{"--pixel", "rgb332"} << bytes("E0 1C 03 FF 00 92 44 00 FC") << 16;
+        QTest::newRow("gray8") << QStringList{"--pixel", "gray8"} << bytes("4C 96 1D FF 00 80 3A 05 E2") << 16;
+        QTest::newRow("gray8 inverted") << QStringList{"--pixel", "gray8", "--invert"} << bytes("B3 69 E2 00 FF 7F C5 FA 1D") << 16;
+        // gray4 levels 4 9 1 F 0 8 3 0 E, two to a byte, the first low.
+        QTest::newRow("gray4") << QStringList{"--pixel", "gray4"} << bytes("94 F1 80 03 0E") << 16;
+        QTest::newRow("gray4 inverted") << QStringList{"--pixel", "gray4", "--invert"} << bytes("6B 0E 7F FC 01") << 16;
+        QTest::newRow("gray4 msb first") << QStringList{"--pixel", "gray4", "--msb-first"} << bytes("49 1F 08 30 E0") << 16;
+        QTest::newRow("gray4 bands of 2 columns") << QStringList{"--pixel", "gray4", "--scan", "band"} << bytes("94 0F 03 01 08 0E") << 16;
+        // gray2 levels 1 2 0 3 0 2 0 0 3.
+        QTest::newRow("gray2") << QStringList{"--pixel", "gray2"} << bytes("C9 08 03") << 16;
+        QTest::newRow("gray2 rows padded") << QStringList{"--pixel", "gray2", "--pad"} << bytes("09 23 30") << 16;
+        QTest::newRow("gray2 columns padded") << QStringList{"--pixel", "gray2", "--scan", "column", "--pad"} << bytes("0D 02 38") << 16;
+        // mono ink (luma below 128): 1 0 1 0 1 0 1 1 0.
+        QTest::newRow("mono") << QStringList{"--pixel", "mono"} << bytes("D5 00") << 16;
+        QTest::newRow("mono inverted") << QStringList{"--pixel", "mono", "--invert"} << bytes("2A 01") << 16;
+        QTest::newRow("mono threshold 60") << QStringList{"--pixel", "mono", "--threshold", "60"} << bytes("D4 00") << 16;
+        QTest::newRow("mono pages") << QStringList{"--pixel", "mono", "--scan", "page"} << bytes("05 06 01") << 16;
+        QTest::newRow("mono pages, msb first") << QStringList{"--pixel", "mono", "--scan", "page", "--msb-first"} << bytes("A0 60 80") << 16;
+        // clang-format on
+    }
+
+    void pictureFormats() {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, expected);
+        QFETCH(int, perLine);
+        const CliRun binary = runCli(QStringList{"picture", m_pic3, "--binary"} + options);
+        QCOMPARE(binary.exitCode, 0);
+        QCOMPARE(binary.out.toHex(' '), expected.toHex(' '));
+        QCOMPARE(binary.err, QStringLiteral("数据大小:%1字节\n").arg(expected.size()));
+        const CliRun text = runCli(QStringList{"picture", m_pic3, "-q"} + options);
+        QCOMPARE(text.exitCode, 0);
+        QCOMPARE(text.out, dataText(expected, perLine));
+    }
+
+    // Dithering through the command, on the gradients whose samples the
+    // reference script worked out with exact fractions (the same cases as
+    // the quantiser's own test), packed here by hand.
+    void pictureDithers_data() {
+        QTest::addColumn<bool>("colour");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("expected");
+        // clang-format off
+        // gray2 fs: 0 1 1 1 2 2 2 3 / 0 1 1 1 2 2 3 3 / 0 1 1 1 2 2 3 3 / 0 1 1 2 2 2 3 3.
+        QTest::newRow("gray2 floyd-steinberg") << false << QStringList{"--pixel", "gray2", "--dither", "floyd-steinberg"}
+                                               << bytes("54 EA 54 FA 54 FA 94 FA");
+        // gray4 bayer4: 0 3 4 7 8 A C E / 1 3 5 7 9 B D F / 1 4 5 8 9 C D F / 3 4 6 8 A C E F.
+        QTest::newRow("gray4 bayer4") << false << QStringList{"--pixel", "gray4", "--dither", "bayer4"}
+                                      << bytes("30 74 A8 EC 31 75 B9 FD 41 85 C9 FD 43 86 CA FE");
+        // mono bayer4: 1 1 1 0 1 0 1 0 / 1 1 0 1 0 0 0 0 / 1 1 1 0 1 0 1 0 / 0 1 0 1 0 0 0 0, in a page.
+        QTest::newRow("mono bayer4 page") << false << QStringList{"--pixel", "mono", "--dither", "bayer4", "--scan", "page"}
+                                          << bytes("07 0F 05 0A 05 00 05 00");
+        // mono fs, threshold 100, inverted: 0 0 1 0 1 1 1 1 / 0 0 0 1 0 1 1 1 / 0 1 0 1 0 1 1 1 / 0 0 1 0 1 1 1 1.
+        QTest::newRow("mono floyd-steinberg, threshold 100, inverted")
+            << false << QStringList{"--pixel", "mono", "--dither", "floyd-steinberg", "--threshold", "100", "--invert", "--msb-first"}
+            << bytes("2F 17 57 2F");
+        QTest::newRow("rgb565 floyd-steinberg, high first")
+            << true << QStringList{"--dither", "floyd-steinberg", "--byte-order", "high-first"}
+            << bytes("02DE 22FB 4AF7 6AF3 92EF B30C D308 FB04  0B7F 2B9A 4B77 7393 938F B3AC DB87 FBA4"
+                     "0C1E 2C1B 4C37 7433 942F B42C DC48 FC44  0CBE 2CBB 54D7 74D3 9CCF BCCC DCE8 FCE4");
+        // clang-format on
+    }
+
+    void pictureDithers() {
+        QFETCH(bool, colour);
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, expected);
+        const QString in = path(colour ? QStringLiteral("colour-gradient.png")
+                                       : QStringLiteral("grey-gradient.png"));
+        QVERIFY(gradient(colour).save(in));
+        const CliRun r = runCli(QStringList{"picture", in, "-q", "--binary"} + options);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out.toHex(' '), expected.toHex(' '));
+    }
+
+    // Turning, mirroring and resizing, in that order: the size and the
+    // pixels at the corners (and where a canvas shows) of 3-byte data.
+    void pictureFitting_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<std::vector<Probe>>("probes");
+        const QRgb R = qRgb(255, 0, 0), G = qRgb(0, 255, 0), B = qRgb(0, 0, 255),
+                   W = qRgb(255, 255, 255), K = qRgb(0, 0, 0), Y = qRgb(255, 255, 0),
+                   C = qRgb(0, 255, 255), M = qRgb(255, 0, 255);
+        auto corners = [](QSize s, QRgb tl, QRgb tr, QRgb bl, QRgb br) {
+            return std::vector<Probe>{{0, 0, tl},
+                                      {s.width() - 1, 0, tr},
+                                      {0, s.height() - 1, bl},
+                                      {s.width() - 1, s.height() - 1, br}};
+        };
+        // clang-format off
+        QTest::newRow("as it is") << QStringList{} << QSize(4, 2) << corners({4, 2}, R, W, K, M);
+        QTest::newRow("rotate 90") << QStringList{"--rotate", "90"} << QSize(2, 4) << corners({2, 4}, K, R, M, W);
+        QTest::newRow("rotate 180") << QStringList{"--rotate", "180"} << QSize(4, 2) << corners({4, 2}, M, K, W, R);
+        QTest::newRow("rotate 270") << QStringList{"--rotate", "270"} << QSize(2, 4) << corners({2, 4}, W, M, R, K);
+        QTest::newRow("flip horizontal") << QStringList{"--flip", "horizontal"} << QSize(4, 2) << corners({4, 2}, W, R, M, K);
+        QTest::newRow("flip vertical") << QStringList{"--flip", "vertical"} << QSize(4, 2) << corners({4, 2}, K, M, R, W);
+        QTest::newRow("rotate 90, then flip horizontal") << QStringList{"--flip", "horizontal", "--rotate", "90"} << QSize(2, 4) << corners({2, 4}, R, K, W, M);
+        QTest::newRow("rotate 90, then flip vertical") << QStringList{"--rotate", "90", "--flip", "vertical"} << QSize(2, 4) << corners({2, 4}, M, W, K, R);
+        QTest::newRow("stretch, twice the size") << QStringList{"--resize", "8x4", "--fit", "stretch"} << QSize(8, 4) << corners({8, 4}, R, W, K, M);
+        // Halved: each pixel the mean of two columns and two rows, halves rounded up.
+        QTest::newRow("stretch, half the size") << QStringList{"--resize", "2x1", "--fit=stretch"} << QSize(2, 1)
+                                                << std::vector<Probe>{{0, 0, qRgb(128, 128, 0)}, {1, 0, qRgb(128, 128, 255)}};
+        std::vector<Probe> contain = corners({8, 8}, W, W, W, W);
+        contain.insert(contain.end(), {{0, 1, W}, {0, 2, R}, {7, 2, W}, {0, 5, K}, {7, 5, M}, {7, 6, W}});
+        QTest::newRow("contain, centred on white") << QStringList{"--resize", "8x8"} << QSize(8, 8) << contain;
+        QTest::newRow("cover, the centre") << QStringList{"--resize", "2x2", "--fit", "cover"} << QSize(2, 2) << corners({2, 2}, G, B, Y, C);
+        // Turned first (2 x 4), then fitted into 8 x 4: columns 3 and 4.
+        std::vector<Probe> turned = corners({8, 4}, W, W, W, W);
+        turned.insert(turned.end(), {{3, 0, K}, {4, 0, R}, {3, 3, M}, {4, 3, W}, {2, 0, W}, {5, 3, W}});
+        QTest::newRow("rotate, then resize") << QStringList{"--resize", "8x4", "--rotate", "90"} << QSize(8, 4) << turned;
+        // clang-format on
+    }
+
+    void pictureFitting() {
+        QFETCH(QStringList, options);
+        QFETCH(QSize, size);
+        QFETCH(std::vector<Probe>, probes);
+        const QString in = path(QStringLiteral("4x2.png"));
+        QVERIFY(picture4x2().save(in));
+        const CliRun r =
+            runCli(QStringList{"picture", in, "-q", "--binary", "--pixel", "rgb888"} + options);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out.size(), size.width() * size.height() * 3);
+        for (const Probe& p : probes) {
+            const QByteArray px = r.out.mid((p.y * size.width() + p.x) * 3, 3);
+            QCOMPARE(px.toHex(),
+                     QByteArray::number(p.colour & 0xFFFFFF, 16).rightJustified(6, '0'));
+        }
+    }
+
+    // The C form records everything that made the data.
+    void pictureHeaderRecordsTheSettings() {
+        const QString in = path(QStringLiteral("4x2.png"));
+        QVERIFY(picture4x2().save(in));
+        const CliRun r =
+            runCli({"picture",     in,         "--pixel", "mono",  "--dither",    "floyd-steinberg",
+                    "--threshold", "90",       "--scan",  "page",  "--msb-first", "--rotate",
+                    "90",          "--resize", "16x10",   "--fit", "cover",       "--format",
+                    "c",           "--name",   "logo"});
+        QCOMPARE(r.exitCode, 0);
+        const QString header = QString::fromUtf8(r.out.left(r.out.indexOf("const unsigned char")));
+        for (const char* recorded :
+             {"zentraq-cli: ", ", 16*10 pixels, 32 bytes",
+              "pixel: mono, 1 bit per pixel: ink (dark) where the luma is below 90",
+              "dither: floyd-steinberg",
+              "fitting: from 4*2 pixels, turned 90 degrees clockwise, then scaled to 16*10 (cover",
+              "scan: page: vertical bytes in bands of 8 rows",
+              "bits: the band's top row in the most significant bit; ink 1, background 0"})
+            QVERIFY2(header.contains(QString::fromUtf8(recorded)), recorded);
+        QVERIFY(r.out.contains("const unsigned char logo[32] = {\r\n"));
+
+        const CliRun grey = runCli(
+            {"picture", in, "--pixel", "gray4", "--scan", "column", "--pad", "--format", "c"});
+        QCOMPARE(grey.exitCode, 0);
+        for (const char* recorded :
+             {"pixel: gray4, 4 bits per pixel: the luma in 16 levels, 0 black", "dither: none",
+              "fitting: none",
+              "scan: column: vertical bytes, columns from the left, each column "
+              "from the top, 4 bits per pixel, every column starting on a new byte",
+              "bits: the first pixel of each byte in the least significant 4 bits"})
+            QVERIFY2(grey.out.contains(recorded), recorded);
+        const CliRun wide = runCli(
+            {"picture", in, "--pixel", "bgr565", "--byte-order", "high-first", "--format", "c"});
+        for (const char* recorded :
+             {"pixel: bgr565, 2 bytes per pixel: a 16-bit word of blue (bits 15-11), green (10-5) "
+              "and red (4-0), high byte first",
+              "scan: rows from the top, each row from the left"})
+            QVERIFY2(wide.out.contains(recorded), recorded);
     }
 
     // Any cell from 1x1 to 256x256; the face at the cell height or at
@@ -398,32 +631,81 @@ private slots:
         QCOMPARE(QImage(png), m_windowLayout);
     }
 
-    // Picture -> data -> PNG gives the picture back where its colours are
-    // RGB565 colours, in both byte orders.
+    // Picture -> data -> PNG in every format and in layouts whose bytes hold
+    // several pixels, on a 7 x 8 picture of colours that RGB565 keeps: the
+    // picture itself where the format loses nothing (RGB565 on these
+    // colours, 3-byte RGB), within the format's quantisation error where it
+    // does; grey formats give the luma, mono black below 128 and white above.
     void previewPictureRoundTrip_data() {
-        QTest::addColumn<QString>("byteOrder");
-        QTest::newRow("low first") << QStringLiteral("low-first");
-        QTest::newRow("high first") << QStringLiteral("high-first");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("tolerance"); // per channel; -1: black or white
+        QTest::addColumn<bool>("grey");
+        // clang-format off
+        QTest::newRow("rgb565") << QStringList{} << 0 << false;
+        QTest::newRow("rgb565 high first") << QStringList{"--byte-order", "high-first"} << 0 << false;
+        QTest::newRow("bgr565 high first") << QStringList{"--pixel", "bgr565", "--byte-order", "high-first"} << 0 << false;
+        QTest::newRow("rgb888") << QStringList{"--pixel", "rgb888"} << 0 << false;
+        QTest::newRow("bgr888") << QStringList{"--pixel", "bgr888"} << 0 << false;
+        QTest::newRow("rgb666") << QStringList{"--pixel", "rgb666"} << 3 << false;
+        QTest::newRow("rgb332") << QStringList{"--pixel", "rgb332"} << 63 << false;
+        QTest::newRow("gray8") << QStringList{"--pixel", "gray8"} << 0 << true;
+        QTest::newRow("gray8 inverted") << QStringList{"--pixel", "gray8", "--invert"} << 0 << true;
+        QTest::newRow("gray4") << QStringList{"--pixel", "gray4"} << 15 << true;
+        QTest::newRow("gray4 columns padded, msb first") << QStringList{"--pixel", "gray4", "--scan", "column", "--pad", "--msb-first"} << 15 << true;
+        QTest::newRow("gray4 pages") << QStringList{"--pixel", "gray4", "--scan", "page"} << 15 << true;
+        QTest::newRow("gray2 bands") << QStringList{"--pixel", "gray2", "--scan", "band"} << 63 << true;
+        QTest::newRow("gray2 inverted") << QStringList{"--pixel", "gray2", "--invert"} << 63 << true;
+        QTest::newRow("mono") << QStringList{"--pixel", "mono"} << -1 << true;
+        QTest::newRow("mono pages") << QStringList{"--pixel", "mono", "--scan", "page"} << -1 << true;
+        QTest::newRow("mono columns, inverted") << QStringList{"--pixel", "mono", "--scan", "column", "--invert"} << -1 << true;
+        QTest::newRow("mono rows padded, msb first") << QStringList{"--pixel", "mono", "--pad", "--msb-first"} << -1 << true;
+        // clang-format on
     }
 
     void previewPictureRoundTrip() {
-        QFETCH(QString, byteOrder);
-        QImage original(4, 2, QImage::Format_RGB32);
-        const QRgb colours[8] = {qRgb(255, 0, 0),     qRgb(0, 255, 0),    qRgb(0, 0, 255),
-                                 qRgb(255, 255, 255), qRgb(0, 0, 0),      qRgb(255, 255, 0),
-                                 qRgb(0, 255, 255),   qRgb(132, 130, 132)};
-        for (int i = 0; i < 8; ++i)
-            original.setPixel(i % 4, i / 4, colours[i]);
-        const QString in = path(QStringLiteral("exact.png"));
+        QFETCH(QStringList, options);
+        QFETCH(int, tolerance);
+        QFETCH(bool, grey);
+        // 5- and 6-bit levels with their bits repeated below them.
+        auto w5 = [](int q) { return (q & 31) << 3 | (q & 31) >> 2; };
+        auto w6 = [](int q) { return (q & 63) << 2 | (q & 63) >> 4; };
+        QImage original(7, 8, QImage::Format_RGB32);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 7; ++x)
+                original.setPixel(x, y,
+                                  qRgb(w5(x * 5 + y * 3), w6(x * 9 + y * 7), w5(x * 11 + y * 13)));
+        original.setPixel(0, 0, qRgb(0, 0, 0));
+        original.setPixel(6, 7, qRgb(255, 255, 255));
+        const QString in = path(QStringLiteral("round-trip.png"));
         QVERIFY(original.save(in));
-        const CliRun data = runCli({"picture", in, "-q", "--byte-order", byteOrder});
-        QCOMPARE(data.exitCode, 0);
-        const QString png = path(QStringLiteral("exact-back.png"));
-        QCOMPARE(
-            runCli({"preview", "-", "--width", "4", "--byte-order", byteOrder, "-o", png}, data.out)
-                .exitCode,
-            0);
-        QCOMPARE(QImage(png).convertToFormat(QImage::Format_RGB32), original);
+        for (bool binary : {false, true}) {
+            const QStringList form = binary ? QStringList{"--binary"} : QStringList{};
+            const CliRun data = runCli(QStringList{"picture", in, "-q"} + form + options);
+            QCOMPARE(data.exitCode, 0);
+            const QString png = path(QStringLiteral("round-trip-back.png"));
+            const CliRun back = runCli(
+                QStringList{"preview", "-", "--width", "7", "-o", png} + form + options, data.out);
+            QCOMPARE(back.exitCode, 0);
+            const QImage image = QImage(png).convertToFormat(QImage::Format_RGB32);
+            QCOMPARE(image.size(), original.size());
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 7; ++x) {
+                    const QRgb was = original.pixel(x, y), now = image.pixel(x, y);
+                    const int l = luma(was);
+                    const int want[3] = {grey ? l : qRed(was), grey ? l : qGreen(was),
+                                         grey ? l : qBlue(was)};
+                    const int got[3] = {qRed(now), qGreen(now), qBlue(now)};
+                    for (int c = 0; c < 3; ++c) {
+                        const bool ok = tolerance < 0 ? got[c] == (l < 128 ? 0 : 255)
+                                                      : std::abs(got[c] - want[c]) <= tolerance;
+                        QVERIFY2(ok, qPrintable(QStringLiteral("(%1, %2): %3 read back as %4")
+                                                    .arg(x)
+                                                    .arg(y)
+                                                    .arg(was & 0xFFFFFF, 6, 16)
+                                                    .arg(now & 0xFFFFFF, 6, 16)));
+                    }
+                }
+        }
     }
 
     void missingCharacters() {
@@ -498,6 +780,30 @@ private slots:
         usage("preview glyph too large", {"preview", "d", s, "300x300", "-o", "p.png"}, "at most 65536 pixels");
         usage("preview bits on pictures", {"preview", "d", "--width", "3", "--invert", "-o", "p.png"}, "--invert is for glyph data");
         usage("scale", {"preview", "d", s, "8x16", "--scale", "0", "-o", "p.png"}, "--scale wants a whole number from 1 to 64");
+        const QString p = "picture", pic = m_pic3;
+        usage("unknown pixel format", {p, pic, "--pixel", "rgb555", "-o", out}, "--pixel wants rgb565, bgr565, rgb888, bgr888, rgb666, rgb332, gray8, gray4, gray2, mono, not 'rgb555'");
+        usage("scan with an RGB format", {p, pic, "--pixel", "rgb888", "--scan", "page", "-o", out}, "--scan is for the packed formats gray4, gray2 and mono; rgb888 takes whole bytes per pixel");
+        usage("msb first with the default format", {p, pic, "--msb-first", "-o", out}, "--msb-first is for the packed formats gray4, gray2 and mono; rgb565 takes");
+        usage("pad with gray8", {p, pic, "--pixel", "gray8", "--pad", "-o", out}, "--pad is for the packed formats");
+        usage("pad with mono pages", {p, pic, "--pixel", "mono", "--scan", "page", "--pad", "-o", out}, "--pad is for the row and column scans");
+        usage("threshold 300", {p, pic, "--pixel", "mono", "--threshold", "300", "-o", out}, "--threshold wants a whole number from 0 to 255, not '300'");
+        usage("threshold without mono", {p, pic, "--pixel", "gray4", "--threshold", "100", "-o", out}, "--threshold is for --pixel mono, not gray4");
+        usage("invert with RGB", {p, pic, "--invert", "-o", out}, "--invert is for the grey formats gray8, gray4, gray2 and mono, not rgb565");
+        usage("byte order of 3-byte pixels", {p, pic, "--pixel", "rgb666", "--byte-order", "low-first", "-o", out}, "--byte-order is for the 16-bit formats rgb565 and bgr565, not rgb666");
+        usage("dither with rgb888", {p, pic, "--pixel", "rgb888", "--dither", "floyd-steinberg", "-o", out}, "--dither is for the formats with fewer than 8 bits per channel; rgb888 has 8");
+        usage("dither with gray8", {p, pic, "--dither=bayer4", "--pixel=gray8", "-o", out}, "gray8 has 8");
+        usage("unknown dither", {p, pic, "--dither", "random", "-o", out}, "--dither wants none, floyd-steinberg or bayer4, not 'random'");
+        usage("resize 0x10", {p, pic, "--resize", "0x10", "-o", out}, "--resize: '0x10': each side must be from 1 to 32767 pixels");
+        usage("resize above 32767", {p, pic, "--resize", "240x32768", "-o", out}, "--resize: '240x32768': each side must be from 1 to 32767 pixels");
+        usage("resize not a size", {p, pic, "--resize", "240", "-o", out}, "--resize: '240' is not a size");
+        usage("fit without resize", {p, pic, "--fit", "cover", "-o", out}, "--fit says how --resize fits the picture");
+        usage("unknown fit", {p, pic, "--resize", "8x8", "--fit", "fill", "-o", out}, "--fit wants contain, cover or stretch, not 'fill'");
+        usage("unknown rotation", {p, pic, "--rotate", "45", "-o", out}, "--rotate wants 90, 180 or 270 (degrees clockwise), not '45'");
+        usage("unknown flip", {p, pic, "--flip", "both", "-o", out}, "--flip wants horizontal or vertical, not 'both'");
+        usage("two flips", {p, pic, "--flip", "horizontal", "--flip", "vertical", "-o", out}, "option '--flip' is given more than once");
+        usage("preview format of glyph data", {"preview", "d", s, "8x16", "--pixel", "mono", "-o", "p.png"}, "--pixel is for picture data (--width)");
+        usage("preview scan of RGB565", {"preview", "d", "--width", "3", "--scan", "page", "-o", "p.png"}, "--scan is for the packed formats");
+        usage("preview unknown format", {"preview", "d", "--width", "3", "--pixel", "rgb", "-o", "p.png"}, "--pixel wants");
         fails("non-picture file", {"picture", dir + "/notpicture.png", "-o", out}, QStringLiteral("cannot read picture '%1/notpicture.png'").arg(dir));
         fails("missing picture", {"picture", dir + "/nothere.png"}, QStringLiteral("cannot read picture '%1/nothere.png'").arg(dir));
         fails("folder as picture", {"picture", dir}, "cannot read picture");
@@ -523,6 +829,8 @@ private slots:
         fails("endless charset", {l, "--charset", "/dev/zero", s, "8x16", "-o", out}, "cannot read '/dev/zero': it holds more than 256 MiB");
         fails("data file too large", {"preview", dir + "/huge.txt", s, "8x16", "-o", dir + "/w.png"}, "huge.txt': it holds more than 256 MiB");
         fails("data not whole rows", {"preview", dir + "/six.txt", "--width", "2", "-o", dir + "/w.png"}, "holds 3 pixels, not a whole number of rows of 2 pixels");
+        fails("data not whole rows of 3-byte pixels", {"preview", dir + "/six.txt", "--width", "4", "--pixel", "rgb666", "-o", dir + "/w.png"}, "holds 2 pixels, not a whole number of rows of 4 pixels");
+        fails("data not whole packed rows", {"preview", dir + "/odd.txt", "--width", "16", "--pixel", "mono", "-o", dir + "/w.png"}, "holds 3 bytes, which no number of rows of 16 mono pixels in this layout takes");
         // clang-format on
     }
 
@@ -652,6 +960,10 @@ private slots:
             QVERIFY(all.out.contains(one.out));
             QCOMPARE(runCli({command, "--help"}).out, one.out);
         }
+        for (const char* option : {"\n  --pixel FORMAT", "\n  --dither none|floyd-steinberg|bayer4",
+                                   "\n  --resize WxH", "\n  --fit contain|cover|stretch",
+                                   "\n  --scan row|column|page|band", "\n  --threshold N"})
+            QVERIFY2(runCli({"help", "picture"}).out.contains(option), option);
         for (const char* option : {"\n  --charset SET", "\n  --scan row|column|page|band",
                                    "\n  --pad", "\n  --pixel-size N", "\n  -o, --output OUT"})
             QVERIFY2(runCli({"help", "library"}).out.contains(option), option);

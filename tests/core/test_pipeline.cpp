@@ -1,7 +1,7 @@
 // The conversion pipeline's stages: packing samples of every width by every
 // scan (bytes worked out by hand), unpacking, the data-text, C and binary
-// forms, pictures composited strip by strip, and where a failing pixel stops
-// the output.
+// forms, samples formatted through the word table, pictures composited strip
+// by strip or in place, and where a failing pixel stops the output.
 #include "formatter.h"
 #include "packer.h"
 #include "pipeline.h"
@@ -27,14 +27,21 @@ Layout layout(int bits, Scan scan, bool msb = false, bool pad = false,
     return Layout{bits, scan, msb, pad, order};
 }
 
-QByteArray pack(const Layout& l, int w, int h, const std::vector<std::uint32_t>& samples) {
-    Packer p(l, w, h);
-    // In two pieces that split a row, as runs of a conversion do.
-    const int first = int(samples.size()) / 2 + 1;
-    p.add(samples.data(), first);
-    p.add(samples.data() + first, int(samples.size()) - first);
-    p.endFrame();
-    return QByteArray(reinterpret_cast<const char*>(p.ready().data()), qsizetype(p.ready().size()));
+// All passes the packer needs (one per window of `window` bytes).
+QByteArray pack(const Layout& l, int w, int h, const std::vector<std::uint32_t>& samples,
+                qint64 window = Packer::DefaultWindow) {
+    Packer p(l, w, h, window);
+    QByteArray out;
+    for (int pass = 0; pass < p.passes(); ++pass) {
+        // In two pieces that split a row, as runs of a conversion do.
+        const int first = int(samples.size()) / 2 + 1;
+        p.add(samples.data(), first);
+        p.add(samples.data() + first, int(samples.size()) - first);
+        p.endFrame();
+        out.append(reinterpret_cast<const char*>(p.ready().data()), qsizetype(p.ready().size()));
+        p.clearReady();
+    }
+    return out;
 }
 
 // Fails on NoPixel, like the picture encoder; 8-bit samples of the red
@@ -92,6 +99,8 @@ private slots:
         QFETCH(std::vector<std::uint32_t>, samples);
         QFETCH(QByteArray, bytes);
         QCOMPARE(pack(layout, size.width(), size.height(), samples), bytes);
+        // In windows of a byte (or a sample), one pass each.
+        QCOMPARE(pack(layout, size.width(), size.height(), samples, 1), bytes);
         QCOMPARE(frameBytes(layout, size.width(), size.height()), bytes.size());
         std::vector<std::uint32_t> back;
         unpackFrame(layout, size.width(), size.height(),
@@ -118,6 +127,7 @@ private slots:
                             for (auto& s : samples)
                                 s = rng.generate() & ((1u << bits) - 1);
                             const QByteArray bytes = pack(l, size.width(), size.height(), samples);
+                            QCOMPARE(pack(l, size.width(), size.height(), samples, 5), bytes);
                             std::vector<std::uint32_t> back;
                             unpackFrame(l, size.width(), size.height(),
                                         reinterpret_cast<const std::uint8_t*>(bytes.constData()),
@@ -208,8 +218,54 @@ private slots:
         QVERIFY(whole.bytes.startsWith("0x00,0x07,0x0E,"));
     }
 
+    // Samples of whole bytes handed to the formatter as samples give the text
+    // of their bytes, in both byte orders, with lines that end between
+    // samples and (falling back to bytes) inside them, in small blocks.
+    void samplesAsTheirBytes_data() {
+        QTest::addColumn<int>("sampleBytes");
+        QTest::addColumn<bool>("highFirst");
+        QTest::addColumn<int>("perLine");
+        QTest::addColumn<int>("form");
+        for (int n : {1, 2, 3})
+            for (bool high : {false, true})
+                for (int perLine : {0, 16, 24, 5})
+                    QTest::addRow("%d bytes, %s first, %d a line", n, high ? "high" : "low",
+                                  perLine)
+                        << n << high << perLine << int(DataForm::Text);
+        QTest::newRow("3 bytes into C") << 3 << true << 24 << int(DataForm::C);
+        QTest::newRow("2 bytes, binary") << 2 << false << 16 << int(DataForm::Binary);
+    }
+    void samplesAsTheirBytes() {
+        QFETCH(int, sampleBytes);
+        QFETCH(bool, highFirst);
+        QFETCH(int, perLine);
+        QFETCH(int, form);
+        QRandomGenerator rng(3);
+        std::vector<std::uint32_t> samples(1001);
+        for (auto& s : samples)
+            s = rng.generate() & ((1u << (8 * sampleBytes)) - 1);
+        // Low-first, the least significant byte goes first.
+        std::vector<std::uint8_t> bytes;
+        for (std::uint32_t s : samples)
+            for (int k = 0; k < sampleBytes; ++k)
+                bytes.push_back(std::uint8_t(s >> (8 * (highFirst ? sampleBytes - 1 - k : k))));
+        ByteArraySink viaBytes, viaSamples;
+        Formatter one(viaBytes, DataForm(form), LinePolicy{perLine, false});
+        Formatter many(viaSamples, DataForm(form), LinePolicy{perLine, false}, 64);
+        one.bytes(bytes);
+        for (std::size_t i = 0; i < samples.size(); i += 77)
+            many.samples(samples.data() + i,
+                         qsizetype(std::min<std::size_t>(77, samples.size() - i)), sampleBytes,
+                         highFirst ? ByteOrder::HighFirst : ByteOrder::LowFirst);
+        one.finish();
+        many.finish();
+        QCOMPARE(viaSamples.bytes, viaBytes.bytes);
+        QCOMPARE(many.byteCount(), qint64(bytes.size()));
+    }
+
     // Strips of a few rows give the pixels that a surface shows after
-    // assigning the whole picture, for pictures with and without alpha.
+    // assigning the whole picture, for pictures with and without alpha; so
+    // does the opaque picture made of it, in place for 32-bit pictures.
     void imageRowsAsTheSurfaceShows_data() {
         QTest::addColumn<QImage>("picture");
         QImage argb(37, 23, QImage::Format_ARGB32);
@@ -219,6 +275,7 @@ private slots:
         QTest::newRow("ARGB32") << argb;
         QTest::newRow("premultiplied") << argb.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         QTest::newRow("64-bit") << argb.convertToFormat(QImage::Format_RGBA64);
+        QTest::newRow("RGB888") << argb.convertToFormat(QImage::Format_RGB888);
         QTest::newRow("indexed") << argb.convertToFormat(QImage::Format_Indexed8);
         QTest::newRow("grey") << argb.convertToFormat(QImage::Format_Grayscale8);
         QTest::newRow("RGB32") << argb.convertToFormat(QImage::Format_RGB32);
@@ -236,6 +293,52 @@ private slots:
         }
         rows.read(5, 30, 7, row.data()); // a run inside a row, out of order
         QCOMPARE(colourOf(row[0]), surface.pixel(30, 5));
+
+        QImage own = picture.copy();
+        const uchar* bits = own.constBits();
+        const QImage::Format format = own.format();
+        const bool eightBit =
+            format == QImage::Format_Indexed8 || format == QImage::Format_Grayscale8;
+        const bool inPlace = own.depth() >= 32 || eightBit;
+        const QImage opaque = opaquePicture(std::move(own));
+        QCOMPARE(opaque.format(), eightBit ? format : QImage::Format_RGB32);
+        QCOMPARE(opaque.constBits() == bits, inPlace);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < 37; ++x)
+                QCOMPARE(colourOf(opaque.pixel(x, y)), surface.pixel(x, y));
+    }
+
+    // A frame larger than a window is read again for every window, the
+    // encoder restarted each time: the same text as in one window, with the
+    // frame's line end once.
+    void passesReadTheFrameAgain() {
+        // Samples that depend on the rows since the last restart.
+        struct RowCounter : SampleEncoder {
+            int row = 0;
+            int bits() const override { return 4; }
+            void encodeRow(const QRgb*, int width, std::uint32_t* samples) override {
+                for (int i = 0; i < width; ++i)
+                    samples[i] = std::uint32_t(row * 3 + i) & 15;
+                ++row;
+            }
+            void restart() override { row = 0; }
+        };
+        Surface surface(5, 7);
+        SurfacePixels pixels(surface, 5, 7);
+        for (Scan scan : {Scan::Column, Scan::Page, Scan::Band}) {
+            RowCounter a, b;
+            ByteArraySink whole, windows;
+            Formatter fa(whole, DataForm::Text, LinePolicy{0, true});
+            Formatter fb(windows, DataForm::Text, LinePolicy{0, true});
+            Pipeline(a, layout(4, scan), 5, 7, &fa).frame(pixels);
+            Pipeline pb(b, layout(4, scan), 5, 7, &fb, 4);
+            QCOMPARE(pb.packer().passes(), int(frameBytes(layout(4, scan), 5, 7) + 3) / 4);
+            pb.frame(pixels);
+            fa.finish();
+            fb.finish();
+            QCOMPARE(windows.bytes, whole.bytes);
+            QCOMPARE(whole.bytes.count("\r\n"), 1);
+        }
     }
 
     // A pixel that cannot be encoded ends the run there: the pixels before it

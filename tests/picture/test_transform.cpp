@@ -121,20 +121,29 @@ private slots:
 
     // Every turn and flip of a larger picture (several strips of rows) is
     // what Qt's own rotation and mirroring make of it, also when it is then
-    // scaled.
+    // scaled; 8-bit pictures, read in place through their colours, give what
+    // their 32-bit copies give.
+    void orientsLikeQt_data() {
+        QTest::addColumn<QImage::Format>("format");
+        QTest::newRow("RGB32") << QImage::Format_RGB32;
+        QTest::newRow("indexed") << QImage::Format_Indexed8;
+        QTest::newRow("grey") << QImage::Format_Grayscale8;
+    }
     void orientsLikeQt() {
+        QFETCH(QImage::Format, format);
         QImage img(37, 21, QImage::Format_RGB32);
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x)
                 img.setPixel(x, y, qRgb(x * 7, y * 12, (x * y) & 255));
+        img = img.convertToFormat(format);
         const Rotation turns[] = {Rotation::None, Rotation::Clockwise90, Rotation::Clockwise180,
                                   Rotation::Clockwise270};
         for (int turn = 0; turn < 4; ++turn)
             for (const bool h : {false, true})
                 for (const bool v : {false, true}) {
-                    const QImage qt = img.transformed(QTransform().rotate(90 * turn))
-                                          .mirrored(h, v)
-                                          .convertToFormat(QImage::Format_RGB32);
+                    const QImage qt = img.convertToFormat(QImage::Format_RGB32)
+                                          .transformed(QTransform().rotate(90 * turn))
+                                          .mirrored(h, v);
                     Fitting f;
                     f.rotation = turns[turn];
                     f.flipHorizontal = h;
@@ -224,6 +233,26 @@ private slots:
             QCOMPARE(out.pixel(0, 0), qRgb(10, 20, 30));
             QCOMPARE(qAlpha(out.pixel(out.width() - 1, 0)), 255);
         }
+    }
+
+    // As a pixel source: whole rows from the top; the first row again
+    // starts over.
+    void pixelSourceStartsOver() {
+        QImage img(3, 2, QImage::Format_RGB32);
+        for (int i = 0; i < 6; ++i)
+            img.setPixel(i % 3, i / 3, qRgb(i * 40, 0, 0));
+        Fitting f;
+        f.rotation = Rotation::Clockwise90;
+        FittedPixels pixels(img, f);
+        QCOMPARE(QSize(pixels.width(), pixels.height()), QSize(2, 3));
+        QRgb row[2];
+        for (int pass = 0; pass < 2; ++pass)
+            for (int y = 0; y < 3; ++y) {
+                pixels.read(y, 0, 2, row);
+                QCOMPARE(row[0], qRgb((3 + y) * 40, 0, 0)); // the bottom row, turned
+                QCOMPARE(row[1], qRgb(y * 40, 0, 0));
+            }
+        QVERIFY_THROWS_EXCEPTION(std::logic_error, pixels.read(2, 0, 2, row));
     }
 
     void parsesNames() {
