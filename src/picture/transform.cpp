@@ -115,8 +115,7 @@ std::optional<QSize> parseResize(QStringView text, QString* problem) {
     if (!isValidFitSide(w) || !isValidFitSide(h)) {
         if (problem)
             *problem = QStringLiteral("'%1': each side must be from 1 to %2 pixels")
-                           .arg(text.toString())
-                           .arg(MaxFitSide);
+                           .arg(text.toString(), QString::number(MaxFitSide));
         return std::nullopt;
     }
     return QSize(int(w), int(h));
