@@ -14,9 +14,9 @@
 #include "webview.h"
 #include <QApplication>
 #include <QDir>
-#include <QTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #else
 #include <QGuiApplication>
 #endif
@@ -44,15 +44,19 @@ const glyph::SizePreset& preset(int w, int h) {
 
 void report(const char* path, const Case& c, qsizetype glyphs, qint64 ns, qint64 bytes) {
     const double s = static_cast<double>(ns) / 1e9;
-    std::printf("%-8s %-26s %2dx%-2d %6lld glyphs %9.1f ms %10.0f glyphs/s  (%lld bytes)\n", path, c.name,
-                c.preset->width, c.preset->height, static_cast<long long>(glyphs), s * 1e3,
+    std::printf("%-8s %-26s %2dx%-2d %6lld glyphs %9.1f ms %10.0f glyphs/s  (%lld bytes)\n", path,
+                c.name, c.preset->width, c.preset->height, static_cast<long long>(glyphs), s * 1e3,
                 static_cast<double>(glyphs) / s, static_cast<long long>(bytes));
 }
 
 #ifdef ZENTRAQ_BENCH_WINDOW
 // The window with inert services: nothing here opens a box or a dialog.
-struct InertServices : platform::MessageBoxes, platform::FileOpenDialog, platform::Clipboard,
-                       platform::Downloader, platform::DesktopShell, platform::EventPump,
+struct InertServices : platform::MessageBoxes,
+                       platform::FileOpenDialog,
+                       platform::Clipboard,
+                       platform::Downloader,
+                       platform::DesktopShell,
+                       platform::EventPump,
                        platform::ProgramExit {
     void show(const QString&) override {}
     std::optional<QString> open(const QString&) override { return std::nullopt; }
@@ -111,7 +115,8 @@ int main(int argc, char** argv) {
         // first window with a size pays for rendering and later ones are warm.
         for (const char* label : {"win-cold", "win-warm"}) {
             InertServices inert;
-            platform::Services services{inert, inert, inert, inert, inert, inert, inert, QDir::tempPath()};
+            platform::Services services{inert, inert, inert, inert,
+                                        inert, inert, inert, QDir::tempPath()};
             zentraq::main window(services);
             window.Timer1->stop(); // no version check in the middle of the figures
             auto& ui = window.controls();
@@ -119,10 +124,10 @@ int main(int argc, char** argv) {
             window.Command15_Click(); // the data page, so Text2 and Picture1 are on screen
             QCoreApplication::processEvents();
             ui.Text1->setText(c.text);
-            QPushButton* button = c.preset->width == 8    ? ui.Command8
+            QPushButton* button = c.preset->width == 8                              ? ui.Command8
                                   : c.preset->width == 16 && c.preset->height == 32 ? ui.Command9
-                                  : c.preset->width == 16 ? ui.Command5
-                                                          : ui.Command6;
+                                  : c.preset->width == 16                           ? ui.Command5
+                                                                                    : ui.Command6;
             QElapsedTimer w;
             w.start();
             button->click();

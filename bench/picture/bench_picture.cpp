@@ -20,8 +20,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -98,8 +98,8 @@ int main(int argc, char* argv[]) {
     NoShell shell;
     CountingPump pump;
     NoExit exit;
-    platform::Services services{boxes, dialog, clipboard, downloader, shell, pump, exit,
-                                folder.path()};
+    platform::Services services{boxes, dialog, clipboard, downloader,
+                                shell, pump,   exit,      folder.path()};
     zentraq::main window(services);
     window.Timer1->stop(); // no version check in the middle of the figures
     window.show();
@@ -140,8 +140,8 @@ int main(int argc, char* argv[]) {
         const qint64 fileSize = QFile(rgbqumo::DataFilePath(folder.path())).size();
         const qint64 expectedSize = qint64(pixels) * 10 + qint64(pixels) / 8 * 2;
         if (fileSize != expectedSize || boxes.shown.isEmpty())
-            std::printf("  conversion did not complete: file %lld bytes, expected %lld\n",
-                        fileSize, expectedSize);
+            std::printf("  conversion did not complete: file %lld bytes, expected %lld\n", fileSize,
+                        expectedSize);
 
         std::size_t checksum = 0;
         double plainSeconds = 1e9;
@@ -150,9 +150,9 @@ int main(int argc, char* argv[]) {
 
         char label[32];
         std::snprintf(label, sizeof label, "%dx%d", size.width(), size.height());
-        std::printf("%-10s %9.0f %10.4f %13.0f %13.0f %7.2f %6lld\n", label, pixels,
-                    windowSeconds, pixels / windowSeconds, pixels / plainSeconds,
-                    plainSeconds / windowSeconds, pumps);
+        std::printf("%-10s %9.0f %10.4f %13.0f %13.0f %7.2f %6lld\n", label, pixels, windowSeconds,
+                    pixels / windowSeconds, pixels / plainSeconds, plainSeconds / windowSeconds,
+                    pumps);
         if (checksum == 0)
             std::printf("  (empty)\n");
     }

@@ -52,12 +52,24 @@ void main::qumo(qint16 width, qint16 height) {
     canvas.surfaceChanged();
 }
 
-void main::Command1_Click() { sizeButton(12, 12, true); }
-void main::Command5_Click() { sizeButton(16, 16, true); }
-void main::Command6_Click() { sizeButton(32, 32, true); }
-void main::Command7_Click() { sizeButton(6, 12, false); }
-void main::Command8_Click() { sizeButton(8, 16, false); }
-void main::Command9_Click() { sizeButton(16, 32, false); }
+void main::Command1_Click() {
+    sizeButton(12, 12, true);
+}
+void main::Command5_Click() {
+    sizeButton(16, 16, true);
+}
+void main::Command6_Click() {
+    sizeButton(32, 32, true);
+}
+void main::Command7_Click() {
+    sizeButton(6, 12, false);
+}
+void main::Command8_Click() {
+    sizeButton(8, 16, false);
+}
+void main::Command9_Click() {
+    sizeButton(16, 32, false);
+}
 
 // "填冲95个ASCII字符": the printable ASCII characters, space to "~", no line
 // break. Nothing is converted until a size button is pressed.
@@ -76,7 +88,8 @@ void main::Command10_Click() {
         m_services.boxes.show(QStringLiteral("复制失败，字模数据没有放到粘贴板上：") + error);
         return;
     }
-    m_services.boxes.show(QStringLiteral("成功复制到粘贴板，现在可以去编译环境中直接粘贴字模数据了"));
+    m_services.boxes.show(
+        QStringLiteral("成功复制到粘贴板，现在可以去编译环境中直接粘贴字模数据了"));
 }
 
 } // namespace zentraq

@@ -28,8 +28,7 @@ void moveInClient(QWidget* w, int x, int y) {
 } // namespace
 
 main::main(platform::Services& services, QWidget* parent)
-    : QWidget(parent), CommonDialog1(services.fileDialog), ui(new Ui::main),
-      m_services(services) {
+    : QWidget(parent), CommonDialog1(services.fileDialog), ui(new Ui::main), m_services(services) {
     ui->setupUi(this);
     applyLayoutFontSizes(this);
     // Labels that fit their caption take the size of their caption in the
@@ -123,10 +122,18 @@ void main::ShowPage(qint16 n) {
         Pages[i]->setVisible(false);
 }
 
-void main::Command14_Click() { ShowPage(1); }
-void main::Command15_Click() { ShowPage(2); }
-void main::Command16_Click() { ShowPage(3); }
-void main::Command17_Click() { ShowPage(4); }
+void main::Command14_Click() {
+    ShowPage(1);
+}
+void main::Command15_Click() {
+    ShowPage(2);
+}
+void main::Command16_Click() {
+    ShowPage(3);
+}
+void main::Command17_Click() {
+    ShowPage(4);
+}
 
 void main::closeEvent(QCloseEvent* e) {
     // A picture conversion in progress sees this flag at its next pixel and

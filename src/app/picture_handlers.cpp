@@ -115,8 +115,7 @@ void main::ConvertPicture() {
             m_services.shell.openFile(path, nullptr);
         } else {
             // Nothing to convert: the (empty) file is shown in the data area.
-            ui->Label8->setText(
-                QStringLiteral("取模完成,正在调入数据到数据生成区,请稍后....."));
+            ui->Label8->setText(QStringLiteral("取模完成,正在调入数据到数据生成区,请稍后....."));
             m_services.pump.pump();
             if (m_closing)
                 return;

@@ -32,7 +32,8 @@ protected:
             const bool active = i == m_owner->Tab();
             if (!active)
                 r.adjust(1, 2, -1, 0);
-            p.fillRect(r, active ? pal.color(QPalette::Button) : pal.color(QPalette::Button).darker(104));
+            p.fillRect(r, active ? pal.color(QPalette::Button)
+                                 : pal.color(QPalette::Button).darker(104));
             // Outer outline, then the highlight just inside it.
             p.setPen(dark);
             p.drawLine(r.left(), r.bottom(), r.left(), r.top() + 2);

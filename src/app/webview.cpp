@@ -68,8 +68,8 @@ void WebView::Navigate(const QUrl& url) {
         if (reply->error() == QNetworkReply::NoError) {
             browser->setHtml(QString::fromUtf8(reply->readAll()));
         } else {
-            browser->setPlainText(tr("无法显示此页: %1\n%2")
-                                      .arg(m_url.toString(), reply->errorString()));
+            browser->setPlainText(
+                tr("无法显示此页: %1\n%2").arg(m_url.toString(), reply->errorString()));
         }
     });
 }

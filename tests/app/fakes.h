@@ -114,8 +114,8 @@ struct WindowHarness {
     FakePump pump;
     FakeExit exit;
     QTemporaryDir folder;
-    platform::Services services{boxes, fileDialog, clipboard, downloader, shell,
-                                pump,  exit,       folder.path()};
+    platform::Services services{boxes, fileDialog, clipboard, downloader,
+                                shell, pump,       exit,      folder.path()};
     std::unique_ptr<zentraq::main> window;
 
     WindowHarness() { window = std::make_unique<zentraq::main>(services); }

@@ -162,68 +162,75 @@ private slots:
         QTest::addColumn<double>("points");
         QTest::addColumn<bool>("fitsText");
         QTest::addColumn<bool>("hidden");
-        auto row = [](const char* name, const char* parent, QRect g, const QString& text,
-                      double pt, bool fits, bool hidden) {
+        auto row = [](const char* name, const char* parent, QRect g, const QString& text, double pt,
+                      bool fits, bool hidden) {
             QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(parent) << g
                                 << text << pt << fits << hidden;
         };
         // name, container, left/top/width/height in the container's client
         // area, caption or text, points, fits its text, hidden at creation
-    row("Picture2", "main", {8, 8, 720, 81}, u""_s, 0, false, false);
-    row("Command14", "Picture2", {24, 24, 97, 41}, u"首页"_s, 10.5, false, false);
-    row("Command15", "Picture2", {136, 24, 129, 41}, u"TFT字符/图片取模"_s, 10.5, false, false);
-    row("Command16", "Picture2", {280, 24, 97, 41}, u"串口调试助手"_s, 10.5, false, false);
-    row("Command17", "Picture2", {392, 24, 97, 41}, u"单片机助手"_s, 10.5, false, false);
-    row("tabweb", "main", {504, 0, 33, 17}, u""_s, 0, false, true);
-    row("tabqumo", "main", {8, 96, 720, 569}, u""_s, 0, false, true);
-    row("tabchuankou", "main", {544, 0, 33, 17}, u""_s, 0, false, false);
-    row("tabmcu", "main", {584, 0, 33, 17}, u""_s, 0, false, true);
-    row("tabchuankoubb", "main", {624, 0, 33, 17}, u""_s, 0, false, true);
-    row("Web1", "tabweb", {32, 24, 105, 89}, u""_s, 0, false, false);
-    row("SSTab1", "tabqumo", {0, 0, 721, 313}, u""_s, 12, false, false);
-    row("Label7", "tabqumo", {208, 320, 240, 12}, u"取模参数为16位真彩色，横向扫描，低位在前"_s, 9, true, false);
-    row("Command10", "tabqumo", {456, 328, 137, 25}, u"字模数据复制到粘贴板"_s, 9, false, false);
-    row("Label3", "tabqumo", {8, 344, 84, 12}, u"取模数据生成区"_s, 9, true, false);
-    row("Label1", "tabqumo", {104, 344, 60, 12}, u"数据大小:0"_s, 9, true, false);
-    row("Label9", "tabqumo", {304, 344, 144, 12}, u"点击进入Morvane电子网上商城"_s, 9, true, true);
-    row("Text2", "tabqumo", {8, 360, 713, 193}, u""_s, 9, false, false);
-    row("Label4", "SSTab1_tab0", {8, 32, 270, 12}, u"内容输入区（注意：回车符/即换行符不会被取模）"_s, 9, true, false);
-    row("Text1", "SSTab1_tab0", {8, 48, 705, 105}, u"Morvane电子\r\n"_s, 9, false, false);
-    row("Frame1", "SSTab1_tab0", {8, 160, 137, 137}, u"汉字取模"_s, 9, false, false);
-    row("Command1", "Frame1", {16, 16, 97, 33}, u"12*12汉字"_s, 9, false, false);
-    row("Command5", "Frame1", {16, 56, 97, 33}, u"16*16汉字"_s, 9, false, false);
-    row("Command6", "Frame1", {16, 96, 97, 33}, u"32*32汉字"_s, 9, false, false);
-    row("Frame2", "SSTab1_tab0", {152, 160, 129, 137}, u"字母取模"_s, 9, false, false);
-    row("Command7", "Frame2", {16, 16, 97, 33}, u"6*12字母"_s, 9, false, false);
-    row("Command8", "Frame2", {16, 56, 97, 33}, u"8*16字母"_s, 9, false, false);
-    row("Command9", "Frame2", {16, 96, 97, 33}, u"16*32字母"_s, 9, false, false);
-    row("Picture3", "SSTab1_tab0", {288, 168, 65, 57}, u""_s, 0, false, false);
-    row("Picture1", "Picture3", {0, 0, 25, 25}, u""_s, 0, false, false);
-    row("Command13", "SSTab1_tab0", {288, 264, 97, 33}, u"填冲95个ASCII字符"_s, 9, false, false);
-    row("Label5", "SSTab1_tab1", {8, 32, 60, 12}, u"图片预揽区"_s, 9, true, false);
-    row("Pictureba", "SSTab1_tab1", {8, 48, 300, 250}, u""_s, 9, false, false);
-    row("Picturelin", "Pictureba", {0, 0, 113, 97}, u""_s, 9, false, false);
-    row("Label8", "SSTab1_tab1", {312, 48, 264, 96}, u"Label8"_s, 12, false, true);
-    row("Command11", "SSTab1_tab1", {328, 264, 105, 33}, u"导入图片"_s, 9, false, false);
-    row("Command12", "SSTab1_tab1", {440, 264, 105, 33}, u"生成取模数据"_s, 9, false, false);
-    row("Label2", "SSTab1_tab2", {40, 56, 203, 14}, u"功能开发中,请及时关注最新版本"_s, 10.5, true, false);
-    row("Label15", "tabchuankou", {152, 128, 217, 81}, u"功能开发中"_s, 10.5, false, false);
-    row("Label11", "tabmcu", {192, 240, 320, 16}, u"功能开发中，请及时更新版本,感谢您的关注!"_s, 12, true, false);
-    row("Label10", "tabchuankoubb", {8, 16, 60, 12}, u"数据接收区"_s, 9, true, false);
-    row("Option2", "tabchuankoubb", {96, 8, 89, 17}, u"16进制显示"_s, 9, false, false);
-    row("Option1", "tabchuankoubb", {192, 8, 105, 17}, u"ASCII字符显示"_s, 9, false, false);
-    row("Command3", "tabchuankoubb", {312, 8, 73, 25}, u"清空显示"_s, 9, false, false);
-    row("Check2", "tabchuankoubb", {392, 8, 73, 17}, u"自动清空"_s, 9, false, false);
-    row("Text3", "tabchuankoubb", {8, 32, 705, 345}, u""_s, 10.5, false, false);
-    row("Label14", "tabchuankoubb", {8, 392, 30, 12}, u"COM口"_s, 9, true, false);
-    row("Combo2", "tabchuankoubb", {40, 384, 97, 20}, u"Combo1"_s, 9, false, false);
-    row("Label13", "tabchuankoubb", {168, 392, 36, 12}, u"波特率"_s, 9, true, false);
-    row("Combo1", "tabchuankoubb", {208, 384, 97, 20}, u"Combo1"_s, 9, false, false);
-    row("Command4", "tabchuankoubb", {312, 384, 57, 25}, u"打开"_s, 9, false, false);
-    row("Label12", "tabchuankoubb", {8, 432, 60, 12}, u"数据发送区"_s, 9, true, false);
-    row("Text4", "tabchuankoubb", {8, 448, 705, 73}, u""_s, 10.5, false, false);
-    row("Command2", "tabchuankoubb", {8, 528, 97, 25}, u"发送"_s, 9, false, false);
-    row("Check1", "tabchuankoubb", {632, 528, 73, 17}, u"循环发送"_s, 9, false, false);
+        row("Picture2", "main", {8, 8, 720, 81}, u""_s, 0, false, false);
+        row("Command14", "Picture2", {24, 24, 97, 41}, u"首页"_s, 10.5, false, false);
+        row("Command15", "Picture2", {136, 24, 129, 41}, u"TFT字符/图片取模"_s, 10.5, false, false);
+        row("Command16", "Picture2", {280, 24, 97, 41}, u"串口调试助手"_s, 10.5, false, false);
+        row("Command17", "Picture2", {392, 24, 97, 41}, u"单片机助手"_s, 10.5, false, false);
+        row("tabweb", "main", {504, 0, 33, 17}, u""_s, 0, false, true);
+        row("tabqumo", "main", {8, 96, 720, 569}, u""_s, 0, false, true);
+        row("tabchuankou", "main", {544, 0, 33, 17}, u""_s, 0, false, false);
+        row("tabmcu", "main", {584, 0, 33, 17}, u""_s, 0, false, true);
+        row("tabchuankoubb", "main", {624, 0, 33, 17}, u""_s, 0, false, true);
+        row("Web1", "tabweb", {32, 24, 105, 89}, u""_s, 0, false, false);
+        row("SSTab1", "tabqumo", {0, 0, 721, 313}, u""_s, 12, false, false);
+        row("Label7", "tabqumo", {208, 320, 240, 12}, u"取模参数为16位真彩色，横向扫描，低位在前"_s,
+            9, true, false);
+        row("Command10", "tabqumo", {456, 328, 137, 25}, u"字模数据复制到粘贴板"_s, 9, false,
+            false);
+        row("Label3", "tabqumo", {8, 344, 84, 12}, u"取模数据生成区"_s, 9, true, false);
+        row("Label1", "tabqumo", {104, 344, 60, 12}, u"数据大小:0"_s, 9, true, false);
+        row("Label9", "tabqumo", {304, 344, 144, 12}, u"点击进入Morvane电子网上商城"_s, 9, true,
+            true);
+        row("Text2", "tabqumo", {8, 360, 713, 193}, u""_s, 9, false, false);
+        row("Label4", "SSTab1_tab0", {8, 32, 270, 12},
+            u"内容输入区（注意：回车符/即换行符不会被取模）"_s, 9, true, false);
+        row("Text1", "SSTab1_tab0", {8, 48, 705, 105}, u"Morvane电子\r\n"_s, 9, false, false);
+        row("Frame1", "SSTab1_tab0", {8, 160, 137, 137}, u"汉字取模"_s, 9, false, false);
+        row("Command1", "Frame1", {16, 16, 97, 33}, u"12*12汉字"_s, 9, false, false);
+        row("Command5", "Frame1", {16, 56, 97, 33}, u"16*16汉字"_s, 9, false, false);
+        row("Command6", "Frame1", {16, 96, 97, 33}, u"32*32汉字"_s, 9, false, false);
+        row("Frame2", "SSTab1_tab0", {152, 160, 129, 137}, u"字母取模"_s, 9, false, false);
+        row("Command7", "Frame2", {16, 16, 97, 33}, u"6*12字母"_s, 9, false, false);
+        row("Command8", "Frame2", {16, 56, 97, 33}, u"8*16字母"_s, 9, false, false);
+        row("Command9", "Frame2", {16, 96, 97, 33}, u"16*32字母"_s, 9, false, false);
+        row("Picture3", "SSTab1_tab0", {288, 168, 65, 57}, u""_s, 0, false, false);
+        row("Picture1", "Picture3", {0, 0, 25, 25}, u""_s, 0, false, false);
+        row("Command13", "SSTab1_tab0", {288, 264, 97, 33}, u"填冲95个ASCII字符"_s, 9, false,
+            false);
+        row("Label5", "SSTab1_tab1", {8, 32, 60, 12}, u"图片预揽区"_s, 9, true, false);
+        row("Pictureba", "SSTab1_tab1", {8, 48, 300, 250}, u""_s, 9, false, false);
+        row("Picturelin", "Pictureba", {0, 0, 113, 97}, u""_s, 9, false, false);
+        row("Label8", "SSTab1_tab1", {312, 48, 264, 96}, u"Label8"_s, 12, false, true);
+        row("Command11", "SSTab1_tab1", {328, 264, 105, 33}, u"导入图片"_s, 9, false, false);
+        row("Command12", "SSTab1_tab1", {440, 264, 105, 33}, u"生成取模数据"_s, 9, false, false);
+        row("Label2", "SSTab1_tab2", {40, 56, 203, 14}, u"功能开发中,请及时关注最新版本"_s, 10.5,
+            true, false);
+        row("Label15", "tabchuankou", {152, 128, 217, 81}, u"功能开发中"_s, 10.5, false, false);
+        row("Label11", "tabmcu", {192, 240, 320, 16}, u"功能开发中，请及时更新版本,感谢您的关注!"_s,
+            12, true, false);
+        row("Label10", "tabchuankoubb", {8, 16, 60, 12}, u"数据接收区"_s, 9, true, false);
+        row("Option2", "tabchuankoubb", {96, 8, 89, 17}, u"16进制显示"_s, 9, false, false);
+        row("Option1", "tabchuankoubb", {192, 8, 105, 17}, u"ASCII字符显示"_s, 9, false, false);
+        row("Command3", "tabchuankoubb", {312, 8, 73, 25}, u"清空显示"_s, 9, false, false);
+        row("Check2", "tabchuankoubb", {392, 8, 73, 17}, u"自动清空"_s, 9, false, false);
+        row("Text3", "tabchuankoubb", {8, 32, 705, 345}, u""_s, 10.5, false, false);
+        row("Label14", "tabchuankoubb", {8, 392, 30, 12}, u"COM口"_s, 9, true, false);
+        row("Combo2", "tabchuankoubb", {40, 384, 97, 20}, u"Combo1"_s, 9, false, false);
+        row("Label13", "tabchuankoubb", {168, 392, 36, 12}, u"波特率"_s, 9, true, false);
+        row("Combo1", "tabchuankoubb", {208, 384, 97, 20}, u"Combo1"_s, 9, false, false);
+        row("Command4", "tabchuankoubb", {312, 384, 57, 25}, u"打开"_s, 9, false, false);
+        row("Label12", "tabchuankoubb", {8, 432, 60, 12}, u"数据发送区"_s, 9, true, false);
+        row("Text4", "tabchuankoubb", {8, 448, 705, 73}, u""_s, 10.5, false, false);
+        row("Command2", "tabchuankoubb", {8, 528, 97, 25}, u"发送"_s, 9, false, false);
+        row("Check1", "tabchuankoubb", {632, 528, 73, 17}, u"循环发送"_s, 9, false, false);
     }
     void layout() {
         QFETCH(QString, name);

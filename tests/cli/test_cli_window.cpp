@@ -17,8 +17,8 @@
 using zentraq::testing::CliRun;
 using zentraq::testing::readFile;
 using zentraq::testing::runCli;
-using zentraq::testing::writeFile;
 using zentraq::testing::WindowHarness;
+using zentraq::testing::writeFile;
 
 namespace {
 
@@ -29,8 +29,10 @@ QImage awkwardPicture(int w, int h) {
     QImage image(w, h, QImage::Format_ARGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, qRgba((x * 37 + y * 11) & 255, (x * 5 + y * 73) & 255, (x * y * 13) & 255,
-                                       (x + y) % 3 == 0 ? 0 : ((x + y) % 3 == 1 ? 128 : 255)));
+            image.setPixel(x, y,
+                           qRgba((x * 37 + y * 11) & 255, (x * 5 + y * 73) & 255,
+                                 (x * y * 13) & 255,
+                                 (x + y) % 3 == 0 ? 0 : ((x + y) % 3 == 1 ? 128 : 255)));
     return image;
 }
 
@@ -51,11 +53,13 @@ private slots:
         QTest::addColumn<QString>("size");
         QTest::addColumn<int>("button");
         QTest::addColumn<QString>("text");
-        const QString mixed = QStringLiteral("中国电子 Ag|@0\r\nx\ry\n\r\r\n\t") + QString::fromUcs4(U"\U00020000");
+        const QString mixed =
+            QStringLiteral("中国电子 Ag|@0\r\nx\ry\n\r\r\n\t") + QString::fromUcs4(U"\U00020000");
         const char* sizes[] = {"12x12", "16x16", "32x32", "6x12", "8x16", "16x32"};
         for (int i = 0; i < 6; ++i) {
             QTest::addRow("%s mixed", sizes[i]) << QString::fromLatin1(sizes[i]) << i << mixed;
-            QTest::addRow("%s ASCII", sizes[i]) << QString::fromLatin1(sizes[i]) << i << QStringLiteral("<ascii>");
+            QTest::addRow("%s ASCII", sizes[i])
+                << QString::fromLatin1(sizes[i]) << i << QStringLiteral("<ascii>");
         }
         QTest::newRow("empty") << QStringLiteral("8x16") << 4 << QString();
         QTest::newRow("only CR LF") << QStringLiteral("16x16") << 1 << QStringLiteral("\r\n\r\n");
@@ -78,7 +82,8 @@ private slots:
             QVERIFY(writeFile(input, text.toUtf8()));
             args << "--input" << input;
         }
-        QPushButton* const buttons[] = {ui.Command1, ui.Command5, ui.Command6, ui.Command7, ui.Command8, ui.Command9};
+        QPushButton* const buttons[] = {ui.Command1, ui.Command5, ui.Command6,
+                                        ui.Command7, ui.Command8, ui.Command9};
         QTest::mouseClick(buttons[button], Qt::LeftButton);
 
         const CliRun r = runCli(args);
@@ -93,9 +98,10 @@ private slots:
         QTest::newRow("1 x 1") << awkwardPicture(1, 1) << QByteArray("PNG");
         QTest::newRow("3 x 3") << awkwardPicture(3, 3) << QByteArray("PNG");
         QTest::newRow("transparency, 13 x 7") << awkwardPicture(13, 7) << QByteArray("PNG");
-        QTest::newRow("100 x 101 bitmap") << awkwardPicture(100, 101).convertToFormat(QImage::Format_RGB32)
-                                          << QByteArray("BMP");
-        QTest::newRow("JPEG") << awkwardPicture(40, 30).convertToFormat(QImage::Format_RGB32) << QByteArray("JPG");
+        QTest::newRow("100 x 101 bitmap")
+            << awkwardPicture(100, 101).convertToFormat(QImage::Format_RGB32) << QByteArray("BMP");
+        QTest::newRow("JPEG") << awkwardPicture(40, 30).convertToFormat(QImage::Format_RGB32)
+                              << QByteArray("JPG");
         QTest::newRow("GIF") << awkwardPicture(17, 9) << QByteArray("GIF");
         QTest::newRow("icon") << awkwardPicture(32, 32) << QByteArray("ICO");
         QTest::newRow("larger than the preview") << awkwardPicture(333, 260) << QByteArray("PNG");
@@ -106,7 +112,8 @@ private slots:
     void samePictureData() {
         QFETCH(QImage, picture);
         QFETCH(QByteArray, format);
-        const QString file = m_dir.filePath(QStringLiteral("picture.") + QString::fromLatin1(format).toLower());
+        const QString file =
+            m_dir.filePath(QStringLiteral("picture.") + QString::fromLatin1(format).toLower());
         if (!picture.save(file, format.constData())) {
             // Qt reads GIF but does not write it: ImageMagick makes the file.
             const QString png = m_dir.filePath(QStringLiteral("for-convert.png"));

@@ -54,11 +54,13 @@ bool preferred(const Listed& a, const Listed& b, FacePreference preference) {
     const bool ar = a.slant == FC_SLANT_ROMAN, br = b.slant == FC_SLANT_ROMAN;
     if (ar != br)
         return ar;
-    const int aw = std::abs(a.weight - FC_WEIGHT_REGULAR), bw = std::abs(b.weight - FC_WEIGHT_REGULAR);
+    const int aw = std::abs(a.weight - FC_WEIGHT_REGULAR),
+              bw = std::abs(b.weight - FC_WEIGHT_REGULAR);
     if (aw != bw)
         return aw < bw;
     if (named) {
-        const int an = std::abs(a.width - FC_WIDTH_NORMAL), bn = std::abs(b.width - FC_WIDTH_NORMAL);
+        const int an = std::abs(a.width - FC_WIDTH_NORMAL),
+                  bn = std::abs(b.width - FC_WIDTH_NORMAL);
         if (an != bn)
             return an < bn;
     }
@@ -89,7 +91,8 @@ std::vector<Candidate> sortedForChinese(const QString& family) {
     std::vector<Candidate> out;
     FcPattern* pattern = FcPatternCreate();
     if (!family.isEmpty())
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.toUtf8().constData()));
+        FcPatternAddString(pattern, FC_FAMILY,
+                           reinterpret_cast<const FcChar8*>(family.toUtf8().constData()));
     FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("zh-cn"));
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
@@ -124,8 +127,8 @@ std::optional<FaceSpec> installedFace(const QString& family, FacePreference pref
     FcPattern* pattern = FcPatternCreate();
     const QByteArray name = family.toUtf8();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.constData()));
-    FcObjectSet* objects = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_SCALABLE, FC_WEIGHT, FC_SLANT,
-                                            FC_WIDTH, static_cast<char*>(nullptr));
+    FcObjectSet* objects = FcObjectSetBuild(FC_FILE, FC_INDEX, FC_FAMILY, FC_SCALABLE, FC_WEIGHT,
+                                            FC_SLANT, FC_WIDTH, static_cast<char*>(nullptr));
     if (FcFontSet* set = FcFontList(nullptr, pattern, objects)) {
         for (int i = 0; i < set->nfont; ++i) {
             FcPattern* p = set->fonts[i];
@@ -135,7 +138,8 @@ std::optional<FaceSpec> installedFace(const QString& family, FacePreference pref
             l.slant = fcInt(p, FC_SLANT, FC_SLANT_ROMAN);
             l.width = fcInt(p, FC_WIDTH, FC_WIDTH_NORMAL);
             l.ownName = l.face.family.compare(family, Qt::CaseInsensitive) == 0;
-            if (!l.face.file.isEmpty() && fcScalable(p) && (!best || preferred(l, *best, preference)))
+            if (!l.face.file.isEmpty() && fcScalable(p) &&
+                (!best || preferred(l, *best, preference)))
                 best = std::move(l);
         }
         FcFontSetDestroy(set);
@@ -164,7 +168,8 @@ FaceChain resolveCanvasFaces() {
 
     std::vector<Candidate> sorted = sortedForChinese(primary ? primary->family : QString());
     if (!primary) {
-        const auto cjk = std::find_if(sorted.begin(), sorted.end(), [](const Candidate& c) { return c.cjk; });
+        const auto cjk =
+            std::find_if(sorted.begin(), sorted.end(), [](const Candidate& c) { return c.cjk; });
         if (cjk != sorted.end())
             primary = cjk->face;
         else if (!sorted.empty())
@@ -180,8 +185,11 @@ FaceChain resolveCanvasFaces() {
     for (const Candidate& c : sorted) {
         if (chain.fallbacks.size() >= MaxFallbacks)
             break;
-        const auto same = [&c](const FaceSpec& s) { return s.file == c.face.file && s.index == c.face.index; };
-        if (same(chain.primary) || std::any_of(chain.fallbacks.begin(), chain.fallbacks.end(), same))
+        const auto same = [&c](const FaceSpec& s) {
+            return s.file == c.face.file && s.index == c.face.index;
+        };
+        if (same(chain.primary) ||
+            std::any_of(chain.fallbacks.begin(), chain.fallbacks.end(), same))
             continue;
         chain.fallbacks.push_back(c.face);
     }

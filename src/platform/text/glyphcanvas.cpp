@@ -7,8 +7,7 @@ namespace zentraq {
 
 GlyphCanvas::GlyphCanvas(text::TextRenderer* renderer)
     : m_own(std::make_unique<Surface>(DefaultSize, DefaultSize, DefaultBackColor)),
-      m_surface(m_own.get()),
-      m_renderer(renderer ? renderer : &text::TextRenderer::shared()) {}
+      m_surface(m_own.get()), m_renderer(renderer ? renderer : &text::TextRenderer::shared()) {}
 
 GlyphCanvas::GlyphCanvas(Surface& surface, text::TextRenderer* renderer)
     : m_surface(&surface), m_renderer(renderer ? renderer : &text::TextRenderer::shared()) {}
@@ -59,7 +58,8 @@ void GlyphCanvas::Print(char32_t cp) {
                 row[ox + gx] = ink;
         }
     }
-    m_x = static_cast<int>(std::clamp<long long>(static_cast<long long>(m_x) + g.advance, INT_MIN, INT_MAX));
+    m_x = static_cast<int>(
+        std::clamp<long long>(static_cast<long long>(m_x) + g.advance, INT_MIN, INT_MAX));
 }
 
 void GlyphCanvas::Print(QStringView text) {
@@ -69,7 +69,8 @@ void GlyphCanvas::Print(QStringView text) {
 
 char32_t nextCharacter(QStringView text, qsizetype& i) {
     const char16_t c = text[i].unicode();
-    if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode())) {
+    if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+        QChar::isLowSurrogate(text[i + 1].unicode())) {
         const char32_t cp = QChar::surrogateToUcs4(c, text[i + 1].unicode());
         i += 2;
         return cp;

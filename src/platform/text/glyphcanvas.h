@@ -77,7 +77,9 @@ public:
 
     // Called after every size change with the new width and height, so a
     // widget showing the surface can follow.
-    void setResizeHandler(std::function<void(int, int)> handler) { m_onResize = std::move(handler); }
+    void setResizeHandler(std::function<void(int, int)> handler) {
+        m_onResize = std::move(handler);
+    }
 
 private:
     void resized();

@@ -60,7 +60,8 @@ void takeBitmap(FT_Library lib, const FT_Bitmap& bm, RasterGlyph& g) {
         for (int y = 0; y < g.height; ++y) {
             const unsigned char* row = rowOf(bm, y);
             for (int x = 0; x < g.width; ++x)
-                g.ink[static_cast<std::size_t>(y) * g.width + x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+                g.ink[static_cast<std::size_t>(y) * g.width + x] =
+                    (row[x >> 3] >> (7 - (x & 7))) & 1;
         }
         return;
     }
@@ -92,8 +93,8 @@ struct TextRenderer::Impl {
 
     FaceChain chain;
     LibraryPtr lib;
-    std::vector<Face> faces; // 0 = primary
-    std::unordered_map<char32_t, int> faceOf;        // character -> face index, -1 none
+    std::vector<Face> faces;                  // 0 = primary
+    std::unordered_map<char32_t, int> faceOf; // character -> face index, -1 none
     std::unordered_map<std::uint64_t, RasterGlyph> cache;
 
     FT_Face open(int i) {
@@ -104,7 +105,8 @@ struct TextRenderer::Impl {
             f.tried = true;
             FT_Face raw = nullptr;
             const QByteArray path = f.source.file.toLocal8Bit();
-            if (!path.isEmpty() && FT_New_Face(lib.get(), path.constData(), f.source.index, &raw) == 0) {
+            if (!path.isEmpty() &&
+                FT_New_Face(lib.get(), path.constData(), f.source.index, &raw) == 0) {
                 f.face.reset(raw);
                 const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(raw, FT_SFNT_OS2));
                 if (os2 && os2->version != 0xFFFF && os2->sTypoAscender - os2->sTypoDescender > 0) {
@@ -125,7 +127,8 @@ struct TextRenderer::Impl {
     int strikeIndex(FT_Face face, int px) const {
         for (int i = 0; i < face->num_fixed_sizes; ++i) {
             const FT_Bitmap_Size& s = face->available_sizes[i];
-            const bool exact = s.y_ppem != 0 ? s.y_ppem == static_cast<FT_Pos>(px) * 64 : s.height == px;
+            const bool exact =
+                s.y_ppem != 0 ? s.y_ppem == static_cast<FT_Pos>(px) * 64 : s.height == px;
             if (exact)
                 return i;
         }

@@ -40,14 +40,14 @@ FaceChain resolveCanvasFaces();
 // A character rendered into the cell: ink pixels relative to the cell's
 // top-left corner (the drawing position).
 struct RasterGlyph {
-    int left = 0;   // column of the ink box's left edge in the cell
-    int top = 0;    // row of the ink box's top edge in the cell
-    int width = 0;  // ink box size in pixels
+    int left = 0;  // column of the ink box's left edge in the cell
+    int top = 0;   // row of the ink box's top edge in the cell
+    int width = 0; // ink box size in pixels
     int height = 0;
-    int advance = 0;             // pen movement to the next character, pixels
+    int advance = 0;               // pen movement to the next character, pixels
     std::vector<std::uint8_t> ink; // width * height, row-major, 1 = ink
-    int face = -1;               // 0 = primary, 1.. = fallbacks, -1 = nothing drawn
-    bool fromStrike = false;     // taken from the face's bitmap strike
+    int face = -1;                 // 0 = primary, 1.. = fallbacks, -1 = nothing drawn
+    bool fromStrike = false;       // taken from the face's bitmap strike
 
     bool isInk(int x, int y) const { return ink[static_cast<std::size_t>(y) * width + x] != 0; }
 };
