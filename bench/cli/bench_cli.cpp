@@ -7,8 +7,9 @@
 // Pictures: the default conversion (RGB565 data text into a file) against
 // the plain loop, which decodes the picture with Qt, looks every pixel up in
 // a table of the 65536 item texts and writes the text in 1 MiB blocks; the
-// two run in turn, and each keeps its best run (wall clock and CPU time
-// separately, as the machine is shared). Peak memory of the tool as a
+// two run in turn, each into a file of a new name, and each keeps its best
+// run (wall clock and CPU time separately, as the machine is shared); the
+// tool's time over its existing output is printed beside them. Peak memory of the tool as a
 // process against a process that only decodes the picture, for photos and
 // for the other kinds of picture decoders give. Then every pixel format,
 // dither mode, layout and fitting against the default conversion, and the
@@ -78,11 +79,19 @@ void timeOnce(Timing& t, const std::function<void()>& work) {
 }
 
 // `a` and `b` run in turn `runs` times, so that both meet the same load.
+// `beforeA` and `beforeB`, when given, run untimed before each run of `a`
+// and of `b`.
 std::pair<Timing, Timing> inTurn(int runs, const std::function<void()>& a,
-                                 const std::function<void()>& b) {
+                                 const std::function<void()>& b,
+                                 const std::function<void()>& beforeA = {},
+                                 const std::function<void()>& beforeB = {}) {
     Timing ta, tb;
     for (int i = 0; i < runs; ++i) {
+        if (beforeA)
+            beforeA();
         timeOnce(ta, a);
+        if (beforeB)
+            beforeB();
         timeOnce(tb, b);
     }
     return {ta, tb};
@@ -263,35 +272,54 @@ int main(int argc, char* argv[]) {
         "1. zentraq-cli picture IN -o OUT (the default: RGB565 data text) against the plain "
         "loop,\n   in turn, best of %d runs each; seconds of wall clock (CPU time)\n",
         runs);
-    std::printf("%-10s %-4s %15s %15s %15s %6s %6s %8s %8s %8s\n", "picture", "file", "plain loop",
-                "tool in-proc", "tool process", "wall", "cpu", "peak", "decode", "over");
+    std::printf("%-10s %-4s %15s %15s %15s %15s %6s %6s %8s %8s %8s\n", "picture", "file",
+                "plain loop", "tool in-proc", "tool replacing", "tool process", "wall", "cpu",
+                "peak", "decode", "over");
     std::vector<Timing> defaults;
     for (const Picture& p : pictures) {
         const QString plainOut = dir.filePath(QStringLiteral("plain.txt"));
+        const QString fresh = dir.filePath(QStringLiteral("fresh.txt"));
         qint64 plainBytes = 0;
+        // Both write a file of a new name: the conversions alone, without
+        // what the file system does when a file is replaced.
         const auto [plain, inProcess] = inTurn(
             runs, [&] { plainBytes = plainLoop(p.path, plainOut); },
             [&] {
+                failed |= cli::run({"picture", p.path, "-q", "-o", fresh}) != 0;
+            },
+            [&] { QFile::remove(plainOut); }, [&] { QFile::remove(fresh); });
+        const bool same = fileBytes(fresh) == fileBytes(plainOut);
+        // The tool over an existing output, as a user's second run: the new
+        // file is renamed over the old one, and ext4 (auto_da_alloc) writes
+        // the new data out before that rename, so a crash keeps one of the
+        // two whole.
+        Timing replacing;
+        QFile::remove(out);
+        failed |= cli::run({"picture", p.path, "-q", "-o", out}) != 0;
+        for (int i = 0; i < runs; ++i)
+            timeOnce(replacing, [&] {
                 failed |= cli::run({"picture", p.path, "-q", "-o", out}) != 0;
             });
-        const bool same = fileBytes(out) == fileBytes(plainOut);
         const Timing proc = process(runs, {tool, "picture", p.path, "-q", "-o", out}, &failed);
         defaults.push_back(proc);
         const double wallRatio = inProcess.wall / plain.wall;
         const double cpuRatio = inProcess.cpu / plain.cpu;
         const double overMiB = double(proc.peakKb - p.decodeKb) / 1024;
-        std::printf("%-10s %-4s %6.3f (%6.3f) %6.3f (%6.3f) %6.3f (%6.3f) %6.2f %6.2f %8.1f %8.1f "
-                    "%8.1f%s%s%s\n",
+        std::printf("%-10s %-4s %6.3f (%6.3f) %6.3f (%6.3f) %6.3f (%6.3f) %6.3f (%6.3f) %6.2f "
+                    "%6.2f %8.1f %8.1f %8.1f%s%s%s\n",
                     qPrintable(QStringLiteral("%1x%2").arg(p.w).arg(p.h)), p.format, plain.wall,
-                    plain.cpu, inProcess.wall, inProcess.cpu, proc.wall, proc.cpu, wallRatio,
-                    cpuRatio, double(proc.peakKb) / 1024, double(p.decodeKb) / 1024, overMiB,
+                    plain.cpu, inProcess.wall, inProcess.cpu, replacing.wall, replacing.cpu,
+                    proc.wall, proc.cpu, wallRatio, cpuRatio, double(proc.peakKb) / 1024,
+                    double(p.decodeKb) / 1024, overMiB,
                     mark(std::min(wallRatio, cpuRatio) > DefaultLimit),
                     mark(overMiB > OverLimitMiB), same ? "" : "  (outputs differ!)");
         (void)plainBytes;
     }
-    std::printf("wall, cpu: tool in process / plain loop (target %.2f); peak: the tool's peak "
-                "resident memory\nas a process, MiB; decode: that of a process that only decodes "
-                "the picture; over: the\ndifference (target %.0f MiB). A decoded 4000x3000 picture "
+    std::printf("wall, cpu: tool in process / plain loop, both writing a new file (target "
+                "%.2f); tool replacing:\nthe tool in process over its existing output; tool "
+                "process: the same as a fresh process.\npeak: the tool's peak resident memory "
+                "as a process, MiB; decode: that of a process that only\ndecodes "
+                "the picture; over: the difference (target %.0f MiB).\nA decoded 4000x3000 picture "
                 "is %.1f MiB, 1920x1080 %.1f MiB.\n\n",
                 DefaultLimit, OverLimitMiB, 4000.0 * 3000 * 4 / (1 << 20),
                 1920.0 * 1080 * 4 / (1 << 20));
