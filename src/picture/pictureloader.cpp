@@ -1,5 +1,6 @@
 #include "pictureloader.h"
 
+#include "metafile.h"
 #include "picturelayout.h"
 #include "runtime_error.h"
 
@@ -71,6 +72,9 @@ thread_local DecoderMessages* DecoderMessages::t_active = nullptr;
 
 // The picture in `device` (open for reading, positioned anywhere).
 QImage readPicture(QIODevice& device, const QString& name) {
+    // Metafiles, known by their first bytes, are drawn by their converter.
+    if (IsMetafile(device))
+        return LoadMetafile(device, name);
     const DecoderMessages messages;
 
     // The format as the image reader sees it, from the file name and the

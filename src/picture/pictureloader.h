@@ -12,7 +12,9 @@ namespace zentraq::rgbqumo {
 
 // Reads the picture in `path` with the image readers available to the
 // program (BMP, GIF, JPEG, PNG, ICO, CUR and whatever else is installed); the
-// format is taken from the file name and, failing that, from the content. A
+// format is taken from the file name and, failing that, from the content.
+// Metafiles (WMF, EMF), known by their content, are drawn on white at their
+// size at 96 dots per inch (see LoadMetafile and PictureExtent). A
 // file with several images (an icon, an animated GIF) gives its first one.
 // The picture keeps its transparency: the picture box that receives it
 // composites it onto its own background. An icon or cursor of 1 to 24 bits

@@ -1,0 +1,299 @@
+#include "metafile.h"
+
+#include "metafileformat.h"
+#include "runtime_error.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QImageReader>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace zentraq::rgbqumo {
+namespace {
+
+// The key under which a metafile picture keeps its size at 96 dots per inch.
+const QString ExtentKey = QStringLiteral("Zentraq.Extent");
+
+// Metafiles are read whole; none is larger than this.
+constexpr qint64 MaxMetafileBytes = qint64(256) << 20;
+
+// Address space of the converter beyond what its picture takes.
+constexpr qint64 ConverterBaseMemory = qint64(512) << 20;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool Sanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool Sanitized = true;
+#else
+constexpr bool Sanitized = false;
+#endif
+#else
+constexpr bool Sanitized = false;
+#endif
+
+std::mutex s_converterLock;
+std::optional<MetafileConverter> s_converter;
+
+MetafileConverter converter() {
+    const std::lock_guard lock(s_converterLock);
+    if (!s_converter)
+        s_converter = DefaultMetafileConverter();
+    return *s_converter;
+}
+
+[[noreturn]] void invalid(const QString& name, const QString& what) {
+    throw RuntimeError(RuntimeError::InvalidPicture,
+                       QStringLiteral("无效图片：%2：%1").arg(name, what));
+}
+
+[[noreturn]] void tooLarge(const QString& name, qint64 w, qint64 h) {
+    throw RuntimeError(RuntimeError::InvalidPicture,
+                       QStringLiteral("图片尺寸过大（%1*%2），无法载入：%3")
+                           .arg(QString::number(w), QString::number(h), name));
+}
+
+// The whole file from its start (a stream from where it is), at most
+// MaxMetafileBytes.
+QByteArray readWhole(QIODevice& device, const QString& name) {
+    if (!device.isSequential() && !device.seek(0))
+        throw RuntimeError(RuntimeError::PathFileAccessError,
+                           QStringLiteral("无法读取文件：%1").arg(name));
+    const qint64 size = device.size();
+    if (!device.isSequential() && size > MaxMetafileBytes)
+        invalid(name, QStringLiteral("元文件过大（%1 字节，最多 %2 字节）")
+                          .arg(QString::number(size), QString::number(MaxMetafileBytes)));
+    QByteArray data = device.read(MaxMetafileBytes + 1);
+    if (data.size() > MaxMetafileBytes)
+        invalid(
+            name,
+            QStringLiteral("元文件过大（超过 %1 字节）").arg(QString::number(MaxMetafileBytes)));
+    if (data.isEmpty() && device.size() > 0)
+        throw RuntimeError(RuntimeError::PathFileAccessError,
+                           QStringLiteral("无法读取文件：%1").arg(name));
+    return data;
+}
+
+// A memory file holding `data`, for the converter's standard input; fd is
+// -1 when it could not be made.
+struct InputFile {
+    explicit InputFile(const QByteArray& data)
+        : fd(::memfd_create("zentraq-metafile", MFD_CLOEXEC)) {
+        for (qsizetype done = 0; fd >= 0 && done < data.size();) {
+            const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                ::close(fd);
+                fd = -1;
+            } else {
+                done += n;
+            }
+        }
+    }
+    ~InputFile() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    int fd;
+};
+
+// The converter's answer: its result line, then for a picture its pixels,
+// written straight into the image.
+class Answer {
+public:
+    Answer(int width, int height) : m_width(width), m_height(height) {}
+
+    bool take(QByteArrayView bytes) {
+        while (!bytes.isEmpty()) {
+            if (!m_lineDone) {
+                const qsizetype end = bytes.indexOf('\n');
+                const qsizetype n = end < 0 ? bytes.size() : end;
+                if (m_line.size() + n > 4096)
+                    return false;
+                m_line += bytes.first(n);
+                if (end < 0)
+                    return true;
+                bytes = bytes.sliced(end + 1);
+                m_lineDone = true;
+                if (!startPicture())
+                    return bytes.isEmpty();
+                continue;
+            }
+            if (m_picture.isNull())
+                return false;
+            const qint64 total = qint64(m_width) * m_height * 4;
+            if (m_filled + bytes.size() > total)
+                return false;
+            // Rows are whole 32-bit words with no padding between them.
+            std::memcpy(m_picture.bits() + m_filled, bytes.data(), size_t(bytes.size()));
+            m_filled += bytes.size();
+            bytes = {};
+        }
+        return true;
+    }
+
+    const QByteArray& line() const { return m_line; }
+    bool complete() const {
+        return !m_picture.isNull() && m_filled == qint64(m_width) * m_height * 4;
+    }
+    QImage picture() const { return m_picture; }
+
+private:
+    // After "ZMF 1 W H w h": the picture to fill, of the size expected.
+    bool startPicture() {
+        const QList<QByteArray> f = m_line.split(' ');
+        if (f.size() != 6 || f[0] != "ZMF" || f[1] != "1")
+            return false;
+        if (f[4].toInt() != m_width || f[5].toInt() != m_height)
+            return false;
+        m_picture = QImage(m_width, m_height, QImage::Format_RGB32);
+        if (m_picture.isNull())
+            throw std::bad_alloc();
+        return true;
+    }
+
+    int m_width;
+    int m_height;
+    QByteArray m_line;
+    bool m_lineDone = false;
+    QImage m_picture;
+    qint64 m_filled = 0;
+};
+
+} // namespace
+
+bool IsMetafile(QIODevice& device) {
+    if (!device.isSequential() && !device.seek(0))
+        return false;
+    return metafile::looksLikeMetafile(device.peek(64));
+}
+
+MetafileConverter DefaultMetafileConverter() {
+    MetafileConverter c;
+    const QFileInfo self(QStringLiteral("/proc/self/exe"));
+    const QString exe = self.canonicalFilePath();
+    const QString installed = QDir::cleanPath(
+        QFileInfo(exe).absolutePath() +
+        QStringLiteral("/" ZENTRAQ_LIBEXECDIR_FROM_BINDIR "/zentraq/zentraq-metafile"));
+    c.program = installed;
+#ifdef ZENTRAQ_METAFILE_BUILT
+    // Programs and tests run from the build folder use the converter built
+    // there; an installed program never does.
+    const QString build = QFileInfo(QStringLiteral(ZENTRAQ_BUILD_FOLDER)).canonicalFilePath();
+    if (!QFileInfo(installed).isExecutable() && !build.isEmpty() &&
+        exe.startsWith(build + QLatin1Char('/')))
+        c.program = QStringLiteral(ZENTRAQ_METAFILE_BUILT);
+#endif
+    c.bounds.deadline = std::chrono::seconds(10);
+    c.bounds.memoryBytes = Sanitized ? 0 : ConverterBaseMemory;
+    return c;
+}
+
+void SetMetafileConverter(const MetafileConverter& converter) {
+    const std::lock_guard lock(s_converterLock);
+    s_converter = converter;
+}
+
+QSizeF PictureExtent(const QImage& picture) {
+    const QStringList parts = picture.text(ExtentKey).split(QLatin1Char(' '));
+    bool okW = false, okH = false;
+    const float w = parts.size() == 2 ? parts[0].toFloat(&okW) : 0;
+    const float h = parts.size() == 2 ? parts[1].toFloat(&okH) : 0;
+    if (okW && okH)
+        return QSizeF(w, h);
+    return QSizeF(picture.size());
+}
+
+QImage LoadMetafile(QIODevice& device, const QString& name) {
+    const QByteArray data = readWhole(device, name);
+    const auto inspected = metafile::inspect(data);
+    if (const auto* p = std::get_if<metafile::Problem>(&inspected))
+        invalid(name, p->description);
+    const metafile::Layout& layout = std::get<metafile::Layout>(inspected);
+
+    // The same limit as for every other picture: the image reader's.
+    const int w = layout.pixelWidth, h = layout.pixelHeight;
+    const qint64 pictureBytes = qint64(w) * h * 4;
+    const qint64 limit = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+    if ((limit > 0 && pictureBytes > limit) || pictureBytes > 0x7FFFFFFF)
+        tooLarge(name, w, h);
+
+    MetafileConverter c = converter();
+    if (!QFileInfo(c.program).isExecutable())
+        throw RuntimeError(
+            RuntimeError::PathFileAccessError,
+            QStringLiteral("无法载入元文件：找不到元文件转换程序 %1").arg(c.program));
+    if (c.bounds.memoryBytes > 0)
+        c.bounds.memoryBytes += 2 * pictureBytes;
+    if (Sanitized)
+        c.bounds.environment
+            << QByteArray("ASAN_OPTIONS=") + qgetenv("ASAN_OPTIONS") +
+                   ":detect_leaks=0:allocator_may_return_null=1:hard_rss_limit_mb=" +
+                   QByteArray::number(1024 + 3 * pictureBytes / (1 << 20));
+
+    const InputFile input(data);
+    if (input.fd < 0)
+        throw RuntimeError(
+            RuntimeError::Other,
+            QStringLiteral("无法载入元文件：%1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    Answer answer(w, h);
+    const ProcessOutcome outcome = runBounded(
+        c.program, {QStringLiteral("--max-pixels"), QString::number(qint64(w) * h)}, input.fd,
+        c.bounds, [&answer](QByteArrayView bytes) { return answer.take(bytes); });
+
+    const QString seconds = QString::number(c.bounds.deadline.count() / 1000.0);
+    switch (outcome.status) {
+    case ProcessOutcome::NotStarted:
+        throw RuntimeError(
+            RuntimeError::Other,
+            QStringLiteral("无法运行元文件转换程序 %1：%2").arg(c.program, outcome.error));
+    case ProcessOutcome::TimedOut:
+        invalid(name, QStringLiteral("元文件在 %1 秒内没有画完").arg(seconds));
+    case ProcessOutcome::Refused:
+        invalid(name, QStringLiteral("元文件转换程序的输出无效"));
+    case ProcessOutcome::Signalled:
+        if (outcome.code == SIGXCPU || outcome.code == SIGKILL)
+            invalid(name, QStringLiteral("元文件在 %1 秒内没有画完").arg(seconds));
+        invalid(name, QStringLiteral("元文件转换程序异常结束（信号 %1：%2）")
+                          .arg(QString::number(outcome.code),
+                               QString::fromLocal8Bit(strsignal(outcome.code))));
+    case ProcessOutcome::Exited:
+        break;
+    }
+
+    const QByteArray& line = answer.line();
+    if (outcome.code != 0 || !answer.complete()) {
+        if (line.startsWith("ERR memory"))
+            throw std::bad_alloc();
+        if (line.startsWith("ERR large "))
+            tooLarge(name, w, h);
+        if (line.startsWith("ERR invalid "))
+            invalid(name, QString::fromUtf8(line.mid(12)));
+        if (outcome.code == 0)
+            invalid(name, QStringLiteral("元文件转换程序的输出不完整"));
+        invalid(name, QStringLiteral("元文件转换程序异常结束（退出码 %1）").arg(outcome.code));
+    }
+    // The converter measured the same metafile.
+    const QList<QByteArray> f = line.split(' ');
+    if (f[2].toFloat() != layout.width || f[3].toFloat() != layout.height)
+        invalid(name, QStringLiteral("元文件转换程序的输出无效"));
+
+    QImage picture = answer.picture();
+    picture.setText(ExtentKey, QString::number(double(layout.width), 'g', 9) + QLatin1Char(' ') +
+                                   QString::number(double(layout.height), 'g', 9));
+    return picture;
+}
+
+} // namespace zentraq::rgbqumo
