@@ -90,7 +90,7 @@ trap 'echo "check-package: interrupted" >&2; exit 130' INT TERM HUP
 dest=$work/dest
 DESTDIR=$dest cmake --install "$build" --prefix /usr >/dev/null
 expected=(
-    usr/bin/zentraq usr/bin/zentraq-cli
+    usr/bin/zentraq usr/bin/zentraq-cli usr/libexec/zentraq/zentraq-metafile
     usr/share/applications/$id.desktop
     usr/share/metainfo/$id.metainfo.xml
     usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/$id.png
@@ -137,6 +137,16 @@ ok "man pages render without warnings"
 [ "$("$dest/usr/bin/zentraq-cli" --version)" = "zentraq-cli V$version" ] || fail "zentraq-cli --version"
 ok "zentraq-cli --version says V$version"
 
+# The installed tool finds the installed metafile converter beside it.
+for seed in scene-emf.emf scene-placeable-1440-per-inch.wmf; do
+    "$build/src/cli/zentraq-cli" picture "$root/fuzz/corpus/metafile/$seed" -q -o "$work/built.txt" \
+        || fail "zentraq-cli of the build tree cannot read $seed"
+    "$dest/usr/bin/zentraq-cli" picture "$root/fuzz/corpus/metafile/$seed" -q -o "$work/installed.txt" \
+        || fail "the installed zentraq-cli cannot read $seed"
+    cmp -s "$work/built.txt" "$work/installed.txt" || fail "$seed: installed and built tool differ"
+done
+ok "the installed zentraq-cli draws WMF and EMF with the installed converter"
+
 # --- 2. The .deb -----------------------------------------------------------
 (cd "$build" && cpack -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail cpack; }
 deb=$work/deb/zentraq_${version}_$(dpkg --print-architecture).deb
@@ -147,7 +157,8 @@ dpkg-deb -c "$deb" >"$work/contents.txt"
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = zentraq ] && [ "$(field Version)" = "$version" ] || fail "package name or version"
 depends=$(field Depends)
-for need in fonts-arphic-uming qt6-qpa-plugins qt6-translations-l10n libqt6widgets6 libc6; do
+for need in fonts-arphic-uming qt6-qpa-plugins qt6-translations-l10n libqt6widgets6 libc6 \
+    libwmflite-0.2-7 libemf2svg1 libqt6svg6; do
     grep -qE "(^|, )$need( |,|$)" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
 diff <(printf './%s\n' "${expected[@]}" | sort) \
