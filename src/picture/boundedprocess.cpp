@@ -164,12 +164,15 @@ ProcessOutcome runBounded(const QString& program, const QStringList& arguments, 
         if (::syscall(SYS_close_range, 3U, ~0U, 0U) != 0)
             for (int fd = 3; fd < 1024; ++fd)
                 ::close(fd);
-        sigset_t all;
-        sigemptyset(&all);
-        ::sigprocmask(SIG_SETMASK, &all, nullptr);
-        ::signal(SIGPIPE, SIG_DFL);
+        sigset_t unblocked;
+        sigemptyset(&unblocked);
+        ::sigprocmask(SIG_SETMASK, &unblocked, nullptr);
+        struct sigaction action {};
+        action.sa_handler = SIG_DFL;
+        ::sigaction(SIGPIPE, &action, nullptr);
         // Writing a file fails instead of ending the program.
-        ::signal(SIGXFSZ, SIG_IGN);
+        action.sa_handler = SIG_IGN;
+        ::sigaction(SIGXFSZ, &action, nullptr);
         ::setrlimit(RLIMIT_FSIZE, &none);
         ::setrlimit(RLIMIT_CORE, &none);
         ::setrlimit(RLIMIT_CPU, &cpu);

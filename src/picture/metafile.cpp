@@ -65,22 +65,32 @@ MetafileConverter converter() {
 // The whole file from its start (a stream from where it is), at most
 // MaxMetafileBytes.
 QByteArray readWhole(QIODevice& device, const QString& name) {
-    if (!device.isSequential() && !device.seek(0))
-        throw RuntimeError(RuntimeError::PathFileAccessError,
-                           QStringLiteral("无法读取文件：%1").arg(name));
-    const qint64 size = device.size();
-    if (!device.isSequential() && size > MaxMetafileBytes)
-        invalid(name, QStringLiteral("元文件过大（%1 字节，最多 %2 字节）")
-                          .arg(QString::number(size), QString::number(MaxMetafileBytes)));
-    QByteArray data = device.read(MaxMetafileBytes + 1);
-    if (data.size() > MaxMetafileBytes)
+    auto tooBig = [&name] {
         invalid(
             name,
             QStringLiteral("元文件过大（超过 %1 字节）").arg(QString::number(MaxMetafileBytes)));
-    if (data.isEmpty() && device.size() > 0)
-        throw RuntimeError(RuntimeError::PathFileAccessError,
-                           QStringLiteral("无法读取文件：%1").arg(name));
-    return data;
+    };
+    QByteArray data;
+    if (!device.isSequential()) {
+        if (!device.seek(0))
+            throw RuntimeError(RuntimeError::PathFileAccessError,
+                               QStringLiteral("无法读取文件：%1").arg(name));
+        if (device.size() > MaxMetafileBytes)
+            tooBig();
+        data = device.readAll();
+        if (data.size() != device.size())
+            throw RuntimeError(RuntimeError::PathFileAccessError,
+                               QStringLiteral("无法读取文件：%1").arg(name));
+        return data;
+    }
+    for (;;) {
+        const QByteArray chunk = device.read(1 << 20);
+        if (chunk.isEmpty() && !device.waitForReadyRead(-1))
+            return data;
+        data += chunk;
+        if (data.size() > MaxMetafileBytes)
+            tooBig();
+    }
 }
 
 // A memory file holding `data`, for the converter's standard input; fd is
