@@ -156,12 +156,27 @@ double scaleY(const Device& d) {
     return std::abs(d.toPicture.m22());
 }
 
-// A point in picture pixels. Like GDI, which maps logical units to whole
-// device pixels before it draws, points are rounded to whole pixels: a
-// mapping that lands a hair beside a pixel then draws what it would on it.
-QPointF exactly(const Device& d, const wmfD_Coord& c) {
-    return d.toPicture.map(QPointF(c.x, c.y));
+// Values far outside the picture are held at a distance that still lies
+// outside it but fits an int, whatever the records ask for.
+double held(double v) {
+    constexpr double Far = 1 << 24;
+    return std::isnan(v) ? 0.0 : std::clamp(v, -Far, Far);
 }
+
+// The largest size worth drawing at: twice the picture's larger side.
+double biggest(const Device& d) {
+    return 2.0 * std::max(d.picture->width(), d.picture->height()) + 1;
+}
+
+// A point in picture pixels, as mapped.
+QPointF exactly(const Device& d, const wmfD_Coord& c) {
+    const QPointF p = d.toPicture.map(QPointF(c.x, c.y));
+    return QPointF(held(p.x()), held(p.y()));
+}
+
+// A point in whole picture pixels. Like GDI, which maps logical units to
+// whole device pixels before it draws: a mapping that lands a hair beside a
+// pixel then draws what it would on it.
 QPointF at(const Device& d, const wmfD_Coord& c) {
     const QPointF p = exactly(d, c);
     return QPointF(std::floor(p.x() + 0.5), std::floor(p.y() + 0.5));
@@ -253,7 +268,7 @@ bool prepare(Device& d, wmfDC* dc, bool filled) {
         d.painter.setPen(Qt::NoPen);
     } else {
         QPen p(fixedColour ? penColour : colour(pen->lopnColor));
-        const double width = pen->width * scaleX(d);
+        const double width = std::min(held(pen->width * scaleX(d)), biggest(d));
         // Pens of up to one pixel draw one pixel wide, whatever the scale.
         p.setWidthF(width < 1.5 ? 0.0 : width);
         switch (style) {
@@ -332,7 +347,8 @@ void drawRectangle(wmfAPI* api, wmfDrawRectangle_t* r) {
         return;
     const QRectF shape = shapeRect(pixelRect(d, r->TL, r->BR));
     if (r->width > 0 && r->height > 0)
-        d.painter.drawRoundedRect(shape, r->width * scaleX(d) / 2, r->height * scaleY(d) / 2);
+        d.painter.drawRoundedRect(shape, std::min(held(r->width * scaleX(d)), biggest(d)) / 2,
+                                  std::min(held(r->height * scaleY(d)), biggest(d)) / 2);
     else
         d.painter.drawRect(shape);
 }
@@ -631,7 +647,7 @@ void drawText(wmfAPI* api, wmfDrawText_t* t) {
     if (!d.framed || !f || !t->str)
         return;
     applyClip(d);
-    const double pixelSize = t->font_height * scaleY(d);
+    const double pixelSize = std::min(held(t->font_height * scaleY(d)), biggest(d));
     const QFont font = fontFor(f, pixelSize);
     const QFontMetricsF metrics(font, d.picture);
     const QString text = decode(t->str, f->lfCharSet);
@@ -683,8 +699,8 @@ void regionFrame(wmfAPI* api, wmfPolyRectangle_t* r) {
     Device& d = device(api);
     if (!prepare(d, r->dc, true))
         return;
-    const int w = std::max(1, int(std::lround(r->width * scaleX(d))));
-    const int h = std::max(1, int(std::lround(r->height * scaleY(d))));
+    const int w = std::max(1, int(std::min(held(r->width * scaleX(d)), biggest(d))));
+    const int h = std::max(1, int(std::min(held(r->height * scaleY(d)), biggest(d))));
     for (unsigned i = 0; i < r->count; ++i) {
         const QRect a = pixelRect(d, r->TL[i], r->BR[i]).adjusted(0, 0, 1, 1);
         const QRegion frame = QRegion(a) - QRegion(a.adjusted(w, h, -w, -h));
