@@ -45,8 +45,8 @@ struct MetafileConverter {
 
 // The installed converter (beside the program, in ../libexec/zentraq/) or,
 // for a program run from its build folder, the one built there; a deadline
-// of 10 s and, outside sanitizer builds, 512 MiB of address space plus twice
-// the largest picture allowed.
+// of 10 s and, outside sanitizer builds, 512 MiB of address space, to which
+// each load adds twice its picture's bytes.
 MetafileConverter DefaultMetafileConverter();
 
 // Replaces the converter and its bounds for the rest of the process (tests).

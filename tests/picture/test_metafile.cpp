@@ -290,13 +290,16 @@ private slots:
     void converterFaults() {
         QFETCH(QByteArray, script);
         QFETCH(QString, says);
-        useScript(script, std::chrono::milliseconds(1500));
+        // Long enough for any script to finish, except the one that never does.
+        const bool hangs = QByteArray(QTest::currentDataTag()) == "hangs";
+        useScript(script, std::chrono::milliseconds(hangs ? 1500 : 60000));
         QElapsedTimer timer;
         timer.start();
         const QString error = loadError(sceneFile(QStringLiteral("plain")));
         QVERIFY2(error.startsWith(QStringLiteral("无效图片：")) && error.contains(says),
                  qPrintable(error));
-        QVERIFY(timer.elapsed() < 20000);
+        if (hangs)
+            QVERIFY(timer.elapsed() < 20000);
     }
 
     void converterMissing() {
