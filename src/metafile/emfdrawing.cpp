@@ -34,7 +34,11 @@ std::optional<QString> emfToSvg(const QByteArray& data, QByteArray& svg) {
     char nameSpace[] = "";
     options.nameSpace = nameSpace;
     options.verbose = false;
-    options.emfplus = true;
+    // The converter's EMF+ drawing functions are empty in the versions this
+    // program is built with, and its EMF+ reader was found reading past the
+    // end of the records: EMF+ records are left unread. Files that carry
+    // them also carry EMF records that draw the same, which are drawn.
+    options.emfplus = false;
     options.svgDelimiter = true;
     char* out = nullptr;
     size_t outBytes = 0;

@@ -9,9 +9,9 @@
 
 namespace zentraq::metafile {
 
-// Turns the EMF `data` (checked by inspect()) into SVG with libemf2svg, EMF+
-// records included where it reads them. The SVG's units are the reference
-// device's pixels, the units of Layout::frame.
+// Turns the EMF `data` (checked by inspect()) into SVG with libemf2svg, from
+// its EMF records (EMF+ records are skipped). The SVG's units are the
+// reference device's pixels, the units of Layout::frame.
 //
 // The converter looks fonts up with fontconfig and then shuts fontconfig
 // down for the whole process, which is fatal to a Qt program that has fonts

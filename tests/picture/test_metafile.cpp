@@ -257,6 +257,26 @@ private slots:
         QCOMPARE(code, int(RuntimeError::InvalidPicture));
     }
 
+    // EMF+ records are not read: a comment whose EMF+ data claims 2 MiB in a
+    // record of 28 bytes sent the converter's EMF+ reader past the end of the
+    // file. The EMF records beside them draw.
+    void emfPlusLeftUnread() {
+        EmfWriter w;
+        w.emfPlusFill(QRectF(4, 4, 40, 20), Red);
+        w.select(w.brush(Red));
+        w.select(EmfWriter::NullPen);
+        w.rectangle(4, 4, 44, 24);
+        w.emfPlusEnd();
+        QByteArray file = w.bytes(QRect(0, 0, 1270, 847));
+        const qsizetype plus = file.lastIndexOf("EMF+");
+        QVERIFY(plus > 0);
+        file = withU32(file, plus - 4, 0x200010);
+        const QImage p = rgbqumo::LoadPictureData(file, QStringLiteral("plus"));
+        QCOMPARE(p.size(), QSize(48, 32));
+        QCOMPARE(p.pixel(20, 10) | 0xFF000000, Red);
+        QCOMPARE(p.pixel(46, 28) | 0xFF000000, White);
+    }
+
     // A metafile larger than the image reader's limit is refused as any
     // other picture is, with its pixel size.
     void tooLarge() {
