@@ -9,13 +9,16 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-webengine-dev libqt6webenginecore6-bin
-    libfreetype-dev libfontconfig-dev
+    libfreetype-dev libfontconfig-dev libharfbuzz-dev
     # run (python3 also writes zentraq-cli's man page at build time)
     qt6-qpa-plugins qt6-image-formats-plugins qt6-translations-l10n fonts-arphic-uming python3
     # benchmarks: the NumPy script that the command-line tool is timed against
     python3-numpy python3-pil
     # tests and end-to-end checks
     xvfb xauth xdotool xclip imagemagick x11-utils iproute2
+    # font tests: the faces they are made from, and node for LVGL's converter
+    # (lv_font_conv, installed by the tests into the build folder with npm)
+    fonts-dejavu-core fonts-arphic-gbsn00lp nodejs
     # source layout, installation and package checks
     git clang-format desktop-file-utils appstream man-db dpkg-dev passwd procps
     # fuzzing (scripts/fuzz.sh): clang, its libFuzzer and sanitizer runtimes,
@@ -29,6 +32,11 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
+
+# Debian's npm is a package of its own; a nodejs from elsewhere may bring it.
+if ! command -v npm >/dev/null && ! dpkg-query -W -f='${Status}' npm 2>/dev/null | grep -q "install ok installed"; then
+    missing+=(npm)
+fi
 
 if [ ${#missing[@]} -eq 0 ]; then
     echo "install-deps: all packages present"
