@@ -13,38 +13,48 @@ class BitWriter {
 public:
     // The low `bits` bits of `value` (0 to 32), the highest first.
     void write(std::uint32_t value, int bits) {
-        for (int i = bits - 1; i >= 0; --i)
-            put((value >> i) & 1u);
+        if (bits <= 0)
+            return;
+        const std::uint64_t v = bits == 32 ? value : value & ((std::uint32_t(1) << bits) - 1);
+        m_acc = m_acc << bits | v;
+        m_pending += bits;
+        m_bits += std::size_t(bits);
+        while (m_pending >= 8) {
+            m_pending -= 8;
+            m_bytes.push_back(static_cast<std::uint8_t>(m_acc >> m_pending));
+        }
     }
-    void put(unsigned bit) {
-        if ((m_bits & 7) == 0)
-            m_bytes.push_back(0);
-        if (bit)
-            m_bytes.back() |= static_cast<std::uint8_t>(0x80u >> (m_bits & 7));
-        ++m_bits;
-    }
+    void put(unsigned bit) { write(bit & 1u, 1); }
     // `count` bits of `bytes` from its first bit on.
     void append(const std::uint8_t* bytes, std::size_t count) {
-        if ((m_bits & 7) == 0) {
-            m_bytes.insert(m_bytes.end(), bytes, bytes + (count + 7) / 8);
-            m_bits += count;
-            if (m_bits & 7)
-                m_bytes.back() &= static_cast<std::uint8_t>(0xFF00u >> (m_bits & 7));
-            return;
-        }
-        for (std::size_t i = 0; i < count; ++i)
-            put((bytes[i >> 3] >> (7 - (i & 7))) & 1u);
+        std::size_t i = 0;
+        for (; i + 8 <= count; i += 8)
+            write(bytes[i / 8], 8);
+        if (i < count)
+            write(std::uint32_t(bytes[i / 8]) >> (8 - (count - i)), int(count - i));
     }
     std::size_t bitCount() const { return m_bits; }
-    const std::vector<std::uint8_t>& bytes() const { return m_bytes; }
-    std::vector<std::uint8_t>& bytes() { return m_bytes; }
+    // The bits written, the last byte completed with 0 bits. Nothing more
+    // is written after this until clear().
+    const std::vector<std::uint8_t>& bytes() {
+        if (m_pending > 0) {
+            m_bytes.push_back(static_cast<std::uint8_t>(m_acc << (8 - m_pending)));
+            m_acc = 0;
+            m_pending = 0;
+        }
+        return m_bytes;
+    }
     void clear() {
         m_bytes.clear();
         m_bits = 0;
+        m_acc = 0;
+        m_pending = 0;
     }
 
 private:
-    std::vector<std::uint8_t> m_bytes; // the last byte's unused bits are 0
+    std::vector<std::uint8_t> m_bytes;
+    std::uint64_t m_acc = 0; // bits not yet in a whole byte, at the bottom
+    int m_pending = 0;
     std::size_t m_bits = 0;
 };
 
