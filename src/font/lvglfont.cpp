@@ -26,7 +26,7 @@ constexpr std::size_t MaxCmaps = 511;
 
 } // namespace
 
-std::vector<CmapTable> splitCmap(const std::vector<char32_t>& codes) {
+std::vector<CmapTable> splitCmap(const std::vector<char32_t>& codes, bool format0) {
     const std::size_t n = codes.size();
     struct Best {
         long dist;
@@ -55,17 +55,17 @@ std::vector<CmapTable> splitCmap(const std::vector<char32_t>& codes) {
         Best b{-1, 0, CmapKind::Format0Full};
         for (std::size_t j = near; j <= i; ++j) {
             const long full = before(j) + CmapHeader + long(codes[i] - codes[j] + 1);
-            if (b.dist < 0 || full < b.dist)
+            if (format0 && (b.dist < 0 || full < b.dist))
                 b = {full, j, CmapKind::Format0Full};
             if (codes[i] - codes[j] == i - j) {
                 const long tiny = before(j) + CmapHeader;
-                if (tiny < b.dist)
+                if (b.dist < 0 || tiny < b.dist)
                     b = {tiny, j, CmapKind::Format0Tiny};
             }
         }
         const std::size_t j = window.front();
         const long sparse = before(j) + CmapHeader + 2 * long(i - j + 1);
-        if (sparse < b.dist || (sparse == b.dist && j < b.start))
+        if (b.dist < 0 || sparse < b.dist || (sparse == b.dist && j < b.start))
             b = {sparse, j, CmapKind::SparseTiny};
         best[i] = b;
     }
@@ -122,7 +122,7 @@ LvglFont::LvglFont(const GlyphSet& set, const std::vector<KernPair>& kerning, Lv
     codes.reserve(set.glyphs.size());
     for (const Glyph& g : set.glyphs)
         codes.push_back(g.code);
-    m_cmaps = splitCmap(codes);
+    m_cmaps = splitCmap(codes, m_options.version >= 9);
 
     encodeBitmaps();
     buildKerning(kerning);
@@ -228,6 +228,12 @@ void LvglFont::checkLimits() {
                                     "%2 a font can hold")
                          .arg(m_cmaps.size())
                          .arg(MaxCmaps));
+}
+
+std::uint32_t LvglFont::rangeLength(const CmapTable& table) const {
+    const char32_t first = m_set.glyphs[table.first].code;
+    const char32_t last = m_set.glyphs[table.first + table.count - 1].code;
+    return std::uint32_t(last - first + 1) - (m_options.version < 9 ? 1 : 0);
 }
 
 int LvglFont::kernValue(std::size_t left, std::size_t right) const {

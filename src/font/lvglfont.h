@@ -43,7 +43,10 @@ struct CmapTable {
 // header (format 0 tiny), a span of under 256 codes the header and a byte a
 // code (format 0), any span of under 65536 codes the header and 2 bytes a
 // character (sparse tiny). Ties go to the table that starts first.
-std::vector<CmapTable> splitCmap(const std::vector<char32_t>& codes);
+//
+// LVGL 8.3 gives a code missing inside a format 0 table the table's first
+// glyph; without `format0` the split uses the other two kinds only.
+std::vector<CmapTable> splitCmap(const std::vector<char32_t>& codes, bool format0 = true);
 
 class LvglFont {
 public:
@@ -74,6 +77,9 @@ public:
     bool kernClasses() const { return m_useClasses; }
     std::size_t kernPairCount() const { return m_pairs.size(); }
     const std::vector<CmapTable>& cmaps() const { return m_cmaps; }
+    // The range_length LVGL is given for a table: its span of codes, one
+    // less for LVGL 8.3, which takes the code just past a range as in it.
+    std::uint32_t rangeLength(const CmapTable& table) const;
 
 private:
     struct Pair {
