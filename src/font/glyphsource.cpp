@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
+#include <thread>
 
 namespace zentraq::font {
 namespace {
@@ -114,13 +116,10 @@ int GlyphSet::descent() const {
     return glyphs.empty() ? 0 : v;
 }
 
-GlyphSet renderGlyphs(const FontFace& face, const RenderSettings& settings,
-                      const std::vector<char32_t>& characters) {
-    FT_Face f = face.ft();
-    GlyphSet set;
-    set.settings = settings;
-    set.faceName = face.name();
+namespace {
 
+// Sets the face to the size and gives the load flags, or fails.
+FT_Int32 prepare(FT_Face f, const RenderSettings& settings, const QString& faceName) {
     FT_Error error = 0;
     FT_Int32 flags = 0;
     if (settings.rendering == Rendering::Bytecode) {
@@ -134,22 +133,29 @@ GlyphSet renderGlyphs(const FontFace& face, const RenderSettings& settings,
     if (error != 0)
         fontFailure(settings.rendering == Rendering::Bytecode
                         ? QStringLiteral("%1 cannot be drawn at %2 pt and %3 dpi")
-                              .arg(set.faceName)
+                              .arg(faceName)
                               .arg(settings.points)
                               .arg(settings.dpi)
                         : QStringLiteral("%1 cannot be drawn at %2 px")
-                              .arg(set.faceName)
+                              .arg(faceName)
                               .arg(settings.pixelSize));
-    set.metrics = metricsOf(f);
+    return flags;
+}
 
-    set.glyphs.reserve(characters.size());
-    for (const char32_t cp : characters) {
+// Renders characters [first, last) of `characters` into `set` (its glyphs,
+// samples and missing characters).
+void renderRange(FT_Face f, FT_Int32 flags, const RenderSettings& settings,
+                 const std::vector<char32_t>& characters, std::size_t first, std::size_t last,
+                 GlyphSet& set) {
+    set.glyphs.reserve(last - first);
+    for (std::size_t i = first; i < last; ++i) {
+        const char32_t cp = characters[i];
         const FT_UInt index = FT_Get_Char_Index(f, cp);
         if (index == 0) {
             set.missing.push_back(cp);
             continue;
         }
-        error = FT_Load_Glyph(f, index, flags);
+        FT_Error error = FT_Load_Glyph(f, index, flags);
         if (error == 0 && settings.rendering == Rendering::Bytecode)
             error = FT_Render_Glyph(f->glyph, FT_RENDER_MODE_MONO);
         if (error != 0)
@@ -169,6 +175,71 @@ GlyphSet renderGlyphs(const FontFace& face, const RenderSettings& settings,
         g.offset = set.samples.size();
         appendSamples(slot->library, slot->bitmap, settings.bits, set.samples);
         set.glyphs.push_back(g);
+    }
+}
+
+// Characters a thread of its own is worth starting for.
+constexpr std::size_t PerThread = 1024;
+
+} // namespace
+
+GlyphSet renderGlyphs(const FontFace& face, const RenderSettings& settings,
+                      const std::vector<char32_t>& characters) {
+    FT_Face f = face.ft();
+    GlyphSet set;
+    set.settings = settings;
+    set.faceName = face.name();
+    const FT_Int32 flags = prepare(f, settings, set.faceName);
+    set.metrics = metricsOf(f);
+
+    // The autohinter draws each glyph from its outline and the face's own
+    // measures alone, whatever was drawn before: large sets are split among
+    // threads, each with a face of its own. The bytecode interpreter keeps
+    // state from glyph to glyph, so GFX fonts are drawn in order, in one.
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t parts =
+        settings.rendering == Rendering::Autohinted
+            ? std::min<std::size_t>(
+                  {cores, 4, std::max<std::size_t>(1, characters.size() / PerThread)})
+            : 1;
+    std::vector<GlyphSet> more(parts - 1);
+    std::vector<std::exception_ptr> failures(parts - 1);
+    std::vector<std::thread> threads;
+    const auto bound = [&](std::size_t part) { return characters.size() * part / parts; };
+    for (std::size_t p = 1; p < parts; ++p) {
+        threads.emplace_back([&, p] {
+            try {
+                const FontFace own(face.data(), face.index(), face.label(),
+                                   interpreterFor(settings));
+                more[p - 1].faceName = set.faceName;
+                const FT_Int32 ownFlags = prepare(own.ft(), settings, set.faceName);
+                renderRange(own.ft(), ownFlags, settings, characters, bound(p), bound(p + 1),
+                            more[p - 1]);
+            } catch (...) {
+                failures[p - 1] = std::current_exception();
+            }
+        });
+    }
+    std::exception_ptr failure;
+    try {
+        renderRange(f, flags, settings, characters, 0, bound(1), set);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    for (std::thread& t : threads)
+        t.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    for (std::size_t p = 0; p + 1 < parts; ++p) {
+        if (failures[p])
+            std::rethrow_exception(failures[p]);
+        const std::size_t base = set.samples.size();
+        for (Glyph& g : more[p].glyphs) {
+            g.offset += base;
+            set.glyphs.push_back(g);
+        }
+        set.samples.insert(set.samples.end(), more[p].samples.begin(), more[p].samples.end());
+        set.missing.insert(set.missing.end(), more[p].missing.begin(), more[p].missing.end());
     }
     return set;
 }

@@ -10,6 +10,7 @@
 #include "lvglcompress.h"
 #include "lvglfont.h"
 #include "support/faces.h"
+#include "support/gb2312.h"
 #include "support/lvgl_rle.h"
 
 #include <QRandomGenerator>
@@ -240,6 +241,36 @@ private slots:
         QCOMPARE(a->top - a->height, 0); // on the base line
         QVERIFY(full.find(U'g')->top - full.find(U'g')->height < 0);
         QCOMPARE(full.find(U' ')->width, 0);
+    }
+
+    // Large sets are drawn by several threads, each with a face of its own:
+    // the glyphs are those of small sets drawn one after the other.
+    void threadsChangeNothing() {
+        REQUIRE_FACE(face, "AR PL SungtiL GB");
+        std::vector<char32_t> chars = zentraq::testing::gb2312Ideographs();
+        chars.resize(4200);
+        chars.push_back(0x10FFFF); // missing, at the end
+        RenderSettings s;
+        const GlyphSet whole = renderGlyphs(*face, s, chars);
+        std::vector<std::uint8_t> samples;
+        std::size_t at = 0;
+        for (std::size_t first = 0; first < chars.size(); first += 700) {
+            const std::vector<char32_t> part(chars.begin() + first,
+                                             chars.begin() + std::min(chars.size(), first + 700));
+            const GlyphSet piece = renderGlyphs(*face, s, part);
+            for (const Glyph& g : piece.glyphs) {
+                const Glyph& w = whole.glyphs[at++];
+                QCOMPARE(w.code, g.code);
+                QCOMPARE(w.left, g.left);
+                QCOMPARE(w.top, g.top);
+                QCOMPARE(w.width, g.width);
+                QCOMPARE(w.linearAdvance, g.linearAdvance);
+                QVERIFY(std::equal(piece.samplesOf(g), piece.samplesOf(g) + g.width * g.height,
+                                   whole.samplesOf(w)));
+            }
+        }
+        QCOMPARE(at, whole.glyphs.size());
+        QCOMPARE(whole.missing, std::vector<char32_t>{0x10FFFF});
     }
 
     // Characters the face lacks are left out and reported, in order.
