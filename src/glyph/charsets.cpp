@@ -9,12 +9,29 @@
 namespace zentraq::glyph {
 namespace {
 
+// Codes where the system's converter departs from the set's standard: ICU's
+// GB2312 table has U+00B4 ACUTE ACCENT at 0xA3A7, where GB 2312 itself (and
+// GBK, GB 18030 and iconv) have U+FF07 FULLWIDTH APOSTROPHE.
+struct Correction {
+    const char* set;
+    int code;
+    char32_t cp;
+};
+constexpr Correction Corrections[] = {{"GB2312", 0xA3A7, 0xFF07}};
+
 // The slot of a two-byte code as `decoder` reads it: one character that is
 // neither the replacement character nor private-use, which is how the
 // converters report codes the set leaves unassigned.
-CharsetSlot decodeSlot(QStringDecoder& decoder, int lead, int trail) {
+CharsetSlot decodeSlot(QStringDecoder& decoder, const char* set, int lead, int trail) {
     CharsetSlot slot;
     slot.code = lead * 256 + trail;
+    for (const Correction& c : Corrections) {
+        if (c.code == slot.code && qstrcmp(c.set, set) == 0) {
+            slot.cp = c.cp;
+            slot.assigned = true;
+            return slot;
+        }
+    }
     const char bytes[2] = {char(lead), char(trail)};
     decoder.resetState();
     const QString s = decoder(QByteArrayView(bytes, 2));
@@ -42,7 +59,7 @@ CharsetResult twoByteSet(const char* set, int leadFirst, int leadLast, int trail
     for (int lead = leadFirst; lead <= leadLast; ++lead)
         for (int trail = trailFirst; trail <= trailLast; ++trail)
             if (trail != skippedTrail)
-                result.charset.entries.push_back(decodeSlot(decoder, lead, trail));
+                result.charset.entries.push_back(decodeSlot(decoder, set, lead, trail));
     return result;
 }
 
