@@ -28,6 +28,11 @@ private:
     QByteArray m_what;
 };
 
+// "U+4E2D": how messages name a code.
+inline QString codeName(char32_t cp) {
+    return QStringLiteral("U+") + QString::number(uint(cp), 16).toUpper().rightJustified(4, u'0');
+}
+
 [[noreturn]] inline void requestError(const QString& message) {
     throw FontError(FontError::Request, message);
 }

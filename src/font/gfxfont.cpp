@@ -30,14 +30,14 @@ GfxSpan gfxSpan(const GlyphSet& set) {
         requestError(QStringLiteral("a GFX font needs at least one character"));
     const GfxSpan span{set.glyphs.front().code, set.glyphs.back().code};
     if (span.last > 0xFFFF)
-        refuse(QStringLiteral("GFX stores 16-bit codes and U+%1 is above U+FFFF")
-                   .arg(uint(span.last), 4, 16, QLatin1Char('0')));
+        refuse(QStringLiteral("GFX stores 16-bit codes and %1 is above U+FFFF")
+                   .arg(codeName(span.last)));
     const std::size_t length = span.last - span.first + 1;
     if (length > 8 * set.glyphs.size())
-        refuse(QStringLiteral("a GFX font covers one span of codes, and U+%1 to U+%2 is %3 codes "
+        refuse(QStringLiteral("a GFX font covers one span of codes, and %1 to %2 is %3 codes "
                               "for %4 characters (more than 8 times as many)")
-                   .arg(uint(span.first), 4, 16, QLatin1Char('0'))
-                   .arg(uint(span.last), 4, 16, QLatin1Char('0'))
+                   .arg(codeName(span.first))
+                   .arg(codeName(span.last))
                    .arg(length)
                    .arg(set.glyphs.size()));
     return span;
@@ -89,9 +89,9 @@ void writeGfx(const GlyphSet& set, const QByteArray& name, core::ByteSink& sink)
         const int yOffset = 1 - g.top;
         if (g.width > 255 || g.height > 255 || advance > 255 || advance < 0 || outside8(g.left) ||
             outside8(yOffset))
-            refuse(QStringLiteral("the glyph of U+%1 is larger than GFX's 8-bit sizes and "
+            refuse(QStringLiteral("the glyph of %1 is larger than GFX's 8-bit sizes and "
                                   "offsets hold")
-                       .arg(uint(cp), 4, 16, QLatin1Char('0')));
+                       .arg(codeName(cp)));
         if (offset > 0xFFFF)
             refuse(QStringLiteral("the bitmaps take more than the 64 KiB GFX's 16-bit offsets "
                                   "reach"));

@@ -15,10 +15,6 @@
 namespace zentraq::font {
 namespace {
 
-QString codeName(char32_t cp) {
-    return QStringLiteral("U+%1").arg(static_cast<uint>(cp), 4, 16, QLatin1Char('0')).toUpper();
-}
-
 const unsigned char* rowOf(const FT_Bitmap& b, unsigned y) {
     return b.pitch >= 0 ? b.buffer + static_cast<std::ptrdiff_t>(y) * b.pitch
                         : b.buffer + static_cast<std::ptrdiff_t>(b.rows - 1 - y) * -b.pitch;

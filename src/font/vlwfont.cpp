@@ -55,12 +55,12 @@ QByteArray vlwBytes(const GlyphSet& set, const QString& postscriptName) {
     for (const Glyph& g : set.glyphs) {
         const int advance = vlwAdvance(g);
         if (g.code > 0xFFFF)
-            refuse(QStringLiteral("TFT_eSPI stores 16-bit codes and U+%1 is above U+FFFF")
-                       .arg(uint(g.code), 4, 16, QLatin1Char('0')));
+            refuse(QStringLiteral("TFT_eSPI stores 16-bit codes and %1 is above U+FFFF")
+                       .arg(codeName(g.code)));
         if (g.width > 255 || g.height > 255 || advance > 255 || advance < 0 || g.left < -128 ||
             g.left > 127)
-            refuse(QStringLiteral("the glyph of U+%1 is larger than TFT_eSPI's 8-bit sizes hold")
-                       .arg(uint(g.code), 4, 16, QLatin1Char('0')));
+            refuse(QStringLiteral("the glyph of %1 is larger than TFT_eSPI's 8-bit sizes hold")
+                       .arg(codeName(g.code)));
         putBe32(b, std::int32_t(g.code));
         putBe32(b, g.height);
         putBe32(b, g.width);
