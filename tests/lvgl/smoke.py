@@ -8,6 +8,7 @@
     smoke.py same-dump FONT CLIENT...     every client dumps FONT alike
     smoke.py image CLIENT IMAGE           the drawn picture is make_png.pixel() on black and white
     smoke.py v8-image-file CLIENT         the same, from a v8 binary image (32-bit colour, alpha)
+    smoke.py indexed CLIENT IMAGE BITS    an indexed picture draws in at most 2^BITS colours near the picture's
 """
 import json
 import math
@@ -139,6 +140,21 @@ def check_image(client, image, write=None):
         print(f"{image} on {bg:02X}{bg:02X}{bg:02X}: {w}x{h}, the picture's pixels")
 
 
+def check_indexed(client, image, bits):
+    """The opaque rows of an indexed picture on black: few colours, each
+    pixel near the picture's (a palette of 2^BITS colours for all of it)."""
+    with tempfile.TemporaryDirectory() as tmp:
+        run(client, "image", image, "-o", f"{tmp}/image.ppm")
+        w, h, px = read_ppm(f"{tmp}/image.ppm")
+    assert (w, h) == (make_png.WIDTH, make_png.HEIGHT), f"drawn {w}x{h}"
+    opaque = [(x, y) for y in range(h) for x in range(w) if make_png.pixel(x, y)[3] == 255]
+    colours = {px[y * w + x] for x, y in opaque}
+    error = max(max(abs(a - b) for a, b in zip(px[y * w + x], make_png.pixel(x, y))) for x, y in opaque)
+    assert 1 < len(colours) <= 2**int(bits), f"{len(colours)} colours in the opaque part"
+    assert error <= 64, f"a pixel is {error} levels off the picture"
+    print(f"{image}: {len(colours)} colours in the opaque part, at most {error} levels off")
+
+
 def write_v8_image(folder):
     """The picture as an LVGL v8 file: a 32-bit header (colour format 5,
     true colour with alpha; 11 bits each of width and height), then B, G, R, A
@@ -157,5 +173,5 @@ def write_v8_image(folder):
 if __name__ == "__main__":
     what, *args = sys.argv[1:]
     {"label": check_label, "converter-metrics": check_converter_metrics,
-     "same-dump": lambda font, *clients: check_same_dump(font, clients), "image": check_image,
+     "same-dump": lambda font, *clients: check_same_dump(font, clients), "image": check_image, "indexed": check_indexed,
      "v8-image-file": lambda client: check_image(client, None, write_v8_image)}[what](*args)
