@@ -16,9 +16,10 @@ packages=(
     python3-numpy python3-pil
     # tests and end-to-end checks
     xvfb xauth xdotool xclip imagemagick x11-utils iproute2
-    # font tests: the faces they are made from, and node for LVGL's converter
-    # (lv_font_conv, installed by the tests into the build folder with npm)
-    fonts-dejavu-core fonts-arphic-gbsn00lp nodejs
+    # checks against LVGL and the converters of the embedded GUI libraries
+    # (tests/lvgl): the test fonts, LVGLImage.py's modules and pngquant;
+    # lv_font_conv comes from npm (below)
+    fonts-dejavu-core fonts-arphic-gbsn00lp python3-png python3-lz4 pngquant nodejs
     # source layout, installation and package checks
     git clang-format desktop-file-utils appstream man-db dpkg-dev passwd procps
     # fuzzing (scripts/fuzz.sh): clang, its libFuzzer and sanitizer runtimes,
@@ -26,17 +27,17 @@ packages=(
     clang libclang-rt-14-dev llvm
 )
 
+# npm installs lv_font_conv. Node.js builds other than Debian's bring their
+# own npm and conflict with Debian's package, so it is asked for only when
+# there is no npm at all.
+command -v npm >/dev/null || packages+=(npm)
+
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
         missing+=("$p")
     fi
 done
-
-# Debian's npm is a package of its own; a nodejs from elsewhere may bring it.
-if ! command -v npm >/dev/null && ! dpkg-query -W -f='${Status}' npm 2>/dev/null | grep -q "install ok installed"; then
-    missing+=(npm)
-fi
 
 if [ ${#missing[@]} -eq 0 ]; then
     echo "install-deps: all packages present"
