@@ -26,7 +26,7 @@ constexpr std::size_t MaxCmaps = 511;
 
 } // namespace
 
-std::vector<CmapTable> splitCmap(const std::vector<char32_t>& codes, bool format0) {
+std::vector<CmapTable> splitCmap(const std::vector<char32_t>& codes, bool lvgl8) {
     const std::size_t n = codes.size();
     struct Best {
         long dist;
@@ -52,12 +52,16 @@ std::vector<CmapTable> splitCmap(const std::vector<char32_t>& codes, bool format
         while (codes[i] - codes[near] >= 256)
             ++near;
 
+        // LVGL 8.3 takes the code just past a table as in it: a table may
+        // end there only when that code starts the next table (tiny) or is
+        // not the font's (sparse, which then finds nothing).
+        const bool nextAdjacent = i + 1 < n && codes[i + 1] == codes[i] + 1;
         Best b{-1, 0, CmapKind::Format0Full};
         for (std::size_t j = near; j <= i; ++j) {
             const long full = before(j) + CmapHeader + long(codes[i] - codes[j] + 1);
-            if (format0 && (b.dist < 0 || full < b.dist))
+            if (!lvgl8 && (b.dist < 0 || full < b.dist))
                 b = {full, j, CmapKind::Format0Full};
-            if (codes[i] - codes[j] == i - j) {
+            if (codes[i] - codes[j] == i - j && (!lvgl8 || nextAdjacent)) {
                 const long tiny = before(j) + CmapHeader;
                 if (b.dist < 0 || tiny < b.dist)
                     b = {tiny, j, CmapKind::Format0Tiny};
@@ -65,7 +69,8 @@ std::vector<CmapTable> splitCmap(const std::vector<char32_t>& codes, bool format
         }
         const std::size_t j = window.front();
         const long sparse = before(j) + CmapHeader + 2 * long(i - j + 1);
-        if (b.dist < 0 || sparse < b.dist || (sparse == b.dist && j < b.start))
+        if ((!lvgl8 || !nextAdjacent) &&
+            (b.dist < 0 || sparse < b.dist || (sparse == b.dist && j < b.start)))
             b = {sparse, j, CmapKind::SparseTiny};
         best[i] = b;
     }
@@ -83,6 +88,8 @@ std::vector<CmapTable> splitCmap(const std::vector<char32_t>& codes, bool format
             std::size_t e = i + 1;
             while (e < n && codes[e] - codes[i] < 65536)
                 ++e;
+            while (lvgl8 && e < n && e - 1 > i && codes[e] == codes[e - 1] + 1)
+                --e; // (a run is not split for LVGL 8)
             out.push_back({CmapKind::SparseTiny, std::uint32_t(i), std::uint32_t(e - i)});
             i = e;
         }
@@ -122,7 +129,7 @@ LvglFont::LvglFont(const GlyphSet& set, const std::vector<KernPair>& kerning, Lv
     codes.reserve(set.glyphs.size());
     for (const Glyph& g : set.glyphs)
         codes.push_back(g.code);
-    m_cmaps = splitCmap(codes, m_options.version >= 9);
+    m_cmaps = splitCmap(codes, m_options.version < 9);
 
     encodeBitmaps();
     buildKerning(kerning);
@@ -228,12 +235,6 @@ void LvglFont::checkLimits() {
                                     "%2 a font can hold")
                          .arg(m_cmaps.size())
                          .arg(MaxCmaps));
-}
-
-std::uint32_t LvglFont::rangeLength(const CmapTable& table) const {
-    const char32_t first = m_set.glyphs[table.first].code;
-    const char32_t last = m_set.glyphs[table.first + table.count - 1].code;
-    return std::uint32_t(last - first + 1) - (m_options.version < 9 ? 1 : 0);
 }
 
 int LvglFont::kernValue(std::size_t left, std::size_t right) const {

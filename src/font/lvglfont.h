@@ -44,9 +44,12 @@ struct CmapTable {
 // code (format 0), any span of under 65536 codes the header and 2 bytes a
 // character (sparse tiny). Ties go to the table that starts first.
 //
-// LVGL 8.3 gives a code missing inside a format 0 table the table's first
-// glyph; without `format0` the split uses the other two kinds only.
-std::vector<CmapTable> splitCmap(const std::vector<char32_t>& codes, bool format0 = true);
+// LVGL 8.3 reads two things wrongly: a code missing inside a format 0 table
+// gets the table's first glyph, and the code just past any table counts as
+// in it. For `lvgl8` the split has no format 0 tables, a tiny table only
+// where the code after it starts the next table, and a sparse one only where
+// it does not (its look-up then finds nothing, as it should).
+std::vector<CmapTable> splitCmap(const std::vector<char32_t>& codes, bool lvgl8 = false);
 
 class LvglFont {
 public:
@@ -77,9 +80,6 @@ public:
     bool kernClasses() const { return m_useClasses; }
     std::size_t kernPairCount() const { return m_pairs.size(); }
     const std::vector<CmapTable>& cmaps() const { return m_cmaps; }
-    // The range_length LVGL is given for a table: its span of codes, one
-    // less for LVGL 8.3, which takes the code just past a range as in it.
-    std::uint32_t rangeLength(const CmapTable& table) const;
 
 private:
     struct Pair {

@@ -135,7 +135,7 @@ void LvglFont::writeC(core::ByteSink& sink) const {
         const bool ofs = c.kind == CmapKind::Format0Full || c.kind == CmapKind::SparseFull;
         const QByteArray index = QByteArray::number(qulonglong(t));
         out << "    {.range_start = " << (unsigned long)first
-            << ", .range_length = " << (unsigned long)rangeLength(c)
+            << ", .range_length = " << (unsigned long)(last - first + 1)
             << ", .glyph_id_start = " << (c.first + 1) << ",\n     .unicode_list = "
             << (list ? n + "_unicode_list_" + index : QByteArray("NULL"))
             << ", .glyph_id_ofs_list = "
@@ -230,7 +230,7 @@ QByteArray LvglFont::cmapBinary() const {
         const char32_t last = m_set.glyphs[c.first + c.count - 1].code;
         putU32(heads, std::uint32_t(headerBytes + data.size()));
         putU32(heads, first);
-        putU16(heads, unsigned(rangeLength(c)));
+        putU16(heads, unsigned(last - first + 1));
         putU16(heads, c.first + 1);
         const bool sparse = c.kind == CmapKind::SparseTiny || c.kind == CmapKind::SparseFull;
         putU16(heads, sparse ? c.count : unsigned(last - first + 1));

@@ -31,7 +31,7 @@ std::vector<char32_t> codes(std::initializer_list<std::pair<char32_t, char32_t>>
 
 // The converter's own split: for every code, every start, each kind, the
 // first of the cheapest.
-std::vector<CmapTable> quadraticSplit(const std::vector<char32_t>& cp, bool format0) {
+std::vector<CmapTable> quadraticSplit(const std::vector<char32_t>& cp, bool lvgl8) {
     struct Best {
         long dist;
         std::size_t start;
@@ -40,13 +40,16 @@ std::vector<CmapTable> quadraticSplit(const std::vector<char32_t>& cp, bool form
     std::vector<Best> best(cp.size());
     for (std::size_t i = 0; i < cp.size(); ++i) {
         Best b{std::numeric_limits<long>::max(), 0, CmapKind::Format0Full};
+        const bool adjacent = i + 1 < cp.size() && cp[i + 1] == cp[i] + 1;
         for (std::size_t j = 0; j <= i; ++j) {
             const long prev = j ? best[j - 1].dist : 0;
-            if (format0 && cp[i] - cp[j] < 256 && prev + 16 + long(cp[i] - cp[j] + 1) < b.dist)
+            if (!lvgl8 && cp[i] - cp[j] < 256 && prev + 16 + long(cp[i] - cp[j] + 1) < b.dist)
                 b = {prev + 16 + long(cp[i] - cp[j] + 1), j, CmapKind::Format0Full};
-            if (cp[i] - cp[j] < 256 && cp[i] - i == cp[j] - j && prev + 16 < b.dist)
+            if ((!lvgl8 || adjacent) && cp[i] - cp[j] < 256 && cp[i] - i == cp[j] - j &&
+                prev + 16 < b.dist)
                 b = {prev + 16, j, CmapKind::Format0Tiny};
-            if (cp[i] - cp[j] < 65536 && prev + 16 + 2 * long(i - j + 1) < b.dist)
+            if ((!lvgl8 || !adjacent) && cp[i] - cp[j] < 65536 &&
+                prev + 16 + 2 * long(i - j + 1) < b.dist)
                 b = {prev + 16 + 2 * long(i - j + 1), j, CmapKind::SparseTiny};
         }
         best[i] = b;
@@ -130,12 +133,13 @@ private slots:
     }
 
     // The split is the converter's (the same tables, so the same size) on
-    // sets of every shape, at a fraction of its work; for LVGL 8 without
-    // format 0 tables, which it reads wrongly.
+    // sets of every shape, at a fraction of its work; for LVGL 8 with the
+    // tables its look-up reads rightly: every code found, no other.
     void cmapSplit_data() {
         QTest::addColumn<std::vector<char32_t>>("set");
         QTest::newRow("ASCII and Latin-1") << codes({{0x20, 0x7E}, {0xA0, 0xFF}});
         QTest::newRow("one code") << codes({{0x4E2D, 0x4E2D}});
+        QTest::newRow("runs past 256") << codes({{0x4E00, 0x51FF}, {0x5201, 0x5202}});
         QTest::newRow("gaps near 256") << codes({{0x100, 0x101}, {0x200, 0x201}, {0x2FF, 0x300}});
         QTest::newRow("spans near 65536")
             << codes({{0x20, 0x21}, {0x10020, 0x10021}, {0x1001F, 0x1001F}, {0x2001F, 0x20020}});
@@ -152,15 +156,39 @@ private slots:
     }
     void cmapSplit() {
         QFETCH(std::vector<char32_t>, set);
-        for (const bool format0 : {true, false}) {
-            const std::vector<CmapTable> got = splitCmap(set, format0),
-                                         want = quadraticSplit(set, format0);
+        for (const bool lvgl8 : {false, true}) {
+            const std::vector<CmapTable> got = splitCmap(set, lvgl8),
+                                         want = quadraticSplit(set, lvgl8);
             QCOMPARE(got.size(), want.size());
             for (std::size_t i = 0; i < got.size(); ++i) {
                 QCOMPARE(int(got[i].kind), int(want[i].kind));
                 QCOMPARE(got[i].first, want[i].first);
                 QCOMPARE(got[i].count, want[i].count);
-                QVERIFY(format0 || got[i].kind != CmapKind::Format0Full);
+            }
+            if (!lvgl8)
+                continue;
+            // LVGL 8.3's look-up, `rcp > range_length`, over the tables: each
+            // code finds its own glyph, the code after each table none.
+            const auto lookUp = [&](char32_t cp) -> long {
+                for (const CmapTable& t : got) {
+                    const char32_t start = set[t.first];
+                    const char32_t length = set[t.first + t.count - 1] - start + 1;
+                    if (cp < start || cp - start > length)
+                        continue;
+                    if (t.kind == CmapKind::Format0Tiny)
+                        return long(t.first + (cp - start));
+                    if (t.kind != CmapKind::SparseTiny)
+                        return -2; // format 0 (full) is read wrongly
+                    const auto it =
+                        std::find(set.begin() + t.first, set.begin() + t.first + t.count, cp);
+                    return it == set.begin() + t.first + t.count ? -1 : long(it - set.begin());
+                }
+                return -1;
+            };
+            for (std::size_t i = 0; i < set.size(); ++i) {
+                QCOMPARE(lookUp(set[i]), long(i));
+                if (i + 1 == set.size() || set[i + 1] != set[i] + 1)
+                    QCOMPARE(lookUp(set[i] + 1), -1L);
             }
         }
     }

@@ -138,9 +138,7 @@ private slots:
             const qsizetype h = cmapAt + 12 + 16 * qsizetype(t);
             const qsizetype data = cmapAt + r.u32(h);
             const quint32 start = r.u32(h + 4);
-            // (LVGL 8.3 takes the code just past a range as in it.)
-            const int length = r.u16(h + 8) + (version < 9 ? 1 : 0), first = r.u16(h + 10),
-                      entries = r.u16(h + 12);
+            const int length = r.u16(h + 8), first = r.u16(h + 10), entries = r.u16(h + 12);
             switch (r.u8(h + 14)) {
             case 0:
                 for (int k = 0; k < length; ++k)
