@@ -55,6 +55,15 @@ bool acceptable(const QStringList& args) {
                 (inRange(o.data.fitting.resize.width(), 1, 32767) &&
                  inRange(o.data.fitting.resize.height(), 1, 32767)));
     }
+    if (command == &FontCommand) {
+        const FontOptions o = parseFont(line);
+        const bool gfx = o.format == FontFormat::Gfx;
+        return (o.family.isEmpty() != o.file.isEmpty()) &&
+               (gfx ? inRange(o.points, 1, 1024) && o.bpp == 1 : inRange(o.size, 1, 1024)) &&
+               (o.bpp == 1 || o.bpp == 2 || o.bpp == 4 || o.bpp == 8) &&
+               (o.lvgl == 8 || o.lvgl == 9) && (o.sample.isEmpty() == o.sampleOutput.isEmpty()) &&
+               (o.name.isEmpty() || isCIdentifier(o.name));
+    }
     const PreviewOptions o = parsePreview(line);
     return !o.output.isEmpty() && inRange(o.columns, 1, 4096) && inRange(o.scale, 1, 64) &&
            (o.pictureWidth > 0 ? inRange(o.pictureWidth, 1, 1 << 20)

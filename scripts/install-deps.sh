@@ -9,7 +9,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-webengine-dev libqt6webenginecore6-bin
-    libfreetype-dev libfontconfig-dev
+    libfreetype-dev libfontconfig-dev libharfbuzz-dev
     # run (python3 also writes zentraq-cli's man page at build time)
     qt6-qpa-plugins qt6-image-formats-plugins qt6-translations-l10n fonts-arphic-uming python3
     # benchmarks: the NumPy script that the command-line tool is timed against
@@ -19,7 +19,7 @@ packages=(
     # checks against LVGL and the converters of the embedded GUI libraries
     # (tests/lvgl): the test fonts, LVGLImage.py's modules and pngquant;
     # lv_font_conv comes from npm (below)
-    fonts-dejavu-core python3-png python3-lz4 pngquant nodejs
+    fonts-dejavu-core fonts-arphic-gbsn00lp python3-png python3-lz4 pngquant nodejs
     # source layout, installation and package checks
     git clang-format desktop-file-utils appstream man-db dpkg-dev passwd procps
     # fuzzing (scripts/fuzz.sh): clang, its libFuzzer and sanitizer runtimes,

@@ -13,7 +13,7 @@ namespace zentraq::cli {
 namespace {
 
 const CommandDef* const Commands[] = {&GlyphCommand, &PictureCommand, &PreviewCommand,
-                                      &LibraryCommand};
+                                      &LibraryCommand, &FontCommand};
 
 const CommandDef* commandNamed(const QString& name) {
     for (const CommandDef* c : Commands) {

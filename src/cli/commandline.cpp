@@ -147,7 +147,7 @@ const OptionDef* CommandLine::find(QStringView name) const {
 
 void CommandLine::take(const OptionDef& option, const QString& value) {
     for (const auto& [given, v] : m_given) {
-        if (given == &option)
+        if (given == &option && !option.repeatable)
             usageError(
                 QStringLiteral("option '%1' is given more than once").arg(canonical(option)));
     }
@@ -170,6 +170,15 @@ QString CommandLine::value(const char* name) const {
             return v;
     }
     return {};
+}
+
+QStringList CommandLine::values(const char* name) const {
+    QStringList out;
+    for (const auto& [given, v] : m_given) {
+        if (namesOf(*given).back() == QLatin1String(name))
+            out << v;
+    }
+    return out;
 }
 
 bool asksForHelp(const QStringList& args) {

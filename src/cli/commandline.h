@@ -23,6 +23,7 @@ struct OptionDef {
     const char* value; // the value's name, or nullptr for a switch
     const char* help;
     QString (*moreHelp)() = nullptr; // appended to `help` (a list made from a table)
+    bool repeatable = false;         // may be given more than once
 };
 
 // A command: its words for the help text, its options, and what carries it
@@ -54,7 +55,10 @@ public:
     // Whether the option `name` (its long name) was given.
     bool isSet(const char* name) const;
     // Its value; empty when it was not given (a given value is never empty).
+    // For a repeatable option: its first value.
     QString value(const char* name) const;
+    // Every value of a repeatable option, in the order given.
+    QStringList values(const char* name) const;
     const QStringList& positional() const { return m_positional; }
 
 private:

@@ -16,6 +16,7 @@ extern const CommandDef GlyphCommand;
 extern const CommandDef PictureCommand;
 extern const CommandDef PreviewCommand;
 extern const CommandDef LibraryCommand;
+extern const CommandDef FontCommand;
 
 // What each command reads from its command line; its parse function throws
 // CliError (Usage) naming the first problem.
@@ -64,5 +65,29 @@ struct PreviewOptions {
     rgbqumo::DataSettings picture;
 };
 PreviewOptions parsePreview(const CommandLine& line);
+
+enum class FontFormat { Lvgl, LvglBinary, Gfx, Vlw, VlwC };
+
+struct FontOptions {
+    QString family; // --font
+    QString file;   // --font-file
+    int faceIndex = 0;
+    FontFormat format = FontFormat::Lvgl;
+    int size = 0;   // pixels (not gfx)
+    int points = 0; // gfx
+    int dpi = 141;  // gfx
+    int bpp = 4;
+    bool hinting = true;
+    QStringList ranges, symbols, charsets; // the character set's parts
+    int lvgl = 9;
+    bool compress = true, prefilter = true, kerning = true;
+    QString include; // --lv-include
+    QString name;    // empty: made from the output's or the font file's name
+    QString sample, sampleOutput;
+    QString output;
+    bool quiet = false;
+    bool missing = false;
+};
+FontOptions parseFont(const CommandLine& line);
 
 } // namespace zentraq::cli

@@ -14,22 +14,6 @@
 namespace zentraq::cli {
 namespace {
 
-// The installed face of exactly the family `family` (as fontconfig lists
-// families, without substituting another one): the upright regular face when
-// there is one.
-text::FaceSpec installedFace(const QString& family) {
-    if (!text::fontconfigReady())
-        failure(QStringLiteral("cannot ask fontconfig for the installed fonts"));
-    const std::optional<text::FaceSpec> face =
-        text::installedFace(family, text::FacePreference::OwnNameFirst);
-    if (!face)
-        failure(QStringLiteral(
-                    "font family '%1' is not installed (fc-list : family shows the installed ones)")
-                    .arg(family));
-    recordInput(face->file);
-    return *face;
-}
-
 // `primary` first, then the faces of `canvas` (the canvas face and its
 // fallbacks) for the characters `primary` does not have.
 text::FaceChain chainWith(const text::FaceSpec& primary, const text::FaceChain& canvas) {
@@ -48,6 +32,19 @@ text::FaceChain chainWith(const text::FaceSpec& primary, const text::FaceChain& 
 }
 
 } // namespace
+
+text::FaceSpec installedFace(const QString& family) {
+    if (!text::fontconfigReady())
+        failure(QStringLiteral("cannot ask fontconfig for the installed fonts"));
+    const std::optional<text::FaceSpec> face =
+        text::installedFace(family, text::FacePreference::OwnNameFirst);
+    if (!face)
+        failure(QStringLiteral(
+                    "font family '%1' is not installed (fc-list : family shows the installed ones)")
+                    .arg(family));
+    recordInput(face->file);
+    return *face;
+}
 
 std::unique_ptr<glyph::CellDrawer> cellDrawer(const CellOptions& o) {
     std::unique_ptr<text::TextRenderer> renderer;

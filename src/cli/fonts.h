@@ -5,11 +5,18 @@
 
 #include "glyphcells.h"
 #include "options.h"
+#include "textrenderer.h"
 
 #include <memory>
 #include <vector>
 
 namespace zentraq::cli {
+
+// The installed face of exactly the family `family` (as fontconfig lists
+// families, without substituting another one), the upright regular face when
+// there is one; its file is recorded as read. Throws CliError (Failure) when
+// no such family is installed.
+text::FaceSpec installedFace(const QString& family);
 
 // A drawer of the cells the options ask for. Throws CliError (Failure) for a
 // font that is not installed or cannot be read.

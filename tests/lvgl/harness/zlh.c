@@ -253,10 +253,33 @@ void zlh_font_free(lv_font_t* font) {
 }
 
 #if !ZLH_V9
+/* The glyph a range gives CODE when it holds it (RCP below its length);
+ * 0 when it does not. */
+static uint32_t zlh_v8_range_gid(const lv_font_fmt_txt_cmap_t* cmap, uint32_t rcp) {
+    switch (cmap->type) {
+    case LV_FONT_FMT_TXT_CMAP_FORMAT0_TINY:
+        return cmap->glyph_id_start + rcp;
+    case LV_FONT_FMT_TXT_CMAP_FORMAT0_FULL: {
+        const uint8_t* ofs = cmap->glyph_id_ofs_list;
+        return ofs[rcp] || rcp == 0 ? cmap->glyph_id_start + ofs[rcp] : 0;
+    }
+    default:
+        for (uint32_t k = 0; k < cmap->list_length; k++) {
+            if (cmap->unicode_list[k] == rcp) {
+                const uint16_t* ofs = cmap->glyph_id_ofs_list;
+                return cmap->glyph_id_start + (ofs ? ofs[k] : k);
+            }
+        }
+        return 0;
+    }
+}
+
 /* LVGL v8.3 takes the code just past a full or tiny range as in it (an
  * off-by-one in its look-up): that code gets the next glyph, or one read
  * from past the end of the glyph table, even when a later range holds it.
- * Such codes are not the font's; they are reported as missing. */
+ * Such codes are not the font's; they are reported as missing, unless a
+ * later range gives the code that very glyph (a tiny range followed by one
+ * that starts at the next code), when LVGL's answer is right. */
 static int zlh_v8_past_range(const lv_font_t* font, uint32_t code) {
     if (font->get_glyph_dsc != lv_font_get_glyph_dsc_fmt_txt)
         return 0;
@@ -266,8 +289,20 @@ static int zlh_v8_past_range(const lv_font_t* font, uint32_t code) {
         uint32_t rcp = code - cmap->range_start;
         if (rcp > cmap->range_length)
             continue;
-        return rcp == cmap->range_length && (cmap->type == LV_FONT_FMT_TXT_CMAP_FORMAT0_TINY ||
-                                             cmap->type == LV_FONT_FMT_TXT_CMAP_FORMAT0_FULL);
+        if (rcp != cmap->range_length)
+            return 0;
+        if (cmap->type == LV_FONT_FMT_TXT_CMAP_FORMAT0_FULL)
+            return 1;
+        if (cmap->type != LV_FONT_FMT_TXT_CMAP_FORMAT0_TINY)
+            return 0;
+        const uint32_t given = cmap->glyph_id_start + rcp;
+        for (uint32_t j = i + 1; j < fd->cmap_num; j++) {
+            const lv_font_fmt_txt_cmap_t* later = &fd->cmaps[j];
+            const uint32_t r = code - later->range_start;
+            if (r < later->range_length && zlh_v8_range_gid(later, r) == given)
+                return 0;
+        }
+        return 1;
     }
     return 0;
 }
