@@ -3,7 +3,8 @@
 #
 #  1. installs into a staging folder (DESTDIR) and checks the files, the
 #     desktop entry (desktop-file-validate), the metainfo (appstreamcli), the
-#     icons, the man pages (man -l) and that all of them carry the one version;
+#     icons, the man pages (man -l) and that all of them carry the one version,
+#     and that a CMake project finds the staged CMake package;
 #  2. builds the .deb with CPack and checks its contents and control fields;
 #  3. installs the package with apt, starts the installed window under Xvfb as
 #     a user made for this run, converts a picture through the window and
@@ -97,6 +98,8 @@ expected=(
     usr/share/icons/hicolor/scalable/apps/$id.svg
     usr/share/man/man1/zentraq.1.gz usr/share/man/man1/zentraq-cli.1.gz
     usr/share/doc/zentraq/copyright usr/share/doc/zentraq/README.md
+    usr/share/cmake/Zentraq/Zentraq{Config,ConfigVersion,Functions,Targets}.cmake
+    "usr/share/cmake/Zentraq/ZentraqTargets-$(cached CMAKE_BUILD_TYPE | tr '[:upper:]' '[:lower:]').cmake"
 )
 diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$dest" && find . -type f | sed 's|^\./||' | sort) \
     || fail "the installed files differ from the list above (< expected, > installed)"
@@ -136,6 +139,29 @@ ok "man pages render without warnings"
 
 [ "$("$dest/usr/bin/zentraq-cli" --version)" = "zentraq-cli V$version" ] || fail "zentraq-cli --version"
 ok "zentraq-cli --version says V$version"
+
+# The CMake package: found by version, the imported tool in the staging folder.
+mkdir "$work/find"
+cat >"$work/find/CMakeLists.txt" <<'EOF_CMAKE'
+cmake_minimum_required(VERSION 3.20)
+project(find_zentraq NONE)
+find_package(Zentraq ${WANT} QUIET)
+if(Zentraq_FOUND)
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tool.txt CONTENT "$<TARGET_FILE:Zentraq::cli>")
+endif()
+EOF_CMAKE
+found() {
+    rm -rf "$work/find/b"
+    cmake -S "$work/find" -B "$work/find/b" -DWANT="$1" -DCMAKE_PREFIX_PATH="$dest/usr" >/dev/null \
+        || fail "configuring a project that looks for Zentraq $1"
+    [ -f "$work/find/b/tool.txt" ]
+}
+found "$version" || fail "find_package(Zentraq $version) does not find the staged package"
+[ "$(cat "$work/find/b/tool.txt")" = "$dest/usr/bin/zentraq-cli" ] \
+    || fail "Zentraq::cli is $(cat "$work/find/b/tool.txt"), not the staged zentraq-cli"
+found "${version%%.*}.0" || fail "find_package(Zentraq ${version%%.*}.0) refuses version $version"
+! found "$((${version%%.*} + 1)).0" || fail "find_package(Zentraq $((${version%%.*} + 1)).0) accepts $version"
+ok "find_package(Zentraq $version) finds Zentraq::cli in the staging folder"
 
 # --- 2. The .deb -----------------------------------------------------------
 (cd "$build" && cpack -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail cpack; }
