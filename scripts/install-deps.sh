@@ -12,10 +12,11 @@ packages=(
     libfreetype-dev libfontconfig-dev
     # run (python3 also writes zentraq-cli's man page at build time)
     qt6-qpa-plugins qt6-image-formats-plugins qt6-translations-l10n fonts-arphic-uming python3
-    # benchmarks: the NumPy script that the command-line tool is timed against
-    python3-numpy python3-pil
-    # tests and end-to-end checks
-    xvfb xauth xdotool xclip imagemagick x11-utils iproute2
+    # benchmarks: the NumPy script and the plain C program (libpng) that the
+    # command-line tool is timed against
+    python3-numpy python3-pil libpng-dev
+    # tests and end-to-end checks (a second face for the CMake package test)
+    xvfb xauth xdotool xclip imagemagick x11-utils iproute2 fonts-dejavu-core
     # source layout, installation and package checks
     git clang-format desktop-file-utils appstream man-db dpkg-dev passwd procps
     # fuzzing (scripts/fuzz.sh): clang, its libFuzzer and sanitizer runtimes,
