@@ -51,6 +51,7 @@ struct PreviewOptions {
     QString data; // "-" for standard input
     bool binary = false;
     QString output;
+    ResultFiles files;
     int scale = 1;
     // Glyph data (--size): cells of this size in this layout.
     QSize cell;
