@@ -9,6 +9,7 @@
 int main(int argc, char* argv[]) {
     zentraq::cli::openMissingStandardStreams();
     zentraq::cli::installInterruptCleanup();
+    zentraq::cli::setRunsOnce();
     // The arguments as given, names that are not UTF-8 included: the
     // application's own list would replace their bytes.
     QStringList args;

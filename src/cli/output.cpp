@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <pthread.h>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -240,11 +241,21 @@ void OutputFile::openTemporary(const QByteArray& native) {
     // The hidden ".OUT.XXXXXX" beside OUT, short enough for any file system.
     base.truncate(200);
     QByteArray temp = folder + "/." + base + ".XXXXXX";
+    // An interrupt between making the file and registering it would leave
+    // the file behind: it waits until the file is registered.
+    sigset_t interrupts, previous;
+    sigemptyset(&interrupts);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&interrupts, sig);
+    ::pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
     m_fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    const int error = errno;
+    if (m_fd >= 0)
+        registerTemporary(temp);
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (m_fd < 0)
-        failErrno(errno);
+        failErrno(error);
     m_temp = temp;
-    registerTemporary(m_temp);
 }
 
 OutputFile::~OutputFile() {

@@ -6,6 +6,7 @@
 #include "error.h"
 #include "input.h"
 #include "output.h"
+#include "process.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -186,6 +187,7 @@ int runPreview(const CommandLine& line) {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
+    const OwnImageFormats own; // PNG is one of Qt's own
     QImageWriter writer(&buffer, "png");
     if (!writer.write(image))
         failure(QStringLiteral("cannot make the PNG picture: %1").arg(writer.errorString()));
