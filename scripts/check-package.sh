@@ -91,7 +91,7 @@ trap 'echo "check-package: interrupted" >&2; exit 130' INT TERM HUP
 dest=$work/dest
 DESTDIR=$dest cmake --install "$build" --prefix /usr >/dev/null
 expected=(
-    usr/bin/zentraq usr/bin/zentraq-cli
+    usr/bin/zentraq usr/bin/zentraq-cli "usr/$(cached CMAKE_INSTALL_LIBDIR)/zentraq/libzentraq-cli.so"
     usr/share/applications/$id.desktop
     usr/share/metainfo/$id.metainfo.xml
     usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/$id.png
