@@ -10,7 +10,8 @@
 #     a user made for this run, converts a picture through the window and
 #     checks that temp.txt lands in that user's data folder with the bytes
 #     zentraq-cli writes for the same picture, and that the version check
-#     wrote v.txt there; then removes the package and the user again.
+#     wrote v.txt there; builds examples/cmake against the installed CMake
+#     package; then removes the package and the user again.
 #
 #   scripts/check-package.sh [--no-system] [build-dir]     (default build/release)
 #
@@ -210,6 +211,17 @@ installed=1
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
     -o DPkg::Lock::Timeout=300 "$deb" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "apt-get install"; }
 ok "apt-get installed the package"
+
+# An outside CMake project finds the installed package by itself and makes
+# its data with the installed tool.
+cp -r "$root/examples/cmake" "$work/example"
+cmake -S "$work/example" -B "$work/example/build" -G Ninja >"$work/example.log" 2>&1 \
+    && cmake --build "$work/example/build" >>"$work/example.log" 2>&1 \
+    || { cat "$work/example.log"; fail "building examples/cmake against the installed package"; }
+grep -q "/usr/bin/zentraq-cli picture" "$work/example/build/build.ninja" \
+    || fail "examples/cmake did not use /usr/bin/zentraq-cli"
+[ "$("$work/example/build/asset_sums" | wc -l)" = 4 ] || fail "examples/cmake's program"
+ok "examples/cmake builds against the installed package"
 
 name=zentraq-ci-$$
 ! getent passwd "$name" >/dev/null && ! getent group "$name" >/dev/null || fail "user $name exists already"

@@ -15,8 +15,9 @@ packages=(
     # benchmarks: the NumPy script and the plain C program (libpng) that the
     # command-line tool is timed against
     python3-numpy python3-pil libpng-dev
-    # tests and end-to-end checks (a second face for the CMake package test)
-    xvfb xauth xdotool xclip imagemagick x11-utils iproute2 fonts-dejavu-core
+    # tests and end-to-end checks (a second face and make for the CMake package
+    # test)
+    xvfb xauth xdotool xclip imagemagick x11-utils iproute2 fonts-dejavu-core make
     # source layout, installation and package checks
     git clang-format desktop-file-utils appstream man-db dpkg-dev passwd procps
     # fuzzing (scripts/fuzz.sh): clang, its libFuzzer and sanitizer runtimes,
