@@ -149,6 +149,7 @@ project(find_zentraq NONE)
 find_package(Zentraq ${WANT} QUIET)
 if(Zentraq_FOUND)
   file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tool.txt CONTENT "$<TARGET_FILE:Zentraq::cli>")
+  file(WRITE ${CMAKE_BINARY_DIR}/commands.txt "${Zentraq_COMMANDS}")
 endif()
 EOF_CMAKE
 found() {
@@ -160,6 +161,8 @@ found() {
 found "$version" || fail "find_package(Zentraq $version) does not find the staged package"
 [ "$(cat "$work/find/b/tool.txt")" = "$dest/usr/bin/zentraq-cli" ] \
     || fail "Zentraq::cli is $(cat "$work/find/b/tool.txt"), not the staged zentraq-cli"
+grep -q '^glyph;picture;preview;library' "$work/find/b/commands.txt" \
+    || fail "Zentraq_COMMANDS is '$(cat "$work/find/b/commands.txt")'"
 found "${version%%.*}.0" || fail "find_package(Zentraq ${version%%.*}.0) refuses version $version"
 ! found "$((${version%%.*} + 1)).0" || fail "find_package(Zentraq $((${version%%.*} + 1)).0) accepts $version"
 ok "find_package(Zentraq $version) finds Zentraq::cli in the staging folder"
