@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
-#include <pthread.h>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
