@@ -3,13 +3,15 @@
 #
 #  1. installs into a staging folder (DESTDIR) and checks the files, the
 #     desktop entry (desktop-file-validate), the metainfo (appstreamcli), the
-#     icons, the man pages (man -l) and that all of them carry the one version;
+#     icons, the man pages (man -l) and that all of them carry the one version,
+#     and that a CMake project finds the staged CMake package;
 #  2. builds the .deb with CPack and checks its contents and control fields;
 #  3. installs the package with apt, starts the installed window under Xvfb as
 #     a user made for this run, converts a picture through the window and
 #     checks that temp.txt lands in that user's data folder with the bytes
 #     zentraq-cli writes for the same picture, and that the version check
-#     wrote v.txt there; then removes the package and the user again.
+#     wrote v.txt there; builds examples/cmake against the installed CMake
+#     package; then removes the package and the user again.
 #
 #   scripts/check-package.sh [--no-system] [build-dir]     (default build/release)
 #
@@ -90,13 +92,15 @@ trap 'echo "check-package: interrupted" >&2; exit 130' INT TERM HUP
 dest=$work/dest
 DESTDIR=$dest cmake --install "$build" --prefix /usr >/dev/null
 expected=(
-    usr/bin/zentraq usr/bin/zentraq-cli
+    usr/bin/zentraq usr/bin/zentraq-cli "usr/$(cached CMAKE_INSTALL_LIBDIR)/zentraq/libzentraq-cli.so"
     usr/share/applications/$id.desktop
     usr/share/metainfo/$id.metainfo.xml
     usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/$id.png
     usr/share/icons/hicolor/scalable/apps/$id.svg
     usr/share/man/man1/zentraq.1.gz usr/share/man/man1/zentraq-cli.1.gz
     usr/share/doc/zentraq/copyright usr/share/doc/zentraq/README.md
+    usr/share/cmake/Zentraq/Zentraq{Config,ConfigVersion,Functions,Targets}.cmake
+    "usr/share/cmake/Zentraq/ZentraqTargets-$(cached CMAKE_BUILD_TYPE | tr '[:upper:]' '[:lower:]').cmake"
 )
 diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$dest" && find . -type f | sed 's|^\./||' | sort) \
     || fail "the installed files differ from the list above (< expected, > installed)"
@@ -136,6 +140,32 @@ ok "man pages render without warnings"
 
 [ "$("$dest/usr/bin/zentraq-cli" --version)" = "zentraq-cli V$version" ] || fail "zentraq-cli --version"
 ok "zentraq-cli --version says V$version"
+
+# The CMake package: found by version, the imported tool in the staging folder.
+mkdir "$work/find"
+cat >"$work/find/CMakeLists.txt" <<'EOF_CMAKE'
+cmake_minimum_required(VERSION 3.20)
+project(find_zentraq NONE)
+find_package(Zentraq ${WANT} QUIET)
+if(Zentraq_FOUND)
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tool.txt CONTENT "$<TARGET_FILE:Zentraq::cli>")
+  file(WRITE ${CMAKE_BINARY_DIR}/commands.txt "${Zentraq_COMMANDS}")
+endif()
+EOF_CMAKE
+found() {
+    rm -rf "$work/find/b"
+    cmake -S "$work/find" -B "$work/find/b" -DWANT="$1" -DCMAKE_PREFIX_PATH="$dest/usr" >/dev/null \
+        || fail "configuring a project that looks for Zentraq $1"
+    [ -f "$work/find/b/tool.txt" ]
+}
+found "$version" || fail "find_package(Zentraq $version) does not find the staged package"
+[ "$(cat "$work/find/b/tool.txt")" = "$dest/usr/bin/zentraq-cli" ] \
+    || fail "Zentraq::cli is $(cat "$work/find/b/tool.txt"), not the staged zentraq-cli"
+grep -q '^glyph;picture;preview;library' "$work/find/b/commands.txt" \
+    || fail "Zentraq_COMMANDS is '$(cat "$work/find/b/commands.txt")'"
+found "${version%%.*}.0" || fail "find_package(Zentraq ${version%%.*}.0) refuses version $version"
+! found "$((${version%%.*} + 1)).0" || fail "find_package(Zentraq $((${version%%.*} + 1)).0) accepts $version"
+ok "find_package(Zentraq $version) finds Zentraq::cli in the staging folder"
 
 # --- 2. The .deb -----------------------------------------------------------
 (cd "$build" && cpack -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail cpack; }
@@ -184,6 +214,17 @@ installed=1
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
     -o DPkg::Lock::Timeout=300 "$deb" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "apt-get install"; }
 ok "apt-get installed the package"
+
+# An outside CMake project finds the installed package by itself and makes
+# its data with the installed tool.
+cp -r "$root/examples/cmake" "$work/example"
+cmake -S "$work/example" -B "$work/example/build" -G Ninja >"$work/example.log" 2>&1 \
+    && cmake --build "$work/example/build" >>"$work/example.log" 2>&1 \
+    || { cat "$work/example.log"; fail "building examples/cmake against the installed package"; }
+grep -q "/usr/bin/zentraq-cli picture" "$work/example/build/build.ninja" \
+    || fail "examples/cmake did not use /usr/bin/zentraq-cli"
+[ "$("$work/example/build/asset_sums" | wc -l)" = 4 ] || fail "examples/cmake's program"
+ok "examples/cmake builds against the installed package"
 
 name=zentraq-ci-$$
 ! getent passwd "$name" >/dev/null && ! getent group "$name" >/dev/null || fail "user $name exists already"

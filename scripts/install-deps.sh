@@ -12,13 +12,15 @@ packages=(
     libfreetype-dev libfontconfig-dev libharfbuzz-dev
     # run (python3 also writes zentraq-cli's man page at build time)
     qt6-qpa-plugins qt6-image-formats-plugins qt6-translations-l10n fonts-arphic-uming python3
-    # benchmarks: the NumPy script that the command-line tool is timed against
-    python3-numpy python3-pil
-    # tests and end-to-end checks
-    xvfb xauth xdotool xclip imagemagick x11-utils iproute2
+    # benchmarks: the NumPy script and the plain C program (libpng) that the
+    # command-line tool is timed against
+    python3-numpy python3-pil libpng-dev
+    # tests and end-to-end checks (make for the CMake package test)
+    xvfb xauth xdotool xclip imagemagick x11-utils iproute2 make
     # checks against LVGL and the converters of the embedded GUI libraries
     # (tests/lvgl): the test fonts, LVGLImage.py's modules and pngquant;
-    # lv_font_conv comes from npm (below)
+    # lv_font_conv comes from npm (below); DejaVu is also the CMake package
+    # test's second face
     fonts-dejavu-core fonts-arphic-gbsn00lp python3-png python3-lz4 pngquant nodejs
     # source layout, installation and package checks
     git clang-format desktop-file-utils appstream man-db dpkg-dev passwd procps

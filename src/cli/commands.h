@@ -52,6 +52,7 @@ struct PreviewOptions {
     QString data; // "-" for standard input
     bool binary = false;
     QString output;
+    ResultFiles files;
     int scale = 1;
     // Glyph data (--size): cells of this size in this layout.
     QSize cell;
@@ -85,6 +86,7 @@ struct FontOptions {
     QString name;    // empty: made from the output's or the font file's name
     QString sample, sampleOutput;
     QString output;
+    ResultFiles files;
     bool quiet = false;
     bool missing = false;
 };

@@ -45,7 +45,8 @@ constexpr OptionDef Options[] = {
     {"sample", "TEXT", "also draw TEXT with the glyphs, metrics and kerning of the file ..."},
     {"sample-output", "PNG", "... into this PNG picture, black on white"},
     {"missing", nullptr, "convert nothing: list the characters the face lacks; exit status 1 if there are any"},
-    option::Output, {"q,quiet", nullptr, "no summary on standard error"},
+    option::Output, option::Depfile, option::KeepUnchanged,
+    {"q,quiet", nullptr, "no summary on standard error"},
 };
 // clang-format on
 
@@ -210,7 +211,7 @@ int runFont(const CommandLine& line) try {
         lvglFont.emplace(set, kerning, lo);
         pen = [&](std::size_t i, long next) { return lvglFont->penAdvance(i, next); };
     }
-    Destination destination(o.output, binaryFormat(o.format));
+    Destination destination(o.output, binaryFormat(o.format), o.files);
     CountingSink out(destination.sink());
     switch (o.format) {
     case FontFormat::Lvgl:
@@ -241,12 +242,12 @@ int runFont(const CommandLine& line) try {
             failure(QStringLiteral("the sample cannot be made a PNG picture"));
         Destination picture(o.sampleOutput, true);
         picture.sink().write(png);
-        picture.commit();
+        picture.commit({});
         if (sample.missing > 0 && !o.quiet)
             note(QStringLiteral("%1 characters of the sample are not in the font and are left out")
                      .arg(sample.missing));
     }
-    destination.commit();
+    destination.commit(inputFiles());
     if (!o.quiet) {
         QString summary = QStringLiteral("%1 characters of %2 at %3, %4")
                               .arg(set.glyphs.size())
@@ -347,6 +348,7 @@ FontOptions parseFont(const CommandLine& line) {
     if (o.sample.isEmpty() != o.sampleOutput.isEmpty())
         usageError(QStringLiteral("--sample TEXT and --sample-output PNG go together"));
     o.output = line.value("output");
+    o.files = parseResultFiles(line, o.output);
     o.quiet = line.isSet("quiet");
     o.missing = line.isSet("missing");
     if (o.missing && (line.isSet("output") || line.isSet("sample")))

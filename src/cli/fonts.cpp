@@ -57,6 +57,28 @@ std::unique_ptr<glyph::CellDrawer> cellDrawer(const CellOptions& o) {
     return std::make_unique<glyph::CellDrawer>(o.spec, std::move(renderer));
 }
 
+void recordFacesDrawn(glyph::CellDrawer& cells, const std::vector<char32_t>& chars,
+                      const CellOptions& o) {
+    text::TextRenderer& renderer = cells.renderer();
+    const text::FaceChain& faces = renderer.faces();
+    if (faces.empty())
+        return;
+    // The first face draws the missing-character shape; a --font-file is
+    // recorded as it was named.
+    if (o.fontFile.isEmpty())
+        recordInput(faces.primary.file);
+    std::vector<bool> used(faces.fallbacks.size(), false);
+    for (const char32_t c : chars) {
+        const int face = renderer.glyph(c, cells.pixelSize()).face;
+        if (face > 0 && std::size_t(face) <= used.size())
+            used[std::size_t(face - 1)] = true;
+    }
+    for (std::size_t i = 0; i < used.size(); ++i) {
+        if (used[i])
+            recordInput(faces.fallbacks[i].file);
+    }
+}
+
 QStringList describeCells(const glyph::CellDrawer& cells, const CellOptions& o) {
     // The renderer may know a --font-file by its descriptor.
     return cells.describe(o.fontFile.isEmpty() ? QString()

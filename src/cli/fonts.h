@@ -22,6 +22,12 @@ text::FaceSpec installedFace(const QString& family);
 // font that is not installed or cannot be read.
 std::unique_ptr<glyph::CellDrawer> cellDrawer(const CellOptions& options);
 
+// Records the font files the glyphs of `chars` were drawn from: the first
+// face of the chain (it draws the missing-character shape) and each other
+// face that drew one of them.
+void recordFacesDrawn(glyph::CellDrawer& cells, const std::vector<char32_t>& chars,
+                      const CellOptions& options);
+
 // The header lines of the C form for the cells, naming a --font-file as
 // the user named it.
 QStringList describeCells(const glyph::CellDrawer& cells, const CellOptions& options);

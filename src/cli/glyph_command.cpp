@@ -22,6 +22,7 @@ constexpr OptionDef Options[] = {
     {"ascii", nullptr, "the 95 printable ASCII characters, space to '~'"},
     option::Scan, option::Pad, option::MsbFirst, option::CellInvert, option::Missing,
     option::Format, option::Name, option::Binary, option::Output, option::Quiet,
+    option::Depfile, option::KeepUnchanged,
 };
 // clang-format on
 
@@ -54,7 +55,7 @@ int runGlyph(const CommandLine& line) {
     if (o.out.form == core::DataForm::C && chars.empty())
         failure(QStringLiteral("the text has no characters to convert (CR LF pairs are removed), "
                                "and C has no empty arrays"));
-    Destination destination(o.out.output, o.out.form == core::DataForm::Binary);
+    Destination destination(o.out.output, o.out.form == core::DataForm::Binary, o.out.files);
 
     // One line per character, as the window writes it.
     core::Formatter out(destination.sink(), o.out.form, core::LinePolicy{0, true});
@@ -68,7 +69,8 @@ int runGlyph(const CommandLine& line) {
         out.beginArray(o.out.name.toLatin1(), total);
     }
     cells->write(chars, out);
-    destination.commit();
+    recordFacesDrawn(*cells, chars, o.cell);
+    destination.commit(inputFiles());
     if (!o.out.quiet)
         note(glyph::dataSizeCaption(total));
     return 0;

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <new>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -194,6 +195,12 @@ QByteArray readWhole(const QString& path) {
 QImage readPicture(const QString& path) {
     const QString what = QStringLiteral("picture ");
     Descriptor fd(openFileForReading(what, path));
+    QByteArray head(16, '\0');
+    const ssize_t n = ::pread(fd.get(), head.data(), std::size_t(head.size()), 0);
+    head.truncate(qMax<ssize_t>(n, 0));
+    std::optional<OwnImageFormats> own;
+    if (OwnImageFormats::builtIn(head))
+        own.emplace();
     try {
         return rgbqumo::LoadPicture(fd.get(), path);
     } catch (const rgbqumo::PictureError& e) {

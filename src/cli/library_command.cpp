@@ -23,7 +23,7 @@ constexpr OptionDef Options[] = {
      "layout and offset formula) instead of the binary file"},
     option::Name,
     {"binary", nullptr, "the bytes themselves (the default)"},
-    option::Output, option::Quiet,
+    option::Output, option::Quiet, option::Depfile, option::KeepUnchanged,
 };
 // clang-format on
 
@@ -73,7 +73,7 @@ int runLibrary(const CommandLine& line) {
     const std::unique_ptr<glyph::CellDrawer> cells = cellDrawer(o.cell);
     if (o.missing)
         return reportMissing(chars, *cells, o.out.quiet);
-    Destination destination(o.out.output, o.out.form == core::DataForm::Binary);
+    Destination destination(o.out.output, o.out.form == core::DataForm::Binary, o.out.files);
 
     const qint64 perGlyph = cells->bytesPerGlyph();
     const qint64 total = perGlyph * qint64(set.entries.size());
@@ -100,10 +100,11 @@ int runLibrary(const CommandLine& line) {
         out.endFrame(c ? labelOf(slot) : QByteArray());
     }
     out.finish();
+    recordFacesDrawn(*cells, chars, o.cell);
     if (c && withCodes)
         destination.sink().write("\r\n" +
                                  core::codeTable(o.out.name + QStringLiteral("_codes"), chars));
-    destination.commit();
+    destination.commit(inputFiles());
     if (!o.out.quiet)
         note(QStringLiteral("%1, %2 bytes each: %3 bytes")
                  .arg(summary, QString::number(perGlyph), QString::number(total)));

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "error.h"
+#include "process.h"
 #include "textrenderer.h"
 
 namespace zentraq::cli {
@@ -60,7 +61,22 @@ OutputOptions parseOutput(const CommandLine& line, core::DataForm defaultForm,
     }
     if (o.form == core::DataForm::C && o.name.isEmpty())
         o.name = QString::fromLatin1(defaultName);
+    o.files = parseResultFiles(line, o.output);
     return o;
+}
+
+ResultFiles parseResultFiles(const CommandLine& line, const QString& output) {
+    ResultFiles files;
+    files.depfile = line.value("depfile");
+    files.keepUnchanged = line.isSet("keep-unchanged");
+    const bool toFile = !output.isEmpty() && output != QLatin1String("-");
+    if (!files.depfile.isEmpty() && !toFile)
+        usageError(QStringLiteral("--depfile names the result file in a Make rule; give -o OUT"));
+    if (files.keepUnchanged && !toFile)
+        usageError(QStringLiteral("--keep-unchanged is for a result file; give -o OUT"));
+    if (!files.depfile.isEmpty() && nativeName(files.depfile) == nativeName(output))
+        usageError(QStringLiteral("--depfile and -o name the same file"));
+    return files;
 }
 
 core::Layout parseLayout(const CommandLine& line, int bits) {
@@ -111,8 +127,8 @@ CellOptions parseCell(const CommandLine& line) {
 bool parseMissing(const CommandLine& line) {
     if (!line.isSet("missing"))
         return false;
-    for (const char* name :
-         {"output", "format", "binary", "name", "scan", "pad", "msb-first", "invert"}) {
+    for (const char* name : {"output", "format", "binary", "name", "scan", "pad", "msb-first",
+                             "invert", "depfile", "keep-unchanged"}) {
         if (line.isSet(name))
             usageError(
                 QStringLiteral("--missing only lists characters; it takes no output options"));

@@ -6,6 +6,7 @@
 #include "commandline.h"
 #include "formatter.h"
 #include "glyphcells.h"
+#include "output.h"
 #include "packer.h"
 #include "picturedata.h"
 
@@ -20,6 +21,8 @@ inline constexpr OptionDef Quiet{"q,quiet", nullptr, "no byte count on standard 
 inline constexpr OptionDef Format{"format", "hex|c", "hex: the data text (default); c: a C array 'const unsigned char NAME[]' with a header comment that records the settings"};
 inline constexpr OptionDef Name{"name", "NAME", "the C array's name, a C identifier that is no C keyword (default glyph_data, picture_data, font_data)"};
 inline constexpr OptionDef Binary{"binary", nullptr, "the bytes themselves instead of text"};
+inline constexpr OptionDef Depfile{"depfile", "FILE", "with -o OUT: also write FILE, a Make rule that names OUT and every file read to make it, for build tools (Make, Ninja, CMake's DEPFILE)"};
+inline constexpr OptionDef KeepUnchanged{"keep-unchanged", nullptr, "with -o OUT: leave OUT as it is, its time too, when it holds the same bytes already"};
 
 inline constexpr OptionDef CellSize{"size", "WxH", "the cell, any size from 1x1 to 256x256; the window's sizes are 12x12, 16x16, 32x32 (汉字 cells) and 6x12, 8x16, 16x32 (字母 cells); 8*16 is the same as 8x16"};
 inline constexpr OptionDef PixelSize{"pixel-size", "N", "the face's size in pixels, 1 to 2048 (default: the cell height, as in the window)"};
@@ -36,15 +39,20 @@ inline constexpr OptionDef ByteOrder{"byte-order", "low-first|high-first", "rgb5
 // clang-format on
 } // namespace option
 
-// --format, --binary, --name, -o, -q.
+// --format, --binary, --name, -o, -q, --depfile, --keep-unchanged.
 struct OutputOptions {
     QString output; // empty: standard output
     core::DataForm form = core::DataForm::Text;
     QString name; // the C array's name
     bool quiet = false;
+    ResultFiles files;
 };
 OutputOptions parseOutput(const CommandLine& line, core::DataForm defaultForm,
                           const char* defaultName);
+
+// --depfile and --keep-unchanged for the result file `output` (-o), which
+// both need.
+ResultFiles parseResultFiles(const CommandLine& line, const QString& output);
 
 // --scan, --pad, --msb-first for samples of `bits` bits.
 core::Layout parseLayout(const CommandLine& line, int bits);

@@ -1,5 +1,6 @@
 #include "output.h"
 
+#include "depfile.h"
 #include "error.h"
 #include "process.h"
 
@@ -8,6 +9,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -83,9 +85,55 @@ QByteArray lastTarget(QByteArray path, const QString& name) {
     failure(QStringLiteral("cannot write '%1': %2").arg(name, errnoText(ELOOP)));
 }
 
+// Reads up to `size` bytes, as many as there are; -1 on an error.
+qsizetype readFull(int fd, char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += std::size_t(n);
+    }
+    return qsizetype(done);
+}
+
 bool sameFile(const struct stat& a, int fd) {
     struct stat b {};
     return ::fstat(fd, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether the files `a` and `b` hold the same bytes (false when either
+// cannot be read).
+bool sameBytes(const QByteArray& a, const QByteArray& b) {
+    const int fa = ::open(a.constData(), O_RDONLY | O_CLOEXEC);
+    const int fb = fa < 0 ? -1 : ::open(b.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    bool same = false;
+    struct stat sa {
+    }, sb{};
+    if (fb >= 0 && ::fstat(fa, &sa) == 0 && ::fstat(fb, &sb) == 0 && S_ISREG(sb.st_mode) &&
+        sa.st_size == sb.st_size) {
+        constexpr std::size_t Chunk = 256 * 1024;
+        QByteArray ba(Chunk, Qt::Uninitialized), bb(Chunk, Qt::Uninitialized);
+        for (;;) {
+            const qsizetype na = readFull(fa, ba.data(), Chunk);
+            const qsizetype nb = readFull(fb, bb.data(), Chunk);
+            if (na < 0 || na != nb || std::memcmp(ba.constData(), bb.constData(), std::size_t(na)))
+                break;
+            if (na == 0) {
+                same = true;
+                break;
+            }
+        }
+    }
+    if (fa >= 0)
+        ::close(fa);
+    if (fb >= 0)
+        ::close(fb);
+    return same;
 }
 
 bool writableInPlace(mode_t mode) {
@@ -193,11 +241,21 @@ void OutputFile::openTemporary(const QByteArray& native) {
     // The hidden ".OUT.XXXXXX" beside OUT, short enough for any file system.
     base.truncate(200);
     QByteArray temp = folder + "/." + base + ".XXXXXX";
+    // An interrupt between making the file and registering it would leave
+    // the file behind: it waits until the file is registered.
+    sigset_t interrupts, previous;
+    sigemptyset(&interrupts);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&interrupts, sig);
+    ::pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
     m_fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    const int error = errno;
+    if (m_fd >= 0)
+        registerTemporary(temp);
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (m_fd < 0)
-        failErrno(errno);
+        failErrno(error);
     m_temp = temp;
-    registerTemporary(m_temp);
 }
 
 OutputFile::~OutputFile() {
@@ -236,7 +294,9 @@ void OutputFile::failErrno(int error) {
     fail(error == EPIPE ? QStringLiteral("the reader closed it") : errnoText(error));
 }
 
-void OutputFile::commit() {
+void OutputFile::finish() {
+    if (m_finished)
+        return;
     if (m_fd < 0)
         fail(QStringLiteral("the file is closed"));
     writeOut(m_buffer.constData(), m_buffer.size());
@@ -246,16 +306,32 @@ void OutputFile::commit() {
     // The last chance for a file system to say the data did not fit.
     if (::close(std::exchange(m_fd, -1)) != 0 && errno != EINTR)
         failErrno(errno);
-    if (!m_temp.isEmpty() && ::rename(m_temp.constData(), m_target.constData()) != 0)
-        failErrno(errno);
+    m_finished = true;
+}
+
+void OutputFile::commit(bool keepUnchanged) {
+    finish();
+    if (!m_temp.isEmpty()) {
+        if (keepUnchanged && sameBytes(m_temp, m_target)) {
+            ::unlink(m_temp.constData());
+        } else if (::rename(m_temp.constData(), m_target.constData()) != 0) {
+            failErrno(errno);
+        }
+    }
     m_committed = true;
     if (!m_temp.isEmpty())
         unregisterTemporary(m_temp);
 }
 
-Destination::Destination(const QString& output, bool binary) {
+Destination::Destination(const QString& output, bool binary, const ResultFiles& files)
+    : m_output(output), m_keepUnchanged(files.keepUnchanged) {
     if (!output.isEmpty() && output != QLatin1String("-")) {
+        // A name no depfile can hold is refused before any work.
+        if (!files.depfile.isEmpty())
+            makeRule(output, {});
         m_file = std::make_unique<OutputFile>(output);
+        if (!files.depfile.isEmpty())
+            m_depfile = std::make_unique<OutputFile>(files.depfile);
         return;
     }
     if (binary && standardOutputIsTerminal())
@@ -263,9 +339,17 @@ Destination::Destination(const QString& output, bool binary) {
             "binary data is not written to a terminal; give -o FILE or redirect the output"));
 }
 
-void Destination::commit() {
-    if (m_file)
-        m_file->commit();
+void Destination::commit(const QStringList& inputs) {
+    if (!m_file)
+        return;
+    m_file->finish();
+    // The depfile first: should OUT then fail to be put in place, the build
+    // runs the command again anyway.
+    if (m_depfile) {
+        m_depfile->write(makeRule(m_output, inputs));
+        m_depfile->commit();
+    }
+    m_file->commit(m_keepUnchanged);
 }
 
 } // namespace zentraq::cli

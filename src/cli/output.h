@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -50,10 +51,15 @@ public:
     using Sink::write;
     void write(const char* data, qint64 size) override;
 
-    // Closes the file and puts it in place under OUT's name, with the
-    // permission bits OUT had (without set-user-ID and set-group-ID), or the
-    // usual ones for a new file.
-    void commit();
+    // Writes out what is buffered and closes the file, with the permission
+    // bits OUT had (without set-user-ID and set-group-ID), or the usual ones
+    // for a new file. commit() does it when it has not been done.
+    void finish();
+
+    // Puts the file in place under OUT's name. With `keepUnchanged`, a file
+    // OUT that holds the same bytes already stays as it is (its time too),
+    // and the new one is dropped.
+    void commit(bool keepUnchanged = false);
 
 private:
     void openInPlace(const QByteArray& native, struct stat st);
@@ -68,20 +74,34 @@ private:
     unsigned m_mode = 0; // the permission bits it gets
     int m_fd = -1;
     QByteArray m_buffer;
+    bool m_finished = false;
     bool m_committed = false;
 };
 
+// What --depfile and --keep-unchanged ask of a file result.
+struct ResultFiles {
+    QString depfile;            // the depfile to write; empty: none
+    bool keepUnchanged = false; // OUT keeps its time when its bytes stay the same
+};
+
 // Where a result goes: the file OUT, or standard output when OUT is empty or
-// "-". Binary results are not written to a terminal (CliError, Usage).
+// "-". Binary results are not written to a terminal (CliError, Usage). With
+// a depfile the depfile is opened here too, so that one that cannot be
+// written fails the command before any work.
 class Destination {
 public:
-    Destination(const QString& output, bool binary);
+    Destination(const QString& output, bool binary, const ResultFiles& files = {});
     Sink& sink() { return m_file ? static_cast<Sink&>(*m_file) : m_stdout; }
-    // Puts a file result in place; nothing to do for standard output.
-    void commit();
+    // Puts a file result in place, and first its depfile, which names OUT
+    // and `inputs`, the files the result was made from. Nothing to do for
+    // standard output.
+    void commit(const QStringList& inputs);
 
 private:
+    QString m_output;
+    bool m_keepUnchanged = false;
     std::unique_ptr<OutputFile> m_file;
+    std::unique_ptr<OutputFile> m_depfile;
     StdoutSink m_stdout;
 };
 

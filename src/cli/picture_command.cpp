@@ -37,6 +37,7 @@ constexpr OptionDef Options[] = {
      "in bands of 8/bits columns, one byte per row"},
     option::Pad, option::MsbFirst, option::ByteOrder,
     option::Format, option::Name, option::Binary, option::Output, option::Quiet,
+    option::Depfile, option::KeepUnchanged,
 };
 // clang-format on
 
@@ -44,7 +45,7 @@ int runPicture(const CommandLine& line) {
     const PictureOptions o = parsePicture(line);
     // An output that cannot be written is reported before the picture is
     // decoded.
-    Destination destination(o.out.output, o.out.form == core::DataForm::Binary);
+    Destination destination(o.out.output, o.out.form == core::DataForm::Binary, o.out.files);
     rgbqumo::PictureData data(readPicture(o.picture), o.data);
 
     // 16 bytes a line (the window's 8 pixels of RGB565), 24 for the 3-byte
@@ -62,7 +63,7 @@ int runPicture(const CommandLine& line) {
     }
     data.write(out);
     out.finish();
-    destination.commit();
+    destination.commit(inputFiles());
     if (!o.out.quiet)
         note(QStringLiteral("数据大小:") + DoubleText(double(data.bytes())) +
              QStringLiteral("字节"));

@@ -6,6 +6,7 @@
 #include "error.h"
 #include "input.h"
 #include "output.h"
+#include "process.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -31,6 +32,7 @@ constexpr OptionDef Options[] = {
     {"scale", "N", "every data pixel as N x N pixels (default 1, at most 64)"},
     {"binary", nullptr, "DATA holds the bytes themselves"},
     {"o,output", "OUT.png", "the PNG file to write ('-' for standard output)"},
+    option::Depfile, option::KeepUnchanged,
 };
 // clang-format on
 
@@ -165,7 +167,7 @@ QByteArray dataOf(const QByteArray& text, const QString& source) {
 
 int runPreview(const CommandLine& line) {
     const PreviewOptions o = parsePreview(line);
-    Destination destination(o.output, true);
+    Destination destination(o.output, true, o.files);
     const QString source = o.data == QLatin1String("-") ? QStringLiteral("standard input") : o.data;
     const QByteArray raw = readWhole(o.data);
     const QByteArray bytes = o.binary ? raw : dataOf(raw, source);
@@ -185,11 +187,12 @@ int runPreview(const CommandLine& line) {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
+    const OwnImageFormats own; // PNG is one of Qt's own
     QImageWriter writer(&buffer, "png");
     if (!writer.write(image))
         failure(QStringLiteral("cannot make the PNG picture: %1").arg(writer.errorString()));
     destination.sink().write(png);
-    destination.commit();
+    destination.commit(inputFiles());
     return 0;
 }
 
@@ -232,6 +235,7 @@ PreviewOptions parsePreview(const CommandLine& line) {
         o.scale = parseCount("scale", scale, 1, 64);
     if (o.output.isEmpty())
         usageError(QStringLiteral("preview needs -o OUT.png"));
+    o.files = parseResultFiles(line, o.output);
     return o;
 }
 

@@ -1,5 +1,7 @@
 #include "process.h"
 
+#include <QCoreApplication>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +19,8 @@ namespace {
 
 // The real standard error while QuietLibraries is active, else -1.
 int g_messages = -1;
+
+bool g_runsOnce = false;
 
 // The length of the UTF-8 character at the start of `s` (n bytes), or 0 when
 // it is not one: a stray continuation byte, an overlong form, a surrogate, a
@@ -191,6 +195,32 @@ QuietLibraries::~QuietLibraries() {
     setSanitizerReports(STDERR_FILENO);
     g_messages = -1;
     ::close(m_real);
+}
+
+void setRunsOnce() {
+    g_runsOnce = true;
+}
+
+OwnImageFormats::OwnImageFormats() {
+    // Undone unless the process ends anyway: setting the paths again makes
+    // Qt look through the plugin folders once more.
+    m_restore = !g_runsOnce;
+    if (m_restore)
+        m_paths = QCoreApplication::libraryPaths();
+    QCoreApplication::setLibraryPaths({});
+}
+
+OwnImageFormats::~OwnImageFormats() {
+    if (m_restore)
+        QCoreApplication::setLibraryPaths(m_paths);
+}
+
+bool OwnImageFormats::builtIn(const QByteArray& head) {
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    const bool pnm =
+        head.size() >= 3 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6' && space(head[2]);
+    return head.startsWith("\x89PNG\r\n\x1a\n") || head.startsWith("BM") || pnm ||
+           head.startsWith("/* XPM */");
 }
 
 } // namespace zentraq::cli

@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <QtGlobal>
 
@@ -52,6 +53,33 @@ void note(const QString& line);
 // font configuration warning, Qt's own messages) goes nowhere, so that the
 // tool's message is the one line there. A picture decoder's words reach the
 // user through the error the picture loader throws.
+// Says that the process ends when the tool's run() returns, so that what a
+// conversion changes in the process for itself (see OwnImageFormats) need
+// not be undone. main() says it; a test that runs the tool in its own
+// process does not.
+void setRunsOnce();
+
+// While it lives, Qt's picture readers and writers use the formats built into
+// Qt (PNG, BMP, PBM/PGM/PPM, XPM) without looking at the image format
+// plugins. Qt otherwise loads every plugin, and the libraries behind them,
+// to ask whether one of them reads PNG itself, which costs a small
+// conversion more than the conversion. No installed plugin does; a plugin
+// format still finds its plugin outside this scope.
+class OwnImageFormats {
+public:
+    OwnImageFormats();
+    ~OwnImageFormats();
+    OwnImageFormats(const OwnImageFormats&) = delete;
+    OwnImageFormats& operator=(const OwnImageFormats&) = delete;
+
+    // Whether a file starting with `head` is in a format built into Qt.
+    static bool builtIn(const QByteArray& head);
+
+private:
+    QStringList m_paths;
+    bool m_restore = false;
+};
+
 class QuietLibraries {
 public:
     QuietLibraries();

@@ -46,6 +46,8 @@ public:
     void write(const std::vector<char32_t>& chars, core::Formatter& out);
 
     text::TextRenderer& renderer() { return m_canvas.renderer(); }
+    // The pixel size the faces are drawn at.
+    int pixelSize() const { return m_canvas.pixelSize(); }
 
     // The lines of a C header comment that describe the cell, the face and
     // the layout; `fontFile` names the face's file when the renderer knows
