@@ -3,6 +3,7 @@
 
 #include "fakes.h"
 #include "fonts.h"
+#include "frame.h"
 #include "picturebox.h"
 #include "qt_services.h"
 #include "sstab.h"
@@ -288,6 +289,60 @@ private slots:
         QCOMPARE(ui.Combo1->count(), 0);
         QCOMPARE(h.window->MSCom1.baudRate, 9600);
         QVERIFY(!h.window->MSCom1.portOpen);
+    }
+
+    // A frame draws its top line through the middle of its caption, above
+    // the first row of buttons, and the line is whole from the caption to the
+    // frame's right edge with the buttons drawn.
+    void frameLineThroughCaption_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("汉字取模") << u"Frame1"_s;
+        QTest::newRow("字母取模") << u"Frame2"_s;
+    }
+    void frameLineThroughCaption() {
+        QFETCH(QString, name);
+        WindowHarness h;
+        auto& m = *h.window;
+        auto& ui = m.controls();
+        m.show();
+        QTest::mouseClick(ui.Command15, Qt::LeftButton);
+        QVERIFY(QTest::qWaitForWindowExposed(&m));
+        auto* frame = m.findChild<zentraq::Frame*>(name);
+        QVERIFY(frame);
+        const QImage shot = ui.tabqumo->grab().toImage();
+        const QRect f(frame->mapTo(ui.tabqumo, QPoint(0, 0)), frame->size());
+        const QRgb back = shot.pixel(f.right() - 4, f.top());
+        // The line: the first row that is not background, down the frame's
+        // right part.
+        int line = -1;
+        for (int y = f.top(); y < f.top() + 24 && line < 0; ++y)
+            if (shot.pixel(f.right() - 4, y) != back)
+                line = y;
+        QVERIFY(line >= 0);
+        // The caption's ink, in the caption's box.
+        const QRect caption = frame->captionRect().translated(f.topLeft());
+        int inkTop = INT_MAX, inkBottom = -1, inkRight = -1;
+        for (int y = caption.top(); y <= caption.bottom(); ++y)
+            for (int x = caption.left(); x <= caption.right(); ++x)
+                if (shot.pixel(x, y) != back) {
+                    inkTop = std::min(inkTop, y);
+                    inkBottom = std::max(inkBottom, y);
+                    inkRight = std::max(inkRight, x);
+                }
+        QVERIFY(inkBottom >= 0);
+        QVERIFY2(std::abs(2 * line - (inkTop + inkBottom)) <= 2,
+                 qPrintable(u"line at row %1, caption ink from %2 to %3"_s.arg(line - f.top())
+                                .arg(inkTop - f.top())
+                                .arg(inkBottom - f.top())));
+        for (QWidget* child : frame->findChildren<QWidget*>())
+            QVERIFY(child->mapTo(ui.tabqumo, QPoint(0, 0)).y() > line);
+        // Whole from just after the caption's gap to the right edge.
+        const QRgb colour = shot.pixel(f.right() - 4, line);
+        int broken = 0;
+        for (int x = caption.right() + 1; x < f.right() - 1; ++x)
+            broken += shot.pixel(x, line) != colour;
+        QCOMPARE(broken, 0);
+        QVERIFY(inkRight < caption.right() + 1);
     }
 
     void onlyTheActiveTabIsShown() {
