@@ -13,13 +13,17 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProxyStyle>
+#include <QRadioButton>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 
@@ -289,6 +293,59 @@ private slots:
         QCOMPARE(ui.Combo1->count(), 0);
         QCOMPARE(h.window->MSCom1.baudRate, 9600);
         QVERIFY(!h.window->MSCom1.portOpen);
+    }
+
+    // Every caption of the window is whole where it is drawn: no wider than
+    // the inside of its control in the face the control actually uses, and a
+    // label that wraps keeps its wrapped lines inside its box.
+    void captionsFit() {
+        WindowHarness h;
+        auto& m = *h.window;
+        QStringList clipped;
+        auto check = [&](QWidget* w, const QString& text, const QFont& font, const QRect& room) {
+            const int width = QFontMetrics(font).size(Qt::TextShowMnemonic, text).width();
+            if (width > room.width())
+                clipped << u"%1 \"%2\": %3 px in %4"_s.arg(w->objectName(), text)
+                               .arg(width)
+                               .arg(room.width());
+        };
+        for (QWidget* w : m.findChildren<QWidget*>()) {
+            if (auto* b = qobject_cast<QAbstractButton*>(w); b && !b->text().isEmpty()) {
+                QStyleOptionButton option;
+                option.initFrom(b);
+                auto* push = qobject_cast<QPushButton*>(b);
+                if (push && (push->autoDefault() || push->isDefault()))
+                    option.features |= QStyleOptionButton::AutoDefaultButton;
+                const QStyle::SubElement inside = push ? QStyle::SE_PushButtonContents
+                                                  : qobject_cast<QCheckBox*>(b)
+                                                      ? QStyle::SE_CheckBoxContents
+                                                      : QStyle::SE_RadioButtonContents;
+                check(b, b->text(), b->font(), b->style()->subElementRect(inside, &option, b));
+            } else if (auto* l = qobject_cast<QLabel*>(w); l && !l->text().isEmpty()) {
+                const QRect box = l->contentsRect();
+                if (l->wordWrap()) {
+                    const QRect used = l->fontMetrics().boundingRect(
+                        box, int(l->alignment()) | Qt::TextWordWrap, l->text());
+                    if (!box.contains(used))
+                        clipped << l->objectName() + u" wraps beyond its box"_s;
+                } else {
+                    check(l, l->text(), l->font(), box);
+                }
+            } else if (auto* f = qobject_cast<zentraq::Frame*>(w)) {
+                const QRect caption = f->captionRect();
+                check(f, f->title(), f->font(), caption);
+                if (!f->rect().contains(caption))
+                    clipped << f->objectName() + u" has its caption beyond its edge"_s;
+            } else if (auto* c = qobject_cast<QComboBox*>(w); c && c->lineEdit()) {
+                check(c, c->currentText(), c->font(), c->lineEdit()->contentsRect());
+            } else if (auto* tabs = qobject_cast<zentraq::SSTab*>(w)) {
+                // Inside the tab's two-pixel three-dimensional edges.
+                for (int i = 0; i < tabs->Tabs(); ++i)
+                    check(tabs, tabs->caption(i), tabs->font(),
+                          tabs->tabRect(i).adjusted(2, 2, -2, 0));
+            }
+        }
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u"; "_s)));
     }
 
     // A frame draws its top line through the middle of its caption, above
