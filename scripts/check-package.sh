@@ -90,7 +90,7 @@ trap 'echo "check-package: interrupted" >&2; exit 130' INT TERM HUP
 dest=$work/dest
 DESTDIR=$dest cmake --install "$build" --prefix /usr >/dev/null
 expected=(
-    usr/bin/zentraq usr/bin/zentraq-cli
+    usr/bin/zentraq usr/bin/zentraq-cli usr/libexec/zentraq/zentraq-webengine
     usr/share/applications/$id.desktop
     usr/share/metainfo/$id.metainfo.xml
     usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/$id.png
@@ -301,10 +301,10 @@ grep -q "temp.txt" "$work/opened" || fail "temp.txt was not handed to the deskto
 for f in /usr/bin/temp.txt /usr/bin/v.txt; do [ ! -e "$f" ] || fail "$f was written"; done
 ok "temp.txt handed to the desktop; nothing written beside the program"
 
-# A quiet start. The web engine's sandboxed renderer cannot read the font
-# configuration and says so itself; that line is the only one allowed.
-if grep -v '^Fontconfig error: Cannot load default config file' "$work/app.log" | grep -q .; then
+# A quiet start: not a line, from the window or from the web engine's
+# sandboxed processes.
+if [ -s "$work/app.log" ]; then
     cat "$work/app.log"
     fail "the program printed messages"
 fi
-ok "the program printed nothing of its own"
+ok "the program printed nothing"
