@@ -130,9 +130,13 @@ for page in zentraq zentraq-cli; do
     [ ! -s "$work/$page.err" ] || { cat "$work/$page.err"; fail "man -l $page: warnings"; }
     lexgrog "$file" | grep -q "\"$page - " || fail "$page.1: NAME not readable by whatis"
     grep -q "Zentraq V$version" "$work/$page.txt" || fail "$page.1: no version V$version"
+    # Read in a terminal of 80 columns, by a user of the installed program.
+    width=$(LC_ALL=C.UTF-8 wc -L <"$work/$page.txt")
+    [ "$width" -le 80 ] || fail "$page.1: lines of $width columns in a terminal of 80"
+    ! grep -n 'build/' "$work/$page.txt" || fail "$page.1 names a path of the build tree"
 done
 grep -q -- '--byte-order' "$work/zentraq-cli.txt" || fail "zentraq-cli.1 lacks the options"
-ok "man pages render without warnings"
+ok "man pages render without warnings, within 80 columns"
 
 [ "$("$dest/usr/bin/zentraq-cli" --version)" = "zentraq-cli V$version" ] || fail "zentraq-cli --version"
 ok "zentraq-cli --version says V$version"
