@@ -3,8 +3,9 @@
 # user made for this run (only then does the web engine run its renderers in
 # the sandbox), prints nothing on its standard output or error, both with the
 # update site served at the address the program is built with and with nothing
-# answering there. Each start runs in a network namespace of its own, so the
-# address belongs to this test alone.
+# answering there. The test runs in a network namespace of its own, so the
+# address belongs to it alone and the program finds the display's sockets
+# where the test's Xvfb made them.
 #
 #   quiet-start.sh PROGRAM SITE BASE-URL
 #
@@ -22,10 +23,16 @@ serve="$(cd "$(dirname "$0")/../.." && pwd)/scripts/serve-site.py"
 for tool in useradd userdel setpriv unshare ip Xvfb xdotool import convert flock; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
 done
+if [ -z "${ZENTRAQ_QUIET_START_NETNS:-}" ]; then
+    unshare -n true 2>/dev/null || { echo "skipped: no network namespace can be made"; exit 77; }
+    exec unshare -n env ZENTRAQ_QUIET_START_NETNS=1 "$0" "$@"
+fi
+ip link set lo up
 
 work=$(mktemp -d /tmp/zentraq-quiet.XXXXXX)
 chmod 755 "$work" # the user runs the program from here
 pids=()
+xvfb=
 user=
 etc_saved=0
 etc_files=(/etc/passwd /etc/group /etc/shadow /etc/gshadow /etc/subuid /etc/subgid)
@@ -33,6 +40,9 @@ cleanup() {
     local status=$?
     set +e
     for p in "${pids[@]}" $(cat "$work/server.pid" 2>/dev/null); do kill "$p" 2>/dev/null; done
+    # Xvfb removes its socket as it ends; once it has, the display number is
+    # free for the next server without this one taking the socket away.
+    [ -z "$xvfb" ] || wait "$xvfb" 2>/dev/null
     if [ -n "$user" ]; then
         # Whatever the user still runs (the web engine's helpers), by id.
         for _ in $(seq 50); do
@@ -67,8 +77,9 @@ helper=$(dirname "$bin")/zentraq-webengine
 [ ! -e "$helper" ] || install -m 755 "$helper" "$work/bin/"
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+xvfb=$!
+pids+=($xvfb)
+for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
 export DISPLAY=":$(cat "$work/display")"
 
@@ -92,16 +103,14 @@ where=$("$serve" --where "$base_url")
 start() {
     rm -rf "$home"
     install -d -o "$user" -g "$user" -m 700 "$home" "$home/run"
-    local serving=:
-    [ "$1" = served ] && serving="\"\$0\" \"\$1\" \"\$2\" \"\$3\" \$\$ >/dev/null"
-    # In the namespace, as root: loopback up, the site served if asked (it
-    # ends with the program), then the program as the user, in the clean
-    # environment a desktop session gives it.
-    unshare -n sh -c "ip link set lo up && $serving && exec setpriv --reuid=\"\$4\" --regid=\"\$4\" --init-groups \
-        env -i HOME=\"\$5\" USER=\"\$4\" LOGNAME=\"\$4\" PATH=/usr/bin:/bin DISPLAY=\"\$DISPLAY\" \
-        XDG_RUNTIME_DIR=\"\$5/run\" \"\$6\"" \
-        "$serve" "$site" "$where" "$work/server.pid" "$user" "$home" "$work/bin/$(basename "$bin")" \
-        >"$work/out" 2>"$work/err" &
+    if [ "$1" = served ]; then
+        "$serve" "$site" "$where" "$work/server.pid" >/dev/null || { echo "FAIL: the site is not served at $where"; exit 1; }
+    fi
+    # The program as the user, in the clean environment a desktop session
+    # gives it.
+    setpriv --reuid="$user" --regid="$user" --init-groups \
+        env -i HOME="$home" USER="$user" LOGNAME="$user" PATH=/usr/bin:/bin DISPLAY="$DISPLAY" \
+        XDG_RUNTIME_DIR="$home/run" "$work/bin/$(basename "$bin")" >"$work/out" 2>"$work/err" &
     app=$!
     pids+=($app)
 }
@@ -147,8 +156,8 @@ for case in served unserved; do
             until_ok 10 "closing of the failure box" no_box &&
             until_ok 60 "page of the failed load" page_shows '#1A73E8' || fail=1
     fi
-    # The program ends, and with it the web engine's processes and the
-    # server; what they print on the way counts too.
+    # The program ends, and with it the web engine's processes; what they
+    # print on the way counts too.
     kill "$app" 2>/dev/null
     wait "$app" 2>/dev/null || true
     for _ in $(seq 100); do pgrep -u "$user" >/dev/null || break; sleep 0.1; done
