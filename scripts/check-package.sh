@@ -218,7 +218,9 @@ if [ -n "$port" ] && ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
     for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
 fi
 
-setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+# -noreset: the test's own clients (xdotool, import) come and go, and a server
+# that resets each time its last client leaves refuses connections meanwhile.
+setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"

@@ -76,7 +76,9 @@ install -m 755 "$bin" "$work/bin/"
 helper=$(dirname "$bin")/zentraq-webengine
 [ ! -e "$helper" ] || install -m 755 "$helper" "$work/bin/"
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+# -noreset: the test's own clients (xdotool, import) come and go, and a server
+# that resets each time its last client leaves refuses connections meanwhile.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 xvfb=$!
 pids+=($xvfb)
 for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done

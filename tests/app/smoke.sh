@@ -55,7 +55,9 @@ fail=0
 failed() { echo "FAIL: $*"; fail=1; }
 stop() { echo "FAIL: $*"; cat "$work/app.log" 2>/dev/null; exit 1; }
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+# -noreset: the test's own clients (xdotool, import) come and go, and a server
+# that resets each time its last client leaves refuses connections meanwhile.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 xvfb=$!
 pids+=($xvfb)
 wait_for 30 test -s "$work/display" || stop "Xvfb did not start"
