@@ -67,6 +67,9 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
+# A reader that goes away (| head) makes writes fail instead of ending the
+# script before its cleanup.
+trap '' PIPE
 
 # The program and its web engine helper, where the user can run them whatever
 # the build folder's permissions; a folder the user cannot write, so the
