@@ -193,11 +193,22 @@ void OutputFile::openTemporary(const QByteArray& native) {
     // The hidden ".OUT.XXXXXX" beside OUT, short enough for any file system.
     base.truncate(200);
     QByteArray temp = folder + "/." + base + ".XXXXXX";
+    // An interrupt between the file's creation and its registration would
+    // leave the file behind: it waits until the file is registered.
+    sigset_t interrupts, previous;
+    sigemptyset(&interrupts);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&interrupts, sig);
+    ::sigprocmask(SIG_BLOCK, &interrupts, &previous);
     m_fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    const int error = errno;
+    if (m_fd >= 0) {
+        m_temp = temp;
+        registerTemporary(m_temp);
+    }
+    ::sigprocmask(SIG_SETMASK, &previous, nullptr);
     if (m_fd < 0)
-        failErrno(errno);
-    m_temp = temp;
-    registerTemporary(m_temp);
+        failErrno(error);
 }
 
 OutputFile::~OutputFile() {
