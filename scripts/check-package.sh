@@ -93,6 +93,7 @@ dest=$work/dest
 DESTDIR=$dest cmake --install "$build" --prefix /usr >/dev/null
 expected=(
     usr/bin/zentraq usr/bin/zentraq-cli "usr/$(cached CMAKE_INSTALL_LIBDIR)/zentraq/libzentraq-cli.so"
+    usr/libexec/zentraq/zentraq-webengine
     usr/share/applications/$id.desktop
     usr/share/metainfo/$id.metainfo.xml
     usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/$id.png
@@ -134,9 +135,13 @@ for page in zentraq zentraq-cli; do
     [ ! -s "$work/$page.err" ] || { cat "$work/$page.err"; fail "man -l $page: warnings"; }
     lexgrog "$file" | grep -q "\"$page - " || fail "$page.1: NAME not readable by whatis"
     grep -q "Zentraq V$version" "$work/$page.txt" || fail "$page.1: no version V$version"
+    # Read in a terminal of 80 columns, by a user of the installed program.
+    width=$(LC_ALL=C.UTF-8 wc -L <"$work/$page.txt")
+    [ "$width" -le 80 ] || fail "$page.1: lines of $width columns in a terminal of 80"
+    ! grep -n 'build/' "$work/$page.txt" || fail "$page.1 names a path of the build tree"
 done
 grep -q -- '--byte-order' "$work/zentraq-cli.txt" || fail "zentraq-cli.1 lacks the options"
-ok "man pages render without warnings"
+ok "man pages render without warnings, within 80 columns"
 
 [ "$("$dest/usr/bin/zentraq-cli" --version)" = "zentraq-cli V$version" ] || fail "zentraq-cli --version"
 ok "zentraq-cli --version says V$version"
@@ -255,7 +260,9 @@ if [ -n "$port" ] && ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
     for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
 fi
 
-setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+# -noreset: the test's own clients (xdotool, import) come and go, and a server
+# that resets each time its last client leaves refuses connections meanwhile.
+setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
@@ -342,10 +349,10 @@ grep -q "temp.txt" "$work/opened" || fail "temp.txt was not handed to the deskto
 for f in /usr/bin/temp.txt /usr/bin/v.txt; do [ ! -e "$f" ] || fail "$f was written"; done
 ok "temp.txt handed to the desktop; nothing written beside the program"
 
-# A quiet start. The web engine's sandboxed renderer cannot read the font
-# configuration and says so itself; that line is the only one allowed.
-if grep -v '^Fontconfig error: Cannot load default config file' "$work/app.log" | grep -q .; then
+# A quiet start: not a line, from the window or from the web engine's
+# sandboxed processes.
+if [ -s "$work/app.log" ]; then
     cat "$work/app.log"
     fail "the program printed messages"
 fi
-ok "the program printed nothing of its own"
+ok "the program printed nothing"

@@ -117,8 +117,10 @@ QString pictureProblem(const rgbqumo::PictureError& e) {
                   .arg(QString::number(e.fileBytes), QString::number(e.neededBytes));
         break;
     case PictureProblem::TooLarge:
-        why = QStringLiteral("it is %1 x %2 pixels, more than the %3 MiB allowed for one picture")
+        // The reader's limit holds 4 bytes a pixel.
+        why = QStringLiteral("it is %1 x %2 pixels, more than the %3 (%4 MiB) the tool decodes")
                   .arg(QString::number(e.size.width()), QString::number(e.size.height()),
+                       QString::number(qint64(e.limitMb) * 1024 * 1024 / 4),
                        QString::number(e.limitMb));
         break;
     }

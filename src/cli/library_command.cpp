@@ -16,7 +16,10 @@ namespace {
 constexpr OptionDef Options[] = {
     {"charset", "SET", "gb2312: 87 x 94 slots, GB2312 rows 1-87 and cells 1-94; gbk: 126 x 190 slots, "
      "leads 0x81-0xFE and trails 0x40-0x7E, 0x80-0xFE; ascii: 95 slots, 0x20-0x7E; or a FILE: the "
-     "distinct characters of a UTF-8 text in code-point order (control characters left out)"},
+     "distinct characters of a UTF-8 text in code-point order (control characters left out). gb2312 and "
+     "gbk differ in two codes: 0xA1A4 is U+30FB KATAKANA MIDDLE DOT in gb2312 and U+00B7 MIDDLE DOT in "
+     "gbk, 0xA1AA is U+2015 HORIZONTAL BAR in gb2312 and U+2014 EM DASH in gbk; gb2312 follows the "
+     "standard's own Unicode table, gbk Windows' code page 936 (as GB 18030 does)"},
     option::CellSize, option::PixelSize, option::Font, option::FontFile,
     option::Scan, option::Pad, option::MsbFirst, option::CellInvert, option::Missing,
     {"format", "hex|c", "the data text or a C array (with a header comment that records the charset, "
@@ -134,7 +137,9 @@ const CommandDef LibraryCommand{
     "zentraq-cli library --charset gb2312|gbk|ascii|FILE --size WxH -o OUT [options]",
     "Draws every slot of a character set in a cell, as glyph does, into one file: slot after "
     "slot, each glyph B bytes, so the glyph of a code lies at a fixed offset. Codes a charset "
-    "leaves unassigned are all zero. gb2312: ((row - 1) * 94 + (cell - 1)) * B for the code "
+    "leaves unassigned are all zero; with --invert so is a glyph that is ink all over, which the "
+    "bytes alone cannot tell from an unassigned code. gb2312: ((row - 1) * 94 + (cell - 1)) * B "
+    "for the code "
     "(0xA0 + row, 0xA0 + cell); gbk: ((lead - 0x81) * 190 + trail - 0x40 - (trail > 0x7F)) * B; "
     "ascii: (c - 0x20) * B; a FILE: the index of the character in code-point order * B, and the "
     "C form adds the sorted uint32_t code-point table NAME_codes for a binary search.",

@@ -25,7 +25,7 @@ inline constexpr OptionDef Depfile{"depfile", "FILE", "with -o OUT: also write F
 inline constexpr OptionDef KeepUnchanged{"keep-unchanged", nullptr, "with -o OUT: leave OUT as it is, its time too, when it holds the same bytes already"};
 
 inline constexpr OptionDef CellSize{"size", "WxH", "the cell, any size from 1x1 to 256x256; the window's sizes are 12x12, 16x16, 32x32 (汉字 cells) and 6x12, 8x16, 16x32 (字母 cells); 8*16 is the same as 8x16"};
-inline constexpr OptionDef PixelSize{"pixel-size", "N", "the face's size in pixels, 1 to 2048 (default: the cell height, as in the window)"};
+inline constexpr OptionDef PixelSize{"pixel-size", "N", "the face's size in pixels, 1 to 2048 (default: the cell height, as in the window); a face larger than the cell is drawn from its top-left corner and cut at its bottom and right edges"};
 inline constexpr OptionDef Font{"font", "FAMILY", "draw with this installed font family instead of the window's face; characters it lacks come from the window's faces"};
 inline constexpr OptionDef FontFile{"font-file", "PATH", "the same with the first face of a font file"};
 inline constexpr OptionDef Missing{"missing", nullptr, "convert nothing: list the characters that no face has, with their code points; exit status 1 if there are any"};

@@ -21,8 +21,11 @@ using rgbqumo::PixelFormat;
 constexpr OptionDef Options[] = {
     {"IN", nullptr, "the picture file"},
     {"pixel", "FORMAT", "the display's pixel format, rgb565 (the window's) by default:", pixelFormatHelp},
-    {"dither", "none|floyd-steinberg|bayer4", "none (default), Floyd-Steinberg error diffusion or "
-     "the 4x4 ordered matrix; for the formats with fewer than 8 bits per channel (not rgb888, bgr888, gray8)"},
+    {"dither", "none|floyd-steinberg|bayer4", "none (default): each channel keeps its top bits (mono: "
+     "the threshold test); floyd-steinberg: each pixel takes the level nearest to its value plus the "
+     "error spread to it from the pixels before; bayer4: the value rounded up or down to a level by the "
+     "4x4 ordered matrix. So even a single pixel may come out a level higher with dithering. For the "
+     "formats with fewer than 8 bits per channel (not rgb888, bgr888, gray8)"},
     {"threshold", "N", "mono: a pixel is ink when its luma is below N, 0 to 255 (default 128)"},
     {"invert", nullptr, "grey formats: 0 is white, not black; mono: ink is the light pixels"},
     {"rotate", "90|180|270", "first turn the picture clockwise"},
@@ -127,10 +130,13 @@ const CommandDef PictureCommand{
     "Converts the picture file IN (BMP, GIF, JPEG, PNG, ICO, ... whatever the window loads) into "
     "pixel data for a display: rows from the top, each row from the left; by default RGB565, one "
     "\"0xLL,0xHH,\" item per pixel, low byte first, CR LF after every 8th item, exactly the bytes "
-    "the window writes into temp.txt. Transparent parts are white, as in the window's preview. "
+    "the window writes into temp.txt. A channel of 16 bits v becomes round(v / 257). Transparent "
+    "parts are blended over white, as in the window's preview: a channel c of alpha a becomes "
+    "c*a/255 + 255 - a, the product rounded as (c*a + c*a/256 + 128) / 256 in whole numbers. A "
+    "picture of more than 33554432 pixels (8192 x 4096; 128 MiB at 4 bytes a pixel) is refused. "
     "The picture is turned, then mirrored, then resized, in that order. The data text ends a line "
-    "after every 16 bytes (24 for the 3-byte formats). The byte count goes to standard error in "
-    "the window's words, \"数据大小:N字节\".",
+    "after every 16 bytes (24 for the 3-byte formats); a shorter last line has no CR LF, as in "
+    "temp.txt. The byte count goes to standard error in the window's words, \"数据大小:N字节\".",
     "zentraq-cli picture logo.png --resize 128x64 --pixel mono --dither floyd-steinberg --scan "
     "page --format c --name logo -o logo.h",
     Options,

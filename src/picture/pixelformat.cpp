@@ -16,8 +16,8 @@ constexpr PixelFormatInfo Formats[] = {
     {PixelFormat::Rgb666, "rgb666", 24, 6, false, "red, green, blue, each channel's 6 bits at the top of its byte (bits 7-2)"},
     {PixelFormat::Rgb332, "rgb332", 8, 3, false, "red in bits 7-5, green in 4-2, blue in 1-0"},
     {PixelFormat::Gray8, "gray8", 8, 8, true, "the luma (299 R + 587 G + 114 B + 500) / 1000"},
-    {PixelFormat::Gray4, "gray4", 4, 4, true, "the luma in 16 levels"},
-    {PixelFormat::Gray2, "gray2", 2, 2, true, "the luma in 4 levels"},
+    {PixelFormat::Gray4, "gray4", 4, 4, true, "the top 4 bits of the luma (gray8 / 16)"},
+    {PixelFormat::Gray2, "gray2", 2, 2, true, "the top 2 bits of the luma (gray8 / 64)"},
     {PixelFormat::Mono, "mono", 1, 1, true, "ink (dark) where the luma is below the threshold, background (light) elsewhere"},
 };
 // clang-format on

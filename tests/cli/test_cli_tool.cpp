@@ -441,8 +441,8 @@ private slots:
             {"picture", in, "--pixel", "gray4", "--scan", "column", "--pad", "--format", "c"});
         QCOMPARE(grey.exitCode, 0);
         for (const char* recorded :
-             {"pixel: gray4, 4 bits per pixel: the luma in 16 levels, 0 black", "dither: none",
-              "fitting: none",
+             {"pixel: gray4, 4 bits per pixel: the top 4 bits of the luma (gray8 / 16), 0 black",
+              "dither: none", "fitting: none",
               "scan: column: vertical bytes, columns from the left, each column "
               "from the top, 4 bits per pixel, every column starting on a new byte",
               "bits: the first pixel of each byte in the least significant 4 bits"})
