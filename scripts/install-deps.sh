@@ -16,6 +16,8 @@ packages=(
     python3-numpy python3-pil
     # tests and end-to-end checks
     xvfb xauth xdotool xclip imagemagick x11-utils iproute2
+    # the system calls of the durable write (test_cli_output)
+    strace
     # source layout, installation and package checks
     git clang-format desktop-file-utils appstream man-db dpkg-dev passwd procps
     # fuzzing (scripts/fuzz.sh): clang, its libFuzzer and sanitizer runtimes,

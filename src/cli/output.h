@@ -52,7 +52,9 @@ public:
 
     // Closes the file and puts it in place under OUT's name, with the
     // permission bits OUT had (without set-user-ID and set-group-ID), or the
-    // usual ones for a new file.
+    // usual ones for a new file: the data is synced to the disk, renamed
+    // over OUT, and the folder synced, so that a crash at any moment leaves
+    // the old file or the whole new one.
     void commit();
 
 private:
@@ -65,6 +67,7 @@ private:
     QString m_name;      // OUT as given, for messages
     QByteArray m_target; // where the result ends up; empty: written in place
     QByteArray m_temp;   // the temporary file
+    QByteArray m_folder; // the folder of both
     unsigned m_mode = 0; // the permission bits it gets
     int m_fd = -1;
     QByteArray m_buffer;
@@ -84,6 +87,19 @@ private:
     std::unique_ptr<OutputFile> m_file;
     StdoutSink m_stdout;
 };
+
+// The steps of replacing a result file, in order.
+enum class OutputStep {
+    TemporaryCreated, // the hidden file exists, its name not yet registered
+    DataWritten,      // all data written, not yet synced
+    DataSynced,
+    Renamed, // the result is in place under OUT's name
+    FolderSynced,
+};
+
+// Called after each step when set: for tests that interrupt the tool at each
+// of them.
+extern void (*outputStepHook)(OutputStep step);
 
 // Removes the temporary files of OutputFile when the process is interrupted
 // (SIGINT, SIGTERM, SIGHUP), and makes a closed pipe on standard output an
