@@ -21,7 +21,9 @@ constexpr OptionDef Options[] = {
     {"DATA", nullptr, "the data: a file in any text form of the tool ('-' for standard input)"},
     {"size", "WxH", "glyph data of W x H pixels per character (at most 65536 pixels): the characters "
      "side by side, ink black on white"},
-    {"width", "W", "picture data of a picture W pixels wide, as many rows as the data holds"},
+    {"width", "W", "picture data of a picture W pixels wide"},
+    {"height", "H", "picture data: the picture's height, where the data's length leaves it open "
+     "(columns not padded to whole bytes); by default as many rows as the data holds"},
     {"pixel", "FORMAT", "the picture data's format, as picture --pixel (default rgb565)"},
     option::Scan, option::Pad, option::MsbFirst,
     {"invert", nullptr, "glyph data: ink 0 and background 1; grey and mono picture data: made with "
@@ -124,12 +126,33 @@ QImage pictureData(const QByteArray& bytes, const PreviewOptions& o, const QStri
                              QString::number(o.pictureWidth)));
     }
     checkSize(o.pictureWidth, 1, o.scale);
-    const int height = rowsHeld(layout, o.pictureWidth, bytes.size());
-    if (height == 0)
-        failure(QStringLiteral("%1 holds %2 bytes, which no number of rows of %3 %4 pixels in "
-                               "this layout takes")
-                    .arg(source, QString::number(bytes.size()), QString::number(o.pictureWidth),
-                         format));
+    const int width = o.pictureWidth;
+    int height = o.pictureHeight;
+    if (height > 0) {
+        if (core::frameBytes(layout, width, height) != bytes.size())
+            failure(QStringLiteral("%1 holds %2 bytes, not the %3 bytes of %4 x %5 %6 pixels in "
+                                   "this layout")
+                        .arg(source, QString::number(bytes.size()),
+                             QString::number(core::frameBytes(layout, width, height)),
+                             QString::number(width), QString::number(height), format));
+    } else {
+        height = rowsHeld(layout, width, bytes.size());
+        if (height == 0)
+            failure(
+                QStringLiteral("%1 holds %2 bytes, which no number of rows of %3 %4 pixels "
+                               "in this layout takes")
+                    .arg(source, QString::number(bytes.size()), QString::number(width), format));
+        // Unpadded columns run on from one into the next: where a pixel
+        // lies depends on the height, which several heights may fit.
+        int lowest = height;
+        while (lowest > 1 && core::frameBytes(layout, width, lowest - 1) == bytes.size())
+            --lowest;
+        if (layout.scan == core::Scan::Column && !layout.pad && lowest < height)
+            failure(QStringLiteral("%1 holds %2 bytes, which columns of %3 to %4 pixels fill "
+                                   "alike; give --height")
+                        .arg(source, QString::number(bytes.size()), QString::number(lowest),
+                             QString::number(height)));
+    }
     checkSize(o.pictureWidth, height, o.scale);
 
     QImage image = newPicture(o.pictureWidth, height);
@@ -147,20 +170,37 @@ QImage pictureData(const QByteArray& bytes, const PreviewOptions& o, const QStri
 
 // The bytes of data text, or a failure naming the line that is not.
 QByteArray dataOf(const QByteArray& text, const QString& source) {
+    using Problem = core::DataTextProblem;
     const core::DataText data = core::readDataText(text);
-    const core::DataTextProblem& p = data.problem;
-    const QString token = QString::fromLatin1(p.token);
+    const Problem& p = data.problem;
+    const QString token = QString::fromUtf8(p.token);
+    QString why;
     switch (p.kind) {
-    case core::DataTextProblem::None:
+    case Problem::None:
         return data.bytes;
-    case core::DataTextProblem::NotHexadecimal:
-        failure(QStringLiteral("%1, line %2: '%3' is not a hexadecimal number")
-                    .arg(source, QString::number(p.line), token));
-    case core::DataTextProblem::LargerThanByte:
-        failure(QStringLiteral("%1, line %2: %3 is larger than a byte")
-                    .arg(source, QString::number(p.line), token));
+    case Problem::NotUtf8:
+        why = QStringLiteral("the text is not UTF-8");
+        break;
+    case Problem::OpenComment:
+        why = QStringLiteral("a comment opened here does not end");
+        break;
+    case Problem::NotHexadecimal:
+        why = QStringLiteral("'%1' is not a hexadecimal number").arg(token);
+        break;
+    case Problem::LargerThanByte:
+        why = QStringLiteral("%1 is larger than a byte").arg(token);
+        break;
+    case Problem::NotHexByte:
+        why = QStringLiteral("'%1' is not a byte written as 0xHH").arg(token);
+        break;
+    case Problem::NotData:
+        why =
+            token.startsWith(u'#')
+                ? QStringLiteral("'%1' is not data (only #include lines are read past)").arg(token)
+                : QStringLiteral("'%1' is not data").arg(token);
+        break;
     }
-    return {};
+    failure(QStringLiteral("%1, line %2: %3").arg(source, QString::number(p.line), why));
 }
 
 int runPreview(const CommandLine& line) {
@@ -212,7 +252,7 @@ PreviewOptions parsePreview(const CommandLine& line) {
         usageError(QStringLiteral(
             "preview needs either --size WxH (glyph data) or --width W (picture data)"));
     if (!size.isEmpty()) {
-        for (const char* pictureOnly : {"byte-order", "pixel"}) {
+        for (const char* pictureOnly : {"byte-order", "pixel", "height"}) {
             if (line.isSet(pictureOnly))
                 usageError(QStringLiteral("%1 is for picture data (--width)")
                                .arg(optionName(pictureOnly)));
@@ -223,6 +263,8 @@ PreviewOptions parsePreview(const CommandLine& line) {
     } else {
         o.pictureWidth = parseCount("width", width, 1, 1 << 20);
         parsePictureData(line, o.picture);
+        if (const QString height = line.value("height"); !height.isEmpty())
+            o.pictureHeight = parseCount("height", height, 1, 1 << 20);
         if (line.isSet("columns"))
             usageError(QStringLiteral("--columns is for glyph data (--size)"));
     }
@@ -238,7 +280,7 @@ PreviewOptions parsePreview(const CommandLine& line) {
 const CommandDef PreviewCommand{
     "preview",
     "data text -> PNG, to see what the bytes draw",
-    "zentraq-cli preview DATA (--size WxH | --width W) -o OUT.png [options]",
+    "zentraq-cli preview DATA (--size WxH | --width W [--height H]) -o OUT.png [options]",
     "Reads data back into a picture, to see what the bytes draw before they go into a device. "
     "DATA is any text form the tool writes (hex or C; comments are skipped) or, with --binary, "
     "the bytes themselves. The layout options (and for picture data --pixel and --byte-order) "
