@@ -4,14 +4,13 @@
 #include "commands.h"
 #include "datatext.h"
 #include "error.h"
+#include "glyphcells.h"
 #include "input.h"
 #include "output.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
-
-#include <climits>
 
 namespace zentraq::cli {
 namespace {
@@ -54,9 +53,8 @@ void checkSize(qint64 width, qint64 height, int scale) {
                 .arg(QString::number(width), QString::number(height)));
 }
 
-// A picture to draw into; a QImage that cannot get its memory is null.
-QImage newPicture(qint64 width, qint64 height) {
-    QImage image(int(width), int(height), QImage::Format_RGB32);
+// `image`, unless it could not get its memory.
+QImage made(QImage image, qint64 width, qint64 height) {
     if (image.isNull())
         noMemoryFor(width, height);
     return image;
@@ -73,99 +71,50 @@ QImage glyphPicture(const QByteArray& bytes, const PreviewOptions& o, const QStr
     const qint64 columns = std::min<qint64>(o.columns, count);
     const qint64 rows = (count + columns - 1) / columns;
     checkSize(columns * width, rows * height, o.scale);
-
-    QImage image = newPicture(columns * width, rows * height);
-    image.fill(Qt::white);
-    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
-    const std::uint32_t ink = o.invert ? 0 : 1;
-    std::vector<std::uint32_t> samples;
-    for (qint64 g = 0; g < count; ++g) {
-        const int x0 = int((g % columns) * width);
-        const int y0 = int((g / columns) * height);
-        core::unpackFrame(o.layout, width, height, data + g * perGlyph, samples);
-        for (int y = 0; y < height; ++y) {
-            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y0 + y)) + x0;
-            for (int x = 0; x < width; ++x) {
-                if (samples[std::size_t(y) * std::size_t(width) + std::size_t(x)] == ink)
-                    row[x] = qRgb(0, 0, 0);
-            }
-        }
-    }
-    return image;
-}
-
-// The most rows of `width` pixels whose data in `layout` is `size` bytes;
-// 0 when no number of rows is.
-int rowsHeld(const core::Layout& layout, int width, qint64 size) {
-    // frameBytes grows with the height, and never by less than a byte for
-    // every 8 / bits rows.
-    qint64 low = 1, high = std::min<qint64>(size * 8 / layout.bits + 1, INT_MAX);
-    if (core::frameBytes(layout, width, 1) > size)
-        return 0;
-    while (low < high) {
-        const qint64 mid = (low + high + 1) / 2;
-        if (core::frameBytes(layout, width, int(mid)) <= size)
-            low = mid;
-        else
-            high = mid - 1;
-    }
-    return core::frameBytes(layout, width, int(low)) == size ? int(low) : 0;
+    return made(glyph::glyphSheet(bytes, o.layout, o.cell, o.invert, o.columns), columns * width,
+                rows * height);
 }
 
 QImage pictureData(const QByteArray& bytes, const PreviewOptions& o, const QString& source) {
     const core::Layout layout = rgbqumo::dataLayout(o.picture);
     const QString format = rgbqumo::pixelFormatName(o.picture.pixel);
+    const int width = o.pictureWidth;
     if (layout.bits >= 8) {
         const int perPixel = layout.bits / 8;
         if (bytes.size() % perPixel != 0)
             failure(QStringLiteral("%1 holds %2 bytes, not a whole number of %3-byte pixels")
                         .arg(source, QString::number(bytes.size()), QString::number(perPixel)));
-        if (bytes.size() / perPixel % o.pictureWidth != 0)
-            failure(QStringLiteral("%1 holds %2 pixels, not a whole number of rows of %3 pixels")
-                        .arg(source, QString::number(bytes.size() / perPixel),
-                             QString::number(o.pictureWidth)));
+        if (bytes.size() / perPixel % width != 0)
+            failure(
+                QStringLiteral("%1 holds %2 pixels, not a whole number of rows of %3 pixels")
+                    .arg(source, QString::number(bytes.size() / perPixel), QString::number(width)));
     }
-    checkSize(o.pictureWidth, 1, o.scale);
-    const int width = o.pictureWidth;
+    checkSize(width, 1, o.scale);
     int height = o.pictureHeight;
-    if (height > 0) {
-        if (core::frameBytes(layout, width, height) != bytes.size())
-            failure(QStringLiteral("%1 holds %2 bytes, not the %3 bytes of %4 x %5 %6 pixels in "
-                                   "this layout")
-                        .arg(source, QString::number(bytes.size()),
-                             QString::number(core::frameBytes(layout, width, height)),
-                             QString::number(width), QString::number(height), format));
-    } else {
-        height = rowsHeld(layout, width, bytes.size());
-        if (height == 0)
+    if (height > 0 && core::frameBytes(layout, width, height) != bytes.size())
+        failure(QStringLiteral("%1 holds %2 bytes, not the %3 bytes of %4 x %5 %6 pixels in this "
+                               "layout")
+                    .arg(source, QString::number(bytes.size()),
+                         QString::number(core::frameBytes(layout, width, height)),
+                         QString::number(width), QString::number(height), format));
+    if (height == 0) {
+        const rgbqumo::HeightsHeld held = rgbqumo::heightsHeld(layout, width, bytes.size());
+        if (held.highest == 0)
             failure(
                 QStringLiteral("%1 holds %2 bytes, which no number of rows of %3 %4 pixels "
                                "in this layout takes")
                     .arg(source, QString::number(bytes.size()), QString::number(width), format));
         // Unpadded columns run on from one into the next: where a pixel
-        // lies depends on the height, which several heights may fit.
-        int lowest = height;
-        while (lowest > 1 && core::frameBytes(layout, width, lowest - 1) == bytes.size())
-            --lowest;
-        if (layout.scan == core::Scan::Column && !layout.pad && lowest < height)
+        // lies depends on the height. Elsewhere the unused rows just show.
+        if (layout.scan == core::Scan::Column && !layout.pad && held.lowest < held.highest)
             failure(QStringLiteral("%1 holds %2 bytes, which columns of %3 to %4 pixels fill "
                                    "alike; give --height")
-                        .arg(source, QString::number(bytes.size()), QString::number(lowest),
-                             QString::number(height)));
+                        .arg(source, QString::number(bytes.size()), QString::number(held.lowest),
+                             QString::number(held.highest)));
+        height = held.highest;
     }
-    checkSize(o.pictureWidth, height, o.scale);
-
-    QImage image = newPicture(o.pictureWidth, height);
-    std::vector<std::uint32_t> samples;
-    core::unpackFrame(layout, image.width(), height,
-                      reinterpret_cast<const std::uint8_t*>(bytes.constData()), samples);
-    const std::uint32_t* s = samples.data();
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            row[x] = rgbqumo::sampleToRgb(o.picture.pixel, *s++, o.picture.invert);
-    }
-    return image;
+    checkSize(width, height, o.scale);
+    return made(rgbqumo::dataPicture(bytes, o.picture, QSize(width, height)), width, height);
 }
 
 // The bytes of data text, or a failure naming the line that is not.
