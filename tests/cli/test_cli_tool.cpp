@@ -168,6 +168,8 @@ private slots:
         // Over the 256 MiB the tool reads, without taking the disk space.
         QFile huge(path(QStringLiteral("huge.txt")));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(256) << 20) + 1));
+        QFile vast(path(QStringLiteral("vast.txt")));
+        QVERIFY(vast.open(QIODevice::WriteOnly) && vast.resize(qint64(64) << 30));
         QVERIFY(writeFile(path(QStringLiteral("read-only.txt")), "protected"));
         QVERIFY(
             QFile::setPermissions(path(QStringLiteral("read-only.txt")), QFileDevice::ReadOwner));
@@ -867,7 +869,9 @@ private slots:
         usage("preview unknown format", {"preview", "d", "--width", "3", "--pixel", "rgb", "-o", "p.png"}, "--pixel wants");
         fails("non-picture file", {"picture", dir + "/notpicture.png", "-o", out}, QStringLiteral("cannot read picture '%1/notpicture.png'").arg(dir));
         fails("missing picture", {"picture", dir + "/nothere.png"}, QStringLiteral("cannot read picture '%1/nothere.png'").arg(dir));
-        fails("folder as picture", {"picture", dir}, "cannot read picture");
+        fails("folder as picture", {"picture", dir}, "cannot read picture '" + dir + "': it is a folder");
+        fails("device as picture", {"picture", "/dev/null"}, "cannot read picture '/dev/null': it is not a file");
+        fails("device as font file", {g, s, "8x16", "A", "--font-file", "/dev/null"}, "cannot read font file '/dev/null': it is not a file");
         fails("unreadable text file", {g, s, "8x16", "--input", dir + "/nothere.txt"}, QStringLiteral("cannot read '%1/nothere.txt'").arg(dir));
         fails("text not UTF-8", {g, s, "8x16", "--input", dir + "/bad-utf8.txt", "-o", out}, "is not UTF-8 text");
         fails("charset not UTF-8", {l, "--charset", dir + "/bad-utf8.txt", s, "16x16", "-o", out}, "charset file '" + dir + "/bad-utf8.txt' is not UTF-8 text");
@@ -875,7 +879,7 @@ private slots:
         fails("output folder missing", {"picture", m_pic3, "-o", dir + "/no/such/out.txt"}, QStringLiteral("cannot write '%1/no/such/out.txt'").arg(dir));
         fails("output is a folder", {g, s, "8x16", "A", "-o", dir}, "it is a folder");
         fails("output read-only", {"picture", m_pic3, "-o", dir + "/read-only.txt"}, "it is read-only");
-        fails("output under a file", {g, s, "8x16", "A", "-o", m_pic3 + "/x.txt"}, "cannot write");
+        fails("output under a file", {g, s, "8x16", "A", "-o", m_pic3 + "/x.txt"}, "cannot write '" + m_pic3 + "/x.txt': '" + m_pic3 + "' is not a folder");
         fails("font not installed", {g, s, "8x16", "--font", "No Such Family 42", "A"}, "font family 'No Such Family 42' is not installed");
         fails("not a font file", {l, "--charset", "ascii", s, "8x16", "--font-file", m_pic3, "-o", out}, "is not a font file");
         fails("empty text as C", {g, s, "8x16", "--format", "c", "\r\n", "-o", out}, "no characters");
@@ -889,6 +893,7 @@ private slots:
         fails("endless text", {g, s, "8x16", "--input", "/dev/zero", "-o", out}, "cannot read '/dev/zero': it holds more than 256 MiB");
         fails("endless charset", {l, "--charset", "/dev/zero", s, "8x16", "-o", out}, "cannot read '/dev/zero': it holds more than 256 MiB");
         fails("data file too large", {"preview", dir + "/huge.txt", s, "8x16", "-o", dir + "/w.png"}, "huge.txt': it holds more than 256 MiB");
+        fails("data file far too large", {"preview", dir + "/vast.txt", s, "8x16", "-o", dir + "/w.png"}, "vast.txt': it holds more than 256 MiB");
         fails("a decimal number in data", {"preview", dir + "/decimal.txt", s, "8x16", "-o", dir + "/w.png"}, "decimal.txt, line 1: '12' is not a byte written as 0xHH");
         fails("a minus sign in data", {"preview", dir + "/minus.txt", s, "8x16", "-o", dir + "/w.png"}, "minus.txt, line 2: '-' is not data");
         fails("data not UTF-8", {"preview", dir + "/bad-utf8.txt", s, "8x16", "-o", dir + "/w.png"}, "bad-utf8.txt, line 1: the text is not UTF-8");
