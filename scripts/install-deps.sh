@@ -22,6 +22,8 @@ packages=(
     # lv_font_conv comes from npm (below); DejaVu is also the CMake package
     # test's second face
     fonts-dejavu-core fonts-arphic-gbsn00lp python3-png python3-lz4 pngquant nodejs
+    # the system calls of the durable write (test_cli_output)
+    strace
     # source layout, installation and package checks
     git clang-format desktop-file-utils appstream man-db dpkg-dev passwd procps
     # fuzzing (scripts/fuzz.sh): clang, its libFuzzer and sanitizer runtimes,

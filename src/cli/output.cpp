@@ -9,7 +9,6 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -20,23 +19,48 @@ namespace zentraq::cli {
 namespace {
 
 // Temporary files to remove if the process is interrupted. Plain arrays: the
-// signal handler may only use what is async-signal-safe.
+// signal handler may only use what is async-signal-safe. A name is entered
+// and removed only while the signals are blocked (InterruptsHeld), so the
+// handler never sees a name half written, nor a file without its name.
 constexpr int MaxTemporaries = 8;
-constexpr std::size_t MaxPath = 4096;
+constexpr std::size_t MaxPath = PATH_MAX + 256;
 char g_temporaries[MaxTemporaries][MaxPath];
 volatile std::sig_atomic_t g_used[MaxTemporaries];
 
-void registerTemporary(const QByteArray& native) {
+constexpr int InterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Holds SIGINT, SIGTERM and SIGHUP back while it lives; one that arrives
+// meanwhile is handled when it ends.
+class InterruptsHeld {
+public:
+    InterruptsHeld() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int sig : InterruptSignals)
+            sigaddset(&set, sig);
+        sigprocmask(SIG_BLOCK, &set, &m_before);
+    }
+    ~InterruptsHeld() { sigprocmask(SIG_SETMASK, &m_before, nullptr); }
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    sigset_t m_before;
+};
+
+// False when there is no room for the name.
+bool registerTemporary(const QByteArray& native) {
     if (native.size() + 1 > static_cast<qsizetype>(MaxPath))
-        return;
+        return false;
     for (int i = 0; i < MaxTemporaries; ++i) {
         if (!g_used[i]) {
             std::memcpy(g_temporaries[i], native.constData(),
                         static_cast<std::size_t>(native.size()) + 1);
             g_used[i] = 1;
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 void unregisterTemporary(const QByteArray& native) {
@@ -55,6 +79,11 @@ extern "C" void removeTemporariesAndDie(int sig) {
     }
     std::signal(sig, SIG_DFL);
     std::raise(sig);
+}
+
+void reached(OutputStep step) {
+    if (outputStepHook)
+        outputStepHook(step);
 }
 
 mode_t currentUmask() {
@@ -142,8 +171,10 @@ bool writableInPlace(mode_t mode) {
 
 } // namespace
 
+void (*outputStepHook)(OutputStep) = nullptr;
+
 void installInterruptCleanup() {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+    for (int sig : InterruptSignals)
         std::signal(sig, removeTemporariesAndDie);
     // A reader that goes away (`| head`) is a write error like any other, so
     // the temporary files are cleaned up on the normal path.
@@ -241,20 +272,18 @@ void OutputFile::openTemporary(const QByteArray& native) {
     // The hidden ".OUT.XXXXXX" beside OUT, short enough for any file system.
     base.truncate(200);
     QByteArray temp = folder + "/." + base + ".XXXXXX";
-    // An interrupt between making the file and registering it would leave
-    // the file behind: it waits until the file is registered.
-    sigset_t interrupts, previous;
-    sigemptyset(&interrupts);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
-        sigaddset(&interrupts, sig);
-    ::pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
+    m_folder = folder;
+    // The file and its entry in the registry come into being together, as
+    // far as an interrupt can tell.
+    const InterruptsHeld held;
     m_fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    const int error = errno;
-    if (m_fd >= 0)
-        registerTemporary(temp);
-    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (m_fd < 0)
-        failErrno(error);
+        failErrno(errno);
+    reached(OutputStep::TemporaryCreated);
+    if (!registerTemporary(temp)) {
+        ::unlink(temp.constData());
+        fail(QStringLiteral("its folder's name is too long"));
+    }
     m_temp = temp;
 }
 
@@ -262,6 +291,7 @@ OutputFile::~OutputFile() {
     if (m_fd >= 0)
         ::close(m_fd);
     if (!m_committed && !m_temp.isEmpty()) {
+        const InterruptsHeld held;
         ::unlink(m_temp.constData());
         unregisterTemporary(m_temp);
     }
@@ -301,9 +331,20 @@ void OutputFile::finish() {
         fail(QStringLiteral("the file is closed"));
     writeOut(m_buffer.constData(), m_buffer.size());
     m_buffer.clear();
-    if (!m_temp.isEmpty() && ::fchmod(m_fd, m_mode) != 0)
+    if (m_temp.isEmpty()) {
+        // Written in place: a device, a pipe or a socket.
+        if (::close(std::exchange(m_fd, -1)) != 0 && errno != EINTR)
+            failErrno(errno);
+        m_finished = true;
+        return;
+    }
+    reached(OutputStep::DataWritten);
+    // On the disk before its name is: a crash after the rename finds the
+    // whole new file, never an empty one. The last chance, too, for a file
+    // system to say the data did not fit.
+    if (::fchmod(m_fd, m_mode) != 0 || ::fsync(m_fd) != 0)
         failErrno(errno);
-    // The last chance for a file system to say the data did not fit.
+    reached(OutputStep::DataSynced);
     if (::close(std::exchange(m_fd, -1)) != 0 && errno != EINTR)
         failErrno(errno);
     m_finished = true;
@@ -311,16 +352,35 @@ void OutputFile::finish() {
 
 void OutputFile::commit(bool keepUnchanged) {
     finish();
-    if (!m_temp.isEmpty()) {
-        if (keepUnchanged && sameBytes(m_temp, m_target)) {
-            ::unlink(m_temp.constData());
-        } else if (::rename(m_temp.constData(), m_target.constData()) != 0) {
-            failErrno(errno);
-        }
+    if (m_temp.isEmpty()) {
+        m_committed = true;
+        return;
     }
-    m_committed = true;
-    if (!m_temp.isEmpty())
+    {
+        const InterruptsHeld held;
+        if (keepUnchanged && sameBytes(m_temp, m_target)) {
+            // OUT stays as it was, its time too; nothing on the disk changed.
+            ::unlink(m_temp.constData());
+            m_committed = true;
+            unregisterTemporary(m_temp);
+            return;
+        }
+        if (::rename(m_temp.constData(), m_target.constData()) != 0)
+            failErrno(errno);
+        m_committed = true;
         unregisterTemporary(m_temp);
+        reached(OutputStep::Renamed);
+    }
+    // The new name on the disk as well.
+    const int folder = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0 || (::fsync(folder) != 0 && errno != EINVAL)) {
+        const int error = errno;
+        if (folder >= 0)
+            ::close(folder);
+        fail(QStringLiteral("its folder cannot be written to the disk: %1").arg(errnoText(error)));
+    }
+    ::close(folder);
+    reached(OutputStep::FolderSynced);
 }
 
 Destination::Destination(const QString& output, bool binary, const ResultFiles& files)

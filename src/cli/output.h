@@ -53,12 +53,15 @@ public:
 
     // Writes out what is buffered and closes the file, with the permission
     // bits OUT had (without set-user-ID and set-group-ID), or the usual ones
-    // for a new file. commit() does it when it has not been done.
+    // for a new file, its data synced to the disk. commit() does it when it
+    // has not been done.
     void finish();
 
-    // Puts the file in place under OUT's name. With `keepUnchanged`, a file
-    // OUT that holds the same bytes already stays as it is (its time too),
-    // and the new one is dropped.
+    // Puts the file in place under OUT's name: renamed over OUT, and the
+    // folder synced, so that a crash at any moment leaves the old file or the
+    // whole new one. With `keepUnchanged`, a file OUT that holds the same
+    // bytes already stays as it is (its time too), and the new one is
+    // dropped.
     void commit(bool keepUnchanged = false);
 
 private:
@@ -71,11 +74,12 @@ private:
     QString m_name;      // OUT as given, for messages
     QByteArray m_target; // where the result ends up; empty: written in place
     QByteArray m_temp;   // the temporary file
+    QByteArray m_folder; // the folder of both
     unsigned m_mode = 0; // the permission bits it gets
     int m_fd = -1;
     QByteArray m_buffer;
-    bool m_finished = false;
     bool m_committed = false;
+    bool m_finished = false;
 };
 
 // What --depfile and --keep-unchanged ask of a file result.
@@ -104,6 +108,19 @@ private:
     std::unique_ptr<OutputFile> m_depfile;
     StdoutSink m_stdout;
 };
+
+// The steps of replacing a result file, in order.
+enum class OutputStep {
+    TemporaryCreated, // the hidden file exists, its name not yet registered
+    DataWritten,      // all data written, not yet synced
+    DataSynced,
+    Renamed, // the result is in place under OUT's name
+    FolderSynced,
+};
+
+// Called after each step when set: for tests that interrupt the tool at each
+// of them.
+extern void (*outputStepHook)(OutputStep step);
 
 // Removes the temporary files of OutputFile when the process is interrupted
 // (SIGINT, SIGTERM, SIGHUP), and makes a closed pipe on standard output an

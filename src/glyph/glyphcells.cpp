@@ -3,6 +3,7 @@
 #include "csource.h"
 #include "qumo.h"
 
+#include <algorithm>
 #include <set>
 
 namespace zentraq::glyph {
@@ -88,6 +89,35 @@ std::vector<char32_t> missingCharacters(const std::vector<char32_t>& chars,
     if (checked)
         *checked = int(seen.size());
     return missing;
+}
+
+QImage glyphSheet(const QByteArray& bytes, const core::Layout& layout, QSize cell, bool invert,
+                  int columnsWanted) {
+    const int width = cell.width(), height = cell.height();
+    const qint64 perGlyph = core::frameBytes(layout, width, height);
+    const qint64 count = bytes.size() / perGlyph;
+    const qint64 columns = std::min<qint64>(columnsWanted, count);
+    const qint64 rows = (count + columns - 1) / columns;
+    QImage image(int(columns * width), int(rows * height), QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    image.fill(Qt::white);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    const std::uint32_t ink = invert ? 0 : 1;
+    std::vector<std::uint32_t> samples;
+    for (qint64 g = 0; g < count; ++g) {
+        const int x0 = int((g % columns) * width);
+        const int y0 = int((g / columns) * height);
+        core::unpackFrame(layout, width, height, data + g * perGlyph, samples);
+        for (int y = 0; y < height; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y0 + y)) + x0;
+            for (int x = 0; x < width; ++x) {
+                if (samples[std::size_t(y) * std::size_t(width) + std::size_t(x)] == ink)
+                    row[x] = qRgb(0, 0, 0);
+            }
+        }
+    }
+    return image;
 }
 
 } // namespace zentraq::glyph

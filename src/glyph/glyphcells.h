@@ -9,6 +9,7 @@
 #include "packer.h"
 #include "scanglyph.h"
 
+#include <QImage>
 #include <QStringList>
 
 #include <cstdint>
@@ -68,5 +69,11 @@ private:
 // looked at.
 std::vector<char32_t> missingCharacters(const std::vector<char32_t>& chars,
                                         text::TextRenderer& renderer, int* checked = nullptr);
+
+// Glyph data read back: its glyphs side by side, `columns` to a row, ink
+// black on white. `bytes` holds a whole number of glyphs in `layout`; a null
+// picture when there is no memory for it.
+QImage glyphSheet(const QByteArray& bytes, const core::Layout& layout, QSize cell, bool invert,
+                  int columns);
 
 } // namespace zentraq::glyph

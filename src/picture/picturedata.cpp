@@ -4,6 +4,7 @@
 #include "rgb565.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace zentraq::rgbqumo {
 namespace {
@@ -133,6 +134,43 @@ QStringList PictureData::describe() const {
 void PictureData::write(core::Formatter& out) {
     core::Pipeline(*m_encoder, m_layout, m_source->width(), m_source->height(), &out)
         .frame(*m_source);
+}
+
+HeightsHeld heightsHeld(const core::Layout& layout, int width, qint64 bytes) {
+    // frameBytes grows with the height, by at least a byte for every
+    // 8 / bits rows.
+    if (core::frameBytes(layout, width, 1) > bytes)
+        return {};
+    qint64 low = 1, high = std::min<qint64>(bytes * 8 / layout.bits + 1, INT_MAX);
+    while (low < high) {
+        const qint64 mid = (low + high + 1) / 2;
+        if (core::frameBytes(layout, width, int(mid)) <= bytes)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    if (core::frameBytes(layout, width, int(low)) != bytes)
+        return {};
+    HeightsHeld held{int(low), int(low)};
+    while (held.lowest > 1 && core::frameBytes(layout, width, held.lowest - 1) == bytes)
+        --held.lowest;
+    return held;
+}
+
+QImage dataPicture(const QByteArray& bytes, const DataSettings& s, QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    std::vector<std::uint32_t> samples;
+    core::unpackFrame(dataLayout(s), size.width(), size.height(),
+                      reinterpret_cast<const std::uint8_t*>(bytes.constData()), samples);
+    const std::uint32_t* sample = samples.data();
+    for (int y = 0; y < size.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            row[x] = sampleToRgb(s.pixel, *sample++, s.invert);
+    }
+    return image;
 }
 
 } // namespace zentraq::rgbqumo

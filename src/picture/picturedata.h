@@ -64,4 +64,18 @@ private:
     core::Layout m_layout;
 };
 
+// The heights of pictures `width` pixels wide whose data in `layout` is
+// exactly `bytes` bytes, from `lowest` to `highest`; both 0 when none is.
+// Several fit where the last byte, page or band is not full.
+struct HeightsHeld {
+    int lowest = 0;
+    int highest = 0;
+};
+HeightsHeld heightsHeld(const core::Layout& layout, int width, qint64 bytes);
+
+// Pixel data read back: the picture of `size` it shows in the format and
+// layout of `settings`, each level widened to 8 bits. `bytes` holds exactly
+// that picture's data; a null picture when there is no memory for it.
+QImage dataPicture(const QByteArray& bytes, const DataSettings& settings, QSize size);
+
 } // namespace zentraq::rgbqumo

@@ -207,6 +207,21 @@ private slots:
         QVERIFY(S_ISSOCK(modeOf(dir.filePath("socket"))));
     }
 
+    // Binary data is not written to a terminal: refused as a command line
+    // that cannot be carried out.
+    void binaryNotToATerminal() {
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        const QByteArray terminal = ::ptsname(master);
+        const CliRun r = runCli({"glyph", "--size", "8x16", "A", "--binary"}, {}, [terminal] {
+            const int fd = ::open(terminal.constData(), O_RDWR | O_NOCTTY);
+            ::dup2(fd, STDOUT_FILENO);
+        });
+        ::close(master);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(oneLine(r.err, "binary data is not written to a terminal"), qPrintable(r.err));
+    }
+
     // A full file system is reported in the system's words, and the old
     // file stays: 232 KiB of glyph data into 16 KiB, mounted where only the
     // tool's shell sees it.

@@ -87,19 +87,28 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("data text")
             << QByteArray("0x00,0x1F,\r\n0xAB,0xff,\r\n") << QByteArray::fromHex("001FABFF");
-        QTest::newRow("one digit, upper-case X")
-            << QByteArray("0x5, 0X0a") << QByteArray::fromHex("050A");
+        QTest::newRow("one digit, upper-case X, spaces between")
+            << QByteArray("0x5, 0X0a 0x1") << QByteArray::fromHex("050A01");
         QTest::newRow("C array with comments")
             << QByteArray("/* made with 0x12 */\nconst unsigned char font0x34[2] = {\n"
                           "0x01, /* U+002A '*' 0x56 */\n0x02, // 0x78\n};\n")
             << QByteArray::fromHex("0102");
         QTest::newRow("escaped end of comment")
             << QByteArray("/* a*\\/ 0x99 */ 0x07,") << QByteArray::fromHex("07");
-        QTest::newRow("decimal numbers and names")
-            << QByteArray("int a[32] = {0x10, 7, b0x2};") << QByteArray::fromHex("10");
-        QTest::newRow("unterminated comment")
-            << QByteArray("0x01, /* 0x02") << QByteArray::fromHex("01");
-        QTest::newRow("nothing") << QByteArray("hello\r\n") << QByteArray();
+        // The C form of a library of a file's characters: its code table
+        // is no data.
+        QTest::newRow("byte array and code table")
+            << QByteArray("/*\r\n * charset: the 2 distinct characters of m.txt\r\n */\r\n"
+                          "#include <stdint.h>\r\n\r\nconst unsigned char font_data[2] = {\r\n"
+                          "0x01, /* U+0041 'A' */\r\n0x02, /* U+4E2D '中' */\r\n};\r\n\r\n"
+                          "const uint32_t font_data_codes[2] = {\r\n0x00000041,0x00004E2D,\r\n};"
+                          "\r\n")
+            << QByteArray::fromHex("0102");
+        QTest::newRow("other declarations read past")
+            << QByteArray("static const uint8_t map[] PROGMEM = {0x0A, 0x0B};\n"
+                          "int n[2] = {7, -8};\nconst struct s d = {.name = \"}{\", .data = map};\n"
+                          "extern int x;\n")
+            << QByteArray::fromHex("0A0B");
     }
 
     void readDataText() {
@@ -115,13 +124,26 @@ private slots:
         QTest::addColumn<DataTextProblem::Kind>("kind");
         QTest::addColumn<int>("line");
         QTest::addColumn<QByteArray>("token");
-        QTest::newRow("larger than a byte")
-            << QByteArray("0x01,\n0x02,\n0x100,") << DataTextProblem::LargerThanByte << 3
-            << QByteArray("0x100");
-        QTest::newRow("not hexadecimal")
-            << QByteArray("0x1G,") << DataTextProblem::NotHexadecimal << 1 << QByteArray("0x1G");
-        QTest::newRow("no digits")
-            << QByteArray("/*\n*/ 0x,") << DataTextProblem::NotHexadecimal << 2 << QByteArray("0x");
+        const auto row = [](const char* name, const QByteArray& text, DataTextProblem::Kind kind,
+                            int line, const QByteArray& token) {
+            QTest::newRow(name) << text << kind << line << token;
+        };
+        using P = DataTextProblem;
+        row("larger than a byte", "0x01,\n0x02,\n0x100,", P::LargerThanByte, 3, "0x100");
+        row("not hexadecimal", "0x1G,", P::NotHexadecimal, 1, "0x1G");
+        row("no digits", "/*\n*/ 0x,", P::NotHexadecimal, 2, "0x");
+        row("a decimal number", "0x01,12,0x02,", P::NotHexByte, 1, "12");
+        row("a decimal number in an array", "unsigned char a[] = {\n0x01, 7};", P::NotHexByte, 2,
+            "7");
+        row("a name in an array", "uint8_t a[] = {0x01, b0x2};", P::NotHexByte, 1, "b0x2");
+        row("a minus sign", "0x01,\n-0x02,", P::NotData, 2, "-");
+        row("not UTF-8", "0x01,\n0x02, /* \xC3( */", P::NotUtf8, 2, "");
+        row("a definition", "#define A 0x01", P::NotData, 1, "#define");
+        row("an open comment", "0x01,\n/* 0x02", P::OpenComment, 2, "/*");
+        row("a word", "hello\r\n", P::NotData, 1, "hello");
+        row("a stray brace", "0x01, }", P::NotData, 1, "}");
+        row("a stray character", "0x01, 中", P::NotData, 1, "中");
+        row("an array without its end", "const unsigned char a[] = {0x01,", P::NotData, 1, "{");
     }
 
     void readDataTextRefuses() {
