@@ -1,5 +1,6 @@
 #include "pictureloader.h"
 
+#include "picturebounds.h"
 #include "picturelayout.h"
 #include "runtime_error.h"
 
@@ -85,6 +86,10 @@ QImage readPicture(QIODevice& device, const QString& name) {
         incomplete(name,
                    QStringLiteral("图片不完整（文件只有 %1 字节，图片数据需要 %2 字节）")
                        .arg(QString::number(device.size()), QString::number(layout.requiredSize)));
+    // Sizes the decoder would allocate before it finds the file shorter.
+    if (const std::optional<QString> claim =
+            decoderOverclaim(device, format, qint64(QImageReader::allocationLimit()) * 1024 * 1024))
+        incomplete(name, *claim);
     if (!device.seek(0))
         throw RuntimeError(RuntimeError::PathFileAccessError,
                            QStringLiteral("无法读取文件：%1").arg(name));
