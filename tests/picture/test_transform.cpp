@@ -198,6 +198,32 @@ private slots:
         compareWith(fitted(quadrants(), f), expected);
     }
 
+    // Sides kept from the shape round to the nearest pixel: 4x3 in 5x5 is
+    // 5 x 3.75, so 4 rows; the part of 4x3 with the shape of 3x5 is 1.8
+    // wide, so 2 columns.
+    void roundsKeptSides_data() {
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<Fit>("fit");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("contain 4x3 in 5x5")
+            << "KKKK KKKK KKKK" << QSize(5, 5) << Fit::Contain << "KKKKK KKKKK KKKKK KKKKK WWWWW";
+        QTest::newRow("contain 3x4 in 5x5")
+            << "KKK KKK KKK KKK" << QSize(5, 5) << Fit::Contain << "KKKKW KKKKW KKKKW KKKKW KKKKW";
+        QTest::newRow("cover 4x3 with 3x5")
+            << "ABCD ABCD ABCD" << QSize(3, 5) << Fit::Cover << "B?C B?C B?C B?C B?C";
+    }
+    void roundsKeptSides() {
+        QFETCH(QString, picture);
+        QFETCH(QSize, size);
+        QFETCH(Fit, fit);
+        QFETCH(QString, expected);
+        Fitting f;
+        f.resize = size;
+        f.fit = fit;
+        compareWith(fitted(pictureOf(picture), f), expected);
+    }
+
     // Worked by hand: shrinking averages the covered areas, enlarging
     // interpolates between the two nearest pixel centres.
     void scalesSmoothly_data() {
