@@ -435,16 +435,18 @@ Downloader::Result fetch(const QUrl& url, const QString& localPath,
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
     get.close();
-    if (end == End::TimedOut || get.outcome() == HttpGet::Outcome::TimedOut)
-        return failure(QStringLiteral("下载超时：%1 毫秒内没有完成")
-                           .arg(static_cast<qlonglong>(deadline.count())));
-    if (end == End::Closed || get.outcome() == HttpGet::Outcome::Running)
+    const HttpGet::Outcome outcome = get.outcome();
+    if (end == End::Closed || (end == End::None && outcome == HttpGet::Outcome::Running))
         // The window was closed, or the event loop was told to end (the
         // program is quitting).
         return failure(QStringLiteral("下载被中断"), Downloader::Failure::Interrupted);
-    if (get.outcome() == HttpGet::Outcome::TooLarge)
+    if (outcome == HttpGet::Outcome::TimedOut ||
+        (end == End::TimedOut && outcome != HttpGet::Outcome::Done))
+        return failure(QStringLiteral("下载超时：%1 毫秒内没有完成")
+                           .arg(static_cast<qlonglong>(deadline.count())));
+    if (outcome == HttpGet::Outcome::TooLarge)
         return failure(QStringLiteral("下载失败：文件超过 %1 字节").arg(maxBytes));
-    if (get.outcome() == HttpGet::Outcome::Failed)
+    if (outcome == HttpGet::Outcome::Failed)
         return failure(get.error());
     const QByteArray body = std::move(get.body());
 

@@ -131,7 +131,12 @@ struct TextRenderer::Impl {
             uses.pop_back();
         }
         uses.push_front(key);
-        it = cache.emplace(key, Cached{std::move(g), uses.begin()}).first;
+        try {
+            it = cache.emplace(key, Cached{std::move(g), uses.begin()}).first;
+        } catch (...) {
+            uses.pop_front();
+            throw;
+        }
         cacheBytes += cost;
         return it->second.glyph;
     }
