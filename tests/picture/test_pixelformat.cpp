@@ -309,6 +309,29 @@ private slots:
         QCOMPARE(encodeAll(again, picture), expected);
     }
 
+    // The ordered matrix depends on the pixel's place only: a row of any
+    // width is the start of a wider one.
+    void bayerRowsOfAnyWidth() {
+        for (const PixelFormat format : {PixelFormat::Gray4, PixelFormat::Rgb565}) {
+            const Picture wide = colourGradient();
+            RowQuantiser full(format, DitherMode::Bayer4, 8);
+            const Samples all = encodeAll(full, wide);
+            for (int width = 1; width < 8; ++width) {
+                Picture narrow = wide;
+                for (std::vector<QRgb>& row : narrow)
+                    row.resize(std::size_t(width));
+                RowQuantiser q(format, DitherMode::Bayer4, width);
+                const Samples part = encodeAll(q, narrow);
+                for (int y = 0; y < 4; ++y)
+                    for (int x = 0; x < width; ++x)
+                        QVERIFY2(
+                            part[std::size_t(y * width + x)] == all[std::size_t(y * 8 + x)],
+                            qPrintable(
+                                QStringLiteral("width %1, (%2, %3)").arg(width).arg(x).arg(y)));
+            }
+        }
+    }
+
     // The value a pixel has with the error it receives is clamped to 0..255
     // before it is quantised: a white pixel after dark ones leaves no error
     // for the next, a black one after light ones neither.
