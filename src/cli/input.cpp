@@ -116,6 +116,26 @@ QString pictureProblem(const rgbqumo::PictureError& e) {
         why = QStringLiteral("it is cut short: the file has %1 bytes, its picture data needs %2")
                   .arg(QString::number(e.fileBytes), QString::number(e.neededBytes));
         break;
+    case PictureProblem::Overclaim: {
+        const rgbqumo::DecoderClaim& c = e.claim;
+        if (c.kind == rgbqumo::DecoderClaim::Kind::Coefficients)
+            why =
+                QStringLiteral("it is a %1 JPEG of %2 x %3 pixels whose decoder would keep %4 MiB "
+                               "of coefficients, more than the %5 MiB the tool allows")
+                    .arg(c.progressive ? QStringLiteral("progressive")
+                                       : QStringLiteral("multi-scan"),
+                         QString::number(c.width), QString::number(c.height),
+                         QString::number((c.bytes + (1 << 20) - 1) >> 20),
+                         QString::number(c.budget >> 20));
+        else
+            why = QStringLiteral("it is cut short or damaged: its %1 %2 %3 claims %4 bytes, and "
+                                 "only %5 follow")
+                      .arg(c.format,
+                           c.format == QLatin1String("JPEG") ? QStringLiteral("segment")
+                                                             : QStringLiteral("chunk"),
+                           c.part, QString::number(c.claimed), QString::number(c.left));
+        break;
+    }
     case PictureProblem::TooLarge:
         // The reader's limit holds 4 bytes a pixel.
         why = QStringLiteral("it is %1 x %2 pixels, more than the %3 (%4 MiB) the tool decodes")

@@ -1,5 +1,6 @@
 #include "pictureloader.h"
 
+#include "picturebounds.h"
 #include "picturelayout.h"
 #include "runtime_error.h"
 
@@ -156,6 +157,14 @@ QImage readPicture(QIODevice& device, const QString& name, bool stderrWords = fa
             PictureProblem::Incomplete);
         e.fileBytes = device.size();
         e.neededBytes = layout.requiredSize;
+        throw e;
+    }
+    // Sizes the decoder would allocate before it finds the file shorter.
+    if (const std::optional<DecoderClaim> claim = decoderOverclaim(
+            device, format, qint64(QImageReader::allocationLimit()) * 1024 * 1024)) {
+        PictureError e = failed(RuntimeError::InvalidPicture, incomplete(name, claimText(*claim)),
+                                PictureProblem::Overclaim);
+        e.claim = *claim;
         throw e;
     }
     if (!device.seek(0))

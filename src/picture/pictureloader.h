@@ -2,6 +2,7 @@
 
 // Reading picture files for the preview and the conversion.
 
+#include "picturebounds.h"
 #include "runtime_error.h"
 
 #include <QByteArray>
@@ -18,6 +19,7 @@ enum class PictureProblem {
     Damaged,     // the decoder failed on the data, or reported it as damaged
     Incomplete,  // shorter than its headers say
     TooLarge,    // more pixels than the reader's memory limit allows
+    Overclaim,   // its headers claim more than its decoder may be trusted with
 };
 
 // The failure of loading a picture: a RuntimeError whose description is the
@@ -35,6 +37,8 @@ public:
     // Incomplete: the file's size and the size its headers call for.
     qint64 fileBytes = 0;
     qint64 neededBytes = 0;
+    // Overclaim: what the headers claim.
+    DecoderClaim claim;
     // TooLarge: the picture's size and the limit in MiB.
     QSize size;
     int limitMb = 0;

@@ -145,6 +145,31 @@ private slots:
                         }
     }
 
+    // A frame needs a pixel at least, and all its samples before it ends;
+    // bits above a sample's width are not looked at.
+    void packerTakesWholeFrames_data() {
+        QTest::addColumn<Layout>("layout");
+        QTest::newRow("1-bit row") << layout(1, Scan::Row);
+        QTest::newRow("1-bit page") << layout(1, Scan::Page);
+        QTest::newRow("2-bit column, padded") << layout(2, Scan::Column, true, true);
+        QTest::newRow("4-bit band") << layout(4, Scan::Band);
+    }
+    void packerTakesWholeFrames() {
+        QFETCH(Layout, layout);
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, Packer(layout, 0, 4));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, Packer(layout, 4, 0));
+
+        Packer p(layout, 3, 3);
+        const std::vector<std::uint32_t> samples{1, 0, 1, 1, 1, 0, 0, 0, 1};
+        p.add(samples.data(), 8);
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, p.endFrame());
+
+        std::vector<std::uint32_t> high = samples;
+        for (std::uint32_t& s : high)
+            s |= 0xFFFFFF00u | (0xFEu << (layout.bits - 1) & 0xFFu);
+        QCOMPARE(pack(layout, 3, 3, high), pack(layout, 3, 3, samples));
+    }
+
     void refusedLayouts_data() {
         QTest::addColumn<Layout>("layout");
         QTest::addColumn<LayoutProblem>("problem");
