@@ -119,6 +119,8 @@ PictureOptions parsePicture(const CommandLine& line) {
             positional.isEmpty()
                 ? QStringLiteral("picture needs the picture file IN")
                 : QStringLiteral("picture takes one picture file, got %1").arg(positional.size()));
+    if (positional.front().isEmpty())
+        usageError(QStringLiteral("the picture file's name is empty"));
     o.picture = positional.front();
     return o;
 }

@@ -197,6 +197,8 @@ PreviewOptions parsePreview(const CommandLine& line) {
             positional.isEmpty()
                 ? QStringLiteral("preview needs the data file DATA ('-' for standard input)")
                 : QStringLiteral("preview takes one data file, got %1").arg(positional.size()));
+    if (positional.front().isEmpty())
+        usageError(QStringLiteral("the data file's name is empty"));
     o.data = positional.front();
     const QString size = line.value("size");
     const QString width = line.value("width");

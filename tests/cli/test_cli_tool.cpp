@@ -836,6 +836,8 @@ private slots:
         usage("missing with output", {g, s, "8x16", "A", "--missing", "-o", "x"}, "--missing only lists");
         usage("missing with a layout", {l, "--charset", "ascii", s, "8x16", "--missing", "--scan", "page"}, "--missing only lists");
         usage("picture without file", {"picture"}, "picture needs the picture file");
+        usage("picture file named ''", {"picture", "", "-o", out}, "the picture file's name is empty");
+        usage("data file named ''", {"preview", "", s, "8x16", "-o", "p.png"}, "the data file's name is empty");
         usage("byte order", {"picture", "a.png", "--byte-order", "middle"}, "--byte-order wants");
         usage("preview without output", {"preview", "d", s, "8x16"}, "needs -o");
         usage("preview without shape", {"preview", "d", "-o", "p.png"}, "either --size");
