@@ -228,7 +228,7 @@ cmake -S "$work/example" -B "$work/example/build" -G Ninja >"$work/example.log" 
     || { cat "$work/example.log"; fail "building examples/cmake against the installed package"; }
 grep -q "/usr/bin/zentraq-cli picture" "$work/example/build/build.ninja" \
     || fail "examples/cmake did not use /usr/bin/zentraq-cli"
-[ "$("$work/example/build/asset_sums" | wc -l)" = 4 ] || fail "examples/cmake's program"
+[ "$("$work/example/build/asset_sums" | wc -l)" = 5 ] || fail "examples/cmake's program"
 ok "examples/cmake builds against the installed package"
 
 name=zentraq-ci-$$

@@ -3,6 +3,7 @@
 #include "greeting.h"
 #include "logo.h"
 #include "menu_font.h"
+#include "status_font.h"
 
 #include <stddef.h>
 #include <stdint.h>
@@ -29,5 +30,6 @@ int main(void) {
     show("menu_font", menu_font, sizeof menu_font);
     show("menu_font_codes", menu_font_codes, sizeof menu_font_codes);
     show("greeting", greeting, sizeof greeting);
+    show("status_font", status_font, sizeof status_font);
     return 0;
 }

@@ -240,7 +240,9 @@ int runFont(const CommandLine& line) try {
         buffer.open(QIODevice::WriteOnly);
         if (!sample.picture.save(&buffer, "PNG"))
             failure(QStringLiteral("the sample cannot be made a PNG picture"));
-        Destination picture(o.sampleOutput, true);
+        // Not in the depfile, which names the font; with --keep-unchanged
+        // the picture keeps its time too when its bytes stay the same.
+        Destination picture(o.sampleOutput, true, {QString(), o.files.keepUnchanged});
         picture.sink().write(png);
         picture.commit({});
         if (sample.missing > 0 && !o.quiet)
@@ -349,6 +351,15 @@ FontOptions parseFont(const CommandLine& line) {
         usageError(QStringLiteral("--sample TEXT and --sample-output PNG go together"));
     o.output = line.value("output");
     o.files = parseResultFiles(line, o.output);
+    // The sample is a second result: it must not take the place of another.
+    if (o.sampleOutput == QLatin1String("-") &&
+        (o.output.isEmpty() || o.output == QLatin1String("-")))
+        usageError(QStringLiteral("the font and its sample cannot both go to standard output; "
+                                  "give -o OUT"));
+    if (sameFileName(o.sampleOutput, o.output))
+        usageError(QStringLiteral("--sample-output and -o name the same file"));
+    if (sameFileName(o.sampleOutput, o.files.depfile))
+        usageError(QStringLiteral("--sample-output and --depfile name the same file"));
     o.quiet = line.isSet("quiet");
     o.missing = line.isSet("missing");
     if (o.missing && (line.isSet("output") || line.isSet("sample")))

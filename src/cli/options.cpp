@@ -4,6 +4,8 @@
 #include "process.h"
 #include "textrenderer.h"
 
+#include <QDir>
+
 namespace zentraq::cli {
 namespace {
 
@@ -74,9 +76,19 @@ ResultFiles parseResultFiles(const CommandLine& line, const QString& output) {
         usageError(QStringLiteral("--depfile names the result file in a Make rule; give -o OUT"));
     if (files.keepUnchanged && !toFile)
         usageError(QStringLiteral("--keep-unchanged is for a result file; give -o OUT"));
-    if (!files.depfile.isEmpty() && nativeName(files.depfile) == nativeName(output))
+    if (sameFileName(files.depfile, output))
         usageError(QStringLiteral("--depfile and -o name the same file"));
     return files;
+}
+
+bool sameFileName(const QString& a, const QString& b) {
+    const auto place = [](const QString& name) {
+        return nativeName(QDir::cleanPath(QDir::current().absoluteFilePath(name)));
+    };
+    const auto writable = [](const QString& name) {
+        return !name.isEmpty() && name != QLatin1String("-");
+    };
+    return writable(a) && writable(b) && place(a) == place(b);
 }
 
 core::Layout parseLayout(const CommandLine& line, int bits) {

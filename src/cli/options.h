@@ -54,6 +54,11 @@ OutputOptions parseOutput(const CommandLine& line, core::DataForm defaultForm,
 // both need.
 ResultFiles parseResultFiles(const CommandLine& line, const QString& output);
 
+// Whether two names of files the tool writes lead to the same place by their
+// spelling ("out.c", "./out.c"). Standard output ("-") and an empty name
+// match nothing.
+bool sameFileName(const QString& a, const QString& b);
+
 // --scan, --pad, --msb-first for samples of `bits` bits.
 core::Layout parseLayout(const CommandLine& line, int bits);
 

@@ -113,6 +113,16 @@ private slots:
             << QStringList{"set $.txt", canvas};
         QTest::newRow("preview") << QStringList{"preview", "data #.txt", "--width", "2"}
                                  << QStringList{"data #.txt"};
+        // The sample picture is a result, not something read.
+        QTest::newRow("font --font-file, charset file, sample")
+            << QStringList{"font",      "-q",        "--size",          "12",
+                           "--charset", "set $.txt", "--font-file",     "face a.ttf",
+                           "--sample",  "ab",        "--sample-output", "sample #.png"}
+            << QStringList{"set $.txt", "face a.ttf"};
+        QTest::newRow("font --font FAMILY, named charset")
+            << QStringList{"font",        "-q",        "--points", "9",        "--font",
+                           "DejaVu Sans", "--charset", "ascii",    "--format", "gfx"}
+            << QStringList{QString::fromLatin1(DejaVu)};
     }
     void commands() {
         QFETCH(QStringList, args);
@@ -192,6 +202,22 @@ private slots:
         QTest::newRow("missing lists, writes nothing")
             << QStringList{"glyph", "--size", "8x16", "--missing", "a", "--depfile", "deps.d"} << 2
             << "takes no output options";
+        QTest::newRow("depfile is OUT, spelt otherwise")
+            << picture + QStringList{"-o", "out.txt", "--depfile", "./no/../out.txt"} << 2
+            << "--depfile and -o name the same file";
+        const QStringList font{"font",   "--font-file", QString::fromLatin1(DejaVu),
+                               "--size", "12",          "--range",
+                               "65",     "--sample",    "A"};
+        QTest::newRow("sample is OUT")
+            << font + QStringList{"-o", "out.txt", "--sample-output", "./out.txt"} << 2
+            << "--sample-output and -o name the same file";
+        QTest::newRow("sample is the depfile")
+            << font +
+                   QStringList{"-o", "out.txt", "--depfile", "deps.d", "--sample-output", "deps.d"}
+            << 2 << "--sample-output and --depfile name the same file";
+        QTest::newRow("sample and font to standard output")
+            << font + QStringList{"--sample-output", "-"} << 2
+            << "cannot both go to standard output";
         QTest::newRow("OUT with a line break")
             << picture + QStringList{"-o", "out\n.txt", "--depfile", "deps.d"} << 1
             << "a Make rule cannot hold";
@@ -255,6 +281,35 @@ private slots:
         QVERIFY(identity(out) != replaced);
         QVERIFY(readFile(out) != first);
         QCOMPARE(readFile(out), runCli({"picture", in, "-q"}).out);
+    }
+
+    // font --sample-output is a second result: --keep-unchanged keeps it too
+    // when its bytes stay the same, and replaces only what changed.
+    void keepUnchangedSample() {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QString out = tmp.filePath(QStringLiteral("f.c"));
+        const QString png = tmp.filePath(QStringLiteral("s.png"));
+        const auto run = [&](const QString& text) {
+            return runCli({"font", "--font-file", QString::fromLatin1(DejaVu), "--size", "12",
+                           "--range", "0x41-0x43", "-q", "-o", out, "--keep-unchanged", "--sample",
+                           text, "--sample-output", png})
+                .exitCode;
+        };
+        QCOMPARE(run(QStringLiteral("AB")), 0);
+        QVERIFY(QImage(png).width() > 0);
+        setAge(out, 100);
+        setAge(png, 100);
+        const QString font = identity(out), sample = identity(png);
+        QCOMPARE(run(QStringLiteral("AB")), 0);
+        QCOMPARE(identity(out), font);
+        QCOMPARE(identity(png), sample);
+        const QByteArray before = readFile(png);
+        QCOMPARE(run(QStringLiteral("ABC")), 0);
+        QCOMPARE(identity(out), font);
+        QVERIFY(identity(png) != sample);
+        QVERIFY(readFile(png) != before);
+        QCOMPARE(listing(tmp.path()), (QStringList{"f.c", "s.png"}));
     }
 };
 

@@ -7,8 +7,10 @@
 #  - that a second build does nothing;
 #  - that touching the picture runs only the picture's command (and, with
 #    Ninja, rebuilds nothing else: the header keeps its bytes and its time);
-#  - that editing the charset file, and replacing the font file, re-make the
-#    glyph set and nothing else;
+#  - that editing the charset file, and replacing the glyph set's font file,
+#    re-make the glyph set and nothing else;
+#  - that replacing the status font's font file re-makes that font and
+#    nothing else;
 # and that the functions stop the configuration when OUTPUT is missing, and
 # put INPUT where each command takes it.
 #
@@ -32,10 +34,11 @@ prefix=$dest/usr
 tool=$prefix/bin/zentraq-cli
 [ -x "$tool" ] || fail "no $tool after the installation"
 
-# Two faces from the packages the project depends on.
+# Faces from the packages the project depends on.
 face_a=/usr/share/fonts/truetype/arphic/uming.ttc
 face_b=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
-for f in "$face_a" "$face_b"; do [ -f "$f" ] || fail "$f is missing (scripts/install-deps.sh)"; done
+face_c=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
+for f in "$face_a" "$face_b" "$face_c"; do [ -f "$f" ] || fail "$f is missing (scripts/install-deps.sh)"; done
 
 # "name bytes crc32" of a file, as the example prints it for an array.
 sum() { python3 -c 'import sys, zlib; d = open(sys.argv[2], "rb").read(); print(sys.argv[1], len(d), "%08x" % zlib.crc32(d))' "$1" "$2"; }
@@ -51,10 +54,14 @@ text = open(sys.argv[1], encoding="utf-8").read()
 codes = sorted({ord(c) for c in text if unicodedata.category(c) != "Cc"})
 open(sys.argv[2], "wb").write(struct.pack("<%dI" % len(codes), *codes))' "$src/assets/menu.txt" "$out/codes.bin"
     "$tool" glyph --size 8x16 --binary -q -o "$out/greeting.bin" -- Hello
+    # The C array holds the bytes of the .vlw file.
+    "$tool" font --font-file "$src/assets/status.ttf" --size 14 --range 0x20-0x7E --format vlw \
+        -q -o "$out/status.vlw"
     sum logo "$out/logo.bin"
     sum menu_font "$out/menu.bin"
     sum menu_font_codes "$out/codes.bin"
     sum greeting "$out/greeting.bin"
+    sum status_font "$out/status.vlw"
 }
 
 maker() { if [ "$1" = Ninja ]; then command -v "$ninja"; else command -v make; fi; }
@@ -70,15 +77,19 @@ check_generator() {
     mkdir -p "$work/$tag" "$hand"
     cp -r "$example" "$src"
     cp "$face_a" "$src/assets/face.ttc"
+    cp "$face_b" "$src/assets/status.ttf"
     "$cmake" -S "$src" -B "$bin" -G "$generator" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_MAKE_PROGRAM="$(maker "$generator")" \
-        -DEXAMPLE_FONT_FILE="$src/assets/face.ttc" >"$log" 2>&1 || { cat "$log"; fail "$tag: configure"; }
+        -DEXAMPLE_FONT_FILE="$src/assets/face.ttc" -DEXAMPLE_STATUS_FONT_FILE="$src/assets/status.ttf" >"$log" 2>&1 || { cat "$log"; fail "$tag: configure"; }
     build_it() { "$cmake" --build "$bin" >"$log" 2>&1 || { cat "$log"; fail "$tag: build ($1)"; }; }
 
     build_it "first"
-    [ "$(ran "$log")" = "greeting.h logo.h menu_font.h " ] || { cat "$log"; fail "$tag: the first build ran $(ran "$log")"; }
+    [ "$(ran "$log")" = "greeting.h logo.h menu_font.h status_font.h " ] || { cat "$log"; fail "$tag: the first build ran $(ran "$log")"; }
     diff <(expected_sums "$src" "$hand") <("$bin/asset_sums") || fail "$tag: checksums differ from zentraq-cli by hand"
     "$tool" picture "$src/assets/logo.png" -o "$hand/logo.h" --format c --name logo -q --byte-order high-first
     cmp "$hand/logo.h" "$bin/logo.h" || fail "$tag: logo.h differs from zentraq-cli by hand"
+    "$tool" font --font-file "$src/assets/status.ttf" --size 14 --range 0x20-0x7E --format vlw-c \
+        -q -o "$hand/status_font.h"
+    cmp "$hand/status_font.h" "$bin/status_font.h" || fail "$tag: status_font.h differs from zentraq-cli by hand"
     ok "$tag: the example prints the checksums of zentraq-cli run by hand"
 
     build_it "second"
@@ -112,7 +123,18 @@ check_generator() {
     build_it "replaced font"
     [ "$(ran "$log")" = "menu_font.h " ] || { cat "$log"; fail "$tag: replacing the font ran $(ran "$log")"; }
     diff <(expected_sums "$src" "$hand") <("$bin/asset_sums") || fail "$tag: checksums after the new font"
-    ok "$tag: replacing the font file re-makes the glyph set only"
+    ok "$tag: replacing the glyph set's font file re-makes the glyph set only"
+
+    local old_sum
+    old_sum=$(sum status_font "$bin/status_font.h")
+    cp "$face_c" "$src/assets/status.ttf"
+    build_it "replaced status font"
+    [ "$(ran "$log")" = "status_font.h " ] || { cat "$log"; fail "$tag: replacing the status font ran $(ran "$log")"; }
+    [ "$(sum status_font "$bin/status_font.h")" != "$old_sum" ] || fail "$tag: status_font.h kept the old face"
+    diff <(expected_sums "$src" "$hand") <("$bin/asset_sums") || fail "$tag: checksums after the new status font"
+    build_it "after the replaced status font"
+    [ -z "$(ran "$log")" ] && ! compiled "$log" || { cat "$log"; fail "$tag: the build after that did something"; }
+    ok "$tag: replacing the status font's font file re-makes that font only"
 }
 
 check_generator Ninja ninja
