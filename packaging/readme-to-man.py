@@ -8,12 +8,23 @@ tool; its "### " headings (NAME, SYNOPSIS, ...) become the man page's
 sections. Understood: paragraphs, indented code blocks, tables (one tagged
 paragraph per row), "- " lists, `code`, **bold** and *emphasis*, and
 [links](address). Anything else is kept as text.
+
+The README's code blocks are as wide as its text; in the man page a code line
+that would not fit a terminal of 80 columns is broken at a space: outside
+brackets, parentheses and quotes, a comment into more "# " lines, a command
+with " \\" at the end of each broken part so that it can still be pasted
+into a shell.
 """
 
 import re
 import sys
+import unicodedata
 
 SECTION = "## Command-line tool: zentraq-cli"
+# Columns left for a code line: a terminal of 80, less the man page's indent
+# of 7 and the code block's 4.
+CODE_WIDTH = 80 - 7 - 4
+CONTINUATION = "    "
 
 
 def escape(text):
@@ -56,6 +67,85 @@ def cells(row):
     return [c.strip() for c in row.split("|")]
 
 
+def columns(text):
+    """Terminal columns of a text: wide (CJK) characters take two."""
+    return sum(2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in text)
+
+
+def break_points(text, comment):
+    """Indexes of the spaces a line may be broken at, the best first: in a
+    comment every space between words; in code the spaces before an option
+    outside brackets, parentheses and quotes (so that an option stays with
+    its value), then the other spaces outside them, then those inside
+    brackets and parentheses."""
+    options, outside, inside, depth, quote = [], [], [], 0, None
+    for i, c in enumerate(text):
+        if quote:
+            quote = None if c == quote else quote
+        elif c in "'\"" and not comment:
+            quote = c
+        elif c in "[(" and not comment:
+            depth += 1
+        elif c in "])" and not comment:
+            depth = max(0, depth - 1)
+        elif c == " " and 0 < i and text[i - 1] != " ":
+            if depth:
+                inside.append(i)
+            else:
+                (options if text.startswith(("-", "[", "(", "|"), i + 1) and not comment else outside).append(i)
+    return [options, outside, inside]
+
+
+def wrap_code(line, shell):
+    """A code line as lines of at most CODE_WIDTH columns where it can be
+    broken (see the module's comment); a part that cannot be broken stays
+    whole."""
+    indent = line[: len(line) - len(line.lstrip(" "))]
+    comment = line.lstrip().startswith("#")
+    mark = " \\" if shell and not comment else ""
+    out, rest, lead = [], line, indent
+    while columns(rest) > CODE_WIDTH:
+        cut = None
+        for points in break_points(rest, comment):
+            fits = [p for p in points if p > len(lead) and columns(rest[:p] + mark) <= CODE_WIDTH]
+            if fits:
+                cut = fits[-1]
+                break
+        if cut is None:
+            break
+        out.append(rest[:cut] + mark)
+        if comment:
+            lead = indent + "# "
+            rest = lead + rest[cut + 1:].lstrip()
+        else:
+            lead = indent + CONTINUATION
+            rest = lead + rest[cut + 1:].lstrip()
+    out.append(rest)
+    return out
+
+
+def logical_lines(block):
+    """The lines of a code block in groups that read as one: a line with the
+    more deeply indented lines after it (a command or synopsis continued), or
+    a run of comment lines at the same indentation."""
+    def indent(line):
+        return len(line) - len(line.lstrip(" "))
+
+    groups = []
+    for line in block:
+        last = groups[-1] if groups else None
+        comment = line.lstrip().startswith("#")
+        if last and line.strip() and last[0].strip():
+            first_comment = last[0].lstrip().startswith("#")
+            if (comment and first_comment and indent(line) == indent(last[0])) or (
+                not comment and not first_comment and indent(line) > indent(last[0])
+            ):
+                last.append(line)
+                continue
+        groups.append([line])
+    return groups
+
+
 def section_lines(readme):
     lines = readme.splitlines()
     try:
@@ -89,7 +179,15 @@ def convert(lines):
             while block and not block[-1].strip():
                 block.pop()
             out += [".PP", ".RS 4", ".nf"]
-            out += [line_safe(escape(b)) if b.strip() else "" for b in block]
+            shell = section != "SYNOPSIS"
+            for group in logical_lines(block):
+                if not group[0].strip():
+                    out.append("")
+                    continue
+                if len(group) > 1 and any(columns(g) > CODE_WIDTH for g in group):
+                    group = [" ".join([group[0].rstrip()] + [g.strip().lstrip("#").strip() if g.lstrip().startswith("#") else g.strip() for g in group[1:]])]
+                for g in group:
+                    out += [line_safe(escape(w)) for w in wrap_code(g, shell)]
             out += [".fi", ".RE"]
             continue
         if line.lstrip().startswith("|"):

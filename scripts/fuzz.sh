@@ -31,7 +31,7 @@ while read -r name program seeds; do
     findings=build/fuzz/findings/$name
     mkdir -p "$corpus" "$findings"
     echo "fuzz: $name for ${seconds} s"
-    if ! "$program" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    if ! "$program" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=512 \
         -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" "$seeds" \
         >"build/fuzz/$name.log" 2>&1; then
         tail -n 40 "build/fuzz/$name.log" >&2

@@ -9,21 +9,34 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-webengine-dev libqt6webenginecore6-bin
-    libfreetype-dev libfontconfig-dev
+    libfreetype-dev libfontconfig-dev libharfbuzz-dev
     # metafiles: libwmf's player, libemf2svg, Qt SVG
     libwmf-dev libemf2svg-dev qt6-svg-dev
     # run (python3 also writes zentraq-cli's man page at build time)
     qt6-qpa-plugins qt6-image-formats-plugins qt6-translations-l10n fonts-arphic-uming python3
-    # benchmarks: the NumPy script that the command-line tool is timed against
-    python3-numpy python3-pil
-    # tests and end-to-end checks
-    xvfb xauth xdotool xclip imagemagick x11-utils iproute2
+    # benchmarks: the NumPy script and the plain C program (libpng) that the
+    # command-line tool is timed against
+    python3-numpy python3-pil libpng-dev
+    # tests and end-to-end checks (make for the CMake package test)
+    xvfb xauth xdotool xclip imagemagick x11-utils iproute2 make
+    # checks against LVGL and the converters of the embedded GUI libraries
+    # (tests/lvgl): the test fonts, LVGLImage.py's modules and pngquant;
+    # lv_font_conv comes from npm (below); DejaVu is also the CMake package
+    # test's second face
+    fonts-dejavu-core fonts-arphic-gbsn00lp python3-png python3-lz4 pngquant nodejs
+    # the system calls of the durable write (test_cli_output)
+    strace
     # source layout, installation and package checks
     git clang-format desktop-file-utils appstream man-db dpkg-dev passwd procps
     # fuzzing (scripts/fuzz.sh): clang, its libFuzzer and sanitizer runtimes,
     # llvm-symbolizer for readable stacks
     clang libclang-rt-14-dev llvm
 )
+
+# npm installs lv_font_conv. Node.js builds other than Debian's bring their
+# own npm and conflict with Debian's package, so it is asked for only when
+# there is no npm at all.
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Starts the program against the project's own update site, served on
-# loopback from site/ at the address the program is built with. When another
-# server holds that port, says what it serves and stops instead of starting
-# the program against it. A vendor build configures ZENTRAQ_UPDATE_BASE_URL
-# to its own server instead and starts build/release/src/app/zentraq directly.
+# loopback from site/ at the address the program is built with
+# (ZENTRAQ_UPDATE_BASE_URL in build/release). When another server holds that
+# port, says what it serves and stops instead of starting the program against
+# it. A build for an address off this machine, such as a vendor's own server,
+# starts without a site served here.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,12 +13,16 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     exit 1
 fi
 
-port=8765
-pidfile=$(mktemp)
-trap 'kill "$(cat "$pidfile")" 2>/dev/null; rm -f "$pidfile"' EXIT
-if ! scripts/serve-site.py site "$port" "$pidfile" $$ >/dev/null; then
-    echo "run: the program reads its update site from 127.0.0.1:$port; stop the server there, or build for another address with -DZENTRAQ_UPDATE_BASE_URL=..." >&2
-    exit 1
+base_url=$(sed -n 's/^ZENTRAQ_UPDATE_BASE_URL:[A-Z]*=//p' build/release/CMakeCache.txt 2>/dev/null)
+[ -n "$base_url" ] || { echo "run: build/release is not configured; run scripts/build.sh first" >&2; exit 1; }
+where=$(scripts/serve-site.py --where "$base_url")
+if [ -n "$where" ]; then
+    pidfile=$(mktemp)
+    trap 'kill "$(cat "$pidfile")" 2>/dev/null; rm -f "$pidfile"' EXIT
+    if ! scripts/serve-site.py site "$where" "$pidfile" $$ >/dev/null; then
+        echo "run: the program reads its update site from $where; stop the server there, or build for another address with -DZENTRAQ_UPDATE_BASE_URL=..." >&2
+        exit 1
+    fi
 fi
 
 build/release/src/app/zentraq "$@"

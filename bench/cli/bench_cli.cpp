@@ -215,6 +215,8 @@ qint64 plainLoop(const QString& in, const QString& out) {
         }
     }
     written += file.write(block.data(), qint64(used));
+    // On the disk, as the tool's result is before it takes OUT's name.
+    ::fsync(file.handle());
     return written;
 }
 
@@ -280,8 +282,9 @@ int main(int argc, char* argv[]) {
         const QString plainOut = dir.filePath(QStringLiteral("plain.txt"));
         const QString fresh = dir.filePath(QStringLiteral("fresh.txt"));
         qint64 plainBytes = 0;
-        // Both write a file of a new name: the conversions alone, without
-        // what the file system does when a file is replaced.
+        // Both write a file of a new name and sync it to the disk: the
+        // conversions alone, without what the file system does when a file
+        // is replaced.
         const auto [plain, inProcess] = inTurn(
             runs, [&] { plainBytes = plainLoop(p.path, plainOut); },
             [&] {
@@ -290,9 +293,7 @@ int main(int argc, char* argv[]) {
             [&] { QFile::remove(plainOut); }, [&] { QFile::remove(fresh); });
         const bool same = fileBytes(fresh) == fileBytes(plainOut);
         // The tool over an existing output, as a user's second run: the new
-        // file is renamed over the old one, and ext4 (auto_da_alloc) writes
-        // the new data out before that rename, so a crash keeps one of the
-        // two whole.
+        // file, synced, is renamed over the old one.
         Timing replacing;
         QFile::remove(out);
         failed |= cli::run({"picture", p.path, "-q", "-o", out}) != 0;
@@ -315,14 +316,14 @@ int main(int argc, char* argv[]) {
                     mark(overMiB > OverLimitMiB), same ? "" : "  (outputs differ!)");
         (void)plainBytes;
     }
-    std::printf("wall, cpu: tool in process / plain loop, both writing a new file (target "
-                "%.2f); tool replacing:\nthe tool in process over its existing output; tool "
-                "process: the same as a fresh process.\npeak: the tool's peak resident memory "
-                "as a process, MiB; decode: that of a process that only\ndecodes "
-                "the picture; over: the difference (target %.0f MiB).\nA decoded 4000x3000 picture "
-                "is %.1f MiB, 1920x1080 %.1f MiB.\n\n",
-                DefaultLimit, OverLimitMiB, 4000.0 * 3000 * 4 / (1 << 20),
-                1920.0 * 1080 * 4 / (1 << 20));
+    std::printf(
+        "wall, cpu: tool in process / plain loop, both writing and syncing a new file (target "
+        "%.2f); tool replacing:\nthe tool in process over its existing output; tool "
+        "process: the same as a fresh process.\npeak: the tool's peak resident memory "
+        "as a process, MiB; decode: that of a process that only\ndecodes "
+        "the picture; over: the difference (target %.0f MiB).\nA decoded 4000x3000 picture "
+        "is %.1f MiB, 1920x1080 %.1f MiB.\n\n",
+        DefaultLimit, OverLimitMiB, 4000.0 * 3000 * 4 / (1 << 20), 1920.0 * 1080 * 4 / (1 << 20));
 
     // Memory on the other kinds of picture a decoder gives: each read where
     // it is, whatever the options (the 16-bit picture composited into its

@@ -1,7 +1,8 @@
 // Time and memory of the version file download against hostile servers on
-// 127.0.0.1: an endless body sent as fast as the loopback takes it, and a
-// Content-Length of 2 GiB. The server runs on its own thread with blocking
-// sockets, so it sends at full speed whatever the program does.
+// 127.0.0.1: an endless body sent as fast as the loopback takes it, a
+// Content-Length of 2 GiB, and header lines without end. The server runs on
+// its own thread with blocking sockets, so it sends at full speed whatever
+// the program does.
 //
 // Run: bench_download   (prints figures, checks nothing)
 
@@ -61,7 +62,11 @@ private:
         char request[4096];
         if (::recv(client, request, sizeof request, 0) > 0 &&
             ::send(client, m_head.constData(), m_head.size(), MSG_NOSIGNAL) > 0 && m_endless) {
-            const QByteArray chunk(64 * 1024, ' ');
+            // Spaces of a body, or header lines when the head has not ended.
+            QByteArray chunk(64 * 1024, ' ');
+            if (!m_head.endsWith("\r\n\r\n"))
+                for (qsizetype at = 0; at + 16 <= chunk.size(); at += 16)
+                    chunk.replace(at, 16, "X-Line: 1234567\r\n");
             for (;;) {
                 const ssize_t n = ::send(client, chunk.constData(), chunk.size(), MSG_NOSIGNAL);
                 if (n <= 0)
@@ -121,6 +126,11 @@ int main(int argc, char* argv[]) {
         HostileServer server("HTTP/1.1 200 OK\r\nContent-Length: 2147483648\r\n\r\nV1.3\r\n", true);
         platform::QtDownloader downloader;
         run("Content-Length 2 GiB, 1 MiB limit, 10 s deadline", server, downloader);
+    }
+    {
+        HostileServer server("HTTP/1.1 200 OK\r\n", true);
+        platform::QtDownloader downloader;
+        run("endless header lines, 10 s deadline", server, downloader);
     }
     {
         // A limit far beyond what arrives: only the deadline can end it. The

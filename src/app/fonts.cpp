@@ -2,6 +2,10 @@
 
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QVariant>
 #include <QWidget>
 
@@ -36,6 +40,35 @@ void applyLayoutFontSizes(QWidget* root) {
     const auto all = root->findChildren<QWidget*>();
     for (QWidget* w : all)
         applyOne(w);
+}
+
+void fitButtonCaptions(QWidget* root) {
+    for (QPushButton* button : root->findChildren<QPushButton*>()) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        if (button->autoDefault() || button->isDefault())
+            option.features |= QStyleOptionButton::AutoDefaultButton;
+        // The inside of the button, less a pixel on either side so that the
+        // caption does not touch the edge.
+        const QRect inside =
+            button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+        const int room = inside.width() - 2;
+        QFont font = button->font();
+        auto width = [&](const QFont& f) {
+            return QFontMetrics(f).size(Qt::TextShowMnemonic, button->text()).width();
+        };
+        const int needed = width(font);
+        if (needed <= room || room <= 0)
+            continue;
+        // From the proportional estimate down in whole percent until it fits;
+        // rounding in the face's metrics may want a step or two more.
+        for (int stretch = 100 * room / needed; stretch >= QFont::UltraCondensed; --stretch) {
+            font.setStretch(stretch);
+            if (width(font) <= room)
+                break;
+        }
+        button->setFont(font);
+    }
 }
 
 } // namespace zentraq

@@ -13,4 +13,12 @@ void installSongFaceSubstitution();
 // in the "fontPoints" property, to `root` and all widgets below it.
 void applyLayoutFontSizes(QWidget* root);
 
+// Narrows the face of every push button under `root` whose caption is wider
+// than the inside of the button, just enough for the caption to fit on one
+// line there; the other buttons keep their face as it is. At 9 points
+// "填冲95个ASCII字符" is 102 pixels wide (Chinese characters 12 pixels, Latin
+// letters and digits 6, in SimSun as in AR PL UMing), and its button 97.
+// Call after the font sizes are applied.
+void fitButtonCaptions(QWidget* root);
+
 } // namespace zentraq

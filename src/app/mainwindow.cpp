@@ -31,6 +31,7 @@ main::main(platform::Services& services, QWidget* parent)
     : QWidget(parent), CommonDialog1(services.fileDialog), ui(new Ui::main), m_services(services) {
     ui->setupUi(this);
     applyLayoutFontSizes(this);
+    fitButtonCaptions(this);
     // Labels that fit their caption take the size of their caption in the
     // face actually used.
     for (auto* label : findChildren<AutoSizeLabel*>())

@@ -10,6 +10,7 @@
 #include "zentraq_project.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLoggingCategory>
@@ -49,6 +50,28 @@ void quietenWebEngine() {
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
+// The web engine starts its helper processes from this program's own
+// zentraq-webengine, which keeps the sandboxed renderers from printing that
+// they cannot read the font configuration: the one beside the program in a
+// build tree, else the installation's. A helper the user names in
+// QTWEBENGINEPROCESS_PATH comes first; without either, the engine's own.
+void useOwnWebEngineHelper() {
+#ifdef ZENTRAQ_HAVE_WEBENGINE
+    if (qEnvironmentVariableIsSet("QTWEBENGINEPROCESS_PATH"))
+        return;
+    const QString folder = QCoreApplication::applicationDirPath();
+    for (const QString& helper :
+         {folder + QStringLiteral("/zentraq-webengine"),
+          folder + QStringLiteral("/" ZENTRAQ_LIBEXECDIR_FROM_BINDIR "/zentraq-webengine")}) {
+        const QFileInfo file(helper);
+        if (file.isFile() && file.isExecutable()) {
+            qputenv("QTWEBENGINEPROCESS_PATH", QFile::encodeName(file.canonicalFilePath()));
+            return;
+        }
+    }
+#endif
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -61,6 +84,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 
     QApplication app(argc, argv);
+    useOwnWebEngineHelper();
     QApplication::setApplicationName(QStringLiteral("Zentraq"));
     QGuiApplication::setDesktopFileName(QStringLiteral(ZENTRAQ_APP_ID));
     zentraq::installQtTranslations();

@@ -1,12 +1,17 @@
-// zentraq-cli: the program's conversions for build scripts and CI. Needs no
-// display: a core application object only, for the image format plugins.
+// zentraq-cli's conversions, the part of the program that needs Qt: the
+// small executable (launcher.cpp) loads this library and calls
+// zentraq_cli_main() for everything but --version. Needs no display: a core
+// application object only, for the image format plugins.
 #include "cli.h"
-#include "files.h"
+#include "output.h"
+#include "process.h"
 
 #include <QCoreApplication>
 
-int main(int argc, char* argv[]) {
+extern "C" __attribute__((visibility("default"))) int zentraq_cli_main(int argc, char* argv[]) {
+    zentraq::cli::openMissingStandardStreams();
     zentraq::cli::installInterruptCleanup();
+    zentraq::cli::setRunsOnce();
     // The arguments as given, names that are not UTF-8 included: the
     // application's own list would replace their bytes.
     QStringList args;

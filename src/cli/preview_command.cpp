@@ -1,19 +1,41 @@
 // zentraq-cli preview: data back into a picture. Glyph data shows each
 // character's cell, ink black on white, side by side; picture data shows
 // the colours of its pixel format, each level widened to 8 bits.
-#include "cli.h"
+#include "commands.h"
 #include "datatext.h"
-#include "files.h"
-#include "options.h"
+#include "error.h"
+#include "glyphcells.h"
+#include "input.h"
+#include "output.h"
+#include "process.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
 
-#include <climits>
-
 namespace zentraq::cli {
 namespace {
+
+// clang-format off
+constexpr OptionDef Options[] = {
+    {"DATA", nullptr, "the data: a file in any text form of the tool ('-' for standard input)"},
+    {"size", "WxH", "glyph data of W x H pixels per character (at most 65536 pixels): the characters "
+     "side by side, ink black on white"},
+    {"width", "W", "picture data of a picture W pixels wide"},
+    {"height", "H", "picture data: the picture's height, where the data's length leaves it open "
+     "(columns not padded to whole bytes); by default as many rows as the data holds"},
+    {"pixel", "FORMAT", "the picture data's format, as picture --pixel (default rgb565)"},
+    option::Scan, option::Pad, option::MsbFirst,
+    {"invert", nullptr, "glyph data: ink 0 and background 1; grey and mono picture data: made with "
+     "picture --invert"},
+    option::ByteOrder,
+    {"columns", "N", "characters per row of the picture (default 16)"},
+    {"scale", "N", "every data pixel as N x N pixels (default 1, at most 64)"},
+    {"binary", nullptr, "DATA holds the bytes themselves"},
+    {"o,output", "OUT.png", "the PNG file to write ('-' for standard output)"},
+    option::Depfile, option::KeepUnchanged,
+};
+// clang-format on
 
 // Pictures larger than this are refused rather than half-made.
 constexpr qint64 MaxSide = 32767;
@@ -33,107 +55,111 @@ void checkSize(qint64 width, qint64 height, int scale) {
                 .arg(QString::number(width), QString::number(height)));
 }
 
-// A picture to draw into; a QImage that cannot get its memory is null.
-QImage newPicture(qint64 width, qint64 height) {
-    QImage image(int(width), int(height), QImage::Format_RGB32);
+// `image`, unless it could not get its memory.
+QImage made(QImage image, qint64 width, qint64 height) {
     if (image.isNull())
         noMemoryFor(width, height);
     return image;
 }
 
-QImage glyphPicture(const QByteArray& bytes, const Options& o, const QString& source) {
-    const qint64 perGlyph = core::frameBytes(o.layout, o.width, o.height);
+QImage glyphPicture(const QByteArray& bytes, const PreviewOptions& o, const QString& source) {
+    const int width = o.cell.width(), height = o.cell.height();
+    const qint64 perGlyph = core::frameBytes(o.layout, width, height);
     if (bytes.size() % perGlyph != 0)
         failure(QStringLiteral("%1 holds %2 bytes, not a whole number of %3-byte %4x%5 glyphs")
                     .arg(source, QString::number(bytes.size()), QString::number(perGlyph),
-                         QString::number(o.width), QString::number(o.height)));
+                         QString::number(width), QString::number(height)));
     const qint64 count = bytes.size() / perGlyph;
     const qint64 columns = std::min<qint64>(o.columns, count);
     const qint64 rows = (count + columns - 1) / columns;
-    checkSize(columns * o.width, rows * o.height, o.scale);
-
-    QImage image = newPicture(columns * o.width, rows * o.height);
-    image.fill(Qt::white);
-    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
-    const std::uint32_t ink = o.invert ? 0 : 1;
-    std::vector<std::uint32_t> samples;
-    for (qint64 g = 0; g < count; ++g) {
-        const int x0 = int((g % columns) * o.width);
-        const int y0 = int((g / columns) * o.height);
-        core::unpackFrame(o.layout, o.width, o.height, data + g * perGlyph, samples);
-        for (int y = 0; y < o.height; ++y) {
-            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y0 + y)) + x0;
-            for (int x = 0; x < o.width; ++x) {
-                if (samples[std::size_t(y) * std::size_t(o.width) + std::size_t(x)] == ink)
-                    row[x] = qRgb(0, 0, 0);
-            }
-        }
-    }
-    return image;
+    checkSize(columns * width, rows * height, o.scale);
+    return made(glyph::glyphSheet(bytes, o.layout, o.cell, o.invert, o.columns), columns * width,
+                rows * height);
 }
 
-// The most rows of `width` pixels whose data in `layout` is `size` bytes;
-// 0 when no number of rows is.
-int rowsHeld(const core::Layout& layout, int width, qint64 size) {
-    // frameBytes grows with the height, and never by less than a byte for
-    // every 8 / bits rows.
-    qint64 low = 1, high = std::min<qint64>(size * 8 / layout.bits + 1, INT_MAX);
-    if (core::frameBytes(layout, width, 1) > size)
-        return 0;
-    while (low < high) {
-        const qint64 mid = (low + high + 1) / 2;
-        if (core::frameBytes(layout, width, int(mid)) <= size)
-            low = mid;
-        else
-            high = mid - 1;
-    }
-    return core::frameBytes(layout, width, int(low)) == size ? int(low) : 0;
-}
-
-QImage pictureData(const QByteArray& bytes, const Options& o, const QString& source) {
-    core::Layout layout = o.layout;
-    layout.bits = rgbqumo::bitsPerSample(o.pixel);
-    layout.byteOrder = pictureByteOrder(o);
-    const QString format = rgbqumo::pixelFormatName(o.pixel);
+QImage pictureData(const QByteArray& bytes, const PreviewOptions& o, const QString& source) {
+    const core::Layout layout = rgbqumo::dataLayout(o.picture);
+    const QString format = rgbqumo::pixelFormatName(o.picture.pixel);
+    const int width = o.pictureWidth;
     if (layout.bits >= 8) {
         const int perPixel = layout.bits / 8;
         if (bytes.size() % perPixel != 0)
             failure(QStringLiteral("%1 holds %2 bytes, not a whole number of %3-byte pixels")
                         .arg(source, QString::number(bytes.size()), QString::number(perPixel)));
-        if (bytes.size() / perPixel % o.pictureWidth != 0)
-            failure(QStringLiteral("%1 holds %2 pixels, not a whole number of rows of %3 pixels")
-                        .arg(source, QString::number(bytes.size() / perPixel),
-                             QString::number(o.pictureWidth)));
+        if (bytes.size() / perPixel % width != 0)
+            failure(
+                QStringLiteral("%1 holds %2 pixels, not a whole number of rows of %3 pixels")
+                    .arg(source, QString::number(bytes.size() / perPixel), QString::number(width)));
     }
-    checkSize(o.pictureWidth, 1, o.scale);
-    const int height = rowsHeld(layout, o.pictureWidth, bytes.size());
-    if (height == 0)
-        failure(QStringLiteral("%1 holds %2 bytes, which no number of rows of %3 %4 pixels in "
-                               "this layout takes")
-                    .arg(source, QString::number(bytes.size()), QString::number(o.pictureWidth),
-                         format));
-    checkSize(o.pictureWidth, height, o.scale);
-
-    QImage image = newPicture(o.pictureWidth, height);
-    std::vector<std::uint32_t> samples;
-    core::unpackFrame(layout, image.width(), height,
-                      reinterpret_cast<const std::uint8_t*>(bytes.constData()), samples);
-    const std::uint32_t* s = samples.data();
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            row[x] = rgbqumo::sampleToRgb(o.pixel, *s++, o.invert);
+    checkSize(width, 1, o.scale);
+    int height = o.pictureHeight;
+    if (height > 0 && core::frameBytes(layout, width, height) != bytes.size())
+        failure(QStringLiteral("%1 holds %2 bytes, not the %3 bytes of %4 x %5 %6 pixels in this "
+                               "layout")
+                    .arg(source, QString::number(bytes.size()),
+                         QString::number(core::frameBytes(layout, width, height)),
+                         QString::number(width), QString::number(height), format));
+    if (height == 0) {
+        const rgbqumo::HeightsHeld held = rgbqumo::heightsHeld(layout, width, bytes.size());
+        if (held.highest == 0)
+            failure(
+                QStringLiteral("%1 holds %2 bytes, which no number of rows of %3 %4 pixels "
+                               "in this layout takes")
+                    .arg(source, QString::number(bytes.size()), QString::number(width), format));
+        // Unpadded columns run on from one into the next: where a pixel
+        // lies depends on the height. Elsewhere the unused rows just show.
+        if (layout.scan == core::Scan::Column && !layout.pad && held.lowest < held.highest)
+            failure(QStringLiteral("%1 holds %2 bytes, which columns of %3 to %4 pixels fill "
+                                   "alike; give --height")
+                        .arg(source, QString::number(bytes.size()), QString::number(held.lowest),
+                             QString::number(held.highest)));
+        height = held.highest;
     }
-    return image;
+    checkSize(width, height, o.scale);
+    return made(rgbqumo::dataPicture(bytes, o.picture, QSize(width, height)), width, height);
 }
 
-} // namespace
+// The bytes of data text, or a failure naming the line that is not.
+QByteArray dataOf(const QByteArray& text, const QString& source) {
+    using Problem = core::DataTextProblem;
+    const core::DataText data = core::readDataText(text);
+    const Problem& p = data.problem;
+    const QString token = QString::fromUtf8(p.token);
+    QString why;
+    switch (p.kind) {
+    case Problem::None:
+        return data.bytes;
+    case Problem::NotUtf8:
+        why = QStringLiteral("the text is not UTF-8");
+        break;
+    case Problem::OpenComment:
+        why = QStringLiteral("a comment opened here does not end");
+        break;
+    case Problem::NotHexadecimal:
+        why = QStringLiteral("'%1' is not a hexadecimal number").arg(token);
+        break;
+    case Problem::LargerThanByte:
+        why = QStringLiteral("%1 is larger than a byte").arg(token);
+        break;
+    case Problem::NotHexByte:
+        why = QStringLiteral("'%1' is not a byte written as 0xHH").arg(token);
+        break;
+    case Problem::NotData:
+        why =
+            token.startsWith(u'#')
+                ? QStringLiteral("'%1' is not data (only #include lines are read past)").arg(token)
+                : QStringLiteral("'%1' is not data").arg(token);
+        break;
+    }
+    failure(QStringLiteral("%1, line %2: %3").arg(source, QString::number(p.line), why));
+}
 
-void runPreview(const Options& o) {
-    Destination destination(o.output, true);
+int runPreview(const CommandLine& line) {
+    const PreviewOptions o = parsePreview(line);
+    Destination destination(o.output, true, o.files);
     const QString source = o.data == QLatin1String("-") ? QStringLiteral("standard input") : o.data;
     const QByteArray raw = readWhole(o.data);
-    const QByteArray bytes = o.dataBinary ? raw : parseDataText(raw, source);
+    const QByteArray bytes = o.binary ? raw : dataOf(raw, source);
     if (bytes.isEmpty())
         failure(QStringLiteral("%1 holds no data").arg(source));
 
@@ -150,11 +176,73 @@ void runPreview(const Options& o) {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
+    const OwnImageFormats own; // PNG is one of Qt's own
     QImageWriter writer(&buffer, "png");
     if (!writer.write(image))
         failure(QStringLiteral("cannot make the PNG picture: %1").arg(writer.errorString()));
     destination.sink().write(png);
-    destination.commit();
+    destination.commit(inputFiles());
+    return 0;
 }
+
+} // namespace
+
+PreviewOptions parsePreview(const CommandLine& line) {
+    PreviewOptions o;
+    o.output = line.value("output");
+    o.binary = line.isSet("binary");
+    const QStringList& positional = line.positional();
+    if (positional.size() != 1)
+        usageError(
+            positional.isEmpty()
+                ? QStringLiteral("preview needs the data file DATA ('-' for standard input)")
+                : QStringLiteral("preview takes one data file, got %1").arg(positional.size()));
+    if (positional.front().isEmpty())
+        usageError(QStringLiteral("the data file's name is empty"));
+    o.data = positional.front();
+    const QString size = line.value("size");
+    const QString width = line.value("width");
+    if (size.isEmpty() == width.isEmpty())
+        usageError(QStringLiteral(
+            "preview needs either --size WxH (glyph data) or --width W (picture data)"));
+    if (!size.isEmpty()) {
+        for (const char* pictureOnly : {"byte-order", "pixel", "height"}) {
+            if (line.isSet(pictureOnly))
+                usageError(QStringLiteral("%1 is for picture data (--width)")
+                               .arg(optionName(pictureOnly)));
+        }
+        o.layout = parseLayout(line, 1);
+        o.invert = line.isSet("invert");
+        o.cell = parseSize("size", size, 65536, 65536);
+    } else {
+        o.pictureWidth = parseCount("width", width, 1, 1 << 20);
+        parsePictureData(line, o.picture);
+        if (const QString height = line.value("height"); !height.isEmpty())
+            o.pictureHeight = parseCount("height", height, 1, 1 << 20);
+        if (line.isSet("columns"))
+            usageError(QStringLiteral("--columns is for glyph data (--size)"));
+    }
+    if (const QString columns = line.value("columns"); !columns.isEmpty())
+        o.columns = parseCount("columns", columns, 1, 4096);
+    if (const QString scale = line.value("scale"); !scale.isEmpty())
+        o.scale = parseCount("scale", scale, 1, 64);
+    if (o.output.isEmpty())
+        usageError(QStringLiteral("preview needs -o OUT.png"));
+    o.files = parseResultFiles(line, o.output);
+    return o;
+}
+
+const CommandDef PreviewCommand{
+    "preview",
+    "data text -> PNG, to see what the bytes draw",
+    "zentraq-cli preview DATA (--size WxH | --width W [--height H]) -o OUT.png [options]",
+    "Reads data back into a picture, to see what the bytes draw before they go into a device. "
+    "DATA is any text form the tool writes (hex or C; comments are skipped) or, with --binary, "
+    "the bytes themselves. The layout options (and for picture data --pixel and --byte-order) "
+    "say how the data was made.",
+    "zentraq-cli preview font8x16.h --size 8x16 --scan page --scale 4 -o font8x16.png",
+    Options,
+    runPreview,
+};
 
 } // namespace zentraq::cli

@@ -6,7 +6,8 @@
 
 namespace zentraq::platform {
 
-// Downloads with Qt Network, synchronously from the caller's point of view.
+// Downloads over HTTP/1.1 (or HTTP/1.1 over TLS) with Qt's sockets in the
+// calling thread, synchronously from the caller's point of view.
 //
 // While it waits, the program's windows are repainted and timers run, but
 // user input (mouse, keyboard, wheel, touch) is discarded, not replayed
@@ -15,12 +16,14 @@ namespace zentraq::platform {
 // once (Failure::Interrupted) and the window closes.
 //
 // The whole download has a hard deadline, which holds however fast or slow
-// the data comes; its expiry is a failure. The answer is taken in pieces and
-// is at most `maxBytes` long: a longer one (or one that announces a longer
-// length) is a failure as soon as that shows, so memory stays small whatever
-// the server sends. HTTP redirects are followed (at most kMaxRedirects, never
-// from https to http). Anything but a complete answer with a 2xx status is a
-// failure.
+// the data comes; its expiry is a failure. The answer is taken in pieces: its
+// status line and header lines at most 64 KiB in all (redirects and interim
+// answers included), its body at most `maxBytes` long. A longer one (or one
+// that announces a longer length) is a failure as soon as that shows, so
+// memory stays small whatever the server sends. At a failure the connection
+// is closed at once: nothing more is read. HTTP redirects are followed (at
+// most kMaxRedirects, never from https to http). Anything but a complete
+// answer with a 2xx status is a failure.
 //
 // The local file is written only when the download succeeded, and never
 // through a link: the data goes into a new file beside it, which is then

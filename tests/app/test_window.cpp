@@ -3,6 +3,7 @@
 
 #include "fakes.h"
 #include "fonts.h"
+#include "frame.h"
 #include "picturebox.h"
 #include "qt_services.h"
 #include "sstab.h"
@@ -12,13 +13,17 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProxyStyle>
+#include <QRadioButton>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 
@@ -288,6 +293,113 @@ private slots:
         QCOMPARE(ui.Combo1->count(), 0);
         QCOMPARE(h.window->MSCom1.baudRate, 9600);
         QVERIFY(!h.window->MSCom1.portOpen);
+    }
+
+    // Every caption of the window is whole where it is drawn: no wider than
+    // the inside of its control in the face the control actually uses, and a
+    // label that wraps keeps its wrapped lines inside its box.
+    void captionsFit() {
+        WindowHarness h;
+        auto& m = *h.window;
+        QStringList clipped;
+        auto check = [&](QWidget* w, const QString& text, const QFont& font, const QRect& room) {
+            const int width = QFontMetrics(font).size(Qt::TextShowMnemonic, text).width();
+            if (width > room.width())
+                clipped << u"%1 \"%2\": %3 px in %4"_s.arg(w->objectName(), text)
+                               .arg(width)
+                               .arg(room.width());
+        };
+        for (QWidget* w : m.findChildren<QWidget*>()) {
+            if (auto* b = qobject_cast<QAbstractButton*>(w); b && !b->text().isEmpty()) {
+                QStyleOptionButton option;
+                option.initFrom(b);
+                auto* push = qobject_cast<QPushButton*>(b);
+                if (push && (push->autoDefault() || push->isDefault()))
+                    option.features |= QStyleOptionButton::AutoDefaultButton;
+                const QStyle::SubElement inside = push ? QStyle::SE_PushButtonContents
+                                                  : qobject_cast<QCheckBox*>(b)
+                                                      ? QStyle::SE_CheckBoxContents
+                                                      : QStyle::SE_RadioButtonContents;
+                check(b, b->text(), b->font(), b->style()->subElementRect(inside, &option, b));
+            } else if (auto* l = qobject_cast<QLabel*>(w); l && !l->text().isEmpty()) {
+                const QRect box = l->contentsRect();
+                if (l->wordWrap()) {
+                    const QRect used = l->fontMetrics().boundingRect(
+                        box, int(l->alignment()) | Qt::TextWordWrap, l->text());
+                    if (!box.contains(used))
+                        clipped << l->objectName() + u" wraps beyond its box"_s;
+                } else {
+                    check(l, l->text(), l->font(), box);
+                }
+            } else if (auto* f = qobject_cast<zentraq::Frame*>(w)) {
+                const QRect caption = f->captionRect();
+                check(f, f->title(), f->font(), caption);
+                if (!f->rect().contains(caption))
+                    clipped << f->objectName() + u" has its caption beyond its edge"_s;
+            } else if (auto* c = qobject_cast<QComboBox*>(w); c && c->lineEdit()) {
+                check(c, c->currentText(), c->font(), c->lineEdit()->contentsRect());
+            } else if (auto* tabs = qobject_cast<zentraq::SSTab*>(w)) {
+                // Inside the tab's two-pixel three-dimensional edges.
+                for (int i = 0; i < tabs->Tabs(); ++i)
+                    check(tabs, tabs->caption(i), tabs->font(),
+                          tabs->tabRect(i).adjusted(2, 2, -2, 0));
+            }
+        }
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u"; "_s)));
+    }
+
+    // A frame draws its top line through the middle of its caption, above
+    // the first row of buttons, and the line is whole from the caption to the
+    // frame's right edge with the buttons drawn.
+    void frameLineThroughCaption_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("汉字取模") << u"Frame1"_s;
+        QTest::newRow("字母取模") << u"Frame2"_s;
+    }
+    void frameLineThroughCaption() {
+        QFETCH(QString, name);
+        WindowHarness h;
+        auto& m = *h.window;
+        auto& ui = m.controls();
+        m.show();
+        QTest::mouseClick(ui.Command15, Qt::LeftButton);
+        QVERIFY(QTest::qWaitForWindowExposed(&m));
+        auto* frame = m.findChild<zentraq::Frame*>(name);
+        QVERIFY(frame);
+        const QImage shot = ui.tabqumo->grab().toImage();
+        const QRect f(frame->mapTo(ui.tabqumo, QPoint(0, 0)), frame->size());
+        const QRgb back = shot.pixel(f.right() - 4, f.top());
+        // The line: the first row that is not background, down the frame's
+        // right part.
+        int line = -1;
+        for (int y = f.top(); y < f.top() + 24 && line < 0; ++y)
+            if (shot.pixel(f.right() - 4, y) != back)
+                line = y;
+        QVERIFY(line >= 0);
+        // The caption's ink, in the caption's box.
+        const QRect caption = frame->captionRect().translated(f.topLeft());
+        int inkTop = INT_MAX, inkBottom = -1, inkRight = -1;
+        for (int y = caption.top(); y <= caption.bottom(); ++y)
+            for (int x = caption.left(); x <= caption.right(); ++x)
+                if (shot.pixel(x, y) != back) {
+                    inkTop = std::min(inkTop, y);
+                    inkBottom = std::max(inkBottom, y);
+                    inkRight = std::max(inkRight, x);
+                }
+        QVERIFY(inkBottom >= 0);
+        QVERIFY2(std::abs(2 * line - (inkTop + inkBottom)) <= 2,
+                 qPrintable(u"line at row %1, caption ink from %2 to %3"_s.arg(line - f.top())
+                                .arg(inkTop - f.top())
+                                .arg(inkBottom - f.top())));
+        for (QWidget* child : frame->findChildren<QWidget*>())
+            QVERIFY(child->mapTo(ui.tabqumo, QPoint(0, 0)).y() > line);
+        // Whole from just after the caption's gap to the right edge.
+        const QRgb colour = shot.pixel(f.right() - 4, line);
+        int broken = 0;
+        for (int x = caption.right() + 1; x < f.right() - 1; ++x)
+            broken += shot.pixel(x, line) != colour;
+        QCOMPARE(broken, 0);
+        QVERIFY(inkRight < caption.right() + 1);
     }
 
     void onlyTheActiveTabIsShown() {

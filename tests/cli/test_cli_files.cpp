@@ -207,6 +207,21 @@ private slots:
         QVERIFY(S_ISSOCK(modeOf(dir.filePath("socket"))));
     }
 
+    // Binary data is not written to a terminal: refused as a command line
+    // that cannot be carried out.
+    void binaryNotToATerminal() {
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        const QByteArray terminal = ::ptsname(master);
+        const CliRun r = runCli({"glyph", "--size", "8x16", "A", "--binary"}, {}, [terminal] {
+            const int fd = ::open(terminal.constData(), O_RDWR | O_NOCTTY);
+            ::dup2(fd, STDOUT_FILENO);
+        });
+        ::close(master);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(oneLine(r.err, "binary data is not written to a terminal"), qPrintable(r.err));
+    }
+
     // A full file system is reported in the system's words, and the old
     // file stays: 232 KiB of glyph data into 16 KiB, mounted where only the
     // tool's shell sees it.
@@ -299,8 +314,13 @@ private slots:
             return QStringList{"picture", path(QString::fromUtf8(name))};
         };
         const QString cannot = QStringLiteral("cannot read picture '") + m_dir.path() + u'/';
-        QTest::newRow("cut short") << picture("cut.png") << "" << cannot + "cut.png'";
-        QTest::newRow("damaged") << picture("damaged.png") << "" << cannot + "damaged.png'";
+        QTest::newRow("cut short") << picture("cut.png") << ""
+                                   << cannot + "cut.png': it is cut short: the file has " +
+                                          QString::number(png.size() / 2) + " bytes";
+        // The decoder's own words, in brackets.
+        QTest::newRow("damaged")
+            << picture("damaged.png") << ""
+            << cannot + "damaged.png': its picture data is damaged or incomplete (libpng error: ";
         QTest::newRow("access denied")
             << picture("locked.png") << "permissions" << cannot + "locked.png': access is denied";
         QTest::newRow("no memory for the picture")
@@ -334,6 +354,7 @@ private slots:
         const CliRun r = runCli(args + QStringList{"-o", out}, {}, childSetup);
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(oneLine(r.err, message), qPrintable(r.err));
+        QCOMPARE(r.err.count(args[1]), args[0] == "picture" ? 1 : 0); // named once at most
         QCOMPARE(readFile(out), QByteArray("keep"));
         QCOMPARE(listing(dir.path()), QStringList{"out"});
     }

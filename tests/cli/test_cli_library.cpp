@@ -4,6 +4,7 @@
 // compiles to the binary file with its code-point table.
 #include "cli_runner.h"
 
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -128,6 +129,17 @@ private slots:
             QSKIP("no C compiler");
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QCOMPARE(compiled, bin.out + " 41 62 4E2D");
+
+        // Read back, the code table is no data: the C form shows the same
+        // three glyphs as the binary file.
+        const QString fromC = path(QStringLiteral("menu-c.png"));
+        const QString fromBinary = path(QStringLiteral("menu-bin.png"));
+        QCOMPARE(runCli({"preview", "-", "--size", "16x16", "-o", fromC}, c.out).exitCode, 0);
+        QCOMPARE(runCli({"preview", "-", "--binary", "--size", "16x16", "-o", fromBinary}, bin.out)
+                     .exitCode,
+                 0);
+        QCOMPARE(QImage(fromC).size(), QSize(48, 16));
+        QCOMPARE(QImage(fromC), QImage(fromBinary));
     }
 };
 

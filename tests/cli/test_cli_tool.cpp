@@ -162,9 +162,14 @@ private slots:
         QVERIFY(writeFile(path(QStringLiteral("controls.txt")), "\r\n\t\r\n"));
         QVERIFY(writeFile(path(QStringLiteral("wide%1%2.txt")), "0x01,0x100,\r\n"));
         QVERIFY(writeFile(path(QStringLiteral("odd%2.txt")), "0x01,0x02,0x03,"));
+        QVERIFY(writeFile(path(QStringLiteral("decimal.txt")), "0x01,12,0x02,"));
+        QVERIFY(writeFile(path(QStringLiteral("minus.txt")), "0x01,\r\n-0x02,"));
+        QVERIFY(writeFile(path(QStringLiteral("define.txt")), "#define A 0x01\r\n"));
         // Over the 256 MiB the tool reads, without taking the disk space.
         QFile huge(path(QStringLiteral("huge.txt")));
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize((qint64(256) << 20) + 1));
+        QFile vast(path(QStringLiteral("vast.txt")));
+        QVERIFY(vast.open(QIODevice::WriteOnly) && vast.resize(qint64(64) << 30));
         QVERIFY(writeFile(path(QStringLiteral("read-only.txt")), "protected"));
         QVERIFY(
             QFile::setPermissions(path(QStringLiteral("read-only.txt")), QFileDevice::ReadOwner));
@@ -428,7 +433,8 @@ private slots:
         const QString header = QString::fromUtf8(r.out.left(r.out.indexOf("const unsigned char")));
         for (const char* recorded :
              {"zentraq-cli: ", ", 16*10 pixels, 32 bytes",
-              "pixel: mono, 1 bit per pixel: ink (dark) where the luma is below 90",
+              "pixel: mono, 1 bit per pixel: ink (dark) where the luma is below the threshold, "
+              "background (light) elsewhere; threshold 90",
               "dither: floyd-steinberg",
               "fitting: from 4*2 pixels, turned 90 degrees clockwise, then scaled to 16*10 (cover",
               "scan: page: vertical bytes in bands of 8 rows",
@@ -440,8 +446,8 @@ private slots:
             {"picture", in, "--pixel", "gray4", "--scan", "column", "--pad", "--format", "c"});
         QCOMPARE(grey.exitCode, 0);
         for (const char* recorded :
-             {"pixel: gray4, 4 bits per pixel: the luma in 16 levels, 0 black", "dither: none",
-              "fitting: none",
+             {"pixel: gray4, 4 bits per pixel: the top 4 bits of the luma (gray8 / 16), 0 black",
+              "dither: none", "fitting: none",
               "scan: column: vertical bytes, columns from the left, each column "
               "from the top, 4 bits per pixel, every column starting on a new byte",
               "bits: the first pixel of each byte in the least significant 4 bits"})
@@ -683,8 +689,14 @@ private slots:
             const CliRun data = runCli(QStringList{"picture", in, "-q"} + form + options);
             QCOMPARE(data.exitCode, 0);
             const QString png = path(QStringLiteral("round-trip-back.png"));
-            const CliRun back = runCli(
-                QStringList{"preview", "-", "--width", "7", "-o", png} + form + options, data.out);
+            // Columns that run on need the height; the others take it from
+            // the length.
+            const QStringList height = options.contains(QStringLiteral("column"))
+                                           ? QStringList{"--height", "8"}
+                                           : QStringList{};
+            const CliRun back = runCli(QStringList{"preview", "-", "--width", "7", "-o", png} +
+                                           height + form + options,
+                                       data.out);
             QCOMPARE(back.exitCode, 0);
             const QImage image = QImage(png).convertToFormat(QImage::Format_RGB32);
             QCOMPARE(image.size(), original.size());
@@ -706,6 +718,57 @@ private slots:
                     }
                 }
         }
+    }
+
+    // Pixels narrower than a byte in columns that run on: where a pixel
+    // lies depends on the height, so it is given, or the data refused when
+    // several heights fit its length.
+    void previewColumnsNeedTheirHeight_data() {
+        QTest::addColumn<QString>("pixel");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("heightFromLength");
+        QTest::newRow("mono 5x5: 25 bits in 4 bytes, 5 or 6 rows")
+            << "mono" << QSize(5, 5) << false;
+        QTest::newRow("gray2 3x7: 42 bits in 6 bytes, 7 or 8 rows")
+            << "gray2" << QSize(3, 7) << false;
+        QTest::newRow("mono 8x5: 8 pixels a byte in each column's band")
+            << "mono" << QSize(8, 5) << true;
+    }
+    void previewColumnsNeedTheirHeight() {
+        QFETCH(QString, pixel);
+        QFETCH(QSize, size);
+        QFETCH(bool, heightFromLength);
+        // A diagonal of black on white, and a black bottom row.
+        QImage picture(size, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        for (int i = 0; i < std::min(size.width(), size.height()); ++i)
+            picture.setPixel(i, i, qRgb(0, 0, 0));
+        for (int x = 0; x < size.width(); ++x)
+            picture.setPixel(x, size.height() - 1, qRgb(0, 0, 0));
+        const QString in = path(QStringLiteral("columns.png"));
+        QVERIFY(picture.save(in));
+        const QStringList layout{"--pixel", pixel, "--scan", "column"};
+        const CliRun data = runCli(QStringList{"picture", in, "-q"} + layout);
+        QCOMPARE(data.exitCode, 0);
+
+        const QString png = path(QStringLiteral("columns-back.png"));
+        const QStringList preview =
+            QStringList{"preview", "-", "--width", QString::number(size.width()), "-o", png} +
+            layout;
+        const CliRun guessed = runCli(preview, data.out);
+        QCOMPARE(guessed.exitCode, heightFromLength ? 0 : 1);
+        if (!heightFromLength)
+            QVERIFY2(guessed.err.contains(QStringLiteral("give --height")),
+                     qPrintable(guessed.err));
+        const CliRun given =
+            runCli(preview + QStringList{"--height", QString::number(size.height())}, data.out);
+        QCOMPARE(given.exitCode, 0);
+        QCOMPARE(QImage(png).convertToFormat(QImage::Format_RGB32), picture);
+        const CliRun wrong =
+            runCli(preview + QStringList{"--height", QString::number(size.height() + 3)}, data.out);
+        QCOMPARE(wrong.exitCode, 1);
+        QVERIFY2(wrong.err.contains(QStringLiteral("pixels in this layout")),
+                 qPrintable(wrong.err));
     }
 
     void missingCharacters() {
@@ -747,7 +810,7 @@ private slots:
         usage("given twice", {g, s, "8x16", "--size=6x12", "A"}, "option '--size' is given more than once");
         usage("short and long form", {"picture", "a.png", "-o", "x", "--output", "y"}, "option '--output' is given more than once");
         usage("no size", {g, "A"}, "glyph needs --size");
-        usage("zero size", {g, s, "0x8", "A", "-o", out}, "--size wants a cell WIDTHxHEIGHT from 1x1 to 256x256, not '0x8'");
+        usage("zero size", {g, s, "0x8", "A", "-o", out}, "--size wants each side from 1 to 256 pixels, not '0x8'");
         usage("too large a size", {l, "--charset", "ascii", s, "257x16", "-o", out}, "not '257x16'");
         usage("not a size", {g, s, "16", "A"}, "not '16'");
         usage("huge size", {g, s, "50000x50000", "A"}, "not '50000x50000'");
@@ -773,12 +836,14 @@ private slots:
         usage("missing with output", {g, s, "8x16", "A", "--missing", "-o", "x"}, "--missing only lists");
         usage("missing with a layout", {l, "--charset", "ascii", s, "8x16", "--missing", "--scan", "page"}, "--missing only lists");
         usage("picture without file", {"picture"}, "picture needs the picture file");
+        usage("picture file named ''", {"picture", "", "-o", out}, "the picture file's name is empty");
+        usage("data file named ''", {"preview", "", s, "8x16", "-o", "p.png"}, "the data file's name is empty");
         usage("byte order", {"picture", "a.png", "--byte-order", "middle"}, "--byte-order wants");
         usage("preview without output", {"preview", "d", s, "8x16"}, "needs -o");
         usage("preview without shape", {"preview", "d", "-o", "p.png"}, "either --size");
         usage("preview with both shapes", {"preview", "d", s, "8x16", "--width", "3", "-o", "p.png"}, "either --size");
         usage("preview glyph too large", {"preview", "d", s, "300x300", "-o", "p.png"}, "at most 65536 pixels");
-        usage("preview bits on pictures", {"preview", "d", "--width", "3", "--invert", "-o", "p.png"}, "--invert is for glyph data");
+        usage("preview bits on pictures", {"preview", "d", "--width", "3", "--invert", "-o", "p.png"}, "--invert is for the grey formats gray8, gray4, gray2 and mono, not rgb565");
         usage("scale", {"preview", "d", s, "8x16", "--scale", "0", "-o", "p.png"}, "--scale wants a whole number from 1 to 64");
         const QString p = "picture", pic = m_pic3;
         usage("unknown pixel format", {p, pic, "--pixel", "rgb555", "-o", out}, "--pixel wants rgb565, bgr565, rgb888, bgr888, rgb666, rgb332, gray8, gray4, gray2, mono, not 'rgb555'");
@@ -793,9 +858,9 @@ private slots:
         usage("dither with rgb888", {p, pic, "--pixel", "rgb888", "--dither", "floyd-steinberg", "-o", out}, "--dither is for the formats with fewer than 8 bits per channel; rgb888 has 8");
         usage("dither with gray8", {p, pic, "--dither=bayer4", "--pixel=gray8", "-o", out}, "gray8 has 8");
         usage("unknown dither", {p, pic, "--dither", "random", "-o", out}, "--dither wants none, floyd-steinberg or bayer4, not 'random'");
-        usage("resize 0x10", {p, pic, "--resize", "0x10", "-o", out}, "--resize: '0x10': each side must be from 1 to 32767 pixels");
-        usage("resize above 32767", {p, pic, "--resize", "240x32768", "-o", out}, "--resize: '240x32768': each side must be from 1 to 32767 pixels");
-        usage("resize not a size", {p, pic, "--resize", "240", "-o", out}, "--resize: '240' is not a size");
+        usage("resize 0x10", {p, pic, "--resize", "0x10", "-o", out}, "--resize wants each side from 1 to 32767 pixels, not '0x10'");
+        usage("resize above 32767", {p, pic, "--resize", "240x32768", "-o", out}, "--resize wants each side from 1 to 32767 pixels, not '240x32768'");
+        usage("resize not a size", {p, pic, "--resize", "240", "-o", out}, "--resize wants a size WIDTHxHEIGHT such as 16x16, not '240'");
         usage("fit without resize", {p, pic, "--fit", "cover", "-o", out}, "--fit says how --resize fits the picture");
         usage("unknown fit", {p, pic, "--resize", "8x8", "--fit", "fill", "-o", out}, "--fit wants contain, cover or stretch, not 'fill'");
         usage("unknown rotation", {p, pic, "--rotate", "45", "-o", out}, "--rotate wants 90, 180 or 270 (degrees clockwise), not '45'");
@@ -806,7 +871,9 @@ private slots:
         usage("preview unknown format", {"preview", "d", "--width", "3", "--pixel", "rgb", "-o", "p.png"}, "--pixel wants");
         fails("non-picture file", {"picture", dir + "/notpicture.png", "-o", out}, QStringLiteral("cannot read picture '%1/notpicture.png'").arg(dir));
         fails("missing picture", {"picture", dir + "/nothere.png"}, QStringLiteral("cannot read picture '%1/nothere.png'").arg(dir));
-        fails("folder as picture", {"picture", dir}, "cannot read picture");
+        fails("folder as picture", {"picture", dir}, "cannot read picture '" + dir + "': it is a folder");
+        fails("device as picture", {"picture", "/dev/null"}, "cannot read picture '/dev/null': it is not a file");
+        fails("device as font file", {g, s, "8x16", "A", "--font-file", "/dev/null"}, "cannot read font file '/dev/null': it is not a file");
         fails("unreadable text file", {g, s, "8x16", "--input", dir + "/nothere.txt"}, QStringLiteral("cannot read '%1/nothere.txt'").arg(dir));
         fails("text not UTF-8", {g, s, "8x16", "--input", dir + "/bad-utf8.txt", "-o", out}, "is not UTF-8 text");
         fails("charset not UTF-8", {l, "--charset", dir + "/bad-utf8.txt", s, "16x16", "-o", out}, "charset file '" + dir + "/bad-utf8.txt' is not UTF-8 text");
@@ -814,7 +881,7 @@ private slots:
         fails("output folder missing", {"picture", m_pic3, "-o", dir + "/no/such/out.txt"}, QStringLiteral("cannot write '%1/no/such/out.txt'").arg(dir));
         fails("output is a folder", {g, s, "8x16", "A", "-o", dir}, "it is a folder");
         fails("output read-only", {"picture", m_pic3, "-o", dir + "/read-only.txt"}, "it is read-only");
-        fails("output under a file", {g, s, "8x16", "A", "-o", m_pic3 + "/x.txt"}, "cannot write");
+        fails("output under a file", {g, s, "8x16", "A", "-o", m_pic3 + "/x.txt"}, "cannot write '" + m_pic3 + "/x.txt': '" + m_pic3 + "' is not a folder");
         fails("font not installed", {g, s, "8x16", "--font", "No Such Family 42", "A"}, "font family 'No Such Family 42' is not installed");
         fails("not a font file", {l, "--charset", "ascii", s, "8x16", "--font-file", m_pic3, "-o", out}, "is not a font file");
         fails("empty text as C", {g, s, "8x16", "--format", "c", "\r\n", "-o", out}, "no characters");
@@ -828,6 +895,12 @@ private slots:
         fails("endless text", {g, s, "8x16", "--input", "/dev/zero", "-o", out}, "cannot read '/dev/zero': it holds more than 256 MiB");
         fails("endless charset", {l, "--charset", "/dev/zero", s, "8x16", "-o", out}, "cannot read '/dev/zero': it holds more than 256 MiB");
         fails("data file too large", {"preview", dir + "/huge.txt", s, "8x16", "-o", dir + "/w.png"}, "huge.txt': it holds more than 256 MiB");
+        fails("data file far too large", {"preview", dir + "/vast.txt", s, "8x16", "-o", dir + "/w.png"}, "vast.txt': it holds more than 256 MiB");
+        fails("a decimal number in data", {"preview", dir + "/decimal.txt", s, "8x16", "-o", dir + "/w.png"}, "decimal.txt, line 1: '12' is not a byte written as 0xHH");
+        fails("a minus sign in data", {"preview", dir + "/minus.txt", s, "8x16", "-o", dir + "/w.png"}, "minus.txt, line 2: '-' is not data");
+        fails("data not UTF-8", {"preview", dir + "/bad-utf8.txt", s, "8x16", "-o", dir + "/w.png"}, "bad-utf8.txt, line 1: the text is not UTF-8");
+        fails("a definition in data", {"preview", dir + "/define.txt", s, "8x16", "-o", dir + "/w.png"}, "define.txt, line 1: '#define' is not data (only #include lines are read past)");
+        usage("height of glyph data", {"preview", "d", s, "8x16", "--height", "4", "-o", "p.png"}, "--height is for picture data (--width)");
         fails("data not whole rows", {"preview", dir + "/six.txt", "--width", "2", "-o", dir + "/w.png"}, "holds 3 pixels, not a whole number of rows of 2 pixels");
         fails("data not whole rows of 3-byte pixels", {"preview", dir + "/six.txt", "--width", "4", "--pixel", "rgb666", "-o", dir + "/w.png"}, "holds 2 pixels, not a whole number of rows of 4 pixels");
         fails("data not whole packed rows", {"preview", dir + "/odd.txt", "--width", "16", "--pixel", "mono", "-o", dir + "/w.png"}, "holds 3 bytes, which no number of rows of 16 mono pixels in this layout takes");
@@ -847,6 +920,13 @@ private slots:
         QVERIFY2(r.err.startsWith(QStringLiteral("zentraq-cli: ")), qPrintable(r.err));
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QCOMPARE(r.err.count(u'\n'), 1);
+        // In English, each file it names named once.
+        for (const QChar c : r.err)
+            QVERIFY2(c.unicode() < 0x2E80, qPrintable(r.err));
+        for (const QString& arg : args) {
+            if (arg.startsWith(m_dir.path()) && r.err.contains(arg))
+                QCOMPARE(r.err.count(arg), 1);
+        }
         QVERIFY(r.err.endsWith(u'\n'));
         QCOMPARE(listing(m_dir.path()), before);
         QCOMPARE(readFile(path(QStringLiteral("read-only.txt"))), QByteArray("protected"));

@@ -122,6 +122,33 @@ private slots:
         QVERIFY(ink > 10);
     }
 
+    // The cache keeps what fits its limit and renders the rest again, the
+    // same; a glyph larger than the whole limit is still handed out whole.
+    void cacheIsBounded_data() {
+        QTest::addColumn<std::size_t>("limit");
+        QTest::addColumn<int>("px");
+        QTest::newRow("nothing cached") << std::size_t(0) << 24;
+        QTest::newRow("a few 24 px glyphs") << std::size_t(4096) << 24;
+        QTest::newRow("less than one 256 px glyph") << std::size_t(4096) << 256;
+    }
+    void cacheIsBounded() {
+        QFETCH(std::size_t, limit);
+        QFETCH(int, px);
+        TextRenderer& all = TextRenderer::shared();
+        TextRenderer bounded(all.faces(), limit);
+        const std::u32string text = U"永和九年岁在癸丑暮春之初永和Ag永";
+        for (int pass = 0; pass < 2; ++pass)
+            for (const char32_t cp : text) {
+                const RasterGlyph& got = bounded.glyph(cp, px);
+                const std::size_t inCache = bounded.cacheBytes();
+                const RasterGlyph& want = all.glyph(cp, px);
+                QVERIFY(got.ink == want.ink && got.advance == want.advance &&
+                        QRect(got.left, got.top, got.width, got.height) ==
+                            QRect(want.left, want.top, want.width, want.height));
+                QVERIFY(inCache <= std::max(limit, got.ink.size() + 256));
+            }
+    }
+
     // A character the canvas face lacks comes from the next face that has
     // it; one no face has is the canvas face's missing-glyph shape. Faces
     // that cannot be opened, or none at all, draw nothing without failing.

@@ -309,6 +309,53 @@ private slots:
         QCOMPARE(encodeAll(again, picture), expected);
     }
 
+    // The ordered matrix depends on the pixel's place only: a row of any
+    // width is the start of a wider one.
+    void bayerRowsOfAnyWidth() {
+        for (const PixelFormat format : {PixelFormat::Gray4, PixelFormat::Rgb565}) {
+            const Picture wide = colourGradient();
+            RowQuantiser full(format, DitherMode::Bayer4, 8);
+            const Samples all = encodeAll(full, wide);
+            for (int width = 1; width < 8; ++width) {
+                Picture narrow = wide;
+                for (std::vector<QRgb>& row : narrow)
+                    row.resize(std::size_t(width));
+                RowQuantiser q(format, DitherMode::Bayer4, width);
+                const Samples part = encodeAll(q, narrow);
+                for (int y = 0; y < 4; ++y)
+                    for (int x = 0; x < width; ++x)
+                        QVERIFY2(
+                            part[std::size_t(y * width + x)] == all[std::size_t(y * 8 + x)],
+                            qPrintable(
+                                QStringLiteral("width %1, (%2, %3)").arg(width).arg(x).arg(y)));
+            }
+        }
+    }
+
+    // The value a pixel has with the error it receives is clamped to 0..255
+    // before it is quantised: a white pixel after dark ones leaves no error
+    // for the next, a black one after light ones neither.
+    void diffusedValueIsClamped_data() {
+        QTest::addColumn<PixelFormat>("format");
+        QTest::addColumn<QList<int>>("greys"); // one row
+        QTest::addColumn<Samples>("expected");
+        QTest::newRow("mono, 250 after 120") << PixelFormat::Mono << QList<int>{120, 250, 110}
+                                             << Samples{1, 0, 1}; // unclamped: 1, 0, 0
+        QTest::newRow("mono, 5 after 135") << PixelFormat::Mono << QList<int>{135, 5, 140}
+                                           << Samples{0, 1, 0}; // unclamped: 0, 1, 1
+        QTest::newRow("gray2, 250 after 120") << PixelFormat::Gray2 << QList<int>{120, 250, 125}
+                                              << Samples{1, 3, 1}; // unclamped: 1, 3, 2
+    }
+    void diffusedValueIsClamped() {
+        QFETCH(PixelFormat, format);
+        QFETCH(QList<int>, greys);
+        Picture row(1);
+        for (const int v : greys)
+            row[0].push_back(qRgb(v, v, v));
+        RowQuantiser q(format, DitherMode::FloydSteinberg, int(greys.size()));
+        QTEST(encodeAll(q, row), "expected");
+    }
+
     // Formats with 8 bits per channel have nothing to dither: they refuse it
     // when asked, and a quantiser made anyway gives the plain samples.
     void eightBitChannelsAreNotDithered() {

@@ -9,7 +9,11 @@
 #include "version_check.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTest>
 
 #include <cerrno>
@@ -218,6 +222,164 @@ private slots:
             QVERIFY(old.open(QIODevice::ReadOnly));
             QCOMPARE(old.readAll(), left);
         }
+    }
+
+    // Answers in the forms HTTP/1.1 allows, and broken ones: what the
+    // download keeps, or that it fails.
+    void answerForms_data() {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QByteArray>("kept"); // null: the download fails
+        const QByteArray none;
+        QTest::newRow("chunked, with an extension and a trailer")
+            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                          "6\r\nV1.3\r\n\r\n1;x=y\r\nz\r\n0\r\nX-Trailer: 1\r\n\r\n")
+            << QByteArray("V1.3\r\nz");
+        QTest::newRow("no length: up to the end")
+            << QByteArray("HTTP/1.1 200 OK\r\n\r\nV1.4") << QByteArray("V1.4");
+        QTest::newRow("line ends without CR")
+            << QByteArray("HTTP/1.1 200 OK\nContent-Length: 4\n\nV1.5") << QByteArray("V1.5");
+        QTest::newRow("an interim answer first")
+            << QByteArray("HTTP/1.1 103 Early Hints\r\nLink: </a>\r\n\r\n"
+                          "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nV1.6")
+            << QByteArray("V1.6");
+        QTest::newRow("redirected")
+            << QByteArray("HTTP/1.1 302 Found\r\nLocation: /moved\r\n\r\n") << QByteArray("V1.7");
+        QTest::newRow("redirected to itself, without end")
+            << QByteArray("HTTP/1.1 301 Moved\r\nLocation: /v.txt\r\n\r\n") << none;
+        QTest::newRow("shorter than its length")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nV1") << none;
+        QTest::newRow("chunks cut short")
+            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n9\r\nV1") << none;
+        QTest::newRow("chunk size not a number")
+            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n") << none;
+        QTest::newRow("not HTTP") << QByteArray("SSH-2.0-OpenSSH_9.2\r\n\r\n") << none;
+        QTest::newRow("chunks beyond 1 MiB")
+            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n100001\r\n") +
+                   QByteArray(0x100001, 'x') + "\r\n0\r\n\r\n"
+            << none;
+    }
+    void answerForms() {
+        QFETCH(QByteArray, answer);
+        QFETCH(QByteArray, kept);
+        testing::HttpResponder server;
+        testing::HttpResponder::Answer raw;
+        raw.raw = answer;
+        server.answers.insert("/v.txt", raw);
+        server.answers.insert("/moved", {200, "V1.7"});
+        QTemporaryDir folder;
+        const QString local = folder.filePath(QStringLiteral("v.txt"));
+        platform::QtDownloader downloader(10s);
+        const auto result =
+            downloader.download(QUrl(server.baseUrl() + QStringLiteral("v.txt")), local);
+        QVERIFY2(result.ok == !kept.isNull(), qPrintable(result.error));
+        QFile file(local);
+        if (kept.isNull()) {
+            QCOMPARE(result.failure, platform::Downloader::Failure::Download);
+            QVERIFY(!file.exists());
+            return;
+        }
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), kept);
+    }
+
+    // Over TLS: a server the system trusts gives the file; one it does not
+    // trust gives nothing, and neither does a redirect from https to http.
+    void overTls_data() {
+        QTest::addColumn<bool>("trusted");
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QByteArray>("kept"); // null: the download fails
+        QTest::addColumn<QString>("why");     // words of the failure
+        QTest::newRow("trusted") << true << QByteArray("/v.txt") << QByteArray("V1.3") << "";
+        QTest::newRow("not trusted") << false << QByteArray("/v.txt") << QByteArray() << "";
+        QTest::newRow("redirected to http")
+            << true << QByteArray("/down") << QByteArray() << "HTTPS";
+    }
+    void overTls() {
+        QFETCH(bool, trusted);
+        QFETCH(QByteArray, path);
+        QFETCH(QByteArray, kept);
+        if (!QSslSocket::supportsSsl())
+            QSKIP("no TLS backend");
+        QFile certificateFile(QFINDTESTDATA("tls/certificate.pem"));
+        QFile keyFile(QFINDTESTDATA("tls/key.pem"));
+        QVERIFY(certificateFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
+        const QSslCertificate certificate(certificateFile.readAll());
+        const QSslKey key(keyFile.readAll(), QSsl::Ec);
+        QVERIFY(!certificate.isNull() && !key.isNull());
+
+        testing::HttpResponder plain;
+        plain.answers.insert("/v.txt", {200, "V1.3"});
+        testing::HttpResponder server;
+        server.useTls(certificate, key);
+        server.answers.insert("/v.txt", {200, "V1.3"});
+        testing::HttpResponder::Answer down;
+        down.raw =
+            "HTTP/1.1 302 Found\r\nLocation: " + plain.baseUrl().toLatin1() + "v.txt\r\n\r\n";
+        server.answers.insert("/down", down);
+
+        const QSslConfiguration before = QSslConfiguration::defaultConfiguration();
+        const auto restore =
+            qScopeGuard([&] { QSslConfiguration::setDefaultConfiguration(before); });
+        if (trusted) {
+            QSslConfiguration withTestCa = before;
+            withTestCa.addCaCertificate(certificate);
+            QSslConfiguration::setDefaultConfiguration(withTestCa);
+        }
+        QTemporaryDir folder;
+        const QString local = folder.filePath(QStringLiteral("v.txt"));
+        platform::QtDownloader downloader(10s);
+        const auto result =
+            downloader.download(QUrl(server.baseUrl() + QString::fromLatin1(path.mid(1))), local);
+        QVERIFY2(result.ok == !kept.isNull(), qPrintable(result.error));
+        QFETCH(QString, why);
+        QVERIFY2(result.error.contains(why), qPrintable(result.error));
+        QFile file(local);
+        QCOMPARE(file.exists(), !kept.isNull());
+        if (!kept.isNull()) {
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), kept);
+        }
+    }
+
+    // Header lines without end: the check gives up with the download-failure
+    // message when the lines pass 64 KiB, or at the deadline when they come
+    // slowly, and the connection is closed then, not read any further.
+    void endlessHeaders_data() {
+        QTest::addColumn<int>("dripMs"); // 0: as fast as they can go
+        QTest::addColumn<bool>("atDeadline");
+        QTest::newRow("as fast as they go") << 0 << false;
+        QTest::newRow("one every 20 ms") << 20 << true;
+    }
+    void endlessHeaders() {
+        QFETCH(int, dripMs);
+        QFETCH(bool, atDeadline);
+        testing::HttpResponder server;
+        testing::HttpResponder::Answer headers;
+        headers.endlessHeaders = true;
+        headers.dripMs = dripMs;
+        server.answers.insert("/v.txt", headers);
+        QTemporaryDir folder;
+        testing::FakeBoxes boxes;
+        testing::FakeShell shell;
+        testing::FakeExit exit;
+        constexpr auto deadline = 1500ms;
+        platform::QtDownloader downloader(deadline);
+        QElapsedTimer clock;
+        clock.start();
+        const update::CheckOutcome outcome =
+            update::runVersionCheck({server.baseUrl(), QStringLiteral("V1.3"), folder.path(),
+                                     downloader, boxes, shell, exit});
+        const qint64 took = clock.elapsed();
+        QCOMPARE(outcome, update::CheckOutcome::DownloadFailed);
+        QCOMPARE(boxes.shown, QStringList{update::kDownloadFailedMessage});
+        if (atDeadline)
+            QVERIFY2(took >= deadline.count() && took < deadline.count() + 1500,
+                     qPrintable(QString::number(took)));
+        else
+            QVERIFY2(took < deadline.count(), qPrintable(QString::number(took)));
+        QTRY_COMPARE_WITH_TIMEOUT(server.endedConnections(), 1, 5000);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 QStringList());
     }
 
     // Data that keeps coming at full speed does not keep the deadline from

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <list>
 #include <unordered_map>
 
 namespace zentraq::text {
@@ -91,11 +92,54 @@ struct TextRenderer::Impl {
         long emDescender = 0;
     };
 
+    // A cached glyph and its place in the order of use.
+    struct Cached {
+        RasterGlyph glyph;
+        std::list<std::uint64_t>::iterator use;
+    };
+
     FaceChain chain;
     LibraryPtr lib;
     std::vector<Face> faces;                  // 0 = primary
     std::unordered_map<char32_t, int> faceOf; // character -> face index, -1 none
-    std::unordered_map<std::uint64_t, RasterGlyph> cache;
+    std::unordered_map<std::uint64_t, Cached> cache;
+    std::list<std::uint64_t> uses; // cache keys, the one used last first
+    std::size_t cacheLimit = 0;
+    std::size_t cacheBytes = 0;
+
+    // What a cached glyph takes: its ink and, roughly, the map's and the
+    // list's nodes.
+    static std::size_t costOf(const RasterGlyph& g) {
+        return g.ink.capacity() + sizeof(Cached) + 4 * sizeof(void*) + sizeof(std::uint64_t);
+    }
+
+    const RasterGlyph& cached(std::uint64_t key, char32_t cp, int px) {
+        auto it = cache.find(key);
+        if (it != cache.end()) {
+            uses.splice(uses.begin(), uses, it->second.use);
+            return it->second.glyph;
+        }
+        RasterGlyph g = render(cp, px);
+        g.ink.shrink_to_fit();
+        const std::size_t cost = costOf(g);
+        // Room for the new glyph, which stays even when it alone is over
+        // the limit: the caller holds a reference to it.
+        while (!uses.empty() && cacheBytes + cost > cacheLimit) {
+            const auto last = cache.find(uses.back());
+            cacheBytes -= costOf(last->second.glyph);
+            cache.erase(last);
+            uses.pop_back();
+        }
+        uses.push_front(key);
+        try {
+            it = cache.emplace(key, Cached{std::move(g), uses.begin()}).first;
+        } catch (...) {
+            uses.pop_front();
+            throw;
+        }
+        cacheBytes += cost;
+        return it->second.glyph;
+    }
 
     FT_Face open(int i) {
         if (i < 0 || i >= static_cast<int>(faces.size()) || !lib)
@@ -264,8 +308,9 @@ struct TextRenderer::Impl {
     }
 };
 
-TextRenderer::TextRenderer(FaceChain faces) : d(std::make_unique<Impl>()) {
+TextRenderer::TextRenderer(FaceChain faces, std::size_t cacheBytes) : d(std::make_unique<Impl>()) {
     d->chain = std::move(faces);
+    d->cacheLimit = cacheBytes;
     FT_Library raw = nullptr;
     if (FT_Init_FreeType(&raw) == 0)
         d->lib.reset(raw);
@@ -283,6 +328,7 @@ TextRenderer::~TextRenderer() {
     // Faces go before the library that made them.
     if (d) {
         d->cache.clear();
+        d->uses.clear();
         d->faces.clear();
     }
 }
@@ -294,11 +340,11 @@ TextRenderer& TextRenderer::shared() {
 
 const RasterGlyph& TextRenderer::glyph(char32_t cp, int pixelSize) {
     pixelSize = std::clamp(pixelSize, 0, MaxPixelSize);
-    const std::uint64_t key = cacheKey(cp, pixelSize);
-    auto it = d->cache.find(key);
-    if (it == d->cache.end())
-        it = d->cache.emplace(key, d->render(cp, pixelSize)).first;
-    return it->second;
+    return d->cached(cacheKey(cp, pixelSize), cp, pixelSize);
+}
+
+std::size_t TextRenderer::cacheBytes() const {
+    return d->cacheBytes;
 }
 
 int TextRenderer::baseline(int face, int pixelSize) {

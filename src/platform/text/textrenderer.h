@@ -60,12 +60,18 @@ int pointsToPixels(double points);
 // The largest pixel size the renderer draws; larger sizes are drawn at it.
 inline constexpr int MaxPixelSize = 2048;
 
-// Renders characters of a face chain, caching each (character, pixel size)
-// once: fontconfig is asked only when the renderer is built, FreeType only on
-// the first use of a character at a size. Not thread-safe: one thread uses it.
+// Renders characters of a face chain: fontconfig is asked only when the
+// renderer is built, FreeType when a character is drawn at a size that is
+// not in the cache. The cache keeps the glyphs used last, up to a number of
+// bytes (ink masks and bookkeeping), so memory stays flat however many
+// different characters a job draws; a glyph left out is rendered again, the
+// same. Not thread-safe: one thread uses it.
 class TextRenderer {
 public:
-    explicit TextRenderer(FaceChain faces);
+    // Enough for every GB2312 and GBK character at the window's sizes.
+    static constexpr std::size_t DefaultCacheBytes = std::size_t(32) << 20;
+
+    explicit TextRenderer(FaceChain faces, std::size_t cacheBytes = DefaultCacheBytes);
     ~TextRenderer();
     TextRenderer(const TextRenderer&) = delete;
     TextRenderer& operator=(const TextRenderer&) = delete;
@@ -79,8 +85,12 @@ public:
     // Ink that would overhang the top, the bottom or the left edge of the cell
     // by a pixel or two is moved in. Control characters draw nothing; a
     // character no face has draws the canvas face's missing-glyph shape. The
-    // reference stays valid as long as the renderer.
+    // reference stays valid until the next call of glyph().
     const RasterGlyph& glyph(char32_t cp, int pixelSize);
+
+    // Bytes the cache holds now; at most its limit, or one glyph when that
+    // glyph alone is larger.
+    std::size_t cacheBytes() const;
 
     // Row of the baseline in a cell of `pixelSize` for face `face` of the
     // chain: the face's em box (typographic ascender over ascender minus

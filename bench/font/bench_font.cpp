@@ -1,0 +1,159 @@
+// zentraq-cli font against LVGL's own converter, lv_font_conv 1.5.3, on the
+// same jobs: every GB2312 ideograph (6763) of AR PL SungtiL GB at 16 px and
+// 4 bits a pixel as LVGL C source, and DejaVu Sans' ASCII likewise. Each as a
+// process, with its peak memory; lv_font_conv with its kerning scan and with
+// --no-kerning, and how many times as long each takes.
+//
+//   bench_font [RUNS]      best of RUNS runs of zentraq-cli (default 5)
+//
+// lv_font_conv is taken from $ZENTRAQ_LV_FONT_CONV, else from where the
+// tests install it (the build folder's lvgl-reference/lv_font_conv), else
+// from PATH; without it or without node, its columns say so.
+#include "child_process.h"
+#include "fontfaces.h"
+#include "support/gb2312.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// The target for the GB2312 job.
+constexpr double TargetSeconds = 0.5;
+constexpr double TargetMiB = 64;
+
+QString lvFontConv() {
+    const QString given = qEnvironmentVariable("ZENTRAQ_LV_FONT_CONV");
+    if (!given.isEmpty())
+        return given;
+    const QString built = QStringLiteral(
+        ZENTRAQ_BUILD_DIR "/lvgl-reference/lv_font_conv/node_modules/.bin/lv_font_conv");
+    if (QFileInfo::exists(built))
+        return built;
+    return QStandardPaths::findExecutable(QStringLiteral("lv_font_conv"));
+}
+
+QString faceFile(const char* family) {
+    const auto face = zentraq::text::installedFace(QString::fromUtf8(family),
+                                                   zentraq::text::FacePreference::OwnNameFirst);
+    return face ? face->file : QString();
+}
+
+QString figures(const bench::ProcessTiming& t) {
+    if (t.failed)
+        return QStringLiteral("failed");
+    return QStringLiteral("%1 s (%2) %3 MiB")
+        .arg(t.wall, 0, 'f', 3)
+        .arg(t.cpu, 0, 'f', 3)
+        .arg(double(t.peakKb) / 1024, 0, 'f', 1);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc > 3 && std::strcmp(argv[1], "--measure") == 0)
+        return bench::measureChild(argv[2], argv + 3);
+    QCoreApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const QString tool = QStringLiteral(ZENTRAQ_CLI);
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+
+    QString ideographs;
+    for (const char32_t cp : zentraq::testing::gb2312Ideographs())
+        ideographs += QString::fromUcs4(&cp, 1);
+    struct Job {
+        const char* title;
+        const char* family;
+        QStringList ours;   // the characters, as zentraq-cli takes them
+        QStringList theirs; // as lv_font_conv takes them
+        int theirRuns;      // runs of lv_font_conv with kerning (it is slow)
+        bool gated;         // the target applies
+    };
+    const std::vector<Job> jobs{
+        {"GB2312, 6763 ideographs",
+         "AR PL SungtiL GB",
+         {"--symbols", ideographs},
+         {"--symbols", ideographs},
+         1,
+         true},
+        {"DejaVu Sans, ASCII",
+         "DejaVu Sans",
+         {"--range", "0x20-0x7E"},
+         {"-r", "0x20-0x7E"},
+         3,
+         false},
+    };
+
+    const QString converter = lvFontConv();
+    const QString node = QStandardPaths::findExecutable(QStringLiteral("node"));
+    QString why;
+    if (converter.isEmpty())
+        why =
+            QStringLiteral("lv_font_conv not found (build the tests, or set ZENTRAQ_LV_FONT_CONV)");
+    else if (node.isEmpty())
+        why = QStringLiteral("node not found (Debian nodejs)");
+
+    std::printf(
+        "zentraq-cli font against lv_font_conv 1.5.3: 16 px, 4 bits a pixel, LVGL C source.\n"
+        "Each a process; seconds of wall clock (CPU seconds), peak resident memory;\n"
+        "best of %d runs of zentraq-cli, of 3 of lv_font_conv --no-kerning, of the runs "
+        "shown of lv_font_conv.\n\n",
+        runs);
+    bool missed = false, failed = false;
+    for (const Job& job : jobs) {
+        const QString file = faceFile(job.family);
+        std::printf("%s of %s\n", job.title, job.family);
+        if (file.isEmpty()) {
+            std::printf("  skipped: %s is not installed\n\n", job.family);
+            continue;
+        }
+        const QString out = dir.filePath(QStringLiteral("ours.c"));
+        const bench::ProcessTiming ours =
+            bench::runProcess(runs, QStringList{tool, "font", "--font-file", file, "--size", "16",
+                                                "--bpp", "4", "--format", "lvgl", "-q", "-o", out} +
+                                        job.ours);
+        failed |= ours.failed;
+        std::printf("  zentraq-cli                    %s\n", qPrintable(figures(ours)));
+        if (job.gated) {
+            const bool met =
+                !ours.failed && ours.wall < TargetSeconds && double(ours.peakKb) / 1024 < TargetMiB;
+            missed |= !met;
+            std::printf("  target: under %.1f s and %.0f MiB: %s\n", TargetSeconds, TargetMiB,
+                        met ? "met" : "MISSED");
+            if (!ours.failed && ours.wall > 1.5 * ours.cpu)
+                std::printf("  (wall clock %.1f times the CPU time: the machine is busy; run it "
+                            "again on a quiet one)\n",
+                            ours.wall / ours.cpu);
+        }
+        if (!why.isEmpty()) {
+            std::printf("  lv_font_conv skipped: %s\n\n", qPrintable(why));
+            continue;
+        }
+        const QStringList base =
+            QStringList{node,       converter, "--font", file,
+                        "--size",   "16",      "--bpp",  "4",
+                        "--format", "lvgl",    "-o",     dir.filePath(QStringLiteral("theirs.c"))} +
+            job.theirs;
+        const bench::ProcessTiming fast = bench::runProcess(3, base + QStringList{"--no-kerning"});
+        const bench::ProcessTiming full = bench::runProcess(job.theirRuns, base);
+        for (const auto& [label, t, n] : {std::tuple{"lv_font_conv --no-kerning", fast, 3},
+                                          std::tuple{"lv_font_conv", full, job.theirRuns}}) {
+            std::printf("  %-30s %s", label, qPrintable(figures(t)));
+            if (!t.failed && !ours.failed)
+                std::printf("   %.0f times as long, %.0f times the CPU (best of %d)",
+                            t.wall / ours.wall, t.cpu / ours.cpu, n);
+            std::printf("\n");
+        }
+        std::printf("\n");
+    }
+    if (failed)
+        std::printf("zentraq-cli failed on a job\n");
+    return failed || missed ? 1 : 0;
+}

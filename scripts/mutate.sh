@@ -1,0 +1,208 @@
+#!/usr/bin/env bash
+# Hand-made mutants of the packer, the pixel formats and the fitting: each
+# one changes an operator, a constant or a condition of one source file. For
+# each, the script builds the suites that cover that file, runs them, and
+# says whether a test failed (killed) or every test passed (survived). Usage:
+#
+#   scripts/mutate.sh [REGEX]     only the mutants whose "FILE: OLD => NEW"
+#                                 matches the extended regular expression
+#
+# Builds in build/mutation (release, warnings not fatal, no benchmarks and no
+# web view), two jobs at a time. Every file is put back after its mutant, also
+# when the script is interrupted. Takes about a minute a mutant.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+only=${1:-}
+build=build/mutation
+log=$build/mutation.log
+
+# A section header names the file and the suites that cover it; each mutant
+# below it is "OLD => NEW", OLD appearing exactly once in the file (\n stands
+# for a line break).
+mutants() {
+    cat <<'EOF'
+== src/core/packer.cpp : test_pipeline test_scanglyph test_glyph_layouts test_qumo test_cli_format test_cli_tool
+    return bits == 1 || bits == 2 || bits == 4; => return bits == 1 || bits == 2;
+    return (a + b - 1) / b; => return (a + b) / b;
+    return {qint64(y) * ceilDiv(width, k) + x / k, x % k}; => return {qint64(y) * (width / k) + x / k, x % k};
+    return {qint64(x) * ceilDiv(height, k) + y / k, y % k}; => return {qint64(x) * (height / k) + y / k, y % k};
+    return {qint64(y / k) * width + x, y % k}; => return {qint64(y / k) * width + x, k - 1 - y % k};
+    return {qint64(x / k) * height + y, x % k}; => return {qint64(x / k) * width + y, x % k};
+    return l.msbFirst ? 8 - l.bits * (slot + 1) : l.bits * slot; => return l.msbFirst ? 8 - l.bits * slot : l.bits * slot;
+        const int shift = order == ByteOrder::LowFirst ? 8 * i : 8 * (bytes - 1 - i);\n        out[i] => const int shift = order == ByteOrder::LowFirst ? 8 * i : 8 * (bytes - i);\n        out[i]
+        const int shift = order == ByteOrder::LowFirst ? 8 * i : 8 * (bytes - 1 - i);\n        s |= => const int shift = order == ByteOrder::LowFirst ? 8 * (bytes - 1 - i) : 8 * i;\n        s |=
+    if (!subByte(l.bits) && l.bits != 8 && l.bits != 16 && l.bits != 24) => if (!subByte(l.bits) && l.bits != 8 && l.bits != 16)
+    if (!subByte(l.bits) && (l.scan == Scan::Page || l.scan == Scan::Band)) => if (!subByte(l.bits) && l.scan == Scan::Page)
+    if (l.pad && l.scan != Scan::Row && l.scan != Scan::Column) => if (l.pad && l.scan != Scan::Row)
+    if (l.pad && !subByte(l.bits)) => if (false && l.pad && !subByte(l.bits))
+        return checked::mul(checked::mul(w, h), qint64(l.bits / 8)); => return checked::mul(checked::mul(w, h), qint64(2));
+        return l.pad ? checked::mul(h, ceilDiv(w, k)) => return l.pad ? checked::mul(h, w / k)
+        return checked::mul(ceilDiv(h, k), w); => return checked::mul(h / k, w);
+        return checked::mul(ceilDiv(w, k), h); => return checked::mul(w / k, h);
+    if (width < 1 || height < 1) => if (width < 0 || height < 0)
+        m_window = std::min(m_frameBytes, std::max<qint64>(windowBytes / unit, 1) * unit); => m_window = std::min(m_frameBytes, std::max<qint64>(windowBytes / unit, 1));
+    m_windowEnd = std::min(m_windowFirst + m_window, m_frameBytes); => m_windowEnd = m_windowFirst + m_window;
+                out[1] = static_cast<std::uint8_t>(samples[i] >> 8); => out[1] = static_cast<std::uint8_t>(samples[i] >> 0);
+        if (++m_slot == m_perByte) { => if (++m_slot > m_perByte) {
+            if (m_layout.pad && m_slot > 0) { => if (m_layout.pad && m_slot > 1) {
+        if (at >= m_windowFirst && at < m_windowEnd) { => if (at >= m_windowFirst && at <= m_windowEnd) {
+    if (m_x != 0 || m_y != m_height) => if (m_y > m_height)
+        if (m_slot > 0)\n            m_ready.push_back(m_acc);\n    } else { => if (m_slot > 1)\n            m_ready.push_back(m_acc);\n    } else {
+        if (++m_pass == m_passes)\n            m_pass = 0; => if (++m_pass == m_passes)\n            m_pass = 1;
+    const std::uint32_t mask = (1u << (subByte(l.bits) ? l.bits : 0)) - 1; => const std::uint32_t mask = (1u << (subByte(l.bits) ? l.bits - 1 : 0)) - 1;
+      m_mask(layout.bits >= 32 ? ~0u : (1u << layout.bits) - 1) { => m_mask(~0u) {
+        if (m_ready.empty()) {\n            // The window => if (false) {\n            // The window
+== src/picture/pixelformat.cpp : test_pixelformat test_pipeline test_picture_file test_cli_tool
+    for (int pos = 8 - n; pos > -n; pos -= n) => for (int pos = 8 - n; pos > 0; pos -= n)
+    {PixelFormat::Rgb666, "rgb666", 24, 6, false} => {PixelFormat::Rgb666, "rgb666", 24, 7, false}
+        return {{5, 6, 5}, {11, 5, 0}}; => return {{5, 6, 5}, {11, 6, 0}};
+        return {{5, 6, 5}, {0, 5, 11}}; => return {{5, 5, 5}, {0, 5, 11}};
+        return {{6, 6, 6}, {18, 10, 2}}; => return {{6, 6, 6}, {18, 10, 0}};
+        return {{3, 3, 2}, {5, 2, 0}}; => return {{3, 3, 2}, {5, 3, 0}};
+    return v < 0 ? 0 : (v > 255 ? 255 : v); => return v < 0 ? 0 : v;
+    return v < 0 ? 0 : (v > 255 ? 255 : v); => return v > 255 ? 255 : v;
+            const int v = clampByte(i + DiffusedLow); => const int v = i + DiffusedLow;
+    return infoOf(format).bits == 16; => return infoOf(format).bits >= 16;
+    return infoOf(format).channelBits < 8; => return infoOf(format).channelBits <= 8;
+        return v >> (8 - bits); => return (v + 1) >> (8 - bits);
+    int plain(int v) const {\n        if (threshold)\n            return v >= *threshold ? 1 : 0; => int plain(int v) const {\n        if (threshold)\n            return v > *threshold ? 1 : 0;
+    int nearest(int v) const {\n        if (threshold)\n            return v >= *threshold ? 1 : 0; => int nearest(int v) const {\n        if (threshold)\n            return v > *threshold ? 1 : 0;
+            if (std::abs(v - widened(q)) <= std::abs(v - widened(best))) => if (std::abs(v - widened(q)) < std::abs(v - widened(best)))
+        const int moved = threshold ? v + DefaultThreshold - *threshold : v; => const int moved = threshold ? v - DefaultThreshold + *threshold : v;
+        const int q = (32 * moved * top() + (2 * m + 1) * 255) / (32 * 255); => const int q = (32 * moved * top() + (2 * m) * 255) / (32 * 255);
+        return std::clamp(q, 0, top()); => return std::min(q, top());
+    if (info.channelBits == 8)\n        m_dither => if (false)\n        m_dither
+                return std::uint32_t(invert ? q : 1 - q); => return std::uint32_t(invert ? 1 - q : q);
+            return std::uint32_t(invert ? top - q : q); => return std::uint32_t(q);
+                std::int16_t(v - levels.widened(q)); => std::int16_t(levels.widened(q) - v);
+            const int value = v[c] + ((here[slot] + right[c] + 8) >> 4); => const int value = v[c] + ((here[slot] + right[c]) >> 4);
+            right[c] = 7 * e; => right[c] = 5 * e;
+            next[slot - Channels] += 3 * e; => next[slot - Channels] += 5 * e;
+            next[slot] += 5 * e; => next[slot] += 3 * e;
+            next[slot + Channels] = e; => next[slot + Channels] += e;
+    std::fill(next, next + 2 * Channels, 0); => std::fill(next, next + Channels, 0);
+    std::fill(m_errThis.begin(), m_errThis.end(), 0); => (void)0;
+            table[i][c] = m_part.data() + (c * 16 + (m_row & 3) * 4 + i) * 256; => table[i][c] = m_part.data() + (c * 16 + (m_row & 1) * 4 + i) * 256;
+        samples[x] = lookUp<Channels>(pixels[x], table[x & 3]); => samples[x] = lookUp<Channels>(pixels[x], table[0]);
+            q = 1 - q; // the ink bit is black => (void)0;
+        if (invert)\n            q = top - q; => if (false)\n            q = top - q;
+        colour ? encodeLookedUp<3>(pixels, samples) : encodeLookedUp<1>(pixels, samples);\n    ++m_row; => colour ? encodeLookedUp<3>(pixels, samples) : encodeLookedUp<1>(pixels, samples);
+    {12, 4, 14, 6}, => {12, 4, 6, 14},
+== src/picture/transform.cpp : test_transform test_picture_file test_cli_tool
+    return (2 * a * b + c) / (2 * c); => return a * b / c;
+    return rotation == Rotation::Clockwise90 || rotation == Rotation::Clockwise270 => return rotation == Rotation::Clockwise90
+            pw = std::clamp(scaleRounded(w, H, h), 1LL, W); => pw = std::clamp(scaleRounded(w, H, h), 0LL, W);
+        p.placed = QRect(int((W - pw) / 2), int((H - ph) / 2), int(pw), int(ph)); => p.placed = QRect(int((W - pw + 1) / 2), int((H - ph) / 2), int(pw), int(ph));
+        p.placed = QRect(int((W - pw) / 2), int((H - ph) / 2), int(pw), int(ph)); => p.placed = QRect(int((W - pw) / 2), int((H - ph + 1) / 2), int(pw), int(ph));
+        p.source = QRect(int((w - cw) / 2), int((h - ch) / 2), int(cw), int(ch)); => p.source = QRect(int((w - cw + 1) / 2), int((h - ch) / 2), int(cw), int(ch));
+            ch = std::clamp(scaleRounded(w, H, W), 1LL, h); => ch = scaleRounded(w, H, W);
+    if (text == u"270")\n        return Rotation::Clockwise270; => if (text == u"270")\n        return Rotation::Clockwise90;
+    static const QRegularExpression form(QStringLiteral("^([0-9]{1,9})[xX*]([0-9]{1,9})$")); => static const QRegularExpression form(QStringLiteral("^([0-9]{1,9})[xX]([0-9]{1,9})$"));
+            sy = h - 1 - u; => sy = u;
+            sx = w - 1 - v; => sx = v;
+            sx = w - 1 - u; => sx = u;
+        const long long u = fitting.flipHorizontal ? ow - 1 - x : x; => const long long u = fitting.flipVertical ? ow - 1 - x : x;
+        m_palette.assign(256, qRgb(0, 0, 0)); => m_palette.assign(256, qRgb(255, 255, 255));
+                m_palette[std::size_t(i)] = qRgb(i, i, i); => m_palette[std::size_t(i)] = qRgb(i, i, 0);
+                const long long total = scaleRounded(covered, WeightOne, in); => const long long total = covered * WeightOne / in;
+            const long long num = (2 * i + 1) * in - out, den = 2 * out; => const long long num = (2 * i + 1) * in, den = 2 * out;
+            if (num <= 0 || k >= in - 1) { => if (num <= 0 || k >= in) {
+            add(k, WeightOne - upper); => add(k, upper);
+    std::fill(out + m_placed.left() + m_placed.width(), out + m_canvas.width(), White); => (void)0;
+    constexpr std::int64_t Half = std::int64_t(1) << (2 * WeightBits - 1); => constexpr std::int64_t Half = 0;
+    if (y < m_placed.top() || y > m_placed.bottom()) { => if (y < m_placed.top()) {
+    if (y == 0 && m_next != 0) { => if (false) {
+    if (limit > 0 && bytes > limit) => if (limit > 0 && bytes > 2 * limit)
+            placed[i] |= 0xFF000000; // opaque, whatever alpha the picture had => (void)0;
+    const bool eightBit = f == QImage::Format_Indexed8 || f == QImage::Format_Grayscale8; => const bool eightBit = f == QImage::Format_Indexed8;
+    if (m_stepX == 1 || m_stepX == -1) { => if (m_stepX == 1) {
+EOF
+}
+
+# Replaces the one occurrence of OLD in FILE by NEW; fails when OLD is not
+# there exactly once.
+apply() {
+    python3 - "$@" <<'PY'
+import sys
+path, old, new = sys.argv[1], sys.argv[2].replace("\\n", "\n"), sys.argv[3].replace("\\n", "\n")
+text = open(path, encoding="utf-8").read()
+if text.count(old) != 1:
+    sys.exit(f"found {text.count(old)} times")
+open(path, "w", encoding="utf-8").write(text.replace(old, new))
+PY
+}
+
+saved=$(mktemp -d)
+current=
+restore() {
+    if [ -n "$current" ]; then
+        cp "$saved/original" "$current"
+        current=
+    fi
+}
+trap 'restore; rm -rf "$saved"' EXIT
+trap 'exit 130' INT TERM HUP
+
+if [ ! -f "$build/build.ninja" ]; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZENTRAQ_WERROR=OFF \
+        -DZENTRAQ_BUILD_BENCH=OFF -DZENTRAQ_WEBENGINE=OFF \
+        -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
+fi
+: >"$log"
+
+# Builds the suites and runs them, the first failure ending the run: 0 when
+# every test passed, 1 when one failed, 2 when the build failed.
+run_suites() {
+    cmake --build "$build" -j2 --target "$@" >>"$log" 2>&1 || return 2
+    local pattern
+    pattern="^($(IFS='|'; echo "$*"))\$"
+    # A suite that fails is run again: a mutant is killed by a failure that
+    # repeats, not by a test that fails now and then.
+    ctest --test-dir "$build" -R "$pattern" --stop-on-failure --repeat until-pass:3 \
+        >>"$log" 2>&1 || return 1
+}
+
+file='' suites=() baseline='' total=0 killed=0 survived=() unbuilt=0
+while IFS= read -r line; do
+    if [[ $line == "== "* ]]; then
+        file=${line#== }
+        file=${file%% :*}
+        read -r -a suites <<<"${line#*: }"
+        baseline=
+        continue
+    fi
+    old=$(sed -E 's/^ *//; s/ => .*//' <<<"$line")
+    new=$(sed -E 's/^.* => //' <<<"$line")
+    [ -n "$only" ] && ! grep -qE -- "$only" <<<"$file: $old => $new" && continue
+    if [ -z "$baseline" ]; then
+        baseline=yes
+        echo "== $file: unmutated" >>"$log"
+        if ! run_suites "${suites[@]}"; then
+            echo "mutate: the suites of $file fail without a mutant (see $log)" >&2
+            exit 1
+        fi
+    fi
+    cp "$file" "$saved/original"
+    current=$file
+    if ! apply "$file" "$old" "$new" 2>"$saved/why"; then
+        echo "mutate: cannot apply to $file ($(cat "$saved/why")): $old" >&2
+        restore
+        continue
+    fi
+    echo "== $file: $old => $new" >>"$log"
+    set +e
+    run_suites "${suites[@]}"
+    result=$?
+    set -e
+    restore
+    case $result in
+    0) total=$((total + 1)); survived+=("$file: $old => $new"); echo "SURVIVED $file: $old => $new" ;;
+    1) total=$((total + 1)); killed=$((killed + 1)); echo "killed   $file: $old" ;;
+    *) unbuilt=$((unbuilt + 1)); echo "unbuilt  $file: $old" ;;
+    esac
+done < <(mutants)
+
+echo "mutate: $killed of $total mutants killed, ${#survived[@]} survived, $unbuilt did not build"
+for s in "${survived[@]}"; do
+    echo "  survived: $s"
+done

@@ -1,0 +1,116 @@
+#include "charset.h"
+
+#include <QChar>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace zentraq::font {
+namespace {
+
+std::optional<char32_t> parseCode(QStringView text) {
+    text = text.trimmed();
+    bool ok = false;
+    qulonglong value = 0;
+    if (text.startsWith(u"0x", Qt::CaseInsensitive)) {
+        const QStringView digits = text.mid(2);
+        if (digits.isEmpty() || digits.startsWith(u'+') || digits.startsWith(u'-'))
+            return std::nullopt;
+        value = digits.toULongLong(&ok, 16);
+    } else {
+        if (text.isEmpty() || !text.front().isDigit())
+            return std::nullopt;
+        value = text.toULongLong(&ok, 10);
+    }
+    if (!ok)
+        return std::nullopt;
+    if (value > 0xFFFFFFFFull)
+        value = 0xFFFFFFFFull; // reported as beyond U+10FFFF
+    return static_cast<char32_t>(value);
+}
+
+QString codeText(char32_t cp) {
+    return QStringLiteral("0x") + QString::number(static_cast<uint>(cp), 16).toUpper();
+}
+
+} // namespace
+
+std::optional<std::vector<CodeRange>> parseCodeRanges(QStringView text, QString* problem) {
+    std::vector<CodeRange> out;
+    const auto fail = [&](const QString& why) -> std::optional<std::vector<CodeRange>> {
+        if (problem)
+            *problem = why;
+        return std::nullopt;
+    };
+    for (QStringView piece : text.split(u',')) {
+        const qsizetype dash = piece.indexOf(u'-');
+        const std::optional<char32_t> first = parseCode(dash < 0 ? piece : piece.left(dash));
+        const std::optional<char32_t> last = dash < 0 ? first : parseCode(piece.mid(dash + 1));
+        if (!first || !last)
+            return fail(QStringLiteral("'%1' is not a code (0x4E00, 65) or a range of codes "
+                                       "(0x20-0x7E)")
+                            .arg(piece.trimmed()));
+        if (*first > LastCodePoint || *last > LastCodePoint)
+            return fail(QStringLiteral("'%1' reaches beyond U+10FFFF, the last code point")
+                            .arg(piece.trimmed()));
+        if (*first > *last)
+            return fail(QStringLiteral("the range '%1' runs backwards (%2 is above %3)")
+                            .arg(piece.trimmed(), codeText(*first), codeText(*last)));
+        out.push_back({*first, *last});
+    }
+    return out;
+}
+
+void CharacterSet::addRange(CodeRange range) {
+    range.last = std::min(range.last, LastCodePoint);
+    if (range.first > range.last)
+        return;
+    // Split around the surrogates.
+    if (range.first < 0xD800 && range.last >= 0xD800) {
+        m_ranges.emplace_back(range.first, 0xD7FF);
+        range.first = 0xD800;
+    }
+    if (range.first >= 0xD800 && range.first <= 0xDFFF)
+        range.first = 0xE000;
+    if (range.first <= range.last)
+        m_ranges.emplace_back(range.first, range.last);
+}
+
+void CharacterSet::addText(QStringView text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i].unicode();
+        if (QChar::isHighSurrogate(cp) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(text[i].unicode(), text[i + 1].unicode());
+            ++i;
+        }
+        if (QChar::category(cp) != QChar::Other_Control)
+            add(cp);
+    }
+}
+
+void CharacterSet::addCodes(const std::vector<char32_t>& codes) {
+    for (const char32_t cp : codes)
+        add(cp);
+}
+
+bool CharacterSet::empty() const {
+    return m_ranges.empty();
+}
+
+std::vector<char32_t> CharacterSet::characters() const {
+    std::vector<std::pair<char32_t, char32_t>> ranges = m_ranges;
+    std::sort(ranges.begin(), ranges.end());
+    std::vector<char32_t> out;
+    char32_t next = 0; // the first code not yet given out
+    bool any = false;
+    for (const auto& [first, last] : ranges) {
+        for (char32_t cp = (any && first < next) ? next : first; cp <= last; ++cp)
+            out.push_back(cp);
+        if (!any || last + 1 > next)
+            next = last + 1;
+        any = true;
+    }
+    return out;
+}
+
+} // namespace zentraq::font

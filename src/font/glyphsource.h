@@ -1,0 +1,90 @@
+#pragma once
+
+// Proportional glyphs: each character of a set rendered alone by FreeType,
+// with its metrics (advance, ink box, offsets from the pen on the baseline)
+// and its coverage samples, quantised to the bit depth of the target. This is
+// the source the font writers (LVGL, GFX, vlw) and the sample picture read.
+//
+// Each target renders as its library's own converter does, so glyphs match:
+//
+//   Autohinted   LVGL and vlw: FreeType's autohinter forced, the mono target
+//                at one bit a pixel and the light target otherwise, at a size
+//                in pixels; a sample is the 8-bit coverage shifted right by
+//                8 - bits (truncated).
+//   Bytecode     GFX: the face's own TrueType hinting in interpreter v35, the
+//                mono target, at a size in points and a resolution in dots
+//                per inch.
+
+#include "fontface.h"
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace zentraq::font {
+
+enum class Rendering { Autohinted, Bytecode };
+
+struct RenderSettings {
+    Rendering rendering = Rendering::Autohinted;
+    int pixelSize = 16;  // Autohinted
+    int points = 0;      // Bytecode: the size in points ...
+    int dpi = 141;       // ... at this resolution
+    int bits = 4;        // 1, 2, 4 or 8 bits a sample (Bytecode: 1)
+    bool hinting = true; // Autohinted: false renders the outlines as they are
+};
+
+// The face's interpreter for `settings`.
+Interpreter interpreterFor(const RenderSettings& settings);
+
+struct Glyph {
+    char32_t code = 0;
+    unsigned index = 0;             // in the face
+    std::int32_t linearAdvance = 0; // 16.16 pixels, as designed (not hinted)
+    std::int32_t advance = 0;       // 26.6 pixels, as hinted
+    int left = 0;                   // ink box: columns right of the pen
+    int top = 0;                    // rows above the baseline of its top row
+    int width = 0;
+    int height = 0;
+    std::size_t offset = 0; // its first sample in GlyphSet::samples
+};
+
+// What the face says about itself at the size, in its own units unless
+// noted.
+struct FaceMetrics {
+    int unitsPerEm = 0;
+    int underlinePosition = 0; // the top of the underline, as the post table has it
+    int underlineThickness = 0;
+    int typoAscender = 0; // OS/2
+    int typoDescender = 0;
+    int typoLineGap = 0;
+    long lineHeight = 0; // 26.6 pixels: the size's line spacing (ascender - descender + gap)
+};
+
+struct GlyphSet {
+    RenderSettings settings;
+    QString faceName;
+    FaceMetrics metrics;
+    std::vector<Glyph> glyphs;         // in code order
+    std::vector<std::uint8_t> samples; // one per pixel, 0 .. 2^bits - 1, rows from the top
+    std::vector<char32_t> missing;     // characters of the set the face does not have
+
+    const std::uint8_t* samplesOf(const Glyph& g) const { return samples.data() + g.offset; }
+    int maxLevel() const { return (1 << settings.bits) - 1; }
+    // The glyph of `cp`, or nullptr.
+    const Glyph* find(char32_t cp) const;
+    // Over all glyphs: the highest top, and the lowest bottom (top - height,
+    // negative below the baseline); LVGL's line runs from one to the other.
+    int ascent() const;
+    int descent() const;
+};
+
+// Renders every character of `characters` (sorted, each once) that the face
+// has, in code order. Throws FontError when the face cannot be set to the
+// size or a glyph cannot be drawn.
+GlyphSet renderGlyphs(const FontFace& face, const RenderSettings& settings,
+                      const std::vector<char32_t>& characters);
+
+} // namespace zentraq::font

@@ -1,0 +1,317 @@
+// --depfile and --keep-unchanged: the Make rule each command writes, read
+// back by GNU make itself; the names no rule can hold; the refusals; and a
+// result file that keeps its time when its bytes stay the same.
+#include "cli_runner.h"
+#include "depfile.h"
+#include "fontfaces.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QImage>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace zentraq;
+using namespace zentraq::testing;
+
+namespace {
+
+const char* const DejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+// The inode and modification time of a file: whether it was replaced.
+QString identity(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("missing");
+    return QStringLiteral("%1/%2.%3").arg(st.st_ino).arg(st.st_mtim.tv_sec).arg(st.st_mtim.tv_nsec);
+}
+
+void setAge(const QString& path, int secondsAgo) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-secondsAgo),
+                          QFileDevice::FileModificationTime));
+}
+
+// GNU make's answer to whether `target` is up to date by the rules in
+// `depfile`: 0 yes, 1 no, 2 it cannot tell (a name it cannot find).
+int makeQuestion(const QString& dir, const QString& depfile, const QString& target) {
+    // The rule and a recipe for the target: make asks only whether a target
+    // with a recipe must be made again.
+    writeFile(QDir(dir).filePath(QStringLiteral("Makefile")),
+              readFile(QDir(dir).filePath(depfile)) + cli::makeWord(QFile::encodeName(target)) +
+                  ":\n\t@echo again\n");
+    QProcess make;
+    make.setWorkingDirectory(dir);
+    make.start(QStringLiteral("make"), {"-s", "-q", "-f", "Makefile", target});
+    make.waitForFinished(60000);
+    return make.exitStatus() == QProcess::NormalExit ? make.exitCode() : -1;
+}
+
+} // namespace
+
+class TestCliDepfile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        if (QStandardPaths::findExecutable(QStringLiteral("make")).isEmpty())
+            QSKIP("no make (scripts/install-deps.sh installs it)");
+        QVERIFY2(QFileInfo::exists(QLatin1String(DejaVu)), "fonts-dejavu-core is missing");
+    }
+
+    void words_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("word");
+        QTest::newRow("plain") << QByteArray("/a/b.png") << QByteArray("/a/b.png");
+        QTest::newRow("space") << QByteArray("a b") << QByteArray("a\\ b");
+        QTest::newRow("tab") << QByteArray("a\tb") << QByteArray("a\\\tb");
+        QTest::newRow("dollar") << QByteArray("$HOME$") << QByteArray("$$HOME$$");
+        QTest::newRow("hash") << QByteArray("#1") << QByteArray("\\#1");
+        QTest::newRow("colon") << QByteArray("c:d") << QByteArray("c\\:d");
+        QTest::newRow("backslash kept") << QByteArray("a\\b") << QByteArray("a\\b");
+        QTest::newRow("backslash before space") << QByteArray("a\\ b") << QByteArray("a\\\\\\ b");
+        QTest::newRow("not UTF-8") << QByteArray("\xff\xfe") << QByteArray("\xff\xfe");
+        QTest::newRow("line break") << QByteArray("a\nb") << QByteArray();
+        QTest::newRow("carriage return") << QByteArray("a\rb") << QByteArray();
+        QTest::newRow("backslash at the end") << QByteArray("a\\") << QByteArray();
+        QTest::newRow("empty") << QByteArray() << QByteArray();
+    }
+    void words() {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, word);
+        QCOMPARE(cli::makeWord(name), word);
+    }
+
+    // Each command that reads files, in a folder whose name needs escaping:
+    // the rule names OUT as given and the files read as absolute names, and
+    // make reads it into the real files.
+    void commands_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("inputs"); // the prerequisites, in order
+        const QString canvas = text::resolveCanvasFaces().primary.file;
+        QVERIFY(!canvas.isEmpty());
+        QTest::newRow("picture") << QStringList{"picture", "-q", "pic $1 #2.png"}
+                                 << QStringList{"pic $1 #2.png"};
+        QTest::newRow("picture, two names for one file")
+            << QStringList{"picture", "-q", "./pic $1 #2.png"} << QStringList{"pic $1 #2.png"};
+        QTest::newRow("glyph --input, --font-file")
+            << QStringList{"glyph",   "-q",          "--size",      "8x16",
+                           "--input", "text: a.txt", "--font-file", "face a.ttf"}
+            << QStringList{"text: a.txt", "face a.ttf"};
+        QTest::newRow("glyph, a character from a fallback face")
+            << QStringList{"glyph", "-q", "--size", "16x16", "--font-file", "face a.ttf", "A中"}
+            << QStringList{"face a.ttf", canvas};
+        QTest::newRow("glyph --font FAMILY")
+            << QStringList{"glyph", "-q", "--size", "16x16", "--font", "DejaVu Sans", "Ab"}
+            << QStringList{QString::fromLatin1(DejaVu)};
+        QTest::newRow("library charset file")
+            << QStringList{"library", "-q", "--charset", "set $.txt", "--size", "12x12"}
+            << QStringList{"set $.txt", canvas};
+        QTest::newRow("preview") << QStringList{"preview", "data #.txt", "--width", "2"}
+                                 << QStringList{"data #.txt"};
+        // The sample picture is a result, not something read.
+        QTest::newRow("font --font-file, charset file, sample")
+            << QStringList{"font",      "-q",        "--size",          "12",
+                           "--charset", "set $.txt", "--font-file",     "face a.ttf",
+                           "--sample",  "ab",        "--sample-output", "sample #.png"}
+            << QStringList{"set $.txt", "face a.ttf"};
+        QTest::newRow("font --font FAMILY, named charset")
+            << QStringList{"font",        "-q",        "--points", "9",        "--font",
+                           "DejaVu Sans", "--charset", "ascii",    "--format", "gfx"}
+            << QStringList{QString::fromLatin1(DejaVu)};
+    }
+    void commands() {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, inputs);
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QString dir = tmp.filePath(QStringLiteral("dir with space $x #y"));
+        QVERIFY(QDir().mkpath(dir));
+        QImage pic(3, 2, QImage::Format_RGB32);
+        pic.fill(Qt::red);
+        QVERIFY(pic.save(dir + QStringLiteral("/pic $1 #2.png"), "PNG"));
+        QVERIFY(writeFile(dir + QStringLiteral("/text: a.txt"), "Hi"));
+        QVERIFY(QFile::copy(QLatin1String(DejaVu), dir + QStringLiteral("/face a.ttf")));
+        QVERIFY(writeFile(dir + QStringLiteral("/set $.txt"), "ab\n"));
+        QVERIFY(writeFile(dir + QStringLiteral("/data #.txt"), "0x00,0xF8,0xE0,0x07,\r\n"));
+        for (const QString& name : listing(dir))
+            setAge(dir + u'/' + name, 100);
+
+        QProcess p;
+        p.setWorkingDirectory(dir);
+        p.start(QStringLiteral(ZENTRAQ_CLI),
+                args + QStringList{"-o", "out $.txt", "--depfile", "deps #.d"});
+        QVERIFY(p.waitForFinished(120000));
+        QCOMPARE(p.readAllStandardError(), QByteArray());
+        QCOMPARE(p.exitCode(), 0);
+
+        const QByteArray rule = readFile(dir + QStringLiteral("/deps #.d"));
+        QList<QByteArray> lines = rule.split('\n');
+        QCOMPARE(lines.takeLast(), QByteArray()); // ends in a line break
+        QCOMPARE(lines.takeFirst(), QByteArray("out\\ $$.txt: \\"));
+        for (int i = 0; i < inputs.size(); ++i) {
+            const QString name = inputs[i].startsWith(u'/') ? inputs[i] : dir + u'/' + inputs[i];
+            const bool last = i + 1 == lines.size();
+            QCOMPARE(lines.value(i),
+                     "  " + cli::makeWord(QFile::encodeName(name)) + (last ? "" : " \\"));
+        }
+        QCOMPARE(lines.size(), inputs.size());
+
+        // Make finds every name: up to date, then not once the first input
+        // is newer than OUT.
+        QCOMPARE(makeQuestion(dir, QStringLiteral("deps #.d"), QStringLiteral("out $.txt")), 0);
+        const QString first = inputs[0].startsWith(u'/') ? QString() : dir + u'/' + inputs[0];
+        if (!first.isEmpty()) {
+            setAge(dir + QStringLiteral("/out $.txt"), 50);
+            setAge(first, 10);
+            QCOMPARE(makeQuestion(dir, QStringLiteral("deps #.d"), QStringLiteral("out $.txt")), 1);
+        }
+    }
+
+    // The family's face is the one fontconfig resolves, as the glyphs are
+    // drawn with it.
+    void fontFamilyFace() {
+        QVERIFY(text::fontconfigReady());
+        const auto face =
+            text::installedFace(QStringLiteral("DejaVu Sans"), text::FacePreference::OwnNameFirst);
+        QVERIFY(face);
+        QCOMPARE(face->file, QString::fromLatin1(DejaVu));
+    }
+
+    void refusals_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const QStringList picture{"picture", "pic.png"};
+        QTest::newRow("depfile in a missing folder")
+            << picture + QStringList{"-o", "out.txt", "--depfile", "no/such/deps.d"} << 1
+            << "cannot write 'no/such/deps.d': the folder 'no/such' does not exist";
+        QTest::newRow("depfile without -o")
+            << picture + QStringList{"--depfile", "deps.d"} << 2 << "give -o OUT";
+        QTest::newRow("depfile to standard output")
+            << picture + QStringList{"-o", "-", "--depfile", "deps.d"} << 2 << "give -o OUT";
+        QTest::newRow("keep-unchanged without -o")
+            << picture + QStringList{"--keep-unchanged"} << 2 << "give -o OUT";
+        QTest::newRow("depfile is OUT")
+            << picture + QStringList{"-o", "out.txt", "--depfile", "out.txt"} << 2
+            << "--depfile and -o name the same file";
+        QTest::newRow("missing lists, writes nothing")
+            << QStringList{"glyph", "--size", "8x16", "--missing", "a", "--depfile", "deps.d"} << 2
+            << "takes no output options";
+        QTest::newRow("depfile is OUT, spelt otherwise")
+            << picture + QStringList{"-o", "out.txt", "--depfile", "./no/../out.txt"} << 2
+            << "--depfile and -o name the same file";
+        const QStringList font{"font",   "--font-file", QString::fromLatin1(DejaVu),
+                               "--size", "12",          "--range",
+                               "65",     "--sample",    "A"};
+        QTest::newRow("sample is OUT")
+            << font + QStringList{"-o", "out.txt", "--sample-output", "./out.txt"} << 2
+            << "--sample-output and -o name the same file";
+        QTest::newRow("sample is the depfile")
+            << font +
+                   QStringList{"-o", "out.txt", "--depfile", "deps.d", "--sample-output", "deps.d"}
+            << 2 << "--sample-output and --depfile name the same file";
+        QTest::newRow("sample and font to standard output")
+            << font + QStringList{"--sample-output", "-"} << 2
+            << "cannot both go to standard output";
+        QTest::newRow("OUT with a line break")
+            << picture + QStringList{"-o", "out\n.txt", "--depfile", "deps.d"} << 1
+            << "a Make rule cannot hold";
+    }
+    void refusals() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        QImage pic(2, 2, QImage::Format_RGB32);
+        pic.fill(Qt::blue);
+        QVERIFY(pic.save(tmp.filePath(QStringLiteral("pic.png")), "PNG"));
+        QProcess p;
+        p.setWorkingDirectory(tmp.path());
+        p.start(QStringLiteral(ZENTRAQ_CLI), args);
+        QVERIFY(p.waitForFinished(60000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), exitCode);
+        QCOMPARE(err.count(u'\n'), 1);
+        QVERIFY2(err.startsWith(QLatin1String("zentraq-cli: ")) && err.contains(message),
+                 qPrintable(err));
+        QCOMPARE(p.readAllStandardOutput(), QByteArray());
+        // Nothing written, no temporary file left.
+        QCOMPARE(listing(tmp.path()), QStringList{"pic.png"});
+    }
+
+    // --keep-unchanged: the same bytes leave OUT alone, its time and inode
+    // too, while the depfile is written again; other bytes replace it.
+    // Without the option OUT is replaced every time.
+    void keepUnchanged() {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QString in = tmp.filePath(QStringLiteral("pic.png"));
+        const QString out = tmp.filePath(QStringLiteral("out.txt"));
+        const QString deps = tmp.filePath(QStringLiteral("out.d"));
+        QImage pic(4, 4, QImage::Format_RGB32);
+        pic.fill(Qt::green);
+        QVERIFY(pic.save(in, "PNG"));
+        const QStringList args{"picture", in, "-q", "-o", out, "--depfile", deps};
+        const QStringList keep = args + QStringList{"--keep-unchanged"};
+
+        QCOMPARE(runCli(keep).exitCode, 0);
+        const QByteArray first = readFile(out);
+        setAge(out, 100);
+        QFile::remove(deps);
+        const QString before = identity(out);
+        QCOMPARE(runCli(keep).exitCode, 0);
+        QCOMPARE(identity(out), before);
+        QVERIFY(QFileInfo::exists(deps));
+        QCOMPARE(listing(tmp.path()), (QStringList{"out.d", "out.txt", "pic.png"}));
+
+        QCOMPARE(runCli(args).exitCode, 0);
+        QVERIFY(identity(out) != before);
+        QCOMPARE(readFile(out), first);
+
+        pic.fill(Qt::white);
+        QVERIFY(pic.save(in, "PNG"));
+        const QString replaced = identity(out);
+        QCOMPARE(runCli(keep).exitCode, 0);
+        QVERIFY(identity(out) != replaced);
+        QVERIFY(readFile(out) != first);
+        QCOMPARE(readFile(out), runCli({"picture", in, "-q"}).out);
+    }
+
+    // font --sample-output is a second result: --keep-unchanged keeps it too
+    // when its bytes stay the same, and replaces only what changed.
+    void keepUnchangedSample() {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QString out = tmp.filePath(QStringLiteral("f.c"));
+        const QString png = tmp.filePath(QStringLiteral("s.png"));
+        const auto run = [&](const QString& text) {
+            return runCli({"font", "--font-file", QString::fromLatin1(DejaVu), "--size", "12",
+                           "--range", "0x41-0x43", "-q", "-o", out, "--keep-unchanged", "--sample",
+                           text, "--sample-output", png})
+                .exitCode;
+        };
+        QCOMPARE(run(QStringLiteral("AB")), 0);
+        QVERIFY(QImage(png).width() > 0);
+        setAge(out, 100);
+        setAge(png, 100);
+        const QString font = identity(out), sample = identity(png);
+        QCOMPARE(run(QStringLiteral("AB")), 0);
+        QCOMPARE(identity(out), font);
+        QCOMPARE(identity(png), sample);
+        const QByteArray before = readFile(png);
+        QCOMPARE(run(QStringLiteral("ABC")), 0);
+        QCOMPARE(identity(out), font);
+        QVERIFY(identity(png) != sample);
+        QVERIFY(readFile(png) != before);
+        QCOMPARE(listing(tmp.path()), (QStringList{"f.c", "s.png"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliDepfile)
+#include "test_cli_depfile.moc"

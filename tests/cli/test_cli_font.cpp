@@ -1,0 +1,186 @@
+// zentraq-cli font as a process: the character set as the union of its
+// options, faces of collections, the refusals (one line, exit 2 or 1, no
+// file left), characters the face lacks, and the vlw font read back by a
+// reader written from the format's description, whose sample equals the
+// tool's --sample-output.
+#include "cli_runner.h"
+#include "support/vlw_reader.h"
+
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+using zentraq::testing::CliRun;
+using zentraq::testing::listing;
+using zentraq::testing::readFile;
+using zentraq::testing::runCli;
+
+namespace {
+
+const QString Sans = QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+const QString UMing = QStringLiteral("/usr/share/fonts/truetype/arphic/uming.ttc");
+
+quint32 be32(const QByteArray& b, qsizetype at) {
+    return quint32(uchar(b[at])) << 24 | quint32(uchar(b[at + 1])) << 16 |
+           quint32(uchar(b[at + 2])) << 8 | uchar(b[at + 3]);
+}
+
+} // namespace
+
+class TestCliFont : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase() {
+        if (!QFile::exists(Sans) || !QFile::exists(UMing))
+            QSKIP("needs fonts-dejavu-core and fonts-arphic-uming (scripts/install-deps.sh)");
+        QVERIFY(m_dir.isValid());
+        QVERIFY(zentraq::testing::writeFile(path("notes.txt"), "plain text, no font\n"));
+    }
+
+    // Each refusal is one line, exit 2 for the command line and 1 for the
+    // work, and leaves nothing behind.
+    void refusals_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        const QStringList sans{"--font-file", Sans, "--size", "16"};
+        QTest::newRow("not a font")
+            << QStringList{"--font-file", path("notes.txt"), "--size", "16", "--range", "65"} << 1
+            << "is not a font FreeType can read";
+        QTest::newRow("face past the end")
+            << QStringList{"--font-file", UMing, "--face-index", "4",
+                           "--size",      "16",  "--range",      "65"}
+            << 2 << "holds 4 faces (0 to 3); face index 4 is past its end";
+        QTest::newRow("size 0") << sans.mid(0, 3) + QStringList{"0", "--range", "65"} << 2
+                                << "--size wants a whole number from 1 to 1024, not '0'";
+        QTest::newRow("size 1025")
+            << sans.mid(0, 3) + QStringList{"1025", "--range", "65"} << 2 << "not '1025'";
+        QTest::newRow("no characters") << sans << 2 << "the character set is empty";
+        QTest::newRow("only a line break")
+            << sans + QStringList{"--symbols", "\n"} << 2 << "the character set is empty";
+        QTest::newRow("none in the face") << sans + QStringList{"--range", "0x4E00-0x4E0F"} << 1
+                                          << "none of the 16 characters is in DejaVu Sans Book";
+        QTest::newRow("range backwards") << sans + QStringList{"--range", "0x7E-0x20"} << 2
+                                         << "runs backwards (0x7E is above 0x20)";
+        QTest::newRow("past U+10FFFF")
+            << sans + QStringList{"--range", "0x20-0x110000"} << 2 << "reaches beyond U+10FFFF";
+        QTest::newRow("LVGL 7") << sans + QStringList{"--range", "65", "--lvgl", "7"} << 2
+                                << "--lvgl wants 9 or 8, not '7'";
+        QTest::newRow("gfx span") << QStringList{"--font-file", Sans, "--format", "gfx",
+                                                 "--points",    "12", "--range",  "0x20,0x2000"}
+                                  << 2
+                                  << "more than 8 times as many); the lvgl and vlw formats take it";
+        QTest::newRow("gfx above U+FFFF")
+            << QStringList{"--font-file", Sans, "--format", "gfx",
+                           "--points",    "12", "--range",  "0x1D538-0x1D539"}
+            << 2 << "GFX stores 16-bit codes and U+1D539 is above U+FFFF";
+        QTest::newRow("gfx size") << QStringList{"--font-file", Sans, "--format", "gfx",
+                                                 "--size",      "16", "--range",  "65"}
+                                  << 2 << "--size is for lvgl, lvgl-bin, vlw and vlw-c fonts";
+        QTest::newRow("sample alone") << sans + QStringList{"--range", "65", "--sample", "A"} << 2
+                                      << "--sample TEXT and --sample-output PNG go together";
+        QTest::newRow("two faces")
+            << sans + QStringList{"--range", "65", "--font", "DejaVu Sans"} << 2 << "one face";
+    }
+    void refusals() {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        QTemporaryDir out;
+        const CliRun r =
+            runCli(QStringList{"font"} + args + QStringList{"-o", out.filePath("f.c")});
+        QCOMPARE(r.exitCode, code);
+        QVERIFY2(r.err.startsWith(QStringLiteral("zentraq-cli: ")) && r.err.count(u'\n') == 1,
+                 qPrintable(r.err));
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(listing(out.path()), QStringList());
+    }
+
+    // The set is the union of every --range, --symbols and --charset, each
+    // character once: ASCII's 95, "AB中" adds 中, the range two more, the
+    // file 国 (its 中 is there already).
+    void characterUnion() {
+        QVERIFY(zentraq::testing::writeFile(path("chars.txt"), "中国\n"));
+        const QString vlw = path("union.vlw");
+        const CliRun r = runCli({"font", "--font-file", UMing, "--size", "16", "--format", "vlw",
+                                 "--charset", "ascii", "--symbols", "AB中", "--range", "0x4E00",
+                                 "--range", "0x4E01", "--charset", path("chars.txt"), "-o", vlw});
+        QCOMPARE(r.exitCode, 0);
+        const QByteArray b = readFile(vlw);
+        QCOMPARE(be32(b, 0), 95u + 4u);
+        const auto f = zentraq::testing::readVlw(b);
+        QVERIFY(f);
+        for (const uint cp : {0x20u, 0x7Eu, 0x4E00u, 0x4E01u, 0x4E2Du, 0x56FDu})
+            QVERIFY2(f->find(cp), qPrintable(QString::number(cp, 16)));
+    }
+
+    // Characters the face lacks: one line naming how many and the first
+    // few, the font made without them; --missing lists them and exits 1.
+    void missingCharacters() {
+        const QStringList args{"font",    "--font-file", Sans,        "--size",      "12",
+                               "--range", "0x41-0x43",   "--symbols", "中文字体测试"};
+        const CliRun made = runCli(args + QStringList{"-o", path("m.c")});
+        QCOMPARE(made.exitCode, 0);
+        QVERIFY2(
+            made.err.startsWith(
+                "6 of the 9 characters are not in DejaVu Sans Book and are left out: "
+                "U+4E2D '中', U+4F53 '体', U+5B57 '字', U+6587 '文', U+6D4B '测' and 1 more\n"),
+            qPrintable(made.err));
+        QCOMPARE(made.err.count(u'\n'), 2); // and the summary
+        const CliRun listed = runCli(args + QStringList{"--missing", "-q"});
+        QCOMPARE(listed.exitCode, 1);
+        QCOMPARE(listed.out.count('\n'), 6);
+        QVERIFY(listed.out.startsWith("U+4E2D '中'\n"));
+        QCOMPARE(runCli({"font", "--font-file", Sans, "--size", "12", "--range", "65", "--missing"})
+                     .exitCode,
+                 0);
+    }
+
+    // The faces of a collection by index.
+    void collectionFaces() {
+        QStringList names;
+        for (const char* index : {"0", "1", "3"}) {
+            const CliRun r = runCli({"font", "--font-file", UMing, "--face-index", index, "--size",
+                                     "16", "--symbols", "中", "-o", path("u.c")});
+            QCOMPARE(r.exitCode, 0);
+            const QByteArray c = readFile(path("u.c"));
+            names << QString::fromUtf8(
+                c.mid(c.indexOf("from ") + 5, c.indexOf(" (") - c.indexOf("from ") - 5));
+        }
+        QVERIFY2(names[0] != names[1] && names[1] != names[2] && names[0] != names[2],
+                 qPrintable(names.join(u'|')));
+    }
+
+    // A reader written from the vlw format's description draws the tool's
+    // own sample; the C array holds the same bytes.
+    void vlwSample() {
+        const QString text = QStringLiteral("Wolf jagt Äpfel,\nqüyz ©");
+        const CliRun r = runCli({"font", "--font-file", Sans, "--size", "24", "--format", "vlw",
+                                 "--range", "0x20-0x7E,0xA0-0xFF", "--sample", text,
+                                 "--sample-output", path("vlw.png"), "-o", path("f.vlw"), "-q"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.err, QString());
+        const auto f = zentraq::testing::readVlw(readFile(path("f.vlw")));
+        QVERIFY(f);
+        const QImage sample(path("vlw.png"));
+        QVERIFY(!sample.isNull());
+        QCOMPARE(sample.convertToFormat(QImage::Format_Grayscale8),
+                 zentraq::testing::drawVlw(*f, text));
+
+        const CliRun c = runCli({"font", "--font-file", Sans, "--size", "24", "--format", "vlw-c",
+                                 "--range", "0x20-0x7E,0xA0-0xFF", "--name", "dejavu24", "-q"});
+        QCOMPARE(c.exitCode, 0);
+        QString error;
+        const QByteArray bytes = zentraq::testing::compileAndRun(
+            m_dir.path(), c.out, zentraq::testing::dumpArray("dejavu24"), &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(bytes, readFile(path("f.vlw")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliFont)
+#include "test_cli_font.moc"

@@ -1,0 +1,392 @@
+// The font core without any GUI library: character sets from ranges and
+// texts, glyphs rendered and quantised as the libraries' converters do,
+// kerning as the faces have it, LVGL's character-map split and its bitmap
+// compression.
+#include "bitwriter.h"
+#include "charset.h"
+#include "fonterror.h"
+#include "glyphsource.h"
+#include "kerning.h"
+#include "lvglcompress.h"
+#include "lvglfont.h"
+#include "support/faces.h"
+#include "support/gb2312.h"
+#include "support/lvgl_rle.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <limits>
+
+using namespace zentraq::font;
+
+namespace {
+
+std::vector<char32_t> codes(std::initializer_list<std::pair<char32_t, char32_t>> ranges) {
+    CharacterSet set;
+    for (const auto& [a, b] : ranges)
+        set.addRange({a, b});
+    return set.characters();
+}
+
+// The converter's own split: for every code, every start, each kind, the
+// first of the cheapest.
+std::vector<CmapTable> quadraticSplit(const std::vector<char32_t>& cp, bool lvgl8) {
+    struct Best {
+        long dist;
+        std::size_t start;
+        CmapKind kind;
+    };
+    std::vector<Best> best(cp.size());
+    for (std::size_t i = 0; i < cp.size(); ++i) {
+        Best b{std::numeric_limits<long>::max(), 0, CmapKind::Format0Full};
+        const bool adjacent = i + 1 < cp.size() && cp[i + 1] == cp[i] + 1;
+        for (std::size_t j = 0; j <= i; ++j) {
+            const long prev = j ? best[j - 1].dist : 0;
+            if (!lvgl8 && cp[i] - cp[j] < 256 && prev + 16 + long(cp[i] - cp[j] + 1) < b.dist)
+                b = {prev + 16 + long(cp[i] - cp[j] + 1), j, CmapKind::Format0Full};
+            if ((!lvgl8 || adjacent) && cp[i] - cp[j] < 256 && cp[i] - i == cp[j] - j &&
+                prev + 16 < b.dist)
+                b = {prev + 16, j, CmapKind::Format0Tiny};
+            if ((!lvgl8 || !adjacent) && cp[i] - cp[j] < 65536 &&
+                prev + 16 + 2 * long(i - j + 1) < b.dist)
+                b = {prev + 16 + 2 * long(i - j + 1), j, CmapKind::SparseTiny};
+        }
+        best[i] = b;
+    }
+    std::vector<CmapTable> out;
+    for (std::size_t i = cp.size(); i > 0; i = best[i - 1].start)
+        out.insert(out.begin(), {best[i - 1].kind, std::uint32_t(best[i - 1].start),
+                                 std::uint32_t(i - best[i - 1].start)});
+    return out;
+}
+
+} // namespace
+
+class TestFontSource : public QObject {
+    Q_OBJECT
+
+private slots:
+    void codeRanges_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>(
+            "expected"); // "first-last;..." in hex, or "!" + part of the problem
+        QTest::newRow("hex range") << "0x20-0x7E"
+                                   << "20-7e";
+        QTest::newRow("decimal range") << "32-126"
+                                       << "20-7e";
+        QTest::newRow("single hex") << "0x4E00"
+                                    << "4e00-4e00";
+        QTest::newRow("single decimal") << "65"
+                                        << "41-41";
+        QTest::newRow("list") << "0x20-0x7E, 0xB0,0x2022"
+                              << "20-7e;b0-b0;2022-2022";
+        QTest::newRow("last code point") << "0x10FFFF"
+                                         << "10ffff-10ffff";
+        QTest::newRow("backwards") << "0x7E-0x20"
+                                   << "!runs backwards (0x7E is above 0x20)";
+        QTest::newRow("past the last") << "0x20-0x110000"
+                                       << "!beyond U+10FFFF";
+        QTest::newRow("huge decimal") << "99999999999"
+                                      << "!beyond U+10FFFF";
+        QTest::newRow("not a number") << "abc"
+                                      << "!is not a code";
+        QTest::newRow("bare prefix") << "0x"
+                                     << "!is not a code";
+        QTest::newRow("negative") << "-5"
+                                  << "!is not a code";
+        QTest::newRow("empty item") << "0x20,"
+                                    << "!is not a code";
+    }
+    void codeRanges() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QString problem;
+        const auto ranges = parseCodeRanges(text, &problem);
+        if (expected.startsWith(u'!')) {
+            QVERIFY(!ranges);
+            QVERIFY2(problem.contains(expected.mid(1)), qPrintable(problem));
+            return;
+        }
+        QVERIFY2(ranges, qPrintable(problem));
+        QStringList got;
+        for (const CodeRange& r : *ranges)
+            got << QString::number(uint(r.first), 16) + u'-' + QString::number(uint(r.last), 16);
+        QCOMPARE(got.join(u';'), expected);
+    }
+
+    // Ranges, codes and texts overlap: each character once, in code order;
+    // surrogates and control characters never join.
+    void characterUnion() {
+        CharacterSet set;
+        set.addRange({0x41, 0x44});
+        set.addRange({0x43, 0x46});
+        set.addText(QStringLiteral("BZ\n\t中😀"));
+        set.addCodes({0x41, 0x20});
+        set.addRange({0xD7FE, 0xE001});
+        const std::vector<char32_t> expected{0x20, 0x41,   0x42,   0x43,   0x44,   0x45,   0x46,
+                                             0x5A, 0x4E2D, 0xD7FE, 0xD7FF, 0xE000, 0xE001, 0x1F600};
+        QCOMPARE(set.characters(), expected);
+        CharacterSet empty;
+        empty.addText(QStringLiteral("\r\n"));
+        QVERIFY(empty.empty());
+    }
+
+    // The split is the converter's (the same tables, so the same size) on
+    // sets of every shape, at a fraction of its work; for LVGL 8 with the
+    // tables its look-up reads rightly: every code found, no other.
+    void cmapSplit_data() {
+        QTest::addColumn<std::vector<char32_t>>("set");
+        QTest::newRow("ASCII and Latin-1") << codes({{0x20, 0x7E}, {0xA0, 0xFF}});
+        QTest::newRow("one code") << codes({{0x4E2D, 0x4E2D}});
+        QTest::newRow("runs past 256") << codes({{0x4E00, 0x51FF}, {0x5201, 0x5202}});
+        QTest::newRow("gaps near 256") << codes({{0x100, 0x101}, {0x200, 0x201}, {0x2FF, 0x300}});
+        QTest::newRow("spans near 65536")
+            << codes({{0x20, 0x21}, {0x10020, 0x10021}, {0x1001F, 0x1001F}, {0x2001F, 0x20020}});
+        std::vector<char32_t> sparse;
+        QRandomGenerator random(17);
+        for (char32_t cp = 0x4E00; cp < 0x9FA5; cp += 1 + random.bounded(9))
+            sparse.push_back(cp);
+        QTest::newRow("scattered ideographs") << sparse;
+        std::vector<char32_t> clusters;
+        for (char32_t base = 0x400; base < 0x30000; base += 700 + random.bounded(3000))
+            for (char32_t cp = base; cp < base + random.bounded(40); cp += 1 + random.bounded(3))
+                clusters.push_back(cp);
+        QTest::newRow("clusters") << clusters;
+    }
+    void cmapSplit() {
+        QFETCH(std::vector<char32_t>, set);
+        for (const bool lvgl8 : {false, true}) {
+            const std::vector<CmapTable> got = splitCmap(set, lvgl8),
+                                         want = quadraticSplit(set, lvgl8);
+            QCOMPARE(got.size(), want.size());
+            for (std::size_t i = 0; i < got.size(); ++i) {
+                QCOMPARE(int(got[i].kind), int(want[i].kind));
+                QCOMPARE(got[i].first, want[i].first);
+                QCOMPARE(got[i].count, want[i].count);
+            }
+            if (!lvgl8)
+                continue;
+            // LVGL 8.3's look-up, `rcp > range_length`, over the tables: each
+            // code finds its own glyph, the code after each table none.
+            const auto lookUp = [&](char32_t cp) -> long {
+                for (const CmapTable& t : got) {
+                    const char32_t start = set[t.first];
+                    const char32_t length = set[t.first + t.count - 1] - start + 1;
+                    if (cp < start || cp - start > length)
+                        continue;
+                    if (t.kind == CmapKind::Format0Tiny)
+                        return long(t.first + (cp - start));
+                    if (t.kind != CmapKind::SparseTiny)
+                        return -2; // format 0 (full) is read wrongly
+                    const auto it =
+                        std::find(set.begin() + t.first, set.begin() + t.first + t.count, cp);
+                    return it == set.begin() + t.first + t.count ? -1 : long(it - set.begin());
+                }
+                return -1;
+            };
+            for (std::size_t i = 0; i < set.size(); ++i) {
+                QCOMPARE(lookUp(set[i]), long(i));
+                if (i + 1 == set.size() || set[i + 1] != set[i] + 1)
+                    QCOMPARE(lookUp(set[i] + 1), -1L);
+            }
+        }
+    }
+
+    // Whatever the runs, LVGL's decoder gets the samples back, across rows
+    // and past the longest run one code holds (75).
+    void compression_data() {
+        QTest::addColumn<int>("bpp");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<std::vector<std::uint8_t>>("samples");
+        const auto runs = [](int max, std::initializer_list<int> lengths) {
+            std::vector<std::uint8_t> s;
+            std::uint8_t v = 0;
+            for (const int n : lengths) {
+                s.insert(s.end(), std::size_t(n), v);
+                v = std::uint8_t((v + 1) % (max + 1));
+            }
+            return s;
+        };
+        for (const int bpp : {2, 4, 8}) {
+            const int max = (1 << bpp) - 1;
+            const QByteArray b = QByteArray::number(bpp);
+            QTest::newRow(b + " bits, run lengths at the code's limits")
+                << bpp << 13 << runs(max, {1, 2, 3, 10, 11, 12, 13, 74, 75, 76, 150, 151, 1, 1});
+            QTest::newRow(b + " bits, all blank")
+                << bpp << 40 << std::vector<std::uint8_t>(40 * 30, 0);
+            std::vector<std::uint8_t> noise(37 * 23);
+            QRandomGenerator random(bpp);
+            for (std::uint8_t& s : noise)
+                s = std::uint8_t(random.bounded(3) == 0 ? random.bounded(max + 1) : 0);
+            QTest::newRow(b + " bits, sparse noise") << bpp << 37 << noise;
+            QTest::newRow(b + " bits, one pixel")
+                << bpp << 1 << std::vector<std::uint8_t>{std::uint8_t(max)};
+        }
+    }
+    void compression() {
+        QFETCH(int, bpp);
+        QFETCH(int, width);
+        QFETCH(std::vector<std::uint8_t>, samples);
+        const int height = int(samples.size()) / width;
+        samples.resize(std::size_t(width * height));
+        for (const bool prefilter : {true, false}) {
+            BitWriter bits;
+            writeCompressed(samples.data(), width, height, bpp, prefilter, bits);
+            QCOMPARE(bits.bytes().size(), (bits.bitCount() + 7) / 8);
+            const std::vector<std::uint8_t> back = zentraq::testing::lvglDecompress(
+                bits.bytes().data(), bits.bytes().size(), width, height, bpp, prefilter);
+            QVERIFY2(back == samples, prefilter ? "with the prefilter" : "without it");
+        }
+    }
+
+    // A sample is the 8-bit coverage shifted right (truncated): the light
+    // target at 2 and 4 bits is the 8-bit rendering's top bits; at 1 bit
+    // the mono target draws 0 or 1.
+    void quantisation() {
+        REQUIRE_FACE(face, "DejaVu Sans");
+        const std::vector<char32_t> chars = codes({{0x20, 0x7E}, {0xA0, 0xFF}});
+        RenderSettings s;
+        s.pixelSize = 16;
+        s.bits = 8;
+        const GlyphSet full = renderGlyphs(*face, s, chars);
+        QCOMPARE(full.glyphs.size(), chars.size());
+        for (const int bits : {4, 2}) {
+            s.bits = bits;
+            const GlyphSet q = renderGlyphs(*face, s, chars);
+            QCOMPARE(q.samples.size(), full.samples.size());
+            for (std::size_t i = 0; i < q.samples.size(); ++i)
+                QCOMPARE(int(q.samples[i]), full.samples[i] >> (8 - bits));
+        }
+        s.bits = 1;
+        const GlyphSet mono = renderGlyphs(*face, s, chars);
+        QVERIFY(
+            std::all_of(mono.samples.begin(), mono.samples.end(), [](auto v) { return v <= 1; }));
+        QVERIFY(std::count(mono.samples.begin(), mono.samples.end(), 1) > 1000);
+
+        const Glyph* a = full.find(U'A');
+        QVERIFY(a);
+        QCOMPARE(a->top - a->height, 0); // on the base line
+        QVERIFY(full.find(U'g')->top - full.find(U'g')->height < 0);
+        QCOMPARE(full.find(U' ')->width, 0);
+    }
+
+    // Large sets are drawn by several threads, each with a face of its own:
+    // the glyphs are those of small sets drawn one after the other.
+    void threadsChangeNothing() {
+        REQUIRE_FACE(face, "AR PL SungtiL GB");
+        std::vector<char32_t> chars = zentraq::testing::gb2312Ideographs();
+        chars.resize(4200);
+        chars.push_back(0x10FFFF); // missing, at the end
+        RenderSettings s;
+        const GlyphSet whole = renderGlyphs(*face, s, chars);
+        std::vector<std::uint8_t> samples;
+        std::size_t at = 0;
+        for (std::size_t first = 0; first < chars.size(); first += 700) {
+            const std::vector<char32_t> part(chars.begin() + first,
+                                             chars.begin() + std::min(chars.size(), first + 700));
+            const GlyphSet piece = renderGlyphs(*face, s, part);
+            for (const Glyph& g : piece.glyphs) {
+                const Glyph& w = whole.glyphs[at++];
+                QCOMPARE(w.code, g.code);
+                QCOMPARE(w.left, g.left);
+                QCOMPARE(w.top, g.top);
+                QCOMPARE(w.width, g.width);
+                QCOMPARE(w.linearAdvance, g.linearAdvance);
+                QVERIFY(std::equal(piece.samplesOf(g), piece.samplesOf(g) + g.width * g.height,
+                                   whole.samplesOf(w)));
+            }
+        }
+        QCOMPARE(at, whole.glyphs.size());
+        QCOMPARE(whole.missing, std::vector<char32_t>{0x10FFFF});
+    }
+
+    // Characters the face lacks are left out and reported, in order.
+    void missingCharacters() {
+        REQUIRE_FACE(face, "DejaVu Sans");
+        RenderSettings s;
+        const GlyphSet set = renderGlyphs(*face, s, {0x41, 0x4E2D, 0x5B57, 0x42});
+        QCOMPARE(set.glyphs.size(), std::size_t(2));
+        QCOMPARE(set.missing, (std::vector<char32_t>{0x4E2D, 0x5B57}));
+    }
+
+    // Values in font units as the faces have them: DejaVu Serif kerns its
+    // capitals in DFLT; DejaVu Sans keeps its Latin pairs under latn only, so
+    // a converter without text (DFLT first) has none for them; a face with
+    // GPOS but no kern feature, and one without GPOS or kern table, have none.
+    void kerning_data() {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<QString>("pair");
+        QTest::addColumn<int>("units");
+        QTest::newRow("Serif AV") << "DejaVu Serif"
+                                  << "AV" << -102;
+        QTest::newRow("Serif To") << "DejaVu Serif"
+                                  << "To" << -159;
+        QTest::newRow("Serif LT") << "DejaVu Serif"
+                                  << "LT" << -167;
+        QTest::newRow("Serif AT") << "DejaVu Serif"
+                                  << "AT" << -112;
+        QTest::newRow("Serif Yo") << "DejaVu Serif"
+                                  << "Yo" << -178;
+        QTest::newRow("Serif Ty") << "DejaVu Serif"
+                                  << "Ty" << 0;
+        QTest::newRow("Sans AV") << "DejaVu Sans"
+                                 << "AV" << 0;
+        QTest::newRow("UMing AV") << "AR PL UMing CN"
+                                  << "AV" << 0;
+        QTest::newRow("SungtiL AV") << "AR PL SungtiL GB"
+                                    << "AV" << 0;
+    }
+    void kerning() {
+        QFETCH(QString, family);
+        QFETCH(QString, pair);
+        QFETCH(int, units);
+        const std::unique_ptr<FontFace> face = zentraq::testing::openFace(family);
+        if (!face)
+            QSKIP("the face is not installed");
+        RenderSettings s;
+        const GlyphSet set = renderGlyphs(*face, s, codes({{0x20, 0x7E}}));
+        const std::vector<KernPair> pairs = kerningPairs(*face, set);
+        QVERIFY(
+            std::is_sorted(pairs.begin(), pairs.end(), [](const KernPair& a, const KernPair& b) {
+                return std::tie(a.left, a.right) < std::tie(b.left, b.right);
+            }));
+        int value = 0;
+        for (const KernPair& p : pairs) {
+            QVERIFY(p.value != 0);
+            if (set.glyphs[p.left].code == pair[0].unicode() &&
+                set.glyphs[p.right].code == pair[1].unicode())
+                value = p.value;
+        }
+        QCOMPARE(value, units);
+    }
+
+    // A collection's faces by index; past its end is the request's fault,
+    // a file that is no font the work's.
+    void faceIndex() {
+        const QString uming = zentraq::testing::faceFile(QStringLiteral("AR PL UMing CN"));
+        if (uming.isEmpty())
+            QSKIP("AR PL UMing is not installed");
+        const QByteArray data = zentraq::testing::fileBytes(uming);
+        const FontFace first(data, 0, uming);
+        QVERIFY(first.faceCount() > 1);
+        QVERIFY(first.glyphIndex(U'中') != 0);
+        try {
+            FontFace past(data, first.faceCount(), uming);
+            QFAIL("a face past the end opened");
+        } catch (const FontError& e) {
+            QCOMPARE(e.kind(), FontError::Request);
+            QVERIFY2(e.message().contains(QStringLiteral("past its end")), e.what());
+        }
+        try {
+            FontFace none(QByteArray("not a font at all"), 0, QStringLiteral("notes.txt"));
+            QFAIL("text opened as a font");
+        } catch (const FontError& e) {
+            QCOMPARE(e.kind(), FontError::Failure);
+            QCOMPARE(e.message(), QStringLiteral("'notes.txt' is not a font FreeType can read"));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFontSource)
+#include "test_font_source.moc"

@@ -1,0 +1,402 @@
+// The font writers byte by byte, without the libraries: LVGL's binary font
+// read back as LVGL's loader reads it, the C source's version-specific parts,
+// GFX's span rules and refusals, vlw read back by a reader written from the
+// format's description, and samples drawn from what the files hold.
+#include "charset.h"
+#include "fonterror.h"
+#include "gfxfont.h"
+#include "glyphsource.h"
+#include "kerning.h"
+#include "lvglfont.h"
+#include "sample.h"
+#include "support/faces.h"
+#include "support/lvgl_rle.h"
+#include "support/vlw_reader.h"
+#include "vlwfont.h"
+
+#include <QTest>
+
+using namespace zentraq::font;
+using zentraq::core::ByteArraySink;
+
+namespace {
+
+std::vector<char32_t> latin() {
+    CharacterSet set;
+    set.addRange({0x20, 0x7E});
+    set.addRange({0xA0, 0xFF});
+    return set.characters();
+}
+
+// Little-endian fields and MSB-first bit fields, as LVGL's loader reads them.
+struct Reader {
+    const QByteArray& b;
+    quint32 u32(qsizetype at) const {
+        return quint32(uchar(b[at])) | quint32(uchar(b[at + 1])) << 8 |
+               quint32(uchar(b[at + 2])) << 16 | quint32(uchar(b[at + 3])) << 24;
+    }
+    int u16(qsizetype at) const { return int(uchar(b[at])) | int(uchar(b[at + 1])) << 8; }
+    int s16(qsizetype at) const { return qint16(u16(at)); }
+    int u8(qsizetype at) const { return uchar(b[at]); }
+};
+struct Bits {
+    const QByteArray& b;
+    qsizetype bit;
+    unsigned read(int n) {
+        unsigned v = 0;
+        for (int i = 0; i < n; ++i, ++bit)
+            v = v << 1 | ((uchar(b[bit / 8]) >> (7 - bit % 8)) & 1u);
+        return v;
+    }
+    int readSigned(int n) {
+        const unsigned v = read(n);
+        return n && (v >> (n - 1)) ? int(v) - (1 << n) : int(v);
+    }
+};
+
+std::vector<std::uint8_t> plainSamples(const QByteArray& b, qsizetype bit, int count, int bpp) {
+    Bits bits{b, bit};
+    std::vector<std::uint8_t> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back(std::uint8_t(bits.read(bpp)));
+    return out;
+}
+
+} // namespace
+
+class TestFontWriters : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every table where LVGL's loader seeks it, and every glyph, character
+    // and kern value read back as the loader reads them.
+    void lvglBinary_data() {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("version");
+        QTest::addColumn<bool>("compress");
+        QTest::addColumn<bool>("prefilter");
+        QTest::addColumn<int>("format");
+        QTest::newRow("kerned, 4 bits") << "DejaVu Serif" << 16 << 4 << 9 << true << true << 1;
+        QTest::newRow("1 bit") << "DejaVu Sans" << 12 << 1 << 9 << true << true << 0;
+        QTest::newRow("2 bits unfiltered") << "DejaVu Sans" << 24 << 2 << 9 << true << false << 2;
+        QTest::newRow("4 bits plain") << "DejaVu Serif" << 12 << 4 << 8 << false << true << 0;
+        QTest::newRow("8 bits, LVGL 9: plain")
+            << "DejaVu Sans" << 16 << 8 << 9 << true << true << 0;
+        QTest::newRow("8 bits, LVGL 8") << "DejaVu Sans" << 16 << 8 << 8 << true << true << 1;
+    }
+    void lvglBinary() {
+        QFETCH(QString, family);
+        QFETCH(int, size);
+        QFETCH(int, bits);
+        QFETCH(int, version);
+        QFETCH(bool, compress);
+        QFETCH(bool, prefilter);
+        QFETCH(int, format);
+        const std::unique_ptr<FontFace> face = zentraq::testing::openFace(family);
+        if (!face)
+            QSKIP("the face is not installed");
+        RenderSettings s;
+        s.pixelSize = size;
+        s.bits = bits;
+        const GlyphSet set = renderGlyphs(*face, s, latin());
+        const std::vector<KernPair> kerning = kerningPairs(*face, set);
+        LvglOptions o;
+        o.version = version;
+        o.compress = compress;
+        o.prefilter = prefilter;
+        o.name = "test_font";
+        const LvglFont font(set, kerning, o);
+        QCOMPARE(font.bitmapFormat(), format);
+        ByteArraySink sink;
+        font.writeBinary(sink);
+        const QByteArray& b = sink.bytes;
+        const Reader r{b};
+        const std::size_t n = set.glyphs.size();
+
+        QCOMPARE(b.mid(4, 4), QByteArray("head"));
+        const qsizetype cmapAt = r.u32(0);
+        QCOMPARE(cmapAt, qsizetype(48));
+        const bool kerned = font.kernPairCount() > 0;
+        QCOMPARE(r.u16(12), kerned ? 4 : 3);
+        QCOMPARE(r.u16(14), size);
+        QCOMPARE(r.u16(16) - r.s16(18), font.lineHeight());
+        QCOMPARE(-r.s16(18), font.baseLine());
+        QCOMPARE(r.u8(36), 1); // advances in 1/16 pixel
+        QCOMPARE(r.u8(37), bits);
+        QCOMPARE(r.u8(41), format);
+        QCOMPARE(r.s16(44), font.underlinePosition());
+        QCOMPARE(r.u16(46), font.underlineThickness());
+        const int xyBits = r.u8(38), whBits = r.u8(39), advBits = r.u8(40);
+
+        // Characters to glyph ids.
+        QCOMPARE(b.mid(cmapAt + 4, 4), QByteArray("cmap"));
+        const qsizetype locaAt = cmapAt + r.u32(cmapAt);
+        std::vector<int> idOf(0x110000, 0);
+        for (quint32 t = 0; t < r.u32(cmapAt + 8); ++t) {
+            const qsizetype h = cmapAt + 12 + 16 * qsizetype(t);
+            const qsizetype data = cmapAt + r.u32(h);
+            const quint32 start = r.u32(h + 4);
+            const int length = r.u16(h + 8), first = r.u16(h + 10), entries = r.u16(h + 12);
+            switch (r.u8(h + 14)) {
+            case 0:
+                for (int k = 0; k < length; ++k)
+                    if (k == 0 || r.u8(data + k))
+                        idOf[start + k] = first + r.u8(data + k);
+                break;
+            case 2:
+                for (int k = 0; k < length; ++k)
+                    idOf[start + k] = first + k;
+                break;
+            case 3:
+                for (int k = 0; k < entries; ++k)
+                    idOf[start + r.u16(data + 2 * k)] = first + k;
+                break;
+            default:
+                QFAIL("a sub-table kind the writer does not make");
+            }
+        }
+        for (std::size_t i = 0; i < n; ++i)
+            QCOMPARE(idOf[set.glyphs[i].code], int(i + 1));
+
+        // Glyph records through the location table.
+        QCOMPARE(b.mid(locaAt + 4, 4), QByteArray("loca"));
+        QCOMPARE(r.u32(locaAt + 8), quint32(n + 1));
+        const qsizetype glyfAt = locaAt + r.u32(locaAt);
+        QCOMPARE(b.mid(glyfAt + 4, 4), QByteArray("glyf"));
+        const qsizetype glyfSize = r.u32(glyfAt);
+        QCOMPARE(glyfSize % 4, 0);
+        const bool wideLoca = r.u8(34) == 1;
+        const auto offset = [&](std::size_t id) {
+            return qsizetype(wideLoca ? r.u32(locaAt + 12 + 4 * id) : r.u16(locaAt + 12 + 2 * id));
+        };
+        for (std::size_t i = 0; i < n; ++i) {
+            const Glyph& g = set.glyphs[i];
+            Bits field{b, 8 * (glyfAt + offset(i + 1))};
+            const unsigned adv = advBits ? field.read(advBits) : unsigned(r.u16(30));
+            QCOMPARE(adv, font.advance16(i));
+            QCOMPARE(field.readSigned(xyBits), g.left);
+            QCOMPARE(field.readSigned(xyBits), g.top - g.height);
+            QCOMPARE(int(field.read(whBits)), g.width);
+            QCOMPARE(int(field.read(whBits)), g.height);
+            const int count = g.width * g.height;
+            const std::vector<std::uint8_t> want(set.samplesOf(g), set.samplesOf(g) + count);
+            std::vector<std::uint8_t> got;
+            if (format == 0) {
+                got = plainSamples(b, field.bit, count, bits);
+            } else {
+                // The loader moves the bits to a whole byte first: all but the
+                // record's last byte, then what is left of it, at the top.
+                const int header = int(field.bit - 8 * (glyfAt + offset(i + 1)));
+                const qsizetype next = i + 1 < n ? offset(i + 2) : glyfSize;
+                const qsizetype size = next - offset(i + 1) - header / 8;
+                QByteArray aligned;
+                Bits from{b, field.bit};
+                for (qsizetype k = 0; k + 1 < size; ++k)
+                    aligned.append(char(from.read(8)));
+                aligned.append(char(from.read(8 - header % 8) << (header % 8)));
+                got = zentraq::testing::lvglDecompress(
+                    reinterpret_cast<const std::uint8_t*>(aligned.constData()),
+                    std::size_t(aligned.size()), g.width, g.height, bits, format == 1);
+            }
+            QVERIFY2(got == want, qPrintable(QString::number(uint(g.code), 16)));
+        }
+
+        // Kerning, pairs or classes.
+        const qsizetype kernAt = glyfAt + glyfSize;
+        if (!kerned) {
+            QCOMPARE(kernAt, b.size());
+            return;
+        }
+        QCOMPARE(b.mid(kernAt + 4, 4), QByteArray("kern"));
+        QCOMPARE(kernAt + r.u32(kernAt), b.size());
+        QCOMPARE(r.u16(32), font.kernScale());
+        const qsizetype k = kernAt + 12;
+        const auto value = [&](std::size_t left, std::size_t right) {
+            if (r.u8(kernAt + 8) == 3) {
+                const int ids = r.u16(k), cols = r.u8(k + 3);
+                const int lc = r.u8(k + 4 + left + 1), rc = r.u8(k + 4 + ids + right + 1);
+                return lc && rc ? int(qint8(r.u8(k + 4 + 2 * ids + (lc - 1) * cols + rc - 1))) : 0;
+            }
+            const quint32 pairs = r.u32(k);
+            const bool wide = r.u8(35) == 1;
+            for (quint32 p = 0; p < pairs; ++p) {
+                const qsizetype at = k + 4 + qsizetype(p) * (wide ? 4 : 2);
+                const std::size_t l = wide ? r.u16(at) : r.u8(at);
+                const std::size_t rr = wide ? r.u16(at + 2) : r.u8(at + 1);
+                if (l == left + 1 && rr == right + 1)
+                    return int(qint8(r.u8(k + 4 + qsizetype(pairs) * (wide ? 4 : 2) + p)));
+            }
+            return 0;
+        };
+        int nonzero = 0;
+        for (const KernPair& p : kerning) {
+            QCOMPARE(value(p.left, p.right), font.kernValue(p.left, p.right));
+            nonzero += font.kernValue(p.left, p.right) != 0;
+        }
+        QVERIFY(nonzero > 100);
+        QCOMPARE(value(set.find(U'A') - set.glyphs.data(), set.find(U'A') - set.glyphs.data()), 0);
+    }
+
+    // The C source is for one LVGL version and says so; LVGL 8's needs the
+    // glyph cache and has user data only when the build has it; glyphs too
+    // large for the small descriptions ask for LV_FONT_FMT_TXT_LARGE.
+    void lvglSource_data() {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QStringList>("absent");
+        QTest::newRow("LVGL 9")
+            << 9 << 16
+            << QStringList{"#if LVGL_VERSION_MAJOR != 9", "#include \"lv/lvgl.h\"",
+                           "const lv_font_t my_font = {", "    .user_data = NULL,",
+                           "static LV_ATTRIBUTE_LARGE_CONST const uint8_t my_font_glyph_bitmap[]"}
+            << QStringList{"_cache", "LV_USE_USER_DATA", "LV_FONT_FMT_TXT_LARGE"};
+        QTest::newRow("LVGL 8")
+            << 8 << 16
+            << QStringList{"#if LVGL_VERSION_MAJOR != 8",
+                           "static lv_font_fmt_txt_glyph_cache_t my_font_cache;",
+                           "    .cache = &my_font_cache,",
+                           "#if LV_USE_USER_DATA\n    .user_data = NULL,\n#endif"}
+            << QStringList{"LV_FONT_FMT_TXT_LARGE"};
+        QTest::newRow("large glyphs")
+            << 9 << 300 << QStringList{"#if LV_FONT_FMT_TXT_LARGE == 0\n#error"} << QStringList{};
+    }
+    void lvglSource() {
+        QFETCH(int, version);
+        QFETCH(int, size);
+        QFETCH(QStringList, present);
+        QFETCH(QStringList, absent);
+        REQUIRE_FACE(face, "DejaVu Sans");
+        RenderSettings s;
+        s.pixelSize = size;
+        const GlyphSet set = renderGlyphs(*face, s, {U'W', U'i'});
+        LvglOptions o;
+        o.version = version;
+        o.name = "my_font";
+        o.include = "lv/lvgl.h";
+        o.comment = {QStringLiteral("a comment */ that /* cannot end early")};
+        ByteArraySink sink;
+        LvglFont(set, {}, o).writeC(sink);
+        const QByteArray& c = sink.bytes;
+        for (const QString& p : present)
+            QVERIFY2(c.contains(p.toUtf8()), qPrintable(p));
+        for (const QString& a : absent)
+            QVERIFY2(!c.contains(a.toUtf8()), qPrintable(a));
+        QCOMPARE(c.count("*/"), c.count("/*"));
+    }
+
+    // One span of 16-bit codes, gaps filled with empty glyphs; anything GFX
+    // cannot hold is refused with a pointer to the formats that can.
+    void gfxSpans_data() {
+        QTest::addColumn<QString>("chars");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<QString>("expected"); // a line of the header, or "!" + the refusal
+        QTest::newRow("gap") << "AC" << 12
+                             << "  {    36,   0,   0,   0,    0,    0 },   // 0x42 'B'";
+        QTest::newRow("8 bits") << "ÀÄ" << 12 << "  0xC0, 0xC4, 27 };";
+        QTest::newRow("above U+FFFF") << "\U0001D538\U0001D539" << 12 << "!above U+FFFF";
+        QTest::newRow("sparse span") << "A\u0100" << 12 << "!more than 8 times as many";
+        QTest::newRow("too large") << "W" << 200 << "!GFX's 8-bit";
+    }
+    void gfxSpans() {
+        QFETCH(QString, chars);
+        QFETCH(int, points);
+        QFETCH(QString, expected);
+        REQUIRE_FACE(face, "DejaVu Sans", Interpreter::Version35);
+        RenderSettings s;
+        s.rendering = Rendering::Bytecode;
+        s.points = points;
+        s.bits = 1;
+        CharacterSet cs;
+        cs.addText(chars);
+        const GlyphSet set = renderGlyphs(*face, s, cs.characters());
+        ByteArraySink sink;
+        try {
+            writeGfx(set, "F", sink);
+        } catch (const FontError& e) {
+            QVERIFY2(expected.startsWith(u'!'), e.what());
+            QVERIFY2(e.message().contains(expected.mid(1)), e.what());
+            QVERIFY(e.message().endsWith(QStringLiteral("the lvgl and vlw formats take it")));
+            QCOMPARE(e.kind(), FontError::Request);
+            return;
+        }
+        QVERIFY2(!expected.startsWith(u'!'), sink.bytes.constData());
+        QVERIFY2(sink.bytes.contains(expected.toUtf8()), sink.bytes.constData());
+        QVERIFY(sink.bytes.startsWith("const uint8_t FBitmaps[] PROGMEM = {\n  0x"));
+    }
+
+    void gfxNames_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("fontconvert's")
+            << "/usr/share/fonts/DejaVuSans.ttf" << 12 << 0x7E << "DejaVuSans12pt7b";
+        QTest::newRow("punctuation")
+            << "My Font-Bold.v2.otf" << 9 << 0xFF << "My_Font_Bold_v29pt8b";
+        QTest::newRow("no extension") << "mono" << 24 << 0x7E << "mono24pt7b";
+    }
+    void gfxNames() {
+        QFETCH(QString, file);
+        QFETCH(int, points);
+        QFETCH(int, last);
+        QFETCH(QString, name);
+        QCOMPARE(gfxDefaultName(file, points, char32_t(last)), name.toUtf8());
+    }
+
+    // A reader written from the format's description finds every field, and
+    // draws the same sample as the tool draws from the glyphs.
+    void vlw() {
+        REQUIRE_FACE(face, "DejaVu Sans");
+        RenderSettings s;
+        s.pixelSize = 20;
+        s.bits = 8;
+        const GlyphSet set = renderGlyphs(*face, s, latin());
+        const QByteArray bytes = vlwBytes(set, face->postscriptName());
+        const std::optional<zentraq::testing::VlwFont> f = zentraq::testing::readVlw(bytes);
+        QVERIFY(f);
+        QCOMPARE(f->version, 11);
+        QCOMPARE(f->glyphs.size(), set.glyphs.size());
+        QCOMPARE(f->ascent, set.ascent());
+        QCOMPARE(f->descent, -set.descent());
+        const zentraq::testing::VlwGlyph* g = f->find(U'g');
+        QVERIFY(g);
+        QCOMPARE(g->dY, set.find(U'g')->top);
+        QVERIFY(bytes.endsWith(QByteArray("\0\x0a"
+                                          "DejaVuSans\x01",
+                                          13)));
+
+        const QString text = QStringLiteral("Wolf jagt Äpfel,\nqüyz 中 ©");
+        const Sample sample =
+            drawSample(set, text, [&](std::size_t i, long) { return vlwAdvance(set.glyphs[i]); });
+        QCOMPARE(sample.missing, 1);
+        QCOMPARE(sample.picture, zentraq::testing::drawVlw(*f, text));
+
+        const GlyphSet wide = renderGlyphs(*face, s, {0x41, 0x1D400});
+        if (wide.glyphs.size() == 2)
+            QVERIFY_THROWS_EXCEPTION(FontError, vlwBytes(wide, QString()));
+    }
+
+    // LVGL moves the pen by the advance plus the pair's kerning, rounded to
+    // whole pixels, so "AV" is narrower in a sample than "A" and "V" apart.
+    void lvglSample() {
+        REQUIRE_FACE(face, "DejaVu Serif");
+        RenderSettings s;
+        s.pixelSize = 32;
+        const GlyphSet set = renderGlyphs(*face, s, {U'A', U'V'});
+        LvglOptions o;
+        o.name = "f";
+        const LvglFont font(set, kerningPairs(*face, set), o);
+        const PenAdvance pen = [&](std::size_t i, long next) { return font.penAdvance(i, next); };
+        const int av = drawSample(set, u"AV", pen).picture.width();
+        const int a = drawSample(set, u"A", pen).picture.width();
+        const int v = drawSample(set, u"V", pen).picture.width();
+        QVERIFY2(av < a + v - 1, qPrintable(QStringLiteral("%1 %2 %3").arg(av).arg(a).arg(v)));
+        QCOMPARE(drawSample(set, u"A\nV", pen).picture.height(), 2 * font.lineHeight());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFontWriters)
+#include "test_font_writers.moc"
