@@ -8,7 +8,7 @@ namespace zentraq::metafile {
 std::variant<Prepared, Failure> prepare(const QByteArray& data, qint64 maxPixels) {
     const auto inspected = inspect(data);
     if (const auto* p = std::get_if<Problem>(&inspected))
-        return Failure{Failure::Invalid, p->description};
+        return Failure{Failure::Invalid, *p, 0, 0};
 
     Prepared out;
     out.layout = std::get<Layout>(inspected);
@@ -17,20 +17,20 @@ std::variant<Prepared, Failure> prepare(const QByteArray& data, qint64 maxPixels
         return Failure{Failure::TooLarge, {}, w, h};
     if (out.layout.kind == Kind::Emf)
         if (const auto failed = emfToSvg(data, out.svg))
-            return Failure{Failure::Invalid, *failed};
+            return Failure{Failure::Invalid, *failed, 0, 0};
     return out;
 }
 
 std::variant<QImage, Failure> draw(const QByteArray& data, const Prepared& prepared) {
     QImage picture(prepared.layout.pixelWidth, prepared.layout.pixelHeight, QImage::Format_RGB32);
     if (picture.isNull())
-        return Failure{Failure::Memory, QStringLiteral("内存不足")};
+        return Failure{Failure::Memory, {}, 0, 0};
     picture.fill(Qt::white);
-    const std::optional<QString> failed =
+    const std::optional<Problem> failed =
         prepared.layout.kind == Kind::Emf ? drawSvg(prepared.svg, prepared.layout.frame, picture)
                                           : drawWmf(data, prepared.layout, picture);
     if (failed)
-        return Failure{Failure::Invalid, *failed};
+        return Failure{Failure::Invalid, *failed, 0, 0};
     return picture;
 }
 

@@ -17,12 +17,12 @@ namespace zentraq::metafile {
 
 struct Failure {
     enum Kind {
-        Invalid,  // not a metafile, damaged, or without a size
+        Invalid,  // not a metafile, damaged, or without a size: `problem` says what
         TooLarge, // more than the allowed pixels; width and height say how many
         Memory,   // no memory for the picture
     };
     Kind kind = Invalid;
-    QString description;
+    Problem problem;
     qint64 width = 0;
     qint64 height = 0;
 };

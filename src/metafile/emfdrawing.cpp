@@ -19,7 +19,7 @@ struct FreeDeleter {
 
 } // namespace
 
-std::optional<QString> emfToSvg(const QByteArray& data, QByteArray& svg) {
+std::optional<Problem> emfToSvg(const QByteArray& data, QByteArray& svg) {
     // The records up to the header's byte count, with the header's bounds
     // set to one pixel at the origin: the converter then neither shifts nor
     // scales, and the SVG's units are the reference device's pixels.
@@ -45,15 +45,15 @@ std::optional<QString> emfToSvg(const QByteArray& data, QByteArray& svg) {
     const int converted = emf2svg(emf.data(), size_t(emf.size()), &out, &outBytes, &options);
     const std::unique_ptr<char, FreeDeleter> owned(out);
     if (!converted || !out)
-        return QStringLiteral("元文件已损坏：转换程序读不懂其中的记录");
+        return Problem{Problem::Kind::EmfUnreadable};
     svg = QByteArray(out, qsizetype(outBytes));
     return std::nullopt;
 }
 
-std::optional<QString> drawSvg(const QByteArray& svg, const QRectF& frame, QImage& picture) {
+std::optional<Problem> drawSvg(const QByteArray& svg, const QRectF& frame, QImage& picture) {
     QSvgRenderer renderer(svg);
     if (!renderer.isValid())
-        return QStringLiteral("元文件转换成的 SVG 无法绘制");
+        return Problem{Problem::Kind::SvgUndrawable};
     renderer.setViewBox(frame);
     AliasedPaintDevice device(picture);
     QPainter painter(&device);

@@ -16,10 +16,10 @@ namespace zentraq::metafile {
 // The converter looks fonts up with fontconfig and then shuts fontconfig
 // down for the whole process, which is fatal to a Qt program that has fonts
 // open: call it before the QGuiApplication exists.
-std::optional<QString> emfToSvg(const QByteArray& data, QByteArray& svg);
+std::optional<Problem> emfToSvg(const QByteArray& data, QByteArray& svg);
 
 // Draws `svg` with Qt's SVG renderer onto `picture`, `frame` mapped onto the
 // whole picture, without anti-aliasing.
-std::optional<QString> drawSvg(const QByteArray& svg, const QRectF& frame, QImage& picture);
+std::optional<Problem> drawSvg(const QByteArray& svg, const QRectF& frame, QImage& picture);
 
 } // namespace zentraq::metafile

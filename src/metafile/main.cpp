@@ -11,7 +11,8 @@
 //                      precision numbers, w and h the whole pixels drawn;
 //                      then w*h*4 bytes, rows from the top, 0xAARRGGBB
 //                      words in the machine's byte order
-//   ERR invalid TEXT   not a metafile, damaged, or no size (TEXT says what)
+//   ERR invalid P      not a metafile, damaged, or no size; P says what
+//                      (see encodeProblem in metafileformat.h)
 //   ERR large w h      more than N pixels
 //   ERR memory         no memory for the picture
 //
@@ -98,8 +99,10 @@ int main(int argc, char** argv) {
 
     try {
         QByteArray data;
+        using zentraq::metafile::Problem;
         if (!readInput(data))
-            return fail(out, "ERR invalid " + QStringLiteral("无法读取元文件").toUtf8());
+            return fail(out, "ERR invalid " + zentraq::metafile::encodeProblem(
+                                                  Problem(Problem::Kind::InputUnreadable)));
 
         using zentraq::metafile::Failure;
         auto failed = [out](const Failure& f) {
@@ -110,7 +113,7 @@ int main(int argc, char** argv) {
             case Failure::Memory:
                 return fail(out, "ERR memory");
             default:
-                return fail(out, "ERR invalid " + f.description.toUtf8());
+                return fail(out, "ERR invalid " + zentraq::metafile::encodeProblem(f.problem));
             }
         };
 

@@ -39,17 +39,13 @@ qint32 s32(const QByteArray& data, qsizetype at) {
     return qFromLittleEndian<qint32>(data.constData() + at);
 }
 
-QString n(qint64 v) {
-    return QString::number(v);
-}
+using K = Problem::Kind;
 
-Problem problem(const QString& text) {
-    return Problem{text};
-}
-
-Problem truncated(qint64 has, qint64 needs) {
-    return problem(QStringLiteral("元文件不完整（文件只有 %1 字节，元文件头说有 %2 字节）")
-                       .arg(n(has), n(needs)));
+Problem problem(K kind, qint64 a = 0, qint64 b = 0, qint64 c = 0, qint64 d = 0) {
+    Problem p;
+    p.kind = kind;
+    p.n = {a, b, c, d};
+    return p;
 }
 
 // WMF records that only set up state (mapping, colours, modes, objects,
@@ -185,8 +181,7 @@ std::variant<Layout, Problem> inspectWmf(const QByteArray& data, bool placeable)
     layout.kind = placeable ? Kind::PlaceableWmf : Kind::Wmf;
     const qsizetype start = placeable ? PlaceableHeaderBytes : 0;
     if (data.size() < start + WmfHeaderBytes)
-        return problem(QStringLiteral("元文件不完整（文件只有 %1 字节，放不下 %2 字节的文件头）")
-                           .arg(n(data.size()), n(start + WmfHeaderBytes)));
+        return problem(K::HeaderCutShort, data.size(), start + WmfHeaderBytes);
 
     std::optional<WmfWindow> initial;
     if (placeable) {
@@ -194,7 +189,7 @@ std::variant<Layout, Problem> inspectWmf(const QByteArray& data, bool placeable)
         const int right = s16(data, 10), bottom = s16(data, 12);
         const int inch = u16(data, 14);
         if (inch == 0)
-            return problem(QStringLiteral("元文件头无效：每英寸单位数为 0"));
+            return problem(K::NoUnitsPerInch);
         layout.width = float(std::abs(right - left) * PictureDpi / inch);
         layout.height = float(std::abs(bottom - top) * PictureDpi / inch);
         // The picture's bounding box is the window until the records set one.
@@ -205,16 +200,14 @@ std::variant<Layout, Problem> inspectWmf(const QByteArray& data, bool placeable)
     const quint16 headerWords = u16(data, start + 2);
     const quint16 version = u16(data, start + 4);
     if ((type != 1 && type != 2) || headerWords != 9 || (version != 0x0100 && version != 0x0300))
-        return problem(QStringLiteral("元文件头无效（类型 %1，文件头 %2 字，版本 0x%3）")
-                           .arg(n(type), n(headerWords), QString::number(version, 16)));
+        return problem(K::BadWmfHeader, type, headerWords, version);
     const qint64 sizeWords = u32(data, start + 6);
     const qint64 maxRecordWords = u32(data, start + 12);
     const qint64 end = start + sizeWords * 2;
     if (sizeWords * 2 < WmfHeaderBytes)
-        return problem(
-            QStringLiteral("元文件头无效：元文件大小 %1 字放不下文件头").arg(n(sizeWords)));
+        return problem(K::WmfSizeBelowHeader, sizeWords);
     if (end > data.size())
-        return truncated(data.size(), end);
+        return problem(K::CutShort, data.size(), end);
 
     WindowTracker tracker(initial);
     bool drawn = false;
@@ -222,21 +215,15 @@ std::variant<Layout, Problem> inspectWmf(const QByteArray& data, bool placeable)
     qint64 count = 0;
     for (qsizetype at = start + WmfHeaderBytes;;) {
         if (at + 6 > end)
-            return problem(
-                QStringLiteral("元文件不完整：第 %1 个记录之后没有结束记录").arg(n(count)));
+            return problem(K::NoEndRecord, count);
         const qint64 words = u32(data, at);
         const quint16 function = u16(data, at + 4);
         ++count;
         if (words < 3 || at + words * 2 > end)
-            return problem(
-                QStringLiteral(
-                    "元文件记录无效：第 %1 个记录（位置 %2）长 %3 字，超出元文件的 %4 字节")
-                    .arg(n(count), n(at), n(words), n(end)));
+            return problem(K::WmfRecordPastEnd, count, at, words, end);
         largest = std::max(largest, words);
         if (largest > maxRecordWords)
-            return problem(
-                QStringLiteral("元文件头不符：第 %1 个记录长 %2 字，文件头说最长的记录只有 %3 字")
-                    .arg(n(count), n(words), n(maxRecordWords)));
+            return problem(K::WmfRecordTooLong, count, words, maxRecordWords);
         if (!drawn && !wmfSetsStateOnly(function)) {
             drawn = true;
             layout.firstDrawing = at;
@@ -244,8 +231,7 @@ std::variant<Layout, Problem> inspectWmf(const QByteArray& data, bool placeable)
                 layout.window = *tracker.current();
             if (!placeable) {
                 if (!tracker.hasExtent())
-                    return problem(QStringLiteral("元文件没有给出图片尺寸（没有可放置文件头，"
-                                                  "绘图之前也没有窗口范围记录）"));
+                    return problem(K::NoSize);
                 layout.width = float(std::abs(layout.window.width));
                 layout.height = float(std::abs(layout.window.height));
             }
@@ -263,26 +249,23 @@ std::variant<Layout, Problem> inspectEmf(const QByteArray& data) {
     Layout layout;
     layout.kind = Kind::Emf;
     if (data.size() < EmfHeaderMinimum)
-        return problem(QStringLiteral("元文件不完整（文件只有 %1 字节，放不下 %2 字节的文件头）")
-                           .arg(n(data.size()), n(EmfHeaderMinimum)));
+        return problem(K::HeaderCutShort, data.size(), EmfHeaderMinimum);
     const qint64 headerBytes = u32(data, 4);
     const qint64 bytes = u32(data, 48);
     const qint64 records = u32(data, 52);
     if (headerBytes < EmfHeaderMinimum || headerBytes % 4 != 0 || headerBytes > bytes)
-        return problem(QStringLiteral("元文件头无效：文件头长 %1 字节").arg(n(headerBytes)));
+        return problem(K::BadEmfHeaderSize, headerBytes);
     if (bytes > data.size())
-        return truncated(data.size(), bytes);
+        return problem(K::CutShort, data.size(), bytes);
 
     const qint64 left = s32(data, 24), top = s32(data, 28);
     const qint64 right = s32(data, 32), bottom = s32(data, 36);
     const qint32 deviceX = s32(data, 72), deviceY = s32(data, 76);
     const qint32 millimetresX = s32(data, 80), millimetresY = s32(data, 84);
     if (right <= left || bottom <= top)
-        return problem(QStringLiteral("元文件头无效：图框 (%1,%2)-(%3,%4) 是空的")
-                           .arg(n(left), n(top), n(right), n(bottom)));
+        return problem(K::EmptyFrame, left, top, right, bottom);
     if (deviceX <= 0 || deviceY <= 0 || millimetresX <= 0 || millimetresY <= 0)
-        return problem(QStringLiteral("元文件头无效：参考设备 %1*%2 像素、%3*%4 毫米")
-                           .arg(n(deviceX), n(deviceY), n(millimetresX), n(millimetresY)));
+        return problem(K::NoReferenceDevice, deviceX, deviceY, millimetresX, millimetresY);
     layout.width = float(double(right - left) * PictureDpi / HimetricPerInch);
     layout.height = float(double(bottom - top) * PictureDpi / HimetricPerInch);
     // The frame in the reference device's pixels, the units the records draw in.
@@ -293,28 +276,20 @@ std::variant<Layout, Problem> inspectEmf(const QByteArray& data) {
     qint64 count = 0;
     for (qsizetype at = 0;;) {
         if (at + 8 > bytes)
-            return problem(
-                QStringLiteral("元文件不完整：第 %1 个记录之后没有结束记录").arg(n(count)));
+            return problem(K::NoEndRecord, count);
         const quint32 type = u32(data, at);
         const qint64 size = u32(data, at + 4);
         ++count;
         if (size < 8 || size % 4 != 0 || at + size > bytes)
-            return problem(
-                QStringLiteral(
-                    "元文件记录无效：第 %1 个记录（位置 %2）长 %3 字节，超出元文件的 %4 字节")
-                    .arg(n(count), n(at), n(size), n(bytes)));
+            return problem(K::EmfRecordPastEnd, count, at, size, bytes);
         if ((type == EmrHeader) != (at == 0))
-            return problem(QStringLiteral("元文件记录无效：第 %1 个记录（位置 %2）%3")
-                               .arg(n(count), n(at),
-                                    at == 0 ? QStringLiteral("不是文件头")
-                                            : QStringLiteral("是第二个文件头")));
+            return problem(at == 0 ? K::NoHeaderFirst : K::SecondHeader, count, at);
         if (type == EmrEof)
             break;
         at += qsizetype(size);
     }
     if (count != records)
-        return problem(QStringLiteral("元文件头不符：文件头说有 %1 个记录，实有 %2 个")
-                           .arg(n(records), n(count)));
+        return problem(K::WrongRecordCount, records, count);
     return layout;
 }
 
@@ -345,15 +320,17 @@ qint64 roundedSize(float size) {
 std::variant<Layout, Problem> inspect(const QByteArray& data) {
     Kind kind;
     if (!looksLikeMetafile(data, &kind))
-        return problem(QStringLiteral("不是元文件"));
+        return problem(K::NotAMetafile);
     auto inspected =
         kind == Kind::Emf ? inspectEmf(data) : inspectWmf(data, kind == Kind::PlaceableWmf);
     if (auto* layout = std::get_if<Layout>(&inspected)) {
         const qint64 w = roundedSize(layout->width), h = roundedSize(layout->height);
-        if (w < 1 || h < 1)
-            return problem(QStringLiteral("图片尺寸 %1*%2（按每英寸 96 像素）画不出整像素")
-                               .arg(double(layout->width))
-                               .arg(double(layout->height)));
+        if (w < 1 || h < 1) {
+            Problem p = problem(K::BelowAPixel);
+            p.width = layout->width;
+            p.height = layout->height;
+            return p;
+        }
         layout->pixelWidth = int(w);
         layout->pixelHeight = int(h);
     }
@@ -386,6 +363,39 @@ QByteArray withWindowMark(const QByteArray& data, const Layout& layout) {
     qToLittleEndian<quint32>(u32(data, start + 6) + MarkWords, header + 6);
     qToLittleEndian<quint32>(std::max(u32(data, start + 12), MarkWords), header + 12);
     return out;
+}
+
+QByteArray encodeProblem(const Problem& problem) {
+    QByteArray line = QByteArray::number(int(problem.kind));
+    for (const qint64 v : problem.n)
+        line += ' ' + QByteArray::number(v);
+    // Nine digits give a single-precision number back exactly.
+    line += ' ' + QByteArray::number(double(problem.width), 'g', 9);
+    line += ' ' + QByteArray::number(double(problem.height), 'g', 9);
+    return line;
+}
+
+std::optional<Problem> decodeProblem(const QByteArray& line) {
+    const QList<QByteArray> fields = line.split(' ');
+    if (fields.size() != 7)
+        return std::nullopt;
+    bool ok = false;
+    const int kind = fields[0].toInt(&ok);
+    if (!ok || kind < 0 || kind > int(K::AnswerWrong))
+        return std::nullopt;
+    Problem p;
+    p.kind = K(kind);
+    for (std::size_t i = 0; i < p.n.size(); ++i) {
+        p.n[i] = fields[qsizetype(i) + 1].toLongLong(&ok);
+        if (!ok)
+            return std::nullopt;
+    }
+    bool okW = false, okH = false;
+    p.width = fields[5].toFloat(&okW);
+    p.height = fields[6].toFloat(&okH);
+    if (!okW || !okH)
+        return std::nullopt;
+    return p;
 }
 
 } // namespace zentraq::metafile

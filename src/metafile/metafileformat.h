@@ -9,6 +9,8 @@
 #include <QRectF>
 #include <QString>
 
+#include <array>
+#include <optional>
 #include <variant>
 
 namespace zentraq::metafile {
@@ -48,10 +50,71 @@ struct Layout {
     QRectF frame;
 };
 
-// The description of what is wrong, without the file's name.
+// What went wrong with a metafile, as values: the picture loader words it
+// for the window, the command-line tool in its own words. `n` holds the
+// numbers each kind names, in the order given.
 struct Problem {
-    QString description;
+    enum class Kind {
+        // The headers and records (inspect()).
+        NotAMetafile,
+        HeaderCutShort,     // file bytes, header bytes
+        CutShort,           // file bytes, bytes the header gives
+        NoUnitsPerInch,     // a placeable header with 0 units per inch
+        BadWmfHeader,       // type, header words, version
+        WmfSizeBelowHeader, // the size in words the header gives
+        NoEndRecord,        // records before the end
+        WmfRecordPastEnd,   // record, its offset, its words, the metafile's bytes
+        WmfRecordTooLong,   // record, its words, the largest the header gives
+        NoSize,             // a WMF without placeable header or window extent
+        BadEmfHeaderSize,   // the header's bytes
+        EmptyFrame,         // left, top, right, bottom (0.01 mm)
+        NoReferenceDevice,  // pixels across, down, millimetres across, down
+        EmfRecordPastEnd,   // record, its offset, its bytes, the metafile's bytes
+        NoHeaderFirst,      // record, its offset
+        SecondHeader,       // record, its offset
+        WrongRecordCount,   // the header's count, the records there are
+        BelowAPixel,        // width and height
+        // The drawing (zentraq-metafile).
+        InputUnreadable,  // the converter could not read its input
+        EmfUnreadable,    // the EMF converter failed on the records
+        SvgUndrawable,    // Qt cannot draw the SVG made of them
+        WindowOutOfRange, // window x, y, width, height
+        WindowEmpty,      // the window is empty in the player's units
+        WindowNotPlayed,  // the player never reached the window
+        PlayerNoMemory,
+        PlayerCutShort,   // the player ran out of records
+        PlayerUnreadable, // the player cannot read the records
+        PlayerFailed,     // the player's error code
+        // Running the converter (the picture loader).
+        TooManyBytes,        // the most bytes a metafile may have
+        NoMemoryFile,        // reason: why the converter's input could not be made
+        ConverterMissing,    // program
+        ConverterNotStarted, // program, reason
+        TimedOut,            // the deadline in milliseconds
+        ConverterCrashed,    // the signal that ended it
+        ConverterFailed,     // its exit status
+        AnswerCutShort,      // it ended before all the pixels came
+        AnswerWrong,         // it answered what no converter says
+    };
+    Problem() = default;
+    explicit Problem(Kind k, std::array<qint64, 4> values = {}) : kind(k), n(values) {}
+
+    Kind kind = Kind::NotAMetafile;
+    std::array<qint64, 4> n{};
+    float width = 0;  // BelowAPixel
+    float height = 0; // BelowAPixel
+    QString program;  // ConverterMissing, ConverterNotStarted
+    QString reason;   // NoMemoryFile, ConverterNotStarted: the system's words
+
+    // A file cut short (HeaderCutShort, CutShort).
+    bool cutShort() const { return kind == Kind::HeaderCutShort || kind == Kind::CutShort; }
 };
+
+// A problem as one line of the converter's answer, and back: the kind, the
+// numbers, the size. decodeProblem() gives nothing for a line that no
+// converter writes; program and reason are not carried.
+QByteArray encodeProblem(const Problem& problem);
+std::optional<Problem> decodeProblem(const QByteArray& line);
 
 // The kind of metafile that `data` starts with, judged by its first bytes.
 // False when it starts like no metafile.

@@ -39,7 +39,7 @@ struct Device {
     // The clipping region in device units (empty: none), applied when it changed.
     QList<QRectF> clip;
     bool clipChanged = false;
-    QString failure;
+    std::optional<Problem> failure;
 };
 
 Device& device(wmfAPI* api) {
@@ -528,7 +528,7 @@ void ropDraw(wmfAPI* api, wmfROP_Draw_t* r) {
                 d.toPicture = QTransform(sx, 0, 0, sy, -l * sx, -t * sy);
                 d.framed = true;
             } else {
-                d.failure = QStringLiteral("元文件的窗口在设备坐标里是空的");
+                d.failure = Problem{Problem::Kind::WindowEmpty};
             }
         }
         return;
@@ -753,18 +753,25 @@ void setUpDevice(wmfAPI* api) {
     fr->region_clip = regionClip;
 }
 
-QString playerError(wmf_error_t e) {
+Problem playerError(wmf_error_t e) {
+    Problem p;
     switch (e) {
     case wmf_E_InsMem:
-        return QStringLiteral("内存不足");
+        p.kind = Problem::Kind::PlayerNoMemory;
+        break;
     case wmf_E_EOF:
-        return QStringLiteral("元文件不完整：记录在文件结束之前没有读完");
+        p.kind = Problem::Kind::PlayerCutShort;
+        break;
     case wmf_E_BadFormat:
     case wmf_E_BadFile:
-        return QStringLiteral("元文件已损坏：播放器读不懂其中的记录");
+        p.kind = Problem::Kind::PlayerUnreadable;
+        break;
     default:
-        return QStringLiteral("元文件无法播放（错误 %1）").arg(int(e));
+        p.kind = Problem::Kind::PlayerFailed;
+        p.n[0] = int(e);
+        break;
     }
+    return p;
 }
 
 struct ApiDeleter {
@@ -773,14 +780,12 @@ struct ApiDeleter {
 
 } // namespace
 
-std::optional<QString> drawWmf(const QByteArray& data, const Layout& layout, QImage& picture) {
+std::optional<Problem> drawWmf(const QByteArray& data, const Layout& layout, QImage& picture) {
     QByteArray marked = withWindowMark(data, layout);
-    if (marked.isEmpty())
-        return QStringLiteral("元文件的窗口 (%1,%2) 起 %3*%4 超出了记录能写下的坐标范围")
-            .arg(layout.window.x)
-            .arg(layout.window.y)
-            .arg(layout.window.width)
-            .arg(layout.window.height);
+    if (marked.isEmpty()) {
+        const WmfWindow& w = layout.window;
+        return Problem{Problem::Kind::WindowOutOfRange, {w.x, w.y, w.width, w.height}};
+    }
 
     wmfAPI_Options options{};
     options.function = setUpDevice;
@@ -814,10 +819,10 @@ std::optional<QString> drawWmf(const QByteArray& data, const Layout& layout, QIm
         d.painter.end();
     if (played != wmf_E_None)
         return playerError(played);
-    if (!d.failure.isEmpty())
+    if (d.failure)
         return d.failure;
     if (!d.framed)
-        return QStringLiteral("元文件的窗口没有被播放");
+        return Problem{Problem::Kind::WindowNotPlayed};
     return std::nullopt;
 }
 

@@ -12,6 +12,6 @@ namespace zentraq::metafile {
 // libwmf's player and draws what it reports onto `picture`, the window
 // mapped onto the whole picture, without anti-aliasing. The picture keeps
 // what it held where nothing is drawn. Returns what went wrong, if anything.
-std::optional<QString> drawWmf(const QByteArray& data, const Layout& layout, QImage& picture);
+std::optional<Problem> drawWmf(const QByteArray& data, const Layout& layout, QImage& picture);
 
 } // namespace zentraq::metafile

@@ -1,6 +1,8 @@
 #include "metafile.h"
 
 #include "metafileformat.h"
+#include "numbertext.h"
+#include "pictureloader.h"
 #include "runtime_error.h"
 
 #include <QDir>
@@ -51,36 +53,167 @@ MetafileConverter converter() {
     return *s_converter;
 }
 
-[[noreturn]] void invalid(const QString& name, const QString& what) {
-    throw RuntimeError(RuntimeError::InvalidPicture,
-                       QStringLiteral("无效图片：%2：%1").arg(name, what));
+using Kind = metafile::Problem::Kind;
+
+metafile::Problem problem(Kind kind, qint64 a = 0) {
+    metafile::Problem p;
+    p.kind = kind;
+    p.n[0] = a;
+    return p;
 }
 
-[[noreturn]] void tooLarge(const QString& name, qint64 w, qint64 h) {
-    throw RuntimeError(RuntimeError::InvalidPicture,
-                       QStringLiteral("图片尺寸过大（%1*%2），无法载入：%3")
-                           .arg(QString::number(w), QString::number(h), name));
+// What is wrong, in the window's words, without the file's name.
+QString windowWords(const metafile::Problem& p) {
+    const auto n = [&p](std::size_t i) { return QString::number(p.n[i]); };
+    switch (p.kind) {
+    case Kind::NotAMetafile:
+        return QStringLiteral("不是元文件");
+    case Kind::HeaderCutShort:
+        return QStringLiteral("元文件不完整（文件只有 %1 字节，放不下 %2 字节的文件头）")
+            .arg(n(0), n(1));
+    case Kind::CutShort:
+        return QStringLiteral("元文件不完整（文件只有 %1 字节，元文件头说有 %2 字节）")
+            .arg(n(0), n(1));
+    case Kind::NoUnitsPerInch:
+        return QStringLiteral("元文件头无效：每英寸单位数为 0");
+    case Kind::BadWmfHeader:
+        return QStringLiteral("元文件头无效（类型 %1，文件头 %2 字，版本 0x%3）")
+            .arg(n(0), n(1), QString::number(p.n[2], 16));
+    case Kind::WmfSizeBelowHeader:
+        return QStringLiteral("元文件头无效：元文件大小 %1 字放不下文件头").arg(n(0));
+    case Kind::NoEndRecord:
+        return QStringLiteral("元文件不完整：第 %1 个记录之后没有结束记录").arg(n(0));
+    case Kind::WmfRecordPastEnd:
+        return QStringLiteral(
+                   "元文件记录无效：第 %1 个记录（位置 %2）长 %3 字，超出元文件的 %4 字节")
+            .arg(n(0), n(1), n(2), n(3));
+    case Kind::WmfRecordTooLong:
+        return QStringLiteral("元文件头不符：第 %1 个记录长 %2 字，文件头说最长的记录只有 %3 字")
+            .arg(n(0), n(1), n(2));
+    case Kind::NoSize:
+        return QStringLiteral(
+            "元文件没有给出图片尺寸（没有可放置文件头，绘图之前也没有窗口范围记录）");
+    case Kind::BadEmfHeaderSize:
+        return QStringLiteral("元文件头无效：文件头长 %1 字节").arg(n(0));
+    case Kind::EmptyFrame:
+        return QStringLiteral("元文件头无效：图框 (%1,%2)-(%3,%4) 是空的")
+            .arg(n(0), n(1), n(2), n(3));
+    case Kind::NoReferenceDevice:
+        return QStringLiteral("元文件头无效：参考设备 %1*%2 像素、%3*%4 毫米")
+            .arg(n(0), n(1), n(2), n(3));
+    case Kind::EmfRecordPastEnd:
+        return QStringLiteral(
+                   "元文件记录无效：第 %1 个记录（位置 %2）长 %3 字节，超出元文件的 %4 字节")
+            .arg(n(0), n(1), n(2), n(3));
+    case Kind::NoHeaderFirst:
+        return QStringLiteral("元文件记录无效：第 %1 个记录（位置 %2）不是文件头").arg(n(0), n(1));
+    case Kind::SecondHeader:
+        return QStringLiteral("元文件记录无效：第 %1 个记录（位置 %2）是第二个文件头")
+            .arg(n(0), n(1));
+    case Kind::WrongRecordCount:
+        return QStringLiteral("元文件头不符：文件头说有 %1 个记录，实有 %2 个").arg(n(0), n(1));
+    case Kind::BelowAPixel:
+        return QStringLiteral("图片尺寸 %1*%2（按每英寸 96 像素）画不出整像素")
+            .arg(SingleText(p.width), SingleText(p.height));
+    case Kind::InputUnreadable:
+        return QStringLiteral("元文件转换程序无法读取元文件");
+    case Kind::EmfUnreadable:
+        return QStringLiteral("元文件已损坏：转换程序读不懂其中的记录");
+    case Kind::SvgUndrawable:
+        return QStringLiteral("元文件转换成的 SVG 无法绘制");
+    case Kind::WindowOutOfRange:
+        return QStringLiteral("元文件的窗口 (%1,%2) 起 %3*%4 超出了记录能写下的坐标范围")
+            .arg(n(0), n(1), n(2), n(3));
+    case Kind::WindowEmpty:
+        return QStringLiteral("元文件的窗口在设备坐标里是空的");
+    case Kind::WindowNotPlayed:
+        return QStringLiteral("元文件的窗口没有被播放");
+    case Kind::PlayerNoMemory:
+        return QStringLiteral("播放元文件时内存不足");
+    case Kind::PlayerCutShort:
+        return QStringLiteral("元文件不完整：记录在文件结束之前没有读完");
+    case Kind::PlayerUnreadable:
+        return QStringLiteral("元文件已损坏：播放器读不懂其中的记录");
+    case Kind::PlayerFailed:
+        return QStringLiteral("元文件无法播放（错误 %1）").arg(n(0));
+    case Kind::TooManyBytes:
+        return QStringLiteral("元文件过大（超过 %1 字节）").arg(n(0));
+    case Kind::NoMemoryFile:
+        return QStringLiteral("无法载入元文件：%1").arg(p.reason);
+    case Kind::ConverterMissing:
+        return QStringLiteral("无法载入元文件：找不到元文件转换程序 %1").arg(p.program);
+    case Kind::ConverterNotStarted:
+        return QStringLiteral("无法运行元文件转换程序 %1：%2").arg(p.program, p.reason);
+    case Kind::TimedOut:
+        return QStringLiteral("元文件在 %1 秒内没有画完").arg(DoubleText(p.n[0] / 1000.0));
+    case Kind::ConverterCrashed:
+        return QStringLiteral("元文件转换程序异常结束（信号 %1：%2）")
+            .arg(n(0), QString::fromLocal8Bit(strsignal(int(p.n[0]))));
+    case Kind::ConverterFailed:
+        return QStringLiteral("元文件转换程序异常结束（退出码 %1）").arg(n(0));
+    case Kind::AnswerCutShort:
+        return QStringLiteral("元文件转换程序的输出不完整");
+    case Kind::AnswerWrong:
+        return QStringLiteral("元文件转换程序的输出无效");
+    }
+    return QStringLiteral("元文件无法载入");
+}
+
+// The failure to load the metafile `name` for `p`: the window's message as
+// the description, the problem beside it for the command-line tool.
+[[noreturn]] void fail(const QString& name, const metafile::Problem& p) {
+    PictureProblem reason = PictureProblem::Metafile;
+    RuntimeError::Code code = RuntimeError::InvalidPicture;
+    // The converter's own troubles are the program's, not the file's: the
+    // message does not blame the picture.
+    QString description = QStringLiteral("无效图片：%2：%1").arg(name, windowWords(p));
+    if (p.kind == Kind::ConverterMissing || p.kind == Kind::ConverterNotStarted ||
+        p.kind == Kind::NoMemoryFile) {
+        description = windowWords(p);
+        code = p.kind == Kind::ConverterMissing ? RuntimeError::PathFileAccessError
+                                                : RuntimeError::Other;
+    } else if (p.cutShort()) {
+        reason = PictureProblem::Incomplete;
+    } else if (p.kind == Kind::NotAMetafile) {
+        reason = PictureProblem::NotAPicture;
+    }
+    PictureError e(code, description, reason);
+    e.metafile = p;
+    if (p.cutShort()) {
+        e.fileBytes = p.n[0];
+        e.neededBytes = p.n[1];
+    }
+    throw e;
+}
+
+[[noreturn]] void tooLarge(const QString& name, int w, int h) {
+    PictureError e(RuntimeError::InvalidPicture,
+                   QStringLiteral("图片尺寸过大（%1*%2），无法载入：%3")
+                       .arg(QString::number(w), QString::number(h), name),
+                   PictureProblem::TooLarge);
+    e.size = QSize(w, h);
+    e.limitMb = QImageReader::allocationLimit();
+    throw e;
+}
+
+[[noreturn]] void unreadable(const QString& name) {
+    throw PictureError(RuntimeError::PathFileAccessError,
+                       QStringLiteral("无法读取文件：%1").arg(name), PictureProblem::Unreadable);
 }
 
 // The whole file from its start (a stream from where it is), at most
 // MaxMetafileBytes.
 QByteArray readWhole(QIODevice& device, const QString& name) {
-    auto tooBig = [&name] {
-        invalid(
-            name,
-            QStringLiteral("元文件过大（超过 %1 字节）").arg(QString::number(MaxMetafileBytes)));
-    };
+    auto tooBig = [&name] { fail(name, problem(Kind::TooManyBytes, MaxMetafileBytes)); };
     QByteArray data;
     if (!device.isSequential()) {
         if (!device.seek(0))
-            throw RuntimeError(RuntimeError::PathFileAccessError,
-                               QStringLiteral("无法读取文件：%1").arg(name));
+            unreadable(name);
         if (device.size() > MaxMetafileBytes)
             tooBig();
         data = device.readAll();
         if (data.size() != device.size())
-            throw RuntimeError(RuntimeError::PathFileAccessError,
-                               QStringLiteral("无法读取文件：%1").arg(name));
+            unreadable(name);
         return data;
     }
     for (;;) {
@@ -230,7 +363,7 @@ QImage LoadMetafile(QIODevice& device, const QString& name) {
     const QByteArray data = readWhole(device, name);
     const auto inspected = metafile::inspect(data);
     if (const auto* p = std::get_if<metafile::Problem>(&inspected))
-        invalid(name, p->description);
+        fail(name, *p);
     const metafile::Layout& layout = std::get<metafile::Layout>(inspected);
 
     // The same limit as for every other picture: the image reader's.
@@ -241,10 +374,11 @@ QImage LoadMetafile(QIODevice& device, const QString& name) {
         tooLarge(name, w, h);
 
     MetafileConverter c = converter();
-    if (!QFileInfo(c.program).isExecutable())
-        throw RuntimeError(
-            RuntimeError::PathFileAccessError,
-            QStringLiteral("无法载入元文件：找不到元文件转换程序 %1").arg(c.program));
+    if (!QFileInfo(c.program).isExecutable()) {
+        metafile::Problem p = problem(Kind::ConverterMissing);
+        p.program = c.program;
+        fail(name, p);
+    }
     if (c.bounds.memoryBytes > 0)
         c.bounds.memoryBytes += 2 * pictureBytes;
     if (Sanitized)
@@ -254,31 +388,33 @@ QImage LoadMetafile(QIODevice& device, const QString& name) {
                    QByteArray::number(1024 + 3 * pictureBytes / (1 << 20));
 
     const InputFile input(data);
-    if (input.fd < 0)
-        throw RuntimeError(
-            RuntimeError::Other,
-            QStringLiteral("无法载入元文件：%1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    if (input.fd < 0) {
+        metafile::Problem p = problem(Kind::NoMemoryFile);
+        p.reason = QString::fromLocal8Bit(std::strerror(errno));
+        fail(name, p);
+    }
     Answer answer(w, h);
     const ProcessOutcome outcome = runBounded(
         c.program, {QStringLiteral("--max-pixels"), QString::number(qint64(w) * h)}, input.fd,
         c.bounds, [&answer](QByteArrayView bytes) { return answer.take(bytes); });
 
-    const QString seconds = QString::number(c.bounds.deadline.count() / 1000.0);
+    const qint64 deadline = c.bounds.deadline.count();
     switch (outcome.status) {
-    case ProcessOutcome::NotStarted:
-        throw RuntimeError(
-            RuntimeError::Other,
-            QStringLiteral("无法运行元文件转换程序 %1：%2").arg(c.program, outcome.error));
+    case ProcessOutcome::NotStarted: {
+        metafile::Problem p = problem(Kind::ConverterNotStarted);
+        p.program = c.program;
+        p.reason = outcome.error;
+        fail(name, p);
+    }
     case ProcessOutcome::TimedOut:
-        invalid(name, QStringLiteral("元文件在 %1 秒内没有画完").arg(seconds));
+        fail(name, problem(Kind::TimedOut, deadline));
     case ProcessOutcome::Refused:
-        invalid(name, QStringLiteral("元文件转换程序的输出无效"));
+        fail(name, problem(Kind::AnswerWrong));
     case ProcessOutcome::Signalled:
+        // The CPU-time limit ends it with SIGXCPU, then SIGKILL.
         if (outcome.code == SIGXCPU || outcome.code == SIGKILL)
-            invalid(name, QStringLiteral("元文件在 %1 秒内没有画完").arg(seconds));
-        invalid(name, QStringLiteral("元文件转换程序异常结束（信号 %1：%2）")
-                          .arg(QString::number(outcome.code),
-                               QString::fromLocal8Bit(strsignal(outcome.code))));
+            fail(name, problem(Kind::TimedOut, deadline));
+        fail(name, problem(Kind::ConverterCrashed, outcome.code));
     case ProcessOutcome::Exited:
         break;
     }
@@ -289,16 +425,18 @@ QImage LoadMetafile(QIODevice& device, const QString& name) {
             throw std::bad_alloc();
         if (line.startsWith("ERR large "))
             tooLarge(name, w, h);
-        if (line.startsWith("ERR invalid "))
-            invalid(name, QString::fromUtf8(line.mid(12)));
+        if (line.startsWith("ERR invalid ")) {
+            const std::optional<metafile::Problem> said = metafile::decodeProblem(line.mid(12));
+            fail(name, said ? *said : problem(Kind::AnswerWrong));
+        }
         if (outcome.code == 0)
-            invalid(name, QStringLiteral("元文件转换程序的输出不完整"));
-        invalid(name, QStringLiteral("元文件转换程序异常结束（退出码 %1）").arg(outcome.code));
+            fail(name, problem(Kind::AnswerCutShort));
+        fail(name, problem(Kind::ConverterFailed, outcome.code));
     }
     // The converter measured the same metafile.
     const QList<QByteArray> f = line.split(' ');
     if (f[2].toFloat() != layout.width || f[3].toFloat() != layout.height)
-        invalid(name, QStringLiteral("元文件转换程序的输出无效"));
+        fail(name, problem(Kind::AnswerWrong));
 
     QImage picture = answer.picture();
     picture.setText(ExtentKey, QString::number(double(layout.width), 'g', 9) + QLatin1Char(' ') +

@@ -25,11 +25,13 @@ bool IsMetafile(QIODevice& device);
 // for the file in messages. The unrounded size is kept with the picture (see
 // PictureExtent).
 //
-// Throws RuntimeError when the file is cut short, its header's size, record
-// count or largest record is not what the records bear out, it has no size,
-// it is larger than the image reader's allocation limit, the converter
-// cannot be run, fails, or does not finish before its deadline. Throws
-// std::bad_alloc when there is no memory for the picture.
+// Throws PictureError with what went wrong in its `metafile` field and the
+// window's words as its description: Incomplete when the file is shorter
+// than its header says; TooLarge beyond the image reader's allocation limit;
+// Unreadable when the file cannot be read; Metafile when its header's size,
+// record count or largest record is not what the records bear out, it has no
+// size, or the converter is missing, fails, or does not finish before its
+// deadline. Throws std::bad_alloc when there is no memory for the picture.
 QImage LoadMetafile(QIODevice& device, const QString& name);
 
 // The size a picture box takes for `picture`: for a metafile its size at 96

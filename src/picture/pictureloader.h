@@ -2,6 +2,7 @@
 
 // Reading picture files for the preview and the conversion.
 
+#include "metafileformat.h"
 #include "picturebounds.h"
 #include "runtime_error.h"
 
@@ -20,6 +21,7 @@ enum class PictureProblem {
     Incomplete,  // shorter than its headers say
     TooLarge,    // more pixels than the reader's memory limit allows
     Overclaim,   // its headers claim more than its decoder may be trusted with
+    Metafile,    // a metafile whose records are wrong, or that its converter failed on
 };
 
 // The failure of loading a picture: a RuntimeError whose description is the
@@ -42,6 +44,8 @@ public:
     // TooLarge: the picture's size and the limit in MiB.
     QSize size;
     int limitMb = 0;
+    // Metafile, and Incomplete for a metafile: what is wrong with it.
+    metafile::Problem metafile;
 
 private:
     PictureProblem m_problem;

@@ -103,27 +103,51 @@ private slots:
         QCOMPARE(r.err, ui.Label1->text() + u'\n');
     }
 
-    // Cut short or lying: "出现错误" and a description in the window, the
-    // preview kept; exit status 1 and one line in the tool, no output.
+    // Cut short or lying: "出现错误" and the description in the window, the
+    // preview kept; exit status 1 and one English line naming the file in
+    // the tool, no output.
     void damaged_data() {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("says");
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("tool");
         const QByteArray wmf =
             zentraq::testing::sceneMetafile(QStringLiteral("placeable 1440 per inch"));
         const QByteArray emf = zentraq::testing::sceneMetafile(QStringLiteral("emf"));
         QTest::newRow("WMF cut short")
-            << wmf.left(wmf.size() - 10) << QStringLiteral("元文件不完整");
-        QTest::newRow("EMF cut short") << emf.left(200) << QStringLiteral("元文件不完整");
+            << wmf.left(wmf.size() - 10)
+            << QStringLiteral("元文件不完整（文件只有 %1 字节，元文件头说有 %2 字节）")
+                   .arg(wmf.size() - 10)
+                   .arg(wmf.size())
+            << QStringLiteral("it is cut short: the file has %1 bytes, its metafile header says %2")
+                   .arg(wmf.size() - 10)
+                   .arg(wmf.size());
+        QTest::newRow("EMF header cut short")
+            << emf.left(60)
+            << QStringLiteral("元文件不完整（文件只有 60 字节，放不下 88 字节的文件头）")
+            << QStringLiteral(
+                   "it is cut short: the file has 60 bytes, less than its 88-byte metafile header");
         QByteArray records = emf;
         qToLittleEndian<quint32>(99, records.data() + 52);
-        QTest::newRow("EMF record count lies") << records << QStringLiteral("99 个记录");
+        QTest::newRow("EMF record count lies")
+            << records << QStringLiteral("元文件头不符：文件头说有 99 个记录")
+            << QStringLiteral("its EMF header says 99 records, it holds ");
         QByteArray sizes = wmf;
         qToLittleEndian<quint32>(4, sizes.data() + 22 + 12);
-        QTest::newRow("WMF largest record lies") << sizes << QStringLiteral("最长的记录");
+        QTest::newRow("WMF largest record lies")
+            << sizes
+            << QStringLiteral("元文件头不符：第 1 个记录长 5 字，文件头说最长的记录只有 4 字")
+            << QStringLiteral("its record 1 is 5 words long, its header says the longest has 4");
+        // Found by the converter, not by the checks before it.
+        EmfWriter cdata;
+        cdata.textOut(10, 10, QStringLiteral("a]]>b"));
+        QTest::newRow("EMF whose SVG cannot be drawn")
+            << cdata.bytes(QRect(0, 0, 2540, 2540)) << QStringLiteral("元文件转换成的 SVG 无法绘制")
+            << QStringLiteral("the SVG made of its records cannot be drawn");
     }
     void damaged() {
         QFETCH(QByteArray, file);
-        QFETCH(QString, says);
+        QFETCH(QString, window);
+        QFETCH(QString, tool);
         const QString path = m_dir.filePath(QStringLiteral("damaged.emf"));
         QVERIFY(writeFile(path, file));
 
@@ -135,8 +159,8 @@ private slots:
         h.window->Command11_Click();
         QCOMPARE(h.boxes.shown.size(), 1);
         const QString box = h.boxes.shown[0];
-        QVERIFY2(box.startsWith(QStringLiteral("出现错误无效图片：")) && box.contains(says) &&
-                     box.endsWith(path),
+        QVERIFY2(box.startsWith(QStringLiteral("出现错误无效图片：") + window) &&
+                     box.endsWith(QStringLiteral("：") + path),
                  qPrintable(box));
         QCOMPARE(ui.Picturelin->surface().image(), before);
         QCOMPARE(ui.Label5->text(), label5);
@@ -144,8 +168,11 @@ private slots:
         const QString out = m_dir.filePath(QStringLiteral("never.txt"));
         const CliRun r = runCli({"picture", path, "-o", out});
         QCOMPARE(r.exitCode, 1);
-        QCOMPARE(r.err.count(u'\n'), 1);
-        QVERIFY2(r.err.contains(says), qPrintable(r.err));
+        const QString start = QStringLiteral("zentraq-cli: cannot read picture '%1': ").arg(path);
+        QVERIFY2(r.err.startsWith(start + tool) && r.err.endsWith(u'\n') && r.err.count(u'\n') == 1,
+                 qPrintable(r.err));
+        for (const QChar c : r.err)
+            QVERIFY2(c.unicode() < 0x80, qPrintable(r.err));
         QVERIFY(!QFile::exists(out));
     }
 };

@@ -3,6 +3,7 @@
 // crashes, hangs or talks nonsense. The metafiles are written here, record
 // by record.
 #include "metafile.h"
+#include "metafileformat.h"
 #include "metafilewriter.h"
 #include "pictureloader.h"
 #include "runtime_error.h"
@@ -18,6 +19,7 @@
 using namespace zentraq;
 using zentraq::testing::EmfWriter;
 using zentraq::testing::WmfWriter;
+using Kind = zentraq::metafile::Problem::Kind;
 
 namespace {
 
@@ -193,68 +195,117 @@ private slots:
         QCOMPARE(rgbqumo::PictureExtent(QImage(5, 3, QImage::Format_RGB32)), QSizeF(5, 3));
     }
 
-    // Truncated and lying files fail with a description, before any drawing.
+    // Truncated and lying files fail before any drawing, with the window's
+    // description and, for the tool, what is wrong as values.
     void damaged_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("says");
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QList<qint64>>("numbers");
         const QByteArray placeable = sceneFile(QStringLiteral("placeable 1440 per inch"));
         const QByteArray plain = sceneFile(QStringLiteral("plain"));
         const QByteArray emf = sceneFile(QStringLiteral("emf"));
         const QString cut = QStringLiteral("元文件不完整");
-        for (qsizetype at :
-             {qsizetype(4), qsizetype(30), placeable.size() / 2, placeable.size() - 1})
-            QTest::addRow("placeable cut to %lld bytes", qint64(at)) << placeable.left(at) << cut;
-        for (qsizetype at : {qsizetype(50), emf.size() / 2, emf.size() - 4})
-            QTest::addRow("emf cut to %lld bytes", qint64(at)) << emf.left(at) << cut;
+        const qint64 placeableBytes = placeable.size(), emfBytes = emf.size();
+        for (qint64 at : {4, 30})
+            QTest::addRow("placeable cut to %lld bytes", at)
+                << placeable.left(at) << cut << Kind::HeaderCutShort << QList<qint64>{at, 40};
+        for (qint64 at : {placeableBytes / 2, placeableBytes - 1})
+            QTest::addRow("placeable cut to %lld bytes", at)
+                << placeable.left(at) << cut << Kind::CutShort << QList<qint64>{at, placeableBytes};
+        QTest::newRow("emf cut to 50 bytes")
+            << emf.left(50) << cut << Kind::HeaderCutShort << QList<qint64>{50, 88};
+        for (qint64 at : {emfBytes / 2, emfBytes - 4})
+            QTest::addRow("emf cut to %lld bytes", at)
+                << emf.left(at) << cut << Kind::CutShort << QList<qint64>{at, emfBytes};
         QTest::newRow("wmf: size in the header too large")
-            << withU32(plain, 6, quint32(plain.size())) << cut;
+            << withU32(plain, 6, quint32(plain.size())) << cut << Kind::CutShort
+            << QList<qint64>{plain.size(), plain.size() * 2};
         QTest::newRow("wmf: size in the header too small")
-            << withU32(plain, 6, quint32(plain.size() / 2 - 20)) << QStringLiteral("超出元文件");
+            << withU32(plain, 6, quint32(plain.size() / 2 - 20)) << QStringLiteral("超出元文件")
+            << Kind::WmfRecordPastEnd << QList<qint64>{};
         QTest::newRow("wmf: largest record larger than the header says")
-            << withU32(plain, 12, 5) << QStringLiteral("最长的记录");
+            << withU32(plain, 12, 5) << QStringLiteral("文件头说最长的记录只有 5 字")
+            << Kind::WmfRecordTooLong << QList<qint64>{};
         QTest::newRow("wmf: record of no length")
-            << withU32(plain, 18, 0) << QStringLiteral("元文件记录无效");
+            << withU32(plain, 18, 0) << QStringLiteral("第 1 个记录（位置 18）长 0 字")
+            << Kind::WmfRecordPastEnd << QList<qint64>{1, 18, 0, plain.size()};
         QTest::newRow("wmf: record longer than the file")
-            << withU32(plain, 18, 100000) << QStringLiteral("超出元文件");
+            << withU32(plain, 18, 100000) << QStringLiteral("超出元文件") << Kind::WmfRecordPastEnd
+            << QList<qint64>{1, 18, 100000, plain.size()};
         QTest::newRow("wmf: no end record")
-            << withU16(plain, plain.size() - 2, 0x0102) << QStringLiteral("没有结束记录");
+            << withU16(plain, plain.size() - 2, 0x0102) << QStringLiteral("没有结束记录")
+            << Kind::NoEndRecord << QList<qint64>{};
+        // Only the placeable key tells a WMF of another version from other files.
+        QTest::newRow("placeable: WMF not version 1 or 3")
+            << withU16(placeable, 22 + 4, 0x0200) << QStringLiteral("版本 0x200")
+            << Kind::BadWmfHeader << QList<qint64>{1, 9, 0x200};
         QTest::newRow("placeable: no units per inch")
-            << withU16(placeable, 14, 0) << QStringLiteral("每英寸单位数为 0");
+            << withU16(placeable, 14, 0) << QStringLiteral("每英寸单位数为 0")
+            << Kind::NoUnitsPerInch << QList<qint64>{};
         WmfWriter noWindow;
         noWindow.rectangle(0, 0, 10, 10);
         QTest::newRow("plain without window extent")
-            << noWindow.bytes() << QStringLiteral("没有给出图片尺寸");
+            << noWindow.bytes() << QStringLiteral("没有给出图片尺寸") << Kind::NoSize
+            << QList<qint64>{};
         QTest::newRow("emf: more records than there are")
-            << withU32(emf, 52, 1000) << QStringLiteral("文件头说有 1000 个记录");
+            << withU32(emf, 52, 1000) << QStringLiteral("文件头说有 1000 个记录")
+            << Kind::WrongRecordCount << QList<qint64>{1000};
         QTest::newRow("emf: fewer records than there are")
-            << withU32(emf, 52, 3) << QStringLiteral("文件头说有 3 个记录");
+            << withU32(emf, 52, 3) << QStringLiteral("文件头说有 3 个记录")
+            << Kind::WrongRecordCount << QList<qint64>{3};
         QTest::newRow("emf: byte count beyond the file")
-            << withU32(emf, 48, quint32(emf.size() + 8)) << cut;
+            << withU32(emf, 48, quint32(emfBytes + 8)) << cut << Kind::CutShort
+            << QList<qint64>{emfBytes, emfBytes + 8};
         QTest::newRow("emf: record size not a multiple of 4")
-            << withU32(emf, 108 + 4, 14) << QStringLiteral("元文件记录无效");
+            << withU32(emf, 108 + 4, 14) << QStringLiteral("第 2 个记录（位置 108）长 14 字节")
+            << Kind::EmfRecordPastEnd << QList<qint64>{2, 108, 14};
         QTest::newRow("emf: record beyond the byte count")
-            << withU32(emf, 108 + 4, 0x10000000) << QStringLiteral("超出元文件");
-        QTest::newRow("emf: empty frame") << withU32(emf, 32, 0) << QStringLiteral("图框");
+            << withU32(emf, 108 + 4, 0x10000000) << QStringLiteral("超出元文件")
+            << Kind::EmfRecordPastEnd << QList<qint64>{2, 108, 0x10000000, emfBytes};
+        QTest::newRow("emf: empty frame")
+            << withU32(emf, 32, 0) << QStringLiteral("图框") << Kind::EmptyFrame << QList<qint64>{};
         QTest::newRow("emf: no reference device")
-            << withU32(emf, 80, 0) << QStringLiteral("参考设备");
+            << withU32(emf, 80, 0) << QStringLiteral("参考设备") << Kind::NoReferenceDevice
+            << QList<qint64>{};
         QTest::newRow("emf: second header")
-            << withU32(emf, 108, 1) << QStringLiteral("第二个文件头");
+            << withU32(emf, 108, 1) << QStringLiteral("第二个文件头") << Kind::SecondHeader
+            << QList<qint64>{2, 108};
         QTest::newRow("emf: smaller than a pixel")
-            << EmfWriter().bytes(QRect(0, 0, 10, 10)) << QStringLiteral("画不出整像素");
-        // Text ending a CDATA section makes SVG that Qt cannot read.
+            << EmfWriter().bytes(QRect(0, 0, 10, 10))
+            << QStringLiteral("图片尺寸 0.3779528*0.3779528（按每英寸 96 像素）")
+            << Kind::BelowAPixel << QList<qint64>{};
+        // Text ending a CDATA section makes SVG that Qt cannot read: the
+        // converter's answer.
         EmfWriter cdata;
         cdata.textOut(10, 10, QStringLiteral("a]]>b"));
         QTest::newRow("emf: text that breaks the SVG")
-            << cdata.bytes(QRect(0, 0, 2540, 2540)) << QStringLiteral("SVG 无法绘制");
+            << cdata.bytes(QRect(0, 0, 2540, 2540)) << QStringLiteral("SVG 无法绘制")
+            << Kind::SvgUndrawable << QList<qint64>{};
     }
     void damaged() {
         QFETCH(QByteArray, file);
         QFETCH(QString, says);
-        int code = 0;
-        const QString error = loadError(file, &code);
-        QVERIFY2(error.contains(says) && error.endsWith(QStringLiteral("：sample")),
-                 qPrintable(error));
-        QCOMPARE(code, int(RuntimeError::InvalidPicture));
+        QFETCH(Kind, kind);
+        QFETCH(QList<qint64>, numbers);
+        try {
+            rgbqumo::LoadPictureData(file, QStringLiteral("sample"));
+            QFAIL("loaded");
+        } catch (const rgbqumo::PictureError& e) {
+            QVERIFY2(e.description().startsWith(QStringLiteral("无效图片：")) &&
+                         e.description().contains(says) &&
+                         e.description().endsWith(QStringLiteral("：sample")),
+                     qPrintable(e.description()));
+            QCOMPARE(e.code(), RuntimeError::InvalidPicture);
+            QCOMPARE(e.metafile.kind, kind);
+            for (qsizetype i = 0; i < numbers.size(); ++i)
+                QCOMPARE(e.metafile.n[std::size_t(i)], numbers[i]);
+            // Cut short is the loader's Incomplete, with the sizes.
+            QCOMPARE(e.problem(), e.metafile.cutShort() ? rgbqumo::PictureProblem::Incomplete
+                                                        : rgbqumo::PictureProblem::Metafile);
+            if (e.metafile.cutShort())
+                QCOMPARE((QList<qint64>{e.fileBytes, e.neededBytes}), numbers);
+        }
     }
 
     // EMF+ records are not read: a comment whose EMF+ data claims 2 MiB in a
@@ -304,7 +355,12 @@ private slots:
             << QByteArray("printf 'ZMF 1 192 144 192 144\\n'; head -c 400 /dev/zero")
             << QStringLiteral("输出不完整");
         QTest::newRow("a failure of its own")
-            << QByteArray("printf 'ERR invalid 记录无效\\n'; exit 1") << QStringLiteral("记录无效");
+            << "printf 'ERR invalid " +
+                   metafile::encodeProblem(metafile::Problem(Kind::PlayerFailed, {7})) +
+                   "\\n'; exit 1"
+            << QStringLiteral("元文件无法播放（错误 7）");
+        QTest::newRow("a failure no converter reports")
+            << QByteArray("printf 'ERR invalid 记录无效\\n'; exit 1") << QStringLiteral("输出无效");
         QTest::newRow("exits without a word") << QByteArray("exit 3") << QStringLiteral("退出码 3");
     }
     void converterFaults() {
@@ -320,6 +376,39 @@ private slots:
                  qPrintable(error));
         if (hangs)
             QVERIFY(timer.elapsed() < 20000);
+    }
+
+    // The converter's word on a failure comes back whole, or not at all.
+    void problemLines_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("read");
+        metafile::Problem p(Kind::BelowAPixel);
+        p.width = 0.37795276f;
+        p.height = 1e-30f;
+        QTest::newRow("a size") << metafile::encodeProblem(p) << true;
+        QTest::newRow("large numbers")
+            << metafile::encodeProblem(metafile::Problem(Kind::EmfRecordPastEnd,
+                                                         {INT64_MAX, -1, 4294967295, INT64_MIN}))
+            << true;
+        QTest::newRow("the last kind")
+            << metafile::encodeProblem(metafile::Problem(Kind::AnswerWrong)) << true;
+        QTest::newRow("a kind past the last")
+            << QByteArray::number(int(Kind::AnswerWrong) + 1) + " 0 0 0 0 0 0" << false;
+        QTest::newRow("a negative kind") << QByteArray("-1 0 0 0 0 0 0") << false;
+        QTest::newRow("a field short") << QByteArray("3 0 0 0 0 0") << false;
+        QTest::newRow("a field more") << QByteArray("3 0 0 0 0 0 0 0") << false;
+        QTest::newRow("words") << QByteArray("3 0 0 x 0 0 0") << false;
+        QTest::newRow("no size") << QByteArray("3 0 0 0 0 nan? 0") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+    }
+    void problemLines() {
+        QFETCH(QByteArray, line);
+        QFETCH(bool, read);
+        const std::optional<metafile::Problem> p = metafile::decodeProblem(line);
+        QCOMPARE(p.has_value(), read);
+        if (read) {
+            QCOMPARE(metafile::encodeProblem(*p), line);
+        }
     }
 
     void converterMissing() {
