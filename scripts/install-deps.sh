@@ -9,13 +9,17 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-webengine-dev libqt6webenginecore6-bin
-    libfreetype-dev libfontconfig-dev
+    libfreetype-dev libfontconfig-dev liblz4-dev
     # run (python3 also writes zentraq-cli's man page at build time)
     qt6-qpa-plugins qt6-image-formats-plugins qt6-translations-l10n fonts-arphic-uming python3
-    # benchmarks: the NumPy script that the command-line tool is timed against
-    python3-numpy python3-pil
+    # benchmarks: the NumPy script that the command-line tool is timed against;
+    # pngquant and a photo (grace_hopper.jpg) for the palette quantiser's
+    # yardstick
+    python3-numpy python3-pil pngquant python-matplotlib-data
     # tests and end-to-end checks
     xvfb xauth xdotool xclip imagemagick x11-utils iproute2
+    # LVGL's own image converter (LVGLImage.py), run by the LVGL image tests
+    python3-png python3-lz4
     # source layout, installation and package checks
     git clang-format desktop-file-utils appstream man-db dpkg-dev passwd procps
     # fuzzing (scripts/fuzz.sh): clang, its libFuzzer and sanitizer runtimes,
