@@ -72,11 +72,18 @@ QSize fittedSize(QSize picture, const Fitting& fitting);
 // (alpha is ignored: composite transparency first); 32-bit pictures and 8-bit
 // ones (indexed, grey) are read where they are, pictures in other formats are
 // converted once.
+//
+// With `keepAlpha` the pixels keep their alpha instead (unpremultiplied ARGB
+// out; premultiplied pictures and those of other formats are converted to
+// Format_ARGB32 once): the canvas around a contained picture is transparent,
+// and scaling weighs each pixel's colour by its alpha (the colours are
+// premultiplied to 8 bits, summed, and divided by the summed alpha, rounded),
+// so that transparent pixels lend no colour to their neighbours.
 class FittedRows {
 public:
     // Throws std::invalid_argument for a resize with a side outside
     // 1..MaxFitSide.
-    FittedRows(const QImage& picture, const Fitting& fitting);
+    FittedRows(const QImage& picture, const Fitting& fitting, bool keepAlpha = false);
 
     QSize size() const { return m_canvas; }
     int width() const { return m_canvas.width(); }
@@ -94,7 +101,7 @@ private:
     };
     struct CachedRow {
         long long row = -1;
-        std::vector<std::int32_t> sums; // 3 per result pixel: red, green, blue
+        std::vector<std::int32_t> sums; // per result pixel: red, green, blue (, alpha)
     };
 
     static AxisMap mapAxis(long long in, int out);
@@ -106,7 +113,10 @@ private:
     QRgb pixelAt(long long i) const { return m_bytes ? m_palette[m_bytes[i]] : m_bits[i]; }
 
     QImage m_picture;
+    bool m_alpha = false;
+    int m_channels = 3; // summed per pixel: 4 with alpha
     const QRgb* m_bits = nullptr;
+    bool m_opaqueBits = false; // Format_RGB32: the fourth byte carries nothing
     const uchar* m_bytes = nullptr;
     std::vector<QRgb> m_palette;
     // Pixel (x, y) of the rotated and flipped picture is
@@ -137,8 +147,9 @@ private:
 // starts the picture over.
 class FittedPixels : public core::PixelSource {
 public:
-    FittedPixels(const QImage& picture, const Fitting& fitting)
-        : m_picture(picture), m_fitting(fitting), m_rows(picture, fitting) {}
+    FittedPixels(const QImage& picture, const Fitting& fitting, bool keepAlpha = false)
+        : m_picture(picture), m_fitting(fitting), m_alpha(keepAlpha),
+          m_rows(picture, fitting, keepAlpha) {}
     int width() const override { return m_rows.width(); }
     int height() const override { return m_rows.height(); }
     // Throws std::logic_error unless this is the next whole row or the first.
@@ -147,6 +158,7 @@ public:
 private:
     QImage m_picture;
     Fitting m_fitting;
+    bool m_alpha;
     FittedRows m_rows;
     int m_next = 0;
 };
