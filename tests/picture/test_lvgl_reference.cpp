@@ -14,6 +14,7 @@
 //  - RLE: LVGLImage.py writes a copy of more than 127 blocks wrongly at the
 //    very end of the data (its count overflows the control byte); where it
 //    does, our stream must still unpack to the same data.
+#include "lvgl_pictures.h"
 #include "lvglimage.h"
 #include "pictureloader.h"
 
@@ -25,23 +26,7 @@ using namespace zentraq::lvgl;
 namespace {
 
 QImage pictureOf(const QString& kind) {
-    QImage p(kind == u"opaque" ? 23 : 29, kind == u"opaque" ? 11 : 9, QImage::Format_ARGB32);
-    for (int y = 0; y < p.height(); ++y)
-        for (int x = 0; x < p.width(); ++x) {
-            const int r = (x * 255) / (p.width() - 1), g = (y * 255) / (p.height() - 1);
-            const int b = (x * 37 + y * 91) % 256;
-            int a = 255;
-            if (kind == u"partial") // every alpha from 0 to 255 somewhere
-                a = (x + y * p.width()) * 255 / (p.width() * p.height() - 1);
-            else if (kind == u"binary") // a disc; transparent pixels keep a colour
-                a = (x - 14) * (x - 14) + (y - 4) * (y - 4) * 4 < 100 ? 255 : 0;
-            // Runs of equal pixels, so that RLE repeats as well as copies.
-            if (y == 2 || x < 3)
-                p.setPixel(x, y, qRgba(200, 30, 60, a == 0 ? 0 : 255));
-            else
-                p.setPixel(x, y, qRgba(r, g, b, a));
-        }
-    return p;
+    return testing::lvglPicture(kind);
 }
 
 QByteArray readAll(const QString& path) {
