@@ -1,10 +1,9 @@
 // The data-text reader of "zentraq-cli preview": any bytes as the text of a
 // data file. Besides the sanitizers, checks what reading may never give: more
 // bytes than one per three characters (the shortest item is "0x5"), a
-// failure other than a message about a line the text has, or bytes that do
-// not read back the same from the tool's own data text.
+// problem on a line the text does not have, bytes besides a problem, or
+// bytes that do not read back the same from the tool's own data text.
 #include "datatext.h"
-#include "options.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,26 +21,19 @@ QByteArray dataText(const QByteArray& bytes) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using zentraq::cli::CliError;
-    using zentraq::cli::parseDataText;
+    using namespace zentraq::core;
     const QByteArray text =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    try {
-        const QByteArray bytes = parseDataText(text, QStringLiteral("data"));
-        if (bytes.size() * 3 > text.size() ||
-            parseDataText(dataText(bytes), QStringLiteral("again")) != bytes)
+    const DataText read = readDataText(text);
+    if (read.problem.kind != DataTextProblem::None) {
+        if (!read.bytes.isEmpty() || read.problem.line < 1 ||
+            read.problem.line > text.count('\n') + 1)
             __builtin_trap();
-    } catch (const CliError& e) {
-        // "data, line N: ..." with N a line of the text.
-        const QString prefix = QStringLiteral("data, line ");
-        if (e.exitCode() != 1 || !e.message().startsWith(prefix))
-            __builtin_trap();
-        const qsizetype colon = e.message().indexOf(u':');
-        bool number = false;
-        const long long line =
-            e.message().mid(prefix.size(), colon - prefix.size()).toLongLong(&number);
-        if (!number || line < 1 || line > text.count('\n') + 1)
-            __builtin_trap();
+        return 0;
     }
+    const DataText again = readDataText(dataText(read.bytes));
+    if (read.bytes.size() * 3 > text.size() || again.problem.kind != DataTextProblem::None ||
+        again.bytes != read.bytes)
+        __builtin_trap();
     return 0;
 }

@@ -4,51 +4,67 @@
 // come back whole, that a refused command line is a usage error (exit 2)
 // with a message, and that what is accepted is in range: cell and preview
 // sizes, counts, a C array name that is an identifier and no keyword.
-#include "files.h"
-#include "options.h"
-
-#include <QRegularExpression>
+#include "cli.h"
+#include "commands.h"
+#include "error.h"
+#include "process.h"
 
 #include <cstddef>
 #include <cstdint>
 
 namespace {
 
+using namespace zentraq::cli;
+
 bool inRange(long long value, long long low, long long high) {
     return value >= low && value <= high;
 }
 
-bool acceptable(const zentraq::cli::Options& o) {
-    using zentraq::cli::Command;
-    static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
-    if (!o.name.isEmpty() &&
-        (!identifier.match(o.name).hasMatch() || o.name == QLatin1String("int") ||
-         o.name == QLatin1String("_Bool") || o.name == QLatin1String("true")))
-        return false;
-    switch (o.command) {
-    case Command::Help:
-        return !zentraq::cli::helpText(o.helpTopic).isEmpty();
-    case Command::Version:
+bool acceptableName(const OutputOptions& o) {
+    return o.name.isEmpty() ||
+           (isCIdentifier(o.name) && o.name != QLatin1String("int") &&
+            o.name != QLatin1String("_Bool") && o.name != QLatin1String("true"));
+}
+
+bool acceptableCell(const CellOptions& c) {
+    return inRange(c.spec.width, 1, 256) && inRange(c.spec.height, 1, 256) &&
+           inRange(c.spec.pixelSize, 0, 2048);
+}
+
+// The command line read by the parse function of the command it names.
+bool acceptable(const QStringList& args) {
+    const CommandDef* command = nullptr;
+    for (const CommandDef* c : commands())
+        if (!args.isEmpty() && args.front() == QLatin1String(c->name))
+            command = c;
+    if (!command || asksForHelp(args.mid(1)))
         return true;
-    case Command::Glyph:
-    case Command::Library:
-        return inRange(o.width, 1, zentraq::cli::MaxCellSide) &&
-               inRange(o.height, 1, zentraq::cli::MaxCellSide) && o.pixelSize >= 0;
-    case Command::Picture:
-        return true;
-    case Command::Preview:
-        return !o.output.isEmpty() && inRange(o.columns, 1, 4096) && inRange(o.scale, 1, 64) &&
-               (o.pictureWidth > 0
-                    ? inRange(o.pictureWidth, 1, 1 << 20)
-                    : o.width >= 1 && o.height >= 1 && qint64(o.width) * o.height <= 65536);
+    const CommandLine line(*command, args.mid(1), commands());
+    if (command == &GlyphCommand) {
+        const GlyphOptions o = parseGlyph(line);
+        return acceptableCell(o.cell) && acceptableName(o.out);
     }
-    return false;
+    if (command == &LibraryCommand) {
+        const LibraryOptions o = parseLibrary(line);
+        return acceptableCell(o.cell) && acceptableName(o.out) && !o.charset.isEmpty();
+    }
+    if (command == &PictureCommand) {
+        const PictureOptions o = parsePicture(line);
+        return acceptableName(o.out) && !o.picture.isEmpty() && inRange(o.data.threshold, 0, 255) &&
+               (!o.data.fitting.resize.isValid() ||
+                (inRange(o.data.fitting.resize.width(), 1, 32767) &&
+                 inRange(o.data.fitting.resize.height(), 1, 32767)));
+    }
+    const PreviewOptions o = parsePreview(line);
+    return !o.output.isEmpty() && inRange(o.columns, 1, 4096) && inRange(o.scale, 1, 64) &&
+           (o.pictureWidth > 0 ? inRange(o.pictureWidth, 1, 1 << 20)
+                               : o.cell.width() >= 1 && o.cell.height() >= 1 &&
+                                     qint64(o.cell.width()) * o.cell.height() <= 65536);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace zentraq::cli;
     if (size > 4096)
         return 0;
     QStringList args;
@@ -62,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (args.size() > 64)
         return 0;
     try {
-        if (!acceptable(parseArguments(args)))
+        if (!acceptable(args))
             __builtin_trap();
     } catch (const CliError& e) {
         if (e.kind() != CliError::Usage || e.message().isEmpty())

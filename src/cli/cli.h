@@ -4,12 +4,14 @@
 // byte layouts and font libraries, for build scripts and CI, without a
 // display.
 
+#include "commandline.h"
+
 #include <QString>
 #include <QStringList>
 
-namespace zentraq::cli {
+#include <span>
 
-struct Options;
+namespace zentraq::cli {
 
 // Runs the tool with `args` (the arguments after the program name). Results
 // go to standard output or the -o file, messages to standard error. Returns
@@ -17,27 +19,10 @@ struct Options;
 // face), 2 the command line is wrong.
 int run(const QStringList& args);
 
-// One line on standard error; bytes of names that are not UTF-8 are shown
-// as \xHH.
-void note(const QString& line);
+// Every command, in the order the help lists them.
+std::span<const CommandDef* const> commands();
 
-// While run() works, whatever the libraries write to standard error
-// themselves (a decoder's complaint, a font configuration warning, Qt's own
-// messages) is kept rather than shown, so that the tool's message is the one
-// line there. What was kept since the last call, as one line (empty if
-// nothing): for a message that wants the library's own words.
-QString takeLibraryMessages();
-
-// The descriptor of the real standard error.
-int messageDescriptor();
-
-// The commands; they throw CliError or RuntimeError on failure. The
-// --missing forms return the exit code.
-void runGlyph(const Options& options);
-int runGlyphMissing(const Options& options);
-void runPicture(const Options& options);
-void runPreview(const Options& options);
-void runLibrary(const Options& options);
-int runLibraryMissing(const Options& options);
+// The --help text: everything, or one command's.
+QString helpText(const QString& topic = {});
 
 } // namespace zentraq::cli

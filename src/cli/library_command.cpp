@@ -1,201 +1,145 @@
 // zentraq-cli library: every slot of a character set drawn into one file, at
 // offsets firmware computes from the character's code, for external flash.
-#include "cells.h"
-#include "cformat.h"
-#include "cli.h"
-#include "files.h"
-#include "options.h"
-
-#include <QStringDecoder>
-
-#include <set>
+#include "charsets.h"
+#include "commands.h"
+#include "csource.h"
+#include "error.h"
+#include "fonts.h"
+#include "input.h"
+#include "output.h"
+#include "process.h"
 
 namespace zentraq::cli {
 namespace {
 
-// One slot of a library: a character, or an unassigned code (all zero).
-struct Slot {
-    char32_t cp = 0;
-    bool assigned = false;
-    QByteArray code; // the charset's code as the C comment names it ("0xB0A1"), or empty
+// clang-format off
+constexpr OptionDef Options[] = {
+    {"charset", "SET", "gb2312: 87 x 94 slots, GB2312 rows 1-87 and cells 1-94; gbk: 126 x 190 slots, "
+     "leads 0x81-0xFE and trails 0x40-0x7E, 0x80-0xFE; ascii: 95 slots, 0x20-0x7E; or a FILE: the "
+     "distinct characters of a UTF-8 text in code-point order (control characters left out)"},
+    option::CellSize, option::PixelSize, option::Font, option::FontFile,
+    option::Scan, option::Pad, option::MsbFirst, option::CellInvert, option::Missing,
+    {"format", "hex|c", "the data text or a C array (with a header comment that records the charset, "
+     "layout and offset formula) instead of the binary file"},
+    option::Name,
+    {"binary", nullptr, "the bytes themselves (the default)"},
+    option::Output, option::Quiet,
 };
+// clang-format on
 
-struct Charset {
-    QString description; // for the header comment
-    QString offset;      // the offset formula, B for the bytes per glyph
-    std::vector<Slot> entries;
-    bool codeTable = false; // the C form adds the sorted code-point table
-};
-
-// The character a two-byte code stands for in `encoding`: one character
-// that is neither the replacement character nor private-use, which is how
-// the converters report codes the charset leaves unassigned.
-Slot decodeSlot(QStringDecoder& decoder, int lead, int trail) {
-    Slot slot;
-    slot.code = "0x" + QByteArray::number(lead * 256 + trail, 16).toUpper();
-    const char bytes[2] = {char(lead), char(trail)};
-    decoder.resetState();
-    const QString s = decoder(QByteArrayView(bytes, 2));
-    if (decoder.hasError() || s.isEmpty())
-        return slot;
-    qsizetype i = 0;
-    const char32_t cp = nextCharacter(s, i);
-    if (i != s.size() || cp == 0xFFFD || QChar::category(cp) == QChar::Other_PrivateUse ||
-        QChar::category(cp) == QChar::Other_Surrogate ||
-        QChar::category(cp) == QChar::Other_Control)
-        return slot;
-    slot.cp = cp;
-    slot.assigned = true;
-    return slot;
-}
-
-Charset gb2312() {
-    Charset set;
-    set.description = QStringLiteral("gb2312, 87 x 94 slots: GB2312 rows 1-87, cells 1-94");
-    set.offset =
-        QStringLiteral("the code (0xA0 + row, 0xA0 + cell) at ((row - 1) * 94 + (cell - 1)) * B");
-    QStringDecoder decoder("GB2312");
-    if (!decoder.isValid())
-        failure(QStringLiteral("this system has no GB2312 converter"));
-    for (int row = 1; row <= 87; ++row)
-        for (int cell = 1; cell <= 94; ++cell)
-            set.entries.push_back(decodeSlot(decoder, 0xA0 + row, 0xA0 + cell));
-    return set;
-}
-
-Charset gbk() {
-    Charset set;
-    set.description =
-        QStringLiteral("gbk, 126 x 190 slots: leads 0x81-0xFE, trails 0x40-0x7E and 0x80-0xFE");
-    set.offset = QStringLiteral(
-        "the code (lead, trail) at ((lead - 0x81) * 190 + trail - 0x40 - (trail > 0x7F)) * B");
-    QStringDecoder decoder("GBK");
-    if (!decoder.isValid())
-        failure(QStringLiteral("this system has no GBK converter"));
-    for (int lead = 0x81; lead <= 0xFE; ++lead)
-        for (int trail = 0x40; trail <= 0xFE; ++trail)
-            if (trail != 0x7F)
-                set.entries.push_back(decodeSlot(decoder, lead, trail));
-    return set;
-}
-
-Charset ascii() {
-    Charset set;
-    set.description = QStringLiteral("ascii, 95 slots: 0x20-0x7E");
-    set.offset = QStringLiteral("the character c at (c - 0x20) * B");
-    for (char32_t c = 0x20; c <= 0x7E; ++c)
-        set.entries.push_back({c, true, {}});
-    return set;
-}
-
-// The distinct characters of a UTF-8 text in code-point order; control
-// characters (line breaks, tabs) are not glyphs of a font and are left out.
-Charset fromFile(const QString& path, const QString& arrayName) {
-    const QByteArray bytes = readWhole(path);
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder(bytes);
-    if (decoder.hasError())
-        failure(QStringLiteral("charset file '%1' is not UTF-8 text").arg(path));
-    std::set<char32_t> chars;
-    for (qsizetype i = 0; i < text.size();) {
-        const char32_t cp = nextCharacter(text, i);
-        if (QChar::category(cp) != QChar::Other_Control)
-            chars.insert(cp);
+// The set --charset names; a file's set has a code table in the C form.
+glyph::Charset charsetOf(const LibraryOptions& o, bool& withCodes) {
+    withCodes = false;
+    if (glyph::charsetNames().contains(o.charset)) {
+        const glyph::CharsetResult named = glyph::namedCharset(o.charset);
+        if (named.problem == glyph::CharsetProblem::NoConverter)
+            failure(QStringLiteral("this system cannot decode %1 codes").arg(o.charset));
+        return named.charset;
     }
-    if (chars.empty())
-        failure(QStringLiteral("charset file '%1' holds no characters").arg(path));
-    Charset set;
-    set.description = QStringLiteral("the %1 distinct characters of %2, in code-point order")
-                          .arg(QString::number(chars.size()), path);
-    set.offset = QStringLiteral("the character at index i of %1_codes (sorted: search it) at i * B")
-                     .arg(arrayName);
-    set.codeTable = true;
-    for (const char32_t c : chars)
-        set.entries.push_back({c, true, {}});
-    return set;
-}
-
-Charset charsetOf(const Options& o) {
-    if (o.charset == QLatin1String("gb2312"))
-        return gb2312();
-    if (o.charset == QLatin1String("gbk"))
-        return gbk();
-    if (o.charset == QLatin1String("ascii"))
-        return ascii();
     if (!exists(o.charset))
-        usageError(QStringLiteral(
-                       "--charset wants gb2312, gbk, ascii or a charset file; '%1' is neither a "
-                       "charset name nor a file")
-                       .arg(o.charset));
-    return fromFile(o.charset, o.name.isEmpty() ? QStringLiteral("font_data") : o.name);
+        usageError(QStringLiteral("--charset wants %1 or a charset file; '%2' is neither a "
+                                  "charset name nor a file")
+                       .arg(glyph::charsetNames().join(QStringLiteral(", ")), o.charset));
+    glyph::CharsetResult text = glyph::textCharset(readWhole(o.charset));
+    if (text.problem == glyph::CharsetProblem::NotUtf8)
+        failure(QStringLiteral("charset file '%1' is not UTF-8 text").arg(o.charset));
+    if (text.problem == glyph::CharsetProblem::NoCharacters)
+        failure(QStringLiteral("charset file '%1' holds no characters").arg(o.charset));
+    text.charset.description =
+        QStringLiteral("the %1 distinct characters of %2, in code-point order")
+            .arg(QString::number(text.charset.entries.size()), o.charset);
+    text.charset.offset =
+        QStringLiteral("the character at index i of %1_codes (sorted: search it) at i * B")
+            .arg(o.out.name.isEmpty() ? QStringLiteral("font_data") : o.out.name);
+    withCodes = true;
+    return text.charset;
 }
 
-// How a line of the C form names its slot.
-QByteArray labelOf(const Slot& slot) {
+// How a line of the C form names its slot: "0xB0A1 U+554A '啊'".
+QByteArray labelOf(const glyph::CharsetSlot& slot) {
+    const QByteArray code =
+        slot.code < 0 ? QByteArray() : "0x" + QByteArray::number(slot.code, 16).toUpper();
     if (!slot.assigned)
-        return slot.code + " unassigned";
-    const QByteArray label = characterLabel(slot.cp).toUtf8();
-    return slot.code.isEmpty() ? label : slot.code + ' ' + label;
+        return code + " unassigned";
+    const QByteArray label = core::characterLabel(slot.cp).toUtf8();
+    return code.isEmpty() ? label : code + ' ' + label;
 }
 
-std::vector<char32_t> assignedOf(const Charset& set) {
-    std::vector<char32_t> chars;
-    for (const Slot& s : set.entries) {
-        if (s.assigned)
-            chars.push_back(s.cp);
+int runLibrary(const CommandLine& line) {
+    const LibraryOptions o = parseLibrary(line);
+    bool withCodes = false;
+    const glyph::Charset set = charsetOf(o, withCodes);
+    const std::vector<char32_t> chars = set.characters();
+    const std::unique_ptr<glyph::CellDrawer> cells = cellDrawer(o.cell);
+    if (o.missing)
+        return reportMissing(chars, *cells, o.out.quiet);
+    Destination destination(o.out.output, o.out.form == core::DataForm::Binary);
+
+    const qint64 perGlyph = cells->bytesPerGlyph();
+    const qint64 total = perGlyph * qint64(set.entries.size());
+    const bool c = o.out.form == core::DataForm::C;
+    const QString summary =
+        QStringLiteral("%1 slots, %2 of them characters")
+            .arg(QString::number(set.entries.size()), QString::number(chars.size()));
+    core::Formatter out(destination.sink(), o.out.form, core::LinePolicy{0, true});
+    if (c) {
+        out.text(core::headerComment(
+            QStringList{QStringLiteral("Font library made by zentraq-cli: %1, %2 bytes")
+                            .arg(summary, QString::number(total)),
+                        QStringLiteral("charset: ") + set.description} +
+            describeCells(*cells, o.cell) +
+            QStringList{QStringLiteral("offset: %1, B = %2; unassigned codes are all zero")
+                            .arg(set.offset, QString::number(perGlyph))}));
+        if (withCodes)
+            out.text("#include <stdint.h>\r\n\r\n");
+        out.beginArray(o.out.name.toLatin1(), total);
     }
-    return chars;
+    const std::vector<std::uint8_t> zeros(std::size_t(perGlyph), 0);
+    for (const glyph::CharsetSlot& slot : set.entries) {
+        out.bytes(slot.assigned ? cells->glyph(slot.cp) : zeros);
+        out.endFrame(c ? labelOf(slot) : QByteArray());
+    }
+    out.finish();
+    if (c && withCodes)
+        destination.sink().write("\r\n" +
+                                 core::codeTable(o.out.name + QStringLiteral("_codes"), chars));
+    destination.commit();
+    if (!o.out.quiet)
+        note(QStringLiteral("%1, %2 bytes each: %3 bytes")
+                 .arg(summary, QString::number(perGlyph), QString::number(total)));
+    return 0;
 }
 
 } // namespace
 
-void runLibrary(const Options& o) {
-    const Charset set = charsetOf(o);
-    CellDrawer cells(o);
-    Destination destination(o.output, o.form == core::DataForm::Binary);
-
-    const qint64 perGlyph = cells.bytesPerGlyph();
-    const qint64 total = perGlyph * qint64(set.entries.size());
-    const std::vector<char32_t> chars = assignedOf(set);
-    const bool c = o.form == core::DataForm::C;
-    core::Formatter out(destination.sink(), o.form, core::LinePolicy{0, true});
-    if (c) {
-        out.text(headerComment(
-            QStringList{
-                QStringLiteral(
-                    "Font library made by zentraq-cli: %1 slots, %2 of them characters, %3 bytes")
-                    .arg(set.entries.size())
-                    .arg(chars.size())
-                    .arg(total),
-                QStringLiteral("charset: ") + set.description} +
-            cells.describe() +
-            QStringList{QStringLiteral("offset: %1, B = %2; unassigned codes are all zero")
-                            .arg(set.offset, QString::number(perGlyph))}));
-        if (set.codeTable)
-            out.text("#include <stdint.h>\r\n\r\n");
-        out.beginArray(o.name.toLatin1(), total);
-    }
-    const std::vector<std::uint8_t> zeros(std::size_t(perGlyph), 0);
-    for (const Slot& slot : set.entries) {
-        out.bytes(slot.assigned ? cells.glyph(slot.cp) : zeros);
-        out.endFrame(c ? labelOf(slot) : QByteArray());
-    }
-    out.finish();
-    if (c && set.codeTable)
-        destination.sink().write("\r\n" + codeTable(o.name + QStringLiteral("_codes"), chars));
-    destination.commit();
-    if (!o.quiet)
-        note(QStringLiteral("%1 slots, %2 of them characters, %3 bytes each: %4 bytes")
-                 .arg(set.entries.size())
-                 .arg(chars.size())
-                 .arg(perGlyph)
-                 .arg(total));
+LibraryOptions parseLibrary(const CommandLine& line) {
+    LibraryOptions o;
+    o.cell = parseCell(line);
+    o.missing = parseMissing(line);
+    o.out = parseOutput(line, core::DataForm::Binary, "font_data");
+    o.charset = line.value("charset");
+    if (o.charset.isEmpty())
+        usageError(QStringLiteral("library needs --charset %1 or a charset FILE")
+                       .arg(glyph::charsetNames().join(QStringLiteral(", "))));
+    if (!line.positional().isEmpty())
+        usageError(QStringLiteral("library takes no arguments besides its options, got '%1'")
+                       .arg(line.positional().front()));
+    return o;
 }
 
-int runLibraryMissing(const Options& o) {
-    const Charset set = charsetOf(o);
-    CellDrawer cells(o);
-    return listMissing(assignedOf(set), cells.renderer(), o.quiet);
-}
+const CommandDef LibraryCommand{
+    "library",
+    "a character set -> one font library file for external flash",
+    "zentraq-cli library --charset gb2312|gbk|ascii|FILE --size WxH -o OUT [options]",
+    "Draws every slot of a character set in a cell, as glyph does, into one file: slot after "
+    "slot, each glyph B bytes, so the glyph of a code lies at a fixed offset. Codes a charset "
+    "leaves unassigned are all zero. gb2312: ((row - 1) * 94 + (cell - 1)) * B for the code "
+    "(0xA0 + row, 0xA0 + cell); gbk: ((lead - 0x81) * 190 + trail - 0x40 - (trail > 0x7F)) * B; "
+    "ascii: (c - 0x20) * B; a FILE: the index of the character in code-point order * B, and the "
+    "C form adds the sorted uint32_t code-point table NAME_codes for a binary search.",
+    "zentraq-cli library --charset gb2312 --size 16x16 -o hzk16.bin",
+    Options,
+    runLibrary,
+};
 
 } // namespace zentraq::cli

@@ -1,114 +1,71 @@
 #pragma once
 
-// The command line of zentraq-cli: which command, which input, which output
-// form and byte layout. Parsing only; nothing is read or written here. Each
-// command has its own parser over its own option definitions, and the help
-// texts are made from the same definitions.
+// The options that several commands share: one definition each, so that
+// their help texts agree, and one reader each.
 
+#include "commandline.h"
 #include "formatter.h"
+#include "glyphcells.h"
 #include "packer.h"
-#include "pixelformat.h"
-#include "transform.h"
+#include "picturedata.h"
 
 #include <QString>
-#include <QStringList>
-
-#include <stdexcept>
 
 namespace zentraq::cli {
 
-// A failure that ends the tool with one line on standard error: exit code 2
-// for a command line that cannot be carried out as written, 1 for anything
-// that went wrong while carrying it out.
-class CliError : public std::exception {
-public:
-    enum Kind { Usage = 2, Failure = 1 };
-    CliError(Kind kind, QString message)
-        : m_kind(kind), m_message(std::move(message)), m_what(m_message.toUtf8()) {}
-    Kind kind() const noexcept { return m_kind; }
-    int exitCode() const noexcept { return m_kind; }
-    const QString& message() const noexcept { return m_message; }
-    const char* what() const noexcept override { return m_what.constData(); }
+namespace option {
+// clang-format off
+inline constexpr OptionDef Output{"o,output", "OUT", "write OUT (it appears only once complete) instead of standard output"};
+inline constexpr OptionDef Quiet{"q,quiet", nullptr, "no byte count on standard error"};
+inline constexpr OptionDef Format{"format", "hex|c", "hex: the data text (default); c: a C array 'const unsigned char NAME[]' with a header comment that records the settings"};
+inline constexpr OptionDef Name{"name", "NAME", "the C array's name, a C identifier that is no C keyword (default glyph_data, picture_data, font_data)"};
+inline constexpr OptionDef Binary{"binary", nullptr, "the bytes themselves instead of text"};
 
-private:
-    Kind m_kind;
-    QString m_message;
-    QByteArray m_what;
-};
+inline constexpr OptionDef CellSize{"size", "WxH", "the cell, any size from 1x1 to 256x256; the window's sizes are 12x12, 16x16, 32x32 (汉字 cells) and 6x12, 8x16, 16x32 (字母 cells); 8*16 is the same as 8x16"};
+inline constexpr OptionDef PixelSize{"pixel-size", "N", "the face's size in pixels, 1 to 2048 (default: the cell height, as in the window)"};
+inline constexpr OptionDef Font{"font", "FAMILY", "draw with this installed font family instead of the window's face; characters it lacks come from the window's faces"};
+inline constexpr OptionDef FontFile{"font-file", "PATH", "the same with the first face of a font file"};
+inline constexpr OptionDef Missing{"missing", nullptr, "convert nothing: list the characters that no face has, with their code points; exit status 1 if there are any"};
+inline constexpr OptionDef CellInvert{"invert", nullptr, "ink 0 and background 1 (default: ink 1); bits past the cell stay 0"};
 
-[[noreturn]] inline void usageError(const QString& message) {
-    throw CliError(CliError::Usage, message);
-}
-[[noreturn]] inline void failure(const QString& message) {
-    throw CliError(CliError::Failure, message);
-}
+inline constexpr OptionDef Scan{"scan", "row|column|page|band", "row (default, the window's): horizontal bytes, rows from the top, bits running on across rows; column: vertical bytes, columns from the left, each from the top; page: vertical bytes in bands of 8 rows, one byte per column (SSD1306 and the like); band: horizontal bytes in bands of 8 columns, one byte per row"};
+inline constexpr OptionDef Pad{"pad", nullptr, "row and column scans: every row (column) starts on a new byte"};
+inline constexpr OptionDef MsbFirst{"msb-first", nullptr, "the first pixel of each byte (the band's top row or left column) in the most significant bit (default: least significant)"};
 
-enum class Command { Help, Version, Glyph, Picture, Preview, Library };
-enum class TextSource { None, Argument, File, Ascii };
+inline constexpr OptionDef ByteOrder{"byte-order", "low-first|high-first", "rgb565, bgr565: which byte of each 16-bit word comes first (default low-first, the window's)"};
+// clang-format on
+} // namespace option
 
-// The largest glyph cell side.
-inline constexpr int MaxCellSide = 256;
-
-struct Options {
-    Command command = Command::Help;
-    QString helpTopic; // a command's name, or empty for all
-
-    // Output (every command). Empty: standard output.
-    QString output;
+// --format, --binary, --name, -o, -q.
+struct OutputOptions {
+    QString output; // empty: standard output
     core::DataForm form = core::DataForm::Text;
-    QString name; // C array name
+    QString name; // the C array's name
     bool quiet = false;
+};
+OutputOptions parseOutput(const CommandLine& line, core::DataForm defaultForm,
+                          const char* defaultName);
 
-    // glyph, library; preview reads glyph data of this cell size
-    int width = 0;
-    int height = 0;
-    int pixelSize = 0;   // the face's pixel size; 0: the cell height
-    bool preset = false; // one of the window's six sizes
-    bool square = false; // one of the 汉字 cells
+// --scan, --pad, --msb-first for samples of `bits` bits.
+core::Layout parseLayout(const CommandLine& line, int bits);
+
+// Glyph cells: --size, --pixel-size, --font, --font-file and the layout
+// options with --invert.
+struct CellOptions {
+    glyph::CellSpec spec;
     QString fontFamily;
     QString fontFile;
-    core::Layout layout; // scan, bit order, padding; one bit per glyph sample
-    bool invert = false; // glyph ink 0; grey picture data 0 white, mono ink light
-    bool missing = false;
-
-    // glyph
-    TextSource source = TextSource::None;
-    QString text;      // the TEXT argument
-    QString inputFile; // --input, "-" for standard input
-
-    // library: "gb2312", "gbk", "ascii" or a charset file
-    QString charset;
-
-    // picture; preview reads picture data (--width) in this pixel format
-    QString picture;
-    rgbqumo::PixelFormat pixel = rgbqumo::PixelFormat::Rgb565;
-    bool highByteFirst = false;
-    rgbqumo::DitherMode dither = rgbqumo::DitherMode::None;
-    int threshold = rgbqumo::DefaultThreshold;
-    rgbqumo::Fitting fitting;
-
-    // preview
-    QString data; // "-" for standard input
-    bool dataBinary = false;
-    int pictureWidth = 0; // > 0: the data is picture data this many pixels wide
-    int columns = 16;
-    int scale = 1;
 };
+CellOptions parseCell(const CommandLine& line);
 
-// The byte order of picture samples: --byte-order for 16-bit words; a 3-byte
-// sample (0xB1B2B3, see RowQuantiser) always has its first byte high.
-inline core::ByteOrder pictureByteOrder(const Options& o) {
-    return o.highByteFirst || rgbqumo::bitsPerSample(o.pixel) == 24 ? core::ByteOrder::HighFirst
-                                                                    : core::ByteOrder::LowFirst;
-}
+// --missing, which refuses the options that shape an output.
+bool parseMissing(const CommandLine& line);
 
-// Parses the arguments after the program name. Throws CliError (Usage) naming
-// the first problem: an unknown option, a missing or repeated value, a size
-// out of range, options that contradict each other.
-Options parseArguments(const QStringList& args);
+// The --pixel option's help: every format with what its sample holds.
+QString pixelFormatHelp();
 
-// The --help text: everything, or one command ("glyph", "picture",
-// "preview", "library"), made from the option definitions.
-QString helpText(const QString& topic = {});
+// --pixel, --byte-order, --invert and the layout options: how picture data is
+// laid out, for picture and for preview --width.
+void parsePictureData(const CommandLine& line, rgbqumo::DataSettings& settings);
 
 } // namespace zentraq::cli

@@ -4,187 +4,136 @@
 // mirrored and resized row by row when asked, and goes through the same
 // pipeline as the window's temp.txt, without handling any events in between
 // and without a second copy of the picture.
-#include "cformat.h"
-#include "cli.h"
-#include "files.h"
+#include "commands.h"
+#include "csource.h"
+#include "error.h"
+#include "input.h"
 #include "numbertext.h"
-#include "options.h"
-#include "rgb565.h"
-
-#include <memory>
+#include "output.h"
+#include "process.h"
 
 namespace zentraq::cli {
 namespace {
 
 using rgbqumo::PixelFormat;
 
-bool isFitted(const rgbqumo::Fitting& f) {
-    return f.rotation != rgbqumo::Rotation::None || f.flipHorizontal || f.flipVertical ||
-           f.resize.isValid();
-}
+// clang-format off
+constexpr OptionDef Options[] = {
+    {"IN", nullptr, "the picture file"},
+    {"pixel", "FORMAT", "the display's pixel format, rgb565 (the window's) by default:", pixelFormatHelp},
+    {"dither", "none|floyd-steinberg|bayer4", "none (default), Floyd-Steinberg error diffusion or "
+     "the 4x4 ordered matrix; for the formats with fewer than 8 bits per channel (not rgb888, bgr888, gray8)"},
+    {"threshold", "N", "mono: a pixel is ink when its luma is below N, 0 to 255 (default 128)"},
+    {"invert", nullptr, "grey formats: 0 is white, not black; mono: ink is the light pixels"},
+    {"rotate", "90|180|270", "first turn the picture clockwise"},
+    {"flip", "horizontal|vertical", "then mirror it left to right or top to bottom (one of the two; "
+     "both at once is --rotate 180)"},
+    {"resize", "WxH", "then scale it smoothly to W x H pixels, each side 1 to 32767"},
+    {"fit", "contain|cover|stretch", "with --resize: contain (default) shows the whole picture "
+     "centred on white, cover fills W x H and cuts off the edges, stretch ignores the shape"},
+    {"scan", "row|column|page|band", "gray4, gray2, mono: row (default): rows from the top, pixels "
+     "running on across rows; column: columns from the left, each from the top; page: vertical bytes in "
+     "bands of 8/bits rows (8 for mono: SSD1306 and the like), one byte per column; band: horizontal bytes "
+     "in bands of 8/bits columns, one byte per row"},
+    option::Pad, option::MsbFirst, option::ByteOrder,
+    option::Format, option::Name, option::Binary, option::Output, option::Quiet,
+};
+// clang-format on
 
-QString pixelLine(const Options& o) {
-    const QString order = o.highByteFirst ? QStringLiteral("high") : QStringLiteral("low");
-    const QString zero = o.invert ? QStringLiteral("0 white") : QStringLiteral("0 black");
-    switch (o.pixel) {
-    case PixelFormat::Rgb565:
-        return QStringLiteral("rgb565, 2 bytes per pixel: a 16-bit word of red (bits 15-11), green "
-                              "(10-5) and blue (4-0), %1 byte first")
-            .arg(order);
-    case PixelFormat::Bgr565:
-        return QStringLiteral("bgr565, 2 bytes per pixel: a 16-bit word of blue (bits 15-11), "
-                              "green (10-5) and red (4-0), %1 byte first")
-            .arg(order);
-    case PixelFormat::Rgb888:
-        return QStringLiteral("rgb888, 3 bytes per pixel: red, green, blue");
-    case PixelFormat::Bgr888:
-        return QStringLiteral("bgr888, 3 bytes per pixel: blue, green, red");
-    case PixelFormat::Rgb666:
-        return QStringLiteral("rgb666, 3 bytes per pixel: red, green, blue, each channel's 6 bits "
-                              "at the top of its byte (bits 7-2)");
-    case PixelFormat::Rgb332:
-        return QStringLiteral(
-            "rgb332, 1 byte per pixel: red in bits 7-5, green in 4-2, blue in 1-0");
-    case PixelFormat::Gray8:
-        return QStringLiteral("gray8, 1 byte per pixel: the luma (299 R + 587 G + 114 B + 500) / "
-                              "1000, %1")
-            .arg(zero);
-    case PixelFormat::Gray4:
-    case PixelFormat::Gray2:
-        return QStringLiteral("%1, %2 bits per pixel: the luma in %3 levels, %4")
-            .arg(rgbqumo::pixelFormatName(o.pixel))
-            .arg(rgbqumo::bitsPerSample(o.pixel))
-            .arg(1 << rgbqumo::bitsPerSample(o.pixel))
-            .arg(zero);
-    case PixelFormat::Mono:
-        return QStringLiteral("mono, 1 bit per pixel: ink (dark) where the luma is below %1, "
-                              "background (light) from %1 up")
-            .arg(o.threshold);
-    }
-    return {};
-}
+int runPicture(const CommandLine& line) {
+    const PictureOptions o = parsePicture(line);
+    // An output that cannot be written is reported before the picture is
+    // decoded.
+    Destination destination(o.out.output, o.out.form == core::DataForm::Binary);
+    rgbqumo::PictureData data(readPicture(o.picture), o.data);
 
-QString ditherLine(rgbqumo::DitherMode mode) {
-    switch (mode) {
-    case rgbqumo::DitherMode::None:
-        return QStringLiteral("dither: none");
-    case rgbqumo::DitherMode::FloydSteinberg:
-        return QStringLiteral("dither: floyd-steinberg (7/16, 3/16, 5/16, 1/16; every row from "
-                              "the left)");
-    case rgbqumo::DitherMode::Bayer4:
-        return QStringLiteral("dither: bayer4 (the 4x4 ordered matrix)");
+    // 16 bytes a line (the window's 8 pixels of RGB565), 24 for the 3-byte
+    // formats so that no pixel is split across two lines.
+    core::Formatter out(destination.sink(), o.out.form,
+                        core::LinePolicy{data.layout().bits == 24 ? 24 : 16, false});
+    if (o.out.form == core::DataForm::C) {
+        out.text(core::headerComment(
+            QStringList{
+                QStringLiteral("Picture data made by zentraq-cli: %1, %2*%3 pixels, %4 bytes")
+                    .arg(o.picture, QString::number(data.size().width()),
+                         QString::number(data.size().height()), QString::number(data.bytes()))} +
+            data.describe()));
+        out.beginArray(o.out.name.toLatin1(), data.bytes());
     }
-    return {};
-}
-
-QString fittingLine(const rgbqumo::Fitting& f, QSize original) {
-    if (!isFitted(f))
-        return QStringLiteral("fitting: none, the picture's own size");
-    QStringList steps;
-    switch (f.rotation) {
-    case rgbqumo::Rotation::None:
-        break;
-    case rgbqumo::Rotation::Clockwise90:
-        steps << QStringLiteral("turned 90 degrees clockwise");
-        break;
-    case rgbqumo::Rotation::Clockwise180:
-        steps << QStringLiteral("turned 180 degrees");
-        break;
-    case rgbqumo::Rotation::Clockwise270:
-        steps << QStringLiteral("turned 270 degrees clockwise");
-        break;
-    }
-    if (f.flipHorizontal)
-        steps << QStringLiteral("mirrored left to right");
-    if (f.flipVertical)
-        steps << QStringLiteral("mirrored top to bottom");
-    if (f.resize.isValid()) {
-        const char* how = f.fit == rgbqumo::Fit::Contain ? "contain: the whole picture centred "
-                                                           "on white"
-                          : f.fit == rgbqumo::Fit::Cover ? "cover: filled, the edges cut off"
-                                                         : "stretch: the shape not kept";
-        steps << QStringLiteral("scaled to %1*%2 (%3)")
-                     .arg(f.resize.width())
-                     .arg(f.resize.height())
-                     .arg(QLatin1String(how));
-    }
-    return QStringLiteral("fitting: from %1*%2 pixels, %3")
-        .arg(original.width())
-        .arg(original.height())
-        .arg(steps.join(QStringLiteral(", then ")));
-}
-
-QByteArray header(const Options& o, const core::Layout& layout, QSize original, QSize size,
-                  qint64 bytes) {
-    QStringList lines{QStringLiteral("Picture data made by zentraq-cli: %1, %2*%3 pixels, %4 bytes")
-                          .arg(o.picture, QString::number(size.width()),
-                               QString::number(size.height()), QString::number(bytes)),
-                      QStringLiteral("pixel: ") + pixelLine(o), ditherLine(o.dither),
-                      fittingLine(o.fitting, original)};
-    if (layout.bits < 8)
-        lines << layoutLines(layout, o.invert);
-    else
-        lines << QStringLiteral("scan: rows from the top, each row from the left");
-    if (layout.bits == 16)
-        lines << (o.highByteFirst
-                      ? QStringLiteral(
-                            "(a controller that takes the high byte first, or a big-endian one, "
-                            "reads the array as unsigned short words)")
-                      : QStringLiteral("(a little-endian controller reads the array as unsigned "
-                                       "short words once it is aligned to 2 bytes)"));
-    return headerComment(lines);
+    data.write(out);
+    out.finish();
+    destination.commit();
+    if (!o.out.quiet)
+        note(QStringLiteral("数据大小:") + DoubleText(double(data.bytes())) +
+             QStringLiteral("字节"));
+    return 0;
 }
 
 } // namespace
 
-void runPicture(const Options& o) {
-    // An output that cannot be written is reported before the picture is
-    // decoded.
-    Destination destination(o.output, o.form == core::DataForm::Binary);
-    QImage picture = readPicture(o.picture);
-    const QSize original = picture.size();
-
-    // Without fitting the rows come straight from the decoded picture, as the
-    // window's preview box shows it. Fitting reads the picture out of order
-    // (a quarter turn reads columns), so it is made opaque first, in place.
-    std::unique_ptr<core::PixelSource> source;
-    if (isFitted(o.fitting)) {
-        picture = core::opaquePicture(std::move(picture));
-        source = std::make_unique<rgbqumo::FittedPixels>(picture, o.fitting);
-    } else {
-        source = std::make_unique<core::ImageRows>(picture);
+PictureOptions parsePicture(const CommandLine& line) {
+    PictureOptions o;
+    o.out = parseOutput(line, core::DataForm::Text, "picture_data");
+    rgbqumo::DataSettings& s = o.data;
+    parsePictureData(line, s);
+    const QString format = rgbqumo::pixelFormatName(s.pixel);
+    if (const auto mode = parsedOption(line, "dither", rgbqumo::parseDitherMode,
+                                       QStringLiteral("none, floyd-steinberg or bayer4"))) {
+        s.dither = *mode;
+        if (s.dither != rgbqumo::DitherMode::None && !rgbqumo::acceptsDither(s.pixel))
+            usageError(QStringLiteral("--dither is for the formats with fewer than 8 bits per "
+                                      "channel; %1 has 8, nothing to dither")
+                           .arg(format));
     }
-    const int width = source->width();
-    const int height = source->height();
-
-    // The window's own encoder for its own format, with its checks; the row
-    // quantiser for everything else.
-    rgbqumo::Rgb565Words words;
-    std::unique_ptr<rgbqumo::RowQuantiser> quantiser;
-    core::SampleEncoder* encoder = &words;
-    if (o.pixel != PixelFormat::Rgb565 || o.dither != rgbqumo::DitherMode::None) {
-        quantiser = std::make_unique<rgbqumo::RowQuantiser>(o.pixel, o.dither, width, o.invert,
-                                                            o.threshold);
-        encoder = quantiser.get();
+    if (const QString threshold = line.value("threshold"); !threshold.isEmpty()) {
+        s.threshold =
+            parseCount("threshold", threshold, rgbqumo::MinThreshold, rgbqumo::MaxThreshold);
+        if (s.pixel != PixelFormat::Mono)
+            usageError(QStringLiteral("--threshold is for --pixel mono, not %1").arg(format));
     }
-    core::Layout layout = o.layout;
-    layout.bits = encoder->bits();
-    layout.byteOrder = pictureByteOrder(o);
-    const qint64 bytes = core::frameBytes(layout, std::max(width, 1), std::max(height, 1));
-
-    // 16 bytes a line (the window's 8 pixels of RGB565), 24 for the 3-byte
-    // formats so that no pixel is split across two lines.
-    core::Formatter out(destination.sink(), o.form,
-                        core::LinePolicy{layout.bits == 24 ? 24 : 16, false});
-    if (o.form == core::DataForm::C) {
-        out.text(header(o, layout, original, QSize(width, height), bytes));
-        out.beginArray(o.name.toLatin1(), bytes);
+    rgbqumo::Fitting& f = s.fitting;
+    if (const auto r = parsedOption(line, "rotate", rgbqumo::parseRotation,
+                                    QStringLiteral("90, 180 or 270 (degrees clockwise)")))
+        f.rotation = *r;
+    if (const auto m = parsedOption(line, "flip", rgbqumo::parseFlip,
+                                    QStringLiteral("horizontal or vertical"))) {
+        f.flipHorizontal = *m == rgbqumo::Flip::Horizontal;
+        f.flipVertical = *m == rgbqumo::Flip::Vertical;
     }
-    core::Pipeline(*encoder, layout, width, height, &out).frame(*source);
-    out.finish();
-    destination.commit();
-    if (!o.quiet)
-        note(QStringLiteral("数据大小:") + DoubleText(double(bytes)) + QStringLiteral("字节"));
+    if (const QString resize = line.value("resize"); !resize.isEmpty())
+        f.resize = parseSize("resize", resize, rgbqumo::MaxFitSide, qint64(1) << 62);
+    if (const auto mode = parsedOption(line, "fit", rgbqumo::parseFit,
+                                       QStringLiteral("contain, cover or stretch"))) {
+        if (!f.resize.isValid())
+            usageError(QStringLiteral("--fit says how --resize fits the picture; give --resize "
+                                      "WxH too"));
+        f.fit = *mode;
+    }
+    const QStringList& positional = line.positional();
+    if (positional.size() != 1)
+        usageError(
+            positional.isEmpty()
+                ? QStringLiteral("picture needs the picture file IN")
+                : QStringLiteral("picture takes one picture file, got %1").arg(positional.size()));
+    o.picture = positional.front();
+    return o;
 }
+
+const CommandDef PictureCommand{
+    "picture",
+    "picture file -> a display's pixel data (RGB565 by default)",
+    "zentraq-cli picture IN [--pixel FORMAT] [--rotate ...] [--flip ...] [--resize WxH] [options]",
+    "Converts the picture file IN (BMP, GIF, JPEG, PNG, ICO, ... whatever the window loads) into "
+    "pixel data for a display: rows from the top, each row from the left; by default RGB565, one "
+    "\"0xLL,0xHH,\" item per pixel, low byte first, CR LF after every 8th item, exactly the bytes "
+    "the window writes into temp.txt. Transparent parts are white, as in the window's preview. "
+    "The picture is turned, then mirrored, then resized, in that order. The data text ends a line "
+    "after every 16 bytes (24 for the 3-byte formats). The byte count goes to standard error in "
+    "the window's words, \"数据大小:N字节\".",
+    "zentraq-cli picture logo.png --resize 128x64 --pixel mono --dither floyd-steinberg --scan "
+    "page --format c --name logo -o logo.h",
+    Options,
+    runPicture,
+};
 
 } // namespace zentraq::cli

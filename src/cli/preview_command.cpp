@@ -1,10 +1,11 @@
 // zentraq-cli preview: data back into a picture. Glyph data shows each
 // character's cell, ink black on white, side by side; picture data shows
 // the colours of its pixel format, each level widened to 8 bits.
-#include "cli.h"
+#include "commands.h"
 #include "datatext.h"
-#include "files.h"
-#include "options.h"
+#include "error.h"
+#include "input.h"
+#include "output.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -14,6 +15,24 @@
 
 namespace zentraq::cli {
 namespace {
+
+// clang-format off
+constexpr OptionDef Options[] = {
+    {"DATA", nullptr, "the data: a file in any text form of the tool ('-' for standard input)"},
+    {"size", "WxH", "glyph data of W x H pixels per character (at most 65536 pixels): the characters "
+     "side by side, ink black on white"},
+    {"width", "W", "picture data of a picture W pixels wide, as many rows as the data holds"},
+    {"pixel", "FORMAT", "the picture data's format, as picture --pixel (default rgb565)"},
+    option::Scan, option::Pad, option::MsbFirst,
+    {"invert", nullptr, "glyph data: ink 0 and background 1; grey and mono picture data: made with "
+     "picture --invert"},
+    option::ByteOrder,
+    {"columns", "N", "characters per row of the picture (default 16)"},
+    {"scale", "N", "every data pixel as N x N pixels (default 1, at most 64)"},
+    {"binary", nullptr, "DATA holds the bytes themselves"},
+    {"o,output", "OUT.png", "the PNG file to write ('-' for standard output)"},
+};
+// clang-format on
 
 // Pictures larger than this are refused rather than half-made.
 constexpr qint64 MaxSide = 32767;
@@ -41,30 +60,31 @@ QImage newPicture(qint64 width, qint64 height) {
     return image;
 }
 
-QImage glyphPicture(const QByteArray& bytes, const Options& o, const QString& source) {
-    const qint64 perGlyph = core::frameBytes(o.layout, o.width, o.height);
+QImage glyphPicture(const QByteArray& bytes, const PreviewOptions& o, const QString& source) {
+    const int width = o.cell.width(), height = o.cell.height();
+    const qint64 perGlyph = core::frameBytes(o.layout, width, height);
     if (bytes.size() % perGlyph != 0)
         failure(QStringLiteral("%1 holds %2 bytes, not a whole number of %3-byte %4x%5 glyphs")
                     .arg(source, QString::number(bytes.size()), QString::number(perGlyph),
-                         QString::number(o.width), QString::number(o.height)));
+                         QString::number(width), QString::number(height)));
     const qint64 count = bytes.size() / perGlyph;
     const qint64 columns = std::min<qint64>(o.columns, count);
     const qint64 rows = (count + columns - 1) / columns;
-    checkSize(columns * o.width, rows * o.height, o.scale);
+    checkSize(columns * width, rows * height, o.scale);
 
-    QImage image = newPicture(columns * o.width, rows * o.height);
+    QImage image = newPicture(columns * width, rows * height);
     image.fill(Qt::white);
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
     const std::uint32_t ink = o.invert ? 0 : 1;
     std::vector<std::uint32_t> samples;
     for (qint64 g = 0; g < count; ++g) {
-        const int x0 = int((g % columns) * o.width);
-        const int y0 = int((g / columns) * o.height);
-        core::unpackFrame(o.layout, o.width, o.height, data + g * perGlyph, samples);
-        for (int y = 0; y < o.height; ++y) {
+        const int x0 = int((g % columns) * width);
+        const int y0 = int((g / columns) * height);
+        core::unpackFrame(o.layout, width, height, data + g * perGlyph, samples);
+        for (int y = 0; y < height; ++y) {
             auto* row = reinterpret_cast<QRgb*>(image.scanLine(y0 + y)) + x0;
-            for (int x = 0; x < o.width; ++x) {
-                if (samples[std::size_t(y) * std::size_t(o.width) + std::size_t(x)] == ink)
+            for (int x = 0; x < width; ++x) {
+                if (samples[std::size_t(y) * std::size_t(width) + std::size_t(x)] == ink)
                     row[x] = qRgb(0, 0, 0);
             }
         }
@@ -90,11 +110,9 @@ int rowsHeld(const core::Layout& layout, int width, qint64 size) {
     return core::frameBytes(layout, width, int(low)) == size ? int(low) : 0;
 }
 
-QImage pictureData(const QByteArray& bytes, const Options& o, const QString& source) {
-    core::Layout layout = o.layout;
-    layout.bits = rgbqumo::bitsPerSample(o.pixel);
-    layout.byteOrder = pictureByteOrder(o);
-    const QString format = rgbqumo::pixelFormatName(o.pixel);
+QImage pictureData(const QByteArray& bytes, const PreviewOptions& o, const QString& source) {
+    const core::Layout layout = rgbqumo::dataLayout(o.picture);
+    const QString format = rgbqumo::pixelFormatName(o.picture.pixel);
     if (layout.bits >= 8) {
         const int perPixel = layout.bits / 8;
         if (bytes.size() % perPixel != 0)
@@ -122,18 +140,35 @@ QImage pictureData(const QByteArray& bytes, const Options& o, const QString& sou
     for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x)
-            row[x] = rgbqumo::sampleToRgb(o.pixel, *s++, o.invert);
+            row[x] = rgbqumo::sampleToRgb(o.picture.pixel, *s++, o.picture.invert);
     }
     return image;
 }
 
-} // namespace
+// The bytes of data text, or a failure naming the line that is not.
+QByteArray dataOf(const QByteArray& text, const QString& source) {
+    const core::DataText data = core::readDataText(text);
+    const core::DataTextProblem& p = data.problem;
+    const QString token = QString::fromLatin1(p.token);
+    switch (p.kind) {
+    case core::DataTextProblem::None:
+        return data.bytes;
+    case core::DataTextProblem::NotHexadecimal:
+        failure(QStringLiteral("%1, line %2: '%3' is not a hexadecimal number")
+                    .arg(source, QString::number(p.line), token));
+    case core::DataTextProblem::LargerThanByte:
+        failure(QStringLiteral("%1, line %2: %3 is larger than a byte")
+                    .arg(source, QString::number(p.line), token));
+    }
+    return {};
+}
 
-void runPreview(const Options& o) {
+int runPreview(const CommandLine& line) {
+    const PreviewOptions o = parsePreview(line);
     Destination destination(o.output, true);
     const QString source = o.data == QLatin1String("-") ? QStringLiteral("standard input") : o.data;
     const QByteArray raw = readWhole(o.data);
-    const QByteArray bytes = o.dataBinary ? raw : parseDataText(raw, source);
+    const QByteArray bytes = o.binary ? raw : dataOf(raw, source);
     if (bytes.isEmpty())
         failure(QStringLiteral("%1 holds no data").arg(source));
 
@@ -155,6 +190,62 @@ void runPreview(const Options& o) {
         failure(QStringLiteral("cannot make the PNG picture: %1").arg(writer.errorString()));
     destination.sink().write(png);
     destination.commit();
+    return 0;
 }
+
+} // namespace
+
+PreviewOptions parsePreview(const CommandLine& line) {
+    PreviewOptions o;
+    o.output = line.value("output");
+    o.binary = line.isSet("binary");
+    const QStringList& positional = line.positional();
+    if (positional.size() != 1)
+        usageError(
+            positional.isEmpty()
+                ? QStringLiteral("preview needs the data file DATA ('-' for standard input)")
+                : QStringLiteral("preview takes one data file, got %1").arg(positional.size()));
+    o.data = positional.front();
+    const QString size = line.value("size");
+    const QString width = line.value("width");
+    if (size.isEmpty() == width.isEmpty())
+        usageError(QStringLiteral(
+            "preview needs either --size WxH (glyph data) or --width W (picture data)"));
+    if (!size.isEmpty()) {
+        for (const char* pictureOnly : {"byte-order", "pixel"}) {
+            if (line.isSet(pictureOnly))
+                usageError(QStringLiteral("%1 is for picture data (--width)")
+                               .arg(optionName(pictureOnly)));
+        }
+        o.layout = parseLayout(line, 1);
+        o.invert = line.isSet("invert");
+        o.cell = parseSize("size", size, 65536, 65536);
+    } else {
+        o.pictureWidth = parseCount("width", width, 1, 1 << 20);
+        parsePictureData(line, o.picture);
+        if (line.isSet("columns"))
+            usageError(QStringLiteral("--columns is for glyph data (--size)"));
+    }
+    if (const QString columns = line.value("columns"); !columns.isEmpty())
+        o.columns = parseCount("columns", columns, 1, 4096);
+    if (const QString scale = line.value("scale"); !scale.isEmpty())
+        o.scale = parseCount("scale", scale, 1, 64);
+    if (o.output.isEmpty())
+        usageError(QStringLiteral("preview needs -o OUT.png"));
+    return o;
+}
+
+const CommandDef PreviewCommand{
+    "preview",
+    "data text -> PNG, to see what the bytes draw",
+    "zentraq-cli preview DATA (--size WxH | --width W) -o OUT.png [options]",
+    "Reads data back into a picture, to see what the bytes draw before they go into a device. "
+    "DATA is any text form the tool writes (hex or C; comments are skipped) or, with --binary, "
+    "the bytes themselves. The layout options (and for picture data --pixel and --byte-order) "
+    "say how the data was made.",
+    "zentraq-cli preview font8x16.h --size 8x16 --scan page --scale 4 -o font8x16.png",
+    Options,
+    runPreview,
+};
 
 } // namespace zentraq::cli

@@ -70,27 +70,28 @@ std::uint32_t takeSample(const std::uint8_t* in, int bytes, ByteOrder order) {
 
 [[noreturn]] void refuse(const Layout& l) {
     throw RuntimeError(RuntimeError::Other,
-                       QStringLiteral("无法按此方式排列字节：") + layoutProblem(l));
+                       QStringLiteral("无法按此方式排列字节：%1 bits, scan %2, pad %3")
+                           .arg(l.bits)
+                           .arg(int(l.scan))
+                           .arg(l.pad ? 1 : 0));
 }
 
 } // namespace
 
-QString layoutProblem(const Layout& l) {
+LayoutProblem layoutProblem(const Layout& l) {
     if (!subByte(l.bits) && l.bits != 8 && l.bits != 16 && l.bits != 24)
-        return QStringLiteral("%1 bits per sample cannot be packed; 1, 2, 4, 8, 16 or 24 can")
-            .arg(l.bits);
+        return LayoutProblem::BitsNotPackable;
     if (!subByte(l.bits) && (l.scan == Scan::Page || l.scan == Scan::Band))
-        return QStringLiteral("page and band scans need samples narrower than a byte");
+        return LayoutProblem::WholeBytesInBands;
     if (l.pad && l.scan != Scan::Row && l.scan != Scan::Column)
-        return QStringLiteral("--pad is for the row and column scans: page and band bytes never "
-                              "share rows or columns");
+        return LayoutProblem::PadOutsideRowColumn;
     if (l.pad && !subByte(l.bits))
-        return QStringLiteral("samples of whole bytes need no padding");
-    return {};
+        return LayoutProblem::PadWholeBytes;
+    return LayoutProblem::None;
 }
 
 qint64 frameBytes(const Layout& l, int width, int height) {
-    if (!layoutProblem(l).isEmpty())
+    if (layoutProblem(l) != LayoutProblem::None)
         refuse(l);
     const qint64 w = width, h = height;
     if (!subByte(l.bits))

@@ -45,11 +45,16 @@ struct Layout {
     ByteOrder byteOrder = ByteOrder::LowFirst;
 };
 
-// Why `layout` cannot pack samples (a bit count other than 1, 2, 4, 8, 16 or
-// 24, Page or Band with whole-byte samples, padding for Page or Band or for
-// whole-byte samples), in English for the command-line tool; empty when it
-// can.
-QString layoutProblem(const Layout& layout);
+// Why a layout cannot pack samples.
+enum class LayoutProblem {
+    None,
+    BitsNotPackable,     // a bit count other than 1, 2, 4, 8, 16 or 24
+    WholeBytesInBands,   // Page or Band with samples of whole bytes
+    PadOutsideRowColumn, // padding for Page or Band
+    PadWholeBytes,       // padding for samples of whole bytes
+};
+
+LayoutProblem layoutProblem(const Layout& layout);
 
 // Bytes of one width x height frame. Throws the overflow failure when the
 // count does not fit 64 bits, RuntimeError for a layout that cannot pack.

@@ -15,6 +15,7 @@ class RuntimeError : public std::exception {
 public:
     enum Code {
         Overflow = 6,
+        OutOfMemory = 7,
         FileNotFound = 53,
         InputPastEndOfFile = 62,
         PermissionDenied = 70,

@@ -11,8 +11,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <new>
+#include <optional>
 #include <unistd.h>
 
 namespace zentraq::rgbqumo {
@@ -64,14 +66,78 @@ private:
 
 thread_local DecoderMessages* DecoderMessages::t_active = nullptr;
 
-[[noreturn]] void incomplete(const QString& name, const QString& what) {
-    throw RuntimeError(RuntimeError::InvalidPicture,
-                       QStringLiteral("无效图片：%2：%1").arg(name, what));
+// Keeps what is written to standard error while it lives, up to a few KiB:
+// some decoders report a damaged file there rather than through Qt.
+class StandardErrorWords {
+public:
+    StandardErrorWords() {
+        std::fflush(stderr);
+        m_saved = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+        int ends[2] = {-1, -1};
+        if (m_saved < 0 || ::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
+            if (m_saved >= 0)
+                ::close(m_saved);
+            m_saved = -1;
+            return;
+        }
+        ::dup2(ends[1], STDERR_FILENO);
+        ::close(ends[1]);
+        m_pipe = ends[0];
+    }
+    ~StandardErrorWords() { restore(); }
+    StandardErrorWords(const StandardErrorWords&) = delete;
+    StandardErrorWords& operator=(const StandardErrorWords&) = delete;
+
+    // What was written, its lines trimmed; standard error is restored.
+    QStringList take() {
+        restore();
+        QStringList lines;
+        for (const QByteArray& line : m_kept.split('\n'))
+            if (!line.trimmed().isEmpty())
+                lines << QString::fromUtf8(line.trimmed());
+        return lines;
+    }
+
+private:
+    void restore() {
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(m_saved, STDERR_FILENO);
+        ::close(m_saved);
+        m_saved = -1;
+        char chunk[4096];
+        ssize_t n = 0;
+        while ((n = ::read(m_pipe, chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR))
+            m_kept += QByteArray(chunk, qMax<ssize_t>(n, 0)).left(4096 - m_kept.size());
+        ::close(m_pipe);
+    }
+
+    int m_saved = -1;
+    int m_pipe = -1;
+    QByteArray m_kept;
+};
+
+// The window's message for a picture that is cut short or damaged.
+QString incomplete(const QString& name, const QString& what) {
+    return QStringLiteral("无效图片：%2：%1").arg(name, what);
 }
 
-// The picture in `device` (open for reading, positioned anywhere).
-QImage readPicture(QIODevice& device, const QString& name) {
+// The picture in `device` (open for reading, positioned anywhere). With
+// `stderrWords`, what the decoders write to standard error meanwhile is kept
+// for the error.
+QImage readPicture(QIODevice& device, const QString& name, bool stderrWords = false) {
     const DecoderMessages messages;
+    std::optional<StandardErrorWords> written;
+    if (stderrWords)
+        written.emplace();
+    const auto failed = [&](RuntimeError::Code code, const QString& description,
+                            PictureProblem problem) {
+        PictureError e(code, description, problem);
+        e.decoderWords = (messages.problems() + (written ? written->take() : QStringList()))
+                             .join(QStringLiteral("; "));
+        return e;
+    };
 
     // The format as the image reader sees it, from the file name and the
     // content; then what the headers of that format say the file must hold.
@@ -81,13 +147,20 @@ QImage readPicture(QIODevice& device, const QString& name) {
         format = probe.format();
     }
     const PictureLayout layout = inspectPicture(device, format);
-    if (layout.requiredSize > device.size())
-        incomplete(name,
-                   QStringLiteral("图片不完整（文件只有 %1 字节，图片数据需要 %2 字节）")
-                       .arg(QString::number(device.size()), QString::number(layout.requiredSize)));
+    if (layout.requiredSize > device.size()) {
+        PictureError e = failed(
+            RuntimeError::InvalidPicture,
+            incomplete(name, QStringLiteral("图片不完整（文件只有 %1 字节，图片数据需要 %2 字节）")
+                                 .arg(QString::number(device.size()),
+                                      QString::number(layout.requiredSize))),
+            PictureProblem::Incomplete);
+        e.fileBytes = device.size();
+        e.neededBytes = layout.requiredSize;
+        throw e;
+    }
     if (!device.seek(0))
-        throw RuntimeError(RuntimeError::PathFileAccessError,
-                           QStringLiteral("无法读取文件：%1").arg(name));
+        throw failed(RuntimeError::PathFileAccessError,
+                     QStringLiteral("无法读取文件：%1").arg(name), PictureProblem::Unreadable);
 
     QImageReader reader(&device);
     reader.setAutoTransform(false); // pixels as stored, as the preview shows them
@@ -97,11 +170,16 @@ QImage readPicture(QIODevice& device, const QString& name) {
     const QSize size = reader.size();
     const int limitMb = QImageReader::allocationLimit();
     if (size.isValid() && limitMb > 0 &&
-        qint64(size.width()) * size.height() * 4 > qint64(limitMb) * 1024 * 1024)
-        throw RuntimeError(
-            RuntimeError::InvalidPicture,
-            QStringLiteral("图片尺寸过大（%1*%2），无法载入：%3")
-                .arg(QString::number(size.width()), QString::number(size.height()), name));
+        qint64(size.width()) * size.height() * 4 > qint64(limitMb) * 1024 * 1024) {
+        PictureError e =
+            failed(RuntimeError::InvalidPicture,
+                   QStringLiteral("图片尺寸过大（%1*%2），无法载入：%3")
+                       .arg(QString::number(size.width()), QString::number(size.height()), name),
+                   PictureProblem::TooLarge);
+        e.size = size;
+        e.limitMb = limitMb;
+        throw e;
+    }
 
     QImage picture;
     if (!reader.read(&picture) || picture.isNull()) {
@@ -111,22 +189,27 @@ QImage readPicture(QIODevice& device, const QString& name) {
             throw std::bad_alloc();
         switch (reader.error()) {
         case QImageReader::FileNotFoundError:
-            throw RuntimeError(RuntimeError::FileNotFound,
-                               QStringLiteral("文件未找到：%1").arg(name));
+            throw failed(RuntimeError::FileNotFound, QStringLiteral("文件未找到：%1").arg(name),
+                         PictureProblem::Unreadable);
         case QImageReader::DeviceError:
-            throw RuntimeError(RuntimeError::PathFileAccessError,
-                               QStringLiteral("无法读取文件：%1").arg(name));
+            throw failed(RuntimeError::PathFileAccessError,
+                         QStringLiteral("无法读取文件：%1").arg(name), PictureProblem::Unreadable);
         case QImageReader::InvalidDataError:
-            throw RuntimeError(RuntimeError::InvalidPicture,
-                               QStringLiteral("无效图片：图片数据已损坏或不完整：%1").arg(name));
+            throw failed(RuntimeError::InvalidPicture,
+                         QStringLiteral("无效图片：图片数据已损坏或不完整：%1").arg(name),
+                         PictureProblem::Damaged);
         default:
-            throw RuntimeError(RuntimeError::InvalidPicture,
-                               QStringLiteral("无效图片：不是可识别的图片格式：%1").arg(name));
+            throw failed(RuntimeError::InvalidPicture,
+                         QStringLiteral("无效图片：不是可识别的图片格式：%1").arg(name),
+                         PictureProblem::NotAPicture);
         }
     }
     if (!messages.problems().isEmpty())
-        incomplete(name, QStringLiteral("图片不完整或已损坏（") +
-                             messages.problems().join(QStringLiteral("；")) + QStringLiteral("）"));
+        throw failed(RuntimeError::InvalidPicture,
+                     incomplete(name, QStringLiteral("图片不完整或已损坏（") +
+                                          messages.problems().join(QStringLiteral("；")) +
+                                          QStringLiteral("）")),
+                     PictureProblem::Damaged);
 
     if (layout.andMask)
         applyAndMask(picture, device, *layout.andMask);
@@ -134,6 +217,18 @@ QImage readPicture(QIODevice& device, const QString& name) {
     picture.setDevicePixelRatio(1.0);
     return picture;
 }
+
+// A file opened from a descriptor that still answers to its name, so the
+// image readers take the format from the name's suffix as they do for a file
+// they open themselves.
+class NamedFile : public QFile {
+public:
+    explicit NamedFile(QString name) : m_name(std::move(name)) {}
+    QString fileName() const override { return m_name; }
+
+private:
+    QString m_name;
+};
 
 // Why `path` cannot be opened for reading, from the system's own answer.
 [[noreturn]] void cannotOpen(const QString& path, const QString& qtReason) {
@@ -168,8 +263,13 @@ QImage LoadPicture(const QString& path) {
     return readPicture(file, path);
 }
 
-QImage LoadPicture(QIODevice& device, const QString& name) {
-    return readPicture(device, name);
+QImage LoadPicture(int fd, const QString& name) {
+    NamedFile file(name);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        throw PictureError(RuntimeError::PathFileAccessError,
+                           QStringLiteral("无法读取文件：%1").arg(name),
+                           PictureProblem::Unreadable);
+    return readPicture(file, name, true);
 }
 
 QImage LoadPictureData(const QByteArray& data, const QString& name) {

@@ -2,13 +2,46 @@
 
 // Reading picture files for the preview and the conversion.
 
+#include "runtime_error.h"
+
 #include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <QString>
 
-class QIODevice;
-
 namespace zentraq::rgbqumo {
+
+// Why a picture could not be read, for a caller that words it itself.
+enum class PictureProblem {
+    Unreadable,  // the file could not be read (or not opened)
+    NotAPicture, // no picture format that a reader knows
+    Damaged,     // the decoder failed on the data, or reported it as damaged
+    Incomplete,  // shorter than its headers say
+    TooLarge,    // more pixels than the reader's memory limit allows
+};
+
+// The failure of loading a picture: a RuntimeError whose description is the
+// window's message, with the reason as a value beside it.
+class PictureError : public RuntimeError {
+public:
+    PictureError(Code code, QString description, PictureProblem problem)
+        : RuntimeError(code, std::move(description)), m_problem(problem) {}
+    PictureProblem problem() const noexcept { return m_problem; }
+
+    // What the decoder itself said about the data while it read it (its
+    // warnings and, when the picture was read from a descriptor, what it
+    // wrote to standard error), as one line; may be empty.
+    QString decoderWords;
+    // Incomplete: the file's size and the size its headers call for.
+    qint64 fileBytes = 0;
+    qint64 neededBytes = 0;
+    // TooLarge: the picture's size and the limit in MiB.
+    QSize size;
+    int limitMb = 0;
+
+private:
+    PictureProblem m_problem;
+};
 
 // Reads the picture in `path` with the image readers available to the
 // program (BMP, GIF, JPEG, PNG, ICO, CUR and whatever else is installed); the
@@ -19,16 +52,17 @@ namespace zentraq::rgbqumo {
 // per pixel is transparent where its AND mask says so.
 //
 // Throws RuntimeError when the file is missing, may not be read
-// (PermissionDenied) or cannot be read, is not a picture in a readable
-// format, or is incomplete: shorter than its headers say, or reported by the
-// decoder as cut short or damaged. Throws std::bad_alloc when there is no
-// memory for the picture.
+// (PermissionDenied) or cannot be opened; PictureError when it cannot be
+// read, is not a picture in a readable format, or is incomplete: shorter than
+// its headers say, or reported by the decoder as cut short or damaged. Throws
+// std::bad_alloc when there is no memory for the picture.
 QImage LoadPicture(const QString& path);
 
-// The same for a picture in `device`, open for reading and seekable; `name`
-// stands for the file in messages. The format is taken from the content and,
-// for a QFile, from its fileName() first.
-QImage LoadPicture(QIODevice& device, const QString& name);
+// The same for the file open for reading at the descriptor `fd` (it stays
+// open, and the caller's); `name` stands for the file, for its format and in
+// messages. What the decoders write to standard error while they read is
+// kept from it and becomes the error's decoderWords.
+QImage LoadPicture(int fd, const QString& name);
 
 // The same for a picture held in memory; `name` stands for the file in
 // messages. The format is taken from the content.

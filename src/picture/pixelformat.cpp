@@ -7,24 +7,23 @@
 namespace zentraq::rgbqumo {
 namespace {
 
-struct FormatInfo {
-    PixelFormat format;
-    const char* name;
-    int bits;        // per sample
-    int channelBits; // per channel: red, green and blue alike, or the luma
-    bool grey;
+// clang-format off
+constexpr PixelFormatInfo Formats[] = {
+    {PixelFormat::Rgb565, "rgb565", 16, 5, false, "a 16-bit word of red (bits 15-11), green (10-5) and blue (4-0)"},
+    {PixelFormat::Bgr565, "bgr565", 16, 5, false, "a 16-bit word of blue (bits 15-11), green (10-5) and red (4-0)"},
+    {PixelFormat::Rgb888, "rgb888", 24, 8, false, "red, green, blue"},
+    {PixelFormat::Bgr888, "bgr888", 24, 8, false, "blue, green, red"},
+    {PixelFormat::Rgb666, "rgb666", 24, 6, false, "red, green, blue, each channel's 6 bits at the top of its byte (bits 7-2)"},
+    {PixelFormat::Rgb332, "rgb332", 8, 3, false, "red in bits 7-5, green in 4-2, blue in 1-0"},
+    {PixelFormat::Gray8, "gray8", 8, 8, true, "the luma (299 R + 587 G + 114 B + 500) / 1000"},
+    {PixelFormat::Gray4, "gray4", 4, 4, true, "the luma in 16 levels"},
+    {PixelFormat::Gray2, "gray2", 2, 2, true, "the luma in 4 levels"},
+    {PixelFormat::Mono, "mono", 1, 1, true, "ink (dark) where the luma is below the threshold, background (light) elsewhere"},
 };
+// clang-format on
 
-constexpr FormatInfo Formats[] = {
-    {PixelFormat::Rgb565, "rgb565", 16, 5, false}, {PixelFormat::Bgr565, "bgr565", 16, 5, false},
-    {PixelFormat::Rgb888, "rgb888", 24, 8, false}, {PixelFormat::Bgr888, "bgr888", 24, 8, false},
-    {PixelFormat::Rgb666, "rgb666", 24, 6, false}, {PixelFormat::Rgb332, "rgb332", 8, 3, false},
-    {PixelFormat::Gray8, "gray8", 8, 8, true},     {PixelFormat::Gray4, "gray4", 4, 4, true},
-    {PixelFormat::Gray2, "gray2", 2, 2, true},     {PixelFormat::Mono, "mono", 1, 1, true},
-};
-
-const FormatInfo& infoOf(PixelFormat format) {
-    for (const FormatInfo& f : Formats)
+const PixelFormatInfo& infoOf(PixelFormat format) {
+    for (const PixelFormatInfo& f : Formats)
         if (f.format == format)
             return f;
     throw std::invalid_argument("unknown pixel format");
@@ -99,8 +98,16 @@ QString pixelFormatName(PixelFormat format) {
     return QString::fromLatin1(infoOf(format).name);
 }
 
+std::span<const PixelFormatInfo> pixelFormats() {
+    return Formats;
+}
+
+const PixelFormatInfo& pixelFormatInfo(PixelFormat format) {
+    return infoOf(format);
+}
+
 std::optional<PixelFormat> parsePixelFormat(QStringView name) {
-    for (const FormatInfo& f : Formats)
+    for (const PixelFormatInfo& f : Formats)
         if (name == QLatin1StringView(f.name))
             return f.format;
     return std::nullopt;
@@ -207,7 +214,7 @@ RowQuantiser::RowQuantiser(PixelFormat format, DitherMode dither, int width, boo
         throw std::invalid_argument("negative row width");
     if (threshold < MinThreshold || threshold > MaxThreshold)
         throw std::invalid_argument("threshold outside 0..255");
-    const FormatInfo& info = infoOf(format);
+    const PixelFormatInfo& info = infoOf(format);
     m_bits = info.bits;
     if (info.channelBits == 8)
         m_dither = DitherMode::None; // nothing to dither: every value is a level
@@ -356,7 +363,7 @@ QRgb sampleToRgb(PixelFormat format, std::uint32_t s, bool invert) {
     auto level = [s](int shift, int bits) {
         return widenLevel(int((s >> shift) & ((1u << bits) - 1)), bits);
     };
-    const FormatInfo& info = infoOf(format);
+    const PixelFormatInfo& info = infoOf(format);
     if (info.grey) {
         const int top = (1 << info.channelBits) - 1;
         int q = int(s & std::uint32_t(top));

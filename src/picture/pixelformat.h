@@ -55,6 +55,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace zentraq::rgbqumo {
@@ -73,6 +74,21 @@ enum class PixelFormat {
 };
 
 enum class DitherMode { None, FloydSteinberg, Bayer4 };
+
+// What sets a pixel format apart: its name on the command line, its bits,
+// and what a sample holds, in words for help texts and C header comments.
+struct PixelFormatInfo {
+    PixelFormat format;
+    const char* name;
+    int bits;        // per sample: 1, 2, 4, 8, 16 or 24
+    int channelBits; // per channel: red, green and blue alike, or the luma
+    bool grey;
+    const char* description;
+};
+
+// Every pixel format, in the order the tool lists them.
+std::span<const PixelFormatInfo> pixelFormats();
+const PixelFormatInfo& pixelFormatInfo(PixelFormat format);
 
 // The names on the command line: "rgb565", "bgr565", ..., "gray4", "mono";
 // "none", "floyd-steinberg", "bayer4".

@@ -3,7 +3,6 @@
 #include "runtime_error.h"
 
 #include <QImageReader>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cstring>
@@ -101,26 +100,6 @@ std::optional<Fit> parseFit(QStringView text) {
     return std::nullopt;
 }
 
-std::optional<QSize> parseResize(QStringView text, QString* problem) {
-    static const QRegularExpression form(QStringLiteral("^([0-9]{1,9})[xX*]([0-9]{1,9})$"));
-    const QRegularExpressionMatch m = form.match(text.toString());
-    if (!m.hasMatch()) {
-        if (problem)
-            *problem = QStringLiteral("'%1' is not a size: write WIDTHxHEIGHT, e.g. 240x240")
-                           .arg(text.toString());
-        return std::nullopt;
-    }
-    const long long w = m.capturedView(1).toLongLong();
-    const long long h = m.capturedView(2).toLongLong();
-    if (!isValidFitSide(w) || !isValidFitSide(h)) {
-        if (problem)
-            *problem = QStringLiteral("'%1': each side must be from 1 to %2 pixels")
-                           .arg(text.toString(), QString::number(MaxFitSide));
-        return std::nullopt;
-    }
-    return QSize(int(w), int(h));
-}
-
 QSize fittedSize(QSize picture, const Fitting& fitting) {
     return place(orientedSize(picture, fitting.rotation), fitting).canvas;
 }
@@ -141,7 +120,7 @@ FittedRows::FittedRows(const QImage& picture, const Fitting& fitting, bool keepA
             ? picture
             : picture.convertToFormat(keepAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (!picture.isNull() && m_picture.isNull())
-        throw RuntimeError(RuntimeError::Other,
+        throw RuntimeError(RuntimeError::OutOfMemory,
                            QStringLiteral("not enough memory to convert the picture"));
     if (eightBit) {
         // Every value's colour, opaque; values past an indexed picture's
@@ -404,7 +383,7 @@ QImage fitPicture(const QImage& picture, const Fitting& fitting) {
                                .arg(QImageReader::allocationLimit()));
     QImage result(rows.size(), QImage::Format_RGB32);
     if (result.isNull() && !rows.size().isEmpty())
-        throw RuntimeError(RuntimeError::Other,
+        throw RuntimeError(RuntimeError::OutOfMemory,
                            QStringLiteral("not enough memory for a %1x%2 picture")
                                .arg(rows.width())
                                .arg(rows.height()));

@@ -53,10 +53,6 @@ constexpr bool isValidFitSide(long long side) {
     return side >= 1 && side <= MaxFitSide;
 }
 
-// "WxH" (or "W*H"), both sides valid. Otherwise nothing, and `problem` (when
-// given) gets an English sentence saying what is wrong.
-std::optional<QSize> parseResize(QStringView text, QString* problem = nullptr);
-
 struct Fitting {
     Rotation rotation = Rotation::None;
     bool flipHorizontal = false;

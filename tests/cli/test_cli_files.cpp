@@ -299,8 +299,13 @@ private slots:
             return QStringList{"picture", path(QString::fromUtf8(name))};
         };
         const QString cannot = QStringLiteral("cannot read picture '") + m_dir.path() + u'/';
-        QTest::newRow("cut short") << picture("cut.png") << "" << cannot + "cut.png'";
-        QTest::newRow("damaged") << picture("damaged.png") << "" << cannot + "damaged.png'";
+        QTest::newRow("cut short") << picture("cut.png") << ""
+                                   << cannot + "cut.png': it is cut short: the file has " +
+                                          QString::number(png.size() / 2) + " bytes";
+        // The decoder's own words, in brackets.
+        QTest::newRow("damaged")
+            << picture("damaged.png") << ""
+            << cannot + "damaged.png': its picture data is damaged or incomplete (libpng error: ";
         QTest::newRow("access denied")
             << picture("locked.png") << "permissions" << cannot + "locked.png': access is denied";
         QTest::newRow("no memory for the picture")
@@ -334,6 +339,7 @@ private slots:
         const CliRun r = runCli(args + QStringList{"-o", out}, {}, childSetup);
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(oneLine(r.err, message), qPrintable(r.err));
+        QCOMPARE(r.err.count(args[1]), args[0] == "picture" ? 1 : 0); // named once at most
         QCOMPARE(readFile(out), QByteArray("keep"));
         QCOMPARE(listing(dir.path()), QStringList{"out"});
     }

@@ -428,7 +428,8 @@ private slots:
         const QString header = QString::fromUtf8(r.out.left(r.out.indexOf("const unsigned char")));
         for (const char* recorded :
              {"zentraq-cli: ", ", 16*10 pixels, 32 bytes",
-              "pixel: mono, 1 bit per pixel: ink (dark) where the luma is below 90",
+              "pixel: mono, 1 bit per pixel: ink (dark) where the luma is below the threshold, "
+              "background (light) elsewhere; threshold 90",
               "dither: floyd-steinberg",
               "fitting: from 4*2 pixels, turned 90 degrees clockwise, then scaled to 16*10 (cover",
               "scan: page: vertical bytes in bands of 8 rows",
@@ -747,7 +748,7 @@ private slots:
         usage("given twice", {g, s, "8x16", "--size=6x12", "A"}, "option '--size' is given more than once");
         usage("short and long form", {"picture", "a.png", "-o", "x", "--output", "y"}, "option '--output' is given more than once");
         usage("no size", {g, "A"}, "glyph needs --size");
-        usage("zero size", {g, s, "0x8", "A", "-o", out}, "--size wants a cell WIDTHxHEIGHT from 1x1 to 256x256, not '0x8'");
+        usage("zero size", {g, s, "0x8", "A", "-o", out}, "--size wants each side from 1 to 256 pixels, not '0x8'");
         usage("too large a size", {l, "--charset", "ascii", s, "257x16", "-o", out}, "not '257x16'");
         usage("not a size", {g, s, "16", "A"}, "not '16'");
         usage("huge size", {g, s, "50000x50000", "A"}, "not '50000x50000'");
@@ -778,7 +779,7 @@ private slots:
         usage("preview without shape", {"preview", "d", "-o", "p.png"}, "either --size");
         usage("preview with both shapes", {"preview", "d", s, "8x16", "--width", "3", "-o", "p.png"}, "either --size");
         usage("preview glyph too large", {"preview", "d", s, "300x300", "-o", "p.png"}, "at most 65536 pixels");
-        usage("preview bits on pictures", {"preview", "d", "--width", "3", "--invert", "-o", "p.png"}, "--invert is for glyph data");
+        usage("preview bits on pictures", {"preview", "d", "--width", "3", "--invert", "-o", "p.png"}, "--invert is for the grey formats gray8, gray4, gray2 and mono, not rgb565");
         usage("scale", {"preview", "d", s, "8x16", "--scale", "0", "-o", "p.png"}, "--scale wants a whole number from 1 to 64");
         const QString p = "picture", pic = m_pic3;
         usage("unknown pixel format", {p, pic, "--pixel", "rgb555", "-o", out}, "--pixel wants rgb565, bgr565, rgb888, bgr888, rgb666, rgb332, gray8, gray4, gray2, mono, not 'rgb555'");
@@ -793,9 +794,9 @@ private slots:
         usage("dither with rgb888", {p, pic, "--pixel", "rgb888", "--dither", "floyd-steinberg", "-o", out}, "--dither is for the formats with fewer than 8 bits per channel; rgb888 has 8");
         usage("dither with gray8", {p, pic, "--dither=bayer4", "--pixel=gray8", "-o", out}, "gray8 has 8");
         usage("unknown dither", {p, pic, "--dither", "random", "-o", out}, "--dither wants none, floyd-steinberg or bayer4, not 'random'");
-        usage("resize 0x10", {p, pic, "--resize", "0x10", "-o", out}, "--resize: '0x10': each side must be from 1 to 32767 pixels");
-        usage("resize above 32767", {p, pic, "--resize", "240x32768", "-o", out}, "--resize: '240x32768': each side must be from 1 to 32767 pixels");
-        usage("resize not a size", {p, pic, "--resize", "240", "-o", out}, "--resize: '240' is not a size");
+        usage("resize 0x10", {p, pic, "--resize", "0x10", "-o", out}, "--resize wants each side from 1 to 32767 pixels, not '0x10'");
+        usage("resize above 32767", {p, pic, "--resize", "240x32768", "-o", out}, "--resize wants each side from 1 to 32767 pixels, not '240x32768'");
+        usage("resize not a size", {p, pic, "--resize", "240", "-o", out}, "--resize wants a size WIDTHxHEIGHT such as 16x16, not '240'");
         usage("fit without resize", {p, pic, "--fit", "cover", "-o", out}, "--fit says how --resize fits the picture");
         usage("unknown fit", {p, pic, "--resize", "8x8", "--fit", "fill", "-o", out}, "--fit wants contain, cover or stretch, not 'fill'");
         usage("unknown rotation", {p, pic, "--rotate", "45", "-o", out}, "--rotate wants 90, 180 or 270 (degrees clockwise), not '45'");
@@ -847,6 +848,13 @@ private slots:
         QVERIFY2(r.err.startsWith(QStringLiteral("zentraq-cli: ")), qPrintable(r.err));
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QCOMPARE(r.err.count(u'\n'), 1);
+        // In English, each file it names named once.
+        for (const QChar c : r.err)
+            QVERIFY2(c.unicode() < 0x2E80, qPrintable(r.err));
+        for (const QString& arg : args) {
+            if (arg.startsWith(m_dir.path()) && r.err.contains(arg))
+                QCOMPARE(r.err.count(arg), 1);
+        }
         QVERIFY(r.err.endsWith(u'\n'));
         QCOMPARE(listing(m_dir.path()), before);
         QCOMPARE(readFile(path(QStringLiteral("read-only.txt"))), QByteArray("protected"));

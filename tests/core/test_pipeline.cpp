@@ -15,6 +15,7 @@ using namespace zentraq;
 using namespace zentraq::core;
 
 Q_DECLARE_METATYPE(zentraq::core::Layout)
+Q_DECLARE_METATYPE(zentraq::core::LayoutProblem)
 
 namespace {
 
@@ -120,7 +121,7 @@ private slots:
                             const Layout l =
                                 layout(bits, scan, msb, pad,
                                        msb ? ByteOrder::HighFirst : ByteOrder::LowFirst);
-                            if (!layoutProblem(l).isEmpty())
+                            if (layoutProblem(l) != LayoutProblem::None)
                                 continue;
                             std::vector<std::uint32_t> samples(
                                 std::size_t(size.width() * size.height()));
@@ -146,16 +147,22 @@ private slots:
 
     void refusedLayouts_data() {
         QTest::addColumn<Layout>("layout");
-        QTest::newRow("3 bits") << layout(3, Scan::Row);
-        QTest::newRow("page of 16-bit samples") << layout(16, Scan::Page);
-        QTest::newRow("band of bytes") << layout(8, Scan::Band);
-        QTest::newRow("pad with page") << layout(1, Scan::Page, false, true);
-        QTest::newRow("pad with band") << layout(1, Scan::Band, false, true);
-        QTest::newRow("pad of whole bytes") << layout(16, Scan::Row, false, true);
+        QTest::addColumn<LayoutProblem>("problem");
+        QTest::newRow("3 bits") << layout(3, Scan::Row) << LayoutProblem::BitsNotPackable;
+        QTest::newRow("page of 16-bit samples")
+            << layout(16, Scan::Page) << LayoutProblem::WholeBytesInBands;
+        QTest::newRow("band of bytes") << layout(8, Scan::Band) << LayoutProblem::WholeBytesInBands;
+        QTest::newRow("pad with page")
+            << layout(1, Scan::Page, false, true) << LayoutProblem::PadOutsideRowColumn;
+        QTest::newRow("pad with band")
+            << layout(1, Scan::Band, false, true) << LayoutProblem::PadOutsideRowColumn;
+        QTest::newRow("pad of whole bytes")
+            << layout(16, Scan::Row, false, true) << LayoutProblem::PadWholeBytes;
     }
     void refusedLayouts() {
         QFETCH(Layout, layout);
-        QVERIFY(!layoutProblem(layout).isEmpty());
+        QFETCH(LayoutProblem, problem);
+        QCOMPARE(layoutProblem(layout), problem);
         QVERIFY_THROWS_EXCEPTION(RuntimeError, Packer(layout, 4, 4));
     }
 

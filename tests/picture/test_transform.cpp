@@ -264,31 +264,6 @@ private slots:
         QVERIFY(!parseFit(u"fill"));
     }
 
-    void parsesSizes_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QSize>("size");       // invalid: refused
-        QTest::addColumn<QString>("expected"); // words of the problem
-        QTest::newRow("240x240") << "240x240" << QSize(240, 240) << "";
-        QTest::newRow("128*64") << "128*64" << QSize(128, 64) << "";
-        QTest::newRow("largest") << "32767X32767" << QSize(32767, 32767) << "";
-        QTest::newRow("zero width") << "0x10" << QSize() << "from 1 to 32767";
-        QTest::newRow("too wide") << "32768x1" << QSize() << "from 1 to 32767";
-        QTest::newRow("far too wide") << "999999999x1" << QSize() << "from 1 to 32767";
-        QTest::newRow("too many digits") << "9999999999x1" << QSize() << "not a size";
-        QTest::newRow("negative") << "-1x5" << QSize() << "not a size";
-        QTest::newRow("one side") << "240" << QSize() << "not a size";
-    }
-    void parsesSizes() {
-        QFETCH(QString, text);
-        QFETCH(QSize, size);
-        QString problem;
-        const std::optional<QSize> parsed = parseResize(text, &problem);
-        QCOMPARE(parsed.value_or(QSize()), size);
-        QFETCH(QString, expected);
-        QVERIFY2(expected.isEmpty() ? problem.isEmpty() : problem.contains(expected),
-                 qPrintable(problem));
-    }
-
     // A canvas at the size limit is produced a row at a time without being
     // held; asked for whole, it is refused instead of exhausting memory.
     void hugeCanvas() {

@@ -1,25 +1,14 @@
 #pragma once
 
-// Every place where the tool turns a name given on its command line into an
-// open file or a rename: the result file, the text, data, charset, picture
-// and font files it reads.
-//
-// Results go to standard output, or to a file that appears only once it is
+// Where results go: standard output, or a file that appears only once it is
 // complete. A file result is written under a temporary name in the target's
 // folder and renamed over the target at the end, so a failure (or an
 // interrupt) never leaves a partial file behind and an existing file is
 // either kept as it was or replaced whole.
-//
-// Names are bytes to the system and need not be UTF-8. The tool's arguments
-// are read with argumentText(), which keeps every byte that is not part of a
-// UTF-8 character as a code unit of its own, and every name goes back to its
-// bytes here before the system sees it.
 
 #include "formatter.h"
-#include "textrenderer.h"
 
 #include <QByteArray>
-#include <QImage>
 #include <QString>
 
 #include <memory>
@@ -41,8 +30,6 @@ class StdoutSink : public Sink {
 public:
     using Sink::write;
     void write(const char* data, qint64 size) override;
-    // Whether standard output is a terminal.
-    static bool isTerminal();
 };
 
 // The result file OUT. Nothing exists under OUT's name until commit().
@@ -98,47 +85,9 @@ private:
     StdoutSink m_stdout;
 };
 
-// An argument of the tool as text: UTF-8, with each byte that is not part of
-// a UTF-8 character kept as the lone surrogate U+DC80 + (byte - 0x80), so
-// that nativeName() gives the bytes back.
-QString argumentText(const char* argument);
-
-// A name's bytes for the system: argumentText() reversed.
-QByteArray nativeName(const QString& name);
-
-// `text` for a message: each byte kept by argumentText() shown as \xHH.
-QString readable(const QString& text);
-
-// Whether something exists under the name `path` ("-", standard input,
-// always does).
-bool exists(const QString& path);
-
-// The most the tool reads of a text, data or charset file.
-inline constexpr qint64 MaxInputBytes = qint64(256) << 20;
-
-// The whole content of the file at `path`, or of standard input for "-".
-// Throws CliError (Failure) when it cannot be read or holds more than
-// MaxInputBytes.
-QByteArray readWhole(const QString& path);
-
-// The picture in the file at `path`, decoded (see rgbqumo::LoadPicture).
-// Throws CliError (Failure) naming the file when it cannot be read or is no
-// picture.
-QImage readPicture(const QString& path);
-
-// The first face of the font file at `path`. Throws CliError (Failure) when
-// the file cannot be read or is not a font that can draw.
-text::FaceSpec fontFileFace(const QString& path);
-
-// Writes all `size` bytes to the descriptor `fd`, in as many pieces as it
-// takes. Returns 0, or the error number of the write that failed.
-int writeFully(int fd, const char* data, qint64 size);
-
-// Removes registered temporary files when the process is interrupted
-// (SIGINT, SIGTERM, SIGHUP) and makes a closed pipe on standard output an
-// ordinary write error; a standard stream the tool was started without is
-// opened on /dev/null, so that no file it opens takes the stream's number.
-// Call once at start.
+// Removes the temporary files of OutputFile when the process is interrupted
+// (SIGINT, SIGTERM, SIGHUP), and makes a closed pipe on standard output an
+// ordinary write error. Call once at start.
 void installInterruptCleanup();
 
 } // namespace zentraq::cli

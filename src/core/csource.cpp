@@ -1,13 +1,20 @@
-#include "cformat.h"
-
-#include "glyphcanvas.h"
+#include "csource.h"
 
 #include <QChar>
 
-namespace zentraq::cli {
+namespace zentraq::core {
 namespace {
 
 const QByteArray CrLf("\r\n");
+
+// The character at text[i]: a surrogate pair is one, anything else one code
+// unit.
+char32_t nextCharacter(QStringView text, qsizetype& i) {
+    const char16_t c = text[i++].unicode();
+    if (QChar::isHighSurrogate(c) && i < text.size() && QChar::isLowSurrogate(text[i].unicode()))
+        return QChar::surrogateToUcs4(c, text[i++].unicode());
+    return c;
+}
 
 // Characters that are shown as an escape in a comment rather than as
 // themselves.
@@ -106,7 +113,7 @@ QByteArray headerComment(const QStringList& lines) {
     return out + " */" + CrLf;
 }
 
-QStringList layoutLines(const core::Layout& layout, bool invert) {
+QStringList layoutLines(const Layout& layout, bool invert) {
     // Glyph data has one bit per pixel; packed picture data 1, 2 or 4.
     const int perByte = 8 / layout.bits;
     const QString bits =
@@ -114,28 +121,28 @@ QStringList layoutLines(const core::Layout& layout, bool invert) {
     QString scan;
     QString first = QStringLiteral("the first pixel of each byte");
     switch (layout.scan) {
-    case core::Scan::Row:
+    case Scan::Row:
         scan = QStringLiteral(
                    "row: horizontal bytes, rows from the top, each row from the left, %1 per "
                    "pixel, %2")
                    .arg(bits, layout.pad ? QStringLiteral("every row starting on a new byte")
                                          : QStringLiteral("rows not padded to whole bytes"));
         break;
-    case core::Scan::Column:
+    case Scan::Column:
         scan = QStringLiteral(
                    "column: vertical bytes, columns from the left, each column from the top, %1 "
                    "per pixel, %2")
                    .arg(bits, layout.pad ? QStringLiteral("every column starting on a new byte")
                                          : QStringLiteral("columns not padded to whole bytes"));
         break;
-    case core::Scan::Page:
+    case Scan::Page:
         scan = QStringLiteral(
                    "page: vertical bytes in bands of %1 rows; for each band from the top, one byte "
                    "per column from the left; the last band padded with zero bits")
                    .arg(perByte);
         first = QStringLiteral("the band's top row");
         break;
-    case core::Scan::Band:
+    case Scan::Band:
         scan = QStringLiteral(
                    "band: horizontal bytes in bands of %1 columns; for each band from the left, "
                    "one byte per row from the top; the last band padded with zero bits")
@@ -164,4 +171,4 @@ QByteArray codeTable(const QString& name, const std::vector<char32_t>& codes) {
     return out + "};" + CrLf;
 }
 
-} // namespace zentraq::cli
+} // namespace zentraq::core

@@ -1,10 +1,8 @@
 #include "datatext.h"
 
-#include "options.h"
-
 #include <algorithm>
 
-namespace zentraq::cli {
+namespace zentraq::core {
 namespace {
 
 int hexValue(char c) {
@@ -23,8 +21,9 @@ bool isWordChar(char c) {
 
 } // namespace
 
-QByteArray parseDataText(const QByteArray& text, const QString& source) {
-    QByteArray out;
+DataText readDataText(QByteArrayView text) {
+    DataText result;
+    QByteArray& out = result.bytes;
     const char* s = text.constData();
     const qsizetype n = text.size();
     int line = 1;
@@ -61,19 +60,20 @@ QByteArray parseDataText(const QByteArray& text, const QString& source) {
                     else
                         value = value > 0xFF ? value : value * 16 + d;
                 }
-                if (!digits)
-                    failure(QStringLiteral("%1, line %2: '%3' is not a hexadecimal number")
-                                .arg(source, QString::number(line), QString::fromLatin1(word)));
-                if (value > 0xFF)
-                    failure(QStringLiteral("%1, line %2: %3 is larger than a byte")
-                                .arg(source, QString::number(line), QString::fromLatin1(word)));
+                if (!digits || value > 0xFF) {
+                    result.problem = {digits ? DataTextProblem::LargerThanByte
+                                             : DataTextProblem::NotHexadecimal,
+                                      line, word};
+                    result.bytes.clear();
+                    return result;
+                }
                 out.append(static_cast<char>(value));
             }
         } else {
             ++i;
         }
     }
-    return out;
+    return result;
 }
 
-} // namespace zentraq::cli
+} // namespace zentraq::core

@@ -1,7 +1,8 @@
 #pragma once
 
-// Data as C source: a byte array with a comment that records how the data
-// was made. Lines end in CR LF like the data text itself.
+// Data as C source: the header comment that records how the data was made,
+// the comments that name a glyph's character, and the code-point table of a
+// font library. Lines end in CR LF like the data text itself.
 
 #include "packer.h"
 
@@ -12,7 +13,7 @@
 
 #include <vector>
 
-namespace zentraq::cli {
+namespace zentraq::core {
 
 // `text` made safe for the inside of a C block comment on one line: nothing
 // in it can end the comment early, open another one, continue it onto the
@@ -20,8 +21,9 @@ namespace zentraq::cli {
 // a "*" after a "/" get a backslash in front, control characters become
 // \t \n \r or \xHH, and characters that show nothing or rearrange the line
 // (format, line and paragraph separators, private-use, unassigned, unpaired
-// surrogates) become \uHHHH or \UHHHHHHHH; the lone surrogates that stand
-// for the bytes of names that are not UTF-8 (see argumentText) become \xHH.
+// surrogates) become \uHHHH or \UHHHHHHHH; the lone surrogates U+DC80 to
+// U+DCFF, which stand for the bytes of file names that are not UTF-8, become
+// \xHH.
 QString commentText(QStringView text);
 
 // How a glyph line's comment names its character: "U+0041 'A'", the
@@ -35,10 +37,10 @@ QByteArray headerComment(const QStringList& lines);
 // How the header comment describes a layout of samples of 1, 2 or 4 bits
 // (glyph data, packed picture data): the scan line and the bit line, which
 // for one-bit samples names ink and background.
-QStringList layoutLines(const core::Layout& layout, bool invert);
+QStringList layoutLines(const Layout& layout, bool invert);
 
 // A sorted code-point table for firmware's binary search:
 // "const uint32_t NAME[N] = { 0x00004E2D, ... };", 8 codes a line.
 QByteArray codeTable(const QString& name, const std::vector<char32_t>& codes);
 
-} // namespace zentraq::cli
+} // namespace zentraq::core

@@ -1,0 +1,274 @@
+#include "commandline.h"
+
+#include "error.h"
+
+namespace zentraq::cli {
+namespace {
+
+bool isPositional(const OptionDef& d) {
+    return d.names[0] >= 'A' && d.names[0] <= 'Z';
+}
+
+QStringList namesOf(const OptionDef& d) {
+    return QString::fromLatin1(d.names).split(u',');
+}
+
+// "--size", "-o": a name with its dashes.
+QString dashed(const QString& name) {
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// The long form of an option, as messages name it.
+QString canonical(const OptionDef& d) {
+    return dashed(namesOf(d).back());
+}
+
+bool hasOption(const CommandDef& c, QStringView name) {
+    for (const OptionDef& d : c.options) {
+        if (!isPositional(d) && namesOf(d).contains(name))
+            return true;
+    }
+    return false;
+}
+
+// `text` in lines of at most `width` characters, the first after `first`,
+// the others indented by `indent` spaces.
+QString wrapped(const QString& first, const QString& text, int indent, int width = 79) {
+    QString out = first;
+    qsizetype column = first.size();
+    if (column > indent - 1)
+        out += u'\n' + QString(indent, u' ');
+    else
+        out += QString(indent - column, u' ');
+    column = indent;
+    bool lineStart = true;
+    for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
+        if (!lineStart && column + 1 + word.size() > width) {
+            out += u'\n' + QString(indent, u' ');
+            column = indent;
+            lineStart = true;
+        }
+        if (!lineStart) {
+            out += u' ';
+            ++column;
+        }
+        out += word;
+        column += word.size();
+        lineStart = false;
+    }
+    return out + u'\n';
+}
+
+// The decimal digits of `text` as a number, or -1 when it is empty, holds
+// anything else or has more than 9 digits.
+long long digitsValue(QStringView text) {
+    if (text.isEmpty() || text.size() > 9)
+        return -1;
+    long long v = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return -1;
+        v = v * 10 + (c.unicode() - u'0');
+    }
+    return v;
+}
+
+} // namespace
+
+CommandLine::CommandLine(const CommandDef& command, const QStringList& args,
+                         std::span<const CommandDef* const> all)
+    : m_command(command) {
+    const QString cmd = commandName();
+    const auto unknown = [&](const QString& typed) {
+        const QString name = typed.section(u'=', 0, 0);
+        for (const CommandDef* other : all) {
+            if (hasOption(*other,
+                          QStringView(name).mid(name.startsWith(QLatin1String("--")) ? 2 : 1)))
+                usageError(
+                    QStringLiteral("option '%1' is not an option of %2; see 'zentraq-cli help %2'")
+                        .arg(name, cmd));
+        }
+        usageError(QStringLiteral("unknown option '%1'; see 'zentraq-cli help %2'").arg(name, cmd));
+    };
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--")) {
+            m_positional += args.mid(i + 1);
+            break;
+        }
+        if (a.size() < 2 || a[0] != u'-') {
+            m_positional << a;
+            continue;
+        }
+        // The value of a value option: after '=' (long) or the rest of the
+        // argument (short), else the next argument, whatever it holds.
+        const auto valueOf = [&](const OptionDef& d, const QString& attached, bool isAttached) {
+            if (isAttached)
+                return attached;
+            if (i + 1 >= args.size())
+                usageError(QStringLiteral("option '%1' needs a value").arg(canonical(d)));
+            return args[++i];
+        };
+        if (a.startsWith(QLatin1String("--"))) {
+            const qsizetype eq = a.indexOf(u'=');
+            const QString typed = eq < 0 ? a : a.left(eq);
+            const OptionDef* d = find(QStringView(typed).mid(2));
+            if (!d || QStringView(typed).mid(2).size() == 1)
+                unknown(typed);
+            if (!d->value && eq >= 0)
+                usageError(QStringLiteral("option '%1' takes no value").arg(canonical(*d)));
+            take(*d, d->value ? valueOf(*d, a.mid(eq + 1), eq >= 0) : QString());
+            continue;
+        }
+        // Short options, compacted: every letter a switch until one that
+        // takes a value, which takes the rest.
+        for (qsizetype k = 1; k < a.size(); ++k) {
+            const QString typed = dashed(a.mid(k, 1));
+            const OptionDef* d = find(QStringView(a).mid(k, 1));
+            if (!d || namesOf(*d).front().size() != 1)
+                unknown(typed);
+            if (!d->value) {
+                take(*d, QString());
+                continue;
+            }
+            take(*d, valueOf(*d, a.mid(k + 1), k + 1 < a.size()));
+            break;
+        }
+    }
+}
+
+const OptionDef* CommandLine::find(QStringView name) const {
+    for (const OptionDef& d : m_command.options) {
+        if (!isPositional(d) && namesOf(d).contains(name))
+            return &d;
+    }
+    return nullptr;
+}
+
+void CommandLine::take(const OptionDef& option, const QString& value) {
+    for (const auto& [given, v] : m_given) {
+        if (given == &option)
+            usageError(
+                QStringLiteral("option '%1' is given more than once").arg(canonical(option)));
+    }
+    if (option.value && value.isEmpty())
+        usageError(QStringLiteral("option '%1' needs a non-empty value").arg(canonical(option)));
+    m_given.emplace_back(&option, value);
+}
+
+bool CommandLine::isSet(const char* name) const {
+    for (const auto& [given, v] : m_given) {
+        if (namesOf(*given).back() == QLatin1String(name))
+            return true;
+    }
+    return false;
+}
+
+QString CommandLine::value(const char* name) const {
+    for (const auto& [given, v] : m_given) {
+        if (namesOf(*given).back() == QLatin1String(name))
+            return v;
+    }
+    return {};
+}
+
+bool asksForHelp(const QStringList& args) {
+    for (const QString& a : args) {
+        if (a == QLatin1String("--"))
+            return false;
+        if (a == QLatin1String("--help") || a == QLatin1String("-h"))
+            return true;
+    }
+    return false;
+}
+
+QString commandHelp(const CommandDef& c) {
+    QString out = QString::fromUtf8(c.synopsis) + QStringLiteral("\n\n");
+    out += wrapped(QString(), QString::fromUtf8(c.description), 2) + u'\n';
+    for (const OptionDef& d : c.options) {
+        QString label = QStringLiteral("  ");
+        if (isPositional(d)) {
+            label += QString::fromLatin1(d.names);
+        } else {
+            QStringList shown;
+            for (const QString& n : namesOf(d))
+                shown << dashed(n);
+            label += shown.join(QStringLiteral(", "));
+            if (d.value)
+                label += u' ' + QString::fromLatin1(d.value);
+        }
+        const QString more = d.moreHelp ? u' ' + d.moreHelp() : QString();
+        out += wrapped(label, QString::fromUtf8(d.help) + more, 21);
+    }
+    return out + QStringLiteral("  -h, --help         this text\n\n  Example:\n    ") +
+           QString::fromUtf8(c.example) + u'\n';
+}
+
+QString optionName(const char* name) {
+    return QStringLiteral("--") + QLatin1String(name);
+}
+
+void refuseValue(const char* option, const QString& wants, const QString& value) {
+    usageError(QStringLiteral("%1 wants %2, not '%3'").arg(optionName(option), wants, value));
+}
+
+int parseCount(const char* option, const QString& value, int low, int high) {
+    const long long n = digitsValue(value);
+    if (n < low || n > high)
+        refuseValue(option,
+                    QStringLiteral("a whole number from %1 to %2")
+                        .arg(QString::number(low), QString::number(high)),
+                    value);
+    return int(n);
+}
+
+QSize parseSize(const char* option, const QString& value, int maxSide, qint64 maxPixels) {
+    qsizetype cut = -1;
+    for (const QChar c : {u'x', u'X', u'*'}) {
+        if (const qsizetype at = value.indexOf(c); at >= 0)
+            cut = at;
+    }
+    const long long w = cut < 0 ? -1 : digitsValue(QStringView(value).left(cut));
+    const long long h = cut < 0 ? -1 : digitsValue(QStringView(value).mid(cut + 1));
+    if (w < 0 || h < 0)
+        refuseValue(option, QStringLiteral("a size WIDTHxHEIGHT such as 16x16"), value);
+    if (w < 1 || h < 1 || w > maxSide || h > maxSide)
+        refuseValue(option, QStringLiteral("each side from 1 to %1 pixels").arg(maxSide), value);
+    if (w * h > maxPixels)
+        refuseValue(option, QStringLiteral("at most %1 pixels").arg(maxPixels), value);
+    return QSize(int(w), int(h));
+}
+
+bool isCIdentifier(QStringView name) {
+    if (name.isEmpty() || (name[0] >= u'0' && name[0] <= u'9'))
+        return false;
+    for (const QChar c : name) {
+        if (!(c == u'_' || (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') ||
+              (c >= u'A' && c <= u'Z')))
+            return false;
+    }
+    return true;
+}
+
+// The keywords of C11 and C23, and asm, which compilers reserve as well: no
+// array can have these names.
+bool isCKeyword(QStringView name) {
+    static const QStringList keywords =
+        QStringLiteral(
+            "alignas alignof asm auto bool break case char const constexpr continue default do "
+            "double else enum extern false float for goto if inline int long nullptr register "
+            "restrict return short signed sizeof static static_assert struct switch thread_local "
+            "true typedef typeof typeof_unqual union unsigned void volatile while _Alignas "
+            "_Alignof _Atomic _BitInt _Bool _Complex _Decimal128 _Decimal32 _Decimal64 _Generic "
+            "_Imaginary _Noreturn _Static_assert _Thread_local")
+            .split(u' ');
+    return keywords.contains(name);
+}
+
+QString listed(const QStringList& items, const QString& lastJoin) {
+    if (items.size() < 2)
+        return items.join(QString());
+    return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + lastJoin + items.back();
+}
+
+} // namespace zentraq::cli

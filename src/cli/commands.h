@@ -1,0 +1,68 @@
+#pragma once
+
+// The commands of zentraq-cli. Each lives in a file of its own: its options,
+// how it reads them, and the one conversion it runs. A new command is such a
+// file and one line in the table of cli.cpp.
+
+#include "commandline.h"
+#include "options.h"
+#include "picturedata.h"
+
+#include <QString>
+
+namespace zentraq::cli {
+
+extern const CommandDef GlyphCommand;
+extern const CommandDef PictureCommand;
+extern const CommandDef PreviewCommand;
+extern const CommandDef LibraryCommand;
+
+// What each command reads from its command line; its parse function throws
+// CliError (Usage) naming the first problem.
+
+enum class TextSource { Argument, File, Ascii };
+
+struct GlyphOptions {
+    CellOptions cell;
+    OutputOptions out;
+    bool missing = false;
+    TextSource source = TextSource::Argument;
+    QString text;      // the TEXT argument
+    QString inputFile; // --input, "-" for standard input
+};
+GlyphOptions parseGlyph(const CommandLine& line);
+
+struct LibraryOptions {
+    CellOptions cell;
+    OutputOptions out;
+    bool missing = false;
+    QString charset; // "gb2312", "gbk", "ascii" or a charset file
+};
+LibraryOptions parseLibrary(const CommandLine& line);
+
+struct PictureOptions {
+    QString picture;
+    OutputOptions out;
+    rgbqumo::DataSettings data;
+};
+PictureOptions parsePicture(const CommandLine& line);
+
+struct PreviewOptions {
+    QString data; // "-" for standard input
+    bool binary = false;
+    QString output;
+    int scale = 1;
+    // Glyph data (--size): cells of this size in this layout.
+    QSize cell;
+    core::Layout layout;
+    bool invert = false;
+    int columns = 16;
+    // Picture data (--width W > 0): rows of W pixels, --height of them when
+    // given (0: as many as the data holds).
+    int pictureWidth = 0;
+    int pictureHeight = 0;
+    rgbqumo::DataSettings picture;
+};
+PreviewOptions parsePreview(const CommandLine& line);
+
+} // namespace zentraq::cli

@@ -1,0 +1,196 @@
+#include "process.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/common_interface_defs.h>
+#define ZENTRAQ_SANITIZER_REPORTS 1
+#endif
+
+namespace zentraq::cli {
+namespace {
+
+// The real standard error while QuietLibraries is active, else -1.
+int g_messages = -1;
+
+// The length of the UTF-8 character at the start of `s` (n bytes), or 0 when
+// it is not one: a stray continuation byte, an overlong form, a surrogate, a
+// code point above U+10FFFF or a cut sequence.
+int utf8Length(const unsigned char* s, std::size_t n) {
+    const unsigned char c = s[0];
+    if (c < 0x80)
+        return 1;
+    int length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF; // the second byte's range
+    if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        low = c == 0xE0 ? 0xA0 : 0x80;
+        high = c == 0xED ? 0x9F : 0xBF;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        low = c == 0xF0 ? 0x90 : 0x80;
+        high = c == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (n < std::size_t(length) || s[1] < low || s[1] > high)
+        return 0;
+    for (int k = 2; k < length; ++k) {
+        if (s[k] < 0x80 || s[k] > 0xBF)
+            return 0;
+    }
+    return length;
+}
+
+bool isKeptByte(char16_t u) {
+    return u >= 0xDC80 && u <= 0xDCFF;
+}
+
+void dropMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+void setSanitizerReports([[maybe_unused]] int fd) {
+#if ZENTRAQ_SANITIZER_REPORTS
+    __sanitizer_set_report_fd(reinterpret_cast<void*>(std::intptr_t(fd)));
+#endif
+}
+
+} // namespace
+
+int writeFully(int fd, const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<std::size_t>(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        data += n;
+        size -= n;
+    }
+    return 0;
+}
+
+QString errnoText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString argumentText(const char* argument) {
+    const auto* s = reinterpret_cast<const unsigned char*>(argument);
+    const std::size_t n = std::strlen(argument);
+    QString text;
+    text.reserve(qsizetype(n));
+    std::size_t run = 0; // start of the UTF-8 run not yet added
+    for (std::size_t i = 0; i < n;) {
+        const int length = utf8Length(s + i, n - i);
+        if (length > 0) {
+            i += std::size_t(length);
+            continue;
+        }
+        text += QString::fromUtf8(argument + run, qsizetype(i - run));
+        text += QChar(char16_t(0xDC00 + s[i]));
+        run = ++i;
+    }
+    return text + QString::fromUtf8(argument + run, qsizetype(n - run));
+}
+
+QByteArray nativeName(const QString& name) {
+    QByteArray native;
+    qsizetype run = 0; // start of the text not yet added
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t u = name[i].unicode();
+        if (QChar::isHighSurrogate(u) && i + 1 < name.size() &&
+            QChar::isLowSurrogate(name[i + 1].unicode())) {
+            ++i;
+        } else if (isKeptByte(u)) {
+            native += QStringView(name).mid(run, i - run).toUtf8();
+            native += char(u - 0xDC00);
+            run = i + 1;
+        }
+    }
+    return native + QStringView(name).mid(run).toUtf8();
+}
+
+QString readable(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size() &&
+            QChar::isLowSurrogate(text[i + 1].unicode())) {
+            out += text[i];
+            out += text[++i];
+        } else if (isKeptByte(u)) {
+            out += QStringLiteral("\\x") +
+                   QString::number(u - 0xDC00, 16).toUpper().rightJustified(2, u'0');
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+void openMissingStandardStreams() {
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+            if (opened >= 0 && opened != fd) {
+                ::dup2(opened, fd);
+                ::close(opened);
+            }
+        }
+    }
+}
+
+bool standardOutputIsTerminal() {
+    return ::isatty(STDOUT_FILENO) == 1;
+}
+
+int messageDescriptor() {
+    return g_messages >= 0 ? g_messages : STDERR_FILENO;
+}
+
+void note(const QString& line) {
+    QString oneLine = readable(line);
+    oneLine.replace(u'\r', u' ').replace(u'\n', u' ');
+    // There is nowhere left to report a failure to write it.
+    const QByteArray bytes = oneLine.toUtf8() + '\n';
+    writeFully(messageDescriptor(), bytes.constData(), bytes.size());
+}
+
+QuietLibraries::QuietLibraries() {
+    std::fflush(stderr);
+    m_real = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (m_real < 0 || null < 0 || ::dup2(null, STDERR_FILENO) < 0) {
+        if (m_real >= 0)
+            ::close(m_real);
+        if (null >= 0)
+            ::close(null);
+        m_real = -1;
+        return;
+    }
+    ::close(null);
+    g_messages = m_real;
+    setSanitizerReports(m_real);
+    m_previous = qInstallMessageHandler(&dropMessage);
+}
+
+QuietLibraries::~QuietLibraries() {
+    if (m_real < 0)
+        return;
+    qInstallMessageHandler(m_previous);
+    std::fflush(stderr);
+    ::dup2(m_real, STDERR_FILENO);
+    setSanitizerReports(STDERR_FILENO);
+    g_messages = -1;
+    ::close(m_real);
+}
+
+} // namespace zentraq::cli

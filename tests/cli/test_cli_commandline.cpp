@@ -1,0 +1,172 @@
+// The tool's command line, in process: arguments as bytes, sizes, and what
+// the command line sets. (Refused command lines are checked on the tool
+// itself, in test_cli_tool.)
+#include "cli.h"
+#include "commands.h"
+#include "error.h"
+#include "process.h"
+
+#include <QTest>
+
+using namespace zentraq::cli;
+
+namespace {
+
+QString ucs4(char32_t cp) {
+    return QStringView(QChar::fromUcs4(cp)).toString();
+}
+
+} // namespace
+
+class TestCliCommandLine : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Arguments as bytes: UTF-8 characters become text, every other byte
+    // b a code unit U+DC00 + b of its own, and the bytes come back whole.
+    void argumentBytes_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        const auto kept = [](std::initializer_list<char16_t> units) {
+            QString s;
+            for (char16_t u : units)
+                s += QChar(u);
+            return s;
+        };
+        QTest::newRow("ASCII") << QByteArray("a%1.png") << QStringLiteral("a%1.png")
+                               << QStringLiteral("a%1.png");
+        QTest::newRow("Chinese") << QByteArray("\xe4\xb8\xad.png") << QStringLiteral("中.png")
+                                 << QStringLiteral("中.png");
+        QTest::newRow("four bytes")
+            << QByteArray("\xf0\x9f\x98\x80") << ucs4(0x1F600) << ucs4(0x1F600);
+        QTest::newRow("stray bytes") << QByteArray("bad\xff\xfe.png")
+                                     << QStringLiteral("bad") + kept({0xDCFF, 0xDCFE}) + ".png"
+                                     << QStringLiteral("bad\\xFF\\xFE.png");
+        QTest::newRow("overlong slash")
+            << QByteArray("\xc0\xaf") << kept({0xDCC0, 0xDCAF}) << QStringLiteral("\\xC0\\xAF");
+        QTest::newRow("encoded surrogate")
+            << QByteArray("\xed\xa0\x80") << kept({0xDCED, 0xDCA0, 0xDC80})
+            << QStringLiteral("\\xED\\xA0\\x80");
+        QTest::newRow("above U+10FFFF")
+            << QByteArray("\xf4\x90\x80\x80") << kept({0xDCF4, 0xDC90, 0xDC80, 0xDC80})
+            << QStringLiteral("\\xF4\\x90\\x80\\x80");
+        QTest::newRow("cut short") << QByteArray("\xe4\xb8x") << kept({0xDCE4, 0xDCB8}) + "x"
+                                   << QStringLiteral("\\xE4\\xB8x");
+        QTest::newRow("a kept byte after a pair")
+            << QByteArray("\xf0\x9f\x98\x80\xbf") << ucs4(0x1F600) + kept({0xDCBF})
+            << ucs4(0x1F600) + QStringLiteral("\\xBF");
+    }
+
+    void argumentBytes() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(argumentText(bytes.constData()), text);
+        QCOMPARE(nativeName(text), bytes);
+        QCOMPARE(readable(text), shown);
+    }
+
+    // The one reader of "WxH": the window's spelling, the limits, and the
+    // rule a refused size breaks.
+    void sizes_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("maxSide");
+        QTest::addColumn<qint64>("maxPixels");
+        QTest::addColumn<QSize>("size");       // invalid: refused
+        QTest::addColumn<QString>("expected"); // words of the refusal
+        const qint64 any = qint64(1) << 40;
+        // clang-format off
+        QTest::newRow("240x240") << "240x240" << 32767 << any << QSize(240, 240) << "";
+        QTest::newRow("128*64") << "128*64" << 32767 << any << QSize(128, 64) << "";
+        QTest::newRow("largest") << "32767X32767" << 32767 << any << QSize(32767, 32767) << "";
+        QTest::newRow("zero width") << "0x10" << 32767 << any << QSize() << "each side from 1 to 32767";
+        QTest::newRow("too wide") << "32768x1" << 32767 << any << QSize() << "each side from 1";
+        QTest::newRow("far too wide") << "999999999x1" << 32767 << any << QSize() << "each side";
+        QTest::newRow("too many digits") << "9999999999x1" << 32767 << any << QSize() << "a size WIDTHxHEIGHT";
+        QTest::newRow("negative") << "-1x5" << 32767 << any << QSize() << "a size WIDTHxHEIGHT";
+        QTest::newRow("one side") << "240" << 32767 << any << QSize() << "a size WIDTHxHEIGHT";
+        QTest::newRow("two separators") << "2x3x4" << 32767 << any << QSize() << "a size WIDTHxHEIGHT";
+        QTest::newRow("plus sign") << "+2x3" << 32767 << any << QSize() << "a size WIDTHxHEIGHT";
+        QTest::newRow("too many pixels") << "300x300" << 65536 << qint64(65536) << QSize() << "at most 65536 pixels";
+        QTest::newRow("just enough pixels") << "1x65536" << 65536 << qint64(65536) << QSize(1, 65536) << "";
+        // clang-format on
+    }
+
+    void sizes() {
+        QFETCH(QString, text);
+        QFETCH(int, maxSide);
+        QFETCH(qint64, maxPixels);
+        QFETCH(QSize, size);
+        QFETCH(QString, expected);
+        try {
+            QCOMPARE(parseSize("resize", text, maxSide, maxPixels), size);
+            QVERIFY(expected.isEmpty());
+        } catch (const CliError& e) {
+            QCOMPARE(e.exitCode(), 2);
+            QVERIFY2(!expected.isEmpty() && e.message().startsWith("--resize wants " + expected) &&
+                         e.message().endsWith(", not '" + text + "'"),
+                     qPrintable(e.message()));
+        }
+    }
+
+    void acceptedCommandLines() {
+        const auto line = [](const CommandDef& c, const QStringList& args) {
+            return CommandLine(c, args, commands());
+        };
+        // The window's spelling of a size, a text after --, option=value.
+        GlyphOptions g = parseGlyph(line(GlyphCommand, {"--size=16*32", "--format=c", "--", "-x"}));
+        QCOMPARE(g.cell.spec.width, 16);
+        QCOMPARE(g.cell.spec.height, 32);
+        QCOMPARE(g.source, TextSource::Argument);
+        QCOMPARE(g.text, QStringLiteral("-x"));
+        QCOMPARE(g.out.form, zentraq::core::DataForm::C);
+        QCOMPARE(g.out.name, QStringLiteral("glyph_data"));
+        QCOMPARE(g.cell.spec.layout.scan, zentraq::core::Scan::Row);
+
+        // Any cell, its face size, a layout; compacted short options.
+        g = parseGlyph(
+            line(GlyphCommand, {"--size", "5x7", "--pixel-size", "8", "--scan", "column", "--pad",
+                                "--msb-first", "--invert", "--ascii", "-qo", "out"}));
+        QCOMPARE(g.cell.spec.pixelSize, 8);
+        QCOMPARE(g.cell.spec.layout.scan, zentraq::core::Scan::Column);
+        QVERIFY(g.cell.spec.layout.pad && g.cell.spec.layout.msbFirst && g.cell.spec.invert);
+        QCOMPARE(g.source, TextSource::Ascii);
+        QVERIFY(g.out.quiet);
+        QCOMPARE(g.out.output, QStringLiteral("out"));
+        QCOMPARE(parseGlyph(line(GlyphCommand, {"--size", "256x256", "A"})).cell.spec.width, 256);
+
+        PictureOptions p = parsePicture(line(
+            PictureCommand, {"in.png", "-oout.txt", "--binary", "--byte-order", "high-first"}));
+        QCOMPARE(p.picture, QStringLiteral("in.png"));
+        QCOMPARE(p.out.output, QStringLiteral("out.txt"));
+        QCOMPARE(p.out.form, zentraq::core::DataForm::Binary);
+        QVERIFY(p.data.highByteFirst);
+        p = parsePicture(line(PictureCommand, {"-", "--resize", "240*320"}));
+        QCOMPARE(p.picture, QStringLiteral("-")); // a picture named '-' is a file
+        QCOMPARE(p.data.fitting.resize, QSize(240, 320));
+
+        PreviewOptions v =
+            parsePreview(line(PreviewCommand, {"-", "--width", "120", "--binary", "-o", "p.png"}));
+        QCOMPARE(v.data, QStringLiteral("-"));
+        QVERIFY(v.binary);
+        QCOMPARE(v.pictureWidth, 120);
+        v = parsePreview(
+            line(PreviewCommand, {"d", "--size", "256x256", "--scan", "band", "-o", "p.png"}));
+        QCOMPARE(v.layout.scan, zentraq::core::Scan::Band);
+        QCOMPARE(v.cell, QSize(256, 256));
+
+        // A library is binary unless a text form is asked for.
+        LibraryOptions l = parseLibrary(
+            line(LibraryCommand, {"--charset", "gb2312", "--size", "16x16", "-o", "f.bin"}));
+        QCOMPARE(l.charset, QStringLiteral("gb2312"));
+        QCOMPARE(l.out.form, zentraq::core::DataForm::Binary);
+        l = parseLibrary(
+            line(LibraryCommand, {"--charset", "chars.txt", "--size", "12x12", "--format", "c"}));
+        QCOMPARE(l.out.form, zentraq::core::DataForm::C);
+        QCOMPARE(l.out.name, QStringLiteral("font_data"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliCommandLine)
+#include "test_cli_commandline.moc"
