@@ -40,11 +40,14 @@ inline constexpr OptionDef ByteOrder{"byte-order", "low-first|high-first", "rgb5
 struct OutputOptions {
     QString output; // empty: standard output
     core::DataForm form = core::DataForm::Text;
+    // A --format of `shapes` (picture's "lvgl", "c16", ...); empty for hex
+    // and c. Its form is C, or binary for a shape ending in "-bin".
+    QString shape;
     QString name; // the C array's name
     bool quiet = false;
 };
 OutputOptions parseOutput(const CommandLine& line, core::DataForm defaultForm,
-                          const char* defaultName);
+                          const char* defaultName, const QStringList& shapes = {});
 
 // --scan, --pad, --msb-first for samples of `bits` bits.
 core::Layout parseLayout(const CommandLine& line, int bits);

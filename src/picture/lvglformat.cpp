@@ -44,6 +44,10 @@ constexpr FormatInfo Formats[] = {
      "bytes blue, green, red (each times alpha / 255, rounded), alpha"},
     {ColourFormat::L8, "l8", 0x06, 0, "L8", nullptr, 8, 0, false, false,
      "one byte of luma (0.2126 R + 0.7152 G + 0.0722 B in linear light)"},
+    {ColourFormat::TrueColor, "true-color", 0, 4, nullptr, "TRUE_COLOR", 16, 0, false, false,
+     nullptr},
+    {ColourFormat::TrueColorAlpha, "true-color-alpha", 0, 5, nullptr, "TRUE_COLOR_ALPHA", 24, 0,
+     false, true, nullptr},
     {ColourFormat::A1, "a1", 0x0B, 11, "A1", "ALPHA_1BIT", 1, 0, true, true,
      "the alpha's top bit, 8 pixels a byte from bit 7"},
     {ColourFormat::A2, "a2", 0x0C, 12, "A2", "ALPHA_2BIT", 2, 0, true, true,
@@ -59,10 +63,6 @@ constexpr FormatInfo Formats[] = {
      "a palette of 16 colours, then 4-bit indices, 2 a byte from bit 7"},
     {ColourFormat::I8, "i8", 0x0A, 10, "I8", "INDEXED_8BIT", 8, 256, false, true,
      "a palette of 256 colours, then one index byte a pixel"},
-    {ColourFormat::TrueColor, "true-color", 0, 4, nullptr, "TRUE_COLOR", 16, 0, false, false,
-     nullptr},
-    {ColourFormat::TrueColorAlpha, "true-color-alpha", 0, 5, nullptr, "TRUE_COLOR_ALPHA", 24, 0,
-     false, true, nullptr},
 };
 
 const FormatInfo& infoOf(ColourFormat format) {

@@ -15,8 +15,6 @@ namespace {
 constexpr int WeightBits = 16;
 constexpr std::int32_t WeightOne = 1 << WeightBits;
 
-constexpr QRgb White = 0xFFFFFFFF;
-
 // a * b / c rounded to nearest, halves up; all non-negative.
 long long scaleRounded(long long a, long long b, long long c) {
     return (2 * a * b + c) / (2 * c);
@@ -105,7 +103,8 @@ QSize fittedSize(QSize picture, const Fitting& fitting) {
 }
 
 FittedRows::FittedRows(const QImage& picture, const Fitting& fitting, bool keepAlpha)
-    : m_alpha(keepAlpha), m_channels(keepAlpha ? 4 : 3) {
+    : m_alpha(keepAlpha), m_canvasColour(fitting.canvas | 0xFF000000),
+      m_channels(keepAlpha ? 4 : 3) {
     if (fitting.resize.isValid() &&
         (!isValidFitSide(fitting.resize.width()) || !isValidFitSide(fitting.resize.height())))
         throw std::invalid_argument("resize side outside 1..32767");
@@ -309,7 +308,7 @@ bool FittedRows::readRow(QRgb* out) {
     if (m_row >= m_canvas.height())
         return false;
     const int y = m_row++;
-    const QRgb canvas = m_alpha ? 0 : White;
+    const QRgb canvas = m_alpha ? 0 : m_canvasColour;
     if (y < m_placed.top() || y > m_placed.bottom()) {
         std::fill(out, out + m_canvas.width(), canvas);
         return true;

@@ -4,7 +4,8 @@
 // to W x H, in that order.
 //
 // Resizing. `contain` scales the picture to fit inside W x H, keeping its
-// shape, and centres it on a white canvas of W x H; `cover` cuts the centre
+// shape, and centres it on a canvas of W x H (white unless Fitting::canvas
+// says otherwise); `cover` cuts the centre
 // of the picture to the shape of W x H and scales that to fill it; `stretch`
 // scales the picture to W x H whatever its shape. Sizes kept from the shape
 // round to the nearest pixel (halves up) and are at least 1. Where margins or
@@ -59,6 +60,7 @@ struct Fitting {
     bool flipVertical = false;
     QSize resize; // not valid (the default): keep the size
     Fit fit = Fit::Contain;
+    QRgb canvas = 0xFFFFFFFF; // around a contained picture, when alpha is not kept
 };
 
 // The size of the result for a picture of `picture` pixels.
@@ -110,6 +112,7 @@ private:
 
     QImage m_picture;
     bool m_alpha = false;
+    QRgb m_canvasColour = 0xFFFFFFFF;
     int m_channels = 3; // summed per pixel: 4 with alpha
     const QRgb* m_bits = nullptr;
     bool m_opaqueBits = false; // Format_RGB32: the fourth byte carries nothing
