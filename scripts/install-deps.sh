@@ -18,14 +18,21 @@ packages=(
     python3-numpy python3-pil pngquant python-matplotlib-data
     # tests and end-to-end checks
     xvfb xauth xdotool xclip imagemagick x11-utils iproute2
-    # LVGL's own image converter (LVGLImage.py), run by the LVGL image tests
-    python3-png python3-lz4
+    # checks against LVGL and the converters of the embedded GUI libraries
+    # (tests/lvgl): the test fonts, LVGLImage.py's modules and pngquant;
+    # lv_font_conv comes from npm (below)
+    fonts-dejavu-core python3-png python3-lz4 pngquant nodejs
     # source layout, installation and package checks
     git clang-format desktop-file-utils appstream man-db dpkg-dev passwd procps
     # fuzzing (scripts/fuzz.sh): clang, its libFuzzer and sanitizer runtimes,
     # llvm-symbolizer for readable stacks
     clang libclang-rt-14-dev llvm
 )
+
+# npm installs lv_font_conv. Node.js builds other than Debian's bring their
+# own npm and conflict with Debian's package, so it is asked for only when
+# there is no npm at all.
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do
