@@ -13,9 +13,9 @@ packages=(
     # run (python3 also writes zentraq-cli's man page at build time)
     qt6-qpa-plugins qt6-image-formats-plugins qt6-translations-l10n fonts-arphic-uming python3
     # benchmarks: the NumPy script that the command-line tool is timed against;
-    # pngquant and a photo (grace_hopper.jpg) for the palette quantiser's
-    # yardstick
-    python3-numpy python3-pil pngquant python-matplotlib-data
+    # a photo (grace_hopper.jpg) for the palette quantiser against pngquant
+    # (below)
+    python3-numpy python3-pil python-matplotlib-data
     # tests and end-to-end checks
     xvfb xauth xdotool xclip imagemagick x11-utils iproute2
     # checks against LVGL and the converters of the embedded GUI libraries
