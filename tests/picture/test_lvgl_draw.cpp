@@ -65,6 +65,24 @@ ColourFormat v9Twin(ColourFormat f, ColourDepth d) {
     return f;
 }
 
+// Image files that LVGL 9.5 does not open when it loads files into RAM
+// (LV_BIN_DECODER_RAM_LOAD): uncompressed l8 and argb8888-premultiplied.
+bool unopenedFile(const ImageOptions& o) {
+    return o.version == Version::V9 && o.compression == Compression::None &&
+           (o.format == ColourFormat::L8 || o.format == ColourFormat::Argb8888Premultiplied);
+}
+
+// Formats the software renderer of LVGL 9.5 does not draw on the clients'
+// 32-bit screens (it draws argb8565 on none, rgb565-swapped only on a 16-bit
+// one). Their bytes are LVGLImage.py's (test_lvgl_reference), and LVGL 8
+// draws the same bytes as true-color-alpha and true-color at 16 bits.
+bool undrawable(ColourFormat f, Version v) {
+    return v == Version::V9 && (f == ColourFormat::Argb8565 || f == ColourFormat::Rgb565Swapped);
+}
+constexpr const char* Undrawable =
+    "LVGL 9.5's software renderer draws argb8565 nowhere and rgb565-swapped only on 16-bit "
+    "screens; LVGL 8 draws the same bytes (true-color-alpha, true-color at 16 and 16-swap)";
+
 bool save(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
@@ -120,6 +138,8 @@ class TestLvglDraw : public QObject {
         QVERIFY2(p.waitForFinished(60000), qPrintable(program));
         const QByteArray said = p.readAllStandardOutput() + p.readAllStandardError();
         QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, said.constData());
+        // Two images LVGL cannot open draw alike: the background.
+        QVERIFY2(!said.contains("[Error]") && !said.contains("[Warn]"), said.constData());
     }
 
 private slots:
@@ -196,6 +216,12 @@ private slots:
         QFETCH(QString, picture);
         QFETCH(ImageOptions, options);
         const ImageOptions& o = options;
+        if (undrawable(o.format, o.version))
+            QSKIP(Undrawable);
+        if (unopenedFile(o))
+            QSKIP("LVGL 9.5 opens image files of l8 and argb8888-premultiplied only compressed "
+                  "(LV_BIN_DECODER_RAM_LOAD loads the RGB formats only); their C sources are drawn "
+                  "below");
         const bool own = isIndexed(o.format) || o.version == Version::V8;
         const QString other =
             own ? reference(picture, o) : theirs(picture, o.format, o.compression);
@@ -210,6 +236,8 @@ private slots:
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("name");
         for (const ImageOptions& o : allOptions()) {
+            if (undrawable(o.format, o.version))
+                continue; // see Undrawable
             QString name = o.version == Version::V9
                                ? QStringLiteral("v9_%1_%2")
                                      .arg(formatName(o.format), compressionName(o.compression))
@@ -222,7 +250,11 @@ private slots:
     void sourcesDrawLikeFiles() {
         QFETCH(QString, program);
         QFETCH(QString, name);
-        compare(program, name, QStringLiteral("file:" FIXTURES "/") + name + QStringLiteral(".bin"),
+        // The files LVGL does not open: the same picture compressed.
+        QString file = name;
+        if (file.endsWith(u"_none") && (file.contains(u"_l8_") || file.contains(u"premultiplied")))
+            file.replace(QStringLiteral("_none"), QStringLiteral("_rle"));
+        compare(program, name, QStringLiteral("file:" FIXTURES "/") + file + QStringLiteral(".bin"),
                 0);
     }
 };
