@@ -194,8 +194,10 @@ QByteArray rawData(core::PixelSource& source, const ImageOptions& o, const Image
     return raw.bytes;
 }
 
-// The most data a compressed image may unpack to when it is read back.
+// The most data a compressed image may unpack to, and the most pixels an
+// image may have, when it is read back (256 MiB either way).
 constexpr qint64 MaxRawBytes = qint64(256) << 20;
+constexpr qint64 MaxPixels = qint64(64) << 20;
 
 [[noreturn]] void damaged(const QString& what) {
     throw RuntimeError(RuntimeError::InvalidPicture,
@@ -638,6 +640,11 @@ ReadImage readImage(ImageOptions o, int width, int height, int stride, int flags
     ReadImage r;
     if (width < 1 || height < 1)
         damaged(QStringLiteral("a picture of %1*%2 pixels").arg(width).arg(height));
+    if (qint64(width) * height > MaxPixels)
+        damaged(QStringLiteral("%1*%2 pixels are more than the %3 read back at most")
+                    .arg(width)
+                    .arg(height)
+                    .arg(MaxPixels));
     if (stride == 0) // no stride given: whole bytes
         stride = int((qint64(width) * bitsPerPixel(o.format, o.depth) + 7) / 8);
     QByteArray raw;

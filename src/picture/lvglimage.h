@@ -90,7 +90,8 @@ struct ReadImage {
 // true-colour formats are read at `depth`. A C source: the descriptor it
 // declares (the first lv_image_dsc_t or lv_img_dsc_t) with its data array.
 // Throws RuntimeError (InvalidPicture) saying what is wrong when the file is
-// not such an image, is cut short or damaged.
+// not such an image, is cut short or damaged, or holds more than 64 Mi
+// pixels or (compressed) 256 MiB of data.
 ReadImage readImageFile(QByteArrayView bytes, ColourDepth depth = ColourDepth::Depth16);
 ReadImage readImageSource(QByteArrayView text, ColourDepth depth = ColourDepth::Depth16);
 

@@ -424,6 +424,11 @@ private slots:
         cf[1] = 0x30;
         QTest::newRow("colour format") << cf;
         QTest::newRow("v8 huge, no data") << QByteArray::fromHex("0efcffff");
+        // 65535 x 65535 a1, "compressed" to nothing: refused before any memory is taken.
+        QTest::newRow("v9 huge, compressed") << QByteArray::fromHex("190b0800ffffffff00200000"
+                                                                    "01000000"
+                                                                    "00000000"
+                                                                    "00e0ff1f");
         QTest::newRow("v8 bits 5-7") << QByteArray::fromHex("ef000000");
     }
     void damaged() {
