@@ -9,14 +9,15 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-webengine-dev libqt6webenginecore6-bin
-    libfreetype-dev libfontconfig-dev libharfbuzz-dev
+    libfreetype-dev libfontconfig-dev libharfbuzz-dev liblz4-dev
     # metafiles: libwmf's player, libemf2svg, Qt SVG
     libwmf-dev libemf2svg-dev qt6-svg-dev
     # run (python3 also writes zentraq-cli's man page at build time)
     qt6-qpa-plugins qt6-image-formats-plugins qt6-translations-l10n fonts-arphic-uming python3
     # benchmarks: the NumPy script and the plain C program (libpng) that the
-    # command-line tool is timed against
-    python3-numpy python3-pil libpng-dev
+    # command-line tool is timed against; a photo (grace_hopper.jpg) for the
+    # palette quantiser against pngquant (below)
+    python3-numpy python3-pil libpng-dev python-matplotlib-data
     # tests and end-to-end checks (make for the CMake package test)
     xvfb xauth xdotool xclip imagemagick x11-utils iproute2 make
     # checks against LVGL and the converters of the embedded GUI libraries

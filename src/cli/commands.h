@@ -7,6 +7,7 @@
 #include "commandline.h"
 #include "options.h"
 #include "picturedata.h"
+#include "pictureforms.h"
 
 #include <QString>
 
@@ -45,6 +46,9 @@ struct PictureOptions {
     QString picture;
     OutputOptions out;
     rgbqumo::DataSettings data;
+    // --format lvgl, lvgl-bin, c16, xbm (out.shape not empty): the shape and
+    // its settings; form.attribute is --attribute for --format c too.
+    rgbqumo::FormSettings form;
 };
 PictureOptions parsePicture(const CommandLine& line);
 
@@ -64,6 +68,10 @@ struct PreviewOptions {
     int pictureWidth = 0;
     int pictureHeight = 0;
     rgbqumo::DataSettings picture;
+    // An LVGL image (--format lvgl or lvgl-bin), its true colour at this
+    // depth.
+    QString lvgl;
+    lvgl::ColourDepth depth = lvgl::ColourDepth::Depth16;
 };
 PreviewOptions parsePreview(const CommandLine& line);
 

@@ -5,6 +5,7 @@
 #include "textrenderer.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 namespace zentraq::cli {
 namespace {
@@ -37,7 +38,7 @@ std::optional<core::Scan> scanNamed(QStringView name) {
 } // namespace
 
 OutputOptions parseOutput(const CommandLine& line, core::DataForm defaultForm,
-                          const char* defaultName) {
+                          const char* defaultName, const QStringList& shapes) {
     OutputOptions o;
     o.output = line.value("output");
     o.quiet = line.isSet("quiet");
@@ -45,16 +46,29 @@ OutputOptions parseOutput(const CommandLine& line, core::DataForm defaultForm,
     const QString format = line.value("format");
     o.form = binary ? core::DataForm::Binary : defaultForm;
     if (!format.isEmpty()) {
-        if (format != QLatin1String("hex") && format != QLatin1String("c"))
-            refuseValue("format", QStringLiteral("'hex' or 'c'"), format);
+        if (shapes.contains(format)) {
+            o.shape = format;
+        } else if (format != QLatin1String("hex") && format != QLatin1String("c")) {
+            QStringList known{QStringLiteral("hex"), QStringLiteral("c")};
+            known << shapes;
+            for (QString& k : known)
+                k = u'\'' + k + u'\'';
+            refuseValue("format", listed(known, QStringLiteral(" or ")), format);
+        }
         if (binary)
             usageError(QStringLiteral("--binary and --format %1 exclude each other").arg(format));
-        o.form = format == QLatin1String("c") ? core::DataForm::C : core::DataForm::Text;
+        o.form = format == QLatin1String("hex")           ? core::DataForm::Text
+                 : format.endsWith(QLatin1String("-bin")) ? core::DataForm::Binary
+                                                          : core::DataForm::C;
     }
     o.name = line.value("name");
     if (!o.name.isEmpty()) {
         if (o.form != core::DataForm::C)
-            usageError(QStringLiteral("--name names the array of --format c"));
+            usageError(shapes.isEmpty()
+                           ? QStringLiteral("--name names the array of --format c")
+                           : QStringLiteral("--name names the C declarations of --format c, %1")
+                                 .arg(listed(QStringList(shapes).filter(
+                                     QRegularExpression(QStringLiteral("^(?!.*-bin$)"))))));
         if (!isCIdentifier(o.name))
             refuseValue("name", QStringLiteral("a C identifier (letters, digits, '_')"), o.name);
         if (isCKeyword(o.name))

@@ -43,12 +43,15 @@ inline constexpr OptionDef ByteOrder{"byte-order", "low-first|high-first", "rgb5
 struct OutputOptions {
     QString output; // empty: standard output
     core::DataForm form = core::DataForm::Text;
+    // A --format of `shapes` (picture's "lvgl", "c16", ...); empty for hex
+    // and c. Its form is C, or binary for a shape ending in "-bin".
+    QString shape;
     QString name; // the C array's name
     bool quiet = false;
     ResultFiles files;
 };
 OutputOptions parseOutput(const CommandLine& line, core::DataForm defaultForm,
-                          const char* defaultName);
+                          const char* defaultName, const QStringList& shapes = {});
 
 // --depfile and --keep-unchanged for the result file `output` (-o), which
 // both need.

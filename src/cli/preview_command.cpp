@@ -6,8 +6,10 @@
 #include "error.h"
 #include "glyphcells.h"
 #include "input.h"
+#include "lvglimage.h"
 #include "output.h"
 #include "process.h"
+#include "runtime_error.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -32,6 +34,11 @@ constexpr OptionDef Options[] = {
     {"columns", "N", "characters per row of the picture (default 16)"},
     {"scale", "N", "every data pixel as N x N pixels (default 1, at most 64)"},
     {"binary", nullptr, "DATA holds the bytes themselves"},
+    {"format", "lvgl|lvgl-bin", "DATA is an LVGL image (instead of --size or --width): C source of an "
+     "image descriptor (lv_image_dsc_t or lv_img_dsc_t and its array), or an image file of LVGL 9 or 8; "
+     "every colour format and compression; alpha shown over a grey and white checkerboard"},
+    {"color-depth", "16|16-swap|32", "an LVGL 8 image's true-color and true-color-alpha: the colour depth "
+     "it was made for (default 16)"},
     {"o,output", "OUT.png", "the PNG file to write ('-' for standard output)"},
     option::Depfile, option::KeepUnchanged,
 };
@@ -154,17 +161,44 @@ QByteArray dataOf(const QByteArray& text, const QString& source) {
     failure(QStringLiteral("%1, line %2: %3").arg(source, QString::number(p.line), why));
 }
 
+// An LVGL image's pixels laid exactly onto a checkerboard of 4-pixel squares,
+// light grey and white, so that its transparent parts show.
+QImage lvglPicture(const QByteArray& raw, const PreviewOptions& o, const QString& source) {
+    lvgl::ReadImage read;
+    try {
+        read = o.lvgl == u"lvgl" ? lvgl::readImageSource(raw, o.depth)
+                                 : lvgl::readImageFile(raw, o.depth);
+    } catch (const RuntimeError& e) {
+        if (e.code() != RuntimeError::InvalidPicture)
+            throw;
+        failure(source + QStringLiteral(": ") + e.description());
+    }
+    checkSize(read.picture.width(), read.picture.height(), o.scale);
+    const int width = read.picture.width(), height = read.picture.height();
+    QImage image = made(QImage(width, height, QImage::Format_RGB32), width, height);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(read.picture.constScanLine(y));
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb square = (x / 4 + y / 4) % 2 ? qRgb(204, 204, 204) : qRgb(255, 255, 255);
+            out[x] = core::compositePixel(in[x], square);
+        }
+    }
+    return image;
+}
+
 int runPreview(const CommandLine& line) {
     const PreviewOptions o = parsePreview(line);
     Destination destination(o.output, true, o.files);
     const QString source = o.data == QLatin1String("-") ? QStringLiteral("standard input") : o.data;
     const QByteArray raw = readWhole(o.data);
-    const QByteArray bytes = o.binary ? raw : dataOf(raw, source);
+    const QByteArray bytes = o.binary || !o.lvgl.isEmpty() ? raw : dataOf(raw, source);
     if (bytes.isEmpty())
         failure(QStringLiteral("%1 holds no data").arg(source));
 
-    QImage image =
-        o.pictureWidth > 0 ? pictureData(bytes, o, source) : glyphPicture(bytes, o, source);
+    QImage image = !o.lvgl.isEmpty()    ? lvglPicture(bytes, o, source)
+                   : o.pictureWidth > 0 ? pictureData(bytes, o, source)
+                                        : glyphPicture(bytes, o, source);
     if (o.scale > 1) {
         const QImage scaled = image.scaled(image.width() * o.scale, image.height() * o.scale,
                                            Qt::IgnoreAspectRatio, Qt::FastTransformation);
@@ -202,10 +236,30 @@ PreviewOptions parsePreview(const CommandLine& line) {
     o.data = positional.front();
     const QString size = line.value("size");
     const QString width = line.value("width");
-    if (size.isEmpty() == width.isEmpty())
-        usageError(QStringLiteral(
-            "preview needs either --size WxH (glyph data) or --width W (picture data)"));
-    if (!size.isEmpty()) {
+    o.lvgl = line.value("format");
+    if (!o.lvgl.isEmpty()) {
+        if (o.lvgl != u"lvgl" && o.lvgl != u"lvgl-bin")
+            refuseValue("format", QStringLiteral("'lvgl' or 'lvgl-bin'"), o.lvgl);
+        for (const char* dataOnly : {"size", "width", "pixel", "byte-order", "scan", "pad",
+                                     "msb-first", "invert", "columns", "binary", "height"})
+            if (line.isSet(dataOnly))
+                usageError(QStringLiteral("%1 is for glyph and picture data; an LVGL image says "
+                                          "its own size and format")
+                               .arg(optionName(dataOnly)));
+        if (const auto d = parsedOption(line, "color-depth", lvgl::parseDepth,
+                                        QStringLiteral("16, 16-swap or 32")))
+            o.depth = *d;
+    } else if (line.isSet("color-depth")) {
+        usageError(QStringLiteral("--color-depth is for LVGL 8 images (--format lvgl or "
+                                  "lvgl-bin)"));
+    } else if (size.isEmpty() == width.isEmpty()) {
+        usageError(
+            QStringLiteral("preview needs either --size WxH (glyph data), --width W (picture "
+                           "data) or --format lvgl|lvgl-bin (an LVGL image)"));
+    }
+    if (!o.lvgl.isEmpty()) {
+        // Nothing more: the image says the rest.
+    } else if (!size.isEmpty()) {
         for (const char* pictureOnly : {"byte-order", "pixel", "height"}) {
             if (line.isSet(pictureOnly))
                 usageError(QStringLiteral("%1 is for picture data (--width)")
@@ -235,11 +289,13 @@ PreviewOptions parsePreview(const CommandLine& line) {
 const CommandDef PreviewCommand{
     "preview",
     "data text -> PNG, to see what the bytes draw",
-    "zentraq-cli preview DATA (--size WxH | --width W [--height H]) -o OUT.png [options]",
+    "zentraq-cli preview DATA (--size WxH | --width W [--height H] | --format lvgl|lvgl-bin) "
+    "-o OUT.png [options]",
     "Reads data back into a picture, to see what the bytes draw before they go into a device. "
     "DATA is any text form the tool writes (hex or C; comments are skipped) or, with --binary, "
     "the bytes themselves. The layout options (and for picture data --pixel and --byte-order) "
-    "say how the data was made.",
+    "say how the data was made. With --format lvgl or lvgl-bin DATA is an LVGL image, C or file, "
+    "of either version, drawn over a checkerboard so that its alpha shows.",
     "zentraq-cli preview font8x16.h --size 8x16 --scan page --scale 4 -o font8x16.png",
     Options,
     runPreview,

@@ -82,9 +82,10 @@ void Formatter::text(QByteArrayView text) {
     m_used += text.size();
 }
 
-void Formatter::beginArray(const QByteArray& name, qint64 size) {
+void Formatter::beginArray(const QByteArray& name, qint64 size, const QByteArray& attribute) {
     if (m_form == DataForm::C)
-        text("const unsigned char " + name + "[" + QByteArray::number(size) + "] = {\r\n");
+        text("const " + (attribute.isEmpty() ? QByteArray() : attribute + ' ') + "unsigned char " +
+             name + "[" + QByteArray::number(size) + "] = {\r\n");
 }
 
 void Formatter::lineEnd() {

@@ -61,8 +61,9 @@ public:
     void text(QByteArrayView text);
 
     // C: the array's declaration, "const unsigned char NAME[N] = {" and
-    // CR LF, before its data.
-    void beginArray(const QByteArray& name, qint64 size);
+    // CR LF, before its data; a non-empty `attribute` (PROGMEM, ...) goes
+    // after "const".
+    void beginArray(const QByteArray& name, qint64 size, const QByteArray& attribute = {});
 
     void bytes(const std::uint8_t* data, qsizetype size);
     void bytes(const std::vector<std::uint8_t>& data) {

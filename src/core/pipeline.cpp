@@ -58,6 +58,57 @@ void ImageRows::read(int y, int x, int count, QRgb* out) {
         out[i] = row[i] | 0xFF000000u;
 }
 
+AlphaRows::AlphaRows(const QImage& picture, qsizetype stripBytes)
+    : m_picture(picture),
+      m_stripRows(int(std::clamp<qsizetype>(stripBytes / 4 / std::max(picture.width(), 1), 1,
+                                            std::max(picture.height(), 1)))) {
+    if (picture.format() == QImage::Format_Indexed8) {
+        // An index past the table's end reads as opaque black, as Qt draws it.
+        m_table = picture.colorTable();
+        m_table.resize(256, qRgb(0, 0, 0));
+    }
+}
+
+void AlphaRows::read(int y, int x, int count, QRgb* out) {
+    switch (m_picture.format()) {
+    case QImage::Format_ARGB32: {
+        const QRgb* row = reinterpret_cast<const QRgb*>(m_picture.constScanLine(y)) + x;
+        std::copy(row, row + count, out);
+        return;
+    }
+    case QImage::Format_RGB32: {
+        const QRgb* row = reinterpret_cast<const QRgb*>(m_picture.constScanLine(y)) + x;
+        for (int i = 0; i < count; ++i)
+            out[i] = row[i] | 0xFF000000u;
+        return;
+    }
+    case QImage::Format_Indexed8: {
+        const uchar* row = m_picture.constScanLine(y) + x;
+        for (int i = 0; i < count; ++i)
+            out[i] = m_table[row[i]];
+        return;
+    }
+    case QImage::Format_Grayscale8: {
+        const uchar* row = m_picture.constScanLine(y) + x;
+        for (int i = 0; i < count; ++i)
+            out[i] = qRgb(row[i], row[i], row[i]);
+        return;
+    }
+    default:
+        break;
+    }
+    if (m_stripTop < 0 || y < m_stripTop || y >= m_stripTop + m_stripRows) {
+        const int rows = std::min(m_stripRows, m_picture.height() - y);
+        m_strip =
+            m_picture.copy(0, y, m_picture.width(), rows).convertToFormat(QImage::Format_ARGB32);
+        if (m_strip.isNull())
+            throw RuntimeError(RuntimeError::Other, QStringLiteral("内存不足"));
+        m_stripTop = y;
+    }
+    const QRgb* row = reinterpret_cast<const QRgb*>(m_strip.constScanLine(y - m_stripTop)) + x;
+    std::copy(row, row + count, out);
+}
+
 QImage opaquePicture(QImage picture, QRgb background) {
     const QImage::Format format = picture.format();
     if (format == QImage::Format_RGB32 || format == QImage::Format_Grayscale8 || picture.isNull())

@@ -31,8 +31,9 @@ constexpr Colour colourOf(QRgb pixel) {
                                 : InvalidColour;
 }
 
-// Opaque pixels in rows. A frame may be read more than once, each time from
-// its first row (see Packer::passes).
+// Pixels in rows: opaque, unless the source says it keeps alpha (AlphaRows).
+// A frame may be read more than once, each time from its first row (see
+// Packer::passes).
 class PixelSource {
 public:
     virtual ~PixelSource() = default;
@@ -75,6 +76,40 @@ private:
     const QImage& m_picture;
     QRgb m_background;
     bool m_direct;
+    int m_stripRows;
+    int m_stripTop = -1;
+    QImage m_strip;
+};
+
+// One channel of a pixel with alpha `a` laid exactly onto a background
+// channel: (c * a + bg * (255 - a) + 127) / 255, rounded to nearest, so an
+// opaque pixel keeps its value and a transparent one shows the background.
+constexpr int compositeChannel(int c, int a, int bg) {
+    return (c * a + bg * (255 - a) + 127) / 255;
+}
+
+// An unpremultiplied pixel composited exactly onto an opaque background.
+constexpr QRgb compositePixel(QRgb pixel, QRgb background) {
+    const int a = qAlpha(pixel);
+    return qRgb(compositeChannel(qRed(pixel), a, qRed(background)),
+                compositeChannel(qGreen(pixel), a, qGreen(background)),
+                compositeChannel(qBlue(pixel), a, qBlue(background)));
+}
+
+// A decoded picture with its alpha kept: every pixel unpremultiplied ARGB
+// (QRgb with its alpha). 32-bit, indexed and grey pictures are read in place;
+// any other picture is converted a strip of rows at a time (about
+// `stripBytes`). The picture must stay alive and unchanged.
+class AlphaRows : public PixelSource {
+public:
+    explicit AlphaRows(const QImage& picture, qsizetype stripBytes = 1 << 20);
+    int width() const override { return m_picture.width(); }
+    int height() const override { return m_picture.height(); }
+    void read(int y, int x, int count, QRgb* out) override;
+
+private:
+    const QImage& m_picture;
+    QList<QRgb> m_table; // indexed pictures: the colour table, 256 entries
     int m_stripRows;
     int m_stripTop = -1;
     QImage m_strip;

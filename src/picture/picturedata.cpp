@@ -30,6 +30,17 @@ QString pixelLine(const DataSettings& s) {
     return line;
 }
 
+} // namespace
+
+QString colourName(QRgb colour) {
+    colour &= 0xFFFFFF;
+    if (colour == 0xFFFFFF)
+        return QStringLiteral("white");
+    if (colour == 0)
+        return QStringLiteral("black");
+    return QStringLiteral("#%1").arg(colour, 6, 16, QLatin1Char('0')).toUpper();
+}
+
 QString ditherLine(DitherMode mode) {
     switch (mode) {
     case DitherMode::None:
@@ -58,20 +69,19 @@ QString fittingLine(const Fitting& f, QSize original) {
     if (f.flipVertical)
         steps << QStringLiteral("mirrored top to bottom");
     if (f.resize.isValid()) {
-        const char* how = f.fit == Fit::Contain ? "contain: the whole picture centred "
-                                                  "on white"
-                          : f.fit == Fit::Cover ? "cover: filled, the edges cut off"
-                                                : "stretch: the shape not kept";
+        const QString how =
+            f.fit == Fit::Contain
+                ? QStringLiteral("contain: the whole picture centred on ") + colourName(f.canvas)
+            : f.fit == Fit::Cover ? QStringLiteral("cover: filled, the edges cut off")
+                                  : QStringLiteral("stretch: the shape not kept");
         steps << QStringLiteral("scaled to %1*%2 (%3)")
                      .arg(QString::number(f.resize.width()), QString::number(f.resize.height()),
-                          QLatin1String(how));
+                          how);
     }
     return QStringLiteral("fitting: from %1*%2 pixels, %3")
         .arg(QString::number(original.width()), QString::number(original.height()),
              steps.join(QStringLiteral(", then ")));
 }
-
-} // namespace
 
 core::Layout dataLayout(const DataSettings& s) {
     core::Layout layout = s.layout;
@@ -91,11 +101,13 @@ PictureData::PictureData(QImage picture, const DataSettings& s)
     // window's preview box shows it. Fitting reads the picture out of order
     // (a quarter turn reads columns), so it is made opaque first, in place.
     if (isFitted(s.fitting)) {
-        m_picture = core::opaquePicture(std::move(picture));
-        m_source = std::make_unique<FittedPixels>(m_picture, s.fitting);
+        m_picture = core::opaquePicture(std::move(picture), s.background);
+        Fitting fitting = s.fitting;
+        fitting.canvas = s.background;
+        m_source = std::make_unique<FittedPixels>(m_picture, fitting);
     } else {
         m_picture = std::move(picture);
-        m_source = std::make_unique<core::ImageRows>(m_picture);
+        m_source = std::make_unique<core::ImageRows>(m_picture, s.background);
     }
     // The window's own encoder for its own format, with its checks; the row
     // quantiser for everything else.
@@ -115,8 +127,13 @@ qint64 PictureData::bytes() const {
 
 QStringList PictureData::describe() const {
     const DataSettings& s = m_settings;
+    Fitting fitting = s.fitting;
+    fitting.canvas = s.background;
     QStringList lines{QStringLiteral("pixel: ") + pixelLine(s), ditherLine(s.dither),
-                      fittingLine(s.fitting, m_original)};
+                      fittingLine(fitting, m_original)};
+    if ((s.background & 0xFFFFFF) != 0xFFFFFF)
+        lines << QStringLiteral("background: ") + colourName(s.background) +
+                     QStringLiteral(" under transparent parts");
     if (m_layout.bits < 8)
         lines << core::layoutLines(m_layout, s.invert);
     else

@@ -25,6 +25,9 @@ struct DataSettings {
     bool highByteFirst = false; // 16-bit formats
     core::Layout layout;        // scan, padding and bit order of the packed formats
     Fitting fitting;
+    // What transparent parts, and the canvas around a contained picture,
+    // are laid onto; the window's white by default.
+    QRgb background = 0xFFFFFFFF;
 };
 
 // The layout of the data: `settings.layout` with the format's bits and byte
@@ -33,6 +36,13 @@ core::Layout dataLayout(const DataSettings& settings);
 
 // Whether the settings turn, mirror or resize the picture.
 bool isFitted(const Fitting& fitting);
+
+// Header comment lines: "dither: ...", and "fitting: ..." for a picture of
+// `original` pixels.
+QString ditherLine(DitherMode mode);
+QString fittingLine(const Fitting& fitting, QSize original);
+// "#RRGGBB", or "white" and "black".
+QString colourName(QRgb colour);
 
 class PictureData {
 public:

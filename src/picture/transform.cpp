@@ -15,8 +15,6 @@ namespace {
 constexpr int WeightBits = 16;
 constexpr std::int32_t WeightOne = 1 << WeightBits;
 
-constexpr QRgb White = 0xFFFFFFFF;
-
 // a * b / c rounded to nearest, halves up; all non-negative.
 long long scaleRounded(long long a, long long b, long long c) {
     return (2 * a * b + c) / (2 * c);
@@ -104,17 +102,22 @@ QSize fittedSize(QSize picture, const Fitting& fitting) {
     return place(orientedSize(picture, fitting.rotation), fitting).canvas;
 }
 
-FittedRows::FittedRows(const QImage& picture, const Fitting& fitting) {
+FittedRows::FittedRows(const QImage& picture, const Fitting& fitting, bool keepAlpha)
+    : m_alpha(keepAlpha), m_canvasColour(fitting.canvas | 0xFF000000),
+      m_channels(keepAlpha ? 4 : 3) {
     if (fitting.resize.isValid() &&
         (!isValidFitSide(fitting.resize.width()) || !isValidFitSide(fitting.resize.height())))
         throw std::invalid_argument("resize side outside 1..32767");
 
     const QImage::Format f = picture.format();
     const bool eightBit = f == QImage::Format_Indexed8 || f == QImage::Format_Grayscale8;
-    m_picture = f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
-                        f == QImage::Format_ARGB32_Premultiplied || eightBit || picture.isNull()
-                    ? picture
-                    : picture.convertToFormat(QImage::Format_RGB32);
+    const bool direct = keepAlpha ? f == QImage::Format_RGB32 || f == QImage::Format_ARGB32
+                                  : f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
+                                        f == QImage::Format_ARGB32_Premultiplied;
+    m_picture =
+        direct || eightBit || picture.isNull()
+            ? picture
+            : picture.convertToFormat(keepAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (!picture.isNull() && m_picture.isNull())
         throw RuntimeError(RuntimeError::OutOfMemory,
                            QStringLiteral("not enough memory to convert the picture"));
@@ -128,10 +131,11 @@ FittedRows::FittedRows(const QImage& picture, const Fitting& fitting) {
             if (f == QImage::Format_Grayscale8)
                 m_palette[std::size_t(i)] = qRgb(i, i, i);
             else if (i < table.size())
-                m_palette[std::size_t(i)] = table[i] | 0xFF000000;
+                m_palette[std::size_t(i)] = keepAlpha ? table[i] : table[i] | 0xFF000000;
         }
     } else {
         m_bits = reinterpret_cast<const QRgb*>(m_picture.constBits());
+        m_opaqueBits = m_picture.format() == QImage::Format_RGB32;
     }
 
     // Pixel (x, y) of the rotated and flipped picture, as an index into the
@@ -174,7 +178,7 @@ FittedRows::FittedRows(const QImage& picture, const Fitting& fitting) {
     if (m_scaled) {
         m_mapX = mapAxis(m_source.width(), m_placed.width());
         m_mapY = mapAxis(m_source.height(), m_placed.height());
-        m_sums.resize(std::size_t(m_placed.width()) * 3);
+        m_sums.resize(std::size_t(m_placed.width()) * std::size_t(m_channels));
         m_fetched.resize(std::size_t(m_source.width()));
     }
 }
@@ -251,7 +255,8 @@ void FittedRows::fetchSourceRow(long long y, QRgb* out) {
 }
 
 // Source row `sourceRow` of the source rectangle, scaled across: three sums
-// per result pixel, weighted by WeightOne in all.
+// per result pixel (four with alpha: the colours premultiplied), weighted by
+// WeightOne in all.
 const std::vector<std::int32_t>& FittedRows::scaledRow(long long sourceRow) {
     for (const CachedRow& c : m_cache)
         if (c.row == sourceRow)
@@ -259,8 +264,30 @@ const std::vector<std::int32_t>& FittedRows::scaledRow(long long sourceRow) {
     CachedRow& c = m_cache[m_nextCache];
     m_nextCache ^= 1;
     c.row = sourceRow;
-    c.sums.resize(std::size_t(m_placed.width()) * 3);
+    c.sums.resize(std::size_t(m_placed.width()) * std::size_t(m_channels));
     fetchSourceRow(m_source.y() + sourceRow, m_fetched.data());
+    if (m_alpha) {
+        for (int i = 0; i < m_placed.width(); ++i) {
+            std::int32_t r = 0, g = 0, b = 0, a = 0;
+            for (int e = m_mapX.first[i]; e < m_mapX.first[i + 1]; ++e) {
+                QRgb p = m_fetched[std::size_t(m_mapX.index[e])];
+                if (m_opaqueBits)
+                    p |= 0xFF000000;
+                const std::int32_t w = m_mapX.weight[e];
+                const int alpha = qAlpha(p);
+                r += w * ((qRed(p) * alpha + 127) / 255);
+                g += w * ((qGreen(p) * alpha + 127) / 255);
+                b += w * ((qBlue(p) * alpha + 127) / 255);
+                a += w * alpha;
+            }
+            std::int32_t* s = &c.sums[std::size_t(i) * 4];
+            s[0] = r;
+            s[1] = g;
+            s[2] = b;
+            s[3] = a;
+        }
+        return c.sums;
+    }
     for (int i = 0; i < m_placed.width(); ++i) {
         std::int32_t r = 0, g = 0, b = 0;
         for (int e = m_mapX.first[i]; e < m_mapX.first[i + 1]; ++e) {
@@ -281,18 +308,20 @@ bool FittedRows::readRow(QRgb* out) {
     if (m_row >= m_canvas.height())
         return false;
     const int y = m_row++;
+    const QRgb canvas = m_alpha ? 0 : m_canvasColour;
     if (y < m_placed.top() || y > m_placed.bottom()) {
-        std::fill(out, out + m_canvas.width(), White);
+        std::fill(out, out + m_canvas.width(), canvas);
         return true;
     }
-    std::fill(out, out + m_placed.left(), White);
-    std::fill(out + m_placed.left() + m_placed.width(), out + m_canvas.width(), White);
+    std::fill(out, out + m_placed.left(), canvas);
+    std::fill(out + m_placed.left() + m_placed.width(), out + m_canvas.width(), canvas);
     QRgb* placed = out + m_placed.left();
     const int row = y - m_placed.top();
     if (!m_scaled) {
         fetchSourceRow(m_source.y() + row, placed);
-        for (int i = 0; i < m_source.width(); ++i)
-            placed[i] |= 0xFF000000; // opaque, whatever alpha the picture had
+        if (!m_alpha || m_opaqueBits)
+            for (int i = 0; i < m_source.width(); ++i)
+                placed[i] |= 0xFF000000; // opaque, whatever alpha the picture had
         return true;
     }
 
@@ -304,6 +333,22 @@ bool FittedRows::readRow(QRgb* out) {
             m_sums[k] += w * sums[k];
     }
     constexpr std::int64_t Half = std::int64_t(1) << (2 * WeightBits - 1);
+    if (m_alpha) {
+        for (int i = 0; i < m_placed.width(); ++i) {
+            const std::int64_t* s = &m_sums[std::size_t(i) * 4];
+            const int a = int((s[3] + Half) >> (2 * WeightBits));
+            if (s[3] == 0) {
+                placed[i] = 0;
+                continue;
+            }
+            // Colour = premultiplied sum * 255 / alpha sum, rounded.
+            auto channel = [&](std::int64_t v) {
+                return int(std::min<std::int64_t>(255, (2 * v * 255 + s[3]) / (2 * s[3])));
+            };
+            placed[i] = qRgba(channel(s[0]), channel(s[1]), channel(s[2]), a);
+        }
+        return true;
+    }
     for (int i = 0; i < m_placed.width(); ++i) {
         const std::int64_t* s = &m_sums[std::size_t(i) * 3];
         placed[i] =
@@ -315,7 +360,7 @@ bool FittedRows::readRow(QRgb* out) {
 
 void FittedPixels::read(int y, int x, int count, QRgb* out) {
     if (y == 0 && m_next != 0) {
-        m_rows = FittedRows(m_picture, m_fitting);
+        m_rows = FittedRows(m_picture, m_fitting, m_alpha);
         m_next = 0;
     }
     if (y != m_next || x != 0 || count != width() || !m_rows.readRow(out))

@@ -4,7 +4,8 @@
 // to W x H, in that order.
 //
 // Resizing. `contain` scales the picture to fit inside W x H, keeping its
-// shape, and centres it on a white canvas of W x H; `cover` cuts the centre
+// shape, and centres it on a canvas of W x H (white unless Fitting::canvas
+// says otherwise); `cover` cuts the centre
 // of the picture to the shape of W x H and scales that to fill it; `stretch`
 // scales the picture to W x H whatever its shape. Sizes kept from the shape
 // round to the nearest pixel (halves up) and are at least 1. Where margins or
@@ -59,6 +60,7 @@ struct Fitting {
     bool flipVertical = false;
     QSize resize; // not valid (the default): keep the size
     Fit fit = Fit::Contain;
+    QRgb canvas = 0xFFFFFFFF; // around a contained picture, when alpha is not kept
 };
 
 // The size of the result for a picture of `picture` pixels.
@@ -68,11 +70,18 @@ QSize fittedSize(QSize picture, const Fitting& fitting);
 // (alpha is ignored: composite transparency first); 32-bit pictures and 8-bit
 // ones (indexed, grey) are read where they are, pictures in other formats are
 // converted once.
+//
+// With `keepAlpha` the pixels keep their alpha instead (unpremultiplied ARGB
+// out; premultiplied pictures and those of other formats are converted to
+// Format_ARGB32 once): the canvas around a contained picture is transparent,
+// and scaling weighs each pixel's colour by its alpha (the colours are
+// premultiplied to 8 bits, summed, and divided by the summed alpha, rounded),
+// so that transparent pixels lend no colour to their neighbours.
 class FittedRows {
 public:
     // Throws std::invalid_argument for a resize with a side outside
     // 1..MaxFitSide.
-    FittedRows(const QImage& picture, const Fitting& fitting);
+    FittedRows(const QImage& picture, const Fitting& fitting, bool keepAlpha = false);
 
     QSize size() const { return m_canvas; }
     int width() const { return m_canvas.width(); }
@@ -90,7 +99,7 @@ private:
     };
     struct CachedRow {
         long long row = -1;
-        std::vector<std::int32_t> sums; // 3 per result pixel: red, green, blue
+        std::vector<std::int32_t> sums; // per result pixel: red, green, blue (, alpha)
     };
 
     static AxisMap mapAxis(long long in, int out);
@@ -102,7 +111,11 @@ private:
     QRgb pixelAt(long long i) const { return m_bytes ? m_palette[m_bytes[i]] : m_bits[i]; }
 
     QImage m_picture;
+    bool m_alpha = false;
+    QRgb m_canvasColour = 0xFFFFFFFF;
+    int m_channels = 3; // summed per pixel: 4 with alpha
     const QRgb* m_bits = nullptr;
+    bool m_opaqueBits = false; // Format_RGB32: the fourth byte carries nothing
     const uchar* m_bytes = nullptr;
     std::vector<QRgb> m_palette;
     // Pixel (x, y) of the rotated and flipped picture is
@@ -133,8 +146,9 @@ private:
 // starts the picture over.
 class FittedPixels : public core::PixelSource {
 public:
-    FittedPixels(const QImage& picture, const Fitting& fitting)
-        : m_picture(picture), m_fitting(fitting), m_rows(picture, fitting) {}
+    FittedPixels(const QImage& picture, const Fitting& fitting, bool keepAlpha = false)
+        : m_picture(picture), m_fitting(fitting), m_alpha(keepAlpha),
+          m_rows(picture, fitting, keepAlpha) {}
     int width() const override { return m_rows.width(); }
     int height() const override { return m_rows.height(); }
     // Throws std::logic_error unless this is the next whole row or the first.
@@ -143,6 +157,7 @@ public:
 private:
     QImage m_picture;
     Fitting m_fitting;
+    bool m_alpha;
     FittedRows m_rows;
     int m_next = 0;
 };

@@ -335,6 +335,62 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, FittedRows(quadrants(), f));
     }
 
+    // With alpha kept: turned and mirrored pixels keep it exactly, the canvas
+    // of a contained picture is transparent, and scaling weighs colour by
+    // alpha, so a transparent pixel lends its neighbour none of its colour.
+    void keepsAlpha_data() {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("rotation");
+        QTest::addColumn<QSize>("resize");
+        QTest::addColumn<QString>("want"); // pixels as 0xAARRGGBB, row by row
+        const int argb = int(QImage::Format_ARGB32), pre = int(QImage::Format_ARGB32_Premultiplied);
+        const int indexed = int(QImage::Format_Indexed8);
+        for (int f : {argb, pre, indexed}) {
+            QTest::addRow("%d as it is", f)
+                << f << int(Rotation::None) << QSize() << "ffff0000 0000ff00 8000ff00 ff0000ff";
+            QTest::addRow("%d turned 90", f) << f << int(Rotation::Clockwise90) << QSize()
+                                             << "8000ff00 ffff0000 ff0000ff 0000ff00";
+            QTest::addRow("%d shrunk to one", f)
+                << f << int(Rotation::None) << QSize(1, 1) << "a0663366";
+            QTest::addRow("%d contained", f)
+                << f << int(Rotation::None) << QSize(4, 2)
+                << "00000000 ffff0000 0000ff00 00000000 00000000 8000ff00 ff0000ff 00000000";
+        }
+    }
+    void keepsAlpha() {
+        QFETCH(int, format);
+        QFETCH(int, rotation);
+        QFETCH(QSize, resize);
+        QFETCH(QString, want);
+        QImage p(2, 2, QImage::Format_ARGB32);
+        p.setPixel(0, 0, 0xFFFF0000);
+        p.setPixel(1, 0, 0x0000FF00); // transparent green
+        p.setPixel(0, 1, 0x8000FF00);
+        p.setPixel(1, 1, 0xFF0000FF);
+        QImage picture = p.convertToFormat(QImage::Format(format));
+        if (format == int(QImage::Format_Indexed8)) {
+            picture = QImage(2, 2, QImage::Format_Indexed8);
+            picture.setColorTable({p.pixel(0, 0), p.pixel(1, 0), p.pixel(0, 1), p.pixel(1, 1)});
+            for (int i = 0; i < 4; ++i)
+                picture.setPixel(i % 2, i / 2, uint(i));
+        }
+        Fitting f;
+        f.rotation = Rotation(rotation);
+        f.resize = resize;
+        FittedPixels rows(picture, f, true);
+        QStringList got;
+        std::vector<QRgb> row(std::size_t(rows.width()));
+        for (int y = 0; y < rows.height(); ++y) {
+            rows.read(y, 0, rows.width(), row.data());
+            for (QRgb px : row)
+                got << QString::number(px, 16).rightJustified(8, u'0');
+        }
+        // Premultiplied storage keeps no colour where alpha is 0.
+        if (format == int(QImage::Format_ARGB32_Premultiplied))
+            want.replace(QStringLiteral("0000ff00"), QStringLiteral("00000000"));
+        QCOMPARE(got.join(u' '), want);
+    }
+
     void emptyPicture() {
         Fitting f;
         QCOMPARE(fitPicture(QImage(), f).size(), QSize(0, 0));

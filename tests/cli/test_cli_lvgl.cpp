@@ -1,0 +1,311 @@
+// zentraq-cli's LVGL images and Arduino arrays as a process: what each
+// option gives (the bytes of the core's writers for the same settings),
+// the arrays compiled and run against the tool's own binary data, --attribute
+// in every declaration, preview reading the images back over a checkerboard,
+// and every refused command line: exit 2, one line, no file.
+#include "cli_runner.h"
+
+#include "lvglimage.h"
+#include "pictureloader.h"
+
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace zentraq;
+using zentraq::testing::CliRun;
+using zentraq::testing::compileAndRun;
+using zentraq::testing::listing;
+using zentraq::testing::readFile;
+using zentraq::testing::runCli;
+
+Q_DECLARE_METATYPE(lvgl::ImageOptions)
+
+namespace {
+
+// 6 x 5: opaque colours on the left, fading to fully transparent on the
+// right, where the colour is still there.
+QImage fading() {
+    QImage p(6, 5, QImage::Format_ARGB32);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 6; ++x)
+            p.setPixel(x, y, qRgba(40 * x + 20, 200 - 30 * y, (x * y * 37) % 256, 255 - 51 * x));
+    return p;
+}
+
+} // namespace
+
+class TestCliLvgl : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_png;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        m_png = path(QStringLiteral("fading%1.png"));
+        QVERIFY(fading().save(m_png));
+    }
+
+    // The options reach the writer: the tool's image file is the core's for
+    // the same settings, its C source reads back to the same picture, and
+    // preview shows that picture over the checkerboard.
+    void lvglImages_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<lvgl::ImageOptions>("options");
+        auto row = [](const char* name, const QStringList& args, auto change) {
+            lvgl::ImageOptions o;
+            change(o);
+            QTest::newRow(name) << args << o;
+        };
+        using O = lvgl::ImageOptions;
+        using F = lvgl::ColourFormat;
+        row("default", {}, [](O&) {});
+        row("rgb565a8 lz4 stride 8",
+            {"--cf", "rgb565a8", "--compress", "lz4", "--stride-align", "8"}, [](O& o) {
+                o.format = F::Rgb565A8;
+                o.compression = lvgl::Compression::Lz4;
+                o.strideAlign = 8;
+            });
+        row("rgb565 on black, dithered",
+            {"--cf", "rgb565", "--background", "black", "--dither", "bayer4"}, [](O& o) {
+                o.format = F::Rgb565;
+                o.background = qRgb(0, 0, 0);
+                o.dither = rgbqumo::DitherMode::Bayer4;
+            });
+        row("i4 rle", {"--cf", "i4", "--compress", "rle"}, [](O& o) {
+            o.format = F::I4;
+            o.compression = lvgl::Compression::Rle;
+        });
+        row("l8 on a colour", {"--cf", "l8", "--background", "#204080"}, [](O& o) {
+            o.format = F::L8;
+            o.background = qRgb(0x20, 0x40, 0x80);
+        });
+        row("v8 default", {"--lvgl", "8"}, [](O& o) {
+            o.version = lvgl::Version::V8;
+            o.format = F::TrueColorAlpha;
+        });
+        row("v8 true-color 16-swap",
+            {"--lvgl", "8", "--cf", "true-color", "--color-depth", "16-swap"}, [](O& o) {
+                o.version = lvgl::Version::V8;
+                o.format = F::TrueColor;
+                o.depth = lvgl::ColourDepth::Depth16Swapped;
+            });
+        row("v8 a2", {"--lvgl", "8", "--cf", "a2"}, [](O& o) {
+            o.version = lvgl::Version::V8;
+            o.format = F::A2;
+        });
+    }
+    void lvglImages() {
+        QFETCH(QStringList, args);
+        QFETCH(lvgl::ImageOptions, options);
+        const QImage picture = rgbqumo::LoadPicture(m_png);
+        core::AlphaRows rows(picture);
+        core::ByteArraySink expected;
+        lvgl::writeImageFile(rows, options, expected);
+
+        const QString bin = path(QStringLiteral("img.bin")), c = path(QStringLiteral("img.c"));
+        const CliRun file =
+            runCli(QStringList{"picture", m_png, "--format", "lvgl-bin", "-q", "-o", bin} + args);
+        QVERIFY2(file.exitCode == 0, qPrintable(file.err));
+        QCOMPARE(readFile(bin).toHex(' '), expected.bytes.toHex(' '));
+        const CliRun source = runCli(
+            QStringList{"picture", m_png, "--format", "lvgl", "--name", "logo", "-o", c} + args);
+        QVERIFY2(source.exitCode == 0, qPrintable(source.err));
+        QVERIFY(source.err.startsWith(QStringLiteral("数据大小:")));
+        const QByteArray text = readFile(c);
+        QVERIFY(text.startsWith("/*\r\n * Picture made by zentraq-cli: "));
+        QVERIFY(text.contains(options.version == lvgl::Version::V9 ? "lv_image_dsc_t logo = {"
+                                                                   : "lv_img_dsc_t logo = {"));
+        const lvgl::ReadImage fromFile = lvgl::readImageFile(expected.bytes, options.depth);
+        QCOMPARE(lvgl::readImageSource(text, options.depth).picture, fromFile.picture);
+
+        // Preview: the same picture over 4-pixel squares of grey 204 and white.
+        const QString png = path(QStringLiteral("check.png"));
+        for (const QString& file : {bin, c}) {
+            QStringList preview{"preview", file, "--format", file == bin ? "lvgl-bin" : "lvgl",
+                                "--scale", "2",  "-o",       png};
+            if (options.version == lvgl::Version::V8)
+                preview << "--color-depth" << lvgl::depthName(options.depth);
+            const CliRun shown = runCli(preview);
+            QVERIFY2(shown.exitCode == 0, qPrintable(shown.err));
+            const QImage image(png);
+            QCOMPARE(image.size(), picture.size() * 2);
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QRgb square =
+                        (x / 8 + y / 8) % 2 ? qRgb(204, 204, 204) : qRgb(255, 255, 255);
+                    QCOMPARE(image.pixel(x, y),
+                             core::compositePixel(fromFile.picture.pixel(x / 2, y / 2), square));
+                }
+        }
+    }
+
+    // Fitting keeps alpha: the canvas around a contained picture is
+    // transparent in a format with alpha, the background in one without.
+    void fittedImages() {
+        const QString bin = path(QStringLiteral("fit.bin"));
+        for (const char* cf : {"argb8888", "rgb888"}) {
+            const CliRun r = runCli({"picture", m_png, "--format", "lvgl-bin", "--cf", cf,
+                                     "--resize", "12x5", "--background", "0x102030", "-o", bin});
+            QCOMPARE(r.exitCode, 0);
+            const QImage image = lvgl::readImageFile(readFile(bin)).picture;
+            QCOMPARE(image.size(), QSize(12, 5));
+            QCOMPARE(image.pixel(0, 2), QByteArray(cf) == "argb8888" ? 0u : 0xFF102030u);
+            QCOMPARE(qAlpha(image.pixel(3, 2)), 255); // the picture's opaque left column
+        }
+    }
+
+    // The arrays: compiled with -Wall -Wextra -Werror and run, each prints
+    // the bytes of the tool's binary data of the same settings.
+    void arraysCompile_data() {
+        QTest::addColumn<QStringList>("array");
+        QTest::addColumn<QStringList>("binary");
+        QTest::addColumn<QByteArray>("print");
+        const QByteArray words = "fwrite(img, 2, sizeof img / 2, stdout);";
+        const QByteArray bits = "fwrite(img_bits, 1, sizeof img_bits, stdout);"
+                                "printf(\"%d %d\", img_width, img_height);";
+        QTest::newRow("c16") << QStringList{"--format", "c16"} << QStringList{} << words;
+        QTest::newRow("c16 bgr565 high first, dithered")
+            << QStringList{"--format",     "c16",        "--pixel",  "bgr565",
+                           "--byte-order", "high-first", "--dither", "floyd-steinberg"}
+            << QStringList{"--pixel",    "bgr565",   "--byte-order",
+                           "high-first", "--dither", "floyd-steinberg"}
+            << words;
+        QTest::newRow("xbm") << QStringList{"--format", "xbm"}
+                             << QStringList{"--pixel", "mono", "--pad"} << bits;
+        QTest::newRow("xbm inverted, dithered, on black")
+            << QStringList{"--format",     "xbm",   "--invert",    "--dither", "bayer4",
+                           "--background", "black", "--threshold", "90"}
+            << QStringList{"--pixel", "mono",         "--pad", "--invert",    "--dither",
+                           "bayer4",  "--background", "black", "--threshold", "90"}
+            << bits;
+    }
+    void arraysCompile() {
+        QFETCH(QStringList, array);
+        QFETCH(QStringList, binary);
+        QFETCH(QByteArray, print);
+        const CliRun raw = runCli(QStringList{"picture", m_png, "--binary", "-q"} + binary);
+        QCOMPARE(raw.exitCode, 0);
+        const CliRun c = runCli(QStringList{"picture", m_png, "--name", "img", "--attribute",
+                                            "__attribute__((aligned(4)))", "-q"} +
+                                array);
+        QCOMPARE(c.exitCode, 0);
+        QTemporaryDir build;
+        QString error;
+        const QByteArray printed = compileAndRun(build.path(), c.out, "    " + print, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QByteArray size = print.contains("img_width") ? "6 5" : "";
+        QCOMPARE(printed.toHex(' '), (raw.out + size).toHex(' '));
+    }
+
+    // --attribute goes into every C declaration of every C form.
+    void attributeEverywhere_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("declarations");
+        QTest::newRow("c") << QStringList{"--format", "c"} << 1;
+        QTest::newRow("lvgl 9") << QStringList{"--format", "lvgl", "--cf", "i2"} << 2;
+        QTest::newRow("lvgl 8") << QStringList{"--format", "lvgl", "--lvgl", "8"} << 2;
+        QTest::newRow("c16") << QStringList{"--format", "c16"} << 1;
+        QTest::newRow("xbm") << QStringList{"--format", "xbm"} << 1;
+    }
+    void attributeEverywhere() {
+        QFETCH(QStringList, args);
+        QFETCH(int, declarations);
+        const CliRun r =
+            runCli(QStringList{"picture", m_png, "--attribute", "PROGMEM", "-q"} + args);
+        QCOMPARE(r.exitCode, 0);
+        const QList<QByteArray> lines = r.out.split('\n');
+        int declared = 0;
+        for (const QByteArray& line : lines)
+            if ((line.startsWith("const ") || line.startsWith("static const ")) &&
+                line.contains(" = {")) {
+                ++declared;
+                QVERIFY2(line.contains(" PROGMEM "), line.constData());
+            }
+        QCOMPARE(declared, declarations);
+    }
+
+    // Every refusal: exit 2 (1 for a picture too large for the format), one
+    // line naming the problem, nothing written.
+    void errors_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const QString out = path(QStringLiteral("out.c")), p = "picture", pic = m_png;
+        auto usage = [&](const char* name, const QStringList& args, const QString& message) {
+            QTest::newRow(name) << (QStringList{p, pic, "-o", out} + args) << 2 << message;
+        };
+        const QString lv = "--format=lvgl";
+        // clang-format off
+        usage("cf of LVGL 8 in 9", {lv, "--cf", "true-color"}, "--cf true-color is not a colour format of LVGL 9");
+        usage("cf of LVGL 9 in 8", {lv, "--lvgl", "8", "--cf", "rgb565a8"}, "--cf rgb565a8 is not a colour format of LVGL 8");
+        usage("unknown cf", {lv, "--cf", "rgb555"}, "--cf wants LVGL 9: rgb565");
+        usage("cf without lvgl", {"--cf", "rgb565"}, "--cf is for --format lvgl and lvgl-bin");
+        usage("cf with c16", {"--format", "c16", "--cf", "rgb565"}, "--cf is for --format lvgl and lvgl-bin");
+        usage("compress with LVGL 8", {lv, "--lvgl", "8", "--compress", "rle"}, "--compress is for LVGL 9");
+        usage("compress without lvgl", {"--compress", "lz4"}, "--compress is for --format lvgl and lvgl-bin");
+        usage("unknown compression", {lv, "--compress", "zip"}, "--compress wants none, rle or lz4, not 'zip'");
+        usage("dither of argb8888", {lv, "--dither", "bayer4"}, "--dither is for formats with fewer than 8 bits a channel; argb8888 has nothing to dither");
+        usage("dither of a4", {lv, "--cf", "a4", "--dither", "floyd-steinberg"}, "a4 has nothing to dither");
+        usage("dither of l8", {"--format=lvgl-bin", "--cf", "l8", "--dither", "bayer4"}, "l8 has nothing to dither");
+        usage("stride of 3", {lv, "--stride-align", "3"}, "--stride-align must be a power of two from 1 to 256, not 3");
+        usage("stride of 512", {lv, "--stride-align", "512"}, "a power of two from 1 to 256, not 512");
+        usage("stride with LVGL 8", {lv, "--lvgl", "8", "--stride-align", "4"}, "--stride-align is for LVGL 9");
+        usage("stride not a number", {lv, "--stride-align", "four"}, "--stride-align wants a whole number");
+        usage("unknown version", {lv, "--lvgl", "7"}, "--lvgl wants 9 or 8, not '7'");
+        usage("colour depth with LVGL 9", {lv, "--color-depth", "16"}, "--color-depth is for LVGL 8");
+        usage("unknown colour depth", {lv, "--lvgl", "8", "--color-depth", "24"}, "--color-depth wants 16, 16-swap or 32, not '24'");
+        usage("pixel with lvgl", {lv, "--pixel", "rgb888"}, "--pixel is for the raw pixel formats; LVGL images take --cf");
+        usage("scan with lvgl", {lv, "--scan", "page"}, "--scan is for the raw pixel formats");
+        usage("binary lvgl", {lv, "--binary"}, "--binary and --format lvgl exclude each other");
+        usage("name of lvgl-bin", {"--format", "lvgl-bin", "--name", "x"}, "--name names the C declarations of --format c, lvgl, c16 and xbm");
+        usage("c16 of mono", {"--format", "c16", "--pixel", "mono"}, "--format c16 is for the 16-bit formats rgb565 and bgr565, not mono");
+        usage("c16 of rgb888", {"--format", "c16", "--pixel", "rgb888"}, "not rgb888");
+        usage("xbm of rgb565", {"--format", "xbm", "--pixel", "rgb565"}, "--format xbm is for mono pixels, not rgb565");
+        usage("xbm in pages", {"--format", "xbm", "--scan", "page"}, "--scan: an XBM's rows start on a new byte");
+        usage("xbm msb first", {"--format", "xbm", "--msb-first"}, "--msb-first: an XBM's rows");
+        usage("attribute of hex", {"--attribute", "PROGMEM"}, "--attribute is for the C forms");
+        usage("attribute of lvgl-bin", {"--format", "lvgl-bin", "--attribute", "PROGMEM"}, "--attribute is for the C forms");
+        usage("attribute with a semicolon", {"--format", "c", "--attribute", "x; int y"}, "--attribute wants printable ASCII");
+        usage("attribute with a comment", {"--format", "c16", "--attribute", "a /* b"}, "--attribute wants printable ASCII");
+        usage("attribute with a line break", {"--format", "xbm", "--attribute", "A\nB"}, "--attribute wants printable ASCII");
+        usage("attribute of blanks", {"--format", "c", "--attribute", "  "}, "--attribute wants printable ASCII");
+        usage("unknown background", {"--background", "purple"}, "--background wants white, black, #RRGGBB or 0xRRGGBB, not 'purple'");
+        usage("short background", {lv, "--background", "#FFF"}, "not '#FFF'");
+        usage("unknown format", {"--format", "lvgl9"}, "--format wants 'hex', 'c', 'lvgl', 'lvgl-bin', 'c16' or 'xbm', not 'lvgl9'");
+        QTest::newRow("LVGL 8 too wide") << QStringList{p, pic, "-o", out, lv, "--lvgl", "8", "--resize", "2048x1"} << 1 << "an LVGL 8 image is 1 to 2047 pixels a side, not 2048*1";
+        QTest::newRow("LVGL 9 stride too long") << QStringList{p, pic, "-o", out, lv, "--resize", "16384x1"} << 1 << "a row of 16384 pixels in argb8888 takes 65536 bytes";
+        const QString png = path("check.png");
+        auto preview = [&](const char* name, const QStringList& args, int code, const QString& message) {
+            QTest::newRow(name) << (QStringList{"preview"} + args + QStringList{"-o", png}) << code << message;
+        };
+        preview("preview lvgl with a size", {m_png, "--format", "lvgl", "--size", "8x8"}, 2, "--size is for glyph and picture data; an LVGL image says its own size");
+        preview("preview lvgl with a pixel", {m_png, "--format", "lvgl-bin", "--pixel", "mono"}, 2, "--pixel is for glyph and picture data");
+        preview("preview unknown format", {m_png, "--format", "png"}, 2, "--format wants 'lvgl' or 'lvgl-bin', not 'png'");
+        preview("preview depth without lvgl", {m_png, "--width", "4", "--color-depth", "32"}, 2, "--color-depth is for LVGL 8 images");
+        preview("preview a picture as an image file", {m_png, "--format", "lvgl-bin"}, 1, "fading%1.png: not a readable LVGL image: the header is neither LVGL 9's nor LVGL 8's");
+        preview("preview a picture as C", {m_png, "--format", "lvgl"}, 1, "not a readable LVGL image: no lv_image_dsc_t or lv_img_dsc_t is declared");
+        // clang-format on
+    }
+    void errors() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const QStringList before = listing(m_dir.path());
+        const CliRun r = runCli(args);
+        QVERIFY(!r.crashed);
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY2(r.err.startsWith(QStringLiteral("zentraq-cli: ")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(r.err.count(u'\n'), 1);
+        QCOMPARE(listing(m_dir.path()), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliLvgl)
+#include "test_cli_lvgl.moc"

@@ -1,0 +1,42 @@
+#!/usr/bin/env python3
+"""Runs LVGL's own converter, LVGLImage.py, on many pictures in one process.
+
+    lvglimage_jobs.py LVGLImage.py JOBS
+
+JOBS has one job a line, fields separated by tabs:
+    input.png  CF  COMPRESS  ALIGN  BACKGROUND  output.bin|output.c
+CF and COMPRESS as LVGLImage.py's --cf and --compress, ALIGN its --align,
+BACKGROUND its --background (0xRRGGBB). The C file's variable is named
+after the output file. Exits 1 with the failing job on standard error.
+"""
+import importlib.util
+import os
+import sys
+
+
+def main():
+    script, jobs = sys.argv[1], sys.argv[2]
+    spec = importlib.util.spec_from_file_location("LVGLImage", script)
+    lvgl = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(lvgl)
+    with open(jobs) as f:
+        lines = [l.rstrip("\n") for l in f if l.strip()]
+    for line in lines:
+        src, cf, compress, align, background, out = line.split("\t")
+        try:
+            img = lvgl.LVGLImage().from_png(src, lvgl.ColorFormat[cf], background=int(background, 0))
+            img.adjust_stride(align=int(align))
+            method = lvgl.CompressMethod[compress]
+            if out.endswith(".bin"):
+                img.to_bin(out, compress=method)
+            else:
+                name = os.path.splitext(os.path.basename(out))[0]
+                img.to_c_array(out, compress=method, outputname=name)
+        except Exception as e:  # the job that failed, and why
+            sys.stderr.write(f"{line}: {e!r}\n")
+            return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

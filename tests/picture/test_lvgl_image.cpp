@@ -1,0 +1,495 @@
+// LVGL images, the palette quantiser and the Arduino array forms: every
+// format of both versions written and read back, RLE on its own, the
+// headers' bits, the limits of the headers, the palettes' guarantees and the
+// alpha-keeping pixel source.
+#include "arrayforms.h"
+#include "lvglimage.h"
+#include "palette.h"
+#include "pixelformat.h"
+#include "rgb565.h"
+#include "runtime_error.h"
+
+#include <QtTest>
+
+#include <random>
+
+using namespace zentraq;
+using namespace zentraq::lvgl;
+
+Q_DECLARE_METATYPE(ImageOptions)
+
+namespace {
+
+// Colours and alpha everywhere, odd sizes, runs of equal pixels.
+QImage testPicture(int w = 21, int h = 7) {
+    QImage p(w, h, QImage::Format_ARGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            p.setPixel(x, y,
+                       x < 4 ? qRgba(10, 200, 30, 255)
+                             : qRgba(x * 12, y * 36, 255 - x * 11, (x * 53 + y * 29) % 256));
+    return p;
+}
+
+// A picture of exactly these colours, in rows.
+QImage fewColours(const QList<QRgb>& colours, int w = 13, int h = 5) {
+    QImage p(w, h, QImage::Format_ARGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            p.setPixel(x, y, colours[(x + y * w) % colours.size()]);
+    return p;
+}
+
+// A channel of `bits` bits as the formats widen it back.
+int widen(int v, int bits) {
+    const int q = v >> (8 - bits);
+    int out = 0;
+    for (int pos = 8 - bits; pos > -bits; pos -= bits)
+        out |= pos >= 0 ? q << pos : q >> -pos;
+    return out;
+}
+
+// What a pixel reads back as in `o`'s format (indexed formats aside).
+QRgb expected(QRgb p, const ImageOptions& o) {
+    const ColourFormat f = o.format;
+    const int a = qAlpha(p);
+    if (isAlphaOnly(f)) {
+        const int bits = bitsPerPixel(f);
+        return qRgba(0, 0, 0, (a >> (8 - bits)) * 255 / ((1 << bits) - 1));
+    }
+    if (!keepsAlpha(f))
+        p = core::compositePixel(p, o.background);
+    const bool is565 = f == ColourFormat::Rgb565 || f == ColourFormat::Rgb565Swapped ||
+                       f == ColourFormat::Rgb565A8 || f == ColourFormat::Argb8565 ||
+                       ((f == ColourFormat::TrueColor || f == ColourFormat::TrueColorAlpha) &&
+                        o.depth != ColourDepth::Depth32);
+    if (f == ColourFormat::L8) {
+        const int y = lumaOf(qRed(p), qGreen(p), qBlue(p));
+        return qRgb(y, y, y);
+    }
+    if (f == ColourFormat::Argb8888Premultiplied)
+        return qUnpremultiply(qRgba((qRed(p) * a + 127) / 255, (qGreen(p) * a + 127) / 255,
+                                    (qBlue(p) * a + 127) / 255, a));
+    const QRgb c = is565 ? qRgb(widen(qRed(p), 5), widen(qGreen(p), 6), widen(qBlue(p), 5)) : p;
+    return keepsAlpha(f) ? (c & 0xFFFFFF) | QRgb(a) << 24 : c | 0xFF000000u;
+}
+
+QImage readBack(const QImage& picture, const ImageOptions& o, bool source, int* stride = nullptr) {
+    core::AlphaRows rows(picture);
+    core::ByteArraySink sink;
+    if (source)
+        writeImageSource(rows, o, {"pic", "PROGMEM", "/* x */\r\n"}, sink);
+    else
+        writeImageFile(rows, o, sink);
+    const ReadImage r =
+        source ? readImageSource(sink.bytes, o.depth) : readImageFile(sink.bytes, o.depth);
+    if (r.options.version != o.version || r.options.format != o.format ||
+        r.options.compression != o.compression)
+        return {};
+    if (stride)
+        *stride = r.stride;
+    return r.picture;
+}
+
+} // namespace
+
+class TestLvglImage : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every format of both versions, in both containers, read back.
+    void roundTrip_data() {
+        QTest::addColumn<ImageOptions>("options");
+        QTest::addColumn<bool>("source");
+        for (Version v : {Version::V9, Version::V8})
+            for (ColourFormat f : formatsOf(v)) {
+                if (isIndexed(f))
+                    continue;
+                QList<ColourDepth> depths{ColourDepth::Depth16};
+                if (f == ColourFormat::TrueColor || f == ColourFormat::TrueColorAlpha)
+                    depths = {ColourDepth::Depth16, ColourDepth::Depth16Swapped,
+                              ColourDepth::Depth32};
+                for (ColourDepth d : depths)
+                    for (Compression c : {Compression::None, Compression::Rle, Compression::Lz4})
+                        for (bool source : {false, true}) {
+                            if (v == Version::V8 && c != Compression::None)
+                                continue;
+                            ImageOptions o;
+                            o.version = v;
+                            o.format = f;
+                            o.depth = d;
+                            o.compression = c;
+                            o.background = qRgb(30, 60, 250);
+                            o.strideAlign = v == Version::V9 && c == Compression::None ? 8 : 1;
+                            QTest::addRow("v%d %s %s %s %s", int(v), qPrintable(formatName(f)),
+                                          qPrintable(depthName(d)), qPrintable(compressionName(c)),
+                                          source ? "C" : "file")
+                                << o << source;
+                        }
+            }
+    }
+    void roundTrip() {
+        QFETCH(ImageOptions, options);
+        QFETCH(bool, source);
+        const QImage picture = testPicture();
+        int stride = 0;
+        const QImage back = readBack(picture, options, source, &stride);
+        QCOMPARE(back.size(), picture.size());
+        const int row = (picture.width() * bitsPerPixel(options.format, options.depth) + 7) / 8;
+        QCOMPARE(stride,
+                 (row + options.strideAlign - 1) / options.strideAlign * options.strideAlign);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                if (back.pixel(x, y) != expected(picture.pixel(x, y), options))
+                    QFAIL(qPrintable(QStringLiteral("(%1, %2): %3, expected %4")
+                                         .arg(x)
+                                         .arg(y)
+                                         .arg(back.pixel(x, y), 8, 16)
+                                         .arg(expected(picture.pixel(x, y), options), 8, 16)));
+    }
+
+    // A picture of no more colours than the palette has comes back exactly,
+    // transparent pixels as the entry of their own.
+    void indexedExact_data() {
+        QTest::addColumn<ImageOptions>("options");
+        QTest::addColumn<QList<QRgb>>("colours");
+        const QList<QRgb> sixteen = [] {
+            QList<QRgb> c;
+            for (int i = 0; i < 15; ++i)
+                c << qRgba(i * 17, 255 - i * 13, (i * 77) % 256, i < 3 ? 128 + i : 255);
+            return c << 0u;
+        }();
+        const QList<QRgb> many = [] {
+            QList<QRgb> c;
+            for (int i = 0; i < 255; ++i)
+                c << qRgb(i, (i * 7) % 256, 255 - i);
+            return c << qRgba(9, 9, 9, 0);
+        }();
+        struct Row {
+            ColourFormat f;
+            QList<QRgb> colours;
+        };
+        const Row rows[] = {
+            {ColourFormat::I1, {qRgb(255, 0, 0), qRgba(0, 0, 255, 0)}},
+            {ColourFormat::I1, {qRgb(255, 0, 0), qRgb(0, 0, 255)}},
+            {ColourFormat::I2, {qRgb(1, 2, 3), qRgba(200, 100, 50, 77), 0u, qRgb(255, 255, 255)}},
+            {ColourFormat::I4, sixteen},
+            {ColourFormat::I8, many},
+        };
+        for (Version v : {Version::V9, Version::V8})
+            for (const Row& r : rows)
+                for (Compression c : {Compression::None, Compression::Rle, Compression::Lz4}) {
+                    if (v == Version::V8 && c != Compression::None)
+                        continue;
+                    ImageOptions o;
+                    o.version = v;
+                    o.format = r.f;
+                    o.compression = c;
+                    QTest::addRow("v%d %s %lld colours %s", int(v), qPrintable(formatName(r.f)),
+                                  qlonglong(r.colours.size()), qPrintable(compressionName(c)))
+                        << o << r.colours;
+                }
+    }
+    void indexedExact() {
+        QFETCH(ImageOptions, options);
+        QFETCH(QList<QRgb>, colours);
+        const QImage picture = fewColours(colours, 17, 19);
+        for (bool source : {false, true}) {
+            const QImage back = readBack(picture, options, source);
+            QCOMPARE(back.size(), picture.size());
+            for (int y = 0; y < picture.height(); ++y)
+                for (int x = 0; x < picture.width(); ++x) {
+                    const QRgb p = picture.pixel(x, y);
+                    QCOMPARE(back.pixel(x, y), qAlpha(p) == 0 ? 0u : p);
+                }
+        }
+    }
+
+    // More colours than entries: deterministic, the transparent entry first
+    // and used for transparent pixels only, and close to the picture.
+    void palette_data() {
+        QTest::addColumn<int>("colours");
+        QTest::addColumn<rgbqumo::DitherMode>("dither");
+        // Mean squared error per channel: 15 % above what the quantiser gave
+        // when it was written (bench_palette compares it with pngquant), three
+        // times that with dithering, which trades error for smoothness.
+        QTest::addColumn<double>("maxError");
+        for (auto [n, e] : {std::pair{2, 3000.0}, {4, 1160.0}, {16, 210.0}, {256, 16.0}})
+            for (auto d : {rgbqumo::DitherMode::None, rgbqumo::DitherMode::FloydSteinberg,
+                           rgbqumo::DitherMode::Bayer4})
+                QTest::addRow("%d %s", n, qPrintable(rgbqumo::ditherModeName(d)))
+                    << n << d << (d == rgbqumo::DitherMode::None ? e : e * 3);
+    }
+    void palette() {
+        QFETCH(int, colours);
+        QFETCH(rgbqumo::DitherMode, dither);
+        QFETCH(double, maxError);
+        QImage picture(64, 48, QImage::Format_ARGB32);
+        std::mt19937 rng(7);
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const int n = int(rng() % 16);
+                picture.setPixel(x, y, qRgba(x * 3 + n, y * 4 + n, (x + y) * 2, x < 4 ? 0 : 255));
+            }
+        auto run = [&](std::vector<QRgb>* palette) {
+            rgbqumo::PaletteBuilder builder(colours);
+            core::AlphaRows rows(picture);
+            std::vector<QRgb> row(64);
+            for (int y = 0; y < 48; ++y) {
+                rows.read(y, 0, 64, row.data());
+                builder.addRow(row.data(), 64);
+            }
+            *palette = builder.build();
+            int bits = 1;
+            while ((1 << bits) < colours)
+                bits *= 2;
+            rgbqumo::PaletteEncoder encoder(*palette, dither, 64, bits);
+            std::vector<std::uint32_t> indices(64 * 48);
+            for (int y = 0; y < 48; ++y) {
+                rows.read(y, 0, 64, row.data());
+                encoder.encodeRow(row.data(), 64, indices.data() + y * 64);
+            }
+            return indices;
+        };
+        std::vector<QRgb> palette, again;
+        const auto indices = run(&palette);
+        QCOMPARE(run(&again), indices);
+        QCOMPARE(again, palette);
+        QVERIFY(int(palette.size()) <= colours);
+        QCOMPARE(palette[0], 0u);
+        double error = 0;
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const std::uint32_t i = indices[std::size_t(y * 64 + x)];
+                QVERIFY(i < palette.size());
+                QCOMPARE(i == 0, x < 4); // the transparent entry, for those only
+                const QRgb p = picture.pixel(x, y), q = palette[i];
+                if (x >= 4)
+                    error += std::pow(qRed(p) - qRed(q), 2) + std::pow(qGreen(p) - qGreen(q), 2) +
+                             std::pow(qBlue(p) - qBlue(q), 2);
+            }
+        error /= 60.0 * 48 * 3;
+        QVERIFY2(error <= maxError, qPrintable(QString::number(error)));
+    }
+
+    // RLE of every block size, against data with long runs, short runs and
+    // a copy of more than 127 blocks at the very end.
+    void rle_data() {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("block");
+        std::mt19937 rng(3);
+        QByteArray noise(700, '\0'), runs, tail;
+        for (char& c : noise)
+            c = char(rng());
+        for (int i = 0; i < 40; ++i)
+            runs += QByteArray(int(rng() % 300), char(rng() % 3));
+        tail = QByteArray(100, 'a') + noise.left(400);
+        for (int block : {1, 2, 3, 4}) {
+            QTest::addRow("noise %d", block) << noise << block;
+            QTest::addRow("runs %d", block) << runs << block;
+            QTest::addRow("run then long copy %d", block) << tail << block;
+            QTest::addRow("one byte %d", block) << QByteArray(1, 'x') << block;
+            QTest::addRow("odd length %d", block) << runs.left(1001) << block;
+        }
+    }
+    void rle() {
+        QFETCH(QByteArray, data);
+        QFETCH(int, block);
+        const QByteArray packed = rleCompress(data, block);
+        QCOMPARE(rleDecompress(packed, block, data.size()).value_or("?"), data);
+        // Control bytes count 1 to 127 blocks.
+        for (qsizetype i = 0; i < packed.size();) {
+            const int c = quint8(packed[i]);
+            QVERIFY((c & 0x7F) >= 1);
+            i += 1 + qsizetype(c & 0x80 ? c & 0x7F : 1) * block;
+        }
+        // A stream cut short, or unpacking to another size, is refused.
+        QVERIFY(!rleDecompress(packed.chopped(1), block, data.size()));
+        QVERIFY(!rleDecompress(packed, block, data.size() + block));
+    }
+
+    void headers() {
+        ImageOptions o;
+        o.version = Version::V8;
+        o.format = ColourFormat::TrueColorAlpha;
+        QCOMPARE(fileHeader(o, layoutOf(o, 100, 50)).toHex(), QByteArray("05904106"));
+        o.format = ColourFormat::A4;
+        QCOMPARE(fileHeader(o, layoutOf(o, 2047, 2047)).toHex(), QByteArray("0dfcffff"));
+        o.version = Version::V9;
+        o.format = ColourFormat::Rgb565A8;
+        o.strideAlign = 16;
+        o.compression = Compression::Lz4;
+        const ImageLayout l = layoutOf(o, 9, 3);
+        QCOMPARE(fileHeader(o, l).toHex(' '), QByteArray("19 14 08 00 09 00 03 00 20 00 00 00"));
+        QCOMPARE(l.rawBytes(), 32 * 3 + 16 * 3);
+    }
+
+    // Sizes past the headers' fields are refused with a reason.
+    void limits_data() {
+        QTest::addColumn<ImageOptions>("options");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("fits");
+        ImageOptions v8;
+        v8.version = Version::V8;
+        v8.format = ColourFormat::A8;
+        ImageOptions v9;
+        v9.format = ColourFormat::Argb8888;
+        QTest::newRow("v8 2047") << v8 << 2047 << 2047 << true;
+        QTest::newRow("v8 2048 wide") << v8 << 2048 << 1 << false;
+        QTest::newRow("v8 2048 high") << v8 << 1 << 2048 << false;
+        QTest::newRow("v9 stride 65532") << v9 << 16383 << 1 << true;
+        QTest::newRow("v9 stride 65536") << v9 << 16384 << 1 << false;
+        v9.format = ColourFormat::A1;
+        QTest::newRow("v9 a1 65535 wide") << v9 << 65535 << 1 << true;
+        QTest::newRow("v9 65536 high") << v9 << 1 << 65536 << false;
+    }
+    void limits() {
+        QFETCH(ImageOptions, options);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(bool, fits);
+        bool refused = false;
+        try {
+            layoutOf(options, width, height);
+        } catch (const RuntimeError& e) {
+            refused = true;
+            QVERIFY(e.description().contains(QString::number(width)));
+        }
+        QCOMPARE(refused, !fits);
+    }
+
+    void optionProblems_data() {
+        QTest::addColumn<ImageOptions>("options");
+        QTest::addColumn<QString>("problem");
+        auto with = [](auto change) {
+            ImageOptions o;
+            change(o);
+            return o;
+        };
+        QTest::newRow("fine") << ImageOptions{} << QString();
+        QTest::newRow("v8 format in v9")
+            << with([](ImageOptions& o) { o.format = ColourFormat::TrueColor; }) << "LVGL 9";
+        QTest::newRow("v9 format in v8") << with([](ImageOptions& o) {
+            o.version = Version::V8;
+            o.format = ColourFormat::Rgb565A8;
+        }) << "LVGL 8";
+        QTest::newRow("v8 compressed") << with([](ImageOptions& o) {
+            o.version = Version::V8;
+            o.format = ColourFormat::A8;
+            o.compression = Compression::Rle;
+        }) << "--compress";
+        QTest::newRow("stride 3") << with([](ImageOptions& o) { o.strideAlign = 3; }) << "power";
+        QTest::newRow("stride 512")
+            << with([](ImageOptions& o) { o.strideAlign = 512; }) << "power";
+        QTest::newRow("dither 8888")
+            << with([](ImageOptions& o) { o.dither = rgbqumo::DitherMode::Bayer4; }) << "dither";
+        QTest::newRow("dither a4") << with([](ImageOptions& o) {
+            o.format = ColourFormat::A4;
+            o.dither = rgbqumo::DitherMode::FloydSteinberg;
+        }) << "dither";
+        QTest::newRow("dither i4") << with([](ImageOptions& o) {
+            o.format = ColourFormat::I4;
+            o.dither = rgbqumo::DitherMode::FloydSteinberg;
+        }) << QString();
+    }
+    void optionProblems() {
+        QFETCH(ImageOptions, options);
+        QFETCH(QString, problem);
+        const QString said = optionsProblem(options);
+        QCOMPARE(said.isEmpty(), problem.isEmpty());
+        QVERIFY2(said.contains(problem), qPrintable(said));
+    }
+
+    // Damaged files are refused with a reason, never read past their end.
+    void damaged_data() {
+        QTest::addColumn<QByteArray>("file");
+        ImageOptions o;
+        o.format = ColourFormat::Rgb565A8;
+        o.compression = Compression::Lz4;
+        const QImage picture = testPicture();
+        core::AlphaRows rows(picture);
+        core::ByteArraySink good;
+        writeImageFile(rows, o, good);
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("header cut") << good.bytes.left(7);
+        QTest::newRow("data cut") << good.bytes.chopped(3);
+        QByteArray size = good.bytes;
+        size[20] = char(size[20] + 1); // raw size
+        QTest::newRow("raw size") << size;
+        QByteArray method = good.bytes;
+        method[12] = 5;
+        QTest::newRow("method") << method;
+        QByteArray cf = good.bytes;
+        cf[1] = 0x30;
+        QTest::newRow("colour format") << cf;
+        QTest::newRow("v8 huge, no data") << QByteArray::fromHex("0efcffff");
+        // 65535 x 65535 a1, "compressed" to nothing: refused before any memory is taken.
+        QTest::newRow("v9 huge, compressed") << QByteArray::fromHex("190b0800ffffffff00200000"
+                                                                    "01000000"
+                                                                    "00000000"
+                                                                    "00e0ff1f");
+        QTest::newRow("v8 bits 5-7") << QByteArray::fromHex("ef000000");
+    }
+    void damaged() {
+        QFETCH(QByteArray, file);
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, readImageFile(file));
+    }
+
+    // Straight ARGB from every kind of picture the decoders give.
+    void alphaRows_data() {
+        QTest::addColumn<int>("format");
+        for (QImage::Format f :
+             {QImage::Format_ARGB32, QImage::Format_ARGB32_Premultiplied, QImage::Format_RGBA8888,
+              QImage::Format_RGBA64, QImage::Format_Indexed8, QImage::Format_RGB32,
+              QImage::Format_Grayscale8, QImage::Format_RGB888})
+            QTest::addRow("%d", int(f)) << int(f);
+    }
+    void alphaRows() {
+        QFETCH(int, format);
+        QImage source = fewColours(
+            {qRgba(250, 10, 40, 255), qRgba(20, 200, 90, 128), qRgba(0, 0, 0, 0), qRgb(77, 77, 77)},
+            300, 9);
+        const QImage picture = source.convertToFormat(QImage::Format(format));
+        const QImage want = picture.convertToFormat(QImage::Format_ARGB32);
+        core::AlphaRows rows(picture, 300 * 4 * 2); // strips of two rows
+        std::vector<QRgb> row(100);
+        for (int y : {0, 5, 6, 1, 8})
+            for (int x0 : {0, 200}) {
+                rows.read(y, x0, 100, row.data());
+                for (int x = 0; x < 100; ++x)
+                    QCOMPARE(row[std::size_t(x)], want.pixel(x0 + x, y));
+            }
+    }
+
+    // The Arduino forms: an XBM that Qt reads back as the mono picture, and
+    // whole RGB565 words.
+    void arrays() {
+        QImage picture(19, 5, QImage::Format_RGB32);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 19; ++x)
+                picture.setPixel(x, y, (x * y) % 3 ? qRgb(250, 250, 250) : qRgb(10, 20, 30));
+        core::ImageRows rows(picture);
+        rgbqumo::RowQuantiser mono(rgbqumo::PixelFormat::Mono, rgbqumo::DitherMode::None, 19);
+        core::ByteArraySink xbm;
+        QCOMPARE(rgbqumo::writeXbm(rows, mono, {"logo", {}, {}}, xbm), 3 * 5);
+        QImage read;
+        QVERIFY(read.loadFromData(xbm.bytes, "XBM"));
+        QCOMPARE(read.size(), picture.size());
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 19; ++x)
+                QCOMPARE(qGray(read.pixel(x, y)) < 128, qGray(picture.pixel(x, y)) < 128);
+
+        rgbqumo::Rgb565Words words;
+        core::ByteArraySink c16;
+        QCOMPARE(rgbqumo::writeWordArray(rows, words, true, {"img", "PROGMEM", {}}, c16),
+                 19 * 5 * 2);
+        QVERIFY(c16.bytes.contains("const PROGMEM uint16_t img[95] = {\r\n0xA308,0xA308,"));
+        QVERIFY(c16.bytes.contains("#define img_width 19\r\n#define img_height 5\r\n"));
+        QCOMPARE(c16.bytes.count("0x"), 95);
+        QVERIFY(c16.bytes.endsWith(",\r\n};\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLvglImage)
+#include "test_lvgl_image.moc"

@@ -1,0 +1,283 @@
+// LVGL images against LVGL's own converter, LVGLImage.py (from the LVGL
+// 9.5.0 archive, run with Debian's python3-png and python3-lz4): for pictures
+// with full, partial and no transparency, every colour format it shares with
+// us, each compression and two stride alignments.
+//  - Formats that keep alpha: the whole image file, header and data, byte
+//    for byte; the C source's array and descriptor fields alike.
+//  - argb8888-premultiplied: LVGLImage.py truncates c * a / 255, we round.
+//  - Formats flattened onto the background: LVGLImage.py flattens with
+//    (c * a + bg * (255 - a)) >> 8, which makes an opaque 255 254; we
+//    composite exactly. Dividing by 256 and truncating each lose up to a
+//    level: 8-bit channels lie within two levels of LVGLImage.py's, 5- and
+//    6-bit channels within one, and opaque pixels keep their colour exactly.
+//    l8 also rounds the luma where LVGLImage.py truncates it: within three.
+//  - RLE: LVGLImage.py writes a copy of more than 127 blocks wrongly at the
+//    very end of the data (its count overflows the control byte); where it
+//    does, our stream must still unpack to the same data.
+#include "lvgl_pictures.h"
+#include "lvglimage.h"
+#include "pictureloader.h"
+
+#include <QtTest>
+
+using namespace zentraq;
+using namespace zentraq::lvgl;
+
+namespace {
+
+QImage pictureOf(const QString& kind) {
+    return testing::lvglPicture(kind);
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The bytes of the first array in a C source.
+QByteArray arrayBytes(const QByteArray& c) {
+    const qsizetype open = c.indexOf("_map[] = {");
+    const qsizetype close = c.indexOf("};", open);
+    QByteArray out;
+    QString body = QString::fromLatin1(c.mid(open + 10, close - open - 10));
+    for (const QString& item : body.split(u',', Qt::SkipEmptyParts)) {
+        const QString t = item.trimmed();
+        if (!t.isEmpty())
+            out.append(char(t.toUInt(nullptr, 16)));
+    }
+    return out;
+}
+
+QByteArray field(const QByteArray& c, const char* name) {
+    const QRegularExpression re(QStringLiteral(R"(\.%1 = ([^,\r\n]+))").arg(QLatin1String(name)));
+    return re.match(QString::fromLatin1(c)).captured(1).toLatin1();
+}
+
+// The data of an image file, unpacked.
+QByteArray rawOf(const QByteArray& file) {
+    if (!(file[2] & 0x08))
+        return file.mid(12);
+    const ReadImage r = readImageFile(file);
+    const qint64 raw = qFromLittleEndian<quint32>(file.constData() + 20);
+    return r.options.compression == Compression::Rle
+               ? rleDecompress(file.mid(24), rleBlockBytes(r.options), raw).value_or("")
+               : lz4Decompress(file.mid(24), raw).value_or("");
+}
+
+// Channel levels of a format whose colour has `bits` bits a channel.
+int level(int v, int bits) {
+    return v >> (8 - bits);
+}
+
+} // namespace
+
+class TestLvglReference : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_why;
+    // Job line -> output file, all run by one LVGLImage.py process.
+    QStringList m_jobs;
+
+    struct Case {
+        QString picture;
+        ColourFormat format;
+        Compression compression;
+        int align;
+        QRgb background;
+    };
+
+    static QString cfName(ColourFormat f) { return formatName(f).toUpper().replace(u'-', u'_'); }
+    QString pngOf(const QString& kind) const {
+        return m_dir.filePath(kind + QStringLiteral(".png"));
+    }
+    QString outputOf(const Case& c, const QString& ext) const {
+        return m_dir.filePath(QStringLiteral("ref_%1_%2_%3_%4_%5.%6")
+                                  .arg(c.picture, formatName(c.format).replace(u'-', u'_'),
+                                       compressionName(c.compression))
+                                  .arg(c.align)
+                                  .arg(c.background & 0xFFFFFF, 6, 16, QLatin1Char('0'))
+                                  .arg(ext));
+    }
+
+    static QList<ColourFormat> sharedFormats() {
+        QList<ColourFormat> list;
+        for (ColourFormat f : formatsOf(Version::V9))
+            if (!isIndexed(f))
+                list << f;
+        return list;
+    }
+    static QList<Case> cases() {
+        QList<Case> all;
+        for (const QString& picture : {u"opaque"_qs, u"partial"_qs, u"binary"_qs})
+            for (ColourFormat f : sharedFormats())
+                for (Compression c : {Compression::None, Compression::Rle, Compression::Lz4})
+                    for (int align : {1, 8})
+                        for (QRgb bg : {qRgb(0, 0, 0), qRgb(255, 255, 255)}) {
+                            if (keepsAlpha(f) && bg != qRgb(0, 0, 0))
+                                continue;
+                            all.append({picture, f, c, align, bg});
+                        }
+        return all;
+    }
+
+    ReadImage ours(const Case& c, QByteArray* file) {
+        const QImage picture = rgbqumo::LoadPicture(pngOf(c.picture));
+        core::AlphaRows rows(picture);
+        ImageOptions o;
+        o.format = c.format;
+        o.compression = c.compression;
+        o.strideAlign = c.align;
+        o.background = c.background;
+        core::ByteArraySink sink;
+        writeImageFile(rows, o, sink);
+        *file = sink.bytes;
+        return readImageFile(sink.bytes);
+    }
+
+private slots:
+    void initTestCase() {
+#ifdef LVGLIMAGE_MISSING
+        m_why = QStringLiteral(LVGLIMAGE_MISSING);
+#endif
+        if (m_why.isEmpty() && (!QFile::exists(QStringLiteral(LVGLIMAGE_PY)) ||
+                                !QFile::exists(QStringLiteral(LVGLIMAGE_PYTHON))))
+            m_why = QStringLiteral("LVGLImage.py or its python3 not found");
+        if (!m_why.isEmpty())
+            return;
+        QVERIFY(m_dir.isValid());
+        for (const QString& kind : {u"opaque"_qs, u"partial"_qs, u"binary"_qs})
+            QVERIFY(pictureOf(kind).save(pngOf(kind)));
+        QStringList lines;
+        for (const Case& c : cases()) {
+            const QString job = QStringLiteral("%1\t%2\t%3\t%4\t0x%5\t")
+                                    .arg(pngOf(c.picture), cfName(c.format),
+                                         compressionName(c.compression).toUpper())
+                                    .arg(c.align)
+                                    .arg(c.background & 0xFFFFFF, 6, 16, QLatin1Char('0'));
+            lines << job + outputOf(c, QStringLiteral("bin"));
+            if (c.align == 1 && c.compression != Compression::Lz4)
+                lines << job + outputOf(c, QStringLiteral("c"));
+        }
+        QFile jobs(m_dir.filePath(QStringLiteral("jobs.txt")));
+        QVERIFY(jobs.open(QIODevice::WriteOnly));
+        jobs.write(lines.join(u'\n').toUtf8());
+        jobs.close();
+        QProcess python;
+        python.start(QStringLiteral(LVGLIMAGE_PYTHON),
+                     {QStringLiteral(JOBS_SCRIPT), QStringLiteral(LVGLIMAGE_PY), jobs.fileName()});
+        QVERIFY(python.waitForFinished(300000));
+        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+    }
+
+    void sameImage_data() {
+        QTest::addColumn<int>("index");
+        if (!m_why.isEmpty()) {
+            QTest::newRow("skipped") << -1;
+            return;
+        }
+        const QList<Case> all = cases();
+        for (int i = 0; i < all.size(); ++i) {
+            const Case& c = all[i];
+            QTest::addRow("%s %s %s align %d on %06x", qPrintable(c.picture),
+                          qPrintable(formatName(c.format)),
+                          qPrintable(compressionName(c.compression)), c.align,
+                          c.background & 0xFFFFFF)
+                << i;
+        }
+    }
+
+    void sameImage() {
+        if (!m_why.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("LVGLImage.py comparison skipped: ") + m_why));
+        QFETCH(int, index);
+        const Case c = cases()[index];
+        QByteArray file;
+        const ReadImage mine = ours(c, &file);
+        const QByteArray theirs = readAll(outputOf(c, QStringLiteral("bin")));
+        QVERIFY(theirs.size() >= 12);
+        // Headers alike, whatever the data.
+        QCOMPARE(file.left(12).toHex(' '), theirs.left(12).toHex(' '));
+
+        if (keepsAlpha(c.format) && c.format != ColourFormat::Argb8888Premultiplied) {
+            if (c.compression == Compression::Rle && file != theirs) {
+                // Only where LVGLImage.py's own stream does not unpack.
+                ImageOptions o;
+                o.format = c.format;
+                const QByteArray stream = theirs.mid(24);
+                const qint64 raw = qFromLittleEndian<quint32>(theirs.constData() + 20);
+                QVERIFY2(!rleDecompress(stream, rleBlockBytes(o), raw),
+                         "our RLE differs from a valid LVGLImage.py stream");
+                QVERIFY(file.size() > 24);
+                const auto back = rleDecompress(file.mid(24), rleBlockBytes(o),
+                                                qFromLittleEndian<quint32>(file.constData() + 20));
+                QVERIFY(back);
+                QVERIFY(readImageFile(file).picture == mine.picture);
+            } else {
+                QCOMPARE(file.toHex(' '), theirs.toHex(' '));
+            }
+        } else if (c.format == ColourFormat::Argb8888Premultiplied) {
+            // Premultiplied bytes: rounded here, truncated there.
+            const QByteArray a = rawOf(file), b = rawOf(theirs);
+            QCOMPARE(a.size(), b.size());
+            for (qsizetype i = 0; i < a.size(); ++i)
+                if (std::abs(int(quint8(a[i])) - int(quint8(b[i]))) > 1)
+                    QFAIL(qPrintable(QStringLiteral("byte %1: %2 against %3")
+                                         .arg(i)
+                                         .arg(quint8(a[i]))
+                                         .arg(quint8(b[i]))));
+        } else {
+            // The pictures as the formats hold them, channel by channel.
+            const ReadImage ref = readImageFile(theirs);
+            const int bits =
+                c.format == ColourFormat::Rgb565 || c.format == ColourFormat::Rgb565Swapped ? 5 : 8;
+            const int slack = c.format == ColourFormat::L8 ? 3 : bits == 8 ? 2 : 1;
+            const QImage source = pictureOf(c.picture);
+            for (int y = 0; y < source.height(); ++y)
+                for (int x = 0; x < source.width(); ++x) {
+                    const QRgb a = mine.picture.pixel(x, y), b = ref.picture.pixel(x, y);
+                    const int channels[3][2] = {
+                        {qRed(a), qRed(b)}, {qGreen(a), qGreen(b)}, {qBlue(a), qBlue(b)}};
+                    for (int k = 0; k < 3; ++k) {
+                        const int n = k == 1 && bits == 5 ? 6 : bits;
+                        const int d = std::abs(level(channels[k][0], n) - level(channels[k][1], n));
+                        if (d > slack)
+                            QFAIL(qPrintable(QStringLiteral("(%1, %2) channel %3: %4 against %5")
+                                                 .arg(x)
+                                                 .arg(y)
+                                                 .arg(k)
+                                                 .arg(channels[k][0])
+                                                 .arg(channels[k][1])));
+                    }
+                    const QRgb s = source.pixel(x, y);
+                    if (qAlpha(s) == 255 &&
+                        (c.format == ColourFormat::Rgb888 || c.format == ColourFormat::Xrgb8888))
+                        QCOMPARE(a & 0xFFFFFF, s & 0xFFFFFF);
+                }
+        }
+
+        // The C source: the same array and descriptor.
+        if (c.align != 1 || c.compression == Compression::Lz4)
+            return;
+        const QByteArray theirC = readAll(outputOf(c, QStringLiteral("c")));
+        const QImage picture = rgbqumo::LoadPicture(pngOf(c.picture));
+        core::AlphaRows rows(picture);
+        ImageOptions o;
+        o.format = c.format;
+        o.compression = c.compression;
+        o.background = c.background;
+        core::ByteArraySink sink;
+        writeImageSource(rows, o, {"img", {}, {}}, sink);
+        for (const char* name : {"cf", "flags", "w", "h", "stride"})
+            QCOMPARE(field(sink.bytes, name), field(theirC, name));
+        if (keepsAlpha(c.format) && c.format != ColourFormat::Argb8888Premultiplied &&
+            c.compression == Compression::None)
+            QCOMPARE(arrayBytes(sink.bytes).toHex(' '), arrayBytes(theirC).toHex(' '));
+        // Both read back to the pictures of their image files.
+        QCOMPARE(readImageSource(sink.bytes).picture, mine.picture);
+        QCOMPARE(readImageSource(theirC).picture, readImageFile(theirs).picture);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLvglReference)
+#include "test_lvgl_reference.moc"
