@@ -220,7 +220,7 @@ int paletteSize(ColourFormat format) {
     return infoOf(format).palette;
 }
 
-bool acceptsDither(ColourFormat format, ColourDepth depth) {
+bool has565Colour(ColourFormat format, ColourDepth depth) {
     switch (format) {
     case ColourFormat::Rgb565:
     case ColourFormat::Rgb565Swapped:
@@ -231,8 +231,12 @@ bool acceptsDither(ColourFormat format, ColourDepth depth) {
     case ColourFormat::TrueColorAlpha:
         return depth != ColourDepth::Depth32;
     default:
-        return isIndexed(format);
+        return false;
     }
+}
+
+bool acceptsDither(ColourFormat format, ColourDepth depth) {
+    return has565Colour(format, depth) || isIndexed(format);
 }
 
 std::optional<QRgb> parseColour(QStringView text) {

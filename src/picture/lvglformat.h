@@ -108,6 +108,8 @@ bool isAlphaOnly(ColourFormat format);
 bool keepsAlpha(ColourFormat format);
 // Palette entries of an indexed format (2, 4, 16, 256), else 0.
 int paletteSize(ColourFormat format);
+// Formats whose colour is an RGB565 word (LVGL 8's true colour at 16 bits).
+bool has565Colour(ColourFormat format, ColourDepth depth = ColourDepth::Depth16);
 // Formats whose colour can be dithered: fewer than 8 bits a channel.
 bool acceptsDither(ColourFormat format, ColourDepth depth = ColourDepth::Depth16);
 

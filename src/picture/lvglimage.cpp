@@ -21,29 +21,13 @@ bool isTrueColour(ColourFormat f) {
     return f == ColourFormat::TrueColor || f == ColourFormat::TrueColorAlpha;
 }
 
-// Formats whose colour is a 565 word.
-bool has565(const ImageOptions& o) {
-    switch (o.format) {
-    case ColourFormat::Rgb565:
-    case ColourFormat::Rgb565Swapped:
-    case ColourFormat::Rgb565A8:
-    case ColourFormat::Argb8565:
-        return true;
-    case ColourFormat::TrueColor:
-    case ColourFormat::TrueColorAlpha:
-        return o.depth != ColourDepth::Depth32;
-    default:
-        return false;
-    }
-}
-
 // Turns rows of unpremultiplied pixels into the rows of an image's planes.
 class PlaneEncoder {
 public:
     PlaneEncoder(const ImageOptions& o, const ImageLayout& l, const std::vector<QRgb>& palette)
         : m_o(o), m_l(l), m_bits(bitsPerPixel(o.format, o.depth)),
           m_flatten(!keepsAlpha(o.format)) {
-        if (has565(o))
+        if (has565Colour(o.format, o.depth))
             m_words = std::make_unique<rgbqumo::RowQuantiser>(rgbqumo::PixelFormat::Rgb565,
                                                               o.dither, l.width);
         if (isIndexed(o.format))

@@ -1,29 +1,13 @@
 #include "picturebounds.h"
 
+#include "filebytes.h"
+
 #include <QtEndian>
 
 #include <algorithm>
 
 namespace zentraq::rgbqumo {
 namespace {
-
-// Random access to the file's bytes; reading past its end fails.
-class Bytes {
-public:
-    explicit Bytes(QIODevice& device) : m_device(device), m_size(device.size()) {}
-
-    qint64 size() const { return m_size; }
-
-    bool read(qint64 offset, uchar* out, qint64 n) {
-        if (offset < 0 || n < 0 || offset > m_size || n > m_size - offset)
-            return false;
-        return m_device.seek(offset) && m_device.read(reinterpret_cast<char*>(out), n) == n;
-    }
-
-private:
-    QIODevice& m_device;
-    qint64 m_size;
-};
 
 // A chunk or segment name: its four letters, or its bytes in hex when they
 // are not letters.
@@ -49,7 +33,7 @@ DecoderClaim overclaim(const char* format, const QString& part, qint64 claimed, 
 // PNG data in [start, end): chunks, each a length, a type, the data and a
 // checksum, up to IEND. The decoder allocates a chunk's whole length before
 // it reads the data.
-std::optional<DecoderClaim> pngChunks(Bytes& f, qint64 start, qint64 end) {
+std::optional<DecoderClaim> pngChunks(FileBytes& f, qint64 start, qint64 end) {
     for (qint64 at = start + 8;;) {
         uchar chunk[8];
         if (end - at < 8 || !f.read(at, chunk, 8))
@@ -67,7 +51,7 @@ std::optional<DecoderClaim> pngChunks(Bytes& f, qint64 start, qint64 end) {
 // Icon or cursor: the first image of the directory is decoded, from the bytes
 // its entry gives it. A PNG image is recognised as the decoder does, by its
 // first four bytes.
-std::optional<DecoderClaim> iconImage(Bytes& f) {
+std::optional<DecoderClaim> iconImage(FileBytes& f) {
     uchar e[22];
     if (!f.read(0, e, 22))
         return std::nullopt;
@@ -86,7 +70,7 @@ std::optional<DecoderClaim> iconImage(Bytes& f) {
 
 // WebP: a RIFF file of chunks, each a type, a length and the data, padded to
 // an even length, within the length the RIFF header gives.
-std::optional<DecoderClaim> webpChunks(Bytes& f) {
+std::optional<DecoderClaim> webpChunks(FileBytes& f) {
     uchar h[12];
     if (!f.read(0, h, 12) || qstrncmp(reinterpret_cast<const char*>(h), "RIFF", 4) != 0)
         return std::nullopt;
@@ -112,7 +96,7 @@ qint64 roundUp(qint64 value, qint64 multiple) {
 // colour component, keeps the coefficients of the whole picture until its
 // last scan: 64 of 2 bytes for each block of 8 x 8 samples of each
 // component.
-std::optional<DecoderClaim> jpegSegments(Bytes& f, qint64 budget) {
+std::optional<DecoderClaim> jpegSegments(FileBytes& f, qint64 budget) {
     uchar h[4];
     if (!f.read(0, h, 2) || h[0] != 0xFF || h[1] != 0xD8)
         return std::nullopt;
@@ -214,7 +198,7 @@ QString claimText(const DecoderClaim& c) {
 
 std::optional<DecoderClaim> decoderOverclaim(QIODevice& file, const QByteArray& format,
                                              qint64 budget) {
-    Bytes f(file);
+    FileBytes f(file);
     const QByteArray name = format.toLower();
     if (name == "png")
         return pngChunks(f, 0, f.size());

@@ -1,5 +1,7 @@
 #include "picturelayout.h"
 
+#include "filebytes.h"
+
 #include <QtEndian>
 
 #include <algorithm>
@@ -25,33 +27,6 @@ qint64 rowBytes(qint64 width, qint64 bits) {
     return mul(add(mul(width, bits), 31) / 32, 4);
 }
 
-// Random access to the file's bytes; reading past its end fails.
-class Bytes {
-public:
-    explicit Bytes(QIODevice& device) : m_device(device), m_size(device.size()) {}
-
-    qint64 size() const { return m_size; }
-
-    bool read(qint64 offset, void* out, qint64 n) {
-        if (offset < 0 || n < 0 || offset > m_size || n > m_size - offset)
-            return false;
-        return m_device.seek(offset) && m_device.read(static_cast<char*>(out), n) == n;
-    }
-    QByteArray read(qint64 offset, qint64 n) {
-        QByteArray out;
-        if (offset < 0 || n < 0 || offset > m_size || n > m_size - offset)
-            return out;
-        out.resize(n);
-        if (!read(offset, out.data(), n))
-            out.clear();
-        return out;
-    }
-
-private:
-    QIODevice& m_device;
-    qint64 m_size;
-};
-
 quint16 le16(const uchar* p) {
     return qFromLittleEndian<quint16>(p);
 }
@@ -62,7 +37,7 @@ quint32 le32(const uchar* p) {
 // Windows bitmap: the pixel rows start at the offset in the file header and
 // have a fixed size unless compressed; compressed data has its size in the
 // info header (when the writer filled it in).
-qint64 bitmapSize(Bytes& f) {
+qint64 bitmapSize(FileBytes& f) {
     uchar h[54];
     if (!f.read(0, h, 18))
         return 18;
@@ -106,7 +81,7 @@ qint64 bitmapSize(Bytes& f) {
 // bitmap image is an info header, the colours, the colour bits and the AND
 // mask, laid out as the icon decoder reads them; a PNG image is as long as
 // its directory entry says.
-qint64 iconSize(Bytes& f, std::optional<PictureLayout::Mask>& mask) {
+qint64 iconSize(FileBytes& f, std::optional<PictureLayout::Mask>& mask) {
     uchar e[22];
     if (!f.read(0, e, 22))
         return 22;
@@ -136,7 +111,7 @@ qint64 iconSize(Bytes& f, std::optional<PictureLayout::Mask>& mask) {
 
 // GIF: the first image ends with the empty sub-block after its compressed
 // data. Extensions before it are sub-blocks as well.
-qint64 gifSize(Bytes& f) {
+qint64 gifSize(FileBytes& f) {
     uchar h[13];
     if (!f.read(0, h, 13))
         return 13;
@@ -180,7 +155,7 @@ qint64 gifSize(Bytes& f) {
 }
 
 // PNG: chunks, each a length, a type, the data and a checksum, up to IEND.
-qint64 pngSize(Bytes& f) {
+qint64 pngSize(FileBytes& f) {
     for (qint64 at = 8;;) {
         uchar chunk[8];
         if (!f.read(at, chunk, 8))
@@ -195,7 +170,7 @@ qint64 pngSize(Bytes& f) {
 }
 
 // WebP: a RIFF file, as long as its header says.
-qint64 webpSize(Bytes& f) {
+qint64 webpSize(FileBytes& f) {
     uchar h[12];
     if (!f.read(0, h, 12))
         return 12;
@@ -206,7 +181,7 @@ qint64 webpSize(Bytes& f) {
 
 // TIFF: the first directory, the values its entries point to, and the strips
 // or tiles that hold the pixels.
-qint64 tiffSize(Bytes& f) {
+qint64 tiffSize(FileBytes& f) {
     uchar h[8];
     if (!f.read(0, h, 8))
         return 8;
@@ -284,7 +259,7 @@ qint64 tiffSize(Bytes& f) {
 } // namespace
 
 PictureLayout inspectPicture(QIODevice& file, const QByteArray& format) {
-    Bytes f(file);
+    FileBytes f(file);
     PictureLayout layout;
     const QByteArray name = format.toLower();
     if (name == "bmp" || name == "dib")
@@ -305,7 +280,7 @@ PictureLayout inspectPicture(QIODevice& file, const QByteArray& format) {
 void applyAndMask(QImage& picture, QIODevice& file, const PictureLayout::Mask& mask) {
     if (picture.width() != mask.width || picture.height() != mask.height)
         return;
-    Bytes f(file);
+    FileBytes f(file);
     const qint64 stride = rowBytes(mask.width, 1);
     const QByteArray bits = f.read(mask.offset, stride * mask.height);
     if (bits.size() != stride * mask.height)
