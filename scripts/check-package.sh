@@ -93,7 +93,7 @@ dest=$work/dest
 DESTDIR=$dest cmake --install "$build" --prefix /usr >/dev/null
 expected=(
     usr/bin/zentraq usr/bin/zentraq-cli "usr/$(cached CMAKE_INSTALL_LIBDIR)/zentraq/libzentraq-cli.so"
-    usr/libexec/zentraq/zentraq-webengine
+    usr/libexec/zentraq/zentraq-webengine usr/libexec/zentraq/zentraq-metafile
     usr/share/applications/$id.desktop
     usr/share/metainfo/$id.metainfo.xml
     usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/$id.png
@@ -146,6 +146,16 @@ ok "man pages render without warnings, within 80 columns"
 [ "$("$dest/usr/bin/zentraq-cli" --version)" = "zentraq-cli V$version" ] || fail "zentraq-cli --version"
 ok "zentraq-cli --version says V$version"
 
+# The installed tool finds the installed metafile converter beside it.
+for seed in scene-emf.emf scene-placeable-1440-per-inch.wmf; do
+    "$build/src/cli/zentraq-cli" picture "$root/fuzz/corpus/metafile/$seed" -q -o "$work/built.txt" \
+        || fail "zentraq-cli of the build tree cannot read $seed"
+    "$dest/usr/bin/zentraq-cli" picture "$root/fuzz/corpus/metafile/$seed" -q -o "$work/installed.txt" \
+        || fail "the installed zentraq-cli cannot read $seed"
+    cmp -s "$work/built.txt" "$work/installed.txt" || fail "$seed: installed and built tool differ"
+done
+ok "the installed zentraq-cli draws WMF and EMF with the installed converter"
+
 # The CMake package: found by version, the imported tool in the staging folder.
 mkdir "$work/find"
 cat >"$work/find/CMakeLists.txt" <<'EOF_CMAKE'
@@ -182,7 +192,8 @@ dpkg-deb -c "$deb" >"$work/contents.txt"
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = zentraq ] && [ "$(field Version)" = "$version" ] || fail "package name or version"
 depends=$(field Depends)
-for need in fonts-arphic-uming qt6-qpa-plugins qt6-translations-l10n libqt6widgets6 libc6; do
+for need in fonts-arphic-uming qt6-qpa-plugins qt6-translations-l10n libqt6widgets6 libc6 \
+    libwmflite-0.2-7 libemf2svg1 libqt6svg6; do
     grep -qE "(^|, )$need( |,|$)" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
 diff <(printf './%s\n' "${expected[@]}" | sort) \

@@ -10,6 +10,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-webengine-dev libqt6webenginecore6-bin
     libfreetype-dev libfontconfig-dev libharfbuzz-dev liblz4-dev
+    # metafiles: libwmf's player, libemf2svg, Qt SVG
+    libwmf-dev libemf2svg-dev qt6-svg-dev
     # run (python3 also writes zentraq-cli's man page at build time)
     qt6-qpa-plugins qt6-image-formats-plugins qt6-translations-l10n fonts-arphic-uming python3
     # benchmarks: the NumPy script and the plain C program (libpng) that the

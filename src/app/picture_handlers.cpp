@@ -3,6 +3,7 @@
 // rgbqumo::ConvertPictureData, shared with tools that have no window.
 #include "autosizelabel.h"
 #include "mainwindow.h"
+#include "metafile.h"
 #include "numbertext.h"
 #include "picturebox.h"
 #include "pictureconvert.h"
@@ -46,18 +47,21 @@ void main::Command11_Click() {
         const QString name = CommonDialog1.FileName;
         PictureBox& picture = *ui->Picturelin;
 
-        // The sizes as the captions print them: single precision, data size
-        // computed from them in single precision too.
+        // The sizes as the captions print them: single precision (a
+        // metafile's keeps its fraction), data size computed from them in
+        // single precision too.
         auto sizeText = [&picture] {
-            const auto w = static_cast<float>(picture.width());
-            const auto h = static_cast<float>(picture.height());
+            const QSizeF extent = picture.extent();
+            const auto w = static_cast<float>(extent.width());
+            const auto h = static_cast<float>(extent.height());
             const float bytes = h * w * 2.0f;
             return SingleText(w) + QStringLiteral("*") + SingleText(h) +
                    QStringLiteral(" 取模数据大小:") + SingleText(bytes) + QStringLiteral("字节");
         };
 
         if (name.size() > 3) {
-            picture.setPicture(rgbqumo::LoadPicture(name));
+            const QImage loaded = rgbqumo::LoadPicture(name);
+            picture.setPicture(loaded, rgbqumo::PictureExtent(loaded));
             ui->Label5->setText(QStringLiteral("图片预揽区 当前图片尺寸:") + sizeText());
         }
         m_services.boxes.show(QStringLiteral("当前图片尺寸:") + sizeText());

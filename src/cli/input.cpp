@@ -1,6 +1,7 @@
 #include "input.h"
 
 #include "error.h"
+#include "numbertext.h"
 #include "pictureloader.h"
 #include "process.h"
 
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <new>
 #include <optional>
@@ -98,6 +100,111 @@ int openFileForReading(const QString& what, const QString& path) {
                               .arg(MaxInputBytes >> 20));
 }
 
+// What is wrong with a metafile, in the tool's words.
+QString metafileProblem(const metafile::Problem& p) {
+    using Kind = metafile::Problem::Kind;
+    const auto n = [&p](std::size_t i) { return QString::number(p.n[i]); };
+    switch (p.kind) {
+    case Kind::NotAMetafile:
+        return QStringLiteral("it is not a metafile");
+    case Kind::HeaderCutShort:
+        return QStringLiteral("it is cut short: the file has %1 bytes, less than its %2-byte "
+                              "metafile header")
+            .arg(n(0), n(1));
+    case Kind::CutShort:
+        return QStringLiteral("it is cut short: the file has %1 bytes, its metafile header says %2")
+            .arg(n(0), n(1));
+    case Kind::NoUnitsPerInch:
+        return QStringLiteral("its placeable metafile header gives 0 units per inch");
+    case Kind::BadWmfHeader:
+        return QStringLiteral("its WMF header is not valid (type %1, %2 words, version 0x%3)")
+            .arg(n(0), n(1), QString::number(p.n[2], 16));
+    case Kind::WmfSizeBelowHeader:
+        return QStringLiteral("its WMF header gives a size of %1 words, too small for the header")
+            .arg(n(0));
+    case Kind::NoEndRecord:
+        return QStringLiteral("it is cut short: no end record after record %1").arg(n(0));
+    case Kind::WmfRecordPastEnd:
+        return QStringLiteral("its record %1 (at byte %2) is %3 words long, past the %4 bytes of "
+                              "the metafile")
+            .arg(n(0), n(1), n(2), n(3));
+    case Kind::WmfRecordTooLong:
+        return QStringLiteral("its record %1 is %2 words long, its header says the longest has %3")
+            .arg(n(0), n(1), n(2));
+    case Kind::NoSize:
+        return QStringLiteral("it gives no size: no placeable header, and no window extent "
+                              "before it draws");
+    case Kind::BadEmfHeaderSize:
+        return QStringLiteral("its EMF header says it is %1 bytes long").arg(n(0));
+    case Kind::EmptyFrame:
+        return QStringLiteral("its EMF frame (%1,%2)-(%3,%4) is empty").arg(n(0), n(1), n(2), n(3));
+    case Kind::NoReferenceDevice:
+        return QStringLiteral("its EMF reference device is %1 x %2 pixels, %3 x %4 mm")
+            .arg(n(0), n(1), n(2), n(3));
+    case Kind::EmfRecordPastEnd:
+        return QStringLiteral("its record %1 (at byte %2) is %3 bytes long, past the %4 bytes of "
+                              "the metafile")
+            .arg(n(0), n(1), n(2), n(3));
+    case Kind::NoHeaderFirst:
+        return QStringLiteral("its record %1 (at byte %2) is not the EMF header").arg(n(0), n(1));
+    case Kind::SecondHeader:
+        return QStringLiteral("its record %1 (at byte %2) is a second EMF header").arg(n(0), n(1));
+    case Kind::WrongRecordCount:
+        return QStringLiteral("its EMF header says %1 records, it holds %2").arg(n(0), n(1));
+    case Kind::BelowAPixel:
+        return QStringLiteral("its size at 96 dots per inch, %1 x %2, is less than a pixel")
+            .arg(SingleText(p.width), SingleText(p.height));
+    case Kind::InputUnreadable:
+        return QStringLiteral("the metafile converter cannot read it");
+    case Kind::EmfUnreadable:
+        return QStringLiteral("the EMF converter cannot read its records");
+    case Kind::SvgUndrawable:
+        return QStringLiteral("the SVG made of its records cannot be drawn");
+    case Kind::WindowOutOfRange:
+        return QStringLiteral("its window, %3 x %4 from (%1,%2), lies outside 16-bit coordinates")
+            .arg(n(0), n(1), n(2), n(3));
+    case Kind::WindowEmpty:
+        return QStringLiteral("its window is empty in the WMF player's units");
+    case Kind::WindowNotPlayed:
+        return QStringLiteral("the WMF player never reached its window");
+    case Kind::PlayerNoMemory:
+        return QStringLiteral("there is not enough memory to play it");
+    case Kind::PlayerCutShort:
+        return QStringLiteral("it is cut short: its records end before the WMF player has read "
+                              "them");
+    case Kind::PlayerUnreadable:
+        return QStringLiteral("the WMF player cannot read its records");
+    case Kind::PlayerFailed:
+        return QStringLiteral("the WMF player fails on it (error %1)").arg(n(0));
+    case Kind::TooManyBytes:
+        return QStringLiteral("it holds more than %1 MiB, the most a metafile may hold")
+            .arg(QString::number(p.n[0] >> 20));
+    case Kind::NoMemoryFile:
+        return QStringLiteral("no memory file could be made for the metafile converter: %1")
+            .arg(p.reason);
+    case Kind::ConverterMissing:
+        return QStringLiteral("the metafile converter %1 is missing").arg(p.program);
+    case Kind::ConverterNotStarted:
+        return QStringLiteral("the metafile converter %1 cannot be started: %2")
+            .arg(p.program, p.reason);
+    case Kind::TimedOut:
+        return QStringLiteral("it was not drawn within %1 s").arg(DoubleText(p.n[0] / 1000.0));
+    case Kind::ConverterCrashed: {
+        // Not strsignal(): its words follow the language the user set.
+        const char* name = sigdescr_np(int(p.n[0]));
+        return QStringLiteral("the metafile converter ended on signal %1 (%2)")
+            .arg(n(0), name ? QString::fromLatin1(name) : QStringLiteral("unknown"));
+    }
+    case Kind::ConverterFailed:
+        return QStringLiteral("the metafile converter ended with exit status %1").arg(n(0));
+    case Kind::AnswerCutShort:
+        return QStringLiteral("the metafile converter's answer is cut short");
+    case Kind::AnswerWrong:
+        return QStringLiteral("the metafile converter's answer makes no sense");
+    }
+    return QStringLiteral("it is a metafile that cannot be drawn");
+}
+
 // Why a picture could not be read, in the tool's words.
 QString pictureProblem(const rgbqumo::PictureError& e) {
     using rgbqumo::PictureProblem;
@@ -113,6 +220,10 @@ QString pictureProblem(const rgbqumo::PictureError& e) {
         why = QStringLiteral("its picture data is damaged or incomplete");
         break;
     case PictureProblem::Incomplete:
+        if (e.metafile.cutShort()) {
+            why = metafileProblem(e.metafile);
+            break;
+        }
         why = QStringLiteral("it is cut short: the file has %1 bytes, its picture data needs %2")
                   .arg(QString::number(e.fileBytes), QString::number(e.neededBytes));
         break;
@@ -136,6 +247,9 @@ QString pictureProblem(const rgbqumo::PictureError& e) {
                            c.part, QString::number(c.claimed), QString::number(c.left));
         break;
     }
+    case PictureProblem::Metafile:
+        why = metafileProblem(e.metafile);
+        break;
     case PictureProblem::TooLarge:
         // The reader's limit holds 4 bytes a pixel.
         why = QStringLiteral("it is %1 x %2 pixels, more than the %3 (%4 MiB) the tool decodes")

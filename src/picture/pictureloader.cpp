@@ -1,5 +1,6 @@
 #include "pictureloader.h"
 
+#include "metafile.h"
 #include "picturebounds.h"
 #include "picturelayout.h"
 #include "runtime_error.h"
@@ -128,6 +129,9 @@ QString incomplete(const QString& name, const QString& what) {
 // `stderrWords`, what the decoders write to standard error meanwhile is kept
 // for the error.
 QImage readPicture(QIODevice& device, const QString& name, bool stderrWords = false) {
+    // Metafiles, known by their first bytes, are drawn by their converter.
+    if (IsMetafile(device))
+        return LoadMetafile(device, name);
     const DecoderMessages messages;
     std::optional<StandardErrorWords> written;
     if (stderrWords)

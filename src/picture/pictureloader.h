@@ -2,6 +2,7 @@
 
 // Reading picture files for the preview and the conversion.
 
+#include "metafileformat.h"
 #include "picturebounds.h"
 #include "runtime_error.h"
 
@@ -20,6 +21,7 @@ enum class PictureProblem {
     Incomplete,  // shorter than its headers say
     TooLarge,    // more pixels than the reader's memory limit allows
     Overclaim,   // its headers claim more than its decoder may be trusted with
+    Metafile,    // a metafile whose records are wrong, or that its converter failed on
 };
 
 // The failure of loading a picture: a RuntimeError whose description is the
@@ -42,6 +44,8 @@ public:
     // TooLarge: the picture's size and the limit in MiB.
     QSize size;
     int limitMb = 0;
+    // Metafile, and Incomplete for a metafile: what is wrong with it.
+    metafile::Problem metafile;
 
 private:
     PictureProblem m_problem;
@@ -49,7 +53,9 @@ private:
 
 // Reads the picture in `path` with the image readers available to the
 // program (BMP, GIF, JPEG, PNG, ICO, CUR and whatever else is installed); the
-// format is taken from the file name and, failing that, from the content. A
+// format is taken from the file name and, failing that, from the content.
+// Metafiles (WMF, EMF), known by their content, are drawn on white at their
+// size at 96 dots per inch (see LoadMetafile and PictureExtent). A
 // file with several images (an icon, an animated GIF) gives its first one.
 // The picture keeps its transparency: the picture box that receives it
 // composites it onto its own background. An icon or cursor of 1 to 24 bits

@@ -45,10 +45,22 @@ void PictureBox::fitToSurface() {
     setClientSize(m_surface.width(), m_surface.height());
 }
 
-void PictureBox::setPicture(const QImage& picture) {
+void PictureBox::setPicture(const QImage& picture, const QSizeF& extent) {
     m_surface.assign(picture);
     m_hasPicture = true;
+    m_pictureExtent = extent;
     surfaceChanged();
+}
+
+QSizeF PictureBox::extent() const {
+    const QSize client = contentsRect().size();
+    // The picture's extent while the box still shows it at its rounded size.
+    if (m_autoSize && m_hasPicture && m_pictureExtent.isValid() &&
+        client == QSize(m_surface.width(), m_surface.height())) {
+        const int fw = 2 * frameWidth();
+        return QSizeF(m_pictureExtent.width() + fw, m_pictureExtent.height() + fw);
+    }
+    return QSizeF(width(), height());
 }
 
 void PictureBox::syncSurface() {

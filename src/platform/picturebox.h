@@ -47,7 +47,15 @@ public:
     // Assigns a picture: the surface holds it whole (transparent parts on the
     // background colour), and with autoSize on the box takes its size. Throws
     // std::bad_alloc, the box unchanged, when there is no memory for it.
-    void setPicture(const QImage& picture);
+    // `extent` is the picture's own size where it is not whole pixels (a
+    // metafile's size at 96 dots per inch); the picture has its rounded size.
+    void setPicture(const QImage& picture, const QSizeF& extent = QSizeF());
+
+    // The box's size as its width and height properties give it, single-
+    // precision numbers in its container's pixels: with autoSize on and a
+    // picture of a fractional extent, that extent (plus the border); else
+    // the whole pixels of width() and height().
+    QSizeF extent() const;
 
     // Sets the drawable area (inside the border) to w x h pixels; the surface
     // follows.
@@ -66,6 +74,7 @@ private:
     Surface m_surface;
     bool m_autoSize = false;
     bool m_hasPicture = false; // with autoSize, the surface leads the box size
+    QSizeF m_pictureExtent;    // the picture's own size, when given
 };
 
 } // namespace zentraq

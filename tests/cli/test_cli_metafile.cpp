@@ -1,0 +1,181 @@
+// Metafiles in the real window and in zentraq-cli: the size message with the
+// fraction kept, the same data from both, and damaged files refused by both
+// with a description.
+#include "cli_runner.h"
+#include "fakes.h"
+#include "metafilewriter.h"
+#include "picturebox.h"
+#include "ui_main.h"
+#include "webview.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QTest>
+#include <QtEndian>
+
+using zentraq::testing::CliRun;
+using zentraq::testing::EmfWriter;
+using zentraq::testing::readFile;
+using zentraq::testing::runCli;
+using zentraq::testing::WindowHarness;
+using zentraq::testing::WmfWriter;
+using zentraq::testing::writeFile;
+
+class CliMetafileTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+private slots:
+    void initTestCase() {
+        zentraq::WebView::setEngineEnabled(false);
+        QVERIFY(m_dir.isValid());
+    }
+
+    // W and H as single-precision number texts, the data size computed from
+    // them in single precision; the box takes the rounded size.
+    void importSizes_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("sizes");
+        QTest::addColumn<QSize>("box");
+        WmfWriter wmf;
+        wmf.select(wmf.brush(qRgb(200, 0, 0)));
+        wmf.rectangle(100, 100, 900, 400);
+        // 1000 x 500 units at 1440 to the inch: 66.666664 x 33.333332 pixels.
+        QTest::newRow("placeable WMF, 1440 units per inch")
+            << wmf.placeable(QRect(0, 0, 1000, 500), 1440)
+            << QStringLiteral("66.66666*33.33333 取模数据大小:4444.444字节") << QSize(67, 33);
+        EmfWriter emf;
+        emf.select(emf.brush(qRgb(0, 0, 200)));
+        emf.rectangle(10, 10, 60, 30);
+        // A frame of 20 x 10 mm: 75.590553 x 37.795277 pixels.
+        QTest::newRow("EMF, frame not whole pixels")
+            << emf.bytes(QRect(0, 0, 2000, 1000))
+            << QStringLiteral("75.59055*37.79528 取模数据大小:5713.932字节") << QSize(76, 38);
+    }
+    void importSizes() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, sizes);
+        QFETCH(QSize, box);
+        WindowHarness h;
+        auto& ui = h.window->controls();
+        const QString path = h.folder.filePath(QStringLiteral("picture.bin"));
+        QVERIFY(writeFile(path, file));
+        h.fileDialog.answers.push_back(path);
+        h.window->Command11_Click();
+        QCOMPARE(h.boxes.shown, QStringList{QStringLiteral("当前图片尺寸:") + sizes});
+        QCOMPARE(ui.Label5->text(), QStringLiteral("图片预揽区 当前图片尺寸:") + sizes);
+        QCOMPARE(ui.Picturelin->size(), box);
+        // Cancelling reads the same sizes afresh from the box.
+        h.window->Command11_Click();
+        QCOMPARE(h.boxes.shown.last(), QStringLiteral("当前图片尺寸:") + sizes);
+        // The conversion works with the rounded size.
+        h.window->Command12_Click();
+        QCOMPARE(ui.Label1->text(),
+                 QStringLiteral("数据大小:%1字节").arg(box.width() * box.height() * 2));
+    }
+
+    // temp.txt of the window and the tool's output are the same bytes.
+    void sameDataAsTool_data() {
+        QTest::addColumn<QString>("kind");
+        for (const QString& kind : zentraq::testing::sceneKinds())
+            QTest::newRow(qPrintable(kind)) << kind;
+    }
+    void sameDataAsTool() {
+        QFETCH(QString, kind);
+        const QString file = m_dir.filePath(QStringLiteral("scene.wmf"));
+        QVERIFY(writeFile(file, zentraq::testing::sceneMetafile(kind)));
+
+        WindowHarness h;
+        auto& ui = h.window->controls();
+        h.fileDialog.answers.push_back(file);
+        h.window->Command11_Click();
+        QCOMPARE(h.boxes.shown.size(), 1);
+        QCOMPARE(ui.Picturelin->size(), QSize(192, 144));
+        h.window->Command12_Click();
+        const QByteArray window = readFile(h.folder.filePath(QStringLiteral("temp.txt")));
+        QCOMPARE(window.size(), 192 * 144 * 10 + 192 * 144 / 8 * 2);
+
+        const QString out = m_dir.filePath(QStringLiteral("out.txt"));
+        const CliRun r = runCli({"picture", file, "-o", out});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(readFile(out), window);
+        QCOMPARE(r.err, ui.Label1->text() + u'\n');
+    }
+
+    // Cut short or lying: "出现错误" and the description in the window, the
+    // preview kept; exit status 1 and one English line naming the file in
+    // the tool, no output.
+    void damaged_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("tool");
+        const QByteArray wmf =
+            zentraq::testing::sceneMetafile(QStringLiteral("placeable 1440 per inch"));
+        const QByteArray emf = zentraq::testing::sceneMetafile(QStringLiteral("emf"));
+        QTest::newRow("WMF cut short")
+            << wmf.left(wmf.size() - 10)
+            << QStringLiteral("元文件不完整（文件只有 %1 字节，元文件头说有 %2 字节）")
+                   .arg(wmf.size() - 10)
+                   .arg(wmf.size())
+            << QStringLiteral("it is cut short: the file has %1 bytes, its metafile header says %2")
+                   .arg(wmf.size() - 10)
+                   .arg(wmf.size());
+        QTest::newRow("EMF header cut short")
+            << emf.left(60)
+            << QStringLiteral("元文件不完整（文件只有 60 字节，放不下 88 字节的文件头）")
+            << QStringLiteral(
+                   "it is cut short: the file has 60 bytes, less than its 88-byte metafile header");
+        QByteArray records = emf;
+        qToLittleEndian<quint32>(99, records.data() + 52);
+        QTest::newRow("EMF record count lies")
+            << records << QStringLiteral("元文件头不符：文件头说有 99 个记录")
+            << QStringLiteral("its EMF header says 99 records, it holds ");
+        QByteArray sizes = wmf;
+        qToLittleEndian<quint32>(4, sizes.data() + 22 + 12);
+        QTest::newRow("WMF largest record lies")
+            << sizes
+            << QStringLiteral("元文件头不符：第 1 个记录长 5 字，文件头说最长的记录只有 4 字")
+            << QStringLiteral("its record 1 is 5 words long, its header says the longest has 4");
+        // Found by the converter, not by the checks before it.
+        EmfWriter cdata;
+        cdata.textOut(10, 10, QStringLiteral("a]]>b"));
+        QTest::newRow("EMF whose SVG cannot be drawn")
+            << cdata.bytes(QRect(0, 0, 2540, 2540)) << QStringLiteral("元文件转换成的 SVG 无法绘制")
+            << QStringLiteral("the SVG made of its records cannot be drawn");
+    }
+    void damaged() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, window);
+        QFETCH(QString, tool);
+        const QString path = m_dir.filePath(QStringLiteral("damaged.emf"));
+        QVERIFY(writeFile(path, file));
+
+        WindowHarness h;
+        auto& ui = h.window->controls();
+        const QImage before = ui.Picturelin->surface().image();
+        const QString label5 = ui.Label5->text();
+        h.fileDialog.answers.push_back(path);
+        h.window->Command11_Click();
+        QCOMPARE(h.boxes.shown.size(), 1);
+        const QString box = h.boxes.shown[0];
+        QVERIFY2(box.startsWith(QStringLiteral("出现错误无效图片：") + window) &&
+                     box.endsWith(QStringLiteral("：") + path),
+                 qPrintable(box));
+        QCOMPARE(ui.Picturelin->surface().image(), before);
+        QCOMPARE(ui.Label5->text(), label5);
+
+        const QString out = m_dir.filePath(QStringLiteral("never.txt"));
+        const CliRun r = runCli({"picture", path, "-o", out});
+        QCOMPARE(r.exitCode, 1);
+        const QString start = QStringLiteral("zentraq-cli: cannot read picture '%1': ").arg(path);
+        QVERIFY2(r.err.startsWith(start + tool) && r.err.endsWith(u'\n') && r.err.count(u'\n') == 1,
+                 qPrintable(r.err));
+        for (const QChar c : r.err)
+            QVERIFY2(c.unicode() < 0x80, qPrintable(r.err));
+        QVERIFY(!QFile::exists(out));
+    }
+};
+
+QTEST_MAIN(CliMetafileTest)
+#include "test_cli_metafile.moc"

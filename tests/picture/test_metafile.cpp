@@ -1,0 +1,441 @@
+// Metafiles through the picture loader: the pixels of a known drawing, the
+// size at 96 dots per inch, damaged and lying files, and a converter that
+// crashes, hangs or talks nonsense. The metafiles are written here, record
+// by record.
+#include "metafile.h"
+#include "metafileformat.h"
+#include "metafilewriter.h"
+#include "pictureloader.h"
+#include "runtime_error.h"
+
+#include <QtTest>
+
+#include <QFile>
+#include <QImageReader>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+using namespace zentraq;
+using zentraq::testing::EmfWriter;
+using zentraq::testing::WmfWriter;
+using Kind = zentraq::metafile::Problem::Kind;
+
+namespace {
+
+const QRgb White = qRgb(255, 255, 255), Black = qRgb(0, 0, 0), Red = qRgb(255, 0, 0),
+           Blue = qRgb(0, 0, 255), Green = qRgb(0, 128, 0), Yellow = qRgb(255, 255, 0),
+           Magenta = qRgb(255, 0, 255), Cyan = qRgb(0, 255, 255), Navy = qRgb(0, 0, 128),
+           Orange = qRgb(255, 128, 0);
+
+QByteArray sceneFile(const QString& kind) {
+    return zentraq::testing::sceneMetafile(kind);
+}
+
+QByteArray withU32(QByteArray data, qsizetype at, quint32 value) {
+    qToLittleEndian(value, data.data() + at);
+    return data;
+}
+QByteArray withU16(QByteArray data, qsizetype at, quint16 value) {
+    qToLittleEndian(value, data.data() + at);
+    return data;
+}
+
+// The description of the failure to load `data`; empty when it loads.
+QString loadError(const QByteArray& data, int* code = nullptr) {
+    try {
+        rgbqumo::LoadPictureData(data, QStringLiteral("sample"));
+    } catch (const RuntimeError& e) {
+        if (code)
+            *code = e.code();
+        return e.description();
+    }
+    return {};
+}
+
+} // namespace
+
+class MetafileTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    // A stand-in converter: a shell script with `body`.
+    void useScript(const QByteArray& body, std::chrono::milliseconds deadline) {
+        const QString path = m_dir.filePath(QStringLiteral("converter.sh"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("#!/bin/sh\n" + body + "\n");
+        f.close();
+        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        rgbqumo::MetafileConverter c = rgbqumo::DefaultMetafileConverter();
+        c.program = path;
+        c.bounds.deadline = deadline;
+        rgbqumo::SetMetafileConverter(c);
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void cleanup() { rgbqumo::SetMetafileConverter(rgbqumo::DefaultMetafileConverter()); }
+
+    // Rectangle colours and edges are exact: a WMF's as GDI fills them (the
+    // right and bottom edge left out, one pixel less without outline), an
+    // EMF's as its SVG form draws them (the outline centred on the edge,
+    // both edges in). Text and lines add no colour of their own: nothing is
+    // smoothed.
+    void knownPixels_data() {
+        QTest::addColumn<QString>("kind");
+        for (const QString& kind : zentraq::testing::sceneKinds())
+            QTest::newRow(qPrintable(kind)) << kind;
+    }
+    void knownPixels() {
+        QFETCH(QString, kind);
+        const QImage p = rgbqumo::LoadPictureData(sceneFile(kind), kind);
+        QCOMPARE(p.size(), QSize(192, 144));
+        const bool emf = kind.startsWith(QLatin1String("emf"));
+        const int in = emf ? 0 : 1; // WMF leaves out the right and bottom edge
+        auto at = [&p](int x, int y) { return p.pixel(x, y) | 0xFF000000; };
+
+        // Outlined red rectangle: the outline on its first and last pixels.
+        for (int y : {20, 40, 60 - in})
+            QCOMPARE(at(20, y), Black);
+        QCOMPARE(at(80 - in, 40), Black);
+        QCOMPARE(at(50, 20), Black);
+        QCOMPARE(at(50, 60 - in), Black);
+        QCOMPARE(at(21, 21), Red);
+        QCOMPARE(at(79 - in, 59 - in), Red);
+        QCOMPARE(at(50, 40), Red);
+        QCOMPARE(at(19, 40), White);
+        QCOMPARE(at(81 - in, 40), White);
+        QCOMPARE(at(50, 19), White);
+        QCOMPARE(at(50, 61 - in), White);
+
+        // Blue rectangle without outline: GDI fills one pixel less.
+        const int last = emf ? 180 : 178;
+        QCOMPARE(at(100, 20), Blue);
+        QCOMPARE(at(last, 40), Blue);
+        QCOMPARE(at(140, 70 - (emf ? 0 : 2)), Blue);
+        QCOMPARE(at(99, 40), White);
+        QCOMPARE(at(last + 1, 40), White);
+        QCOMPARE(at(140, 19), White);
+        QCOMPARE(at(140, 71 - (emf ? 0 : 2)), White);
+
+        // Ellipse, polyline, text.
+        QCOMPARE(at(115, 105), Yellow);
+        QCOMPARE(at(100, 90), White);
+        QCOMPARE(at(50, 90), Green);
+        QCOMPARE(at(10, 130), Green);
+        int ink = 0;
+        for (int y = 66; y < 90; ++y)
+            for (int x = 20; x < 60; ++x)
+                ink += at(x, y) == Black;
+        QVERIFY2(ink > 20, qPrintable(QString::number(ink)));
+
+        QSet<QRgb> palette{White, Black, Red, Blue, Green, Yellow};
+        if (emf) {
+            // The bitmap's four pixels, each stretched to 20 x 20.
+            QCOMPARE(at(140, 90), Magenta);
+            QCOMPARE(at(159, 109), Magenta);
+            QCOMPARE(at(160, 90), Cyan);
+            QCOMPARE(at(140, 110), Navy);
+            QCOMPARE(at(179, 129), Orange);
+            QCOMPARE(at(180, 110), White);
+            QCOMPARE(at(160, 130), White);
+            palette += {Magenta, Cyan, Navy, Orange};
+        }
+        QSet<QRgb> colours;
+        for (int y = 0; y < p.height(); ++y)
+            for (int x = 0; x < p.width(); ++x)
+                colours += at(x, y);
+        QCOMPARE(colours - palette, QSet<QRgb>());
+    }
+
+    // W and H at 96 dots per inch in single precision; the picture at the
+    // rounded size, halves to even.
+    void sizes_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<float>("w");
+        QTest::addColumn<float>("h");
+        QTest::addColumn<QSize>("pixels");
+        WmfWriter wmf;
+        wmf.rectangle(0, 0, 10, 10);
+        QTest::newRow("placeable, 1440 per inch")
+            << wmf.placeable(QRect(0, 0, 1000, 500), 1440) << float(1000 * 96 / 1440.0)
+            << float(500 * 96 / 1440.0) << QSize(67, 33);
+        QTest::newRow("placeable, halves to even")
+            << wmf.placeable(QRect(0, 0, 5, 7), 192) << 2.5f << 3.5f << QSize(2, 4);
+        QTest::newRow("placeable, box given right to left")
+            << wmf.placeable(QRect(300, 200, -300, -200), 576) << 50.0f << float(200 * 96 / 576.0)
+            << QSize(50, 33);
+        WmfWriter plain;
+        plain.windowExt(123, -45);
+        plain.rectangle(0, 0, 10, 10);
+        QTest::newRow("plain: the window extent")
+            << plain.bytes() << 123.0f << 45.0f << QSize(123, 45);
+        EmfWriter emf;
+        emf.rectangle(0, 0, 10, 10);
+        QTest::newRow("emf, frame not whole pixels")
+            << emf.bytes(QRect(0, 0, 2000, 1000)) << float(2000 * 96 / 2540.0)
+            << float(1000 * 96 / 2540.0) << QSize(76, 38);
+        QTest::newRow("emf, frame off the origin")
+            << emf.bytes(QRect(-500, 700, 2540, 254)) << 96.0f << float(254 * 96 / 2540.0)
+            << QSize(96, 10);
+    }
+    void sizes() {
+        QFETCH(QByteArray, file);
+        QFETCH(float, w);
+        QFETCH(float, h);
+        QFETCH(QSize, pixels);
+        const QImage p = rgbqumo::LoadPictureData(file, QStringLiteral("sizes"));
+        QCOMPARE(p.size(), pixels);
+        const QSizeF extent = rgbqumo::PictureExtent(p);
+        QCOMPARE(float(extent.width()), w);
+        QCOMPARE(float(extent.height()), h);
+        // Any other picture's extent is its size in pixels.
+        QCOMPARE(rgbqumo::PictureExtent(QImage(5, 3, QImage::Format_RGB32)), QSizeF(5, 3));
+    }
+
+    // Truncated and lying files fail before any drawing, with the window's
+    // description and, for the tool, what is wrong as values.
+    void damaged_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("says");
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QList<qint64>>("numbers");
+        const QByteArray placeable = sceneFile(QStringLiteral("placeable 1440 per inch"));
+        const QByteArray plain = sceneFile(QStringLiteral("plain"));
+        const QByteArray emf = sceneFile(QStringLiteral("emf"));
+        const QString cut = QStringLiteral("元文件不完整");
+        const qint64 placeableBytes = placeable.size(), emfBytes = emf.size();
+        for (qint64 at : {4, 30})
+            QTest::addRow("placeable cut to %lld bytes", at)
+                << placeable.left(at) << cut << Kind::HeaderCutShort << QList<qint64>{at, 40};
+        for (qint64 at : {placeableBytes / 2, placeableBytes - 1})
+            QTest::addRow("placeable cut to %lld bytes", at)
+                << placeable.left(at) << cut << Kind::CutShort << QList<qint64>{at, placeableBytes};
+        QTest::newRow("emf cut to 50 bytes")
+            << emf.left(50) << cut << Kind::HeaderCutShort << QList<qint64>{50, 88};
+        for (qint64 at : {emfBytes / 2, emfBytes - 4})
+            QTest::addRow("emf cut to %lld bytes", at)
+                << emf.left(at) << cut << Kind::CutShort << QList<qint64>{at, emfBytes};
+        QTest::newRow("wmf: size in the header too large")
+            << withU32(plain, 6, quint32(plain.size())) << cut << Kind::CutShort
+            << QList<qint64>{plain.size(), plain.size() * 2};
+        QTest::newRow("wmf: size in the header too small")
+            << withU32(plain, 6, quint32(plain.size() / 2 - 20)) << QStringLiteral("超出元文件")
+            << Kind::WmfRecordPastEnd << QList<qint64>{};
+        QTest::newRow("wmf: largest record larger than the header says")
+            << withU32(plain, 12, 5) << QStringLiteral("文件头说最长的记录只有 5 字")
+            << Kind::WmfRecordTooLong << QList<qint64>{};
+        QTest::newRow("wmf: record of no length")
+            << withU32(plain, 18, 0) << QStringLiteral("第 1 个记录（位置 18）长 0 字")
+            << Kind::WmfRecordPastEnd << QList<qint64>{1, 18, 0, plain.size()};
+        QTest::newRow("wmf: record longer than the file")
+            << withU32(plain, 18, 100000) << QStringLiteral("超出元文件") << Kind::WmfRecordPastEnd
+            << QList<qint64>{1, 18, 100000, plain.size()};
+        QTest::newRow("wmf: no end record")
+            << withU16(plain, plain.size() - 2, 0x0102) << QStringLiteral("没有结束记录")
+            << Kind::NoEndRecord << QList<qint64>{};
+        // Only the placeable key tells a WMF of another version from other files.
+        QTest::newRow("placeable: WMF not version 1 or 3")
+            << withU16(placeable, 22 + 4, 0x0200) << QStringLiteral("版本 0x200")
+            << Kind::BadWmfHeader << QList<qint64>{1, 9, 0x200};
+        QTest::newRow("placeable: no units per inch")
+            << withU16(placeable, 14, 0) << QStringLiteral("每英寸单位数为 0")
+            << Kind::NoUnitsPerInch << QList<qint64>{};
+        WmfWriter noWindow;
+        noWindow.rectangle(0, 0, 10, 10);
+        QTest::newRow("plain without window extent")
+            << noWindow.bytes() << QStringLiteral("没有给出图片尺寸") << Kind::NoSize
+            << QList<qint64>{};
+        QTest::newRow("emf: more records than there are")
+            << withU32(emf, 52, 1000) << QStringLiteral("文件头说有 1000 个记录")
+            << Kind::WrongRecordCount << QList<qint64>{1000};
+        QTest::newRow("emf: fewer records than there are")
+            << withU32(emf, 52, 3) << QStringLiteral("文件头说有 3 个记录")
+            << Kind::WrongRecordCount << QList<qint64>{3};
+        QTest::newRow("emf: byte count beyond the file")
+            << withU32(emf, 48, quint32(emfBytes + 8)) << cut << Kind::CutShort
+            << QList<qint64>{emfBytes, emfBytes + 8};
+        QTest::newRow("emf: record size not a multiple of 4")
+            << withU32(emf, 108 + 4, 14) << QStringLiteral("第 2 个记录（位置 108）长 14 字节")
+            << Kind::EmfRecordPastEnd << QList<qint64>{2, 108, 14};
+        QTest::newRow("emf: record beyond the byte count")
+            << withU32(emf, 108 + 4, 0x10000000) << QStringLiteral("超出元文件")
+            << Kind::EmfRecordPastEnd << QList<qint64>{2, 108, 0x10000000, emfBytes};
+        QTest::newRow("emf: empty frame")
+            << withU32(emf, 32, 0) << QStringLiteral("图框") << Kind::EmptyFrame << QList<qint64>{};
+        QTest::newRow("emf: no reference device")
+            << withU32(emf, 80, 0) << QStringLiteral("参考设备") << Kind::NoReferenceDevice
+            << QList<qint64>{};
+        QTest::newRow("emf: second header")
+            << withU32(emf, 108, 1) << QStringLiteral("第二个文件头") << Kind::SecondHeader
+            << QList<qint64>{2, 108};
+        QTest::newRow("emf: smaller than a pixel")
+            << EmfWriter().bytes(QRect(0, 0, 10, 10))
+            << QStringLiteral("图片尺寸 0.3779528*0.3779528（按每英寸 96 像素）")
+            << Kind::BelowAPixel << QList<qint64>{};
+        // Text ending a CDATA section makes SVG that Qt cannot read: the
+        // converter's answer.
+        EmfWriter cdata;
+        cdata.textOut(10, 10, QStringLiteral("a]]>b"));
+        QTest::newRow("emf: text that breaks the SVG")
+            << cdata.bytes(QRect(0, 0, 2540, 2540)) << QStringLiteral("SVG 无法绘制")
+            << Kind::SvgUndrawable << QList<qint64>{};
+    }
+    void damaged() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, says);
+        QFETCH(Kind, kind);
+        QFETCH(QList<qint64>, numbers);
+        try {
+            rgbqumo::LoadPictureData(file, QStringLiteral("sample"));
+            QFAIL("loaded");
+        } catch (const rgbqumo::PictureError& e) {
+            QVERIFY2(e.description().startsWith(QStringLiteral("无效图片：")) &&
+                         e.description().contains(says) &&
+                         e.description().endsWith(QStringLiteral("：sample")),
+                     qPrintable(e.description()));
+            QCOMPARE(e.code(), RuntimeError::InvalidPicture);
+            QCOMPARE(e.metafile.kind, kind);
+            for (qsizetype i = 0; i < numbers.size(); ++i)
+                QCOMPARE(e.metafile.n[std::size_t(i)], numbers[i]);
+            // Cut short is the loader's Incomplete, with the sizes.
+            QCOMPARE(e.problem(), e.metafile.cutShort() ? rgbqumo::PictureProblem::Incomplete
+                                                        : rgbqumo::PictureProblem::Metafile);
+            if (e.metafile.cutShort())
+                QCOMPARE((QList<qint64>{e.fileBytes, e.neededBytes}), numbers);
+        }
+    }
+
+    // EMF+ records are not read: a comment whose EMF+ data claims 2 MiB in a
+    // record of 28 bytes sent the converter's EMF+ reader past the end of the
+    // file. The EMF records beside them draw.
+    void emfPlusLeftUnread() {
+        EmfWriter w;
+        w.emfPlusFill(QRectF(4, 4, 40, 20), Red);
+        w.select(w.brush(Red));
+        w.select(EmfWriter::NullPen);
+        w.rectangle(4, 4, 44, 24);
+        w.emfPlusEnd();
+        QByteArray file = w.bytes(QRect(0, 0, 1270, 847));
+        const qsizetype plus = file.lastIndexOf("EMF+");
+        QVERIFY(plus > 0);
+        file = withU32(file, plus - 4, 0x200010);
+        const QImage p = rgbqumo::LoadPictureData(file, QStringLiteral("plus"));
+        QCOMPARE(p.size(), QSize(48, 32));
+        QCOMPARE(p.pixel(20, 10) | 0xFF000000, Red);
+        QCOMPARE(p.pixel(46, 28) | 0xFF000000, White);
+    }
+
+    // A metafile larger than the image reader's limit is refused as any
+    // other picture is, with its pixel size.
+    void tooLarge() {
+        const int before = QImageReader::allocationLimit();
+        QImageReader::setAllocationLimit(1);
+        WmfWriter w;
+        w.rectangle(0, 0, 10, 10);
+        const QString error = loadError(w.placeable(QRect(0, 0, 1024, 512), 96));
+        QImageReader::setAllocationLimit(before);
+        QCOMPARE(error, QStringLiteral("图片尺寸过大（1024*512），无法载入：sample"));
+    }
+
+    // Whatever the converter does, the load ends in time with a clean failure.
+    void converterFaults_data() {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("hangs") << QByteArray("exec tail -f /dev/null")
+                               << QStringLiteral("没有画完");
+        QTest::newRow("crashes") << QByteArray("kill -SEGV $$") << QStringLiteral("信号 11");
+        QTest::newRow("floods its output") << QByteArray("exec yes") << QStringLiteral("输出无效");
+        QTest::newRow("wrong size")
+            << QByteArray("printf 'ZMF 1 192 144 10 10\\n'; head -c 400 /dev/zero")
+            << QStringLiteral("输出无效");
+        QTest::newRow("too few pixels")
+            << QByteArray("printf 'ZMF 1 192 144 192 144\\n'; head -c 400 /dev/zero")
+            << QStringLiteral("输出不完整");
+        QTest::newRow("a failure of its own")
+            << "printf 'ERR invalid " +
+                   metafile::encodeProblem(metafile::Problem(Kind::PlayerFailed, {7})) +
+                   "\\n'; exit 1"
+            << QStringLiteral("元文件无法播放（错误 7）");
+        QTest::newRow("a failure no converter reports")
+            << QByteArray("printf 'ERR invalid 记录无效\\n'; exit 1") << QStringLiteral("输出无效");
+        QTest::newRow("exits without a word") << QByteArray("exit 3") << QStringLiteral("退出码 3");
+    }
+    void converterFaults() {
+        QFETCH(QByteArray, script);
+        QFETCH(QString, says);
+        // Long enough for any script to finish, except the one that never does.
+        const bool hangs = QByteArray(QTest::currentDataTag()) == "hangs";
+        useScript(script, std::chrono::milliseconds(hangs ? 1500 : 60000));
+        QElapsedTimer timer;
+        timer.start();
+        const QString error = loadError(sceneFile(QStringLiteral("plain")));
+        QVERIFY2(error.startsWith(QStringLiteral("无效图片：")) && error.contains(says),
+                 qPrintable(error));
+        if (hangs)
+            QVERIFY(timer.elapsed() < 20000);
+    }
+
+    // The converter's word on a failure comes back whole, or not at all.
+    void problemLines_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("read");
+        metafile::Problem p(Kind::BelowAPixel);
+        p.width = 0.37795276f;
+        p.height = 1e-30f;
+        QTest::newRow("a size") << metafile::encodeProblem(p) << true;
+        QTest::newRow("large numbers")
+            << metafile::encodeProblem(metafile::Problem(Kind::EmfRecordPastEnd,
+                                                         {INT64_MAX, -1, 4294967295, INT64_MIN}))
+            << true;
+        QTest::newRow("the last kind")
+            << metafile::encodeProblem(metafile::Problem(Kind::AnswerWrong)) << true;
+        QTest::newRow("a kind past the last")
+            << QByteArray::number(int(Kind::AnswerWrong) + 1) + " 0 0 0 0 0 0" << false;
+        QTest::newRow("a negative kind") << QByteArray("-1 0 0 0 0 0 0") << false;
+        QTest::newRow("a field short") << QByteArray("3 0 0 0 0 0") << false;
+        QTest::newRow("a field more") << QByteArray("3 0 0 0 0 0 0 0") << false;
+        QTest::newRow("words") << QByteArray("3 0 0 x 0 0 0") << false;
+        QTest::newRow("no size") << QByteArray("3 0 0 0 0 nan? 0") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+    }
+    void problemLines() {
+        QFETCH(QByteArray, line);
+        QFETCH(bool, read);
+        const std::optional<metafile::Problem> p = metafile::decodeProblem(line);
+        QCOMPARE(p.has_value(), read);
+        if (read) {
+            QCOMPARE(metafile::encodeProblem(*p), line);
+        }
+    }
+
+    void converterMissing() {
+        rgbqumo::MetafileConverter c = rgbqumo::DefaultMetafileConverter();
+        c.program = m_dir.filePath(QStringLiteral("no-such-converter"));
+        rgbqumo::SetMetafileConverter(c);
+        const QString error = loadError(sceneFile(QStringLiteral("emf")));
+        QVERIFY2(error.contains(QStringLiteral("找不到元文件转换程序")), qPrintable(error));
+    }
+
+    // Found by content, whatever the name says; other pictures unaffected.
+    void detection() {
+        const QString wmf = m_dir.filePath(QStringLiteral("picture.png"));
+        QFile f(wmf);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(sceneFile(QStringLiteral("placeable 1440 per inch")));
+        f.close();
+        QCOMPARE(rgbqumo::LoadPicture(wmf).size(), QSize(192, 144));
+        const QString png = m_dir.filePath(QStringLiteral("picture.wmf"));
+        QImage img(3, 2, QImage::Format_RGB32);
+        img.fill(Red);
+        QVERIFY(img.save(png, "PNG"));
+        const QImage loaded = rgbqumo::LoadPicture(png);
+        QCOMPARE(loaded.size(), QSize(3, 2));
+        QCOMPARE(rgbqumo::PictureExtent(loaded), QSizeF(3, 2));
+    }
+};
+
+QTEST_GUILESS_MAIN(MetafileTest)
+#include "test_metafile.moc"
