@@ -21,7 +21,7 @@ log=$build/mutation.log
 # for a line break).
 mutants() {
     cat <<'EOF'
-== src/core/packer.cpp : test_pipeline test_scanglyph test_glyph_layouts test_qumo test_cli_format test_cli_tool
+== src/core/packer.cpp : test_pipeline test_scanglyph test_glyph_layouts test_qumo test_csource test_cli_tool
     return bits == 1 || bits == 2 || bits == 4; => return bits == 1 || bits == 2;
     return (a + b - 1) / b; => return (a + b) / b;
     return {qint64(y) * ceilDiv(width, k) + x / k, x % k}; => return {qint64(y) * (width / k) + x / k, x % k};
