@@ -216,6 +216,12 @@ private slots:
         QTest::newRow("contain 1x12 in 5x5: one column")
             << QStringList(12, QStringLiteral("K")).join(u' ') << QSize(5, 5) << Fit::Contain
             << "WWKWW WWKWW WWKWW WWKWW WWKWW";
+        QTest::newRow("contain 2x40 in 5x5: one column, not the picture unscaled")
+            << QStringList(40, QStringLiteral("KK")).join(u' ') << QSize(5, 5) << Fit::Contain
+            << "WWKWW WWKWW WWKWW WWKWW WWKWW";
+        QTest::newRow("contain 40x2 in 5x5: one row")
+            << QStringLiteral("K").repeated(40) + u' ' + QStringLiteral("K").repeated(40)
+            << QSize(5, 5) << Fit::Contain << "WWWWW WWWWW KKKKK WWWWW WWWWW";
         QTest::newRow("cover 4x3 with 3x3: the odd column cut on the right")
             << "ABCD ABCD ABCD" << QSize(3, 3) << Fit::Cover << "ABC ABC ABC";
     }
