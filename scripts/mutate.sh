@@ -54,7 +54,7 @@ mutants() {
         if (m_ready.empty()) {\n            // The window => if (false) {\n            // The window
 == src/picture/pixelformat.cpp : test_pixelformat test_pipeline test_picture_file test_cli_tool
     for (int pos = 8 - n; pos > -n; pos -= n) => for (int pos = 8 - n; pos > 0; pos -= n)
-    {PixelFormat::Rgb666, "rgb666", 24, 6, false, => {PixelFormat::Rgb666, "rgb666", 24, 7, false,
+    {PixelFormat::Rgb666, "rgb666", 24, 6, false, => {PixelFormat::Rgb666, "rgb666", 24, 8, false,
         return {{5, 6, 5}, {11, 5, 0}}; => return {{5, 6, 5}, {11, 6, 0}};
         return {{5, 6, 5}, {0, 5, 11}}; => return {{5, 5, 5}, {0, 5, 11}};
         return {{6, 6, 6}, {18, 10, 2}}; => return {{6, 6, 6}, {18, 10, 0}};
