@@ -251,6 +251,11 @@ private slots:
         QTest::newRow("2 to 5: fifths")
             << QList<int>{0, 250} << 5 << QList<int>{0, 25, 125, 225, 250};
         QTest::newRow("same size") << QList<int>{7, 8, 9} << 3 << QList<int>{7, 8, 9};
+        // Sixths of 65536 rounded as a running total: 10923, 10922, 10923,
+        // 10923, 10922, 10923. The mean is 109.5; these weights give
+        // 109.4998 (truncated ones would give 109.5038, so 110).
+        QTest::newRow("6 to 1: weights of the rounded running total")
+            << QList<int>{62, 106, 121, 26, 244, 98} << 1 << QList<int>{109};
     }
     void scalesSmoothly() {
         QFETCH(QList<int>, greys);
