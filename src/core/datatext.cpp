@@ -1,5 +1,7 @@
 #include "datatext.h"
 
+#include "utf8.h"
+
 #include <QList>
 
 namespace zentraq::core {
@@ -61,30 +63,11 @@ private:
     // code point above U+10FFFF or a cut sequence.
     void checkUtf8() {
         int line = 1;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(m_s);
         for (qsizetype i = 0; i < m_n;) {
-            const uchar c = uchar(m_s[i]);
-            line += c == '\n';
-            int length = 1;
-            uchar low = 0x80, high = 0xBF; // the second byte's range
-            if (c >= 0xC2 && c <= 0xDF) {
-                length = 2;
-            } else if (c >= 0xE0 && c <= 0xEF) {
-                length = 3;
-                low = c == 0xE0 ? 0xA0 : 0x80;
-                high = c == 0xED ? 0x9F : 0xBF;
-            } else if (c >= 0xF0 && c <= 0xF4) {
-                length = 4;
-                low = c == 0xF0 ? 0x90 : 0x80;
-                high = c == 0xF4 ? 0x8F : 0xBF;
-            } else if (c >= 0x80) {
-                length = 0;
-            }
-            bool valid = length > 0 && i + length <= m_n;
-            for (int k = 1; valid && k < length; ++k) {
-                const uchar b = uchar(m_s[i + k]);
-                valid = k == 1 ? b >= low && b <= high : b >= 0x80 && b <= 0xBF;
-            }
-            if (!valid) {
+            line += bytes[i] == '\n';
+            const int length = utf8Length(bytes + i, std::size_t(m_n - i));
+            if (length == 0) {
                 m_tokenLine = line;
                 stop(DataTextProblem::NotUtf8);
             }
