@@ -27,8 +27,8 @@ bool acceptableName(const OutputOptions& o) {
 }
 
 bool acceptableCell(const CellOptions& c) {
-    return inRange(c.spec.width, 1, 256) && inRange(c.spec.height, 1, 256) &&
-           inRange(c.spec.pixelSize, 0, 2048);
+    return inRange(c.shape.width, 1, 256) && inRange(c.shape.height, 1, 256) &&
+           inRange(c.shape.pixelSize, 0, 2048);
 }
 
 // The command line read by the parse function of the command it names.

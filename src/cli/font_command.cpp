@@ -137,11 +137,11 @@ private:
 int runFont(const CommandLine& line) try {
     const FontOptions o = parseFont(line);
     const std::vector<char32_t> chars = characters(o);
-    text::FaceSpec spec{o.file, o.faceIndex, {}};
+    text::FaceChoice chosen{o.file, o.faceIndex, {}};
     if (o.file.isEmpty())
-        spec = installedFace(o.family);
-    const QString& path = spec.file;
-    const int index = spec.index;
+        chosen = installedFace(o.family);
+    const QString& path = chosen.file;
+    const int index = chosen.index;
     const bool gfx = o.format == FontFormat::Gfx;
     font::RenderSettings settings;
     settings.rendering = gfx ? font::Rendering::Bytecode : font::Rendering::Autohinted;

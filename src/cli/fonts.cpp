@@ -16,15 +16,15 @@ namespace {
 
 // `primary` first, then the faces of `canvas` (the canvas face and its
 // fallbacks) for the characters `primary` does not have.
-text::FaceChain chainWith(const text::FaceSpec& primary, const text::FaceChain& canvas) {
+text::FaceChain chainWith(const text::FaceChoice& primary, const text::FaceChain& canvas) {
     text::FaceChain chain;
     chain.primary = primary;
-    const auto same = [&primary](const text::FaceSpec& s) {
+    const auto same = [&primary](const text::FaceChoice& s) {
         return s.file == primary.file && s.index == primary.index;
     };
     if (!canvas.empty() && !same(canvas.primary))
         chain.fallbacks.push_back(canvas.primary);
-    for (const text::FaceSpec& s : canvas.fallbacks) {
+    for (const text::FaceChoice& s : canvas.fallbacks) {
         if (!same(s))
             chain.fallbacks.push_back(s);
     }
@@ -33,10 +33,10 @@ text::FaceChain chainWith(const text::FaceSpec& primary, const text::FaceChain& 
 
 } // namespace
 
-text::FaceSpec installedFace(const QString& family) {
+text::FaceChoice installedFace(const QString& family) {
     if (!text::fontconfigReady())
         failure(QStringLiteral("cannot ask fontconfig for the installed fonts"));
-    const std::optional<text::FaceSpec> face =
+    const std::optional<text::FaceChoice> face =
         text::installedFace(family, text::FacePreference::OwnNameFirst);
     if (!face)
         failure(QStringLiteral(
@@ -49,12 +49,12 @@ text::FaceSpec installedFace(const QString& family) {
 std::unique_ptr<glyph::CellDrawer> cellDrawer(const CellOptions& o) {
     std::unique_ptr<text::TextRenderer> renderer;
     if (!o.fontFamily.isEmpty() || !o.fontFile.isEmpty()) {
-        const text::FaceSpec face =
+        const text::FaceChoice face =
             o.fontFile.isEmpty() ? installedFace(o.fontFamily) : fontFileFace(o.fontFile);
         renderer =
             std::make_unique<text::TextRenderer>(chainWith(face, text::resolveCanvasFaces()));
     }
-    return std::make_unique<glyph::CellDrawer>(o.spec, std::move(renderer));
+    return std::make_unique<glyph::CellDrawer>(o.shape, std::move(renderer));
 }
 
 void recordFacesDrawn(glyph::CellDrawer& cells, const std::vector<char32_t>& chars,

@@ -16,7 +16,7 @@ namespace zentraq::cli {
 // families, without substituting another one), the upright regular face when
 // there is one; its file is recorded as read. Throws CliError (Failure) when
 // no such family is installed.
-text::FaceSpec installedFace(const QString& family);
+text::FaceChoice installedFace(const QString& family);
 
 // A drawer of the cells the options ask for. Throws CliError (Failure) for a
 // font that is not installed or cannot be read.

@@ -346,7 +346,7 @@ QImage readPicture(const QString& path) {
     }
 }
 
-text::FaceSpec fontFileFace(const QString& path) {
+text::FaceChoice fontFileFace(const QString& path) {
     const QString what = QStringLiteral("font file ");
     Descriptor fd(openFileForReading(what, path));
     // The renderer opens faces by a UTF-8 name. A name that is not UTF-8
@@ -360,7 +360,7 @@ text::FaceSpec fontFileFace(const QString& path) {
     FT_Face ftFace = nullptr;
     if (!ft.lib || FT_New_Face(ft.lib, file.toUtf8().constData(), 0, &ftFace) != 0)
         failure(QStringLiteral("'%1' is not a font file that can be read").arg(path));
-    text::FaceSpec face;
+    text::FaceChoice face;
     face.file = file;
     face.index = 0;
     face.family = ftFace->family_name ? QString::fromUtf8(ftFace->family_name) : QString();

@@ -32,7 +32,7 @@ QImage readPicture(const QString& path);
 
 // The first face of the font file at `path`. Throws CliError (Failure) when
 // the file cannot be read or is not a font that can draw.
-text::FaceSpec fontFileFace(const QString& path);
+text::FaceChoice fontFileFace(const QString& path);
 
 // Records a file the tool reads that was not named on its command line (the
 // file of an installed font family).

@@ -137,16 +137,16 @@ CellOptions parseCell(const CommandLine& line) {
         usageError(QStringLiteral("%1 needs --size WxH, from 1x1 to %2x%2")
                        .arg(line.commandName(), QString::number(MaxSide)));
     const QSize cell = parseSize("size", size, MaxSide, MaxSide * MaxSide);
-    o.spec.width = cell.width();
-    o.spec.height = cell.height();
+    o.shape.width = cell.width();
+    o.shape.height = cell.height();
     if (const QString px = line.value("pixel-size"); !px.isEmpty())
-        o.spec.pixelSize = parseCount("pixel-size", px, 1, text::MaxPixelSize);
+        o.shape.pixelSize = parseCount("pixel-size", px, 1, text::MaxPixelSize);
     o.fontFamily = line.value("font");
     o.fontFile = line.value("font-file");
     if (!o.fontFamily.isEmpty() && !o.fontFile.isEmpty())
         usageError(QStringLiteral("--font and --font-file exclude each other"));
-    o.spec.layout = parseLayout(line, 1);
-    o.spec.invert = line.isSet("invert");
+    o.shape.layout = parseLayout(line, 1);
+    o.shape.invert = line.isSet("invert");
     return o;
 }
 

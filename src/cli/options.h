@@ -68,7 +68,7 @@ core::Layout parseLayout(const CommandLine& line, int bits);
 // Glyph cells: --size, --pixel-size, --font, --font-file and the layout
 // options with --invert.
 struct CellOptions {
-    glyph::CellSpec spec;
+    glyph::CellShape shape;
     QString fontFamily;
     QString fontFile;
 };

@@ -9,7 +9,7 @@
 namespace zentraq::glyph {
 namespace {
 
-const SizePreset* presetOf(const CellSpec& s) {
+const SizePreset* presetOf(const CellShape& s) {
     for (const SizePreset& p : SizePresets) {
         if (p.width == s.width && p.height == s.height)
             return &p;
@@ -23,18 +23,18 @@ bool isControl(char32_t cp) {
 
 } // namespace
 
-CellDrawer::CellDrawer(const CellSpec& spec, std::unique_ptr<text::TextRenderer> renderer)
-    : m_spec(spec), m_own(std::move(renderer)), m_canvas(m_own.get()),
-      m_scanner(spec.layout, spec.width, spec.height, spec.invert) {
+CellDrawer::CellDrawer(const CellShape& shape, std::unique_ptr<text::TextRenderer> renderer)
+    : m_shape(shape), m_own(std::move(renderer)), m_canvas(m_own.get()),
+      m_scanner(shape.layout, shape.width, shape.height, shape.invert) {
     // A window size at the face size of the window: what its size button
     // does. Any other cell at its height in pixels, or at the pixel size.
-    if (const SizePreset* p = presetOf(spec); p && spec.pixelSize == 0) {
+    if (const SizePreset* p = presetOf(shape); p && shape.pixelSize == 0) {
         prepareCanvas(m_canvas, p->width, p->height, p->square);
     } else {
-        m_canvas.setWidth(spec.width);
-        m_canvas.setHeight(spec.height);
-        m_canvas.setFontSize(static_cast<float>(spec.pixelSize > 0 ? spec.pixelSize : spec.height) *
-                             3.0f / 4.0f);
+        m_canvas.setWidth(shape.width);
+        m_canvas.setHeight(shape.height);
+        m_canvas.setFontSize(
+            static_cast<float>(shape.pixelSize > 0 ? shape.pixelSize : shape.height) * 3.0f / 4.0f);
     }
 }
 
@@ -59,21 +59,21 @@ void CellDrawer::write(const std::vector<char32_t>& chars, core::Formatter& out)
 }
 
 QStringList CellDrawer::describe(const QString& fontFile) const {
-    const text::FaceSpec& face = m_canvas.renderer().faces().primary;
+    const text::FaceChoice& face = m_canvas.renderer().faces().primary;
     const QString file = fontFile.isEmpty() ? face.file : fontFile;
-    const SizePreset* preset = presetOf(m_spec);
+    const SizePreset* preset = presetOf(m_shape);
     const QString caption =
         preset ? QStringLiteral(" (%1)").arg(QString::fromUtf16(preset->caption)) : QString();
     const QStringList lines{
         QStringLiteral("cell: %1x%2%3, %4 bytes each")
-            .arg(QString::number(m_spec.width), QString::number(m_spec.height), caption,
+            .arg(QString::number(m_shape.width), QString::number(m_shape.height), caption,
                  QString::number(bytesPerGlyph())),
         QStringLiteral("font: %1 (%2), %3 pt = %4 px")
             .arg(face.family.isEmpty() ? QStringLiteral("-") : face.family,
                  file.isEmpty() ? QStringLiteral("no file") : file,
                  QString::number(static_cast<double>(m_canvas.fontSize()), 'g', 7),
                  QString::number(m_canvas.pixelSize()))};
-    return lines + core::layoutLines(m_spec.layout, m_spec.invert);
+    return lines + core::layoutLines(m_shape.layout, m_shape.invert);
 }
 
 std::vector<char32_t> missingCharacters(const std::vector<char32_t>& chars,

@@ -18,7 +18,7 @@
 
 namespace zentraq::glyph {
 
-struct CellSpec {
+struct CellShape {
     int width = 0;
     int height = 0;
     // The face's size in pixels; 0: the cell height, and for one of the
@@ -32,7 +32,7 @@ class CellDrawer {
 public:
     // Draws with the faces of `renderer`, or with the window's when it is
     // null.
-    explicit CellDrawer(const CellSpec& spec, std::unique_ptr<text::TextRenderer> renderer = {});
+    explicit CellDrawer(const CellShape& shape, std::unique_ptr<text::TextRenderer> renderer = {});
     ~CellDrawer();
     CellDrawer(const CellDrawer&) = delete;
     CellDrawer& operator=(const CellDrawer&) = delete;
@@ -56,7 +56,7 @@ public:
     QStringList describe(const QString& fontFile = {}) const;
 
 private:
-    CellSpec m_spec;
+    CellShape m_shape;
     std::unique_ptr<text::TextRenderer> m_own;
     GlyphCanvas m_canvas;
     CellScanner m_scanner;

@@ -116,25 +116,25 @@ private slots:
         };
         // The window's spelling of a size, a text after --, option=value.
         GlyphOptions g = parseGlyph(line(GlyphCommand, {"--size=16*32", "--format=c", "--", "-x"}));
-        QCOMPARE(g.cell.spec.width, 16);
-        QCOMPARE(g.cell.spec.height, 32);
+        QCOMPARE(g.cell.shape.width, 16);
+        QCOMPARE(g.cell.shape.height, 32);
         QCOMPARE(g.source, TextSource::Argument);
         QCOMPARE(g.text, QStringLiteral("-x"));
         QCOMPARE(g.out.form, zentraq::core::DataForm::C);
         QCOMPARE(g.out.name, QStringLiteral("glyph_data"));
-        QCOMPARE(g.cell.spec.layout.scan, zentraq::core::Scan::Row);
+        QCOMPARE(g.cell.shape.layout.scan, zentraq::core::Scan::Row);
 
         // Any cell, its face size, a layout; compacted short options.
         g = parseGlyph(
             line(GlyphCommand, {"--size", "5x7", "--pixel-size", "8", "--scan", "column", "--pad",
                                 "--msb-first", "--invert", "--ascii", "-qo", "out"}));
-        QCOMPARE(g.cell.spec.pixelSize, 8);
-        QCOMPARE(g.cell.spec.layout.scan, zentraq::core::Scan::Column);
-        QVERIFY(g.cell.spec.layout.pad && g.cell.spec.layout.msbFirst && g.cell.spec.invert);
+        QCOMPARE(g.cell.shape.pixelSize, 8);
+        QCOMPARE(g.cell.shape.layout.scan, zentraq::core::Scan::Column);
+        QVERIFY(g.cell.shape.layout.pad && g.cell.shape.layout.msbFirst && g.cell.shape.invert);
         QCOMPARE(g.source, TextSource::Ascii);
         QVERIFY(g.out.quiet);
         QCOMPARE(g.out.output, QStringLiteral("out"));
-        QCOMPARE(parseGlyph(line(GlyphCommand, {"--size", "256x256", "A"})).cell.spec.width, 256);
+        QCOMPARE(parseGlyph(line(GlyphCommand, {"--size", "256x256", "A"})).cell.shape.width, 256);
 
         PictureOptions p = parsePicture(line(
             PictureCommand, {"in.png", "-oout.txt", "--binary", "--byte-order", "high-first"}));

@@ -49,7 +49,7 @@ private slots:
     // "宋体" only when fontconfig lists it as installed (never its closest
     // match for a missing family), else AR PL UMing CN.
     void canvasFace() {
-        const text::FaceSpec& face = TextRenderer::shared().faces().primary;
+        const text::FaceChoice& face = TextRenderer::shared().faces().primary;
         const QStringList simsun{"SimSun", "宋体", "NSimSun", "新宋体"};
         if (std::any_of(simsun.begin(), simsun.end(),
                         [](const QString& f) { return !installedFontFile(f).isEmpty(); }))

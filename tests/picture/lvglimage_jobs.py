@@ -16,9 +16,9 @@ import sys
 
 def main():
     script, jobs = sys.argv[1], sys.argv[2]
-    spec = importlib.util.spec_from_file_location("LVGLImage", script)
-    lvgl = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(lvgl)
+    found = importlib.util.spec_from_file_location("LVGLImage", script)
+    lvgl = importlib.util.module_from_spec(found)
+    found.loader.exec_module(lvgl)
     with open(jobs) as f:
         lines = [l.rstrip("\n") for l in f if l.strip()]
     for line in lines:

@@ -29,8 +29,8 @@ bool fcScalable(FcPattern* p) {
     return FcPatternGetBool(p, FC_SCALABLE, 0, &scalable) == FcResultMatch && scalable;
 }
 
-FaceSpec faceOf(FcPattern* p) {
-    FaceSpec face;
+FaceChoice faceOf(FcPattern* p) {
+    FaceChoice face;
     face.file = fcString(p, FC_FILE);
     face.index = fcInt(p, FC_INDEX, 0);
     face.family = fcString(p, FC_FAMILY);
@@ -39,7 +39,7 @@ FaceSpec faceOf(FcPattern* p) {
 
 // A face fontconfig lists under a family, with what installedFace() chooses by.
 struct Listed {
-    FaceSpec face;
+    FaceChoice face;
     int weight = FC_WEIGHT_REGULAR;
     int slant = FC_SLANT_ROMAN;
     int width = FC_WIDTH_NORMAL;
@@ -70,7 +70,7 @@ bool preferred(const Listed& a, const Listed& b, FacePreference preference) {
 }
 
 struct Candidate {
-    FaceSpec face;
+    FaceChoice face;
     bool cjk = false;
 };
 
@@ -120,7 +120,7 @@ bool fontconfigReady() {
     return FcInit() != FcFalse;
 }
 
-std::optional<FaceSpec> installedFace(const QString& family, FacePreference preference) {
+std::optional<FaceChoice> installedFace(const QString& family, FacePreference preference) {
     if (!fontconfigReady())
         return std::nullopt;
     std::optional<Listed> best;
@@ -159,7 +159,7 @@ FaceChain resolveCanvasFaces() {
     if (!fontconfigReady())
         return chain;
 
-    std::optional<FaceSpec> primary;
+    std::optional<FaceChoice> primary;
     for (const char* family : {"SimSun", "宋体", "NSimSun", "新宋体", "AR PL UMing CN"}) {
         primary = installedFace(QString::fromUtf8(family), FacePreference::UprightRegular);
         if (primary)
@@ -185,7 +185,7 @@ FaceChain resolveCanvasFaces() {
     for (const Candidate& c : sorted) {
         if (chain.fallbacks.size() >= MaxFallbacks)
             break;
-        const auto same = [&c](const FaceSpec& s) {
+        const auto same = [&c](const FaceChoice& s) {
             return s.file == c.face.file && s.index == c.face.index;
         };
         if (same(chain.primary) ||

@@ -33,6 +33,6 @@ enum class FacePreference {
 // answer does not depend on the order of fontconfig's cache. The answer's
 // family is `family` as given. Empty when fontconfig lists no such family
 // (or is not ready).
-std::optional<FaceSpec> installedFace(const QString& family, FacePreference preference);
+std::optional<FaceChoice> installedFace(const QString& family, FacePreference preference);
 
 } // namespace zentraq::text

@@ -84,7 +84,7 @@ void takeBitmap(FT_Library lib, const FT_Bitmap& bm, RasterGlyph& g) {
 
 struct TextRenderer::Impl {
     struct Face {
-        FaceSpec source;
+        FaceChoice source;
         FacePtr face;
         bool tried = false;
         // Em box in font units, for the baseline.
@@ -317,7 +317,7 @@ TextRenderer::TextRenderer(FaceChain faces, std::size_t cacheBytes) : d(std::mak
     if (!d->chain.empty()) {
         d->faces.push_back({});
         d->faces.back().source = d->chain.primary;
-        for (const FaceSpec& s : d->chain.fallbacks) {
+        for (const FaceChoice& s : d->chain.fallbacks) {
             d->faces.push_back({});
             d->faces.back().source = s;
         }

@@ -15,7 +15,7 @@ namespace zentraq::text {
 
 // One installed face: a font file and the face index inside it (collections
 // hold several faces).
-struct FaceSpec {
+struct FaceChoice {
     QString file;
     int index = 0;
     QString family; // as fontconfig names it; informational
@@ -25,8 +25,8 @@ struct FaceSpec {
 // character: the canvas face first, then the faces a character it lacks is
 // taken from.
 struct FaceChain {
-    FaceSpec primary;
-    std::vector<FaceSpec> fallbacks;
+    FaceChoice primary;
+    std::vector<FaceChoice> fallbacks;
     bool empty() const { return primary.file.isEmpty(); }
 };
 

@@ -15,9 +15,9 @@ namespace zentraq::testing {
 
 // The file of the installed family, empty when it is not installed.
 inline QString faceFile(const QString& family) {
-    const std::optional<text::FaceSpec> spec =
+    const std::optional<text::FaceChoice> shape =
         text::installedFace(family, text::FacePreference::OwnNameFirst);
-    return spec ? spec->file : QString();
+    return shape ? shape->file : QString();
 }
 
 inline QByteArray fileBytes(const QString& path) {

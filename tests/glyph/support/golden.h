@@ -15,7 +15,7 @@
 namespace zentraq::testing {
 
 inline QString glyphGolden() {
-    const text::FaceSpec& face = text::TextRenderer::shared().faces().primary;
+    const text::FaceChoice& face = text::TextRenderer::shared().faces().primary;
     int faces = 0, version = 0;
     if (FcPattern* q =
             FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(face.file.toUtf8().constData()),
