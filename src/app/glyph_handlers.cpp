@@ -40,7 +40,7 @@ void main::qumo(qint16 width, qint16 height) {
         // Only a cell above the 16-bit pixel count gets here (the buttons'
         // sizes are far below it); the output stays as it was.
         canvas.surfaceChanged();
-        m_services.boxes.show(e.description());
+        m_services.boxes.show(QString::fromUtf8(e.what()));
         return;
     } catch (const std::bad_alloc&) {
         canvas.surfaceChanged();

@@ -32,7 +32,7 @@ constexpr std::chrono::milliseconds PumpInterval{5};
 
 QString errorText(const std::exception& e) {
     if (const auto* runtime = dynamic_cast<const RuntimeError*>(&e))
-        return runtime->description();
+        return QString::fromUtf8(runtime->what());
     if (dynamic_cast<const std::bad_alloc*>(&e))
         return QStringLiteral("内存不足");
     return QString::fromLocal8Bit(e.what());

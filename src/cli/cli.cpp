@@ -43,7 +43,7 @@ QString runtimeProblem(const RuntimeError& e) {
     case RuntimeError::OutOfMemory:
         return QStringLiteral("out of memory");
     default:
-        return QStringLiteral("the conversion failed: ") + e.description();
+        return QStringLiteral("the conversion failed: ") + QString::fromUtf8(e.what());
     }
 }
 

@@ -171,7 +171,7 @@ QImage lvglPicture(const QByteArray& raw, const PreviewOptions& o, const QString
     } catch (const RuntimeError& e) {
         if (e.code() != RuntimeError::InvalidPicture)
             throw;
-        failure(source + QStringLiteral(": ") + e.description());
+        failure(source + QStringLiteral(": ") + QString::fromUtf8(e.what()));
     }
     checkSize(read.picture.width(), read.picture.height(), o.scale);
     const int width = read.picture.width(), height = read.picture.height();

@@ -7,8 +7,6 @@
 
 #include "runtime_error.h"
 
-#include <QtNumeric>
-
 #include <cstdint>
 #include <type_traits>
 
@@ -25,26 +23,26 @@ namespace detail {
 // The result of a checked operation, or the overflow failure.
 template <class T> T unlessOverflowed(bool overflowed, T result) {
     static_assert(std::is_integral_v<T>);
-    if (Q_UNLIKELY(overflowed))
+    if (__builtin_expect(overflowed, 0))
         detail::overflow();
     return result;
 }
 
 template <class T> T mul(T a, T b) {
     T r;
-    const bool overflowed = qMulOverflow(a, b, &r);
+    const bool overflowed = __builtin_mul_overflow(a, b, &r);
     return unlessOverflowed(overflowed, r);
 }
 
 template <class T> T add(T a, T b) {
     T r;
-    const bool overflowed = qAddOverflow(a, b, &r);
+    const bool overflowed = __builtin_add_overflow(a, b, &r);
     return unlessOverflowed(overflowed, r);
 }
 
 // Stores a value into a byte; anything outside 0..255 is an overflow.
 inline std::uint8_t toByte(long long v) {
-    if (Q_UNLIKELY(v < 0 || v > 255))
+    if (__builtin_expect(v < 0 || v > 255, 0))
         detail::overflow();
     return static_cast<std::uint8_t>(v);
 }

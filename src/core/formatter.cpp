@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string>
 
 namespace zentraq::core {
 namespace {
@@ -19,7 +20,7 @@ struct HexTable {
 constexpr HexTable hex;
 
 // Room for the 3 characters an 8-character store writes past an item.
-constexpr qsizetype Slack = 8;
+constexpr std::ptrdiff_t Slack = 8;
 
 // The two items of every 16-bit word, "0xLL,0xHH," or "0xHH,0xLL,".
 using WordItems = std::vector<std::array<char, 10>>;
@@ -53,12 +54,12 @@ const char* hexText(std::uint8_t value) {
     return hex.text[value].data();
 }
 
-Formatter::Formatter(ByteSink& sink, DataForm form, LinePolicy lines, qsizetype blockSize)
+Formatter::Formatter(ByteSink& sink, DataForm form, LinePolicy lines, std::ptrdiff_t blockSize)
     : m_sink(sink), m_form(form), m_lines(lines),
-      m_block(std::size_t(std::max<qsizetype>(blockSize, 64) + Slack)) {}
+      m_block(std::size_t(std::max<std::ptrdiff_t>(blockSize, 64) + Slack)) {}
 
-char* Formatter::reserve(qsizetype n) {
-    const qsizetype capacity = qsizetype(m_block.size()) - Slack;
+char* Formatter::reserve(std::ptrdiff_t n) {
+    const std::ptrdiff_t capacity = std::ptrdiff_t(m_block.size()) - Slack;
     if (m_used + n > capacity) {
         flush();
         if (n > capacity)
@@ -70,22 +71,30 @@ char* Formatter::reserve(qsizetype n) {
 void Formatter::flush() {
     if (m_used == 0)
         return;
-    const qsizetype n = m_used;
+    const std::ptrdiff_t n = m_used;
     m_used = 0;
     m_sink.write(m_block.data(), n);
 }
 
-void Formatter::text(QByteArrayView text) {
-    if (m_form == DataForm::Binary || text.isEmpty())
+void Formatter::text(std::string_view text) {
+    if (m_form == DataForm::Binary || text.empty())
         return;
-    std::memcpy(reserve(text.size()), text.data(), std::size_t(text.size()));
-    m_used += text.size();
+    const auto n = std::ptrdiff_t(text.size());
+    std::memcpy(reserve(n), text.data(), text.size());
+    m_used += n;
 }
 
-void Formatter::beginArray(const QByteArray& name, qint64 size, const QByteArray& attribute) {
-    if (m_form == DataForm::C)
-        text("const " + (attribute.isEmpty() ? QByteArray() : attribute + ' ') + "unsigned char " +
-             name + "[" + QByteArray::number(size) + "] = {\r\n");
+void Formatter::beginArray(std::string_view name, long long size, std::string_view attribute) {
+    if (m_form != DataForm::C)
+        return;
+    text("const ");
+    if (!attribute.empty()) {
+        text(attribute);
+        text(" ");
+    }
+    text("unsigned char ");
+    text(name);
+    text("[" + std::to_string(size) + "] = {\r\n");
 }
 
 void Formatter::lineEnd() {
@@ -96,11 +105,12 @@ void Formatter::lineEnd() {
     m_onLine = 0;
 }
 
-void Formatter::bytes(const std::uint8_t* data, qsizetype size) {
+void Formatter::bytes(const std::uint8_t* data, std::ptrdiff_t size) {
     m_count += size;
     if (m_form == DataForm::Binary) {
         while (size > 0) {
-            const qsizetype n = std::min<qsizetype>(size, qsizetype(m_block.size()) - Slack);
+            const std::ptrdiff_t n =
+                std::min<std::ptrdiff_t>(size, std::ptrdiff_t(m_block.size()) - Slack);
             std::memcpy(reserve(n), data, std::size_t(n));
             m_used += n;
             data += n;
@@ -111,11 +121,11 @@ void Formatter::bytes(const std::uint8_t* data, qsizetype size) {
     const int perLine = m_lines.bytesPerLine;
     while (size > 0) {
         // As many items as fit the block, and the line when lines are counted.
-        qsizetype n = std::min<qsizetype>(size, 4096);
+        std::ptrdiff_t n = std::min<std::ptrdiff_t>(size, 4096);
         if (perLine > 0)
-            n = std::min<qsizetype>(n, perLine - m_onLine);
+            n = std::min<std::ptrdiff_t>(n, perLine - m_onLine);
         char* out = reserve(n * 5 + 2);
-        for (qsizetype i = 0; i < n; ++i, out += 5) {
+        for (std::ptrdiff_t i = 0; i < n; ++i, out += 5) {
             std::memcpy(out, hex.text[data[i]].data(), 8);
             out[4] = ',';
         }
@@ -146,9 +156,9 @@ inline char* pairItems(char* out, const WordItems& items, std::uint32_t word) {
 // is its high byte with HighFirst. With `perLine` > 0, CR LF follows every
 // `perLine`th sample, `left` counting down the samples still on the line.
 template <int Bytes>
-char* sampleItems(char* out, const std::uint32_t* s, qsizetype n, const WordItems& items,
+char* sampleItems(char* out, const std::uint32_t* s, std::ptrdiff_t n, const WordItems& items,
                   bool highFirst, int perLine, int& left) {
-    for (qsizetype i = 0; i < n; ++i) {
+    for (std::ptrdiff_t i = 0; i < n; ++i) {
         if constexpr (Bytes == 1) {
             out = byteItem(out, s[i]);
         } else if constexpr (Bytes == 2) {
@@ -170,12 +180,13 @@ char* sampleItems(char* out, const std::uint32_t* s, qsizetype n, const WordItem
 
 } // namespace
 
-void Formatter::samples(const std::uint32_t* s, qsizetype count, int sampleBytes, ByteOrder order) {
+void Formatter::samples(const std::uint32_t* s, std::ptrdiff_t count, int sampleBytes,
+                        ByteOrder order) {
     const int perLine = m_lines.bytesPerLine;
     if (m_form == DataForm::Binary || perLine % sampleBytes != 0 || m_onLine % sampleBytes != 0) {
         // A line would end inside a sample: byte by byte.
         std::uint8_t b[3];
-        for (qsizetype i = 0; i < count; ++i) {
+        for (std::ptrdiff_t i = 0; i < count; ++i) {
             for (int k = 0; k < sampleBytes; ++k) {
                 const int shift = order == ByteOrder::LowFirst ? 8 * k : 8 * (sampleBytes - 1 - k);
                 b[k] = static_cast<std::uint8_t>(s[i] >> shift);
@@ -186,14 +197,14 @@ void Formatter::samples(const std::uint32_t* s, qsizetype count, int sampleBytes
     }
     const WordItems& items = wordItems(order);
     const bool highFirst = order == ByteOrder::HighFirst;
-    m_count += qint64(sampleBytes) * count;
+    m_count += static_cast<long long>(sampleBytes) * count;
     if (perLine == 0)
-        m_onLine += qint64(sampleBytes) * count;
+        m_onLine += static_cast<long long>(sampleBytes) * count;
     const int samplesPerLine = perLine / sampleBytes;
     int left = samplesPerLine - int(m_onLine) / sampleBytes;
     while (count > 0) {
-        const qsizetype n = std::min<qsizetype>(count, 4096);
-        const qsizetype lineEnds = samplesPerLine > 0 ? n / samplesPerLine + 1 : 0;
+        const std::ptrdiff_t n = std::min<std::ptrdiff_t>(count, 4096);
+        const std::ptrdiff_t lineEnds = samplesPerLine > 0 ? n / samplesPerLine + 1 : 0;
         char* out = reserve(n * 5 * sampleBytes + 2 * lineEnds);
         char* end =
             sampleBytes == 1   ? sampleItems<1>(out, s, n, items, highFirst, samplesPerLine, left)
@@ -204,13 +215,13 @@ void Formatter::samples(const std::uint32_t* s, qsizetype count, int sampleBytes
         count -= n;
     }
     if (perLine > 0)
-        m_onLine = perLine - qint64(left) * sampleBytes;
+        m_onLine = perLine - static_cast<long long>(left) * sampleBytes;
 }
 
-void Formatter::endFrame(QByteArrayView label) {
+void Formatter::endFrame(std::string_view label) {
     if (m_form == DataForm::Binary || !m_lines.lineEachFrame)
         return;
-    if (m_form == DataForm::C && !label.isEmpty()) {
+    if (m_form == DataForm::C && !label.empty()) {
         text(" /* ");
         text(label);
         text(" */");

@@ -11,11 +11,10 @@
 
 #include "packer.h"
 
-#include <QByteArray>
-#include <QByteArrayView>
-#include <QString>
-
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zentraq::core {
@@ -25,14 +24,7 @@ namespace zentraq::core {
 class ByteSink {
 public:
     virtual ~ByteSink() = default;
-    virtual void write(const char* data, qint64 size) = 0;
-};
-
-// Collects everything in memory.
-class ByteArraySink : public ByteSink {
-public:
-    void write(const char* data, qint64 size) override { bytes.append(data, size); }
-    QByteArray bytes;
+    virtual void write(const char* data, long long size) = 0;
 };
 
 // One byte as "0x" and two upper-case hexadecimal digits, NUL-terminated;
@@ -50,7 +42,8 @@ class Formatter {
 public:
     // Everything is kept in a block of `blockSize` bytes and handed to the
     // sink whenever the block is full and at flush() and finish().
-    Formatter(ByteSink& sink, DataForm form, LinePolicy lines = {}, qsizetype blockSize = 1 << 20);
+    Formatter(ByteSink& sink, DataForm form, LinePolicy lines = {},
+              std::ptrdiff_t blockSize = 1 << 20);
     Formatter(const Formatter&) = delete;
     Formatter& operator=(const Formatter&) = delete;
 
@@ -58,27 +51,42 @@ public:
 
     // Text as it is (a C header comment, a declaration, a table): for the
     // text forms only; binary output ignores it.
-    void text(QByteArrayView text);
+    void text(std::string_view text);
+    // The same for a byte array of the caller's (QByteArray, QByteArrayView).
+    template <class Bytes, class = decltype(std::declval<const Bytes&>().constData())>
+    void text(const Bytes& bytes) {
+        text(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    }
 
     // C: the array's declaration, "const unsigned char NAME[N] = {" and
     // CR LF, before its data; a non-empty `attribute` (PROGMEM, ...) goes
     // after "const".
-    void beginArray(const QByteArray& name, qint64 size, const QByteArray& attribute = {});
+    void beginArray(std::string_view name, long long size, std::string_view attribute = {});
+    template <class Bytes, class = decltype(std::declval<const Bytes&>().constData())>
+    void beginArray(const Bytes& name, long long size, const Bytes& attribute = {}) {
+        beginArray(std::string_view(name.constData(), std::size_t(name.size())), size,
+                   std::string_view(attribute.constData(), std::size_t(attribute.size())));
+    }
 
-    void bytes(const std::uint8_t* data, qsizetype size);
+    void bytes(const std::uint8_t* data, std::ptrdiff_t size);
     void bytes(const std::vector<std::uint8_t>& data) {
-        bytes(data.data(), qsizetype(data.size()));
+        bytes(data.data(), std::ptrdiff_t(data.size()));
     }
 
     // Whole-byte samples of `sampleBytes` (1, 2 or 3) bytes, each as its
     // bytes in `order`: exactly what bytes() makes of those bytes, but two
     // items at a time from a table of the item texts of all 65536 words.
-    void samples(const std::uint32_t* samples, qsizetype count, int sampleBytes, ByteOrder order);
+    void samples(const std::uint32_t* samples, std::ptrdiff_t count, int sampleBytes,
+                 ByteOrder order);
 
     // The end of a frame: with lineEachFrame the line ends here; in C it
     // first gets the comment " /* label */" when `label` is not empty (the
     // label must be comment-safe).
-    void endFrame(QByteArrayView label = {});
+    void endFrame(std::string_view label = {});
+    template <class Bytes, class = decltype(std::declval<const Bytes&>().constData())>
+    void endFrame(const Bytes& label) {
+        endFrame(std::string_view(label.constData(), std::size_t(label.size())));
+    }
 
     // C: closes the array (after a CR LF when a line is open). Then hands
     // everything to the sink.
@@ -87,19 +95,19 @@ public:
     void flush();
 
     // Data bytes formatted so far.
-    qint64 byteCount() const { return m_count; }
+    long long byteCount() const { return m_count; }
 
 private:
-    char* reserve(qsizetype n);
+    char* reserve(std::ptrdiff_t n);
     void lineEnd();
 
     ByteSink& m_sink;
     DataForm m_form;
     LinePolicy m_lines;
     std::vector<char> m_block;
-    qsizetype m_used = 0;
-    qint64 m_count = 0;
-    qint64 m_onLine = 0; // bytes on the current line
+    std::ptrdiff_t m_used = 0;
+    long long m_count = 0;
+    long long m_onLine = 0; // bytes on the current line
 };
 
 } // namespace zentraq::core

@@ -3,7 +3,9 @@
 #include "checked.h"
 #include "runtime_error.h"
 
+#include <algorithm>
 #include <limits>
+#include <string>
 
 namespace zentraq::core {
 namespace {
@@ -16,14 +18,14 @@ int perByte(const Layout& l) {
     return subByte(l.bits) ? 8 / l.bits : 1;
 }
 
-qint64 ceilDiv(qint64 a, qint64 b) {
+long long ceilDiv(long long a, long long b) {
     return (a + b - 1) / b;
 }
 
 // Where sample (x, y) lies in a frame packed with a scan that places
 // samples: its byte and, for sub-byte samples, its slot.
 struct Place {
-    qint64 byte;
+    long long byte;
     int slot;
 };
 
@@ -32,16 +34,18 @@ Place placeOf(const Layout& l, int width, int height, int x, int y) {
     switch (l.scan) {
     case Scan::Row:
         if (l.pad)
-            return {qint64(y) * ceilDiv(width, k) + x / k, x % k};
-        return {(qint64(y) * width + x) / k, int((qint64(y) * width + x) % k)};
+            return {static_cast<long long>(y) * ceilDiv(width, k) + x / k, x % k};
+        return {(static_cast<long long>(y) * width + x) / k,
+                int((static_cast<long long>(y) * width + x) % k)};
     case Scan::Column:
         if (l.pad)
-            return {qint64(x) * ceilDiv(height, k) + y / k, y % k};
-        return {(qint64(x) * height + y) / k, int((qint64(x) * height + y) % k)};
+            return {static_cast<long long>(x) * ceilDiv(height, k) + y / k, y % k};
+        return {(static_cast<long long>(x) * height + y) / k,
+                int((static_cast<long long>(x) * height + y) % k)};
     case Scan::Page:
-        return {qint64(y / k) * width + x, y % k};
+        return {static_cast<long long>(y / k) * width + x, y % k};
     case Scan::Band:
-        return {qint64(x / k) * height + y, x % k};
+        return {static_cast<long long>(x / k) * height + y, x % k};
     }
     return {0, 0};
 }
@@ -69,11 +73,9 @@ std::uint32_t takeSample(const std::uint8_t* in, int bytes, ByteOrder order) {
 }
 
 [[noreturn]] void refuse(const Layout& l) {
-    throw RuntimeError(RuntimeError::Other,
-                       QStringLiteral("无法按此方式排列字节：%1 bits, scan %2, pad %3")
-                           .arg(l.bits)
-                           .arg(int(l.scan))
-                           .arg(l.pad ? 1 : 0));
+    throw RuntimeError(RuntimeError::Other, "无法按此方式排列字节：" + std::to_string(l.bits) +
+                                                " bits, scan " + std::to_string(int(l.scan)) +
+                                                ", pad " + (l.pad ? "1" : "0"));
 }
 
 } // namespace
@@ -90,20 +92,20 @@ LayoutProblem layoutProblem(const Layout& l) {
     return LayoutProblem::None;
 }
 
-qint64 frameBytes(const Layout& l, int width, int height) {
+long long frameBytes(const Layout& l, int width, int height) {
     if (layoutProblem(l) != LayoutProblem::None)
         refuse(l);
-    const qint64 w = width, h = height;
+    const long long w = width, h = height;
     if (!subByte(l.bits))
-        return checked::mul(checked::mul(w, h), qint64(l.bits / 8));
+        return checked::mul(checked::mul(w, h), static_cast<long long>(l.bits / 8));
     const int k = perByte(l);
     switch (l.scan) {
     case Scan::Row:
         return l.pad ? checked::mul(h, ceilDiv(w, k))
-                     : ceilDiv(checked::mul(checked::mul(w, h), qint64(l.bits)), 8);
+                     : ceilDiv(checked::mul(checked::mul(w, h), static_cast<long long>(l.bits)), 8);
     case Scan::Column:
         return l.pad ? checked::mul(w, ceilDiv(h, k))
-                     : ceilDiv(checked::mul(checked::mul(w, h), qint64(l.bits)), 8);
+                     : ceilDiv(checked::mul(checked::mul(w, h), static_cast<long long>(l.bits)), 8);
     case Scan::Page:
         return checked::mul(ceilDiv(h, k), w);
     case Scan::Band:
@@ -112,19 +114,19 @@ qint64 frameBytes(const Layout& l, int width, int height) {
     return 0;
 }
 
-Packer::Packer(const Layout& layout, int width, int height, qint64 windowBytes)
+Packer::Packer(const Layout& layout, int width, int height, long long windowBytes)
     : m_layout(layout), m_width(width), m_height(height), m_frameBytes(0),
       m_perByte(perByte(layout)), m_sampleBytes(subByte(layout.bits) ? 0 : layout.bits / 8),
       m_mask(layout.bits >= 32 ? ~0u : (1u << layout.bits) - 1) {
     if (width < 1 || height < 1)
         throw RuntimeError(RuntimeError::Other,
-                           QStringLiteral("无效的尺寸：%1*%2").arg(width).arg(height));
+                           "无效的尺寸：" + std::to_string(width) + "*" + std::to_string(height));
     m_frameBytes = frameBytes(layout, width, height);
     if (layout.scan != Scan::Row) {
         // Windows of whole samples.
         const int unit = std::max(m_sampleBytes, 1);
-        m_window = std::min(m_frameBytes, std::max<qint64>(windowBytes / unit, 1) * unit);
-        const qint64 passes = (m_frameBytes + m_window - 1) / m_window;
+        m_window = std::min(m_frameBytes, std::max<long long>(windowBytes / unit, 1) * unit);
+        const long long passes = (m_frameBytes + m_window - 1) / m_window;
         if (passes > std::numeric_limits<int>::max())
             throw RuntimeError::overflow();
         m_passes = int(passes);
@@ -133,7 +135,7 @@ Packer::Packer(const Layout& layout, int width, int height, qint64 windowBytes)
 }
 
 void Packer::startWindow() {
-    m_windowFirst = qint64(m_pass) * m_window;
+    m_windowFirst = static_cast<long long>(m_pass) * m_window;
     m_windowEnd = std::min(m_windowFirst + m_window, m_frameBytes);
     // The ready bytes, once taken, leave their room to the next window.
     if (m_ready.empty() && m_ready.capacity() > m_frame.capacity())
@@ -198,9 +200,9 @@ void Packer::addPlaced(const std::uint32_t* samples, int count) {
         startWindow();
     for (int i = 0; i < count; ++i) {
         if (m_y >= m_height)
-            throw RuntimeError(RuntimeError::Other, QStringLiteral("帧外的像素"));
+            throw RuntimeError(RuntimeError::Other, "帧外的像素");
         const Place p = placeOf(m_layout, m_width, m_height, m_x, m_y);
-        const qint64 at = m_sampleBytes > 0 ? p.byte * m_sampleBytes : p.byte;
+        const long long at = m_sampleBytes > 0 ? p.byte * m_sampleBytes : p.byte;
         if (at >= m_windowFirst && at < m_windowEnd) {
             std::uint8_t* b = m_frame.data() + (at - m_windowFirst);
             if (m_sampleBytes > 0)
@@ -218,11 +220,10 @@ void Packer::addPlaced(const std::uint32_t* samples, int count) {
 
 void Packer::endFrame() {
     if (m_x != 0 || m_y != m_height)
-        throw RuntimeError(RuntimeError::Other, QStringLiteral("帧不完整：%1*%2 的帧停在 (%3, %4)")
-                                                    .arg(m_width)
-                                                    .arg(m_height)
-                                                    .arg(m_x)
-                                                    .arg(m_y));
+        throw RuntimeError(RuntimeError::Other, "帧不完整：" + std::to_string(m_width) + "*" +
+                                                    std::to_string(m_height) + " 的帧停在 (" +
+                                                    std::to_string(m_x) + ", " +
+                                                    std::to_string(m_y) + ")");
     if (m_layout.scan == Scan::Row) {
         if (m_slot > 0)
             m_ready.push_back(m_acc);

@@ -27,7 +27,7 @@
 // sample is written as its bytes in the given byte order (low byte first, or
 // high byte first). Unused bits are always zero.
 
-#include <QString>
+#include <cstddef>
 
 #include <cstdint>
 #include <vector>
@@ -58,7 +58,7 @@ LayoutProblem layoutProblem(const Layout& layout);
 
 // Bytes of one width x height frame. Throws the overflow failure when the
 // count does not fit 64 bits, RuntimeError for a layout that cannot pack.
-qint64 frameBytes(const Layout& layout, int width, int height);
+long long frameBytes(const Layout& layout, int width, int height);
 
 // Packs frames sample by sample. Row scans hand out their bytes as soon as
 // they are complete, so a frame of any size streams through. The other scans
@@ -68,11 +68,11 @@ qint64 frameBytes(const Layout& layout, int width, int height);
 // (passes()), so memory stays bounded whatever the frame's size.
 class Packer {
 public:
-    static constexpr qint64 DefaultWindow = qint64(8) << 20;
+    static constexpr long long DefaultWindow = static_cast<long long>(8) << 20;
 
     // Throws RuntimeError for a layout that cannot pack, a side below 1, or a
     // frame of more bytes than memory can address.
-    Packer(const Layout& layout, int width, int height, qint64 windowBytes = DefaultWindow);
+    Packer(const Layout& layout, int width, int height, long long windowBytes = DefaultWindow);
 
     // How many times the frame's samples must be given, each time all of
     // them in source order, for the whole frame: 1 unless the frame is
@@ -102,7 +102,7 @@ public:
     void clearReady() { m_ready.clear(); }
 
     const Layout& layout() const { return m_layout; }
-    qint64 bytesPerFrame() const { return m_frameBytes; }
+    long long bytesPerFrame() const { return m_frameBytes; }
 
 private:
     void addStreaming(const std::uint32_t* samples, int count);
@@ -113,7 +113,7 @@ private:
     Layout m_layout;
     int m_width;
     int m_height;
-    qint64 m_frameBytes;
+    long long m_frameBytes;
     int m_perByte;        // samples per byte (1 for whole-byte samples)
     int m_sampleBytes;    // bytes per sample (0 for sub-byte samples)
     std::uint32_t m_mask; // the low `bits` bits
@@ -122,11 +122,11 @@ private:
     std::uint8_t m_acc = 0; // Row: the byte being filled and its next slot
     int m_slot = 0;
     std::vector<std::uint8_t> m_frame; // Column, Page, Band: the frame's window
-    qint64 m_window = 0;               // bytes of a full window
+    long long m_window = 0;            // bytes of a full window
     int m_passes = 1;
-    int m_pass = 0;           // the pass under way
-    qint64 m_windowFirst = 0; // the frame's bytes in this pass's window
-    qint64 m_windowEnd = 0;
+    int m_pass = 0;              // the pass under way
+    long long m_windowFirst = 0; // the frame's bytes in this pass's window
+    long long m_windowEnd = 0;
     std::vector<std::uint8_t> m_ready;
 };
 

@@ -1,9 +1,12 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+// Plain C++: the conversions' bottom layer (packing, formatting) throws it
+// too, and that layer is also built without Qt.
 
 #include <exception>
+#include <string>
+#include <type_traits>
+#include <utility>
 
 namespace zentraq {
 
@@ -24,23 +27,34 @@ public:
         Other = 0,
     };
 
-    RuntimeError(Code code, QString description)
-        : m_code(code), m_description(std::move(description)), m_what(m_description.toUtf8()) {}
+    // The description in UTF-8.
+    RuntimeError(Code code, std::string description)
+        : m_code(code), m_description(std::move(description)) {}
+    RuntimeError(Code code, const char* description)
+        : RuntimeError(code, std::string(description)) {}
+    // The same from a text type of the caller's that gives its UTF-8 bytes
+    // (QString): the layers above write their descriptions that way.
+    template <class Text, class = decltype(std::declval<const Text&>().toUtf8().constData())>
+    RuntimeError(Code code, const Text& description)
+        : RuntimeError(code, std::string(description.toUtf8().constData())) {}
 
     Code code() const noexcept { return m_code; }
-    const QString& description() const noexcept { return m_description; }
-    const char* what() const noexcept override { return m_what.constData(); }
+    // The description, UTF-8.
+    const char* what() const noexcept override { return m_description.c_str(); }
 
     // The arithmetic overflow failure of range-checked integer and byte stores.
-    static RuntimeError overflow(const QString& detail = {}) {
-        return RuntimeError(Overflow, detail.isEmpty() ? QStringLiteral("溢出")
-                                                       : QStringLiteral("溢出：") + detail);
+    static RuntimeError overflow() { return RuntimeError(Overflow, "溢出"); }
+    static RuntimeError overflow(const std::string& detail) {
+        return RuntimeError(Overflow, detail.empty() ? std::string("溢出") : "溢出：" + detail);
+    }
+    template <class Text, class = decltype(std::declval<const Text&>().toUtf8().constData())>
+    static RuntimeError overflow(const Text& detail) {
+        return overflow(std::string(detail.toUtf8().constData()));
     }
 
 private:
     Code m_code;
-    QString m_description;
-    QByteArray m_what;
+    std::string m_description;
 };
 
 } // namespace zentraq

@@ -1,19 +1,12 @@
 #pragma once
 
+#include "colour.h"
+
 #include <QImage>
 
 #include <cstdint>
 
 namespace zentraq {
-
-// A colour value as a pixel read reports it: 0x00BBGGRR, red in the lowest
-// byte. -1 is the answer for a point outside the drawing surface.
-using Colour = std::int32_t;
-inline constexpr Colour InvalidColour = -1;
-
-constexpr Colour rgbColour(int r, int g, int b) {
-    return static_cast<Colour>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
-}
 
 // The persistent pixel store of a picture box: what is drawn stays here, and
 // pixels read back from it whether or not the box is on screen. Pixels are

@@ -1,5 +1,6 @@
 #include "qumo.h"
 
+#include "bytearraysink.h"
 #include "formatter.h"
 #include "runtime_error.h"
 #include "scanglyph.h"

@@ -1,5 +1,6 @@
 #include "scanglyph.h"
 
+#include "imagerows.h"
 #include "runtime_error.h"
 
 namespace zentraq::rgbqumo {

@@ -2,6 +2,8 @@
 
 #include "checked.h"
 
+#include <QRgb>
+
 #include <stdexcept>
 
 namespace zentraq::rgbqumo {

@@ -1,5 +1,6 @@
 #include "lvglimage.h"
 
+#include "bytearraysink.h"
 #include "palette.h"
 #include "runtime_error.h"
 

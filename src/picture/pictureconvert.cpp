@@ -3,6 +3,7 @@
 #include "checked.h"
 #include "formatter.h"
 #include "numbertext.h"
+#include "imagerows.h"
 #include "pipeline.h"
 #include "rgb565.h"
 #include "runtime_error.h"

@@ -1,6 +1,7 @@
 #include "picturedata.h"
 
 #include "csource.h"
+#include "imagerows.h"
 #include "rgb565.h"
 
 #include <algorithm>

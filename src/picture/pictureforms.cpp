@@ -1,6 +1,7 @@
 #include "pictureforms.h"
 
 #include "arrayforms.h"
+#include "imagerows.h"
 #include "lvglimage.h"
 #include "rgb565.h"
 

@@ -4,9 +4,11 @@
 // to the two bytes of the 16-bit word that colour TFT controllers take
 // (5 bits red, 6 green, 5 blue).
 
+// Plain C++, like the pipeline it feeds.
+
 #include "checked.h"
+#include "colour.h"
 #include "pipeline.h"
-#include "surface.h"
 
 #include <cstdint>
 
@@ -71,14 +73,15 @@ inline ColorBytes Rgb565(Colour colour) {
 class Rgb565Words : public core::SampleEncoder {
 public:
     int bits() const override { return 16; }
-    void encodeRow(const QRgb* pixels, int width, std::uint32_t* samples) override {
+    void encodeRow(const Argb* pixels, int width, std::uint32_t* samples) override {
         for (int i = 0; i < width; ++i) {
-            const QRgb p = pixels[i];
+            const Argb p = pixels[i];
             // For components of 0..255, which every opaque pixel has, Rgb565
             // is these shifts; anything else goes through its checks.
-            if (Q_LIKELY(qAlpha(p) == 255)) {
-                samples[i] = std::uint32_t(qRed(p) >> 3) << 11 |
-                             std::uint32_t(qGreen(p) >> 2) << 5 | std::uint32_t(qBlue(p) >> 3);
+            if (__builtin_expect(argbAlpha(p) == 255, 1)) {
+                samples[i] = std::uint32_t(argbRed(p) >> 3) << 11 |
+                             std::uint32_t(argbGreen(p) >> 2) << 5 |
+                             std::uint32_t(argbBlue(p) >> 3);
                 continue;
             }
             const ColorBytes c = Rgb565(core::colourOf(p));

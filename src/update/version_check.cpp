@@ -88,7 +88,7 @@ CheckOutcome runVersionCheck(const VersionCheck& check) {
     try {
         return checkSteps(check);
     } catch (const RuntimeError& e) {
-        description = e.description();
+        description = QString::fromUtf8(e.what());
     } catch (const std::bad_alloc&) {
         description = QStringLiteral("内存不足");
     } catch (const std::exception& e) {

@@ -3,7 +3,9 @@
 // the arrays compiled and run against the tool's own binary data, --attribute
 // in every declaration, preview reading the images back over a checkerboard,
 // and every refused command line: exit 2, one line, no file.
+#include "bytearraysink.h"
 #include "cli_runner.h"
+#include "imagerows.h"
 
 #include "lvglimage.h"
 #include "pictureloader.h"

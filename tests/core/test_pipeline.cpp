@@ -2,7 +2,9 @@
 // scan (bytes worked out by hand), unpacking, the data-text, C and binary
 // forms, samples formatted through the word table, pictures composited strip
 // by strip or in place, and where a failing pixel stops the output.
+#include "bytearraysink.h"
 #include "formatter.h"
+#include "imagerows.h"
 #include "packer.h"
 #include "pipeline.h"
 #include "runtime_error.h"

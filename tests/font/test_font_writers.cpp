@@ -2,6 +2,7 @@
 // read back as LVGL's loader reads it, the C source's version-specific parts,
 // GFX's span rules and refusals, vlw read back by a reader written from the
 // format's description, and samples drawn from what the files hold.
+#include "bytearraysink.h"
 #include "charset.h"
 #include "fonterror.h"
 #include "gfxfont.h"

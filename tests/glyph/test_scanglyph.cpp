@@ -77,7 +77,7 @@ private slots:
             QCOMPARE(GlyphBytes.size(),
                      static_cast<std::size_t>((size.width() * size.height() + 7) / 8));
         } catch (const RuntimeError& e) {
-            QVERIFY2(!accepted, qPrintable(e.description()));
+            QVERIFY2(!accepted, qPrintable(QString::fromUtf8(e.what())));
             QCOMPARE(e.code(), RuntimeError::Overflow);
             QCOMPARE(GlyphBytes, (std::vector<std::uint8_t>{1, 2, 3}));
         }

@@ -10,6 +10,8 @@
 //
 // Run: lvgl_fixtures OUTDIR
 #include "arrayforms.h"
+#include "bytearraysink.h"
+#include "imagerows.h"
 #include "lvgl_pictures.h"
 #include "lvglimage.h"
 #include "pixelformat.h"

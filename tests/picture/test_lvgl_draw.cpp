@@ -16,6 +16,8 @@
 //    image of the colours that the palette and indices in our file give;
 //  - the C sources compiled into the clients draw like the image files of
 //    the same picture.
+#include "bytearraysink.h"
+#include "imagerows.h"
 #include "lvgl_pictures.h"
 #include "lvglimage.h"
 #include "pictureloader.h"

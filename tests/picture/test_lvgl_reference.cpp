@@ -14,6 +14,8 @@
 //  - RLE: LVGLImage.py writes a copy of more than 127 blocks wrongly at the
 //    very end of the data (its count overflows the control byte); where it
 //    does, our stream must still unpack to the same data.
+#include "bytearraysink.h"
+#include "imagerows.h"
 #include "lvgl_pictures.h"
 #include "lvglimage.h"
 #include "pictureloader.h"

@@ -48,7 +48,7 @@ QString loadError(const QByteArray& data, int* code = nullptr) {
     } catch (const RuntimeError& e) {
         if (code)
             *code = e.code();
-        return e.description();
+        return QString::fromUtf8(e.what());
     }
     return {};
 }
@@ -292,10 +292,10 @@ private slots:
             rgbqumo::LoadPictureData(file, QStringLiteral("sample"));
             QFAIL("loaded");
         } catch (const rgbqumo::PictureError& e) {
-            QVERIFY2(e.description().startsWith(QStringLiteral("无效图片：")) &&
-                         e.description().contains(says) &&
-                         e.description().endsWith(QStringLiteral("：sample")),
-                     qPrintable(e.description()));
+            QVERIFY2(QString::fromUtf8(e.what()).startsWith(QStringLiteral("无效图片：")) &&
+                         QString::fromUtf8(e.what()).contains(says) &&
+                         QString::fromUtf8(e.what()).endsWith(QStringLiteral("：sample")),
+                     qPrintable(QString::fromUtf8(e.what())));
             QCOMPARE(e.code(), RuntimeError::InvalidPicture);
             QCOMPARE(e.metafile.kind, kind);
             for (qsizetype i = 0; i < numbers.size(); ++i)

@@ -160,7 +160,7 @@ private slots:
             QVERIFY(!picture.isNull());
         } catch (const RuntimeError& e) {
             QCOMPARE(e.code(), RuntimeError::InvalidPicture);
-            error = e.description();
+            error = QString::fromUtf8(e.what());
         }
         if (refusal.isEmpty())
             QVERIFY2(error.isEmpty(), qPrintable(error));

@@ -114,7 +114,7 @@ QString loadError(const QString& path, int* code = nullptr) {
     } catch (const RuntimeError& e) {
         if (code)
             *code = e.code();
-        return e.description();
+        return QString::fromUtf8(e.what());
     }
     return {};
 }

@@ -1,5 +1,6 @@
 // A picture as a display's data and back: which heights a length of data
 // fits, and data read back into the picture it came from.
+#include "bytearraysink.h"
 #include "picturedata.h"
 
 #include <QTest>

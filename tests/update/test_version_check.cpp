@@ -66,7 +66,7 @@ private slots:
             field = update::firstField(content);
         } catch (const RuntimeError& e) {
             code = e.code();
-            QVERIFY(!e.description().isEmpty());
+            QVERIFY(!QString::fromUtf8(e.what()).isEmpty());
         }
         QCOMPARE(code, error);
         QCOMPARE(field, expected);
@@ -107,7 +107,7 @@ private slots:
         try {
             update::firstField("");
         } catch (const RuntimeError& e) {
-            emptyFile = e.description();
+            emptyFile = QString::fromUtf8(e.what());
         }
         const auto row = [](const char* name, int status, const QByteArray& body, Local before,
                             QStringList shown, bool browser, bool ended, const QByteArray& left,
