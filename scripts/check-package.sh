@@ -93,6 +93,7 @@ dest=$work/dest
 DESTDIR=$dest cmake --install "$build" --prefix /usr >/dev/null
 expected=(
     usr/bin/zentraq usr/bin/zentraq-cli "usr/$(cached CMAKE_INSTALL_LIBDIR)/zentraq/libzentraq-cli.so"
+    "usr/$(cached CMAKE_INSTALL_LIBDIR)/zentraq/libzentraq-cli-quick.so"
     usr/libexec/zentraq/zentraq-webengine usr/libexec/zentraq/zentraq-metafile
     usr/share/applications/$id.desktop
     usr/share/metainfo/$id.metainfo.xml

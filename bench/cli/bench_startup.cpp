@@ -9,7 +9,9 @@
 //    a 240x320 PNG against plain_rgb565 (libpng and a table of the 65536
 //    item texts, the same bytes), all in turn, `runs` runs each (default
 //    20); beside them a process of this program that loads what the tool's
-//    libraries load and does nothing.
+//    libraries load and does nothing, and the same picture through the
+//    tool's Qt conversions (an option the quick picture path leaves to
+//    them), for what the quick path saves.
 // 2. 100 pictures of 240x320 made by a CMake project with
 //    zentraq_add_picture(), against the package installed from this build
 //    tree into a temporary prefix: the Ninja build with -j2, against 100
@@ -241,6 +243,7 @@ int main(int argc, char* argv[]) {
     }
     const QString toolOut = dir.filePath(QStringLiteral("tool.txt"));
     const QString plainOut = dir.filePath(QStringLiteral("plain.txt"));
+    const QString qtOut = dir.filePath(QStringLiteral("qt.txt"));
     char self[4096] = {};
     if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0)
         return 1;
@@ -252,6 +255,10 @@ int main(int argc, char* argv[]) {
         {"plain_rgb565 240x320 PNG", {plain, picture, plainOut}, {}, {}},
         {"zentraq-cli picture 240x320 PNG",
          {tool, "picture", picture, "-q", "-o", toolOut},
+         {},
+         {}},
+        {"  the same through Qt",
+         {tool, "picture", picture, "-q", "--format", "hex", "-o", qtOut},
          {},
          {}},
     };
@@ -274,7 +281,9 @@ int main(int argc, char* argv[]) {
     };
     ratio(1, 0, VersionLimit, "zentraq-cli --version / /bin/true:");
     ratio(4, 3, PictureLimit, "zentraq-cli picture / plain_rgb565:");
-    const bool same = fileBytes(toolOut) == fileBytes(plainOut);
+    ratio(5, 3, PictureLimit, "  the same through Qt / plain_rgb565:");
+    const bool same =
+        fileBytes(toolOut) == fileBytes(plainOut) && fileBytes(qtOut) == fileBytes(plainOut);
     std::printf("   bench_startup --nothing loads the libraries the tool's code needs (Qt Core and "
                 "Gui and\n   theirs) and does nothing.%s\n\n",
                 same ? "" : "  The outputs differ!");

@@ -3,7 +3,9 @@
 // from its place beside the executable. It links nothing but the C library,
 // so that a build asking for the version does not wait for Qt and the
 // libraries behind it to load (they take about ten times as long as the
-// process itself).
+// process itself). A picture command line goes to the quick picture path in
+// libzentraq-cli-quick.so first, which needs no Qt; what that leaves goes to
+// the conversions as any other command line.
 #include "zentraq_project.h"
 
 #include <cerrno>
@@ -33,9 +35,11 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
-    // The library's place, relative to this executable's own file.
+    // The libraries' place, relative to this executable's own file.
     static const char relative[] = ZENTRAQ_CLI_LIBRARY_FROM_BINDIR;
-    char path[PATH_MAX + sizeof relative];
+    static const char quickRelative[] = ZENTRAQ_CLI_QUICK_LIBRARY_FROM_BINDIR;
+    static_assert(sizeof quickRelative >= sizeof relative);
+    char path[PATH_MAX + sizeof quickRelative];
     const ssize_t n = ::readlink("/proc/self/exe", path, PATH_MAX);
     if (n <= 0)
         return fail("cannot find its own file", std::strerror(errno));
@@ -43,6 +47,21 @@ int main(int argc, char* argv[]) {
     char* slash = std::strrchr(path, '/');
     if (!slash)
         return fail("cannot find its own folder", path);
+
+    if (argc > 1 && std::strcmp(argv[1], "picture") == 0) {
+        // Without the quick path (not installed, or it cannot load) the
+        // conversions do the same work, only later.
+        std::memcpy(slash + 1, quickRelative, sizeof quickRelative);
+        if (void* quick = ::dlopen(path, RTLD_NOW | RTLD_LOCAL)) {
+            using Quick = int (*)(int, char**);
+            const auto tryQuick = reinterpret_cast<Quick>(::dlsym(quick, "zentraq_cli_quick"));
+            const int done = tryQuick ? tryQuick(argc, argv) : -1;
+            if (done >= 0)
+                return done;
+            // The library stays loaded: the handlers it installed for
+            // interrupts stay valid until the conversions install theirs.
+        }
+    }
     std::memcpy(slash + 1, relative, sizeof relative);
 
     void* library = ::dlopen(path, RTLD_NOW | RTLD_LOCAL);

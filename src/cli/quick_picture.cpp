@@ -1,0 +1,150 @@
+#include "quick_picture.h"
+
+#include "formatter.h"
+#include "output.h"
+#include "pipeline.h"
+#include "pngrows.h"
+#include "streams.h"
+#include "rgb565.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace zentraq::cli {
+namespace {
+
+struct QuickOptions {
+    std::string picture;
+    std::string output;
+    std::string depfile;
+    bool quiet = false;
+    bool keepUnchanged = false;
+};
+
+// The part of a name after its last '/'.
+std::string_view lastPart(std::string_view name) {
+    const std::size_t slash = name.rfind('/');
+    return slash == std::string_view::npos ? name : name.substr(slash + 1);
+}
+
+bool endsWithPng(std::string_view name) {
+    if (name.size() < 4)
+        return false;
+    std::string suffix(name.substr(name.size() - 4));
+    for (char& c : suffix)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return suffix == ".png";
+}
+
+// A value the tool's own reading certainly reads the same: not empty, no
+// option, not standard output.
+bool plainValue(const char* value) {
+    return value && value[0] != '\0' && value[0] != '-';
+}
+
+// The options, when they are all the quick path knows, each given once.
+bool parse(int argc, char** argv, QuickOptions& o) {
+    bool haveOutput = false, haveDepfile = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        const auto value = [&](std::string& into, bool& have, std::string_view inlineValue,
+                               bool isInline) {
+            if (have)
+                return false;
+            const char* v = isInline ? inlineValue.data() : (i + 1 < argc ? argv[++i] : nullptr);
+            if (!plainValue(v))
+                return false;
+            into = v;
+            have = true;
+            return true;
+        };
+        bool ok = true;
+        if (a == "-q" || a == "--quiet") {
+            ok = !o.quiet;
+            o.quiet = true;
+        } else if (a == "--keep-unchanged") {
+            ok = !o.keepUnchanged;
+            o.keepUnchanged = true;
+        } else if (a == "-o" || a == "--output") {
+            ok = value(o.output, haveOutput, {}, false);
+        } else if (a.rfind("--output=", 0) == 0) {
+            ok = value(o.output, haveOutput, a.substr(9), true);
+        } else if (a == "--depfile") {
+            ok = value(o.depfile, haveDepfile, {}, false);
+        } else if (a.rfind("--depfile=", 0) == 0) {
+            ok = value(o.depfile, haveDepfile, a.substr(10), true);
+        } else if (!a.empty() && a[0] != '-' && o.picture.empty()) {
+            o.picture = std::string(a);
+        } else {
+            ok = false;
+        }
+        if (!ok)
+            return false;
+    }
+    // A depfile that may name the output file is the tool's to refuse.
+    return haveOutput && endsWithPng(o.picture) &&
+           !(haveDepfile && lastPart(o.depfile) == lastPart(o.output));
+}
+
+// The picture's pixels, or nullptr.
+std::unique_ptr<rgbqumo::PngRows> readPng(const std::string& name) {
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    std::unique_ptr<rgbqumo::PngRows> rows;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        rows = rgbqumo::PngRows::read(fd);
+    ::close(fd);
+    return rows;
+}
+
+} // namespace
+
+int quickPicture(int argc, char** argv) {
+    QuickOptions o;
+    if (argc < 3 || std::strcmp(argv[1], "picture") != 0 || !parse(argc, argv, o))
+        return -1;
+    // As the tool does first: no file it opens takes a standard stream's
+    // number.
+    openMissingStandardStreams();
+    try {
+        const std::unique_ptr<rgbqumo::PngRows> rows = readPng(o.picture);
+        if (!rows)
+            return -1;
+        installInterruptCleanup();
+        ResultFiles files;
+        files.depfile = o.depfile;
+        files.keepUnchanged = o.keepUnchanged;
+        Destination destination(o.output, false, files);
+        // The window's temp.txt: RGB565 words, low byte first, 16 bytes a
+        // line.
+        core::Formatter out(destination.sink(), core::DataForm::Text, core::LinePolicy{16, false});
+        rgbqumo::Rgb565Words encoder;
+        core::Pipeline pipeline(encoder, core::Layout{}, rows->width(), rows->height(), &out);
+        pipeline.frame(*rows);
+        out.finish();
+        destination.commit({o.picture});
+        if (!o.quiet) {
+            // The tool's "数据大小:N字节"; a count of bytes this size is
+            // written as its digits.
+            const std::string line = "数据大小:" +
+                                     std::to_string(pipeline.packer().bytesPerFrame()) +
+                                     "字节\n";
+            writeFully(messageDescriptor(), line.data(), static_cast<long long>(line.size()));
+        }
+        return 0;
+    } catch (...) {
+        // Nothing is in place yet that the tool would not make again: it
+        // does the work and says what went wrong.
+        return -1;
+    }
+}
+
+} // namespace zentraq::cli

@@ -1,0 +1,105 @@
+#include "pngrows.h"
+
+#include <png.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <new>
+#include <unistd.h>
+
+namespace zentraq::rgbqumo {
+
+// What the decoder's callbacks and the decoding share. It lives in the
+// caller's frame, outside the function that sets the jump point, so that
+// nothing the decoder leaves by a jump has to be trusted afterwards.
+struct PngDecoding {
+    int fd = -1;
+    bool warned = false;
+    PngRows* rows = nullptr;
+    std::vector<png_bytep> rowPointers;
+
+    static void onError(png_structp png, png_const_charp) { std::longjmp(png_jmpbuf(png), 1); }
+    static void onWarning(png_structp png, png_const_charp) {
+        static_cast<PngDecoding*>(png_get_error_ptr(png))->warned = true;
+    }
+    static void onRead(png_structp png, png_bytep data, png_size_t size) {
+        auto* d = static_cast<PngDecoding*>(png_get_io_ptr(png));
+        while (size > 0) {
+            const ssize_t n = ::read(d->fd, data, size);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                png_error(png, "read");
+            data += n;
+            size -= std::size_t(n);
+        }
+    }
+
+    // The image's header, then its pixels as 8-bit RGBA, to the end of the
+    // file. False for anything not taken.
+    bool decode(png_structp png, png_infop info);
+};
+
+bool PngDecoding::decode(png_structp png, png_infop info) {
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_set_read_fn(png, this, onRead);
+    // Ancillary chunks with bad checksums are warned about, so not taken;
+    // the limits are the decoder's defaults.
+    png_read_info(png, info);
+    png_uint_32 width = 0, height = 0;
+    int depth = 0, colourType = 0, interlace = 0;
+    png_get_IHDR(png, info, &width, &height, &depth, &colourType, &interlace, nullptr, nullptr);
+    if (depth > 8 || width < 1 || height < 1 || width > 0x7FFFFFFF || height > 0x7FFFFFFF ||
+        static_cast<long long>(width) * height > PngRows::MaxPixels || warned)
+        return false;
+    // Palettes and grey of fewer bits to 8-bit RGB, the transparency chunk
+    // to alpha, and opaque alpha where there is none.
+    png_set_expand(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != std::size_t(width) * 4)
+        return false;
+    rows->m_width = int(width);
+    rows->m_height = int(height);
+    rows->m_rgba.resize(std::size_t(width) * height * 4);
+    rowPointers.resize(height);
+    for (png_uint_32 y = 0; y < height; ++y)
+        rowPointers[y] = rows->m_rgba.data() + std::size_t(y) * width * 4;
+    png_read_image(png, rowPointers.data());
+    // The rest of the file up to its end chunk, with every checksum.
+    png_read_end(png, nullptr);
+    return !warned;
+}
+
+std::unique_ptr<PngRows> PngRows::read(int fd) {
+    std::unique_ptr<PngRows> rows(new PngRows);
+    PngDecoding d;
+    d.fd = fd;
+    d.rows = rows.get();
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &d, PngDecoding::onError,
+                                             PngDecoding::onWarning);
+    if (!png)
+        return nullptr;
+    png_infop info = png_create_info_struct(png);
+    bool taken = false;
+    try {
+        taken = info && d.decode(png, info);
+    } catch (const std::bad_alloc&) {
+        // No memory for the pixels: the usual reader says so.
+    }
+    png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    if (!taken)
+        return nullptr;
+    return rows;
+}
+
+void PngRows::read(int y, int x, int count, Argb* out) {
+    const std::uint8_t* p = m_rgba.data() + (std::size_t(y) * std::size_t(m_width) + x) * 4;
+    for (int i = 0; i < count; ++i, p += 4)
+        out[i] = paintedOnWhite(argb(p[0], p[1], p[2], p[3]));
+}
+
+} // namespace zentraq::rgbqumo

@@ -1,0 +1,63 @@
+#pragma once
+
+// PNG files read without Qt, for the tool's quick picture path: the pixels
+// of a PNG as the picture box shows them (transparent parts painted onto
+// white), as a source of the conversion pipeline. Plain C++ and libpng.
+//
+// It takes only what it decodes exactly as the window's own reader does:
+// 8 bits a channel or fewer, every colour type, with or without a
+// transparency chunk, interlaced or not, read to its end without a single
+// warning from the decoder. Anything else (16-bit channels, a damaged or
+// cut file, a checksum that does not match, a picture of more than
+// MaxPixels) is not taken, and the caller reads the file the usual way.
+
+#include "colour.h"
+#include "pipeline.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace zentraq::rgbqumo {
+
+// A channel c of alpha a painted onto white by the picture box: c * a / 255
+// rounded as the box's painter rounds it, (t + t / 256 + 128) / 256 for
+// t = c * a, plus the white that shows through, 255 - a.
+constexpr int paintedOnWhite(int c, int a) {
+    const int t = c * a;
+    return ((t + (t >> 8) + 0x80) >> 8) + 255 - a;
+}
+
+// An unpremultiplied pixel painted onto white: an opaque pixel.
+constexpr Argb paintedOnWhite(Argb pixel) {
+    const int a = argbAlpha(pixel);
+    if (a == 255)
+        return pixel;
+    return argb(paintedOnWhite(argbRed(pixel), a), paintedOnWhite(argbGreen(pixel), a),
+                paintedOnWhite(argbBlue(pixel), a));
+}
+
+class PngRows : public core::PixelSource {
+public:
+    // The largest picture taken: 16 Mi pixels (64 MiB of decoded pixels).
+    static constexpr long long MaxPixels = 1LL << 24;
+
+    // Decodes the PNG file open for reading at `fd` from where it stands
+    // (the descriptor stays the caller's). Returns nullptr when the file is
+    // not one this reader takes; nothing is reported then.
+    static std::unique_ptr<PngRows> read(int fd);
+
+    int width() const override { return m_width; }
+    int height() const override { return m_height; }
+    void read(int y, int x, int count, Argb* out) override;
+
+private:
+    PngRows() = default;
+    friend struct PngDecoding;
+
+    int m_width = 0;
+    int m_height = 0;
+    std::vector<std::uint8_t> m_rgba; // the decoded pixels, R G B A, rows from the top
+};
+
+} // namespace zentraq::rgbqumo
