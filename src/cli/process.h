@@ -9,17 +9,17 @@
 // UTF-8 character as a code unit of its own, and every name goes back to its
 // bytes with nativeName() before the system sees it.
 
+#include "streams.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <QtGlobal>
 
-namespace zentraq::cli {
+#include <string_view>
 
-// Writes all `size` bytes to the descriptor `fd`, in as many pieces as it
-// takes. Returns 0, or the error number of the write that failed.
-int writeFully(int fd, const char* data, qint64 size);
+namespace zentraq::cli {
 
 // The system's words for an error number.
 QString errnoText(int error);
@@ -28,22 +28,14 @@ QString errnoText(int error);
 // a UTF-8 character kept as the lone surrogate U+DC80 + (byte - 0x80), so
 // that nativeName() gives the bytes back.
 QString argumentText(const char* argument);
+// The same for bytes that may hold NUL (a CliError's message).
+QString argumentText(std::string_view bytes);
 
 // A name's bytes for the system: argumentText() reversed.
 QByteArray nativeName(const QString& name);
 
 // `text` for a message: each byte kept by argumentText() shown as \xHH.
 QString readable(const QString& text);
-
-// Opens /dev/null on each standard stream the process was started without,
-// so that no file the tool opens takes the stream's number. Call first.
-void openMissingStandardStreams();
-
-bool standardOutputIsTerminal();
-
-// The descriptor of the real standard error, also while QuietLibraries
-// keeps the libraries away from it.
-int messageDescriptor();
 
 // One line on standard error, whatever `line` holds; bytes of names that are
 // not UTF-8 are shown as \xHH.
