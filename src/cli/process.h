@@ -1,8 +1,8 @@
 #pragma once
 
-// The bottom layer of zentraq-cli: the process's standard streams, its
-// arguments as the system hands them over, and what libraries write to
-// standard error on their own.
+// The bottom layer of zentraq-cli on Qt, above the plain streams.h: the
+// tool's arguments as the system hands them over, its messages, and what
+// libraries write to standard error on their own.
 //
 // Names are bytes to the system and need not be UTF-8. The tool's arguments
 // are read with argumentText(), which keeps every byte that is not part of a
@@ -31,7 +31,8 @@ QString argumentText(const char* argument);
 // The same for bytes that may hold NUL (a CliError's message).
 QString argumentText(std::string_view bytes);
 
-// A name's bytes for the system: argumentText() reversed.
+// A name's bytes for the system: argumentText() reversed (textBytes(), as a
+// failure's message is made).
 QByteArray nativeName(const QString& name);
 
 // `text` for a message: each byte kept by argumentText() shown as \xHH.
