@@ -90,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!acceptable(args))
             __builtin_trap();
     } catch (const CliError& e) {
-        if (e.kind() != CliError::Usage || e.message().isEmpty())
+        if (e.kind() != CliError::Usage || e.message().empty())
             __builtin_trap();
     }
     return 0;

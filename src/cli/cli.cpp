@@ -110,7 +110,7 @@ int run(const QStringList& args) {
     try {
         return dispatch(args);
     } catch (const CliError& e) {
-        note(QStringLiteral("zentraq-cli: ") + e.message());
+        note(QStringLiteral("zentraq-cli: ") + argumentText(e.message()));
         return e.exitCode();
     } catch (const RuntimeError& e) {
         note(QStringLiteral("zentraq-cli: ") + runtimeProblem(e));

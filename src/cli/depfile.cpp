@@ -1,45 +1,44 @@
 #include "depfile.h"
 
 #include "error.h"
-#include "process.h"
-
-#include <QSet>
+#include "streams.h"
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace zentraq::cli {
 namespace {
 
-QByteArray currentFolder() {
-    QByteArray folder(PATH_MAX, Qt::Uninitialized);
-    while (!::getcwd(folder.data(), std::size_t(folder.size()))) {
+std::string currentFolder() {
+    std::string folder(PATH_MAX, '\0');
+    while (!::getcwd(folder.data(), folder.size())) {
         if (errno != ERANGE)
-            failure(QStringLiteral("cannot write the depfile: the current folder cannot be "
-                                   "named: %1")
-                        .arg(errnoText(errno)));
+            failure("cannot write the depfile: the current folder cannot be named: " +
+                    errnoString(errno));
         folder.resize(folder.size() * 2);
     }
-    folder.truncate(qsizetype(qstrlen(folder.constData())));
+    folder.resize(std::strlen(folder.c_str()));
     return folder;
 }
 
-QByteArray word(const QByteArray& name, const QString& shown) {
-    const QByteArray w = makeWord(name);
-    if (w.isEmpty())
-        failure(QStringLiteral("cannot name '%1' in the depfile: a Make rule cannot hold a name "
-                               "with a line break or a backslash at its end")
-                    .arg(shown));
+std::string word(std::string_view name, const std::string& shown) {
+    std::string w = makeWord(name);
+    if (w.empty())
+        failure("cannot name '" + shown +
+                "' in the depfile: a Make rule cannot hold a name with a line break or a "
+                "backslash at its end");
     return w;
 }
 
 } // namespace
 
-QByteArray makeWord(const QByteArray& name) {
-    QByteArray w;
+std::string makeWord(std::string_view name) {
+    std::string w;
     w.reserve(name.size() + 8);
-    qsizetype backslashes = 0; // the run of backslashes just written
+    std::size_t backslashes = 0; // the run of backslashes just written
     for (const char c : name) {
         switch (c) {
         case '\n':
@@ -65,28 +64,26 @@ QByteArray makeWord(const QByteArray& name) {
         }
         backslashes = c == '\\' ? backslashes + 1 : 0;
     }
-    if (name.isEmpty() || backslashes > 0)
+    if (name.empty() || backslashes > 0)
         return {};
     return w;
 }
 
-QByteArray makeRule(const QString& target, const QStringList& prerequisites) {
-    QByteArray rule = word(nativeName(target), target) + ':';
-    QByteArray folder;
-    QSet<QByteArray> seen;
-    for (const QString& p : prerequisites) {
-        QByteArray name = nativeName(p);
-        if (!name.startsWith('/')) {
-            if (folder.isEmpty())
+std::string makeRule(const std::string& target, const std::vector<std::string>& prerequisites) {
+    std::string rule = word(target, target) + ':';
+    std::string folder;
+    std::unordered_set<std::string> seen;
+    for (const std::string& p : prerequisites) {
+        std::string name = p;
+        if (!name.starts_with('/')) {
+            if (folder.empty())
                 folder = currentFolder();
-            if (name.startsWith("./"))
-                name.remove(0, 2);
-            name = folder + (folder.endsWith('/') ? "" : "/") + name;
+            if (name.starts_with("./"))
+                name.erase(0, 2);
+            name = folder + (folder.ends_with('/') ? "" : "/") + name;
         }
-        if (!seen.contains(name)) {
-            seen.insert(name);
+        if (seen.insert(name).second)
             rule += " \\\n  " + word(name, p);
-        }
     }
     return rule + '\n';
 }

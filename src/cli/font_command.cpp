@@ -211,7 +211,7 @@ int runFont(const CommandLine& line) try {
         lvglFont.emplace(set, kerning, lo);
         pen = [&](std::size_t i, long next) { return lvglFont->penAdvance(i, next); };
     }
-    Destination destination(o.output, binaryFormat(o.format), o.files);
+    Destination destination(nativeName(o.output).toStdString(), binaryFormat(o.format), o.files);
     CountingSink out(destination.sink());
     switch (o.format) {
     case FontFormat::Lvgl:
@@ -242,7 +242,8 @@ int runFont(const CommandLine& line) try {
             failure(QStringLiteral("the sample cannot be made a PNG picture"));
         // Not in the depfile, which names the font; with --keep-unchanged
         // the picture keeps its time too when its bytes stay the same.
-        Destination picture(o.sampleOutput, true, {QString(), o.files.keepUnchanged});
+        Destination picture(nativeName(o.sampleOutput).toStdString(), true,
+                            {std::string(), o.files.keepUnchanged});
         picture.sink().write(png);
         picture.commit({});
         if (sample.missing > 0 && !o.quiet)
@@ -358,7 +359,7 @@ FontOptions parseFont(const CommandLine& line) {
                                   "give -o OUT"));
     if (sameFileName(o.sampleOutput, o.output))
         usageError(QStringLiteral("--sample-output and -o name the same file"));
-    if (sameFileName(o.sampleOutput, o.files.depfile))
+    if (sameFileName(o.sampleOutput, argumentText(o.files.depfile)))
         usageError(QStringLiteral("--sample-output and --depfile name the same file"));
     o.quiet = line.isSet("quiet");
     o.missing = line.isSet("missing");

@@ -55,7 +55,8 @@ int runGlyph(const CommandLine& line) {
     if (o.out.form == core::DataForm::C && chars.empty())
         failure(QStringLiteral("the text has no characters to convert (CR LF pairs are removed), "
                                "and C has no empty arrays"));
-    Destination destination(o.out.output, o.out.form == core::DataForm::Binary, o.out.files);
+    Destination destination(nativeName(o.out.output).toStdString(),
+                            o.out.form == core::DataForm::Binary, o.out.files);
 
     // One line per character, as the window writes it.
     core::Formatter out(destination.sink(), o.out.form, core::LinePolicy{0, true});

@@ -23,7 +23,7 @@
 namespace zentraq::cli {
 namespace {
 
-QStringList g_inputs;
+std::vector<std::string> g_inputs;
 
 // Closes a descriptor on every way out.
 class Descriptor {
@@ -280,11 +280,14 @@ struct FreeTypeLibrary {
 } // namespace
 
 void recordInput(const QString& path) {
-    if (path != QLatin1String("-") && !g_inputs.contains(path))
-        g_inputs << path;
+    if (path == QLatin1String("-"))
+        return;
+    std::string name = nativeName(path).toStdString();
+    if (std::find(g_inputs.begin(), g_inputs.end(), name) == g_inputs.end())
+        g_inputs.push_back(std::move(name));
 }
 
-const QStringList& inputFiles() {
+const std::vector<std::string>& inputFiles() {
     return g_inputs;
 }
 

@@ -9,7 +9,9 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
-#include <QStringList>
+
+#include <string>
+#include <vector>
 
 namespace zentraq::cli {
 
@@ -38,8 +40,9 @@ text::FaceChoice fontFileFace(const QString& path);
 // file of an installed font family).
 void recordInput(const QString& path);
 
-// The files read so far, as named, each once, in the order they were first
-// opened; standard input is not among them.
-const QStringList& inputFiles();
+// The files read so far, as named (the bytes of the names, see
+// nativeName()), each once, in the order they were first opened; standard
+// input is not among them.
+const std::vector<std::string>& inputFiles();
 
 } // namespace zentraq::cli

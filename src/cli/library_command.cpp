@@ -76,7 +76,8 @@ int runLibrary(const CommandLine& line) {
     const std::unique_ptr<glyph::CellDrawer> cells = cellDrawer(o.cell);
     if (o.missing)
         return reportMissing(chars, *cells, o.out.quiet);
-    Destination destination(o.out.output, o.out.form == core::DataForm::Binary, o.out.files);
+    Destination destination(nativeName(o.out.output).toStdString(),
+                            o.out.form == core::DataForm::Binary, o.out.files);
 
     const qint64 perGlyph = cells->bytesPerGlyph();
     const qint64 total = perGlyph * qint64(set.entries.size());

@@ -83,14 +83,15 @@ OutputOptions parseOutput(const CommandLine& line, core::DataForm defaultForm,
 
 ResultFiles parseResultFiles(const CommandLine& line, const QString& output) {
     ResultFiles files;
-    files.depfile = line.value("depfile");
+    const QString depfile = line.value("depfile");
+    files.depfile = nativeName(depfile).toStdString();
     files.keepUnchanged = line.isSet("keep-unchanged");
     const bool toFile = !output.isEmpty() && output != QLatin1String("-");
-    if (!files.depfile.isEmpty() && !toFile)
+    if (!depfile.isEmpty() && !toFile)
         usageError(QStringLiteral("--depfile names the result file in a Make rule; give -o OUT"));
     if (files.keepUnchanged && !toFile)
         usageError(QStringLiteral("--keep-unchanged is for a result file; give -o OUT"));
-    if (sameFileName(files.depfile, output))
+    if (sameFileName(depfile, output))
         usageError(QStringLiteral("--depfile and -o name the same file"));
     return files;
 }

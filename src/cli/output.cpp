@@ -2,8 +2,9 @@
 
 #include "depfile.h"
 #include "error.h"
-#include "process.h"
+#include "streams.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -49,13 +50,12 @@ private:
 };
 
 // False when there is no room for the name.
-bool registerTemporary(const QByteArray& native) {
-    if (native.size() + 1 > static_cast<qsizetype>(MaxPath))
+bool registerTemporary(const std::string& native) {
+    if (native.size() + 1 > MaxPath)
         return false;
     for (int i = 0; i < MaxTemporaries; ++i) {
         if (!g_used[i]) {
-            std::memcpy(g_temporaries[i], native.constData(),
-                        static_cast<std::size_t>(native.size()) + 1);
+            std::memcpy(g_temporaries[i], native.c_str(), native.size() + 1);
             g_used[i] = 1;
             return true;
         }
@@ -63,7 +63,7 @@ bool registerTemporary(const QByteArray& native) {
     return false;
 }
 
-void unregisterTemporary(const QByteArray& native) {
+void unregisterTemporary(const std::string& native) {
     for (int i = 0; i < MaxTemporaries; ++i) {
         if (g_used[i] && native == g_temporaries[i]) {
             g_used[i] = 0;
@@ -92,30 +92,34 @@ mode_t currentUmask() {
     return mask;
 }
 
+std::string cannotWrite(const std::string& name, const std::string& why) {
+    return "cannot write '" + name + "': " + why;
+}
+
 // The last target of a chain of links starting at `path`: `path` itself
 // when it is no link, or a name that need not exist (a dangling link's).
-QByteArray lastTarget(QByteArray path, const QString& name) {
+std::string lastTarget(std::string path, const std::string& name) {
     // As many links as the system follows in one name.
     for (int hop = 0; hop < 40; ++hop) {
         struct stat st {};
-        if (::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
             return path;
-        QByteArray target(PATH_MAX, Qt::Uninitialized);
-        const ssize_t n = ::readlink(path.constData(), target.data(), std::size_t(target.size()));
+        std::string target(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
         if (n < 0)
-            failure(QStringLiteral("cannot write '%1': %2").arg(name, errnoText(errno)));
-        target.truncate(n);
+            failure(cannotWrite(name, errnoString(errno)));
+        target.resize(std::size_t(n));
         // A relative target counts from the link's own folder.
-        const qsizetype slash = path.lastIndexOf('/');
-        if (!target.startsWith('/') && slash >= 0)
-            target.prepend(path.left(slash + 1));
+        const std::size_t slash = path.rfind('/');
+        if (!target.starts_with('/') && slash != std::string::npos)
+            target.insert(0, path, 0, slash + 1);
         path = target;
     }
-    failure(QStringLiteral("cannot write '%1': %2").arg(name, errnoText(ELOOP)));
+    failure(cannotWrite(name, errnoString(ELOOP)));
 }
 
 // Reads up to `size` bytes, as many as there are; -1 on an error.
-qsizetype readFull(int fd, char* data, std::size_t size) {
+long long readFull(int fd, char* data, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
         const ssize_t n = ::read(fd, data + done, size - done);
@@ -127,7 +131,7 @@ qsizetype readFull(int fd, char* data, std::size_t size) {
             break;
         done += std::size_t(n);
     }
-    return qsizetype(done);
+    return static_cast<long long>(done);
 }
 
 bool sameFile(const struct stat& a, int fd) {
@@ -137,20 +141,20 @@ bool sameFile(const struct stat& a, int fd) {
 
 // Whether the files `a` and `b` hold the same bytes (false when either
 // cannot be read).
-bool sameBytes(const QByteArray& a, const QByteArray& b) {
-    const int fa = ::open(a.constData(), O_RDONLY | O_CLOEXEC);
-    const int fb = fa < 0 ? -1 : ::open(b.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+bool sameBytes(const std::string& a, const std::string& b) {
+    const int fa = ::open(a.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fb = fa < 0 ? -1 : ::open(b.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     bool same = false;
     struct stat sa {
     }, sb{};
     if (fb >= 0 && ::fstat(fa, &sa) == 0 && ::fstat(fb, &sb) == 0 && S_ISREG(sb.st_mode) &&
         sa.st_size == sb.st_size) {
         constexpr std::size_t Chunk = 256 * 1024;
-        QByteArray ba(Chunk, Qt::Uninitialized), bb(Chunk, Qt::Uninitialized);
+        const std::unique_ptr<char[]> ba(new char[Chunk]), bb(new char[Chunk]);
         for (;;) {
-            const qsizetype na = readFull(fa, ba.data(), Chunk);
-            const qsizetype nb = readFull(fb, bb.data(), Chunk);
-            if (na < 0 || na != nb || std::memcmp(ba.constData(), bb.constData(), std::size_t(na)))
+            const long long na = readFull(fa, ba.get(), Chunk);
+            const long long nb = readFull(fb, bb.get(), Chunk);
+            if (na < 0 || na != nb || std::memcmp(ba.get(), bb.get(), std::size_t(na)))
                 break;
             if (na == 0) {
                 same = true;
@@ -181,25 +185,23 @@ void installInterruptCleanup() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-void StdoutSink::write(const char* data, qint64 size) {
+void StdoutSink::write(const char* data, long long size) {
     if (const int error = writeFully(STDOUT_FILENO, data, size))
-        failure(error == EPIPE
-                    ? QStringLiteral("cannot write to standard output: the reader closed it")
-                    : QStringLiteral("cannot write to standard output: %1").arg(errnoText(error)));
+        failure("cannot write to standard output: " +
+                (error == EPIPE ? std::string("the reader closed it") : errnoString(error)));
 }
 
-OutputFile::OutputFile(const QString& target) : m_name(target) {
-    const QByteArray native = nativeName(target);
+OutputFile::OutputFile(std::string target) : m_name(std::move(target)) {
     struct stat st {};
-    if (::stat(native.constData(), &st) == 0 && writableInPlace(st.st_mode))
-        openInPlace(native, st);
+    if (::stat(m_name.c_str(), &st) == 0 && writableInPlace(st.st_mode))
+        openInPlace(st);
     else
-        openTemporary(native);
+        openTemporary();
 }
 
 // A device, a pipe or a socket: nothing can be renamed over them, and
 // nothing must be.
-void OutputFile::openInPlace(const QByteArray& native, struct stat st) {
+void OutputFile::openInPlace(struct stat st) {
     // A name of the tool's own standard output or error (/dev/stdout,
     // /proc/self/fd/2, whatever they point to) is written through that
     // stream: a socket cannot be opened by name, and the tool's messages may
@@ -214,9 +216,9 @@ void OutputFile::openInPlace(const QByteArray& native, struct stat st) {
     if (S_ISSOCK(st.st_mode)) {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
-        if (std::size_t(native.size()) >= sizeof address.sun_path)
-            fail(QStringLiteral("the socket's name is too long to connect to"));
-        std::memcpy(address.sun_path, native.constData(), std::size_t(native.size()));
+        if (m_name.size() >= sizeof address.sun_path)
+            fail("the socket's name is too long to connect to");
+        std::memcpy(address.sun_path, m_name.data(), m_name.size());
         m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (m_fd < 0 ||
             ::connect(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
@@ -224,29 +226,29 @@ void OutputFile::openInPlace(const QByteArray& native, struct stat st) {
         return;
     }
     do {
-        m_fd = ::open(native.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        m_fd = ::open(m_name.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     } while (m_fd < 0 && errno == EINTR);
     if (m_fd < 0)
         failErrno(errno);
     // Replaced by a regular file since it was looked at: nothing is written
     // into it in place (it was opened without truncating it).
     if (::fstat(m_fd, &st) != 0 || !writableInPlace(st.st_mode))
-        fail(QStringLiteral("it changed while it was opened"));
+        fail("it changed while it was opened");
 }
 
-void OutputFile::openTemporary(const QByteArray& native) {
-    m_target = lastTarget(native, m_name);
+void OutputFile::openTemporary() {
+    m_target = lastTarget(m_name, m_name);
     struct stat st {};
-    if (::lstat(m_target.constData(), &st) == 0) {
+    if (::lstat(m_target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
-            fail(QStringLiteral("it is a folder"));
+            fail("it is a folder");
         if (S_ISBLK(st.st_mode))
-            fail(QStringLiteral("it is a block device; write a file and copy it there"));
+            fail("it is a block device; write a file and copy it there");
         if (!S_ISREG(st.st_mode))
-            fail(QStringLiteral("it is not a regular file"));
+            fail("it is not a regular file");
         // A file its owner made read-only is protected: it is not replaced.
         if (!(st.st_mode & S_IWUSR))
-            fail(QStringLiteral("it is read-only"));
+            fail("it is read-only");
         // Its permissions, but no set-user-ID, set-group-ID or sticky bit:
         // the new file is not the program the old one may have been.
         m_mode = st.st_mode & 0777;
@@ -254,24 +256,23 @@ void OutputFile::openTemporary(const QByteArray& native) {
         m_mode = 0666 & ~currentUmask();
     }
 
-    const qsizetype slash = m_target.lastIndexOf('/');
-    const QByteArray folder =
-        slash < 0 ? QByteArray(".") : m_target.left(qMax<qsizetype>(slash, 1));
-    QByteArray base = m_target.mid(slash + 1);
+    const std::size_t slash = m_target.rfind('/');
+    const std::string folder = slash == std::string::npos
+                                   ? std::string(".")
+                                   : m_target.substr(0, std::max<std::size_t>(slash, 1));
+    // The hidden ".OUT.XXXXXX" beside OUT, short enough for any file system.
+    const std::string base =
+        m_target.substr(slash == std::string::npos ? 0 : slash + 1).substr(0, 200);
     struct stat dir {};
-    const QString shownFolder = argumentText(folder.constData());
-    if (::stat(folder.constData(), &dir) != 0) {
+    if (::stat(folder.c_str(), &dir) != 0) {
         const int error = errno;
-        fail(QStringLiteral("the folder '%1' %2")
-                 .arg(shownFolder, error == ENOENT || error == ENOTDIR
-                                       ? QStringLiteral("does not exist")
-                                       : QStringLiteral("cannot be reached: ") + errnoText(error)));
+        fail("the folder '" + folder + "' " +
+             (error == ENOENT || error == ENOTDIR ? std::string("does not exist")
+                                                  : "cannot be reached: " + errnoString(error)));
     }
     if (!S_ISDIR(dir.st_mode))
-        fail(QStringLiteral("'%1' is not a folder").arg(shownFolder));
-    // The hidden ".OUT.XXXXXX" beside OUT, short enough for any file system.
-    base.truncate(200);
-    QByteArray temp = folder + "/." + base + ".XXXXXX";
+        fail("'" + folder + "' is not a folder");
+    std::string temp = folder + "/." + base + ".XXXXXX";
     m_folder = folder;
     // The file and its entry in the registry come into being together, as
     // far as an interrupt can tell.
@@ -281,8 +282,8 @@ void OutputFile::openTemporary(const QByteArray& native) {
         failErrno(errno);
     reached(OutputStep::TemporaryCreated);
     if (!registerTemporary(temp)) {
-        ::unlink(temp.constData());
-        fail(QStringLiteral("its folder's name is too long"));
+        ::unlink(temp.c_str());
+        fail("its folder's name is too long");
     }
     m_temp = temp;
 }
@@ -290,48 +291,48 @@ void OutputFile::openTemporary(const QByteArray& native) {
 OutputFile::~OutputFile() {
     if (m_fd >= 0)
         ::close(m_fd);
-    if (!m_committed && !m_temp.isEmpty()) {
+    if (!m_committed && !m_temp.empty()) {
         const InterruptsHeld held;
-        ::unlink(m_temp.constData());
+        ::unlink(m_temp.c_str());
         unregisterTemporary(m_temp);
     }
 }
 
-void OutputFile::write(const char* data, qint64 size) {
+void OutputFile::write(const char* data, long long size) {
     // Small pieces are collected into blocks of this size.
-    constexpr qsizetype Block = 64 * 1024;
+    constexpr long long Block = 64 * 1024;
     if (m_fd < 0)
-        fail(QStringLiteral("the file is closed"));
-    if (m_buffer.size() + size < Block) {
-        m_buffer.append(data, qsizetype(size));
+        fail("the file is closed");
+    if (static_cast<long long>(m_buffer.size()) + size < Block) {
+        m_buffer.append(data, static_cast<std::size_t>(size));
         return;
     }
-    writeOut(m_buffer.constData(), m_buffer.size());
+    writeOut(m_buffer.data(), static_cast<long long>(m_buffer.size()));
     m_buffer.clear();
     writeOut(data, size);
 }
 
-void OutputFile::writeOut(const char* data, qint64 size) {
+void OutputFile::writeOut(const char* data, long long size) {
     if (const int error = writeFully(m_fd, data, size))
         failErrno(error);
 }
 
-void OutputFile::fail(const QString& what) {
-    failure(QStringLiteral("cannot write '%1': %2").arg(m_name, what));
+void OutputFile::fail(const std::string& what) {
+    failure(cannotWrite(m_name, what));
 }
 
 void OutputFile::failErrno(int error) {
-    fail(error == EPIPE ? QStringLiteral("the reader closed it") : errnoText(error));
+    fail(error == EPIPE ? std::string("the reader closed it") : errnoString(error));
 }
 
 void OutputFile::finish() {
     if (m_finished)
         return;
     if (m_fd < 0)
-        fail(QStringLiteral("the file is closed"));
-    writeOut(m_buffer.constData(), m_buffer.size());
+        fail("the file is closed");
+    writeOut(m_buffer.data(), static_cast<long long>(m_buffer.size()));
     m_buffer.clear();
-    if (m_temp.isEmpty()) {
+    if (m_temp.empty()) {
         // Written in place: a device, a pipe or a socket.
         if (::close(std::exchange(m_fd, -1)) != 0 && errno != EINTR)
             failErrno(errno);
@@ -352,7 +353,7 @@ void OutputFile::finish() {
 
 void OutputFile::commit(bool keepUnchanged) {
     finish();
-    if (m_temp.isEmpty()) {
+    if (m_temp.empty()) {
         m_committed = true;
         return;
     }
@@ -360,46 +361,45 @@ void OutputFile::commit(bool keepUnchanged) {
         const InterruptsHeld held;
         if (keepUnchanged && sameBytes(m_temp, m_target)) {
             // OUT stays as it was, its time too; nothing on the disk changed.
-            ::unlink(m_temp.constData());
+            ::unlink(m_temp.c_str());
             m_committed = true;
             unregisterTemporary(m_temp);
             return;
         }
-        if (::rename(m_temp.constData(), m_target.constData()) != 0)
+        if (::rename(m_temp.c_str(), m_target.c_str()) != 0)
             failErrno(errno);
         m_committed = true;
         unregisterTemporary(m_temp);
         reached(OutputStep::Renamed);
     }
     // The new name on the disk as well.
-    const int folder = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0 || (::fsync(folder) != 0 && errno != EINVAL)) {
         const int error = errno;
         if (folder >= 0)
             ::close(folder);
-        fail(QStringLiteral("its folder cannot be written to the disk: %1").arg(errnoText(error)));
+        fail("its folder cannot be written to the disk: " + errnoString(error));
     }
     ::close(folder);
     reached(OutputStep::FolderSynced);
 }
 
-Destination::Destination(const QString& output, bool binary, const ResultFiles& files)
-    : m_output(output), m_keepUnchanged(files.keepUnchanged) {
-    if (!output.isEmpty() && output != QLatin1String("-")) {
+Destination::Destination(std::string output, bool binary, const ResultFiles& files)
+    : m_output(std::move(output)), m_keepUnchanged(files.keepUnchanged) {
+    if (!m_output.empty() && m_output != "-") {
         // A name no depfile can hold is refused before any work.
-        if (!files.depfile.isEmpty())
-            makeRule(output, {});
-        m_file = std::make_unique<OutputFile>(output);
-        if (!files.depfile.isEmpty())
+        if (!files.depfile.empty())
+            makeRule(m_output, {});
+        m_file = std::make_unique<OutputFile>(m_output);
+        if (!files.depfile.empty())
             m_depfile = std::make_unique<OutputFile>(files.depfile);
         return;
     }
     if (binary && standardOutputIsTerminal())
-        usageError(QStringLiteral(
-            "binary data is not written to a terminal; give -o FILE or redirect the output"));
+        usageError("binary data is not written to a terminal; give -o FILE or redirect the output");
 }
 
-void Destination::commit(const QStringList& inputs) {
+void Destination::commit(const std::vector<std::string>& inputs) {
     if (!m_file)
         return;
     m_file->finish();

@@ -8,11 +8,10 @@
 
 #include "formatter.h"
 
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
-
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -23,17 +22,24 @@ namespace zentraq::cli {
 class Sink : public core::ByteSink {
 public:
     using core::ByteSink::write;
-    void write(const QByteArray& bytes) { write(bytes.constData(), bytes.size()); }
+    // Bytes with data() and size(): std::string, std::string_view,
+    // QByteArray.
+    template <class Bytes, class = decltype(std::declval<const Bytes&>().data() +
+                                            std::declval<const Bytes&>().size())>
+    void write(const Bytes& bytes) {
+        write(bytes.data(), static_cast<long long>(bytes.size()));
+    }
 };
 
 // Standard output, written unbuffered in the pieces it is given.
 class StdoutSink : public Sink {
 public:
     using Sink::write;
-    void write(const char* data, qint64 size) override;
+    void write(const char* data, long long size) override;
 };
 
-// The result file OUT. Nothing exists under OUT's name until commit().
+// The result file OUT, named by its bytes as the system takes them. Nothing
+// exists under OUT's name until commit().
 //
 // OUT is written in place only when it is (or its links lead to) a character
 // device, a pipe or a socket: those cannot be replaced by renaming, and must
@@ -43,13 +49,13 @@ public:
 // owner made read-only.
 class OutputFile : public Sink {
 public:
-    explicit OutputFile(const QString& target);
+    explicit OutputFile(std::string target);
     ~OutputFile() override; // removes the temporary file unless committed
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
     using Sink::write;
-    void write(const char* data, qint64 size) override;
+    void write(const char* data, long long size) override;
 
     // Writes out what is buffered and closes the file, with the permission
     // bits OUT had (without set-user-ID and set-group-ID), or the usual ones
@@ -65,26 +71,26 @@ public:
     void commit(bool keepUnchanged = false);
 
 private:
-    void openInPlace(const QByteArray& native, struct stat st);
-    void openTemporary(const QByteArray& native);
-    void writeOut(const char* data, qint64 size);
-    [[noreturn]] void fail(const QString& what);
+    void openInPlace(struct stat st);
+    void openTemporary();
+    void writeOut(const char* data, long long size);
+    [[noreturn]] void fail(const std::string& what);
     [[noreturn]] void failErrno(int error);
 
-    QString m_name;      // OUT as given, for messages
-    QByteArray m_target; // where the result ends up; empty: written in place
-    QByteArray m_temp;   // the temporary file
-    QByteArray m_folder; // the folder of both
-    unsigned m_mode = 0; // the permission bits it gets
+    std::string m_name;   // OUT as given
+    std::string m_target; // where the result ends up; empty: written in place
+    std::string m_temp;   // the temporary file
+    std::string m_folder; // the folder of both
+    unsigned m_mode = 0;  // the permission bits it gets
     int m_fd = -1;
-    QByteArray m_buffer;
+    std::string m_buffer;
     bool m_committed = false;
     bool m_finished = false;
 };
 
 // What --depfile and --keep-unchanged ask of a file result.
 struct ResultFiles {
-    QString depfile;            // the depfile to write; empty: none
+    std::string depfile;        // the depfile to write; empty: none
     bool keepUnchanged = false; // OUT keeps its time when its bytes stay the same
 };
 
@@ -94,15 +100,15 @@ struct ResultFiles {
 // written fails the command before any work.
 class Destination {
 public:
-    Destination(const QString& output, bool binary, const ResultFiles& files = {});
+    Destination(std::string output, bool binary, const ResultFiles& files = {});
     Sink& sink() { return m_file ? static_cast<Sink&>(*m_file) : m_stdout; }
     // Puts a file result in place, and first its depfile, which names OUT
     // and `inputs`, the files the result was made from. Nothing to do for
     // standard output.
-    void commit(const QStringList& inputs);
+    void commit(const std::vector<std::string>& inputs);
 
 private:
-    QString m_output;
+    std::string m_output;
     bool m_keepUnchanged = false;
     std::unique_ptr<OutputFile> m_file;
     std::unique_ptr<OutputFile> m_depfile;

@@ -105,7 +105,8 @@ int runPicture(const CommandLine& line) {
     const PictureOptions o = parsePicture(line);
     // An output that cannot be written is reported before the picture is
     // decoded.
-    Destination destination(o.out.output, o.out.form == core::DataForm::Binary, o.out.files);
+    Destination destination(nativeName(o.out.output).toStdString(),
+                            o.out.form == core::DataForm::Binary, o.out.files);
     if (!o.out.shape.isEmpty())
         return runShaped(o, destination);
     rgbqumo::PictureData data(readPicture(o.picture), o.data);

@@ -189,7 +189,7 @@ QImage lvglPicture(const QByteArray& raw, const PreviewOptions& o, const QString
 
 int runPreview(const CommandLine& line) {
     const PreviewOptions o = parsePreview(line);
-    Destination destination(o.output, true, o.files);
+    Destination destination(nativeName(o.output).toStdString(), true, o.files);
     const QString source = o.data == QLatin1String("-") ? QStringLiteral("standard input") : o.data;
     const QByteArray raw = readWhole(o.data);
     const QByteArray bytes = o.binary || !o.lvgl.isEmpty() ? raw : dataOf(raw, source);

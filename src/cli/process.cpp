@@ -1,5 +1,6 @@
 #include "process.h"
 
+#include "error.h"
 #include "utf8.h"
 
 #include <QCoreApplication>
@@ -19,9 +20,6 @@
 namespace zentraq::cli {
 namespace {
 
-// The real standard error while QuietLibraries is active, else -1.
-int g_messages = -1;
-
 bool g_runsOnce = false;
 
 using core::utf8Length;
@@ -40,26 +38,18 @@ void setSanitizerReports([[maybe_unused]] int fd) {
 
 } // namespace
 
-int writeFully(int fd, const char* data, qint64 size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<std::size_t>(size));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        data += n;
-        size -= n;
-    }
-    return 0;
-}
-
 QString errnoText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return QString::fromLocal8Bit(errnoString(error));
 }
 
 QString argumentText(const char* argument) {
+    return argumentText(std::string_view(argument));
+}
+
+QString argumentText(std::string_view bytes) {
+    const char* argument = bytes.data();
     const auto* s = reinterpret_cast<const unsigned char*>(argument);
-    const std::size_t n = std::strlen(argument);
+    const std::size_t n = bytes.size();
     QString text;
     text.reserve(qsizetype(n));
     std::size_t run = 0; // start of the UTF-8 run not yet added
@@ -77,20 +67,9 @@ QString argumentText(const char* argument) {
 }
 
 QByteArray nativeName(const QString& name) {
-    QByteArray native;
-    qsizetype run = 0; // start of the text not yet added
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const char16_t u = name[i].unicode();
-        if (QChar::isHighSurrogate(u) && i + 1 < name.size() &&
-            QChar::isLowSurrogate(name[i + 1].unicode())) {
-            ++i;
-        } else if (isKeptByte(u)) {
-            native += QStringView(name).mid(run, i - run).toUtf8();
-            native += char(u - 0xDC00);
-            run = i + 1;
-        }
-    }
-    return native + QStringView(name).mid(run).toUtf8();
+    const QStringView view(name);
+    return QByteArray::fromStdString(
+        textBytes(std::u16string_view(view.utf16(), std::size_t(view.size()))));
 }
 
 QString readable(const QString& text) {
@@ -110,26 +89,6 @@ QString readable(const QString& text) {
         }
     }
     return out;
-}
-
-void openMissingStandardStreams() {
-    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
-            const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-            if (opened >= 0 && opened != fd) {
-                ::dup2(opened, fd);
-                ::close(opened);
-            }
-        }
-    }
-}
-
-bool standardOutputIsTerminal() {
-    return ::isatty(STDOUT_FILENO) == 1;
-}
-
-int messageDescriptor() {
-    return g_messages >= 0 ? g_messages : STDERR_FILENO;
 }
 
 void note(const QString& line) {
@@ -153,7 +112,7 @@ QuietLibraries::QuietLibraries() {
         return;
     }
     ::close(null);
-    g_messages = m_real;
+    setMessageDescriptor(m_real);
     setSanitizerReports(m_real);
     m_previous = qInstallMessageHandler(&dropMessage);
 }
@@ -165,7 +124,7 @@ QuietLibraries::~QuietLibraries() {
     std::fflush(stderr);
     ::dup2(m_real, STDERR_FILENO);
     setSanitizerReports(STDERR_FILENO);
-    g_messages = -1;
+    setMessageDescriptor(-1);
     ::close(m_real);
 }
 

@@ -1,13 +1,15 @@
 #pragma once
 
-// The bottom layer of zentraq-cli: the process's standard streams, its
-// arguments as the system hands them over, and what libraries write to
-// standard error on their own.
+// The bottom layer of zentraq-cli on Qt, above the plain streams.h: the
+// tool's arguments as the system hands them over, its messages, and what
+// libraries write to standard error on their own.
 //
 // Names are bytes to the system and need not be UTF-8. The tool's arguments
 // are read with argumentText(), which keeps every byte that is not part of a
 // UTF-8 character as a code unit of its own, and every name goes back to its
 // bytes with nativeName() before the system sees it.
+
+#include "streams.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,11 +17,9 @@
 
 #include <QtGlobal>
 
-namespace zentraq::cli {
+#include <string_view>
 
-// Writes all `size` bytes to the descriptor `fd`, in as many pieces as it
-// takes. Returns 0, or the error number of the write that failed.
-int writeFully(int fd, const char* data, qint64 size);
+namespace zentraq::cli {
 
 // The system's words for an error number.
 QString errnoText(int error);
@@ -28,22 +28,15 @@ QString errnoText(int error);
 // a UTF-8 character kept as the lone surrogate U+DC80 + (byte - 0x80), so
 // that nativeName() gives the bytes back.
 QString argumentText(const char* argument);
+// The same for bytes that may hold NUL (a CliError's message).
+QString argumentText(std::string_view bytes);
 
-// A name's bytes for the system: argumentText() reversed.
+// A name's bytes for the system: argumentText() reversed (textBytes(), as a
+// failure's message is made).
 QByteArray nativeName(const QString& name);
 
 // `text` for a message: each byte kept by argumentText() shown as \xHH.
 QString readable(const QString& text);
-
-// Opens /dev/null on each standard stream the process was started without,
-// so that no file the tool opens takes the stream's number. Call first.
-void openMissingStandardStreams();
-
-bool standardOutputIsTerminal();
-
-// The descriptor of the real standard error, also while QuietLibraries
-// keeps the libraries away from it.
-int messageDescriptor();
 
 // One line on standard error, whatever `line` holds; bytes of names that are
 // not UTF-8 are shown as \xHH.

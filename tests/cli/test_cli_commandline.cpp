@@ -67,6 +67,41 @@ private slots:
         QCOMPARE(readable(text), shown);
     }
 
+    // A failure's message built as text holds the bytes of the names in it:
+    // printed, it reads as the text did, and text without kept bytes gives
+    // Qt's own UTF-8, a surrogate without its partner as '?'.
+    void messageBytes_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        const auto units = [](std::initializer_list<char16_t> us) {
+            QString s;
+            for (char16_t u : us)
+                s += QChar(u);
+            return s;
+        };
+        QTest::newRow("kept bytes") << "cannot read 'bad" + units({0xDCFF, 0xDCFE}) + "'"
+                                    << QByteArray("cannot read 'bad\xff\xfe'");
+        QTest::newRow("characters")
+            << ucs4(0x1F600) + QStringLiteral("中") << QByteArray("\xf0\x9f\x98\x80\xe4\xb8\xad");
+        QTest::newRow("lone high surrogate") << units({0xD800, u'a'}) << QByteArray("?a");
+        QTest::newRow("high surrogate at the end") << units({u'a', 0xDBFF}) << QByteArray("a?");
+        QTest::newRow("lone low surrogate") << units({0xDC7F, 0xDD00}) << QByteArray("??");
+        QTest::newRow("a pair ending in a kept unit")
+            << units({0xD800, 0xDC80}) << QByteArray("\xf0\x90\x82\x80");
+        QTest::newRow("NUL") << QString(QLatin1String("a\0b", 3)) << QByteArray("a\0b", 3);
+    }
+
+    void messageBytes() {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        const CliError e(CliError::Failure, text);
+        QCOMPARE(QByteArray::fromStdString(e.message()), bytes);
+        QCOMPARE(nativeName(text), bytes);
+        if (!bytes.contains('\xff'))
+            QCOMPARE(text.toUtf8(), bytes);
+        QCOMPARE(readable(argumentText(e.message())).toUtf8(), readable(text).toUtf8());
+    }
+
     // The one reader of "WxH": the window's spelling, the limits, and the
     // rule a refused size breaks.
     void sizes_data() {
@@ -104,9 +139,10 @@ private slots:
             QVERIFY(expected.isEmpty());
         } catch (const CliError& e) {
             QCOMPARE(e.exitCode(), 2);
-            QVERIFY2(!expected.isEmpty() && e.message().startsWith("--resize wants " + expected) &&
-                         e.message().endsWith(", not '" + text + "'"),
-                     qPrintable(e.message()));
+            const QString message = argumentText(e.message());
+            QVERIFY2(!expected.isEmpty() && message.startsWith("--resize wants " + expected) &&
+                         message.endsWith(", not '" + text + "'"),
+                     e.what());
         }
     }
 

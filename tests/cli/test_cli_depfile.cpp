@@ -19,6 +19,10 @@ using namespace zentraq::testing;
 
 namespace {
 
+QByteArray makeWord(const QByteArray& name) {
+    return QByteArray::fromStdString(cli::makeWord(name.toStdString()));
+}
+
 const char* const DejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 // The inode and modification time of a file: whether it was replaced.
@@ -42,7 +46,7 @@ int makeQuestion(const QString& dir, const QString& depfile, const QString& targ
     // The rule and a recipe for the target: make asks only whether a target
     // with a recipe must be made again.
     writeFile(QDir(dir).filePath(QStringLiteral("Makefile")),
-              readFile(QDir(dir).filePath(depfile)) + cli::makeWord(QFile::encodeName(target)) +
+              readFile(QDir(dir).filePath(depfile)) + makeWord(QFile::encodeName(target)) +
                   ":\n\t@echo again\n");
     QProcess make;
     make.setWorkingDirectory(dir);
@@ -83,7 +87,7 @@ private slots:
     void words() {
         QFETCH(QByteArray, name);
         QFETCH(QByteArray, word);
-        QCOMPARE(cli::makeWord(name), word);
+        QCOMPARE(makeWord(name), word);
     }
 
     // Each command that reads files, in a folder whose name needs escaping:
@@ -157,7 +161,7 @@ private slots:
             const QString name = inputs[i].startsWith(u'/') ? inputs[i] : dir + u'/' + inputs[i];
             const bool last = i + 1 == lines.size();
             QCOMPARE(lines.value(i),
-                     "  " + cli::makeWord(QFile::encodeName(name)) + (last ? "" : " \\"));
+                     "  " + makeWord(QFile::encodeName(name)) + (last ? "" : " \\"));
         }
         QCOMPARE(lines.size(), inputs.size());
 

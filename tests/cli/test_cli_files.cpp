@@ -277,6 +277,18 @@ private slots:
         QCOMPARE(missing.exitCode, 1);
         QVERIFY2(oneLine(missing.err, "gone\\xFF.png': it does not exist"),
                  qPrintable(missing.err));
+        // The files the tool writes are named the same way.
+        const CliRun noFolder =
+            runCliBytes({"picture", in, "-q", "-o", files.add(m_dir.path(), "none\xff/out.txt")});
+        QCOMPARE(noFolder.exitCode, 1);
+        QVERIFY2(oneLine(noFolder.err, "none\\xFF/out.txt': the folder '" + m_dir.path() +
+                                           "/none\\xFF' does not exist"),
+                 qPrintable(noFolder.err));
+        const CliRun noRule =
+            runCliBytes({"picture", in, "-q", "-o", files.add(m_dir.path(), "a\xfe\nb.txt"),
+                         "--depfile", files.add(m_dir.path(), "deps.d")});
+        QCOMPARE(noRule.exitCode, 1);
+        QVERIFY2(oneLine(noRule.err, "a\\xFE b.txt' in the depfile"), qPrintable(noRule.err));
         const CliRun notText = runCliBytes({"glyph", "--size", "8x16", "A\xff"});
         QCOMPARE(notText.exitCode, 2);
         QVERIFY2(oneLine(notText.err, "the TEXT is not UTF-8"), qPrintable(notText.err));

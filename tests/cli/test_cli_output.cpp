@@ -207,7 +207,7 @@ private slots:
         const QString out = dir.filePath(QStringLiteral("pieces"));
         QByteArray expected;
         {
-            zentraq::cli::OutputFile file(out);
+            zentraq::cli::OutputFile file(QFile::encodeName(out).toStdString());
             for (const qsizetype size : {5, 70000, 3, 1, 65536, 200000, 7}) {
                 const QByteArray piece(size, char('a' + expected.size() % 26));
                 file.write(piece);
