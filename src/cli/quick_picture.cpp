@@ -4,8 +4,8 @@
 #include "output.h"
 #include "pipeline.h"
 #include "pngrows.h"
-#include "streams.h"
 #include "rgb565.h"
+#include "streams.h"
 
 #include <cstring>
 #include <fcntl.h>
@@ -108,13 +108,13 @@ std::unique_ptr<rgbqumo::PngRows> readPng(const std::string& name) {
 } // namespace
 
 int quickPicture(int argc, char** argv) {
-    QuickOptions o;
-    if (argc < 3 || std::strcmp(argv[1], "picture") != 0 || !parse(argc, argv, o))
-        return -1;
-    // As the tool does first: no file it opens takes a standard stream's
-    // number.
-    openMissingStandardStreams();
     try {
+        QuickOptions o;
+        if (argc < 3 || std::strcmp(argv[1], "picture") != 0 || !parse(argc, argv, o))
+            return -1;
+        // As the tool does first: no file it opens takes a standard stream's
+        // number.
+        openMissingStandardStreams();
         const std::unique_ptr<rgbqumo::PngRows> rows = readPng(o.picture);
         if (!rows)
             return -1;
@@ -134,9 +134,8 @@ int quickPicture(int argc, char** argv) {
         if (!o.quiet) {
             // The tool's "数据大小:N字节"; a count of bytes this size is
             // written as its digits.
-            const std::string line = "数据大小:" +
-                                     std::to_string(pipeline.packer().bytesPerFrame()) +
-                                     "字节\n";
+            const std::string line =
+                "数据大小:" + std::to_string(pipeline.packer().bytesPerFrame()) + "字节\n";
             writeFully(messageDescriptor(), line.data(), static_cast<long long>(line.size()));
         }
         return 0;

@@ -22,11 +22,12 @@ constexpr HexTable hex;
 // Room for the 3 characters an 8-character store writes past an item.
 constexpr std::ptrdiff_t Slack = 8;
 
-// The two items of every 16-bit word, "0xLL,0xHH," or "0xHH,0xLL,".
-using WordItems = std::vector<std::array<char, 10>>;
+// The two items of every 16-bit word, "0xLL,0xHH," or "0xHH,0xLL,"; not
+// cleared before it is filled.
+using WordItems = std::unique_ptr<std::array<char, 10>[]>;
 
 WordItems makeWordItems(ByteOrder order) {
-    WordItems items(65536);
+    WordItems items = std::make_unique_for_overwrite<std::array<char, 10>[]>(65536);
     for (int w = 0; w < 65536; ++w) {
         const int first = order == ByteOrder::LowFirst ? w & 0xFF : w >> 8;
         const int second = order == ByteOrder::LowFirst ? w >> 8 : w & 0xFF;
@@ -56,16 +57,20 @@ const char* hexText(std::uint8_t value) {
 
 Formatter::Formatter(ByteSink& sink, DataForm form, LinePolicy lines, std::ptrdiff_t blockSize)
     : m_sink(sink), m_form(form), m_lines(lines),
-      m_block(std::size_t(std::max<std::ptrdiff_t>(blockSize, 64) + Slack)) {}
+      m_block(std::make_unique_for_overwrite<char[]>(
+          std::size_t(std::max<std::ptrdiff_t>(blockSize, 64) + Slack))),
+      m_blockSize(std::max<std::ptrdiff_t>(blockSize, 64) + Slack) {}
 
 char* Formatter::reserve(std::ptrdiff_t n) {
-    const std::ptrdiff_t capacity = std::ptrdiff_t(m_block.size()) - Slack;
+    const std::ptrdiff_t capacity = m_blockSize - Slack;
     if (m_used + n > capacity) {
         flush();
-        if (n > capacity)
-            m_block.resize(std::size_t(n + Slack));
+        if (n > capacity) {
+            m_block = std::make_unique_for_overwrite<char[]>(std::size_t(n + Slack));
+            m_blockSize = n + Slack;
+        }
     }
-    return m_block.data() + m_used;
+    return m_block.get() + m_used;
 }
 
 void Formatter::flush() {
@@ -73,7 +78,7 @@ void Formatter::flush() {
         return;
     const std::ptrdiff_t n = m_used;
     m_used = 0;
-    m_sink.write(m_block.data(), n);
+    m_sink.write(m_block.get(), n);
 }
 
 void Formatter::text(std::string_view text) {
@@ -109,8 +114,7 @@ void Formatter::bytes(const std::uint8_t* data, std::ptrdiff_t size) {
     m_count += size;
     if (m_form == DataForm::Binary) {
         while (size > 0) {
-            const std::ptrdiff_t n =
-                std::min<std::ptrdiff_t>(size, std::ptrdiff_t(m_block.size()) - Slack);
+            const std::ptrdiff_t n = std::min<std::ptrdiff_t>(size, m_blockSize - Slack);
             std::memcpy(reserve(n), data, std::size_t(n));
             m_used += n;
             data += n;

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -104,7 +105,10 @@ private:
     ByteSink& m_sink;
     DataForm m_form;
     LinePolicy m_lines;
-    std::vector<char> m_block;
+    // Not cleared when made: its pages are only touched as text is put in,
+    // so a small result does not pay for a large block.
+    std::unique_ptr<char[]> m_block;
+    std::ptrdiff_t m_blockSize = 0;
     std::ptrdiff_t m_used = 0;
     long long m_count = 0;
     long long m_onLine = 0; // bytes on the current line

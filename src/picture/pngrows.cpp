@@ -64,10 +64,10 @@ bool PngDecoding::decode(png_structp png, png_infop info) {
         return false;
     rows->m_width = int(width);
     rows->m_height = int(height);
-    rows->m_rgba.resize(std::size_t(width) * height * 4);
+    rows->m_rgba = std::make_unique_for_overwrite<std::uint8_t[]>(std::size_t(width) * height * 4);
     rowPointers.resize(height);
     for (png_uint_32 y = 0; y < height; ++y)
-        rowPointers[y] = rows->m_rgba.data() + std::size_t(y) * width * 4;
+        rowPointers[y] = rows->m_rgba.get() + std::size_t(y) * width * 4;
     png_read_image(png, rowPointers.data());
     // The rest of the file up to its end chunk, with every checksum.
     png_read_end(png, nullptr);
@@ -97,7 +97,7 @@ std::unique_ptr<PngRows> PngRows::read(int fd) {
 }
 
 void PngRows::read(int y, int x, int count, Argb* out) {
-    const std::uint8_t* p = m_rgba.data() + (std::size_t(y) * std::size_t(m_width) + x) * 4;
+    const std::uint8_t* p = m_rgba.get() + (std::size_t(y) * std::size_t(m_width) + x) * 4;
     for (int i = 0; i < count; ++i, p += 4)
         out[i] = paintedOnWhite(argb(p[0], p[1], p[2], p[3]));
 }

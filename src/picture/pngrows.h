@@ -57,7 +57,9 @@ private:
 
     int m_width = 0;
     int m_height = 0;
-    std::vector<std::uint8_t> m_rgba; // the decoded pixels, R G B A, rows from the top
+    // The decoded pixels, R G B A, rows from the top; not cleared when made,
+    // the decoder fills them.
+    std::unique_ptr<std::uint8_t[]> m_rgba;
 };
 
 } // namespace zentraq::rgbqumo

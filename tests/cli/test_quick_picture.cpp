@@ -54,21 +54,73 @@ int channelsOf(int colourType) {
     }
 }
 
-// A PNG of pseudo-random samples (every alpha value among them), written by
-// libpng, or an empty array.
+// What a test PNG holds, made before libpng writes it.
+struct PngContent {
+    PngSpec spec;
+    std::vector<std::vector<png_byte>> rows;
+    std::vector<png_bytep> pointers;
+    std::vector<png_color> palette;
+    std::vector<png_byte> alphas; // tRNS of a palette
+    png_color_16 key{};           // tRNS of grey or RGB
+    QByteArray file;
+};
+
+// Written by libpng; the content stays the caller's, so that nothing the
+// function changes after its jump point is needed after a jump.
+bool encode(PngContent* c) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_set_write_fn(
+        png, &c->file,
+        [](png_structp p, png_bytep data, png_size_t n) {
+            static_cast<QByteArray*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data),
+                                                                qsizetype(n));
+        },
+        nullptr);
+    const PngSpec& s = c->spec;
+    png_set_IHDR(png, info, png_uint_32(s.width), png_uint_32(s.height), s.depth, s.colourType,
+                 s.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!c->palette.empty())
+        png_set_PLTE(png, info, c->palette.data(), int(c->palette.size()));
+    if (s.transparency)
+        png_set_tRNS(png, info, c->palette.empty() ? nullptr : c->alphas.data(),
+                     int(c->palette.empty() ? 0 : c->alphas.size()),
+                     c->palette.empty() ? &c->key : nullptr);
+    if (s.gamma != 0)
+        png_set_gAMA(png, info, s.gamma);
+    if (s.srgb)
+        png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+    png_write_info(png, info);
+    if (s.depth < 8)
+        png_set_packing(png);
+    png_write_image(png, c->pointers.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+// A PNG of pseudo-random samples (every alpha value among them), or an
+// empty array.
 QByteArray makePng(const PngSpec& s, quint32 seed = 1) {
+    PngContent c;
+    c.spec = s;
     const int channels = channelsOf(s.colourType);
     const int maxSample = (1 << s.depth) - 1;
     const int paletteSize = s.colourType == PNG_COLOR_TYPE_PALETTE ? std::min(maxSample + 1, 200)
                                                                    : 0;
     const int sampleBytes = s.depth == 16 ? 2 : 1;
-    std::vector<std::vector<png_byte>> rows(std::size_t(s.height));
     quint32 r = seed;
     const auto next = [&r] {
         r = r * 1664525u + 1013904223u;
         return r >> 8;
     };
-    for (auto& row : rows) {
+    c.rows.resize(std::size_t(s.height));
+    for (auto& row : c.rows) {
         row.resize(std::size_t(s.width) * std::size_t(channels) * std::size_t(sampleBytes));
         for (std::size_t i = 0; i < row.size() / std::size_t(sampleBytes); ++i) {
             const int limit = paletteSize > 0 ? paletteSize - 1 : maxSample;
@@ -78,64 +130,25 @@ QByteArray makePng(const PngSpec& s, quint32 seed = 1) {
             else
                 row[i] = png_byte(v);
         }
+        c.pointers.push_back(row.data());
     }
-    QByteArray out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return {};
+    for (int i = 0; i < paletteSize; ++i)
+        c.palette.push_back({png_byte(next()), png_byte(next()), png_byte(next())});
+    // Fewer alpha entries than colours: the rest are opaque.
+    for (int i = 0; i < std::max(paletteSize / 2, 1); ++i)
+        c.alphas.push_back(png_byte(i == 0 ? 0 : next()));
+    // Grey and RGB: the first pixel's colour is the transparent one.
+    const auto sample = [&](int i) {
+        return sampleBytes == 2 ? qFromBigEndian<quint16>(&c.rows[0][2 * std::size_t(i)])
+                                : png_uint_16(c.rows[0][std::size_t(i)]);
+    };
+    c.key.gray = sample(0);
+    if (channels >= 3) {
+        c.key.red = sample(0);
+        c.key.green = sample(1);
+        c.key.blue = sample(2);
     }
-    png_set_write_fn(
-        png, &out,
-        [](png_structp p, png_bytep data, png_size_t n) {
-            static_cast<QByteArray*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data),
-                                                                qsizetype(n));
-        },
-        nullptr);
-    png_set_IHDR(png, info, png_uint_32(s.width), png_uint_32(s.height), s.depth, s.colourType,
-                 s.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    std::vector<png_color> palette(std::size_t(paletteSize));
-    std::vector<png_byte> alphas(std::size_t(std::max(paletteSize / 2, 1)));
-    if (paletteSize > 0) {
-        for (png_color& c : palette)
-            c = {png_byte(next()), png_byte(next()), png_byte(next())};
-        png_set_PLTE(png, info, palette.data(), paletteSize);
-    }
-    if (s.transparency) {
-        if (paletteSize > 0) {
-            // Fewer entries than colours: the rest are opaque.
-            for (std::size_t i = 0; i < alphas.size(); ++i)
-                alphas[i] = png_byte(i == 0 ? 0 : next());
-            png_set_tRNS(png, info, alphas.data(), int(alphas.size()), nullptr);
-        } else {
-            // The first pixel's colour is the transparent one.
-            png_color_16 key{};
-            const auto sample = [&](int c) {
-                return sampleBytes == 2 ? qFromBigEndian<quint16>(&rows[0][2 * std::size_t(c)])
-                                        : png_uint_16(rows[0][std::size_t(c)]);
-            };
-            key.gray = sample(0);
-            if (channels >= 3)
-                key = {0, sample(0), sample(1), sample(2), 0};
-            png_set_tRNS(png, info, nullptr, 0, &key);
-        }
-    }
-    if (s.gamma != 0)
-        png_set_gAMA(png, info, s.gamma);
-    if (s.srgb)
-        png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
-    png_write_info(png, info);
-    if (s.depth < 8)
-        png_set_packing(png);
-    std::vector<png_bytep> pointers;
-    for (auto& row : rows)
-        pointers.push_back(row.data());
-    png_write_image(png, pointers.data());
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
+    return encode(&c) ? c.file : QByteArray();
 }
 
 // The offset of the first chunk of `type`, or -1.
@@ -423,15 +436,23 @@ void TestQuickPicture::messageAndDepfile() {
     QCOMPARE(quickSays, toolSays);
     QCOMPARE(quickSays, QByteArray("数据大小:1122字节\n"));
     QCOMPARE(readFile(quickOut), readFile(toolOut));
-    QByteArray toolRule = readFile(toolOut + ".d");
-    toolRule.replace(QFile::encodeName(toolOut), QFile::encodeName(quickOut));
-    QCOMPARE(readFile(quickOut + ".d"), toolRule);
-    QVERIFY(readFile(quickOut + ".d").contains("a\\ b$$.png"));
+    // The tool in this process lists every file it read since it started;
+    // its rule ends with this run's picture.
+    const QByteArray picturePart =
+        " \\\n  " + QFile::encodeName(dir.path()) + "/a\\ b$$.png\n";
+    QVERIFY(readFile(toolOut + ".d").endsWith(picturePart));
+    QCOMPARE(readFile(quickOut + ".d"), QFile::encodeName(quickOut) + ":" + picturePart);
 
-    const QDateTime made = QFileInfo(quickOut).lastModified();
-    QVERIFY(QFile(quickOut).setFileTime(made.addSecs(-100), QFileDevice::FileModificationTime));
+    const QDateTime earlier = QFileInfo(quickOut).lastModified().addSecs(-100);
+    {
+        QFile made(quickOut);
+        QVERIFY(made.open(QIODevice::ReadWrite) &&
+                made.setFileTime(earlier, QFileDevice::FileModificationTime));
+    }
     QCOMPARE(quick({"picture", picture, "-q", "-o", quickOut, "--keep-unchanged"}), 0);
-    QCOMPARE(QFileInfo(quickOut).lastModified(), made.addSecs(-100));
+    QCOMPARE(QFileInfo(quickOut).lastModified(), earlier);
+    QCOMPARE(quick({"picture", picture, "-q", "-o", quickOut}), 0);
+    QVERIFY(QFileInfo(quickOut).lastModified() > earlier);
 }
 
 // The executable takes the quick path and falls back to the tool: the same
@@ -449,7 +470,7 @@ void TestQuickPicture::throughTheExecutable() {
     const QString out = dir.filePath(QStringLiteral("out.txt"));
     const auto run = zentraq::testing::runCli({"picture", picture, "-o", out});
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.err, QStringLiteral("数据大小:4488字节\n"));
+    QCOMPARE(run.err, QStringLiteral("数据大小:1122字节\n"));
     QCOMPARE(readFile(out), readFile(byTool));
 
     const QString cut = dir.filePath(QStringLiteral("cut.png"));
