@@ -41,10 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     QImage picture;
     try {
-        picture = rgbqumo::LoadPictureData(
-            QByteArray::fromRawData(reinterpret_cast<const char*>(data),
-                                    static_cast<qsizetype>(size)),
-            QStringLiteral("picture.png"));
+        picture =
+            rgbqumo::LoadPictureData(QByteArray::fromRawData(reinterpret_cast<const char*>(data),
+                                                             static_cast<qsizetype>(size)),
+                                     QStringLiteral("picture.png"));
     } catch (const std::bad_alloc&) {
         return 0;
     } catch (const RuntimeError&) {

@@ -77,8 +77,8 @@ bool encode(PngContent* c) {
     png_set_write_fn(
         png, &c->file,
         [](png_structp p, png_bytep data, png_size_t n) {
-            static_cast<QByteArray*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data),
-                                                                qsizetype(n));
+            static_cast<QByteArray*>(png_get_io_ptr(p))
+                ->append(reinterpret_cast<char*>(data), qsizetype(n));
         },
         nullptr);
     const PngSpec& s = c->spec;
@@ -111,8 +111,8 @@ QByteArray makePng(const PngSpec& s, quint32 seed = 1) {
     c.spec = s;
     const int channels = channelsOf(s.colourType);
     const int maxSample = (1 << s.depth) - 1;
-    const int paletteSize = s.colourType == PNG_COLOR_TYPE_PALETTE ? std::min(maxSample + 1, 200)
-                                                                   : 0;
+    const int paletteSize =
+        s.colourType == PNG_COLOR_TYPE_PALETTE ? std::min(maxSample + 1, 200) : 0;
     const int sampleBytes = s.depth == 16 ? 2 : 1;
     quint32 r = seed;
     const auto next = [&r] {
@@ -168,10 +168,10 @@ QByteArray withTextChunk(const QByteArray& png, bool goodChecksum) {
     qToBigEndian(quint32(body.size() - 4), chunk.data());
     chunk += body;
     QByteArray crc(4, '\0');
-    qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef*>(body.constData()),
-                               uInt(body.size()))) ^
-                     (goodChecksum ? 0u : 1u),
-                 crc.data());
+    qToBigEndian(
+        quint32(crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()))) ^
+            (goodChecksum ? 0u : 1u),
+        crc.data());
     chunk += crc;
     QByteArray out = png;
     out.insert(chunkAt(png, "IDAT"), chunk);
@@ -366,8 +366,8 @@ void TestQuickPicture::leftToTheTool_data() {
     QTest::newRow("help") << png << "p.png" << (plain + QStringList{"--help"});
     QTest::newRow("depfile beside OUT's name")
         << png << "p.png" << (plain + QStringList{"--depfile", "sub/../OUT"});
-    QTest::newRow("no such folder") << png << "p.png"
-                                    << QStringList{"picture", in, "-o", "missing/OUT"};
+    QTest::newRow("no such folder")
+        << png << "p.png" << QStringList{"picture", in, "-o", "missing/OUT"};
     QTest::newRow("another command") << png << "p.png" << QStringList{"preview", in, "-o", "OUT"};
 }
 
@@ -421,14 +421,14 @@ void TestQuickPicture::messageAndDepfile() {
     int toolCode = -1, quickCode = -1;
     const QByteArray toolSays = stderrOf(
         [&] {
-            return zentraq::cli::run({"picture", picture, "-o", toolOut, "--depfile",
-                                      toolOut + ".d"});
+            return zentraq::cli::run(
+                {"picture", picture, "-o", toolOut, "--depfile", toolOut + ".d"});
         },
         &toolCode);
     const QByteArray quickSays = stderrOf(
         [&] {
-            return quick({"picture", picture, "--output=" + quickOut, "--depfile=" + quickOut + ".d",
-                          "--keep-unchanged"});
+            return quick({"picture", picture, "--output=" + quickOut,
+                          "--depfile=" + quickOut + ".d", "--keep-unchanged"});
         },
         &quickCode);
     QCOMPARE(toolCode, 0);
@@ -438,8 +438,7 @@ void TestQuickPicture::messageAndDepfile() {
     QCOMPARE(readFile(quickOut), readFile(toolOut));
     // The tool in this process lists every file it read since it started;
     // its rule ends with this run's picture.
-    const QByteArray picturePart =
-        " \\\n  " + QFile::encodeName(dir.path()) + "/a\\ b$$.png\n";
+    const QByteArray picturePart = " \\\n  " + QFile::encodeName(dir.path()) + "/a\\ b$$.png\n";
     QVERIFY(readFile(toolOut + ".d").endsWith(picturePart));
     QCOMPARE(readFile(quickOut + ".d"), QFile::encodeName(quickOut) + ":" + picturePart);
 
