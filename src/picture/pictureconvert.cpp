@@ -2,8 +2,8 @@
 
 #include "checked.h"
 #include "formatter.h"
-#include "numbertext.h"
 #include "imagerows.h"
+#include "numbertext.h"
 #include "pipeline.h"
 #include "rgb565.h"
 #include "runtime_error.h"
