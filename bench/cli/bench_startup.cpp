@@ -9,8 +9,8 @@
 //    a 240x320 PNG against plain_rgb565 (libpng and a table of the 65536
 //    item texts, the same bytes), all in turn, `runs` runs each (default
 //    20); beside them a process of this program that loads what the tool's
-//    libraries load and does nothing, and the same picture through the
-//    tool's Qt conversions (an option the quick picture path leaves to
+//    Qt conversions load and does nothing, and the same picture through
+//    those conversions (with an option the quick picture path leaves to
 //    them), for what the quick path saves.
 // 2. 100 pictures of 240x320 made by a CMake project with
 //    zentraq_add_picture(), against the package installed from this build
@@ -284,8 +284,9 @@ int main(int argc, char* argv[]) {
     ratio(5, 3, PictureLimit, "  the same through Qt / plain_rgb565:");
     const bool same =
         fileBytes(toolOut) == fileBytes(plainOut) && fileBytes(qtOut) == fileBytes(plainOut);
-    std::printf("   bench_startup --nothing loads the libraries the tool's code needs (Qt Core and "
-                "Gui and\n   theirs) and does nothing.%s\n\n",
+    std::printf("   bench_startup --nothing loads the libraries the tool's Qt conversions need (Qt "
+                "Core and\n   Gui and theirs) and does nothing; a plain PNG conversion does not "
+                "load them.%s\n\n",
                 same ? "" : "  The outputs differ!");
     if (build)
         assetBuild(dir.path(), plain);
