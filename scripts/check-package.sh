@@ -147,6 +147,18 @@ ok "man pages render without warnings, within 80 columns"
 [ "$("$dest/usr/bin/zentraq-cli" --version)" = "zentraq-cli V$version" ] || fail "zentraq-cli --version"
 ok "zentraq-cli --version says V$version"
 
+# A plain PNG goes the installed quick path, which loads no Qt, and makes the
+# bytes of the conversions on Qt (which an option it leaves to them picks).
+png=$root/fuzz/corpus/png_quick/rgba.png
+LD_DEBUG=libs "$dest/usr/bin/zentraq-cli" picture "$png" -q -o "$work/quick.txt" 2>"$work/quick.libs" \
+    || fail "the installed zentraq-cli cannot convert $png"
+grep -q 'libzentraq-cli-quick.so' "$work/quick.libs" && ! grep -q 'libQt6' "$work/quick.libs" \
+    || fail "the installed zentraq-cli did not take the quick path without Qt for $png"
+"$dest/usr/bin/zentraq-cli" picture "$png" -q --format hex -o "$work/qt.txt" \
+    || fail "the installed zentraq-cli cannot convert $png through Qt"
+cmp -s "$work/quick.txt" "$work/qt.txt" || fail "the quick path and the conversions on Qt differ"
+ok "a plain PNG takes the installed quick path, without Qt, to the same bytes"
+
 # The installed tool finds the installed metafile converter beside it.
 for seed in scene-emf.emf scene-placeable-1440-per-inch.wmf; do
     "$build/src/cli/zentraq-cli" picture "$root/fuzz/corpus/metafile/$seed" -q -o "$work/built.txt" \
