@@ -191,11 +191,14 @@ const char* zlh_file_src(const char* path) {
         perror(path);
         return NULL;
     }
-    if (strlen(abs) + 3 > sizeof src) {
+    const size_t length = strlen(abs);
+    if (length + 3 > sizeof src) {
         fprintf(stderr, "zlh: path too long for LVGL's file system: %s\n", abs);
         return NULL;
     }
-    snprintf(src, sizeof src, "A:%s", abs);
+    src[0] = 'A';
+    src[1] = ':';
+    memcpy(src + 2, abs, length + 1);
     return src;
 }
 
