@@ -8,10 +8,12 @@
 // 1. `zentraq-cli --version` against /bin/true, and `zentraq-cli picture` on
 //    a 240x320 PNG against plain_rgb565 (libpng and a table of the 65536
 //    item texts, the same bytes), all in turn, `runs` runs each (default
-//    20); beside them a process of this program that loads what the tool's
-//    Qt conversions load and does nothing, and the same picture through
-//    those conversions (with an option the quick picture path leaves to
-//    them), for what the quick path saves.
+//    20), and plain_rgb565 writing as the tool does (--durable: a new file,
+//    synced, renamed, the folder synced); beside them a process of this
+//    program that loads what the tool's Qt conversions load and does
+//    nothing, and the same picture through those conversions (with an
+//    option the quick picture path leaves to them), for what the quick path
+//    saves.
 // 2. 100 pictures of 240x320 made by a CMake project with
 //    zentraq_add_picture(), against the package installed from this build
 //    tree into a temporary prefix: the Ninja build with -j2, against 100
@@ -244,6 +246,7 @@ int main(int argc, char* argv[]) {
     const QString toolOut = dir.filePath(QStringLiteral("tool.txt"));
     const QString plainOut = dir.filePath(QStringLiteral("plain.txt"));
     const QString qtOut = dir.filePath(QStringLiteral("qt.txt"));
+    const QString durableOut = dir.filePath(QStringLiteral("durable.txt"));
     char self[4096] = {};
     if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0)
         return 1;
@@ -253,6 +256,7 @@ int main(int argc, char* argv[]) {
         {"zentraq-cli --version", {tool, "--version"}, {}, {}},
         {"bench_startup --nothing", {QString::fromLocal8Bit(self), "--nothing"}, {}, {}},
         {"plain_rgb565 240x320 PNG", {plain, picture, plainOut}, {}, {}},
+        {"  the same, written durably", {plain, "--durable", picture, durableOut}, {}, {}},
         {"zentraq-cli picture 240x320 PNG",
          {tool, "picture", picture, "-q", "-o", toolOut},
          {},
@@ -280,10 +284,12 @@ int main(int argc, char* argv[]) {
                     wall > limit ? " OVER" : "");
     };
     ratio(1, 0, VersionLimit, "zentraq-cli --version / /bin/true:");
-    ratio(4, 3, PictureLimit, "zentraq-cli picture / plain_rgb565:");
-    ratio(5, 3, PictureLimit, "  the same through Qt / plain_rgb565:");
-    const bool same =
-        fileBytes(toolOut) == fileBytes(plainOut) && fileBytes(qtOut) == fileBytes(plainOut);
+    ratio(5, 3, PictureLimit, "zentraq-cli picture / plain_rgb565:");
+    ratio(6, 3, PictureLimit, "  the same through Qt / plain_rgb565:");
+    ratio(5, 4, PictureLimit, "zentraq-cli picture / plain_rgb565 --durable:");
+    const bool same = fileBytes(toolOut) == fileBytes(plainOut) &&
+                      fileBytes(qtOut) == fileBytes(plainOut) &&
+                      fileBytes(durableOut) == fileBytes(plainOut);
     std::printf("   bench_startup --nothing loads the libraries the tool's Qt conversions need (Qt "
                 "Core and\n   Gui and theirs) and does nothing; a plain PNG conversion does not "
                 "load them.%s\n\n",

@@ -4,7 +4,10 @@
  * the text into a new file in one piece. bench_startup measures the tool
  * against it; for an opaque picture the bytes are the tool's.
  *
- *   plain_rgb565 IN.png OUT.txt
+ *   plain_rgb565 [--durable] IN.png OUT.txt
+ *
+ * --durable writes as the tool does: a new file beside OUT, synced to the
+ * disk, renamed over OUT, and the folder synced.
  */
 #include <png.h>
 
@@ -34,8 +37,11 @@ static void fillTable(void) {
 }
 
 int main(int argc, char** argv) {
+    const int durable = argc == 4 && strcmp(argv[1], "--durable") == 0;
+    argv += durable;
+    argc -= durable;
     if (argc != 3) {
-        fprintf(stderr, "usage: plain_rgb565 IN.png OUT.txt\n");
+        fprintf(stderr, "usage: plain_rgb565 [--durable] IN.png OUT.txt\n");
         return 2;
     }
     png_image image;
@@ -72,22 +78,45 @@ int main(int argc, char** argv) {
         }
     }
 
-    const int fd = open(argv[2], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    char temp[4096];
+    if (snprintf(temp, sizeof temp, "%s.new", argv[2]) >= (int)sizeof temp) {
+        fprintf(stderr, "plain_rgb565: %s: name too long\n", argv[2]);
+        return 1;
+    }
+    const char* name = durable ? temp : argv[2];
+    const int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
-        perror(argv[2]);
+        perror(name);
         return 1;
     }
     for (size_t done = 0; done < used;) {
         const ssize_t n = write(fd, text + done, used - done);
         if (n <= 0) {
-            perror(argv[2]);
+            perror(name);
             return 1;
         }
         done += (size_t)n;
     }
-    if (close(fd) != 0) {
-        perror(argv[2]);
+    if ((durable && fsync(fd) != 0) || close(fd) != 0) {
+        perror(name);
         return 1;
+    }
+    if (durable) {
+        /* The folder of OUT: what comes before its last '/', or ".". */
+        char folder[4096] = ".";
+        const char* slash = strrchr(argv[2], '/');
+        if (slash == argv[2]) {
+            strcpy(folder, "/");
+        } else if (slash) {
+            memcpy(folder, argv[2], (size_t)(slash - argv[2])); /* shorter than temp */
+            folder[slash - argv[2]] = '\0';
+        }
+        const int dir = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (rename(temp, argv[2]) != 0 || dir < 0 || fsync(dir) != 0) {
+            perror(argv[2]);
+            return 1;
+        }
+        close(dir);
     }
     free(text);
     free(pixels);
