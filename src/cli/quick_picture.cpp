@@ -13,6 +13,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace zentraq::cli {
@@ -42,43 +43,36 @@ bool endsWithPng(std::string_view name) {
     return suffix == ".png";
 }
 
-// A value the tool's own reading certainly reads the same: not empty, no
-// option, not standard output.
-bool plainValue(const char* value) {
-    return value && value[0] != '\0' && value[0] != '-';
+// An option's value into `into`: given once, and only a value the tool's own
+// reading certainly reads the same (not empty, no option, not standard
+// output).
+bool take(std::string& into, const char* value) {
+    if (!into.empty() || !value || value[0] == '\0' || value[0] == '-')
+        return false;
+    into = value;
+    return true;
 }
 
 // The options, when they are all the quick path knows, each given once.
 bool parse(int argc, char** argv, QuickOptions& o) {
-    bool haveOutput = false, haveDepfile = false;
     for (int i = 2; i < argc; ++i) {
         const std::string_view a = argv[i];
-        const auto value = [&](std::string& into, bool& have, std::string_view inlineValue,
-                               bool isInline) {
-            if (have)
-                return false;
-            const char* v = isInline ? inlineValue.data() : (i + 1 < argc ? argv[++i] : nullptr);
-            if (!plainValue(v))
-                return false;
-            into = v;
-            have = true;
-            return true;
-        };
+        const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
         bool ok = true;
         if (a == "-q" || a == "--quiet") {
-            ok = !o.quiet;
-            o.quiet = true;
+            ok = !std::exchange(o.quiet, true);
         } else if (a == "--keep-unchanged") {
-            ok = !o.keepUnchanged;
-            o.keepUnchanged = true;
+            ok = !std::exchange(o.keepUnchanged, true);
         } else if (a == "-o" || a == "--output") {
-            ok = value(o.output, haveOutput, {}, false);
-        } else if (a.rfind("--output=", 0) == 0) {
-            ok = value(o.output, haveOutput, a.substr(9), true);
+            ok = take(o.output, next);
+            ++i;
+        } else if (a.starts_with("--output=")) {
+            ok = take(o.output, argv[i] + 9);
         } else if (a == "--depfile") {
-            ok = value(o.depfile, haveDepfile, {}, false);
-        } else if (a.rfind("--depfile=", 0) == 0) {
-            ok = value(o.depfile, haveDepfile, a.substr(10), true);
+            ok = take(o.depfile, next);
+            ++i;
+        } else if (a.starts_with("--depfile=")) {
+            ok = take(o.depfile, argv[i] + 10);
         } else if (!a.empty() && a[0] != '-' && o.picture.empty()) {
             o.picture = std::string(a);
         } else {
@@ -88,8 +82,8 @@ bool parse(int argc, char** argv, QuickOptions& o) {
             return false;
     }
     // A depfile that may name the output file is the tool's to refuse.
-    return haveOutput && endsWithPng(o.picture) &&
-           !(haveDepfile && lastPart(o.depfile) == lastPart(o.output));
+    return !o.output.empty() && endsWithPng(o.picture) &&
+           !(!o.depfile.empty() && lastPart(o.depfile) == lastPart(o.output));
 }
 
 // The picture's pixels, or nullptr.

@@ -50,8 +50,8 @@ bool PngDecoding::decode(png_structp png, png_infop info) {
     png_uint_32 width = 0, height = 0;
     int depth = 0, colourType = 0, interlace = 0;
     png_get_IHDR(png, info, &width, &height, &depth, &colourType, &interlace, nullptr, nullptr);
-    if (depth > 8 || width < 1 || height < 1 || width > 0x7FFFFFFF || height > 0x7FFFFFFF ||
-        static_cast<long long>(width) * height > PngRows::MaxPixels || warned)
+    // The decoder has checked that both sides are at least 1.
+    if (depth > 8 || static_cast<long long>(width) * height > PngRows::MaxPixels || warned)
         return false;
     // Palettes and grey of fewer bits to 8-bit RGB, the transparency chunk
     // to alpha, and opaque alpha where there is none.

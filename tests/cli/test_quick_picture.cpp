@@ -29,7 +29,7 @@ using zentraq::testing::listing;
 using zentraq::testing::readFile;
 using zentraq::testing::writeFile;
 
-struct PngSpec {
+struct PngLayout {
     int colourType = PNG_COLOR_TYPE_RGB;
     int depth = 8;
     bool interlaced = false;
@@ -56,7 +56,7 @@ int channelsOf(int colourType) {
 
 // What a test PNG holds, made before libpng writes it.
 struct PngContent {
-    PngSpec spec;
+    PngLayout layout;
     std::vector<std::vector<png_byte>> rows;
     std::vector<png_bytep> pointers;
     std::vector<png_color> palette;
@@ -81,7 +81,7 @@ bool encode(PngContent* c) {
                 ->append(reinterpret_cast<char*>(data), qsizetype(n));
         },
         nullptr);
-    const PngSpec& s = c->spec;
+    const PngLayout& s = c->layout;
     png_set_IHDR(png, info, png_uint_32(s.width), png_uint_32(s.height), s.depth, s.colourType,
                  s.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -106,9 +106,9 @@ bool encode(PngContent* c) {
 
 // A PNG of pseudo-random samples (every alpha value among them), or an
 // empty array.
-QByteArray makePng(const PngSpec& s, quint32 seed = 1) {
+QByteArray makePng(const PngLayout& s, quint32 seed = 1) {
     PngContent c;
-    c.spec = s;
+    c.layout = s;
     const int channels = channelsOf(s.colourType);
     const int maxSample = (1 << s.depth) - 1;
     const int paletteSize =
@@ -289,14 +289,14 @@ void TestQuickPicture::sameAsTheTool() {
     QFETCH(bool, taken);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    PngSpec spec;
-    spec.colourType = colourType;
-    spec.depth = depth;
-    spec.interlaced = interlaced;
-    spec.transparency = transparency;
-    spec.gamma = gamma;
+    PngLayout layout;
+    layout.colourType = colourType;
+    layout.depth = depth;
+    layout.interlaced = interlaced;
+    layout.transparency = transparency;
+    layout.gamma = gamma;
     const QString picture = dir.filePath(QStringLiteral("p.png"));
-    QVERIFY(writeFile(picture, makePng(spec)));
+    QVERIFY(writeFile(picture, makePng(layout)));
     const QString byTool = dir.filePath(QStringLiteral("tool.txt"));
     const QString byQuick = dir.filePath(QStringLiteral("quick.txt"));
     QCOMPARE(zentraq::cli::run({"picture", picture, "-q", "-o", byTool}), 0);
@@ -318,7 +318,7 @@ void TestQuickPicture::everyAlphaOfEveryChannel() {
             all.setPixel(c, a, qRgba(c, 255 - c, (c * 7) & 255, a));
     const QString picture = dir.filePath(QStringLiteral("all.png"));
     QVERIFY(all.save(picture));
-    PngSpec photo;
+    PngLayout photo;
     photo.colourType = PNG_COLOR_TYPE_PALETTE;
     photo.transparency = true;
     photo.width = 240;
@@ -337,7 +337,7 @@ void TestQuickPicture::leftToTheTool_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QStringList>("args"); // IN and OUT are put in
 
-    const QByteArray png = makePng(PngSpec{});
+    const QByteArray png = makePng(PngLayout{});
     const QString in = QStringLiteral("IN");
     const QStringList plain{"picture", in, "-o", "OUT"};
     const qsizetype idat = chunkAt(png, "IDAT");
@@ -353,7 +353,8 @@ void TestQuickPicture::leftToTheTool_data() {
     QTest::newRow("not a PNG") << QByteArray("GIF89a not a png at all") << "p.png" << plain;
     QTest::newRow("empty file") << QByteArray() << "p.png" << plain;
     QTest::newRow("PNG named .bmp") << png << "p.bmp" << plain;
-    QTest::newRow("too large") << makePng(PngSpec{PNG_COLOR_TYPE_GRAY, 1, false, false, 4097, 4097})
+    QTest::newRow("too large") << makePng(
+                                      PngLayout{PNG_COLOR_TYPE_GRAY, 1, false, false, 4097, 4097})
                                << "p.png" << plain;
     QTest::newRow("standard output") << png << "p.png" << QStringList{"picture", in, "-o", "-"};
     QTest::newRow("no -o") << png << "p.png" << QStringList{"picture", in};
@@ -399,7 +400,7 @@ void TestQuickPicture::messageAndDepfile() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString picture = dir.filePath(QStringLiteral("a b$.png"));
-    QVERIFY(writeFile(picture, makePng(PngSpec{})));
+    QVERIFY(writeFile(picture, makePng(PngLayout{})));
     const auto stderrOf = [&](const std::function<int()>& run, int* code) {
         const QString file = dir.filePath(QStringLiteral("stderr"));
         std::fflush(stderr);
@@ -460,10 +461,10 @@ void TestQuickPicture::messageAndDepfile() {
 void TestQuickPicture::throughTheExecutable() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    PngSpec spec;
-    spec.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    PngLayout layout;
+    layout.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
     const QString picture = dir.filePath(QStringLiteral("p.png"));
-    QVERIFY(writeFile(picture, makePng(spec)));
+    QVERIFY(writeFile(picture, makePng(layout)));
     const QString byTool = dir.filePath(QStringLiteral("tool.txt"));
     QCOMPARE(zentraq::cli::run({"picture", picture, "-q", "-o", byTool}), 0);
     const QString out = dir.filePath(QStringLiteral("out.txt"));
