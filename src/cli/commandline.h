@@ -4,6 +4,9 @@
 // arguments are read against it, and the help text is made from it. Values
 // are checked by the tool's own rules, so every refusal is worded here.
 
+#include "csource.h"
+#include "writer.h"
+
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -89,8 +92,8 @@ int parseCount(const char* option, const QString& value, int low, int high);
 QSize parseSize(const char* option, const QString& value, int maxSide, qint64 maxPixels);
 
 // A C identifier that is no C11 or C23 keyword.
-bool isCIdentifier(QStringView name);
-bool isCKeyword(QStringView name);
+using core::isCIdentifier;
+using core::isCKeyword;
 
 // "--OPTION wants WANTS, not 'VALUE'".
 [[noreturn]] void refuseValue(const char* option, const QString& wants, const QString& value);
@@ -111,6 +114,6 @@ auto parsedOption(const CommandLine& line, const char* option, Parse parse, cons
 }
 
 // "a, b and c".
-QString listed(const QStringList& items, const QString& lastJoin = QStringLiteral(" and "));
+using core::listed;
 
 } // namespace zentraq::cli

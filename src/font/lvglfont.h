@@ -10,6 +10,7 @@
 #include "formatter.h"
 #include "glyphsource.h"
 #include "kerning.h"
+#include "textout.h"
 
 #include <QByteArray>
 #include <QString>
@@ -27,6 +28,7 @@ struct LvglOptions {
     QByteArray name;       // the lv_font_t's name, a C identifier
     QByteArray include;    // the LVGL header the C source includes; empty: "lvgl/lvgl.h"
     QStringList comment;   // lines for the C source's header comment
+    QByteArray fallback;   // C: the lv_font_t LVGL asks for characters this one lacks; empty: none
 };
 
 // LVGL's cmap sub-table kinds, by their numbers.
@@ -89,6 +91,14 @@ private:
     void encodeBitmaps();
     void buildKerning(const std::vector<KernPair>& kerning);
     void checkLimits();
+    // The C source's parts, in their order; kerning() returns what the
+    // font's kern_dsc points at.
+    void writeCHead(TextOut& out) const;
+    void writeCBitmaps(TextOut& out) const;
+    void writeCGlyphs(TextOut& out) const;
+    void writeCCmaps(TextOut& out) const;
+    QByteArray writeCKerning(TextOut& out) const;
+    void writeCFont(TextOut& out, const QByteArray& kernDsc) const;
     QByteArray cmapBinary() const;
     QByteArray kernBinaryData() const;
 
