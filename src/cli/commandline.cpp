@@ -204,10 +204,12 @@ QString commandHelp(const CommandDef& c) {
                 shown << dashed(n);
             label += shown.join(QStringLiteral(", "));
             if (d.value)
-                label += u' ' + QString::fromLatin1(d.value);
+                label += u' ' + (d.valueHelp ? d.valueHelp() : QString::fromLatin1(d.value));
         }
-        const QString more = d.moreHelp ? u' ' + d.moreHelp() : QString();
-        out += wrapped(label, QString::fromUtf8(d.help) + more, 21);
+        QString text = QString::fromUtf8(d.help);
+        if (d.moreHelp)
+            text += (text.isEmpty() ? QString() : QStringLiteral(" ")) + d.moreHelp();
+        out += wrapped(label, text, 21);
     }
     return out + QStringLiteral("  -h, --help         this text\n\n  Example:\n    ") +
            QString::fromUtf8(c.example) + u'\n';

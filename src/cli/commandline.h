@@ -25,8 +25,9 @@ struct OptionDef {
     const char* names; // "o,output": short and long names; upper case: a positional argument
     const char* value; // the value's name, or nullptr for a switch
     const char* help;
-    QString (*moreHelp)() = nullptr; // appended to `help` (a list made from a table)
-    bool repeatable = false;         // may be given more than once
+    QString (*moreHelp)() = nullptr;  // appended to `help` (a list made from a table)
+    bool repeatable = false;          // may be given more than once
+    QString (*valueHelp)() = nullptr; // shown instead of `value` (the names of a table)
 };
 
 // A command: its words for the help text, its options, and what carries it

@@ -4,7 +4,9 @@
 // how it reads them, and the one conversion it runs. A new command is such a
 // file and one line in the table of cli.cpp.
 
+#include "charset.h"
 #include "commandline.h"
+#include "fontwriter.h"
 #include "options.h"
 #include "picturedata.h"
 #include "pictureforms.h"
@@ -75,23 +77,13 @@ struct PreviewOptions {
 };
 PreviewOptions parsePreview(const CommandLine& line);
 
-enum class FontFormat { Lvgl, LvglBinary, Gfx, Vlw, VlwC };
-
 struct FontOptions {
     QString family; // --font
     QString file;   // --font-file
     int faceIndex = 0;
-    FontFormat format = FontFormat::Lvgl;
-    int size = 0;   // pixels (not gfx)
-    int points = 0; // gfx
-    int dpi = 141;  // gfx
-    int bpp = 4;
-    bool hinting = true;
-    QStringList ranges, symbols, charsets; // the character set's parts
-    int lvgl = 9;
-    bool compress = true, prefilter = true, kerning = true;
-    QString include; // --lv-include
-    QString name;    // empty: made from the output's or the font file's name
+    const font::FontWriter* writer = nullptr; // --format
+    font::FontSettings settings;
+    font::CharacterRequest characters;
     QString sample, sampleOutput;
     QString output;
     ResultFiles files;

@@ -37,6 +37,10 @@ std::optional<core::Scan> scanNamed(QStringView name) {
 
 } // namespace
 
+void LineOptions::refuse(const QString& message) const {
+    usageError(message);
+}
+
 OutputOptions parseOutput(const CommandLine& line, core::DataForm defaultForm,
                           const char* defaultName, const QStringList& shapes) {
     OutputOptions o;

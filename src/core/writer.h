@@ -13,8 +13,9 @@
 // writer of its kind (font::FontWriter in fontwriter.h, rgbqumo::PictureWriter
 // in picturewriter.h) and its result; and one line in that kind's table
 // (fontWriters() in fontwriters.cpp, pictureWriters() in picturewriters.cpp).
-//   - name(), binary(): what --format calls it; whether its result is bytes
-//     (never written to a terminal).
+//   - name(), summary(), binary(): what --format calls it, what it makes in
+//     a few words for the help, whether its result is bytes (never written
+//     to a terminal).
 //   - takes(option): which of the options that only some formats take it
 //     takes (the kind's header lists them); the command refuses the others,
 //     naming the formats that take them.
@@ -69,6 +70,8 @@ template <class Settings, class Source, class Made> class Writer {
 public:
     virtual ~Writer() = default;
     virtual const char* name() const = 0;
+    // What it makes, in a few words for the help ("an Adafruit GFX header").
+    virtual const char* summary() const = 0;
     virtual bool binary() const = 0;
     virtual bool takes(const char* option) const = 0;
     virtual void check(Settings& settings, const Options& options) const = 0;
@@ -90,6 +93,20 @@ template <class W, class Pick> QStringList writerNames(std::span<const W* const>
         if (pick(*w))
             names << QString::fromLatin1(w->name());
     return names;
+}
+
+// The help of a --format that picks one of `table`: "NAME: SUMMARY" each,
+// the first one the default; and its values, "a|b|c".
+template <class W> QString formatHelp(std::span<const W* const> table) {
+    QStringList items;
+    for (const W* w : table)
+        items << QString::fromLatin1(w->name()) + QStringLiteral(": ") +
+                     QString::fromUtf8(w->summary()) +
+                     (w == table.front() ? QStringLiteral(" (default)") : QString());
+    return items.join(QStringLiteral("; "));
+}
+template <class W> QString formatValues(std::span<const W* const> table) {
+    return writerNames(table, [](const W&) { return true; }).join(u'|');
 }
 
 // "a, b and c" (or with another last join: "a, b or c").
