@@ -50,10 +50,10 @@ bool acceptable(const QStringList& args) {
     }
     if (command == &PictureCommand) {
         const PictureOptions o = parsePicture(line);
-        return acceptableName(o.out) && !o.picture.isEmpty() && inRange(o.data.threshold, 0, 255) &&
-               (!o.data.fitting.resize.isValid() ||
-                (inRange(o.data.fitting.resize.width(), 1, 32767) &&
-                 inRange(o.data.fitting.resize.height(), 1, 32767)));
+        const zentraq::rgbqumo::DataSettings& d = o.settings.data;
+        return acceptableName(o.out) && !o.picture.isEmpty() && inRange(d.threshold, 0, 255) &&
+               (!d.fitting.resize.isValid() || (inRange(d.fitting.resize.width(), 1, 32767) &&
+                                                inRange(d.fitting.resize.height(), 1, 32767)));
     }
     if (command == &FontCommand) {
         const FontOptions o = parseFont(line);

@@ -9,7 +9,7 @@
 #include "fontwriter.h"
 #include "options.h"
 #include "picturedata.h"
-#include "pictureforms.h"
+#include "picturewriter.h"
 
 #include <QString>
 
@@ -47,10 +47,8 @@ LibraryOptions parseLibrary(const CommandLine& line);
 struct PictureOptions {
     QString picture;
     OutputOptions out;
-    rgbqumo::DataSettings data;
-    // --format lvgl, lvgl-bin, c16, xbm (out.shape not empty): the shape and
-    // its settings; form.attribute is --attribute for --format c too.
-    rgbqumo::FormSettings form;
+    const rgbqumo::PictureWriter* writer = nullptr; // --format, --binary
+    rgbqumo::PictureSettings settings;
 };
 PictureOptions parsePicture(const CommandLine& line);
 

@@ -127,4 +127,15 @@ QString pixelFormatHelp();
 // laid out, for picture and for preview --width.
 void parsePictureData(const CommandLine& line, rgbqumo::DataSettings& settings);
 
+// --dither and --threshold of picture data; `pixels`: for the formats of
+// --pixel (an LVGL image dithers whatever its format).
+void parseDither(const CommandLine& line, rgbqumo::DataSettings& settings, bool pixels);
+
+// --rotate, --flip, --resize, --fit and --background.
+void parseFitting(const CommandLine& line, rgbqumo::DataSettings& settings);
+
+// Text for a C declaration (--attribute): printable ASCII that cannot end
+// the declaration, open a comment or a block, or start a directive.
+bool isAttribute(const QString& text);
+
 } // namespace zentraq::cli

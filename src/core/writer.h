@@ -75,7 +75,9 @@ public:
     virtual bool binary() const = 0;
     virtual bool takes(const char* option) const = 0;
     virtual void check(Settings& settings, const Options& options) const = 0;
-    virtual std::unique_ptr<Made> make(const Source& source, const Settings& settings) const = 0;
+    // The source is the writer's to keep or to use up (a decoded picture is
+    // made opaque in place).
+    virtual std::unique_ptr<Made> make(Source source, const Settings& settings) const = 0;
 };
 
 // The writer of `table` named `name`, or nullptr.

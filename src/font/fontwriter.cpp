@@ -70,8 +70,8 @@ std::vector<KernPair> sourceKerning(const FontSource& source) {
     return all;
 }
 
-FontResult::FontResult(const FontSource& source, const FontSettings& settings)
-    : m_source(source), m_set(*source.set), m_settings(settings) {}
+FontResult::FontResult(FontSource source, const FontSettings& settings)
+    : m_source(std::move(source)), m_set(*m_source.set), m_settings(settings) {}
 
 QStringList FontResult::describe() const {
     const FaceGroup& face = m_source.faces.front();

@@ -63,7 +63,7 @@ std::vector<KernPair> sourceKerning(const FontSource& source);
 // A font made for one format.
 class FontResult : public core::Result {
 public:
-    FontResult(const FontSource& source, const FontSettings& settings);
+    FontResult(FontSource source, const FontSettings& settings);
 
     // "made by zentraq-cli font from FACE (FILE, face N)", and the size,
     // depth and characters.
@@ -84,7 +84,7 @@ protected:
     // file name ("font" for standard output).
     QByteArray cName() const;
 
-    const FontSource& m_source;
+    const FontSource m_source;
     const GlyphSet& m_set;
     FontSettings m_settings;
 };

@@ -22,10 +22,9 @@ bool among(const char* option, std::initializer_list<const char*> names) {
 // LVGL's text fonts: the C source (lvgl) or the binary font (lvgl-bin).
 class LvglResult : public FontResult {
 public:
-    LvglResult(const FontSource& source, const FontSettings& s, bool binary)
-        : FontResult(source, s), m_binary(binary),
-          m_font(m_set, s.kerning ? sourceKerning(source) : std::vector<KernPair>{},
-                 options(source, s)) {}
+    LvglResult(FontSource source, const FontSettings& s, bool binary)
+        : FontResult(std::move(source), s), m_binary(binary),
+          m_font(m_set, s.kerning ? sourceKerning(m_source) : std::vector<KernPair>{}, options()) {}
 
     int penAdvance(std::size_t glyph, long next) const override {
         return m_font.penAdvance(glyph, next);
@@ -41,7 +40,8 @@ public:
     }
 
 private:
-    LvglOptions options(const FontSource& source, const FontSettings& s) const {
+    LvglOptions options() const {
+        const FontSettings& s = m_settings;
         LvglOptions o;
         o.version = s.lvglVersion;
         o.compress = s.compress;
@@ -49,7 +49,7 @@ private:
         o.name = cName();
         o.include = s.include;
         o.comment = describe();
-        o.fallback = source.fallback;
+        o.fallback = m_source.fallback;
         return o;
     }
     void writeTo(core::ByteSink& sink) override {
@@ -85,9 +85,8 @@ public:
             s.lvglVersion = v.toInt();
         }
     }
-    std::unique_ptr<FontResult> make(const FontSource& source,
-                                     const FontSettings& s) const override {
-        return std::make_unique<LvglResult>(source, s, m_binary);
+    std::unique_ptr<FontResult> make(FontSource source, const FontSettings& s) const override {
+        return std::make_unique<LvglResult>(std::move(source), s, m_binary);
     }
 
 private:
@@ -137,17 +136,16 @@ public:
                                .arg(r.dpi));
         r.bits = 1;
     }
-    std::unique_ptr<FontResult> make(const FontSource& source,
-                                     const FontSettings& s) const override {
-        return std::make_unique<GfxResult>(source, s);
+    std::unique_ptr<FontResult> make(FontSource source, const FontSettings& s) const override {
+        return std::make_unique<GfxResult>(std::move(source), s);
     }
 };
 
 // TFT_eSPI's smooth fonts: the vlw file, or the same bytes as a C array.
 class VlwResult : public FontResult {
 public:
-    VlwResult(const FontSource& source, const FontSettings& s, bool array)
-        : FontResult(source, s), m_array(array) {}
+    VlwResult(FontSource source, const FontSettings& s, bool array)
+        : FontResult(std::move(source), s), m_array(array) {}
     int penAdvance(std::size_t glyph, long) const override {
         return vlwAdvance(m_set.glyphs[glyph]);
     }
@@ -178,9 +176,8 @@ public:
     void check(FontSettings& s, const core::Options& options) const override {
         readPixelSize(s, options, 8);
     }
-    std::unique_ptr<FontResult> make(const FontSource& source,
-                                     const FontSettings& s) const override {
-        return std::make_unique<VlwResult>(source, s, m_array);
+    std::unique_ptr<FontResult> make(FontSource source, const FontSettings& s) const override {
+        return std::make_unique<VlwResult>(std::move(source), s, m_array);
     }
 
 private:
