@@ -10,6 +10,7 @@
 #include "options.h"
 #include "picturedata.h"
 #include "picturewriter.h"
+#include "preview.h"
 
 #include <QString>
 
@@ -52,26 +53,12 @@ struct PictureOptions {
 };
 PictureOptions parsePicture(const CommandLine& line);
 
-struct PreviewOptions {
+// The data and how it is shown (rgbqumo::Preview), and where the picture
+// goes.
+struct PreviewOptions : rgbqumo::Preview {
     QString data; // "-" for standard input
-    bool binary = false;
     QString output;
     ResultFiles files;
-    int scale = 1;
-    // Glyph data (--size): cells of this size in this layout.
-    QSize cell;
-    core::Layout layout;
-    bool invert = false;
-    int columns = 16;
-    // Picture data (--width W > 0): rows of W pixels, --height of them when
-    // given (0: as many as the data holds).
-    int pictureWidth = 0;
-    int pictureHeight = 0;
-    rgbqumo::DataSettings picture;
-    // An LVGL image (--format lvgl or lvgl-bin), its true colour at this
-    // depth.
-    QString lvgl;
-    lvgl::ColourDepth depth = lvgl::ColourDepth::Depth16;
 };
 PreviewOptions parsePreview(const CommandLine& line);
 
