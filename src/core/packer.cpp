@@ -148,10 +148,8 @@ void Packer::addStreaming(const std::uint32_t* samples, int count) {
         m_ready.resize(at + std::size_t(count) * std::size_t(m_sampleBytes));
         std::uint8_t* out = m_ready.data() + at;
         if (m_sampleBytes == 2 && m_layout.byteOrder == ByteOrder::LowFirst) {
-            for (int i = 0; i < count; ++i, out += 2) {
-                out[0] = static_cast<std::uint8_t>(samples[i]);
-                out[1] = static_cast<std::uint8_t>(samples[i] >> 8);
-            }
+            for (int i = 0; i < count; ++i, out += 2)
+                storeField(out, samples[i], 2, ByteOrder::LowFirst);
         } else {
             for (int i = 0; i < count; ++i, out += m_sampleBytes)
                 storeField(out, samples[i], m_sampleBytes, m_layout.byteOrder);

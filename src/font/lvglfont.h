@@ -17,6 +17,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace zentraq::font {
@@ -83,6 +84,18 @@ public:
     std::size_t kernPairCount() const { return m_pairs.size(); }
     const std::vector<CmapTable>& cmaps() const { return m_cmaps; }
 
+    // The encoding itself, for formats built from it (a font LVGL reads from
+    // external flash): glyph `i`'s bitmap from a whole byte and its bits; the
+    // binary font's character-map table, its header included; and its
+    // kerning data, the pairs or classes (4-byte aligned) without the
+    // table's header and format.
+    std::span<const std::uint8_t> bitmap(std::size_t i) const {
+        return {m_bitmaps.data() + m_bitmapStart[i], m_bitmapStart[i + 1] - m_bitmapStart[i]};
+    }
+    std::size_t bitmapBits(std::size_t i) const { return m_bitmapBits[i]; }
+    QByteArray cmapBinary() const;
+    QByteArray kernBinaryData() const;
+
 private:
     struct Pair {
         std::uint32_t left, right; // glyph ids
@@ -99,8 +112,6 @@ private:
     void writeCCmaps(TextOut& out) const;
     QByteArray writeCKerning(TextOut& out) const;
     void writeCFont(TextOut& out, const QByteArray& kernDsc) const;
-    QByteArray cmapBinary() const;
-    QByteArray kernBinaryData() const;
 
     const GlyphSet& m_set;
     LvglOptions m_options;
