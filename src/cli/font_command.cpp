@@ -38,6 +38,7 @@ constexpr OptionDef Options[] = {
     {"lvgl", "9|8", "lvgl, lvgl-bin: for LVGL 9 (default) or 8.3"},
     {"no-compress", nullptr, "lvgl, lvgl-bin: plain bitmaps (default: run-length coded from 2 bits a pixel on)"},
     {"no-prefilter", nullptr, "lvgl, lvgl-bin: compressed without XOR-ing each row with the row above"},
+    {"kerning", "script|lvgl-compatible", "lvgl, lvgl-bin: script (default): each pair kerned in its characters' script, as HarfBuzz kerns text; lvgl-compatible: the DFLT (else latn) script's pairs only, as lv_font_conv 1.5.3 reads them, for fonts equal to its byte for byte"},
     {"no-kerning", nullptr, "lvgl, lvgl-bin: leave the face's kerning out"},
     {"no-hinting", nullptr, "lvgl, vlw: the outlines as they are, not fitted to the pixels by the autohinter"},
     {"lv-include", "PATH", "lvgl: the LVGL header to include (default lvgl/lvgl.h)"},
@@ -177,8 +178,11 @@ int runFont(const CommandLine& line) try {
                  .arg(set.faceName, firstFew(set.missing)));
 
     const bool lvgl = o.format == FontFormat::Lvgl || o.format == FontFormat::LvglBinary;
-    const std::vector<font::KernPair> kerning =
-        lvgl && o.kerning ? font::kerningPairs(face, set) : std::vector<font::KernPair>{};
+    const font::Kerning kerning =
+        lvgl && o.kerning ? font::kerningOf(face, set,
+                                            o.lvglKerning ? font::KerningRule::LvglCompatible
+                                                          : font::KerningRule::Script)
+                          : font::Kerning{};
     const QString name =
         !o.name.isEmpty() ? o.name
         : gfx ? QString::fromUtf8(font::gfxDefaultName(path, o.points, set.glyphs.back().code))
@@ -304,7 +308,7 @@ FontOptions parseFont(const CommandLine& line) {
     onlyFor(line, "size", !gfx, "lvgl, lvgl-bin, vlw and vlw-c");
     onlyFor(line, "bpp", !gfx, "lvgl, lvgl-bin, vlw and vlw-c (gfx is 1)");
     onlyFor(line, "no-hinting", !gfx, "lvgl, lvgl-bin, vlw and vlw-c");
-    for (const char* lvglOnly : {"lvgl", "no-compress", "no-prefilter", "no-kerning"})
+    for (const char* lvglOnly : {"lvgl", "no-compress", "no-prefilter", "kerning", "no-kerning"})
         onlyFor(line, lvglOnly, lvgl, "lvgl and lvgl-bin");
     onlyFor(line, "lv-include", o.format == FontFormat::Lvgl, "lvgl");
     onlyFor(line, "name", !binaryFormat(o.format), "lvgl, gfx and vlw-c");
@@ -339,6 +343,14 @@ FontOptions parseFont(const CommandLine& line) {
     o.compress = !line.isSet("no-compress");
     o.prefilter = !line.isSet("no-prefilter");
     o.kerning = !line.isSet("no-kerning");
+    if (line.isSet("kerning")) {
+        const QString v = line.value("kerning");
+        if (v != QLatin1String("script") && v != QLatin1String("lvgl-compatible"))
+            refuseValue("kerning", QStringLiteral("script or lvgl-compatible"), v);
+        if (!o.kerning)
+            usageError(QStringLiteral("--kerning and --no-kerning contradict each other"));
+        o.lvglKerning = v == QLatin1String("lvgl-compatible");
+    }
     o.ranges = line.values("range");
     o.symbols = line.values("symbols");
     o.charsets = line.values("charset");

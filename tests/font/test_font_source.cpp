@@ -310,35 +310,39 @@ private slots:
         QCOMPARE(set.missing, (std::vector<char32_t>{0x4E2D, 0x5B57}));
     }
 
-    // Values in font units as the faces have them: DejaVu Serif kerns its
-    // capitals in DFLT; DejaVu Sans keeps its Latin pairs under latn only, so
-    // a converter without text (DFLT first) has none for them; a face with
-    // GPOS but no kern feature, and one without GPOS or kern table, have none.
+    // Values in font units as the faces have them, by rule. DejaVu Serif
+    // kerns its capitals alike in DFLT and latn; DejaVu Sans keeps its Latin
+    // pairs under latn only and FreeSerif has no kern feature in DFLT, so
+    // lv_font_conv's rule (DFLT first) has none of theirs, the script rule
+    // hb-shape's; a face with GPOS but no kern feature, and one without GPOS
+    // or kern table, have none.
     void kerning_data() {
         QTest::addColumn<QString>("family");
+        QTest::addColumn<bool>("script");
         QTest::addColumn<QString>("pair");
         QTest::addColumn<int>("units");
-        QTest::newRow("Serif AV") << "DejaVu Serif"
-                                  << "AV" << -102;
-        QTest::newRow("Serif To") << "DejaVu Serif"
-                                  << "To" << -159;
-        QTest::newRow("Serif LT") << "DejaVu Serif"
-                                  << "LT" << -167;
-        QTest::newRow("Serif AT") << "DejaVu Serif"
-                                  << "AT" << -112;
-        QTest::newRow("Serif Yo") << "DejaVu Serif"
-                                  << "Yo" << -178;
-        QTest::newRow("Serif Ty") << "DejaVu Serif"
-                                  << "Ty" << 0;
-        QTest::newRow("Sans AV") << "DejaVu Sans"
-                                 << "AV" << 0;
-        QTest::newRow("UMing AV") << "AR PL UMing CN"
-                                  << "AV" << 0;
-        QTest::newRow("SungtiL AV") << "AR PL SungtiL GB"
-                                    << "AV" << 0;
+        for (const bool script : {false, true}) {
+            const char* rule = script ? ", script" : ", lvgl-compatible";
+            const auto row = [&](const char* name) {
+                return &QTest::newRow((QByteArray(name) + rule).constData());
+            };
+            *row("Serif AV") << "DejaVu Serif" << script << "AV" << -102;
+            *row("Serif To") << "DejaVu Serif" << script << "To" << -159;
+            *row("Serif LT") << "DejaVu Serif" << script << "LT" << -167;
+            *row("Serif AT") << "DejaVu Serif" << script << "AT" << -112;
+            *row("Serif Yo") << "DejaVu Serif" << script << "Yo" << -178;
+            *row("Serif Ty") << "DejaVu Serif" << script << "Ty" << 0;
+            *row("Sans AV") << "DejaVu Sans" << script << "AV" << (script ? -131 : 0);
+            *row("Sans To") << "DejaVu Sans" << script << "To" << (script ? -348 : 0);
+            *row("FreeSerif AV") << "FreeSerif" << script << "AV" << (script ? -70 : 0);
+            *row("FreeSerif To") << "FreeSerif" << script << "To" << (script ? -30 : 0);
+            *row("UMing AV") << "AR PL UMing CN" << script << "AV" << 0;
+            *row("SungtiL AV") << "AR PL SungtiL GB" << script << "AV" << 0;
+        }
     }
     void kerning() {
         QFETCH(QString, family);
+        QFETCH(bool, script);
         QFETCH(QString, pair);
         QFETCH(int, units);
         const std::unique_ptr<FontFace> face = zentraq::testing::openFace(family);
@@ -346,7 +350,8 @@ private slots:
             QSKIP("the face is not installed");
         RenderSettings s;
         const GlyphSet set = renderGlyphs(*face, s, codes({{0x20, 0x7E}}));
-        const std::vector<KernPair> pairs = kerningPairs(*face, set);
+        const std::vector<KernPair> pairs = kernPairs(
+            kerningOf(*face, set, script ? KerningRule::Script : KerningRule::LvglCompatible));
         QVERIFY(
             std::is_sorted(pairs.begin(), pairs.end(), [](const KernPair& a, const KernPair& b) {
                 return std::tie(a.left, a.right) < std::tie(b.left, b.right);

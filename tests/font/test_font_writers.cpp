@@ -102,13 +102,14 @@ private slots:
         s.pixelSize = size;
         s.bits = bits;
         const GlyphSet set = renderGlyphs(*face, s, latin());
-        const std::vector<KernPair> kerning = kerningPairs(*face, set);
+        const Kerning faceKerning = kerningOf(*face, set, KerningRule::LvglCompatible);
+        const std::vector<KernPair> kerning = kernPairs(faceKerning);
         LvglOptions o;
         o.version = version;
         o.compress = compress;
         o.prefilter = prefilter;
         o.name = "test_font";
-        const LvglFont font(set, kerning, o);
+        const LvglFont font(set, faceKerning, o);
         QCOMPARE(font.bitmapFormat(), format);
         ByteArraySink sink;
         font.writeBinary(sink);
@@ -389,7 +390,7 @@ private slots:
         const GlyphSet set = renderGlyphs(*face, s, {U'A', U'V'});
         LvglOptions o;
         o.name = "f";
-        const LvglFont font(set, kerningPairs(*face, set), o);
+        const LvglFont font(set, kerningOf(*face, set, KerningRule::Script), o);
         const PenAdvance pen = [&](std::size_t i, long next) { return font.penAdvance(i, next); };
         const int av = drawSample(set, u"AV", pen).picture.width();
         const int a = drawSample(set, u"A", pen).picture.width();
