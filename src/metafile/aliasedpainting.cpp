@@ -212,7 +212,7 @@ private:
             gdi::drawEllipse(m_painter, windowsPixels(shape.box));
             break;
         case Shape::Lines:
-            drawLines(shape.path, shape.closed);
+            drawStraight(shape.path, shape.closed);
             break;
         }
     }
@@ -256,7 +256,7 @@ private:
     // A path of straight lines with its corners at whole device pixels: one
     // figure as a polygon (or a polyline, unfilled and open), several as
     // closed polygons of one path (within inWindowsPixels).
-    void drawLines(const QPainterPath& path, std::optional<bool> closed = std::nullopt) {
+    void drawStraight(const QPainterPath& path, std::optional<bool> closed = std::nullopt) {
         QList<QPolygonF> figures;
         for (int i = 0; i < path.elementCount(); ++i) {
             const QPainterPath::Element e = path.elementAt(i);
