@@ -28,11 +28,13 @@ constexpr OptionDef Options[] = {
     {"lvgl", "9|8", "lvgl, lvgl-bin: for LVGL 9 (default) or 8.3"},
     {"no-compress", nullptr, "lvgl, lvgl-bin: plain bitmaps (default: run-length coded from 2 bits a pixel on)"},
     {"no-prefilter", nullptr, "lvgl, lvgl-bin: compressed without XOR-ing each row with the row above"},
+    {"kerning", "script|lvgl-compatible", "lvgl, lvgl-bin: script (default): each pair kerned in its characters' script, as HarfBuzz kerns text; lvgl-compatible: the DFLT (else latn) script's pairs only, as lv_font_conv 1.5.3 reads them, for fonts equal to its byte for byte"},
     {"no-kerning", nullptr, "lvgl, lvgl-bin: leave the face's kerning out"},
     {"no-hinting", nullptr, "lvgl, vlw: the outlines as they are, not fitted to the pixels by the autohinter"},
     {"lv-include", "PATH", "lvgl: the LVGL header to include (default lvgl/lvgl.h)"},
     {"name", "NAME", "the C name (default: the output's name; gfx: fontconvert's, e.g. DejaVuSans12pt7b)"},
-    {"sample", "TEXT", "also draw TEXT with the glyphs, metrics and kerning of the file ..."},
+    {"vlw-metrics", "glyphs|processing", "vlw, vlw-c: the header's ascent and descent: glyphs (default): the highest and lowest ink of the set; processing: the top of \"d\" and the bottom of \"p\", as Processing's font tool writes them"},
+    {"sample", "TEXT", "also draw TEXT with the glyphs, metrics and kerning of the file, as the library draws it ..."},
     {"sample-output", "PNG", "... into this PNG picture, black on white"},
     {"missing", nullptr, "convert nothing: list the characters the face lacks; exit status 1 if there are any"},
     option::Output, option::Depfile, option::KeepUnchanged,
@@ -43,16 +45,16 @@ constexpr OptionDef Options[] = {
 // --sample: a second result, written as the font is, but never in the
 // depfile, and kept with its time under --keep-unchanged when its bytes stay
 // the same.
-void writeSample(const FontOptions& o, const font::FontResult& made) {
-    int missing = 0;
-    const QByteArray png = font::samplePicture(made, o.sample, &missing);
+void writeSample(const FontOptions& o, const font::FontResult& made, const QByteArray& png,
+                 int missing) {
     Destination picture(nativeName(o.sampleOutput).toStdString(), true,
                         {std::string(), o.files.keepUnchanged});
     picture.sink().write(png);
     picture.commit({});
     if (missing > 0 && !o.quiet)
-        note(QStringLiteral("%1 characters of the sample are not in the font and are left out")
-                 .arg(missing));
+        note(QStringLiteral("%1 characters of the sample are not in the font and are %2")
+                 .arg(missing)
+                 .arg(made.sampleMissing()));
 }
 
 int runFont(const CommandLine& line) try {
@@ -62,23 +64,30 @@ int runFont(const CommandLine& line) try {
         o.file.isEmpty() ? installedFace(o.family) : text::FaceChoice{o.file, o.faceIndex, {}};
     const font::FontFace face(readWhole(chosen.file), chosen.index, readable(chosen.file),
                               font::interpreterFor(o.settings.render));
-    const font::GlyphSet set = font::renderGlyphs(face, o.settings.render, chars);
     if (o.missing) {
-        StdoutSink().write(font::missingList(set));
+        const font::MissingList missing = font::missingList(face, chars);
+        StdoutSink().write(missing.lines);
         if (!o.quiet)
-            note(font::missingCount(set, chars.size()));
-        return set.missing.empty() ? 0 : 1;
+            note(missing.count);
+        return missing.any ? 1 : 0;
     }
-    if (const QString left = font::leftOut(set, chars.size()); !left.isEmpty() && !o.quiet)
+    const font::GlyphSet set = font::renderGlyphs(face, o.settings.render, chars);
+    if (const QString left = font::leftOut(*o.writer, set, chars.size());
+        !left.isEmpty() && !o.quiet)
         note(left);
 
     const font::FontSource source{
         &set, {{&face, chosen.file, readable(chosen.file), {}}}, o.output, {}};
     const std::unique_ptr<font::FontResult> made = o.writer->make(source, o.settings);
+    // The sample before the font: one that cannot be made (too large for a
+    // picture) stops the run before anything is written.
+    int sampleMissing = 0;
+    const QByteArray png =
+        o.sample.isEmpty() ? QByteArray() : font::samplePicture(*made, o.sample, &sampleMissing);
     Destination destination(nativeName(o.output).toStdString(), o.writer->binary(), o.files);
     const long long bytes = made->write(destination.sink());
     if (!o.sample.isEmpty())
-        writeSample(o, *made);
+        writeSample(o, *made, png, sampleMissing);
     destination.commit(inputFiles());
     if (!o.quiet)
         note(made->summary() + QStringLiteral(": %1 bytes").arg(bytes));

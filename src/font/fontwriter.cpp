@@ -40,33 +40,41 @@ QString depthText(int bits) {
 
 } // namespace
 
-std::vector<KernPair> sourceKerning(const FontSource& source) {
+Kerning sourceKerning(const FontSource& source, KerningRule rule) {
     const GlyphSet& set = *source.set;
-    std::vector<KernPair> all;
+    if (source.faces.size() == 1 && source.faces.front().glyphs.empty())
+        return kerningOf(*source.faces.front().face, set, rule);
+    Kerning all;
+    all.leftClass.assign(set.glyphs.size(), 0);
+    all.rightClass.assign(set.glyphs.size(), 0);
     for (const FaceGroup& group : source.faces) {
-        if (group.glyphs.empty()) {
-            const std::vector<KernPair> pairs = kerningPairs(*group.face, set);
-            all.insert(all.end(), pairs.begin(), pairs.end());
-            continue;
-        }
-        // The face's own glyphs as a set of their own, its pairs put back
-        // in the positions of the whole set.
+        // The face's own glyphs as a set of their own; its classes follow
+        // those of the faces before it, so no cell pairs two faces.
+        std::vector<std::uint32_t> positions = group.glyphs;
+        if (positions.empty())
+            for (std::uint32_t i = 0; i < set.glyphs.size(); ++i)
+                positions.push_back(i);
         GlyphSet part;
         part.settings = set.settings;
         part.faceName = set.faceName;
         part.metrics = set.metrics;
         part.samples = set.samples;
-        for (const std::uint32_t i : group.glyphs)
+        for (const std::uint32_t i : positions)
             part.glyphs.push_back(set.glyphs[i]);
-        for (KernPair p : kerningPairs(*group.face, part)) {
-            p.left = group.glyphs[p.left];
-            p.right = group.glyphs[p.right];
-            all.push_back(p);
+        const Kerning k = kerningOf(*group.face, part, rule);
+        if (k.empty())
+            continue; // (its class lists may be left empty then)
+        for (std::size_t j = 0; j < positions.size(); ++j) {
+            if (k.leftClass[j])
+                all.leftClass[positions[j]] = k.leftClass[j] + all.leftClasses;
+            if (k.rightClass[j])
+                all.rightClass[positions[j]] = k.rightClass[j] + all.rightClasses;
         }
+        for (const Kerning::Cell& c : k.cells)
+            all.cells.push_back({c.left + all.leftClasses, c.right + all.rightClasses, c.value});
+        all.leftClasses += k.leftClasses;
+        all.rightClasses += k.rightClasses;
     }
-    std::sort(all.begin(), all.end(), [](const KernPair& a, const KernPair& b) {
-        return a.left != b.left ? a.left < b.left : a.right < b.right;
-    });
     return all;
 }
 
@@ -140,21 +148,23 @@ void readPixelSize(FontSettings& s, const core::Options& options, int defaultBit
     }
 }
 
-QByteArray missingList(const GlyphSet& set) {
-    QByteArray listing;
-    for (const char32_t c : set.missing)
-        listing += core::characterLabel(c).toUtf8() + '\n';
-    return listing;
+MissingList missingList(const FontFace& face, const std::vector<char32_t>& chars) {
+    MissingList list;
+    std::size_t missing = 0;
+    for (const char32_t c : chars)
+        if (face.glyphIndex(c) == 0) {
+            list.lines += core::characterLabel(c).toUtf8() + '\n';
+            ++missing;
+        }
+    list.any = missing > 0;
+    list.count = QStringLiteral("%1 of %2 characters are not in %3")
+                     .arg(missing)
+                     .arg(chars.size())
+                     .arg(face.name());
+    return list;
 }
 
-QString missingCount(const GlyphSet& set, std::size_t asked) {
-    return QStringLiteral("%1 of %2 characters are not in %3")
-        .arg(set.missing.size())
-        .arg(asked)
-        .arg(set.faceName);
-}
-
-QString leftOut(const GlyphSet& set, std::size_t asked) {
+QString leftOut(const FontWriter& writer, const GlyphSet& set, std::size_t asked) {
     if (set.glyphs.empty())
         fontFailure(
             QStringLiteral("none of the %1 characters is in %2").arg(asked).arg(set.faceName));
@@ -165,16 +175,24 @@ QString leftOut(const GlyphSet& set, std::size_t asked) {
         shown << core::characterLabel(set.missing[i]);
     if (set.missing.size() > 5)
         shown << QStringLiteral("%1 more").arg(set.missing.size() - 5);
+    return writer.missingNote(set.missing.size(), asked, set.faceName, core::listed(shown));
+}
+
+QString FontWriter::missingNote(std::size_t missing, std::size_t asked, const QString& face,
+                                const QString& list) const {
     return QStringLiteral("%1 of the %2 characters are not in %3 and are left out: %4")
-        .arg(set.missing.size())
+        .arg(missing)
         .arg(asked)
-        .arg(set.faceName, core::listed(shown));
+        .arg(face, list);
+}
+
+Sample FontResult::sample(QStringView text) const {
+    return drawSample(m_set, text,
+                      [this](std::size_t i, long next) { return penAdvance(i, next); });
 }
 
 QByteArray samplePicture(const FontResult& font, QStringView text, int* missing) {
-    const Sample sample = drawSample(font.glyphs(), text, [&font](std::size_t i, long next) {
-        return font.penAdvance(i, next);
-    });
+    const Sample sample = font.sample(text);
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);

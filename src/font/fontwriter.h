@@ -15,6 +15,8 @@
 #include "fontface.h"
 #include "glyphsource.h"
 #include "kerning.h"
+#include "sample.h"
+#include "vlwfont.h"
 #include "writer.h"
 
 #include <QByteArray>
@@ -32,6 +34,8 @@ struct FontSettings {
     RenderSettings render; // size (or points and dpi), bits, hinting, how the library renders
     int lvglVersion = 9;   // LVGL: 9 or 8
     bool compress = true, prefilter = true, kerning = true;
+    KerningRule kerningRule = KerningRule::Script;       // LVGL
+    VlwConvention vlwConvention = VlwConvention::Glyphs; // vlw: the header's ascent and descent
     QByteArray include; // LVGL C: the header to include; empty: lvgl/lvgl.h
     QByteArray name;    // the C name; empty: the format's default
 };
@@ -56,9 +60,10 @@ struct FontSource {
     QByteArray fallback; // LVGL C: the font LVGL asks for the characters this one lacks
 };
 
-// Kerning between the glyphs of the source: each face's own, between two
-// glyphs drawn from it, in positions of the set, sorted.
-std::vector<KernPair> sourceKerning(const FontSource& source);
+// Kerning between the glyphs of the source by `rule`: each face's own,
+// between two glyphs drawn from it, its classes after those of the faces
+// before it.
+Kerning sourceKerning(const FontSource& source, KerningRule rule);
 
 // A font made for one format.
 class FontResult : public core::Result {
@@ -76,6 +81,11 @@ public:
     // The pixels the library moves the pen after glyph `glyph` of the set
     // when glyph `next` (-1: none) follows.
     virtual int penAdvance(std::size_t glyph, long next) const = 0;
+    // `text` drawn as the library draws it with the font (by default: the
+    // pen as penAdvance() moves it, missing characters left out), and what
+    // becomes of the characters the font lacks: "left out".
+    virtual Sample sample(QStringView text) const;
+    virtual QString sampleMissing() const { return QStringLiteral("left out"); }
     const GlyphSet& glyphs() const { return m_set; }
 
 protected:
@@ -94,6 +104,10 @@ public:
     // The bits a pixel of a format that has one depth only (GFX: 1); 0 where
     // --bpp chooses.
     virtual int fixedBits() const { return 0; }
+    // The note on the set's characters that the face lacks: `missing` of
+    // the `asked` characters are not in `face`, `list` names the first ones.
+    virtual QString missingNote(std::size_t missing, std::size_t asked, const QString& face,
+                                const QString& list) const;
 };
 
 // Every font writer, in the order the help lists them; the first is the
@@ -104,26 +118,33 @@ const FontWriter* fontWriterNamed(QStringView name);
 // The options that some font formats take and others do not, in the order
 // they are checked.
 inline constexpr const char* FontOptionNames[] = {
-    "points",      "dpi",          "size",       "bpp",        "no-hinting", "lvgl",
-    "no-compress", "no-prefilter", "no-kerning", "lv-include", "name"};
+    "points",     "dpi",         "size",         "bpp",     "no-hinting",
+    "lvgl",       "no-compress", "no-prefilter", "kerning", "no-kerning",
+    "lv-include", "name",        "vlw-metrics"};
 
 // Refuses the first option of FontOptionNames that was given and that
 // `writer` does not take, naming the formats that take it: "--points is for
 // gfx fonts".
 void refuseOtherFormatsOptions(const FontWriter& writer, const core::Options& options);
 
-// What the front end says about the characters of a set that the face
-// lacks, out of `asked`: for --missing each one a line ("U+0378 '\u0378'"),
-// and "3 of 95 characters are not in FACE"; for a font, "...and are left
-// out: U+4E2D '中', ... and 3 more" (empty when none is). Throws FontError
-// (Failure) when the face has none of them.
-QByteArray missingList(const GlyphSet& set);
-QString missingCount(const GlyphSet& set, std::size_t asked);
-QString leftOut(const GlyphSet& set, std::size_t asked);
+// --missing: the characters of `chars` that the face's character map lacks
+// (nothing is drawn), each one a line ("U+0378 '\u0378'"), and how many:
+// "3 of 95 characters are not in FACE".
+struct MissingList {
+    QByteArray lines;
+    QString count;
+    bool any = false;
+};
+MissingList missingList(const FontFace& face, const std::vector<char32_t>& chars);
 
-// `text` drawn with the font's glyphs, metrics and pen as its library moves
-// it, as a PNG picture; `missing` gets the characters of the text it lacks.
-// Throws FontError (Failure) when the picture cannot be made.
+// What the front end says of the characters of a set that the face lacks,
+// out of `asked`: "2 of the 95 characters are not in FACE and are left out:
+// U+4E2D '中' and U+6587 '文'" (empty when none is). Throws FontError
+// (Failure) when the face has none of them.
+QString leftOut(const FontWriter& writer, const GlyphSet& set, std::size_t asked);
+
+// The font's sample as a PNG picture; `missing` gets the characters of the
+// text it lacks. Throws FontError when the picture cannot be made.
 QByteArray samplePicture(const FontResult& font, QStringView text, int* missing);
 
 // For the writers of a size in pixels: --size, and --bpp (default

@@ -24,7 +24,8 @@ class LvglResult : public FontResult {
 public:
     LvglResult(FontSource source, const FontSettings& s, bool binary)
         : FontResult(std::move(source), s), m_binary(binary),
-          m_font(m_set, s.kerning ? sourceKerning(m_source) : std::vector<KernPair>{}, options()) {}
+          m_font(m_set, s.kerning ? sourceKerning(m_source, s.kerningRule) : Kerning{}, options()) {
+    }
 
     int penAdvance(std::size_t glyph, long next) const override {
         return m_font.penAdvance(glyph, next);
@@ -73,7 +74,7 @@ public:
     bool binary() const override { return m_binary; }
     bool takes(const char* option) const override {
         return among(option, {"size", "bpp", "no-hinting", "lvgl", "no-compress", "no-prefilter",
-                              "no-kerning"}) ||
+                              "kerning", "no-kerning"}) ||
                (!m_binary && among(option, {"lv-include", "name"}));
     }
     void check(FontSettings& s, const core::Options& options) const override {
@@ -83,6 +84,15 @@ public:
             if (v != QLatin1String("9") && v != QLatin1String("8"))
                 options.refuseValue("lvgl", QStringLiteral("9 or 8"));
             s.lvglVersion = v.toInt();
+        }
+        if (options.isSet("kerning")) {
+            const QString v = options.value("kerning");
+            if (v != QLatin1String("script") && v != QLatin1String("lvgl-compatible"))
+                options.refuseValue("kerning", QStringLiteral("script or lvgl-compatible"));
+            if (options.isSet("no-kerning"))
+                options.refuse(QStringLiteral("--kerning and --no-kerning contradict each other"));
+            s.kerningRule = v == QLatin1String("lvgl-compatible") ? KerningRule::LvglCompatible
+                                                                  : KerningRule::Script;
         }
     }
     std::unique_ptr<FontResult> make(FontSource source, const FontSettings& s) const override {
@@ -119,6 +129,15 @@ public:
     const char* summary() const override { return "an Adafruit GFX header"; }
     bool binary() const override { return false; }
     int fixedBits() const override { return 1; }
+    QString missingNote(std::size_t missing, std::size_t asked, const QString& face,
+                        const QString& list) const override {
+        return QStringLiteral("%1 of the %2 characters are not in %3: %4; within the font's span "
+                              "they get its .notdef glyph, as fontconvert gives them, the others "
+                              "are left out")
+            .arg(missing)
+            .arg(asked)
+            .arg(face, list);
+    }
     bool takes(const char* option) const override {
         return among(option, {"points", "dpi", "name"});
     }
@@ -126,6 +145,7 @@ public:
         RenderSettings& r = s.render;
         r.rendering = Rendering::Bytecode;
         r.pixelSize = 0;
+        r.bound = gfxGlyphBound();
         r.dpi = options.isSet("dpi") ? options.count("dpi", 1, 1200) : 141;
         if (!options.isSet("points"))
             options.refuse(QStringLiteral("gfx fonts need --points PT"));
@@ -145,14 +165,21 @@ public:
 class VlwResult : public FontResult {
 public:
     VlwResult(FontSource source, const FontSettings& s, bool array)
-        : FontResult(std::move(source), s), m_array(array) {}
+        : FontResult(std::move(source), s), m_array(array),
+          m_metrics(vlwMetrics(*m_source.faces.front().face, m_set, s.vlwConvention)) {}
     int penAdvance(std::size_t glyph, long) const override {
         return vlwAdvance(m_set.glyphs[glyph]);
     }
+    // As TFT_eSPI draws it, missing characters as its box.
+    Sample sample(QStringView text) const override {
+        return drawVlwSample(m_set, m_metrics.ascent, m_metrics.descent, text);
+    }
+    QString sampleMissing() const override { return QStringLiteral("drawn as TFT_eSPI's box"); }
 
 private:
     void writeTo(core::ByteSink& sink) override {
-        const QByteArray bytes = vlwBytes(m_set, m_source.faces.front().face->postscriptName());
+        const QByteArray bytes =
+            vlwBytes(m_set, m_metrics, m_source.faces.front().face->postscriptName());
         if (m_array)
             writeVlwC(bytes, cName(), describe(), sink);
         else
@@ -160,6 +187,7 @@ private:
     }
 
     bool m_array;
+    VlwMetrics m_metrics;
 };
 
 class VlwWriter : public FontWriter {
@@ -171,10 +199,19 @@ public:
     }
     bool binary() const override { return !m_array; }
     bool takes(const char* option) const override {
-        return among(option, {"size", "bpp", "no-hinting"}) || (m_array && among(option, {"name"}));
+        return among(option, {"size", "bpp", "no-hinting", "vlw-metrics"}) ||
+               (m_array && among(option, {"name"}));
     }
     void check(FontSettings& s, const core::Options& options) const override {
+        if (options.isSet("vlw-metrics")) {
+            const QString v = options.value("vlw-metrics");
+            if (v != QLatin1String("glyphs") && v != QLatin1String("processing"))
+                options.refuseValue("vlw-metrics", QStringLiteral("glyphs or processing"));
+            s.vlwConvention = v == QLatin1String("processing") ? VlwConvention::Processing
+                                                               : VlwConvention::Glyphs;
+        }
         readPixelSize(s, options, 8);
+        s.render.bound = vlwGlyphBound();
     }
     std::unique_ptr<FontResult> make(FontSource source, const FontSettings& s) const override {
         return std::make_unique<VlwResult>(std::move(source), s, m_array);

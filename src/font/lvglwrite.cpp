@@ -172,7 +172,7 @@ void LvglFont::writeCCmaps(TextOut& out) const {
 // without kerning.
 QByteArray LvglFont::writeCKerning(TextOut& out) const {
     const QByteArray& n = m_options.name;
-    if (m_pairs.empty())
+    if (!m_kerned)
         return "NULL";
     if (m_useClasses) {
         out << "/* Kerning: classes of left and right glyphs, 4.4 values scaled by kern_scale */\n";
@@ -224,7 +224,7 @@ void LvglFont::writeCFont(TextOut& out, const QByteArray& kernDsc) const {
         << "    .kern_scale = " << m_kernScale << ",\n"
         << "    .cmap_num = " << (unsigned long)m_cmaps.size() << ",\n"
         << "    .bpp = " << m_bpp << ",\n"
-        << "    .kern_classes = " << (m_useClasses && !m_pairs.empty() ? 1 : 0) << ",\n"
+        << "    .kern_classes = " << (m_useClasses && m_kerned ? 1 : 0) << ",\n"
         << "    .bitmap_format = " << m_format << ",\n";
     if (v == 8)
         out << "    .cache = &" << n << "_cache,\n";
@@ -313,7 +313,7 @@ QByteArray LvglFont::kernBinaryData() const {
 }
 
 void LvglFont::writeBinary(core::ByteSink& sink) const {
-    const bool kerning = !m_pairs.empty();
+    const bool kerning = m_kerned;
     // Every advance in 1/16 pixel, as in the C form, so both draw alike.
     bool monospaced = true;
     int xyBits = 1, whBits = 0, advBits = 0;

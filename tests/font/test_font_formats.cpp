@@ -230,7 +230,7 @@ private slots:
                   [](const Glyph& a, const Glyph& b) { return a.code < b.code; });
         const FontSource source{
             &merged, {{serif.get(), {}, {}, {0, 2}}, {ming.get(), {}, {}, {1, 3}}}, {}, {}};
-        const std::vector<KernPair> pairs = sourceKerning(source);
+        const std::vector<KernPair> pairs = kernPairs(sourceKerning(source, KerningRule::Script));
         QList<int> found;
         for (const KernPair& p : pairs)
             found << int(p.left) << int(p.right) << p.value;
@@ -241,14 +241,14 @@ private slots:
         const GlyphSet serifAll = render(*serif, {U'A', U'T', U'V', U'o'});
         const FontSource whole{&serifAll, {{serif.get(), {}, {}, {}}}, {}, {}};
         QList<int> all;
-        for (const KernPair& p : sourceKerning(whole))
+        for (const KernPair& p : kernPairs(sourceKerning(whole, KerningRule::Script)))
             all << int(p.left) << int(p.right) << p.value;
         QCOMPARE(all, (QList<int>{0,  1, -112, 0,    2, -102, 1,    0, -112, 1,   1,
                                   38, 1, 3,    -159, 2, 0,    -139, 2, 3,    -188}));
         // Split between the faces, A-V is no pair.
         const FontSource split{
             &serifAV, {{serif.get(), {}, {}, {0}}, {ming.get(), {}, {}, {1}}}, {}, {}};
-        QVERIFY(sourceKerning(split).empty());
+        QVERIFY(sourceKerning(split, KerningRule::Script).empty());
     }
 
     // The C name without --name comes from the output's file name.
