@@ -2,6 +2,7 @@
 
 #include "bytearraysink.h"
 #include "palette.h"
+#include "pictureloader.h"
 #include "runtime_error.h"
 
 #include <QRegularExpression>
@@ -20,6 +21,15 @@ using rgbqumo::DitherMode;
 
 bool isTrueColour(ColourFormat f) {
     return f == ColourFormat::TrueColor || f == ColourFormat::TrueColorAlpha;
+}
+
+// An RGB565 word with each level times a / 255, truncated, as LVGL's
+// converter premultiplies rgb565a8 and argb8565.
+std::uint32_t premultiplied565(std::uint32_t word, int a) {
+    const std::uint32_t r = (word >> 11 & 31) * std::uint32_t(a) / 255;
+    const std::uint32_t g = (word >> 5 & 63) * std::uint32_t(a) / 255;
+    const std::uint32_t b = (word & 31) * std::uint32_t(a) / 255;
+    return r << 11 | g << 5 | b;
 }
 
 // Turns rows of unpremultiplied pixels into the rows of an image's planes.
@@ -69,7 +79,9 @@ public:
                 const bool alphaByte = m_o.format == ColourFormat::Argb8565 ||
                                        m_o.format == ColourFormat::TrueColorAlpha;
                 for (int x = 0; x < w; ++x) {
-                    const std::uint32_t s = m_samples[std::size_t(x)];
+                    std::uint32_t s = m_samples[std::size_t(x)];
+                    if (m_o.premultiply)
+                        s = premultiplied565(s, qAlpha(px[x]));
                     *out++ = std::uint8_t(swapped ? s >> 8 : s);
                     *out++ = std::uint8_t(swapped ? s : s >> 8);
                     if (alphaByte)
@@ -90,9 +102,10 @@ public:
         case ColourFormat::Argb8888Premultiplied:
             for (int x = 0; x < w; ++x) {
                 const int a = qAlpha(px[x]);
-                *out++ = std::uint8_t((qBlue(px[x]) * a + 127) / 255);
-                *out++ = std::uint8_t((qGreen(px[x]) * a + 127) / 255);
-                *out++ = std::uint8_t((qRed(px[x]) * a + 127) / 255);
+                // Truncated, as LVGL's converter stores them.
+                *out++ = std::uint8_t(qBlue(px[x]) * a / 255);
+                *out++ = std::uint8_t(qGreen(px[x]) * a / 255);
+                *out++ = std::uint8_t(qRed(px[x]) * a / 255);
                 *out++ = std::uint8_t(a);
             }
             return;
@@ -107,6 +120,15 @@ public:
             for (int x = 0; x < w; ++x)
                 *out++ = std::uint8_t(lumaOf(qRed(px[x]), qGreen(px[x]), qBlue(px[x])));
             return;
+        case ColourFormat::Al88:
+            for (int x = 0; x < w; ++x) {
+                *out++ = std::uint8_t(truncatedLumaOf(qRed(px[x]), qGreen(px[x]), qBlue(px[x])));
+                *out++ = std::uint8_t(qAlpha(px[x]));
+            }
+            return;
+        case ColourFormat::Raw:
+        case ColourFormat::RawAlpha:
+            throw std::invalid_argument("raw images carry a file, not pixels");
         case ColourFormat::A1:
         case ColourFormat::A2:
         case ColourFormat::A4:
@@ -380,7 +402,7 @@ QByteArray fileHeader(const ImageOptions& o, const ImageLayout& l) {
         return h;
     }
     h.append(char(0x19)).append(char(cf));
-    putLe(h, o.compression != Compression::None ? 0x08 : 0, 2);
+    putLe(h, (o.compression != Compression::None ? 0x08 : 0) | (o.premultiply ? 0x01 : 0), 2);
     putLe(h, std::uint64_t(l.width), 2);
     putLe(h, std::uint64_t(l.height), 2);
     putLe(h, std::uint64_t(l.stride), 2);
@@ -449,6 +471,8 @@ qint64 writeImageSource(core::PixelSource& source, const ImageOptions& o, const 
         QByteArray flags = "0";
         if (o.compression != Compression::None)
             flags += " | LV_IMAGE_FLAGS_COMPRESSED";
+        if (o.premultiply)
+            flags += " | LV_IMAGE_FLAGS_PREMULTIPLIED";
         tail += "    .header = {\r\n"
                 "        .magic = LV_IMAGE_HEADER_MAGIC,\r\n"
                 "        .cf = " +
@@ -471,6 +495,16 @@ qint64 writeImageSource(core::PixelSource& source, const ImageOptions& o, const 
 }
 
 namespace {
+
+// A premultiplied colour whose channels were widened from fewer bits, and
+// so may exceed the alpha a little, back to unpremultiplied.
+QRgb unpremultipliedWidened(QRgb p) {
+    const int a = qAlpha(p);
+    if (a == 0)
+        return 0;
+    auto channel = [a](int c) { return std::min(255, (c * 255 + a / 2) / a); };
+    return qRgba(channel(qRed(p)), channel(qGreen(p)), channel(qBlue(p)), a);
+}
 
 // The decoded picture of an image's data (after decompression).
 QImage decodePixels(const ImageOptions& o, int width, int height, int stride, bool premultiplied,
@@ -534,6 +568,8 @@ QImage decodePixels(const ImageOptions& o, int width, int height, int stride, bo
                         p = (p & 0xFFFFFFu) |
                             QRgb(plane[qint64(stride) * height + qint64(y) * (stride / 2) + x])
                                 << 24;
+                    if (premultiplied)
+                        p = unpremultipliedWidened(p);
                     break;
                 }
                 [[fallthrough]];
@@ -552,6 +588,12 @@ QImage decodePixels(const ImageOptions& o, int width, int height, int stride, bo
             case ColourFormat::L8:
                 p = qRgb(px[0], px[0], px[0]);
                 break;
+            case ColourFormat::Al88:
+                p = qRgba(px[0], px[0], px[0], px[1]);
+                break;
+            case ColourFormat::Raw:
+            case ColourFormat::RawAlpha:
+                break; // readImage() decodes the file instead
             case ColourFormat::A1:
             case ColourFormat::A2:
             case ColourFormat::A4:
@@ -623,6 +665,17 @@ QByteArray decompressed(ImageOptions& o, QByteArrayView data, qint64 expected) {
 ReadImage readImage(ImageOptions o, int width, int height, int stride, int flags,
                     QByteArrayView data) {
     ReadImage r;
+    if (isRaw(o.format)) {
+        // A picture file as it is: decoded as the tool reads pictures.
+        try {
+            r.picture = rgbqumo::LoadPictureData(data.toByteArray(), QStringLiteral("RAW"))
+                            .convertToFormat(QImage::Format_ARGB32);
+        } catch (const RuntimeError&) {
+            damaged(QStringLiteral("its RAW data is no picture file that can be read"));
+        }
+        r.options = o;
+        return r;
+    }
     if (width < 1 || height < 1)
         damaged(QStringLiteral("a picture of %1*%2 pixels").arg(width).arg(height));
     if (qint64(width) * height > MaxPixels)
