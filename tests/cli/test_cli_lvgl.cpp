@@ -11,6 +11,7 @@
 #include "pictureloader.h"
 
 #include <QImage>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -223,12 +224,74 @@ private slots:
         const QList<QByteArray> lines = r.out.split('\n');
         int declared = 0;
         for (const QByteArray& line : lines)
-            if ((line.startsWith("const ") || line.startsWith("static const ")) &&
+            if ((line.startsWith("const ") || line.startsWith("static ")) &&
                 line.contains(" = {")) {
                 ++declared;
                 QVERIFY2(line.contains(" PROGMEM "), line.constData());
             }
         QCOMPARE(declared, declarations);
+    }
+
+    // An XBM is an image file too: ImageMagick and Pillow (Debian's
+    // imagemagick, python3-pil) read ours, attribute or not, to the pixels of
+    // its bits; the first line is a #define.
+    void xbmReaders_data() {
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<QStringList>("args");
+        for (const QString& reader : {u"imagemagick"_qs, u"pillow"_qs}) {
+            QTest::addRow("%s", qPrintable(reader)) << reader << QStringList{};
+            QTest::addRow("%s, PROGMEM", qPrintable(reader))
+                << reader << QStringList{"--attribute", "PROGMEM"};
+            QTest::addRow("%s, dithered", qPrintable(reader))
+                << reader << QStringList{"--dither", "floyd-steinberg", "--resize", "13x7"};
+        }
+    }
+    void xbmReaders() {
+        QFETCH(QString, reader);
+        QFETCH(QStringList, args);
+        const QString xbm = path(QStringLiteral("read.xbm")),
+                      png = path(QStringLiteral("read.png"));
+        QFile::remove(png);
+        const CliRun r = runCli(
+            QStringList{"picture", m_png, "--format", "xbm", "--name", "pic", "-q", "-o", xbm} +
+            args);
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(readFile(xbm).startsWith("#define pic_width "));
+        CliRun read;
+        if (reader == u"imagemagick") {
+            if (QStandardPaths::findExecutable(QStringLiteral("convert")).isEmpty())
+                QSKIP("ImageMagick's convert not found (Debian imagemagick)");
+            read = testing::runProgram(QStringLiteral("convert"), {xbm, "PNG24:" + png}, {}, {});
+        } else {
+            if (testing::runProgram(QStringLiteral("/usr/bin/python3"), {"-c", "import PIL"}, {},
+                                    {})
+                    .exitCode != 0)
+                QSKIP("Pillow not found (Debian python3-pil)");
+            read = testing::runProgram(QStringLiteral("/usr/bin/python3"),
+                                       {"-c",
+                                        "import sys; from PIL import Image; "
+                                        "Image.open(sys.argv[1]).convert('RGB').save(sys.argv[2])",
+                                        xbm, png},
+                                       {}, {});
+        }
+        QVERIFY2(read.exitCode == 0, qPrintable(read.err));
+        const QImage seen(png);
+        QVERIFY(!seen.isNull());
+        // Our own reading of the bits: 1 is ink, the first pixel in bit 0.
+        const CliRun bits =
+            runCli(QStringList{"picture", m_png, "--binary", "-q", "--pixel", "mono", "--pad"} +
+                   (args.contains("--dither") ? args : QStringList{}));
+        QCOMPARE(bits.exitCode, 0);
+        const int w = seen.width(), stride = (w + 7) / 8;
+        QCOMPARE(qint64(stride) * seen.height(), bits.out.size());
+        // ImageMagick draws a set bit as the foreground, black; Pillow keeps
+        // it as the value of its 1-bit mode, which shows white.
+        const QRgb set = reader == u"pillow" ? 0xFFFFFFu : 0u;
+        for (int y = 0; y < seen.height(); ++y)
+            for (int x = 0; x < w; ++x) {
+                const bool ink = quint8(bits.out[y * stride + x / 8]) >> (x % 8) & 1;
+                QCOMPARE(seen.pixel(x, y) & 0xFFFFFF, ink ? set : set ^ 0xFFFFFFu);
+            }
     }
 
     // Every refusal: exit 2 (1 for a picture too large for the format), one
