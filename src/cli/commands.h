@@ -49,8 +49,17 @@ struct PictureOptions {
     // --format lvgl, lvgl-bin, c16, xbm (out.shape not empty): the shape and
     // its settings; form.attribute is --attribute for --format c too.
     rgbqumo::FormSettings form;
+    // --panel: a built-in panel's name or a palette file (empty: none), and
+    // --planes.
+    QString panel;
+    bool planes = false;
 };
 PictureOptions parsePicture(const CommandLine& line);
+
+// picture_panel.cpp: --panel and --planes into `o`, and the picture as the
+// panel's data.
+void parsePanel(const CommandLine& line, PictureOptions& o);
+int runPanel(const PictureOptions& o, Destination& destination);
 
 struct PreviewOptions {
     QString data; // "-" for standard input
