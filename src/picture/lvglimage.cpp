@@ -430,11 +430,15 @@ qint64 writeImageSource(core::PixelSource& source, const ImageOptions& o, const 
     const bool v9 = o.version == Version::V9;
     const QByteArray attr = d.attribute.isEmpty() ? QByteArray() : d.attribute + ' ';
     QByteArray head = d.comment;
-    head += "#if defined(LV_LVGL_H_INCLUDE_SIMPLE)\r\n#include \"lvgl.h\"\r\n"
+    if (d.preamble)
+        head +=
+            "#if defined(LV_LVGL_H_INCLUDE_SIMPLE)\r\n#include \"lvgl.h\"\r\n"
             "#elif defined(LV_LVGL_H_INCLUDE_SYSTEM)\r\n#include <lvgl.h>\r\n"
             "#else\r\n#include \"lvgl/lvgl.h\"\r\n#endif\r\n\r\n"
             "#ifndef LV_ATTRIBUTE_MEM_ALIGN\r\n#define LV_ATTRIBUTE_MEM_ALIGN\r\n#endif\r\n\r\n";
-    if (!v9 && isTrueColour(o.format)) {
+    else
+        head += "\r\n";
+    if (d.preamble && !v9 && isTrueColour(o.format)) {
         const char* test = o.depth == ColourDepth::Depth32 ? "LV_COLOR_DEPTH != 32"
                            : o.depth == ColourDepth::Depth16
                                ? "LV_COLOR_DEPTH != 16 || LV_COLOR_16_SWAP != 0"

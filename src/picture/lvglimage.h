@@ -65,6 +65,9 @@ struct CDeclaration {
     QByteArray name;
     QByteArray attribute;
     QByteArray comment;
+    // The includes and build checks before the declarations; left out for
+    // an image that follows another in one source.
+    bool preamble = true;
 };
 
 // The image as LVGL loads it from a file. Returns the bytes of the data
