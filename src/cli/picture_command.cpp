@@ -65,6 +65,11 @@ constexpr OptionDef Options[] = {
      "7color: black 0, white 1, green 2, blue 3, red 4, yellow 5, orange 6 (the colours of Waveshare's "
      "drivers); FILE: a palette, one #RRGGBB [name] a line. The data: the colours' numbers packed, 1, 2, 4 "
      "or 8 bits a pixel, the first pixel in the highest bits, every row on a new byte"},
+    {"frames", "all|N|A-B", "an animated picture's frames (GIF, APNG, WebP), each as a viewer shows it at "
+     "its time (disposal and blending), converted alone: text and binary data one frame after the other; "
+     "C forms one declaration a frame, NAME_N (N the frame's number), then NAME_frames[] (for LVGL "
+     "'const void *', as lv_animimg_set_src takes it), NAME_durations[] in ms and NAME_frame_count; "
+     "lvgl-bin one file a frame, OUT with _N before its extension"},
     {"planes", nullptr, "--panel: instead, one 1-bit plane per colour but white, one after the other "
      "(C: NAME_black, NAME_red, ...): 0 where the pixel has the plane's colour, 1 elsewhere, as "
      "Waveshare's and GxEPD2's 3-colour drivers take them"},
@@ -140,6 +145,8 @@ int runShaped(const PictureOptions& o, Destination& destination) {
 
 int runPicture(const CommandLine& line) {
     const PictureOptions o = parsePicture(line);
+    if (o.frames)
+        return runFrames(o);
     // An output that cannot be written is reported before the picture is
     // decoded.
     Destination destination(nativeName(o.out.output).toStdString(),
@@ -303,6 +310,7 @@ PictureOptions parsePicture(const CommandLine& line) {
         s.background = *bg;
     parseShape(line, o);
     parsePanel(line, o);
+    parseFrames(line, o);
     const QStringList& positional = line.positional();
     if (positional.size() != 1)
         usageError(

@@ -10,24 +10,24 @@
 #include "process.h"
 
 namespace zentraq::cli {
-namespace {
 
-// The panel of --panel: built in, or read from its palette file.
-epaper::Panel panelOf(const PictureOptions& o) {
-    if (const auto p = epaper::builtInPanel(o.panel))
+epaper::Panel panelNamed(const QString& panel, bool planes) {
+    if (const auto p = epaper::builtInPanel(panel))
         return *p;
     QString problem;
-    const auto p = epaper::readPalette(readWhole(o.panel), o.panel, &problem);
+    const auto p = epaper::readPalette(readWhole(panel), panel, &problem);
     if (!p)
-        failure(QStringLiteral("cannot read palette '%1': %2").arg(o.panel, problem));
-    if (o.planes && p->white() < 0)
+        failure(QStringLiteral("cannot read palette '%1': %2").arg(panel, problem));
+    if (planes && p->white() < 0)
         usageError(QStringLiteral("--planes: the palette '%1' has no white (#FFFFFF), the colour "
                                   "the planes leave blank")
-                       .arg(o.panel));
+                       .arg(panel));
     return *p;
 }
 
-} // namespace
+epaper::Panel panelOf(const PictureOptions& o) {
+    return panelNamed(o.panel, o.planes);
+}
 
 void parsePanel(const CommandLine& line, PictureOptions& o) {
     o.planes = line.isSet("planes");

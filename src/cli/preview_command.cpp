@@ -2,6 +2,7 @@
 // character's cell, ink black on white, side by side; picture data shows
 // the colours of its pixel format, each level widened to 8 bits.
 #include "commands.h"
+#include "contactsheet.h"
 #include "datatext.h"
 #include "error.h"
 #include "glyphcells.h"
@@ -31,7 +32,10 @@ constexpr OptionDef Options[] = {
     {"invert", nullptr, "glyph data: ink 0 and background 1; grey and mono picture data: made with "
      "picture --invert"},
     option::ByteOrder,
-    {"columns", "N", "characters per row of the picture (default 16)"},
+    {"columns", "N", "characters, or frames, per row of the picture (default 16)"},
+    {"panel", "bw|bwr|bwy|bwry|7color|FILE", "picture data (--width) made with picture --panel: the "
+     "panel's colours; frames of --height rows side by side"},
+    {"planes", nullptr, "--panel: the data is planes (picture --planes)"},
     {"scale", "N", "every data pixel as N x N pixels (default 1, at most 64)"},
     {"binary", nullptr, "DATA holds the bytes themselves"},
     {"format", "lvgl|lvgl-bin", "DATA is an LVGL image (instead of --size or --width): C source of an "
@@ -84,6 +88,48 @@ QImage glyphPicture(const QByteArray& bytes, const PreviewOptions& o, const QStr
                 rows * height);
 }
 
+// The frames of `bytes`, each `frameBytes` long and of `size`, drawn by
+// `draw`, side by side.
+template <class Draw>
+QImage frameSheet(const QByteArray& bytes, qint64 frameBytes, QSize size, const PreviewOptions& o,
+                  Draw draw) {
+    const qint64 count = bytes.size() / frameBytes;
+    const QSize sheet = rgbqumo::contactSheetSize(size, count, o.columns);
+    checkSize(sheet.width(), sheet.height(), o.scale);
+    QList<QImage> frames;
+    for (qint64 i = 0; i < count; ++i)
+        frames << made(draw(bytes.mid(i * frameBytes, frameBytes)), size.width(), size.height());
+    return made(rgbqumo::contactSheet(frames, o.columns), sheet.width(), sheet.height());
+}
+
+// Panel data (--panel): packed indices or planes, in the panel's colours; as
+// many rows as the data holds, or frames of --height rows side by side.
+QImage panelData(const QByteArray& bytes, const PreviewOptions& o, const QString& source) {
+    const epaper::PanelSettings panel{panelNamed(o.panel, o.planes), o.planes};
+    const int width = o.pictureWidth;
+    checkSize(width, 1, o.scale);
+    const qint64 row = epaper::panelBytes(panel, width, 1);
+    int height = o.pictureHeight;
+    if (height == 0) {
+        if (bytes.size() % row != 0 || bytes.size() / row > MaxSide)
+            failure(QStringLiteral("%1 holds %2 bytes, not a whole number of rows of %3 bytes "
+                                   "(%4 pixels of %5%6)")
+                        .arg(source, QString::number(bytes.size()), QString::number(row),
+                             QString::number(width), panel.panel.name,
+                             o.planes ? QStringLiteral(", every plane") : QString()));
+        height = int(bytes.size() / row);
+    }
+    const qint64 frame = epaper::panelBytes(panel, width, height);
+    if (bytes.size() % frame != 0)
+        failure(QStringLiteral("%1 holds %2 bytes, not a whole number of the %3 bytes of %4 x %5 "
+                               "pixels of %6")
+                    .arg(source, QString::number(bytes.size()), QString::number(frame),
+                         QString::number(width), QString::number(height), panel.panel.name));
+    return frameSheet(bytes, frame, QSize(width, height), o, [&](const QByteArray& one) {
+        return epaper::panelPicture(one, panel, QSize(width, height));
+    });
+}
+
 QImage pictureData(const QByteArray& bytes, const PreviewOptions& o, const QString& source) {
     const core::Layout layout = rgbqumo::dataLayout(o.picture);
     const QString format = rgbqumo::pixelFormatName(o.picture.pixel);
@@ -100,6 +146,14 @@ QImage pictureData(const QByteArray& bytes, const PreviewOptions& o, const QStri
     }
     checkSize(width, 1, o.scale);
     int height = o.pictureHeight;
+    // Several whole frames of W x H (picture --frames): a contact sheet.
+    if (height > 0) {
+        const qint64 frame = core::frameBytes(layout, width, height);
+        if (bytes.size() > frame && bytes.size() % frame == 0)
+            return frameSheet(bytes, frame, QSize(width, height), o, [&](const QByteArray& one) {
+                return rgbqumo::dataPicture(one, o.picture, QSize(width, height));
+            });
+    }
     if (height > 0 && core::frameBytes(layout, width, height) != bytes.size())
         failure(QStringLiteral("%1 holds %2 bytes, not the %3 bytes of %4 x %5 %6 pixels in this "
                                "layout")
@@ -163,16 +217,41 @@ QByteArray dataOf(const QByteArray& text, const QString& source) {
 
 // An LVGL image's pixels laid exactly onto a checkerboard of 4-pixel squares,
 // light grey and white, so that its transparent parts show.
+QImage checkerboarded(const lvgl::ReadImage& read, const PreviewOptions& o);
+
+// An LVGL image, or every image of a C source (a frame table) side by side.
 QImage lvglPicture(const QByteArray& raw, const PreviewOptions& o, const QString& source) {
-    lvgl::ReadImage read;
+    QList<lvgl::ReadImage> images;
     try {
-        read = o.lvgl == u"lvgl" ? lvgl::readImageSource(raw, o.depth)
-                                 : lvgl::readImageFile(raw, o.depth);
+        if (o.lvgl == u"lvgl")
+            images = lvgl::readImageSources(raw, o.depth);
+        else
+            images << lvgl::readImageFile(raw, o.depth);
     } catch (const RuntimeError& e) {
         if (e.code() != RuntimeError::InvalidPicture)
             throw;
         failure(source + QStringLiteral(": ") + QString::fromUtf8(e.what()));
     }
+    if (images.size() == 1)
+        return checkerboarded(images.front(), o);
+    const QSize size = images.front().picture.size();
+    QList<QImage> frames;
+    for (const lvgl::ReadImage& image : images) {
+        if (image.picture.size() != size)
+            failure(QStringLiteral("%1: its images are not all of one size, %2 x %3 and %4 x %5")
+                        .arg(source)
+                        .arg(size.width())
+                        .arg(size.height())
+                        .arg(image.picture.width())
+                        .arg(image.picture.height()));
+        frames << checkerboarded(image, o);
+    }
+    const QSize sheet = rgbqumo::contactSheetSize(size, frames.size(), o.columns);
+    checkSize(sheet.width(), sheet.height(), o.scale);
+    return made(rgbqumo::contactSheet(frames, o.columns), sheet.width(), sheet.height());
+}
+
+QImage checkerboarded(const lvgl::ReadImage& read, const PreviewOptions& o) {
     checkSize(read.picture.width(), read.picture.height(), o.scale);
     const int width = read.picture.width(), height = read.picture.height();
     QImage image = made(QImage(width, height, QImage::Format_RGB32), width, height);
@@ -197,6 +276,7 @@ int runPreview(const CommandLine& line) {
         failure(QStringLiteral("%1 holds no data").arg(source));
 
     QImage image = !o.lvgl.isEmpty()    ? lvglPicture(bytes, o, source)
+                   : !o.panel.isEmpty() ? panelData(bytes, o, source)
                    : o.pictureWidth > 0 ? pictureData(bytes, o, source)
                                         : glyphPicture(bytes, o, source);
     if (o.scale > 1) {
@@ -241,7 +321,7 @@ PreviewOptions parsePreview(const CommandLine& line) {
         if (o.lvgl != u"lvgl" && o.lvgl != u"lvgl-bin")
             refuseValue("format", QStringLiteral("'lvgl' or 'lvgl-bin'"), o.lvgl);
         for (const char* dataOnly : {"size", "width", "pixel", "byte-order", "scan", "pad",
-                                     "msb-first", "invert", "columns", "binary", "height"})
+                                     "msb-first", "invert", "binary", "height", "panel", "planes"})
             if (line.isSet(dataOnly))
                 usageError(QStringLiteral("%1 is for glyph and picture data; an LVGL image says "
                                           "its own size and format")
@@ -260,7 +340,7 @@ PreviewOptions parsePreview(const CommandLine& line) {
     if (!o.lvgl.isEmpty()) {
         // Nothing more: the image says the rest.
     } else if (!size.isEmpty()) {
-        for (const char* pictureOnly : {"byte-order", "pixel", "height"}) {
+        for (const char* pictureOnly : {"byte-order", "pixel", "height", "panel", "planes"}) {
             if (line.isSet(pictureOnly))
                 usageError(QStringLiteral("%1 is for picture data (--width)")
                                .arg(optionName(pictureOnly)));
@@ -273,9 +353,23 @@ PreviewOptions parsePreview(const CommandLine& line) {
         parsePictureData(line, o.picture);
         if (const QString height = line.value("height"); !height.isEmpty())
             o.pictureHeight = parseCount("height", height, 1, 1 << 20);
-        if (line.isSet("columns"))
-            usageError(QStringLiteral("--columns is for glyph data (--size)"));
+        o.panel = line.value("panel");
+        o.planes = line.isSet("planes");
+        if (o.planes && o.panel.isEmpty())
+            usageError(QStringLiteral("--planes is for the colour planes of --panel"));
+        if (!o.panel.isEmpty())
+            for (const char* pixelOnly :
+                 {"pixel", "byte-order", "scan", "pad", "msb-first", "invert"})
+                if (line.isSet(pixelOnly))
+                    usageError(QStringLiteral("%1 is for the pixel formats; --panel data is laid "
+                                              "out as the panels' drivers take it")
+                                   .arg(optionName(pixelOnly)));
+        if (line.isSet("columns") && o.pictureHeight == 0 && o.panel.isEmpty())
+            usageError(QStringLiteral("--columns is for glyph data (--size) and for frames of "
+                                      "picture data (--width and --height)"));
     }
+    if (!o.lvgl.isEmpty() && line.isSet("columns") && o.lvgl != u"lvgl")
+        usageError(QStringLiteral("--columns is for the frames of an LVGL C source"));
     if (const QString columns = line.value("columns"); !columns.isEmpty())
         o.columns = parseCount("columns", columns, 1, 4096);
     if (const QString scale = line.value("scale"); !scale.isEmpty())
