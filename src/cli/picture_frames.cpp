@@ -14,6 +14,7 @@
 #include "numbertext.h"
 #include "output.h"
 #include "process.h"
+#include "runtime_error.h"
 
 #include <QFileInfo>
 
@@ -41,14 +42,16 @@ struct Selection {
 };
 
 Selection openSelection(const PictureOptions& o) {
-    // The picture as the tool reads pictures first: its checks and messages.
-    readPicture(o.picture);
     Selection s;
     try {
         s.source = rgbqumo::openFrames(readWhole(o.picture), o.picture);
     } catch (const rgbqumo::FramesError& e) {
         failure(QStringLiteral("cannot read picture '%1': %2")
                     .arg(o.picture, QString::fromUtf8(e.what())));
+    } catch (const RuntimeError&) {
+        // Not a picture that can be read: said as the tool says it.
+        readPicture(o.picture);
+        throw;
     }
     const int count = s.source->count();
     s.first = o.firstFrame;

@@ -185,9 +185,6 @@ private:
             pos += 3 * m_globalSize;
             if (pos > size)
                 damaged(QStringLiteral("it is cut short in its global colour table"));
-            const int bg = std::min<int>(h[11], m_globalSize - 1);
-            m_background =
-                qRgba(at(m_global)[3 * bg], at(m_global)[3 * bg + 1], at(m_global)[3 * bg + 2], 0);
         }
         GifFrame pending;
         bool trailer = false;
@@ -270,6 +267,14 @@ private:
         }
         if (m_frames.empty())
             damaged(QStringLiteral("it holds no frame"));
+        // The background is the global table's entry when the first frame
+        // takes its colours from that table (an index past its end: its
+        // last entry), else white; as ImageMagick reads it.
+        if (m_frames.front().table < 0) {
+            const int bg = std::min<int>(h[11], m_globalSize - 1);
+            m_background =
+                qRgba(at(m_global)[3 * bg], at(m_global)[3 * bg + 1], at(m_global)[3 * bg + 2], 0);
+        }
         // Without a logical screen, the first frame's extent is the canvas.
         if (w == 0 || hgt == 0) {
             w = m_frames.front().x + m_frames.front().w;
@@ -349,7 +354,7 @@ private:
     QSize m_size;
     qsizetype m_global = -1;
     int m_globalSize = 0;
-    QRgb m_background = 0x00FFFFFFu; // white without a global table
+    QRgb m_background = 0x00FFFFFFu; // at alpha 0
     std::vector<GifFrame> m_frames;
     int m_next = 0;
     // The frame on screen, and what the next is drawn on (for disposal 2
