@@ -326,8 +326,8 @@ PictureOptions parsePicture(const CommandLine& line) {
 const CommandDef PictureCommand{
     "picture",
     "picture file -> a display's pixel data (RGB565 by default), an LVGL image or an Arduino array",
-    "zentraq-cli picture IN [--pixel FORMAT | --format lvgl|lvgl-bin --cf FORMAT] [--rotate ...] "
-    "[--flip ...] [--resize WxH] [options]",
+    "zentraq-cli picture IN [--pixel FORMAT | --format lvgl|lvgl-bin --cf FORMAT | --panel PANEL "
+    "[--planes]] [--frames all|N|A-B] [--rotate ...] [--flip ...] [--resize WxH] [options]",
     "Converts the picture file IN (BMP, GIF, JPEG, PNG, ICO, ... whatever the window loads) into "
     "pixel data for a display: rows from the top, each row from the left; by default RGB565, one "
     "\"0xLL,0xHH,\" item per pixel, low byte first, CR LF after every 8th item, exactly the bytes "
@@ -339,8 +339,11 @@ const CommandDef PictureCommand{
     "after every 16 bytes (24 for the 3-byte formats); a shorter last line has no CR LF, as in "
     "temp.txt. The byte count goes to standard error in the window's words, \"数据大小:N字节\". "
     "--format lvgl and lvgl-bin make an LVGL 9 (or, with --lvgl 8, 8.3) image that keeps the "
-    "picture's alpha in the formats that have it; c16 and xbm make the arrays of Arduino display "
-    "libraries.",
+    "picture's alpha in the formats that have it (--cf raw keeps a PNG, JPEG or GIF file as it is "
+    "for LVGL's own decoders); c16 and xbm make the arrays of Arduino display libraries. --frames "
+    "converts the frames of an animated GIF, APNG or WebP, each as a viewer shows it, with a table "
+    "of them and their durations. --panel makes the data of a colour e-paper panel: packed colour "
+    "numbers, or one plane per colour with --planes.",
     "zentraq-cli picture logo.png --resize 128x64 --pixel mono --dither floyd-steinberg --scan "
     "page --format c --name logo -o logo.h",
     Options,
