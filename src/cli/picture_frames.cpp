@@ -131,16 +131,18 @@ int runImageFiles(const PictureOptions& o, Selection& s) {
     std::unique_ptr<OutputFile> depfile;
     if (!o.out.files.depfile.empty())
         depfile = std::make_unique<OutputFile>(o.out.files.depfile);
-    std::vector<std::unique_ptr<Destination>> files;
+    // Each file is written whole and closed before the next (a file open
+    // for each of thousands of frames would run out of descriptors), and
+    // all are put in place at the end.
+    std::vector<std::unique_ptr<OutputFile>> files;
     std::vector<std::string> names;
     qint64 bytes = 0;
     forEachFrame(o, s, [&](Frame& f, int n) {
         names.push_back(nativeName(numbered(o.out.output, n)).toStdString());
-        ResultFiles each;
-        each.keepUnchanged = o.out.files.keepUnchanged;
-        files.push_back(std::make_unique<Destination>(names.back(), true, each));
+        files.push_back(std::make_unique<OutputFile>(names.back()));
         rgbqumo::PictureForm form(std::move(f.picture), o.data, o.form);
-        bytes += form.write(files.back()->sink(), {});
+        bytes += form.write(*files.back(), {});
+        files.back()->finish();
     });
     if (depfile) {
         std::string rules;
@@ -150,7 +152,7 @@ int runImageFiles(const PictureOptions& o, Selection& s) {
         depfile->commit();
     }
     for (auto& file : files)
-        file->commit(inputFiles());
+        file->commit(o.out.files.keepUnchanged);
     report(o, bytes);
     return 0;
 }

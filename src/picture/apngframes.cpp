@@ -150,6 +150,13 @@ public:
         }
         if (!animated || m_frames.empty())
             return false;
+        qint64 claimed = 0;
+        for (const ApngFrame& f : m_frames)
+            claimed += qint64(f.w) * f.h;
+        if (claimed > MaxDecodedPixels)
+            damaged(QStringLiteral("its frames claim more than the %1 pixels the tool decodes "
+                                   "together")
+                        .arg(MaxDecodedPixels));
         for (std::size_t i = 0; i < m_frames.size(); ++i)
             if (m_frames[i].data.isEmpty())
                 damaged(QStringLiteral("its frame %1 has no picture data").arg(i));

@@ -23,6 +23,11 @@ public:
         if (m_count > MaxFrames)
             throw FramesError(RuntimeError::InvalidPicture,
                               QStringLiteral("it has more than %1 frames").arg(MaxFrames));
+        if (qint64(m_first.width()) * m_first.height() * m_count > MaxDecodedPixels)
+            throw FramesError(RuntimeError::InvalidPicture,
+                              QStringLiteral("its frames claim more than the %1 pixels the tool "
+                                             "decodes together")
+                                  .arg(MaxDecodedPixels));
     }
 
     QSize size() const override { return m_first.size(); }

@@ -33,7 +33,8 @@
 // the canvas, where each frame lies. A canvas larger than the picture limit
 // (2^25 pixels), frames that together would make more than that many pixels,
 // more than 65536 frames, a frame that claims more data than follows, or
-// one outside an APNG's canvas are refused then.
+// one outside an APNG's canvas, or frames that claim more than 2^28 pixels
+// together (what reading them all would decode) are refused then.
 
 #include "runtime_error.h"
 
@@ -51,6 +52,9 @@ namespace zentraq::rgbqumo {
 // most frames a file may have.
 inline constexpr qint64 MaxFramePixels = qint64(1) << 25;
 inline constexpr int MaxFrames = 65536;
+// The most pixels all the frames of a file may claim together: what reading
+// up to its last frame decodes.
+inline constexpr qint64 MaxDecodedPixels = qint64(1) << 28;
 
 // Why frames could not be read: InvalidPicture, with what is wrong in
 // English (the command-line tool's words), or the picture loader's

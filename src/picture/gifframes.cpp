@@ -188,6 +188,7 @@ private:
         }
         GifFrame pending;
         bool trailer = false;
+        qint64 claimed = 0; // pixels of all frames together
         auto skipBlocks = [&](const QString& what) {
             for (;;) {
                 if (pos >= size)
@@ -257,6 +258,11 @@ private:
                 skipBlocks(QStringLiteral("frame %1's data").arg(number));
                 if (int(m_frames.size()) == MaxFrames)
                     damaged(QStringLiteral("it has more than %1 frames").arg(MaxFrames));
+                claimed += qint64(f.w) * f.h;
+                if (claimed > MaxDecodedPixels)
+                    damaged(QStringLiteral("its frames claim more than the %1 pixels the tool "
+                                           "decodes together")
+                                .arg(MaxDecodedPixels));
                 m_frames.push_back(f);
                 pending = GifFrame{};
             } else if (block != 0) { // stray zero bytes between blocks are read past

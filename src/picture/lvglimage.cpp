@@ -1,10 +1,12 @@
 #include "lvglimage.h"
 
 #include "bytearraysink.h"
+#include "metafile.h"
 #include "palette.h"
 #include "pictureloader.h"
 #include "runtime_error.h"
 
+#include <QBuffer>
 #include <QRegularExpression>
 
 #include <lz4.h>
@@ -670,14 +672,23 @@ ReadImage readImage(ImageOptions o, int width, int height, int stride, int flags
                     QByteArrayView data) {
     ReadImage r;
     if (isRaw(o.format)) {
-        // A picture file as it is: decoded as the tool reads pictures.
+        // A picture file as it is: decoded as the tool reads pictures, but
+        // for metafiles, which LVGL has no decoder for.
+        const QByteArray file = data.toByteArray();
+        QBuffer probe;
+        probe.setData(file);
+        if (!probe.open(QIODevice::ReadOnly) || rgbqumo::IsMetafile(probe))
+            damaged(QStringLiteral("its RAW data is a metafile, which LVGL does not decode"));
         try {
-            r.picture = rgbqumo::LoadPictureData(data.toByteArray(), QStringLiteral("RAW"))
+            r.picture = rgbqumo::LoadPictureData(file, QStringLiteral("RAW"))
                             .convertToFormat(QImage::Format_ARGB32);
         } catch (const RuntimeError&) {
             damaged(QStringLiteral("its RAW data is no picture file that can be read"));
+        } catch (const std::bad_alloc&) {
+            damaged(QStringLiteral("there is not enough memory for its RAW data's picture"));
         }
         r.options = o;
+        r.stride = int(std::min<qint64>(qint64(r.picture.width()) * 4, 65535));
         return r;
     }
     if (width < 1 || height < 1)

@@ -83,8 +83,8 @@ qint64 writeImageSource(core::PixelSource& source, const ImageOptions& options,
 
 // An LVGL image read back.
 struct ReadImage {
-    ImageOptions options; // version, format, depth (as given), compression
-    int stride = 0;
+    ImageOptions options;       // version, format, depth (as given), compression
+    int stride = 0;             // raw: of the decoded picture, 4 bytes a pixel
     bool premultiplied = false; // the header's flag
     QImage picture;             // Format_ARGB32, unpremultiplied
 };

@@ -320,6 +320,16 @@ for i in range(im.n_frames):
         QVERIFY(refused(file, words));
     }
 
+    // Frames of 4096 x 4096 over a canvas of one pixel: 17 of them claim
+    // more than 2^28 pixels together, refused before any is decoded.
+    void framesClaimingTooMuch() {
+        std::vector<GifFrameSpec> frames(17);
+        for (GifFrameSpec& f : frames)
+            f = {0, 0, 4096, 4096, 0, -1, 0, false, {0}, {}};
+        QVERIFY(refused(testing::writeGif(1, 1, {qRgb(0, 0, 0)}, 0, frames),
+                        "frames claim more than the 268435456 pixels"));
+    }
+
     // More than 65536 frames: refused while the file is walked.
     void tooManyFrames() {
         std::vector<GifFrameSpec> frames(65537);
