@@ -56,7 +56,7 @@ constexpr OptionDef Options[] = {
     {"stride-align", "N", "LVGL 9: every row padded to a multiple of N bytes, a power of two up to 256 (default 1)"},
     {"compress", "none|rle|lz4", "LVGL 9: the data compressed with LVGL's RLE or with LZ4 (default none)"},
     {"premultiply", nullptr, "LVGL 9 rgb565a8 and argb8565: each colour level stored times alpha / 255 "
-     "(truncated), with the header's premultiplied flag, as LVGL's converter's --premultiply"},
+     "(truncated), with the header's premultiplied flag, as LVGLImage.py's --premultiply"},
     {"attribute", "TEXT", "c, lvgl, c16, xbm: TEXT put into every C declaration, e.g. PROGMEM or "
      "LV_ATTRIBUTE_LARGE_CONST"},
     {"panel", "bw|bwr|bwy|bwry|7color|FILE", "a colour e-paper panel: every pixel becomes the panel's "
