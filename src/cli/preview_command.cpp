@@ -15,6 +15,9 @@
 #include <QImage>
 #include <QImageWriter>
 
+#include <algorithm>
+#include <cstring>
+
 namespace zentraq::cli {
 namespace {
 
@@ -162,29 +165,49 @@ QByteArray dataOf(const QByteArray& text, const QString& source) {
 }
 
 // An LVGL image's pixels laid exactly onto a checkerboard of 4-pixel squares,
-// light grey and white, so that its transparent parts show.
+// light grey and white, so that its transparent parts show, each row
+// scaled as it comes: the preview is all the memory it takes.
+class CheckerboardPreview : public lvgl::RowReceiver {
+public:
+    explicit CheckerboardPreview(int scale) : m_scale(scale) {}
+
+    void begin(const lvgl::ImageHeader& header) override {
+        checkSize(header.width, header.height, m_scale);
+        const qint64 w = qint64(header.width) * m_scale, h = qint64(header.height) * m_scale;
+        image = made(QImage(int(w), int(h), QImage::Format_RGB32), w, h);
+    }
+
+    void row(int y, const QRgb* in) override {
+        const int s = m_scale;
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y * s));
+        for (int x = 0; x < image.width() / s; ++x) {
+            const QRgb square = (x / 4 + y / 4) % 2 ? qRgb(204, 204, 204) : qRgb(255, 255, 255);
+            std::fill_n(out + qint64(x) * s, s, core::compositePixel(in[x], square));
+        }
+        for (int i = 1; i < s; ++i)
+            std::memcpy(image.scanLine(y * s + i), out, std::size_t(image.bytesPerLine()));
+    }
+
+    QImage image;
+
+private:
+    int m_scale;
+};
+
+// The preview of an LVGL image, at its scale.
 QImage lvglPicture(const QByteArray& raw, const PreviewOptions& o, const QString& source) {
-    lvgl::ReadImage read;
+    CheckerboardPreview preview(o.scale);
     try {
-        read = o.lvgl == u"lvgl" ? lvgl::readImageSource(raw, o.depth)
-                                 : lvgl::readImageFile(raw, o.depth);
+        if (o.lvgl == u"lvgl")
+            lvgl::readImageSource(raw, o.depth, preview);
+        else
+            lvgl::readImageFile(raw, o.depth, preview);
     } catch (const RuntimeError& e) {
         if (e.code() != RuntimeError::InvalidPicture)
             throw;
         failure(source + QStringLiteral(": ") + QString::fromUtf8(e.what()));
     }
-    checkSize(read.picture.width(), read.picture.height(), o.scale);
-    const int width = read.picture.width(), height = read.picture.height();
-    QImage image = made(QImage(width, height, QImage::Format_RGB32), width, height);
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* in = reinterpret_cast<const QRgb*>(read.picture.constScanLine(y));
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb square = (x / 4 + y / 4) % 2 ? qRgb(204, 204, 204) : qRgb(255, 255, 255);
-            out[x] = core::compositePixel(in[x], square);
-        }
-    }
-    return image;
+    return std::move(preview.image);
 }
 
 int runPreview(const CommandLine& line) {
@@ -199,7 +222,7 @@ int runPreview(const CommandLine& line) {
     QImage image = !o.lvgl.isEmpty()    ? lvglPicture(bytes, o, source)
                    : o.pictureWidth > 0 ? pictureData(bytes, o, source)
                                         : glyphPicture(bytes, o, source);
-    if (o.scale > 1) {
+    if (o.scale > 1 && o.lvgl.isEmpty()) {
         const QImage scaled = image.scaled(image.width() * o.scale, image.height() * o.scale,
                                            Qt::IgnoreAspectRatio, Qt::FastTransformation);
         if (scaled.isNull())
