@@ -442,6 +442,9 @@ public:
     // Nothing follows the data: a block that ends there is read to its end
     // (its last literal run may be empty).
     void finish() override {
+        // No data is one empty literal run, as liblz4 has it.
+        if (m_size == 0 && (m_in.size() != 1 || m_in[0] != '\0'))
+            throw StreamDamaged{};
         if (m_ready == m_end && m_phase != Phase::Ended)
             produce();
         if (m_ready != m_end || m_phase != Phase::Ended || m_produced != m_size)

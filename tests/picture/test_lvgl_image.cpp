@@ -464,6 +464,7 @@ private slots:
         const QByteArray lit13 = QByteArray("\xd0") + "abcdefghijklm";
         QTest::newRow("literals alone") << lit13 << 13;
         QTest::newRow("empty") << QByteArray(1, '\0') << 0;
+        QTest::newRow("empty, with a match length") << QByteArray(1, '\x05') << 0;
         QTest::newRow("run and literals") << QByteArray::fromHex("1f61"
                                                                  "0100"
                                                                  "0e") +
