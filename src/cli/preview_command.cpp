@@ -16,6 +16,9 @@
 #include <QImage>
 #include <QImageWriter>
 
+#include <algorithm>
+#include <cstring>
+
 namespace zentraq::cli {
 namespace {
 
@@ -216,54 +219,85 @@ QByteArray dataOf(const QByteArray& text, const QString& source) {
 }
 
 // An LVGL image's pixels laid exactly onto a checkerboard of 4-pixel squares,
-// light grey and white, so that its transparent parts show.
-QImage checkerboarded(const lvgl::ReadImage& read, const PreviewOptions& o);
+// light grey and white, so that its transparent parts show, each row
+// scaled as it comes: the preview is all the memory it takes.
+class CheckerboardPreview : public lvgl::RowReceiver {
+public:
+    explicit CheckerboardPreview(int scale) : m_scale(scale) {}
 
-// An LVGL image, or every image of a C source (a frame table) side by side.
+    void begin(const lvgl::ImageHeader& header) override {
+        checkSize(header.width, header.height, m_scale);
+        const qint64 w = qint64(header.width) * m_scale, h = qint64(header.height) * m_scale;
+        image = made(QImage(int(w), int(h), QImage::Format_RGB32), w, h);
+    }
+
+    void row(int y, const QRgb* in) override {
+        const int s = m_scale;
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y * s));
+        for (int x = 0; x < image.width() / s; ++x) {
+            const QRgb square = (x / 4 + y / 4) % 2 ? qRgb(204, 204, 204) : qRgb(255, 255, 255);
+            std::fill_n(out + qint64(x) * s, s, core::compositePixel(in[x], square));
+        }
+        for (int i = 1; i < s; ++i)
+            std::memcpy(image.scanLine(y * s + i), out, std::size_t(image.bytesPerLine()));
+    }
+
+    QImage image;
+
+private:
+    int m_scale;
+};
+
+// Every image of a C source that declares several (a frame table), each on
+// the checkerboard, side by side at the preview's scale.
+QImage lvglFrames(const QList<lvgl::ReadImage>& images, const PreviewOptions& o,
+                  const QString& source) {
+    const QSize size = images.front().picture.size();
+    QList<QImage> frames;
+    for (const lvgl::ReadImage& read : images) {
+        if (read.picture.size() != size)
+            failure(QStringLiteral("%1: its images are not all of one size, %2 x %3 and %4 x %5")
+                        .arg(source)
+                        .arg(size.width())
+                        .arg(size.height())
+                        .arg(read.picture.width())
+                        .arg(read.picture.height()));
+        CheckerboardPreview frame(1);
+        lvgl::ImageHeader header;
+        header.width = size.width();
+        header.height = size.height();
+        frame.begin(header);
+        for (int y = 0; y < size.height(); ++y)
+            frame.row(y, reinterpret_cast<const QRgb*>(read.picture.constScanLine(y)));
+        frames << frame.image;
+    }
+    const QSize sheet = rgbqumo::contactSheetSize(size, frames.size(), o.columns);
+    checkSize(sheet.width(), sheet.height(), o.scale);
+    QImage picture = made(rgbqumo::contactSheet(frames, o.columns), sheet.width(), sheet.height());
+    if (o.scale == 1)
+        return picture;
+    return made(picture.scaled(picture.width() * o.scale, picture.height() * o.scale,
+                               Qt::IgnoreAspectRatio, Qt::FastTransformation),
+                qint64(picture.width()) * o.scale, qint64(picture.height()) * o.scale);
+}
+
+// The preview of an LVGL image, at its scale; a C source that declares
+// several images shows them all.
 QImage lvglPicture(const QByteArray& raw, const PreviewOptions& o, const QString& source) {
-    QList<lvgl::ReadImage> images;
+    CheckerboardPreview preview(o.scale);
     try {
-        if (o.lvgl == u"lvgl")
-            images = lvgl::readImageSources(raw, o.depth);
+        if (o.lvgl != u"lvgl")
+            lvgl::readImageFile(raw, o.depth, preview);
+        else if (lvgl::declaredImages(raw) > 1)
+            return lvglFrames(lvgl::readImageSources(raw, o.depth), o, source);
         else
-            images << lvgl::readImageFile(raw, o.depth);
+            lvgl::readImageSource(raw, o.depth, preview);
     } catch (const RuntimeError& e) {
         if (e.code() != RuntimeError::InvalidPicture)
             throw;
         failure(source + QStringLiteral(": ") + QString::fromUtf8(e.what()));
     }
-    if (images.size() == 1)
-        return checkerboarded(images.front(), o);
-    const QSize size = images.front().picture.size();
-    QList<QImage> frames;
-    for (const lvgl::ReadImage& image : images) {
-        if (image.picture.size() != size)
-            failure(QStringLiteral("%1: its images are not all of one size, %2 x %3 and %4 x %5")
-                        .arg(source)
-                        .arg(size.width())
-                        .arg(size.height())
-                        .arg(image.picture.width())
-                        .arg(image.picture.height()));
-        frames << checkerboarded(image, o);
-    }
-    const QSize sheet = rgbqumo::contactSheetSize(size, frames.size(), o.columns);
-    checkSize(sheet.width(), sheet.height(), o.scale);
-    return made(rgbqumo::contactSheet(frames, o.columns), sheet.width(), sheet.height());
-}
-
-QImage checkerboarded(const lvgl::ReadImage& read, const PreviewOptions& o) {
-    checkSize(read.picture.width(), read.picture.height(), o.scale);
-    const int width = read.picture.width(), height = read.picture.height();
-    QImage image = made(QImage(width, height, QImage::Format_RGB32), width, height);
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* in = reinterpret_cast<const QRgb*>(read.picture.constScanLine(y));
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb square = (x / 4 + y / 4) % 2 ? qRgb(204, 204, 204) : qRgb(255, 255, 255);
-            out[x] = core::compositePixel(in[x], square);
-        }
-    }
-    return image;
+    return std::move(preview.image);
 }
 
 int runPreview(const CommandLine& line) {
@@ -279,7 +313,7 @@ int runPreview(const CommandLine& line) {
                    : !o.panel.isEmpty() ? panelData(bytes, o, source)
                    : o.pictureWidth > 0 ? pictureData(bytes, o, source)
                                         : glyphPicture(bytes, o, source);
-    if (o.scale > 1) {
+    if (o.scale > 1 && o.lvgl.isEmpty()) {
         const QImage scaled = image.scaled(image.width() * o.scale, image.height() * o.scale,
                                            Qt::IgnoreAspectRatio, Qt::FastTransformation);
         if (scaled.isNull())

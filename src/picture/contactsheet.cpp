@@ -1,6 +1,6 @@
 #include "contactsheet.h"
 
-#include <QRegularExpression>
+#include <algorithm>
 
 namespace zentraq::rgbqumo {
 
@@ -32,26 +32,3 @@ QImage contactSheet(const QList<QImage>& frames, int columns) {
 }
 
 } // namespace zentraq::rgbqumo
-
-namespace zentraq::lvgl {
-
-QList<ReadImage> readImageSources(QByteArrayView text, ColourDepth depth) {
-    // Each descriptor with what comes before it since the last one: its
-    // array is there in the sources the tool writes.
-    static const QRegularExpression descriptor(
-        QStringLiteral(R"((lv_image_dsc_t|lv_img_dsc_t)\s+[A-Za-z_]\w*\s*=\s*\{.*?\}\s*;)"),
-        QRegularExpression::DotMatchesEverythingOption);
-    const QString source = QString::fromUtf8(text);
-    QList<ReadImage> images;
-    qsizetype from = 0;
-    for (auto it = descriptor.globalMatch(source); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        images << readImageSource(source.sliced(from, m.capturedEnd() - from).toUtf8(), depth);
-        from = m.capturedEnd();
-    }
-    if (images.isEmpty())
-        images << readImageSource(text, depth); // which says what is wrong
-    return images;
-}
-
-} // namespace zentraq::lvgl

@@ -3,8 +3,6 @@
 // Several frames in one picture, to see an animation's frames at a glance:
 // side by side, `columns` a row, a grey line of one pixel between them.
 
-#include "lvglimage.h"
-
 #include <QByteArrayView>
 #include <QImage>
 #include <QList>
@@ -20,12 +18,3 @@ QSize contactSheetSize(QSize frame, qsizetype count, int columns);
 QImage contactSheet(const QList<QImage>& frames, int columns);
 
 } // namespace zentraq::rgbqumo
-
-namespace zentraq::lvgl {
-
-// Every image a C source declares, in order (a frame table's frames), each
-// read with the array it names (see readImageSource). Throws what
-// readImageSource throws.
-QList<ReadImage> readImageSources(QByteArrayView text, ColourDepth depth = ColourDepth::Depth16);
-
-} // namespace zentraq::lvgl

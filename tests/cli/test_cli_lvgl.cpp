@@ -11,9 +11,13 @@
 #include "pictureloader.h"
 
 #include <QImage>
+#include <QImageReader>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
+
+#include <sys/resource.h>
 
 using namespace zentraq;
 using zentraq::testing::CliRun;
@@ -145,6 +149,55 @@ private slots:
                              core::compositePixel(fromFile.picture.pixel(x / 2, y / 2), square));
                 }
         }
+    }
+
+    // A preview holds the picture it shows and a row, not copies of the
+    // image: a 0.5 MB LZ4 file of 8192 x 4096 ARGB pixels (128 MiB of them)
+    // and a 23 MB C source of 2048 x 1024 rgb565 pixels are shown within
+    // 300 MB of address space.
+    void previewMemory_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QSize>("size");
+        // One literal, a match at offset 1 over all but 12 bytes, 12 literals.
+        const int w = 8192, h = 4096;
+        const quint32 raw = quint32(w) * h * 4;
+        QByteArray block = QByteArray::fromHex("1f000100");
+        for (qint64 rest = qint64(raw) - 13 - 4 - 15; rest >= 0; rest -= 255)
+            block += char(rest >= 255 ? 255 : rest);
+        block += QByteArray(1, char(0xC0)) + QByteArray(12, '\0');
+        QByteArray file = QByteArray::fromHex("19100800") + QByteArray(8, '\0');
+        qToLittleEndian<quint16>(w, file.data() + 4);
+        qToLittleEndian<quint16>(h, file.data() + 6);
+        qToLittleEndian<quint16>(0, file.data() + 8); // the stride of whole bytes
+        QByteArray words(12, '\0');
+        qToLittleEndian<quint32>(2, words.data());
+        qToLittleEndian<quint32>(quint32(block.size()), words.data() + 4);
+        qToLittleEndian<quint32>(raw, words.data() + 8);
+        QTest::newRow("LZ4 file") << file + words + block << "lvgl-bin" << QSize(w, h);
+        QByteArray source = "const uint8_t a_map[] = {\n";
+        source += QByteArray("0x00,0xF8,\n").repeated(2048 * 1024);
+        source += "};\nconst lv_image_dsc_t a = { .header = { .cf = LV_COLOR_FORMAT_RGB565, "
+                  ".w = 2048, .h = 1024 }, .data = a_map };\n";
+        QTest::newRow("C source") << source << "lvgl" << QSize(2048, 1024);
+    }
+    void previewMemory() {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("AddressSanitizer needs more address space than the limit leaves");
+#endif
+        QFETCH(QByteArray, file);
+        QFETCH(QString, format);
+        QFETCH(QSize, size);
+        const QString in = path(QStringLiteral("large.img")),
+                      png = path(QStringLiteral("large.png"));
+        QVERIFY(zentraq::testing::writeFile(in, file));
+        const CliRun r = runCli({"preview", in, "--format", format, "-o", png}, {}, [] {
+            const rlimit limit{300'000'000, 300'000'000};
+            ::setrlimit(RLIMIT_AS, &limit);
+        });
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(QImageReader(png).size(), size);
+        QFile::remove(png);
     }
 
     // Fitting keeps alpha: the canvas around a contained picture is
