@@ -6,6 +6,7 @@
 
 #include "charset.h"
 #include "commandline.h"
+#include "epaper.h"
 #include "fontwriter.h"
 #include "options.h"
 #include "picturedata.h"
@@ -50,13 +51,38 @@ struct PictureOptions {
     OutputOptions out;
     const rgbqumo::PictureWriter* writer = nullptr; // --format, --binary
     rgbqumo::PictureSettings settings;
+    // --panel: a built-in panel's name or a palette file (empty: none), and
+    // --planes.
+    QString panel;
+    bool planes = false;
+    // --frames: the frames to convert, from the first to the last (-1: the
+    // file's last); unset: the picture as the window reads it.
+    bool frames = false;
+    int firstFrame = 0;
+    int lastFrame = -1;
 };
 PictureOptions parsePicture(const CommandLine& line);
+
+// picture_frames.cpp: --frames into `o`, and the frames in the form the
+// other options give, one after another, with a table of them.
+void parseFrames(const CommandLine& line, PictureOptions& o);
+int runFrames(const PictureOptions& o);
+
+// picture_panel.cpp: --panel and --planes into `o`, and the picture as the
+// panel's data.
+void parsePanel(const CommandLine& line, PictureOptions& o);
+int runPanel(const PictureOptions& o, Destination& destination);
+// The panel of --panel: built in, or read from its palette file; with
+// `planes` it must have white.
+epaper::Panel panelNamed(const QString& panel, bool planes);
+epaper::Panel panelOf(const PictureOptions& o);
 
 // The data and how it is shown (rgbqumo::Preview), and where the picture
 // goes.
 struct PreviewOptions : rgbqumo::Preview {
     QString data; // "-" for standard input
+    // Panel data (--panel with --width): the panel or palette file, planes.
+    QString panelName;
     QString output;
     ResultFiles files;
 };

@@ -49,8 +49,24 @@ constexpr OptionDef Options[] = {
      "true-color and true-color-alpha are made for (default 16)"},
     {"stride-align", "N", "LVGL 9: every row padded to a multiple of N bytes, a power of two up to 256 (default 1)"},
     {"compress", "none|rle|lz4", "LVGL 9: the data compressed with LVGL's RLE or with LZ4 (default none)"},
+    {"premultiply", nullptr, "LVGL 9 rgb565a8 and argb8565: each colour level stored times alpha / 255 "
+     "(truncated), with the header's premultiplied flag, as LVGLImage.py's --premultiply"},
     {"attribute", "TEXT", "c, lvgl, c16, xbm: TEXT put into every C declaration, e.g. PROGMEM or "
      "LV_ATTRIBUTE_LARGE_CONST"},
+    {"panel", "bw|bwr|bwy|bwry|7color|FILE", "a colour e-paper panel: every pixel becomes the panel's "
+     "nearest colour (as Pillow's quantize picks it) or is dithered over them with --dither; bw: black 0, "
+     "white 1; bwr: black 0, white 1, red 2; bwy: ..., yellow 2; bwry: black 0, white 1, yellow 2, red 3; "
+     "7color: black 0, white 1, green 2, blue 3, red 4, yellow 5, orange 6 (the colours of Waveshare's "
+     "drivers); FILE: a palette, one #RRGGBB [name] a line. The data: the colours' numbers packed, 1, 2, 4 "
+     "or 8 bits a pixel, the first pixel in the highest bits, every row on a new byte"},
+    {"frames", "all|N|A-B", "an animated picture's frames (GIF, APNG, WebP), each as a viewer shows it at "
+     "its time (disposal and blending), converted alone: text and binary data one frame after the other; "
+     "C forms one declaration a frame, NAME_N (N the frame's number), then NAME_frames[] (for LVGL "
+     "'const void *', as lv_animimg_set_src takes it), NAME_durations[] in ms and NAME_frame_count; "
+     "lvgl-bin one file a frame, OUT with _N before its extension"},
+    {"planes", nullptr, "--panel: instead, one 1-bit plane per colour but white, one after the other "
+     "(C: NAME_black, NAME_red, ...): 0 where the pixel has the plane's colour, 1 elsewhere, as "
+     "Waveshare's and GxEPD2's 3-colour drivers take them"},
     option::Name, option::Binary, option::Output, option::Quiet,
     option::Depfile, option::KeepUnchanged,
 };
@@ -65,12 +81,20 @@ QStringList shapeNames() {
 
 int runPicture(const CommandLine& line) {
     const PictureOptions o = parsePicture(line);
+    if (o.frames)
+        return runFrames(o);
     // An output that cannot be written is reported before the picture is
     // decoded.
     Destination destination(nativeName(o.out.output).toStdString(), o.writer->binary(),
                             o.out.files);
+    if (!o.panel.isEmpty())
+        return runPanel(o, destination);
+    // (Braces evaluate in order: a file that is not a picture is said so
+    // before it is read whole.)
     const std::unique_ptr<rgbqumo::PictureResult> made =
-        o.writer->make({readPicture(o.picture), o.picture}, o.settings);
+        o.writer->make({readPicture(o.picture), o.picture,
+                        o.writer->keepsFile(o.settings) ? readWhole(o.picture) : QByteArray()},
+                       o.settings);
     const qint64 bytes = made->write(destination.sink());
     destination.commit(inputFiles());
     if (!o.out.quiet)
@@ -118,6 +142,8 @@ PictureOptions parsePicture(const CommandLine& line) {
     const LineOptions options(line);
     rgbqumo::refuseOtherFormatsOptions(*o.writer, options);
     o.writer->check(o.settings, options);
+    parsePanel(line, o);
+    parseFrames(line, o);
     const QStringList& positional = line.positional();
     if (positional.size() != 1)
         usageError(
@@ -133,8 +159,8 @@ PictureOptions parsePicture(const CommandLine& line) {
 const CommandDef PictureCommand{
     "picture",
     "picture file -> a display's pixel data (RGB565 by default), an LVGL image or an Arduino array",
-    "zentraq-cli picture IN [--pixel FORMAT | --format lvgl|lvgl-bin --cf FORMAT] [--rotate ...] "
-    "[--flip ...] [--resize WxH] [options]",
+    "zentraq-cli picture IN [--pixel FORMAT | --format lvgl|lvgl-bin --cf FORMAT | --panel PANEL "
+    "[--planes]] [--frames all|N|A-B] [--rotate ...] [--flip ...] [--resize WxH] [options]",
     "Converts the picture file IN (BMP, GIF, JPEG, PNG, ICO, ... whatever the window loads) into "
     "pixel data for a display: rows from the top, each row from the left; by default RGB565, one "
     "\"0xLL,0xHH,\" item per pixel, low byte first, CR LF after every 8th item, exactly the bytes "
@@ -146,8 +172,11 @@ const CommandDef PictureCommand{
     "after every 16 bytes (24 for the 3-byte formats); a shorter last line has no CR LF, as in "
     "temp.txt. The byte count goes to standard error in the window's words, \"数据大小:N字节\". "
     "--format lvgl and lvgl-bin make an LVGL 9 (or, with --lvgl 8, 8.3) image that keeps the "
-    "picture's alpha in the formats that have it; c16 and xbm make the arrays of Arduino display "
-    "libraries.",
+    "picture's alpha in the formats that have it (--cf raw keeps a PNG, JPEG or GIF file as it is "
+    "for LVGL's own decoders); c16 and xbm make the arrays of Arduino display libraries. --frames "
+    "converts the frames of an animated GIF, APNG or WebP, each as a viewer shows it, with a table "
+    "of them and their durations. --panel makes the data of a colour e-paper panel: packed colour "
+    "numbers, or one plane per colour with --planes.",
     "zentraq-cli picture logo.png --resize 128x64 --pixel mono --dither floyd-steinberg --scan "
     "page --format c --name logo -o logo.h",
     Options,

@@ -28,7 +28,10 @@ constexpr OptionDef Options[] = {
     {"invert", nullptr, "glyph data: ink 0 and background 1; grey and mono picture data: made with "
      "picture --invert"},
     option::ByteOrder,
-    {"columns", "N", "characters per row of the picture (default 16)"},
+    {"columns", "N", "characters, or frames, per row of the picture (default 16)"},
+    {"panel", "bw|bwr|bwy|bwry|7color|FILE", "picture data (--width) made with picture --panel: the "
+     "panel's colours; frames of --height rows side by side"},
+    {"planes", nullptr, "--panel: the data is planes (picture --planes)"},
     {"scale", "N", "every data pixel as N x N pixels (default 1, at most 64)"},
     {"binary", nullptr, "DATA holds the bytes themselves"},
     {"format", "lvgl|lvgl-bin", "DATA is an LVGL image (instead of --size or --width): C source of an "
@@ -85,7 +88,7 @@ PreviewOptions parsePreview(const CommandLine& line) {
         if (o.lvgl != u"lvgl" && o.lvgl != u"lvgl-bin")
             refuseValue("format", QStringLiteral("'lvgl' or 'lvgl-bin'"), o.lvgl);
         for (const char* dataOnly : {"size", "width", "pixel", "byte-order", "scan", "pad",
-                                     "msb-first", "invert", "columns", "binary", "height"})
+                                     "msb-first", "invert", "binary", "height", "panel", "planes"})
             if (line.isSet(dataOnly))
                 usageError(QStringLiteral("%1 is for glyph and picture data; an LVGL image says "
                                           "its own size and format")
@@ -104,7 +107,7 @@ PreviewOptions parsePreview(const CommandLine& line) {
     if (!o.lvgl.isEmpty()) {
         // Nothing more: the image says the rest.
     } else if (!size.isEmpty()) {
-        for (const char* pictureOnly : {"byte-order", "pixel", "height"}) {
+        for (const char* pictureOnly : {"byte-order", "pixel", "height", "panel", "planes"}) {
             if (line.isSet(pictureOnly))
                 usageError(QStringLiteral("%1 is for picture data (--width)")
                                .arg(optionName(pictureOnly)));
@@ -117,9 +120,25 @@ PreviewOptions parsePreview(const CommandLine& line) {
         parsePictureData(line, o.picture);
         if (const QString height = line.value("height"); !height.isEmpty())
             o.pictureHeight = parseCount("height", height, 1, 1 << 20);
-        if (line.isSet("columns"))
-            usageError(QStringLiteral("--columns is for glyph data (--size)"));
+        o.panelName = line.value("panel");
+        o.planes = line.isSet("planes");
+        if (o.planes && o.panelName.isEmpty())
+            usageError(QStringLiteral("--planes is for the colour planes of --panel"));
+        if (!o.panelName.isEmpty())
+            for (const char* pixelOnly :
+                 {"pixel", "byte-order", "scan", "pad", "msb-first", "invert"})
+                if (line.isSet(pixelOnly))
+                    usageError(QStringLiteral("%1 is for the pixel formats; --panel data is laid "
+                                              "out as the panels' drivers take it")
+                                   .arg(optionName(pixelOnly)));
+        if (line.isSet("columns") && o.pictureHeight == 0 && o.panelName.isEmpty())
+            usageError(QStringLiteral("--columns is for glyph data (--size) and for frames of "
+                                      "picture data (--width and --height)"));
     }
+    if (!o.lvgl.isEmpty() && line.isSet("columns") && o.lvgl != u"lvgl")
+        usageError(QStringLiteral("--columns is for the frames of an LVGL C source"));
+    if (!o.panelName.isEmpty())
+        o.panel = [name = o.panelName, planes = o.planes] { return panelNamed(name, planes); };
     if (const QString columns = line.value("columns"); !columns.isEmpty())
         o.columns = parseCount("columns", columns, 1, 4096);
     if (const QString scale = line.value("scale"); !scale.isEmpty())

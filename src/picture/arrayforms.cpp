@@ -53,14 +53,23 @@ qint64 writeXbm(core::PixelSource& source, core::SampleEncoder& encoder, const A
     layout.bits = 1;
     layout.pad = true;
     const qint64 bytes = core::frameBytes(layout, width, height);
+    // An XBM is also an image file: the readers (X11's XReadBitmapFile,
+    // ImageMagick, Pillow, GIMP) want the #defines first and take
+    // "static unsigned char NAME_bits[]", without const and without a size;
+    // an attribute after the brackets they read past. The comment comes
+    // after the data, where no reader looks.
     const QByteArray bits = d.name + "_bits";
     core::Formatter out(sink, core::DataForm::C, core::LinePolicy{core::ItemsPerLine, false});
-    out.text(d.comment + sizeDefines(d.name, width, height));
+    out.text(sizeDefines(d.name, width, height));
     out.text(core::declarationText(
-        {"static const", core::textView(d.attribute), "unsigned char", core::textView(bits), bytes},
+        {"static", {}, "unsigned char", core::textView(bits), -1, core::textView(d.attribute)},
         "\r\n"));
     core::Pipeline(encoder, layout, width, height, &out).frame(source);
     out.finish();
+    if (!d.comment.isEmpty()) {
+        out.text("\r\n" + d.comment);
+        out.flush();
+    }
     return bytes;
 }
 

@@ -4,6 +4,7 @@
 #include "csource.h"
 #include "imagerows.h"
 #include "lvglimage.h"
+#include "lvglraw.h"
 #include "rgb565.h"
 
 #include <cstring>
@@ -74,15 +75,52 @@ private:
                          .arg(lvgl::paletteSize(o.format));
         return lines;
     }
-    qint64 writeShape(core::ByteSink& sink, const QByteArray& comment) override {
+    qint64 writeShape(core::ByteSink& sink, const QByteArray& comment, bool preamble) override {
         if (m_file)
             return lvgl::writeImageFile(*m_source, m_settings.image, sink);
         return lvgl::writeImageSource(*m_source, m_settings.image,
-                                      {m_settings.name, m_settings.attribute, comment}, sink);
+                                      {m_settings.name, m_settings.attribute, comment, preamble},
+                                      sink);
     }
 
     bool m_file;
     lvgl::ImageLayout m_layout;
+};
+
+// --cf raw and raw-alpha: the picture file as it is, in LVGL's descriptor
+// or behind its file header.
+class RawImageResult : public PictureResult {
+public:
+    RawImageResult(PictureSource source, const PictureSettings& s, bool file)
+        : m_size(source.picture.size()), m_name(std::move(source.name)),
+          m_file(std::move(source.file)), m_settings(s), m_fileForm(file) {}
+    QSize size() const override { return m_size; }
+    qint64 bytes() const override { return m_file.size(); }
+    QStringList describe() const override {
+        return QStringList{QStringLiteral("Picture made by zentraq-cli: %1, %2*%3 pixels, %4 bytes "
+                                          "of data")
+                               .arg(m_name, QString::number(m_size.width()),
+                                    QString::number(m_size.height()),
+                                    QString::number(m_file.size()))} +
+               details();
+    }
+    QStringList details() const override { return {lvgl::rawLine(m_settings.image)}; }
+    long long write(core::ByteSink& sink) override {
+        return writeFrame(sink, m_fileForm ? QByteArray() : core::headerComment(describe()), true);
+    }
+    qint64 writeFrame(core::ByteSink& sink, const QByteArray& comment, bool) override {
+        if (m_fileForm)
+            return lvgl::writeRawFile(m_file, m_settings.image, sink);
+        return lvgl::writeRawSource(m_file, m_settings.image,
+                                    {m_settings.name, m_settings.attribute, comment}, sink);
+    }
+
+private:
+    QSize m_size;
+    QString m_name;
+    QByteArray m_file;
+    PictureSettings m_settings;
+    bool m_fileForm;
 };
 
 class WordArrayResult : public FormResult {
@@ -101,7 +139,7 @@ private:
                                                           "memory)")
                                          : QString())};
     }
-    qint64 writeShape(core::ByteSink& sink, const QByteArray& comment) override {
+    qint64 writeShape(core::ByteSink& sink, const QByteArray& comment, bool) override {
         const DataSettings& d = m_settings.data;
         std::unique_ptr<core::SampleEncoder> encoder;
         if (d.pixel == PixelFormat::Rgb565 && d.dither == DitherMode::None)
@@ -128,7 +166,7 @@ private:
                 .arg(d.threshold)
                 .arg(d.invert ? QStringLiteral(", inverted: ink is the light pixels") : QString())};
     }
-    qint64 writeShape(core::ByteSink& sink, const QByteArray& comment) override {
+    qint64 writeShape(core::ByteSink& sink, const QByteArray& comment, bool) override {
         const DataSettings& d = m_settings.data;
         RowQuantiser mono(PixelFormat::Mono, d.dither, m_source->width(), d.invert, d.threshold);
         return writeXbm(*m_source, mono, {m_settings.name, m_settings.attribute, comment}, sink);
@@ -165,11 +203,15 @@ QSize FormResult::size() const {
 }
 
 QStringList FormResult::describe() const {
-    QStringList lines{
-        QStringLiteral("Picture made by zentraq-cli: %1, %2*%3 pixels, %4 bytes of data")
-            .arg(m_name, QString::number(size().width()), QString::number(size().height()),
-                 QString::number(bytes()))};
-    lines << shapeLines();
+    return QStringList{QStringLiteral("Picture made by zentraq-cli: %1, %2*%3 pixels, %4 bytes of "
+                                      "data")
+                           .arg(m_name, QString::number(size().width()),
+                                QString::number(size().height()), QString::number(bytes()))} +
+           details();
+}
+
+QStringList FormResult::details() const {
+    QStringList lines = shapeLines();
     const DataSettings& d = m_settings.data;
     if (m_opaque && (d.background & 0xFFFFFF) != 0xFFFFFF)
         lines << QStringLiteral("background: ") + colourName(d.background) +
@@ -178,7 +220,11 @@ QStringList FormResult::describe() const {
 }
 
 long long FormResult::write(core::ByteSink& sink) {
-    return writeShape(sink, m_cForm ? core::headerComment(describe()) : QByteArray());
+    return writeShape(sink, m_cForm ? core::headerComment(describe()) : QByteArray(), true);
+}
+
+qint64 FormResult::writeFrame(core::ByteSink& sink, const QByteArray& comment, bool preamble) {
+    return writeShape(sink, comment, preamble);
 }
 
 const char* LvglImageWriter::name() const {
@@ -232,12 +278,24 @@ void LvglImageWriter::check(PictureSettings& s, const core::Options& options) co
         i.compression = *compression;
     }
     i.dither = s.data.dither;
+    i.premultiply = options.isSet("premultiply");
     if (const QString problem = lvgl::optionsProblem(i); !problem.isEmpty())
         options.refuse(problem);
+    if (lvgl::isRaw(i.format))
+        for (const char* pixelOption : {"rotate", "flip", "resize", "fit", "background"})
+            if (options.isSet(pixelOption))
+                options.refuse(QStringLiteral("--%1: --cf %2 keeps the picture file as it is")
+                                   .arg(QLatin1String(pixelOption), lvgl::formatName(i.format)));
+}
+
+bool LvglImageWriter::keepsFile(const PictureSettings& settings) const {
+    return lvgl::isRaw(settings.image.format);
 }
 
 std::unique_ptr<PictureResult> LvglImageWriter::make(PictureSource source,
                                                      const PictureSettings& settings) const {
+    if (keepsFile(settings))
+        return std::make_unique<RawImageResult>(std::move(source), settings, m_file);
     return std::make_unique<LvglImageResult>(std::move(source), settings, m_file);
 }
 

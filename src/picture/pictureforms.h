@@ -33,15 +33,18 @@ public:
 
     QSize size() const override;
     QStringList describe() const final;
+    QStringList details() const final;
     // The whole result, the C forms after their header comment.
     long long write(core::ByteSink& sink) final;
+    qint64 writeFrame(core::ByteSink& sink, const QByteArray& comment, bool preamble) final;
 
 protected:
     // The lines that say what the shape holds.
     virtual QStringList shapeLines() const = 0;
-    // Writes the result, after `comment` (a complete C comment, or nothing);
-    // returns the bytes of its data.
-    virtual qint64 writeShape(core::ByteSink& sink, const QByteArray& comment) = 0;
+    // Writes the result, after `comment` (a complete C comment, or nothing),
+    // an LVGL source without its includes unless `preamble`; returns the
+    // bytes of its data.
+    virtual qint64 writeShape(core::ByteSink& sink, const QByteArray& comment, bool preamble) = 0;
 
     PictureSettings m_settings;
     QString m_name;
@@ -59,6 +62,11 @@ public:
     const char* name() const override;
     const char* summary() const override;
     bool binary() const override { return m_file; }
+    // --cf raw and raw-alpha keep the picture file for LVGL's own decoders.
+    bool keepsFile(const PictureSettings& settings) const override;
+    bool filePerFrame() const override { return m_file; }
+    QByteArray frameItem(const QByteArray& name) const override { return '&' + name; }
+    QByteArray frameTableType() const override { return "const void * "; }
     bool takes(const char* option) const override;
     void check(PictureSettings& settings, const core::Options& options) const override;
     std::unique_ptr<PictureResult> make(PictureSource source,
@@ -73,6 +81,7 @@ class WordArrayWriter : public PictureWriter {
 public:
     const char* name() const override { return "c16"; }
     const char* summary() const override;
+    QByteArray frameTableType() const override { return "const uint16_t * const "; }
     bool binary() const override { return false; }
     bool takes(const char* option) const override;
     void check(PictureSettings& settings, const core::Options& options) const override;
@@ -87,6 +96,7 @@ public:
     const char* summary() const override;
     bool binary() const override { return false; }
     PixelFormat defaultPixel() const override { return PixelFormat::Mono; }
+    QByteArray frameItem(const QByteArray& name) const override { return name + "_bits"; }
     bool takes(const char* option) const override;
     void check(PictureSettings& settings, const core::Options& options) const override;
     std::unique_ptr<PictureResult> make(PictureSource source,

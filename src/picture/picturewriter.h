@@ -35,8 +35,9 @@ struct PictureSettings {
 };
 
 struct PictureSource {
-    QImage picture; // decoded
-    QString name;   // the file as the command line names it, for the header comment
+    QImage picture;  // decoded
+    QString name;    // the file as the command line names it, for the header comment
+    QByteArray file; // the file's bytes, for a writer that keepsFile()
 };
 
 // A picture made for one format.
@@ -46,12 +47,26 @@ public:
     virtual QSize size() const = 0;
     // The bytes of its data (an LVGL image's before compression).
     virtual qint64 bytes() const = 0;
+
+    // One frame of several (picture --frames): describe() without its first
+    // line, and the result written after `comment` (a complete C comment, or
+    // nothing), a C source without its includes unless `preamble`.
+    virtual QStringList details() const = 0;
+    virtual qint64 writeFrame(core::ByteSink& sink, const QByteArray& comment, bool preamble) = 0;
 };
 
 class PictureWriter : public core::Writer<PictureSettings, PictureSource, PictureResult> {
 public:
     // The pixel format without --pixel (XBM: mono).
     virtual PixelFormat defaultPixel() const { return PixelFormat::Rgb565; }
+    // Whether the result keeps the picture file as it is (its bytes go into
+    // the source too).
+    virtual bool keepsFile(const PictureSettings&) const { return false; }
+    // Frames (picture --frames): one result file a frame; and in C, how the
+    // table of the frames names the frame declared as `name`, and its type.
+    virtual bool filePerFrame() const { return false; }
+    virtual QByteArray frameItem(const QByteArray& name) const { return name; }
+    virtual QByteArray frameTableType() const { return "const unsigned char * const "; }
 };
 
 // Every picture writer: the data forms hex (the default), c and binary, then
@@ -65,8 +80,8 @@ const PictureWriter* pictureWriterNamed(QStringView name);
 inline constexpr const char* PixelOptionNames[] = {"pixel",     "byte-order", "scan",     "pad",
                                                    "msb-first", "invert",     "threshold"};
 // The options of LVGL images, in the order they are checked.
-inline constexpr const char* LvglOptionNames[] = {"lvgl", "cf", "color-depth", "stride-align",
-                                                  "compress"};
+inline constexpr const char* LvglOptionNames[] = {"lvgl",         "cf",       "color-depth",
+                                                  "stride-align", "compress", "premultiply"};
 
 // Refuses the first LVGL option given to `writer` that it does not take,
 // naming the formats that take it: "--cf is for --format lvgl and lvgl-bin".

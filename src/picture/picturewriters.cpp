@@ -25,7 +25,11 @@ public:
                                           "bytes")
                                .arg(m_name, QString::number(size().width()),
                                     QString::number(size().height()), QString::number(bytes()))} +
-               m_data.describe();
+               details();
+    }
+    QStringList details() const override { return m_data.describe(); }
+    qint64 writeFrame(core::ByteSink& sink, const QByteArray&, bool) override {
+        return write(sink);
     }
     long long write(core::ByteSink& sink) override {
         core::Formatter out(

@@ -5,8 +5,10 @@
 // white; picture data in the colours of its pixel format, each level widened
 // to 8 bits; an LVGL image of either version laid exactly onto a
 // checkerboard of light grey and white, so that its transparent parts show.
-// Each enlarged by a whole scale.
+// Each enlarged by a whole scale. Several frames of one size (picture
+// --frames) show side by side, `columns` to a row.
 
+#include "epaper.h"
 #include "lvglformat.h"
 #include "picturedata.h"
 
@@ -16,6 +18,7 @@
 #include <QString>
 
 #include <exception>
+#include <functional>
 
 namespace zentraq::rgbqumo {
 
@@ -34,6 +37,10 @@ struct Preview {
     int pictureWidth = 0;
     int pictureHeight = 0;
     DataSettings picture;
+    // Panel data (picture --panel): the panel, asked for when the data is
+    // drawn; its planes (picture --planes).
+    std::function<epaper::Panel()> panel;
+    bool planes = false;
     // An LVGL image ("lvgl": C source, "lvgl-bin": image file), its true
     // colour at this depth.
     QString lvgl;

@@ -216,6 +216,38 @@ void pictureCases(Builder& b, const Inputs& inputs) {
         b.picture(QStringLiteral("opaque.png"), options);
     }
 
+    // Frames of an animated picture, in every form.
+    for (const char* options :
+         {"--frames all -o out.txt", "--frames all --format c --name anim -o out.h",
+          "--frames 0-1 --format lvgl -o out.c", "--frames all --format lvgl-bin -o out.bin",
+          "--frames 1 --format c16 -o out.h", "--frames all --format xbm -o out.h",
+          "--frames all --binary -o out.bin", "--frames all --panel bwr --format c -o out.h",
+          "--frames all --panel bwr --planes --format c -o out.h", "--frames 99 -o out.txt",
+          "--frames 2-1 -o out.txt", "--frames all --format lvgl --cf raw -o out.c"})
+        b.picture(QStringLiteral("anim.gif"), options);
+    // Colour e-paper panels.
+    for (const char* options :
+         {"--panel bw -o out.txt", "--panel bwr --format c -o out.h",
+          "--panel 7color --dither floyd-steinberg --binary -o out.bin",
+          "--panel bwry --planes --format c --name epd -o out.h", "--panel bwr --planes -o out.txt",
+          "--panel bwr --format lvgl -o out.c", "--panel bwr --pixel mono -o out.txt",
+          "--planes -o out.txt", "--panel nothing.txt -o out.txt"})
+        b.picture(QStringLiteral("partial.png"), options);
+    // LVGL: picture files kept as they are, premultiplied colours, al88.
+    for (const char* options :
+         {"--format lvgl --cf raw --name logo -o out.c",
+          "--format lvgl-bin --cf raw-alpha -o out.bin", "--format lvgl --lvgl 8 --cf raw -o out.c",
+          "--format lvgl --cf raw --resize 10x10 -o out.c",
+          "--format lvgl --cf rgb565a8 --premultiply -o out.c",
+          "--format lvgl-bin --cf argb8565 --premultiply -o out.bin", "--premultiply -o out.txt",
+          "--format lvgl --cf al88 -o out.c",
+          "--format lvgl-bin --cf al88 --compress rle -o out.bin"})
+        b.picture(QStringLiteral("partial.png"), options);
+    for (const char* options : {"--panel bwr", "--panel 7color --height 4", "--panel bw --planes"})
+        b.tool(QList<QByteArray>{"preview", in(QStringLiteral("pattern.bin")), "--binary",
+                                 "--width", "8"} +
+               split(options) + QList<QByteArray>{"-o", "p.png"});
+
     // Options the shapes refuse, with their messages.
     for (const char* refused : {"--format xbm --pixel rgb565",
                                 "--format xbm --scan page",

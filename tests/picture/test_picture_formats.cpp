@@ -136,9 +136,8 @@ private slots:
             << "lvgl"
             << "cf=true-color" << rgb565
             << "--cf true-color is not a colour format of LVGL 9; it has rgb565, rgb565-swapped, "
-               "rgb565a8, argb8565, rgb888, xrgb8888, argb8888, argb8888-premultiplied, l8, a1, "
-               "a2, "
-               "a4, a8, i1, i2, i4, i8";
+               "rgb565a8, argb8565, rgb888, xrgb8888, argb8888, argb8888-premultiplied, l8, al88, "
+               "a1, a2, a4, a8, i1, i2, i4, i8, raw, raw-alpha";
         QTest::newRow("compress for 8")
             << "lvgl-bin"
             << "lvgl=8 compress=lz4" << rgb565
@@ -204,15 +203,15 @@ private slots:
         const QByteArray comment = "/*\r\n * Picture made by zentraq-cli: t.png, 3*2 pixels, ";
         const QByteArray tail =
             " * dither: none\r\n * fitting: none, the picture's own size\r\n */\r\n";
+        // An XBM is an image file too: the comment after the data.
         QTest::newRow("xbm")
             << "xbm" << false << qint64(2)
-            << comment +
-                   "2 bytes of data\r\n * XBM: 1 bit per pixel, 1 for ink (luma below 128), "
-                   "the first pixel of each byte in bit 0, every row starting on a "
-                   "new byte\r\n" +
-                   tail +
-                   "#define pic_width 3\r\n#define pic_height 2\r\nstatic const "
-                   "unsigned char pic_bits[2] = {\r\n0x05,0x06,\r\n};\r\n";
+            << "#define pic_width 3\r\n#define pic_height 2\r\nstatic unsigned char pic_bits[] = "
+               "{\r\n0x05,0x06,\r\n};\r\n\r\n" +
+                   comment +
+                   "2 bytes of data\r\n * XBM: 1 bit per pixel, 1 for ink (luma below 128), the "
+                   "first pixel of each byte in bit 0, every row starting on a new byte\r\n" +
+                   tail;
         QTest::newRow("c16") << "c16" << false << qint64(12)
                              << comment + "12 bytes of data\r\n * pixel: rgb565 words\r\n" + tail +
                                     "#include <stdint.h>\r\n\r\n#define pic_width 3\r\n#define "
@@ -239,7 +238,7 @@ private slots:
         s.data.pixel = writer->defaultPixel();
         s.data.highByteFirst = highFirst;
         s.name = "pic";
-        const auto made = writer->make({tiny(), QStringLiteral("t.png")}, s);
+        const auto made = writer->make({tiny(), QStringLiteral("t.png"), {}}, s);
         QCOMPARE(made->size(), QSize(3, 2));
         QCOMPARE(made->bytes(), bytes);
         core::ByteArraySink sink;
