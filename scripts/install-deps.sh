@@ -33,6 +33,9 @@ packages=(
     adwaita-icon-theme
     # the judge of kerning (hb-shape) and FreeSerif, whose kerning it judges
     libharfbuzz-bin fonts-freefont-ttf
+    # the icon face of the fonts merged from several faces (test_cli_font,
+    # tests/font/lvgl)
+    fonts-font-awesome
     # the system calls of the durable write (test_cli_output)
     strace
     # source layout, installation and package checks

@@ -181,6 +181,14 @@ QStringList CommandLine::values(const char* name) const {
     return out;
 }
 
+std::vector<std::pair<QString, QString>> CommandLine::given() const {
+    std::vector<std::pair<QString, QString>> out;
+    out.reserve(m_given.size());
+    for (const auto& [given, v] : m_given)
+        out.emplace_back(namesOf(*given).back(), v);
+    return out;
+}
+
 bool asksForHelp(const QStringList& args) {
     for (const QString& a : args) {
         if (a == QLatin1String("--"))

@@ -14,6 +14,7 @@
 
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace zentraq::cli {
@@ -64,6 +65,9 @@ public:
     // Every value of a repeatable option, in the order given.
     QStringList values(const char* name) const;
     const QStringList& positional() const { return m_positional; }
+    // Every option given, in the order given: its long name and its value
+    // (empty for a switch).
+    std::vector<std::pair<QString, QString>> given() const;
 
 private:
     const OptionDef* find(QStringView name) const;

@@ -88,13 +88,20 @@ struct PreviewOptions : rgbqumo::Preview {
 };
 PreviewOptions parsePreview(const CommandLine& line);
 
-struct FontOptions {
+// One face group of a font: its face and the characters it gives.
+struct FontFaceOptions {
     QString family; // --font
     QString file;   // --font-file
     int faceIndex = 0;
+    font::Autohint autohint = font::Autohint::Light;
+    font::CharacterRequest characters;
+};
+
+struct FontOptions {
+    std::vector<FontFaceOptions> faces;       // in the order given
     const font::FontWriter* writer = nullptr; // --format
     font::FontSettings settings;
-    font::CharacterRequest characters;
+    QByteArray fallback; // --lv-fallback
     QString sample, sampleOutput;
     QString output;
     ResultFiles files;

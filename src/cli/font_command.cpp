@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "csource.h"
 #include "error.h"
+#include "facegroups.h"
 #include "fonterror.h"
 #include "fonts.h"
 #include "input.h"
@@ -14,13 +15,15 @@ namespace {
 
 // clang-format off
 constexpr OptionDef Options[] = {
-    {"font", "FAMILY", "the installed family (its exact name, as fc-list : family shows it)"},
-    {"font-file", "PATH", "a font file: TTF, OTF, or a TTC/OTC collection (see --face-index)"},
-    {"face-index", "N", "--font-file: the face of a collection, from 0 (default 0)"},
+    {"font", "FAMILY", "a face group: the installed family (its exact name, as fc-list : family shows it); may be repeated", nullptr, true},
+    {"font-file", "PATH", "a face group: a font file, TTF, OTF, or a TTC/OTC collection (see --face-index); may be repeated", nullptr, true},
+    {"face-index", "N", "--font-file: the face of a collection, from 0 (default 0)", nullptr, true},
+    {"autohint-off", nullptr, "lvgl, vlw: this face group's glyphs with the face's own hinting instead of the autohinter", nullptr, true},
+    {"autohint-strong", nullptr, "lvgl, vlw: this face group's glyphs fitted to the pixels vertically too (FreeType's normal target), as lv_font_conv's option of that name", nullptr, true},
     {"size", "PX", "the size in pixels, 1 to 1024 (lvgl, lvgl-bin, vlw, vlw-c)"},
     {"points", "PT", "gfx: the size in points at --dpi, as GFX's fontconvert takes it"},
     {"dpi", "N", "gfx: dots per inch for --points, 1 to 1200 (default 141, fontconvert's)"},
-    {"range", "A-B", "characters: codes A to B, or one code, hexadecimal after 0x or decimal; several separated by commas; may be repeated", nullptr, true},
+    {"range", "A-B[=>C]", "characters: codes A to B, or one code, hexadecimal after 0x or decimal; several separated by commas; A-B=>C puts the face's A to B at C onwards in the font (quote it in a shell); may be repeated", nullptr, true},
     {"symbols", "TEXT", "characters: each character of TEXT; may be repeated", nullptr, true},
     {"charset", "SET", "characters: ascii, gb2312 or gbk (their assigned characters), or the distinct characters of a UTF-8 FILE; may be repeated", nullptr, true},
     {"format", "FORMAT", "", formatHelp<font::fontWriters>, false, formatValues<font::fontWriters>},
@@ -32,6 +35,7 @@ constexpr OptionDef Options[] = {
     {"no-kerning", nullptr, "lvgl, lvgl-bin: leave the face's kerning out"},
     {"no-hinting", nullptr, "lvgl, vlw: the outlines as they are, not fitted to the pixels by the autohinter"},
     {"lv-include", "PATH", "lvgl: the LVGL header to include (default lvgl/lvgl.h)"},
+    {"lv-fallback", "NAME", "lvgl: the lv_font_t (a C identifier) LVGL looks a character up in when this font lacks it; declared extern, set as .fallback (LVGL 9 and 8.3)"},
     {"name", "NAME", "the C name (default: the output's name; gfx: fontconvert's, e.g. DejaVuSans12pt7b)"},
     {"vlw-metrics", "glyphs|processing", "vlw, vlw-c: the header's ascent and descent: glyphs (default): the highest and lowest ink of the set; processing: the top of \"d\" and the bottom of \"p\", as Processing's font tool writes them"},
     {"sample", "TEXT", "also draw TEXT with the glyphs, metrics and kerning of the file, as the library draws it ..."},
@@ -57,27 +61,107 @@ void writeSample(const FontOptions& o, const font::FontResult& made, const QByte
                  .arg(made.sampleMissing()));
 }
 
-int runFont(const CommandLine& line) try {
-    const FontOptions o = parseFont(line);
-    const std::vector<char32_t> chars = font::requestedCharacters(o.characters, FontFiles());
-    const text::FaceChoice chosen =
-        o.file.isEmpty() ? installedFace(o.family) : text::FaceChoice{o.file, o.faceIndex, {}};
-    const font::FontFace face(readWhole(chosen.file), chosen.index, readable(chosen.file),
-                              font::interpreterFor(o.settings.render));
-    if (o.missing) {
-        const font::MissingList missing = font::missingList(face, chars);
+// How messages name a face group's face: the family, or the file as given.
+QString faceShown(const FontFaceOptions& f) {
+    return f.file.isEmpty() ? f.family : readable(f.file);
+}
+
+// The faces of the groups, each file and face read once, and for each
+// group the position of its face in `faces`.
+struct LoadedFaces {
+    std::vector<std::unique_ptr<font::FontFace>> faces;
+    std::vector<text::FaceChoice> chosen;
+    std::vector<std::size_t> ofGroup;
+};
+
+LoadedFaces loadFaces(const FontOptions& o) {
+    LoadedFaces l;
+    for (const FontFaceOptions& f : o.faces) {
+        const text::FaceChoice c =
+            f.file.isEmpty() ? installedFace(f.family) : text::FaceChoice{f.file, f.faceIndex, {}};
+        std::size_t at = 0;
+        while (at < l.chosen.size() &&
+               !(l.chosen[at].file == c.file && l.chosen[at].index == c.index))
+            ++at;
+        if (at == l.chosen.size()) {
+            l.faces.push_back(
+                std::make_unique<font::FontFace>(readWhole(c.file), c.index, readable(c.file),
+                                                 font::interpreterFor(o.settings.render)));
+            l.chosen.push_back(c);
+        }
+        l.ofGroup.push_back(at);
+    }
+    return l;
+}
+
+// --missing: the characters each group's face lacks, one a line, and a
+// count for each face on standard error.
+int listMissing(const FontOptions& o, const LoadedFaces& l,
+                const std::vector<std::vector<font::PlacedCode>>& placed) {
+    bool any = false;
+    for (std::size_t g = 0; g < o.faces.size(); ++g) {
+        const std::vector<char32_t> codes = font::facesCodes(placed[g]);
+        if (codes.empty() && o.faces.size() > 1)
+            continue;
+        const font::MissingList missing = font::missingList(*l.faces[l.ofGroup[g]], codes);
         StdoutSink().write(missing.lines);
         if (!o.quiet)
             note(missing.count);
-        return missing.any ? 1 : 0;
+        any = any || missing.any;
     }
-    const font::GlyphSet set = font::renderGlyphs(face, o.settings.render, chars);
-    if (const QString left = font::leftOut(*o.writer, set, chars.size());
-        !left.isEmpty() && !o.quiet)
-        note(left);
+    return any ? 1 : 0;
+}
 
-    const font::FontSource source{
-        &set, {{&face, chosen.file, readable(chosen.file), {}}}, o.output, {}};
+int runFont(const CommandLine& line) try {
+    const FontOptions o = parseFont(line);
+    std::vector<font::GroupRequest> requests;
+    for (const FontFaceOptions& f : o.faces)
+        requests.push_back({f.characters, faceShown(f)});
+    std::vector<std::vector<font::PlacedCode>> placed =
+        font::placeCharacters(requests, FontFiles());
+    const LoadedFaces loaded = loadFaces(o);
+    if (o.missing)
+        return listMissing(o, loaded, placed);
+
+    // Each group drawn with its own choices, the groups together within
+    // one font's budget of samples.
+    std::vector<font::DrawnGroup> drawn;
+    std::uint64_t budget = o.settings.render.sampleBudget;
+    for (std::size_t g = 0; g < o.faces.size(); ++g) {
+        font::RenderSettings render = o.settings.render;
+        render.autohint = o.faces[g].autohint;
+        render.sampleBudget = budget;
+        const std::vector<char32_t> codes = font::facesCodes(placed[g]);
+        font::GlyphSet set = font::renderGlyphs(*loaded.faces[loaded.ofGroup[g]], render, codes);
+        budget -= std::min<std::uint64_t>(budget, set.samples.size());
+        if (!codes.empty())
+            if (const QString left = font::leftOut(*o.writer, set, codes.size());
+                !left.isEmpty() && !o.quiet)
+                note(left);
+        drawn.push_back({std::move(set), std::move(placed[g])});
+    }
+    std::vector<std::vector<std::uint32_t>> positions;
+    const font::GlyphSet set = font::mergeGroups(drawn, &positions);
+
+    // One face of the source for each face read: the glyphs of every group
+    // drawn from it (kerned together, as lv_font_conv kerns a file given
+    // twice); a face that gives none is left out, except the first, which
+    // names the font and gives its metrics.
+    font::FontSource source{&set, {}, o.output, o.fallback};
+    for (std::size_t f = 0; f < loaded.faces.size(); ++f) {
+        std::vector<std::uint32_t> glyphs;
+        for (std::size_t g = 0; g < o.faces.size(); ++g)
+            if (loaded.ofGroup[g] == f)
+                glyphs.insert(glyphs.end(), positions[g].begin(), positions[g].end());
+        std::sort(glyphs.begin(), glyphs.end());
+        if (f > 0 && glyphs.empty())
+            continue;
+        const QString& file = loaded.chosen[f].file;
+        source.faces.push_back({loaded.faces[f].get(), file, readable(file), std::move(glyphs)});
+    }
+    if (source.faces.size() == 1)
+        source.faces.front().glyphs.clear(); // all of them
+
     const std::unique_ptr<font::FontResult> made = o.writer->make(source, o.settings);
     // The sample before the font: one that cannot be made (too large for a
     // picture) stops the run before anything is written.
@@ -99,20 +183,68 @@ int runFont(const CommandLine& line) try {
 
 } // namespace
 
+namespace {
+
+// The face groups: each --font or --font-file starts one, and the options
+// of a face and its characters that follow it belong to it (those before
+// the first face to the first).
+std::vector<FontFaceOptions> parseFaces(const CommandLine& line) {
+    std::vector<FontFaceOptions> faces;
+    std::vector<std::pair<std::size_t, std::pair<QString, QString>>> owned;
+    for (const auto& given : line.given()) {
+        const QString& name = given.first;
+        if (name == QLatin1String("font") || name == QLatin1String("font-file")) {
+            FontFaceOptions f;
+            (name == QLatin1String("font") ? f.family : f.file) = given.second;
+            faces.push_back(f);
+        } else if (name == QLatin1String("face-index") || name == QLatin1String("range") ||
+                   name == QLatin1String("symbols") || name == QLatin1String("charset") ||
+                   name.startsWith(QLatin1String("autohint-"))) {
+            owned.emplace_back(faces.empty() ? 0 : faces.size() - 1, given);
+        }
+    }
+    if (faces.empty())
+        usageError(QStringLiteral("font needs one face: --font FAMILY or --font-file PATH"));
+    std::vector<int> indexes(faces.size(), 0), autohints(faces.size(), 0);
+    for (const auto& [at, given] : owned) {
+        FontFaceOptions& f = faces[at];
+        const auto& [name, value] = given;
+        if (name == QLatin1String("face-index")) {
+            if (f.file.isEmpty())
+                usageError(QStringLiteral("--face-index picks a face of a --font-file"));
+            if (++indexes[at] > 1)
+                usageError(QStringLiteral("--face-index is given twice for %1").arg(faceShown(f)));
+            f.faceIndex = parseCount("face-index", value, 0, 65535);
+        } else if (name == QLatin1String("range")) {
+            f.characters.ranges << value;
+        } else if (name == QLatin1String("symbols")) {
+            f.characters.symbols << value;
+        } else if (name == QLatin1String("charset")) {
+            f.characters.charsets << value;
+        } else {
+            const font::Autohint a = name == QLatin1String("autohint-off") ? font::Autohint::Off
+                                                                           : font::Autohint::Strong;
+            if (++autohints[at] > 1)
+                usageError(
+                    f.autohint == a
+                        ? QStringLiteral("--%1 is given twice for %2").arg(name, faceShown(f))
+                        : QStringLiteral("--autohint-off and --autohint-strong contradict "
+                                         "each other for %1")
+                              .arg(faceShown(f)));
+            f.autohint = a;
+        }
+    }
+    return faces;
+}
+
+} // namespace
+
 FontOptions parseFont(const CommandLine& line) {
     FontOptions o;
     if (!line.positional().isEmpty())
         usageError(QStringLiteral("font takes no arguments besides its options, got '%1'")
                        .arg(line.positional().front()));
-    o.family = line.value("font");
-    o.file = line.value("font-file");
-    if (o.family.isEmpty() == o.file.isEmpty())
-        usageError(QStringLiteral("font needs one face: --font FAMILY or --font-file PATH"));
-    if (line.isSet("face-index")) {
-        if (o.file.isEmpty())
-            usageError(QStringLiteral("--face-index picks a face of a --font-file"));
-        o.faceIndex = parseCount("face-index", line.value("face-index"), 0, 65535);
-    }
+    o.faces = parseFaces(line);
     o.writer = formatOption(line, font::fontWriters());
     // The format's own options, defaults and limits.
     const LineOptions options(line);
@@ -123,12 +255,15 @@ FontOptions parseFont(const CommandLine& line) {
     s.compress = !line.isSet("no-compress");
     s.prefilter = !line.isSet("no-prefilter");
     s.kerning = !line.isSet("no-kerning");
-    o.characters = {line.values("range"), line.values("symbols"), line.values("charset")};
     s.include = line.value("lv-include").toUtf8();
     const QString name = line.value("name");
     if (!name.isEmpty() && (!isCIdentifier(name) || isCKeyword(name)))
         refuseValue("name", QStringLiteral("a C identifier that is no C keyword"), name);
     s.name = name.toUtf8();
+    const QString fallback = line.value("lv-fallback");
+    if (!fallback.isEmpty() && (!isCIdentifier(fallback) || isCKeyword(fallback)))
+        refuseValue("lv-fallback", QStringLiteral("a C identifier that is no C keyword"), fallback);
+    o.fallback = fallback.toUtf8();
     o.sample = line.value("sample");
     o.sampleOutput = line.value("sample-output");
     if (o.sample.isEmpty() != o.sampleOutput.isEmpty())
@@ -153,17 +288,26 @@ FontOptions parseFont(const CommandLine& line) {
 
 const CommandDef FontCommand{
     "font",
-    "a face and a set of characters -> a font for LVGL, Adafruit GFX or TFT_eSPI",
-    "zentraq-cli font (--font FAMILY | --font-file PATH [--face-index N]) (--size PX | --points "
-    "PT) (--range A-B | --symbols TEXT | --charset SET)... [--format lvgl|lvgl-bin|gfx|vlw|vlw-c] "
-    "[options] [-o OUT]",
-    "Renders each character of the set (the union of every --range, --symbols and --charset) "
-    "as the library's own converter renders it and writes the library's font structure: "
-    "proportional glyphs with their advance, ink box and offsets, anti-aliased at 2, 4 or 8 bits "
-    "a pixel. lvgl and vlw use FreeType's autohinter (mono at 1 bit a pixel, light otherwise), "
-    "gfx the face's TrueType hinting (interpreter v35, mono). Characters the face lacks are left "
-    "out, with one line on standard error.",
-    "zentraq-cli font --font \"DejaVu Sans\" --size 16 --range 0x20-0x7E -o font_dejavu_16.c",
+    "faces and sets of characters -> a font for LVGL, Adafruit GFX or TFT_eSPI",
+    "zentraq-cli font ((--font FAMILY | --font-file PATH [--face-index N]) [--autohint-off | "
+    "--autohint-strong] (--range A-B[=>C] | --symbols TEXT | --charset SET)...)... (--size PX | "
+    "--points PT) [--format lvgl|lvgl-bin|gfx|vlw|vlw-c] [options] [-o OUT]",
+    "Renders each character of the set as the library's own converter renders it and writes "
+    "the library's font structure: proportional glyphs with their advance, ink box and offsets, "
+    "anti-aliased at 2, 4 or 8 bits a pixel. Each --font or --font-file starts a face group; "
+    "the --range, --symbols, --charset, --face-index and --autohint-* options after it (and "
+    "those before the first face) belong to it, and its face gives the characters they choose. "
+    "Every format takes the font of all groups. A character chosen by several groups comes from "
+    "the last group on the command line that chooses it, as lv_font_conv 1.5.3 takes it, even "
+    "when that group's face lacks it (it is then left out); a code moved with => onto another "
+    "chosen character is refused. The first face names the font and gives its line metrics. "
+    "Kerning pairs two glyphs of one face only. lvgl and vlw use FreeType's autohinter (mono at "
+    "1 bit a pixel, light otherwise), gfx the face's TrueType hinting (interpreter v35, mono). "
+    "Characters a face lacks are left out, with one line on standard error naming the face.",
+    "zentraq-cli font --font \"DejaVu Sans\" --size 16 --range 0x20-0x7E -o font_dejavu_16.c\n"
+    "    zentraq-cli font --font \"DejaVu Sans\" --range 0x20-0x7E --font \"DejaVu Serif\" "
+    "--range 0xA0-0xFF --font-file /usr/share/fonts/opentype/font-awesome/FontAwesome.otf "
+    "--range '0xF001-0xF003=>0xE000' --size 16 --lv-fallback font_cjk_16 -o font_ui_16.c",
     Options,
     runFont,
 };

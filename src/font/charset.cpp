@@ -39,29 +39,61 @@ QString codeText(char32_t cp) {
 
 } // namespace
 
-std::optional<std::vector<CodeRange>> parseCodeRanges(QStringView text, QString* problem) {
-    std::vector<CodeRange> out;
-    const auto fail = [&](const QString& why) -> std::optional<std::vector<CodeRange>> {
+std::optional<std::vector<CodeChoice>> parseCodeChoices(QStringView text, QString* problem) {
+    std::vector<CodeChoice> out;
+    const auto fail = [&](const QString& why) -> std::optional<std::vector<CodeChoice>> {
         if (problem)
             *problem = why;
         return std::nullopt;
     };
     for (QStringView piece : text.split(u',')) {
-        const qsizetype dash = piece.indexOf(u'-');
-        const std::optional<char32_t> first = parseCode(dash < 0 ? piece : piece.left(dash));
-        const std::optional<char32_t> last = dash < 0 ? first : parseCode(piece.mid(dash + 1));
-        if (!first || !last)
+        const qsizetype arrow = piece.indexOf(u"=>");
+        const QStringView from = arrow < 0 ? piece : piece.left(arrow);
+        const qsizetype dash = from.indexOf(u'-');
+        const std::optional<char32_t> first = parseCode(dash < 0 ? from : from.left(dash));
+        const std::optional<char32_t> last = dash < 0 ? first : parseCode(from.mid(dash + 1));
+        const std::optional<char32_t> to = arrow < 0 ? first : parseCode(piece.mid(arrow + 2));
+        if (!first || !last || !to)
             return fail(QStringLiteral("'%1' is not a code (0x4E00, 65) or a range of codes "
-                                       "(0x20-0x7E)")
-                            .arg(piece.trimmed()));
-        if (*first > LastCodePoint || *last > LastCodePoint)
+                                       "(0x20-0x7E)%2")
+                            .arg(piece.trimmed(),
+                                 arrow < 0 ? QString()
+                                           : QStringLiteral(" moved to a code (0xF001=>0xE000)")));
+        if (*first > LastCodePoint || *last > LastCodePoint || *to > LastCodePoint)
             return fail(QStringLiteral("'%1' reaches beyond U+10FFFF, the last code point")
                             .arg(piece.trimmed()));
         if (*first > *last)
             return fail(QStringLiteral("the range '%1' runs backwards (%2 is above %3)")
                             .arg(piece.trimmed(), codeText(*first), codeText(*last)));
-        out.push_back({*first, *last});
+        const char32_t end = *to + (*last - *first); // (at most 2 * 0x10FFFF)
+        if (end > LastCodePoint)
+            return fail(QStringLiteral("'%1' moves codes beyond U+10FFFF, the last code point "
+                                       "(up to %2)")
+                            .arg(piece.trimmed(), codeText(end)));
+        if (*to != *first && *to <= 0xDFFF && end >= 0xD800)
+            return fail(QStringLiteral("'%1' moves codes onto the surrogates U+D800-U+DFFF, "
+                                       "which are no characters")
+                            .arg(piece.trimmed()));
+        out.push_back({{*first, *last}, *to});
     }
+    return out;
+}
+
+std::optional<std::vector<CodeRange>> parseCodeRanges(QStringView text, QString* problem) {
+    std::vector<CodeRange> out;
+    for (QStringView piece : text.split(u',')) {
+        if (piece.contains(u"=>")) {
+            if (problem)
+                *problem = QStringLiteral("'%1' moves codes, which only a font's face group does")
+                               .arg(piece.trimmed());
+            return std::nullopt;
+        }
+    }
+    const auto choices = parseCodeChoices(text, problem);
+    if (!choices)
+        return std::nullopt;
+    for (const CodeChoice& c : *choices)
+        out.push_back(c.range);
     return out;
 }
 
@@ -117,6 +149,24 @@ std::vector<char32_t> CharacterSet::characters() const {
     return out;
 }
 
+std::vector<char32_t> charsetCharacters(const QString& c, const SourceFiles& files) {
+    glyph::CharsetResult result;
+    if (glyph::charsetNames().contains(c)) {
+        result = glyph::namedCharset(c);
+    } else if (files.exists(c)) {
+        result = glyph::textCharset(files.read(c));
+        if (result.problem == glyph::CharsetProblem::NotUtf8)
+            fontFailure(QStringLiteral("charset file '%1' is not UTF-8 text").arg(files.shown(c)));
+    } else {
+        requestError(
+            QStringLiteral("--charset wants %1 or a charset file; '%2' is neither")
+                .arg(core::listed(glyph::charsetNames(), QStringLiteral(" or ")), files.shown(c)));
+    }
+    if (result.problem == glyph::CharsetProblem::NoConverter)
+        fontFailure(QStringLiteral("this system cannot decode %1 codes").arg(c));
+    return result.charset.characters();
+}
+
 std::vector<char32_t> requestedCharacters(const CharacterRequest& request,
                                           const SourceFiles& files) {
     CharacterSet set;
@@ -130,24 +180,8 @@ std::vector<char32_t> requestedCharacters(const CharacterRequest& request,
     }
     for (const QString& s : request.symbols)
         set.addText(s);
-    for (const QString& c : request.charsets) {
-        glyph::CharsetResult result;
-        if (glyph::charsetNames().contains(c)) {
-            result = glyph::namedCharset(c);
-        } else if (files.exists(c)) {
-            result = glyph::textCharset(files.read(c));
-            if (result.problem == glyph::CharsetProblem::NotUtf8)
-                fontFailure(
-                    QStringLiteral("charset file '%1' is not UTF-8 text").arg(files.shown(c)));
-        } else {
-            requestError(QStringLiteral("--charset wants %1 or a charset file; '%2' is neither")
-                             .arg(core::listed(glyph::charsetNames(), QStringLiteral(" or ")),
-                                  files.shown(c)));
-        }
-        if (result.problem == glyph::CharsetProblem::NoConverter)
-            fontFailure(QStringLiteral("this system cannot decode %1 codes").arg(c));
-        set.addCodes(result.charset.characters());
-    }
+    for (const QString& c : request.charsets)
+        set.addCodes(charsetCharacters(c, files));
     if (set.empty())
         requestError(
             QStringLiteral("the character set is empty: give --range, --symbols or --charset"));

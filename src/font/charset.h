@@ -28,6 +28,21 @@ struct CodeRange {
 // U+10FFFF.
 std::optional<std::vector<CodeRange>> parseCodeRanges(QStringView text, QString* problem);
 
+// A range of a face's codes and the code its first one takes in the font:
+// "0xF001-0xF003=>0xE000" puts U+F001 to U+F003 at U+E000 to U+E002. `to`
+// is `range.first` when the codes stay where they are.
+struct CodeChoice {
+    CodeRange range;
+    char32_t to = 0;
+    bool moved() const { return to != range.first; }
+};
+
+// A range as --range writes it in a face group: what parseCodeRanges reads,
+// each piece optionally moved ("A-B=>C", "A=>C"). Empty with `problem` set
+// for what parseCodeRanges refuses and for a move whose codes would reach
+// beyond U+10FFFF or land on the surrogates.
+std::optional<std::vector<CodeChoice>> parseCodeChoices(QStringView text, QString* problem);
+
 class CharacterSet {
 public:
     // Surrogate codes (U+D800 to U+DFFF) are not characters and never join.
@@ -63,6 +78,10 @@ public:
     virtual QByteArray read(const QString& name) const = 0;
     virtual QString shown(const QString& name) const = 0;
 };
+
+// The characters of one --charset value: a set's name or a file. Throws
+// FontError as requestedCharacters() does.
+std::vector<char32_t> charsetCharacters(const QString& charset, const SourceFiles& files);
 
 // The union of the request's characters, sorted, each once. Throws
 // FontError: Request for a range that cannot be read, a charset that is

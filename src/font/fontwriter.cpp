@@ -51,6 +51,8 @@ Kerning sourceKerning(const FontSource& source, KerningRule rule) {
         // The face's own glyphs as a set of their own; its classes follow
         // those of the faces before it, so no cell pairs two faces.
         std::vector<std::uint32_t> positions = group.glyphs;
+        if (positions.empty() && source.faces.size() > 1)
+            continue; // (a face all of whose characters other faces give)
         if (positions.empty())
             for (std::uint32_t i = 0; i < set.glyphs.size(); ++i)
                 positions.push_back(i);
@@ -84,20 +86,31 @@ FontResult::FontResult(FontSource source, const FontSettings& settings)
 QStringList FontResult::describe() const {
     const FaceGroup& face = m_source.faces.front();
     const RenderSettings& r = m_settings.render;
-    return {QStringLiteral("made by zentraq-cli font from %1 (%2, face %3)")
-                .arg(m_set.faceName, QFileInfo(face.shown).fileName())
-                .arg(face.face->index()),
-            QStringLiteral("%1, %2, %3 characters%4")
-                .arg(sizeText(r), depthText(r.bits))
-                .arg(m_set.glyphs.size())
-                .arg(r.hinting ? QString() : QStringLiteral(", not hinted"))};
+    QStringList lines{QStringLiteral("made by zentraq-cli font from %1 (%2, face %3)")
+                          .arg(m_set.faceName, QFileInfo(face.shown).fileName())
+                          .arg(face.face->index())};
+    for (std::size_t i = 1; i < m_source.faces.size(); ++i) {
+        const FaceGroup& more = m_source.faces[i];
+        lines << QStringLiteral("and %1 (%2, face %3): %4 characters")
+                     .arg(more.face->name(), QFileInfo(more.shown).fileName())
+                     .arg(more.face->index())
+                     .arg(more.glyphs.size());
+    }
+    return lines << QStringLiteral("%1, %2, %3 characters%4")
+                        .arg(sizeText(r), depthText(r.bits))
+                        .arg(m_set.glyphs.size())
+                        .arg(r.hinting ? QString() : QStringLiteral(", not hinted"));
 }
 
 QString FontResult::summary() const {
     const RenderSettings& r = m_settings.render;
+    QStringList faces;
+    for (const FaceGroup& f : m_source.faces)
+        faces << f.face->name();
     return QStringLiteral("%1 characters of %2 at %3, %4")
         .arg(m_set.glyphs.size())
-        .arg(m_set.faceName, sizeText(r), depthText(r.bits));
+        .arg(faces.size() > 1 ? core::listed(faces) : m_set.faceName, sizeText(r),
+             depthText(r.bits));
 }
 
 long long FontResult::write(core::ByteSink& sink) {

@@ -46,7 +46,7 @@ struct FaceGroup {
     QString file;  // the face's file as read
     QString shown; // the same as messages and comments show it
     // Positions in the set's glyphs drawn from this face, ascending; empty:
-    // all of them.
+    // all of them when it is the only face, none otherwise.
     std::vector<std::uint32_t> glyphs;
 };
 
@@ -118,9 +118,9 @@ const FontWriter* fontWriterNamed(QStringView name);
 // The options that some font formats take and others do not, in the order
 // they are checked.
 inline constexpr const char* FontOptionNames[] = {
-    "points",     "dpi",         "size",         "bpp",     "no-hinting",
-    "lvgl",       "no-compress", "no-prefilter", "kerning", "no-kerning",
-    "lv-include", "name",        "vlw-metrics"};
+    "points",          "dpi",         "size",        "bpp",          "no-hinting", "autohint-off",
+    "autohint-strong", "lvgl",        "no-compress", "no-prefilter", "kerning",    "no-kerning",
+    "lv-include",      "lv-fallback", "name",        "vlw-metrics"};
 
 // Refuses the first option of FontOptionNames that was given and that
 // `writer` does not take, naming the formats that take it: "--points is for

@@ -2,6 +2,7 @@
 // and its C array), and the table the font command looks them up in.
 #include "fontwriter.h"
 
+#include "fonterror.h"
 #include "gfxfont.h"
 #include "lvglfont.h"
 #include "textout.h"
@@ -51,6 +52,10 @@ private:
         o.include = s.include;
         o.comment = describe();
         o.fallback = m_source.fallback;
+        // LVGL would follow a font that falls back to itself for ever.
+        if (!o.fallback.isEmpty() && o.fallback == o.name)
+            requestError(QStringLiteral("--lv-fallback names the font itself (%1)")
+                             .arg(QString::fromUtf8(o.name)));
         return o;
     }
     void writeTo(core::ByteSink& sink) override {
@@ -73,9 +78,9 @@ public:
     }
     bool binary() const override { return m_binary; }
     bool takes(const char* option) const override {
-        return among(option, {"size", "bpp", "no-hinting", "lvgl", "no-compress", "no-prefilter",
-                              "kerning", "no-kerning"}) ||
-               (!m_binary && among(option, {"lv-include", "name"}));
+        return among(option, {"size", "bpp", "no-hinting", "autohint-off", "autohint-strong",
+                              "lvgl", "no-compress", "no-prefilter", "kerning", "no-kerning"}) ||
+               (!m_binary && among(option, {"lv-include", "lv-fallback", "name"}));
     }
     void check(FontSettings& s, const core::Options& options) const override {
         readPixelSize(s, options, 4);
@@ -199,7 +204,8 @@ public:
     }
     bool binary() const override { return !m_array; }
     bool takes(const char* option) const override {
-        return among(option, {"size", "bpp", "no-hinting", "vlw-metrics"}) ||
+        return among(option, {"size", "bpp", "no-hinting", "autohint-off", "autohint-strong",
+                              "vlw-metrics"}) ||
                (m_array && among(option, {"name"}));
     }
     void check(FontSettings& s, const core::Options& options) const override {

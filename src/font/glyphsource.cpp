@@ -139,9 +139,16 @@ Loading prepare(FT_Face f, const RenderSettings& settings, const QString& faceNa
         l.flags = FT_LOAD_TARGET_MONO;
     } else {
         error = FT_Set_Pixel_Sizes(f, 0, FT_UInt(settings.pixelSize));
-        l.flags = (settings.hinting ? FT_LOAD_FORCE_AUTOHINT : FT_LOAD_NO_HINTING) |
-                  (settings.bits == 1 ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_LIGHT);
-        l.mode = settings.bits == 1 ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_LIGHT;
+        const bool strong = settings.autohint == Autohint::Strong;
+        l.flags = (!settings.hinting                    ? FT_LOAD_NO_HINTING
+                   : settings.autohint == Autohint::Off ? FT_LOAD_NO_AUTOHINT
+                                                        : FT_LOAD_FORCE_AUTOHINT) |
+                  (settings.bits == 1 ? FT_LOAD_TARGET_MONO
+                   : strong           ? FT_LOAD_TARGET_NORMAL
+                                      : FT_LOAD_TARGET_LIGHT);
+        l.mode = settings.bits == 1 ? FT_RENDER_MODE_MONO
+                 : strong           ? FT_RENDER_MODE_NORMAL
+                                    : FT_RENDER_MODE_LIGHT;
     }
     if (error != 0)
         fontFailure(settings.rendering == Rendering::Bytecode

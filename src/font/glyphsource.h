@@ -45,13 +45,21 @@ struct GlyphBound {
 
 inline constexpr std::uint64_t MaxSampleBytes = std::uint64_t(256) << 20;
 
+// Autohinted: how strongly the autohinter fits a glyph, as lv_font_conv's
+// options for one face take it: Light fits horizontal lines only (the
+// light target), Strong vertical ones too (the normal target), Off leaves
+// the autohinter out and the face's own hinting to FreeType. One bit a
+// pixel always uses the mono target.
+enum class Autohint { Light, Strong, Off };
+
 struct RenderSettings {
     Rendering rendering = Rendering::Autohinted;
-    int pixelSize = 16;  // Autohinted
-    int points = 0;      // Bytecode: the size in points ...
-    int dpi = 141;       // ... at this resolution
-    int bits = 4;        // 1, 2, 4 or 8 bits a sample (Bytecode: 1)
-    bool hinting = true; // Autohinted: false renders the outlines as they are
+    int pixelSize = 16;                  // Autohinted
+    int points = 0;                      // Bytecode: the size in points ...
+    int dpi = 141;                       // ... at this resolution
+    int bits = 4;                        // 1, 2, 4 or 8 bits a sample (Bytecode: 1)
+    bool hinting = true;                 // Autohinted: false renders the outlines as they are
+    Autohint autohint = Autohint::Light; // Autohinted with hinting
     GlyphBound bound;
     std::uint64_t sampleBudget = MaxSampleBytes; // samples the set may take
 };

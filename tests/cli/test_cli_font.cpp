@@ -20,6 +20,7 @@ namespace {
 
 const QString Sans = QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
 const QString UMing = QStringLiteral("/usr/share/fonts/truetype/arphic/uming.ttc");
+const QString Awesome = QStringLiteral("/usr/share/fonts/opentype/font-awesome/FontAwesome.otf");
 
 quint32 be32(const QByteArray& b, qsizetype at) {
     return quint32(uchar(b[at])) << 24 | quint32(uchar(b[at + 1])) << 16 |
@@ -36,8 +37,9 @@ class TestCliFont : public QObject {
 
 private slots:
     void initTestCase() {
-        if (!QFile::exists(Sans) || !QFile::exists(UMing))
-            QSKIP("needs fonts-dejavu-core and fonts-arphic-uming (scripts/install-deps.sh)");
+        if (!QFile::exists(Sans) || !QFile::exists(UMing) || !QFile::exists(Awesome))
+            QSKIP("needs fonts-dejavu-core, fonts-arphic-uming and fonts-font-awesome "
+                  "(scripts/install-deps.sh)");
         QVERIFY(m_dir.isValid());
         QVERIFY(zentraq::testing::writeFile(path("notes.txt"), "plain text, no font\n"));
         // One glyph of 32000 x 32000 units at 16 units an em, as "A" and as
@@ -141,8 +143,62 @@ private slots:
                                   << 2 << "--size is for lvgl, lvgl-bin, vlw and vlw-c fonts";
         QTest::newRow("sample alone") << sans + QStringList{"--range", "65", "--sample", "A"} << 2
                                       << "--sample TEXT and --sample-output PNG go together";
-        QTest::newRow("two faces")
-            << sans + QStringList{"--range", "65", "--font", "DejaVu Sans"} << 2 << "one face";
+        // Face groups, moved codes and the fallback font.
+        const QStringList awesome{"--font-file", Awesome};
+        QTest::newRow("a move onto a chosen code")
+            << sans + QStringList{"--range", "0x41-0x43"} + awesome +
+                   QStringList{"--range", "0xF001=>0x42"}
+            << 2
+            << "U+0042 is chosen twice: --range 0xF001=>0x42 (" + Awesome +
+                   ") moves U+F001 there, and --range 0x41-0x43 (" + Sans + ") chooses it";
+        QTest::newRow("a move onto the surrogates")
+            << sans + QStringList{"--range", "0x41=>0xE000"} + awesome +
+                   QStringList{"--range", "0xF000-0xF002=>0xDFFF"}
+            << 2 << "moves codes onto the surrogates";
+        QTest::newRow("two moves in one group")
+            << awesome + QStringList{"--size",  "16",
+                                     "--range", "0xF000-0xF002=>0xE000",
+                                     "--range", "0xF005=>0xE001"}
+            << 2
+            << "U+E001 is chosen twice: --range 0xF000-0xF002=>0xE000 (" + Awesome +
+                   ") moves U+F001 there, and --range 0xF005=>0xE001 (" + Awesome +
+                   ") moves U+F005 there";
+        QTest::newRow("a move past U+10FFFF")
+            << sans + QStringList{"--range", "0x41-0x43=>0x10FFFE"} << 2
+            << "'0x41-0x43=>0x10FFFE' moves codes beyond U+10FFFF, the last code point (up to "
+               "0x110000)";
+        QTest::newRow("a move to nowhere")
+            << sans + QStringList{"--range", "0x41=>"} << 2 << "moved to a code";
+        QTest::newRow("a group without characters")
+            << sans + QStringList{"--range", "65", "--font", "DejaVu Serif"} << 2
+            << "DejaVu Serif has no characters: give --range, --symbols or --charset after it";
+        QTest::newRow("a fallback that is no identifier")
+            << sans + QStringList{"--range", "65", "--lv-fallback", "font-cjk"} << 2
+            << "--lv-fallback wants a C identifier that is no C keyword, not 'font-cjk'";
+        QTest::newRow("a keyword as fallback")
+            << sans + QStringList{"--range", "65", "--lv-fallback", "static"} << 2
+            << "not 'static'";
+        QTest::newRow("the font as its own fallback")
+            << sans + QStringList{"--range", "65", "--lv-fallback", "f"} << 2
+            << "--lv-fallback names the font itself (f)";
+        QTest::newRow("a fallback in a binary font")
+            << sans + QStringList{"--range", "65", "--lv-fallback", "f2", "--format", "lvgl-bin"}
+            << 2 << "--lv-fallback is for lvgl fonts";
+        QTest::newRow("autohint off and strong")
+            << sans + QStringList{"--range", "65", "--autohint-off", "--autohint-strong"} << 2
+            << "--autohint-off and --autohint-strong contradict each other for " + Sans;
+        QTest::newRow("autohint in gfx")
+            << QStringList{"--font-file", Sans, "--format",         "gfx", "--points", "12",
+                           "--range",     "65", "--autohint-strong"}
+            << 2 << "--autohint-strong is for lvgl, lvgl-bin, vlw and vlw-c fonts";
+        QTest::newRow("two face indexes for one face")
+            << QStringList{"--font-file", UMing,    "--face-index", "1",       "--face-index",
+                           "2",           "--size", "16",           "--range", "65"}
+            << 2 << "--face-index is given twice for " + UMing;
+        QTest::newRow("a face index of a family")
+            << sans + QStringList{"--range",      "65", "--font",  "DejaVu Serif",
+                                  "--face-index", "1",  "--range", "66"}
+            << 2 << "--face-index picks a face of a --font-file";
     }
     void refusals() {
         QFETCH(QStringList, args);
