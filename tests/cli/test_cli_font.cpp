@@ -7,7 +7,9 @@
 #include "support/font_builder.h"
 #include "support/vlw_reader.h"
 
+#include <QHash>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -212,6 +214,91 @@ private slots:
                  qPrintable(r.err));
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QCOMPARE(listing(out.path()), QStringList());
+    }
+
+    // Which group gives a character several choose, and moved codes: each
+    // glyph's advance (in 1/16 px) in the LVGL font against lv_font_conv
+    // 1.5.3's for the same groups at 16 px, 1 bit a pixel. "-" for a
+    // character the font lacks.
+    void faceGroups_data() {
+        QTest::addColumn<QStringList>("groups");
+        QTest::addColumn<QString>("expected"); // CODE:ADVANCE ...
+        const QString serif = QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf");
+        QTest::newRow("the later group gives B and C")
+            << QStringList{"--font-file", Sans,  "--range", "0x41-0x43",
+                           "--font-file", serif, "--range", "0x42-0x44"}
+            << "41:175 42:188 43:196 44:205";
+        QTest::newRow("the groups the other way round")
+            << QStringList{"--font-file", serif, "--range", "0x42-0x44",
+                           "--font-file", Sans,  "--range", "0x41-0x43"}
+            << "41:175 42:176 43:179 44:205";
+        QTest::newRow("symbols of a later group")
+            << QStringList{"--font-file", Sans,  "--range",   "0x41-0x43",
+                           "--font-file", serif, "--symbols", "B"}
+            << "41:175 42:188 43:179";
+        QTest::newRow("a later face that lacks them leaves them out")
+            << QStringList{"--font-file", Sans,    "--range", "0x41-0x42",
+                           "--font-file", Awesome, "--range", "0x41-0xF000"}
+            << "41:- 42:- F000:256";
+        QTest::newRow("options before the first face are its own")
+            << QStringList{"--range",     "0x41", "--font-file", serif,
+                           "--font-file", Sans,   "--range",     "0x42"}
+            << "41:185 42:176";
+        QTest::newRow("an icon moved next to the letters")
+            << QStringList{"--font-file", Sans,    "--range", "0x41-0x43",
+                           "--font-file", Awesome, "--range", "0xF001=>0x44"}
+            << "41:175 43:179 44:219 F001:-";
+        QTest::newRow("one icon at its code and moved")
+            << QStringList{"--font-file", Awesome,   "--range",
+                           "0xF001",      "--range", "0xF001-0xF002=>0xE000"}
+            << "E000:219 E001:238 F001:219";
+    }
+    void faceGroups() {
+        QFETCH(QStringList, groups);
+        QFETCH(QString, expected);
+        const CliRun r = runCli(QStringList{"font", "--size", "16", "--bpp", "1", "-q"} + groups);
+        QCOMPARE(r.exitCode, 0);
+        QHash<QString, QString> advances;
+        static const QRegularExpression line(
+            QStringLiteral(R"(\.adv_w = (\d+),.*/\* U\+([0-9A-F]+))"));
+        for (auto m = line.globalMatch(QString::fromUtf8(r.out)); m.hasNext();) {
+            const QRegularExpressionMatch one = m.next();
+            advances.insert(one.captured(2).rightJustified(4, u'0'), one.captured(1));
+        }
+        for (const QString& pair : expected.split(u' ')) {
+            const QString code = pair.section(u':', 0, 0).rightJustified(4, u'0');
+            QCOMPARE(advances.value(code, QStringLiteral("-")), pair.section(u':', 1));
+        }
+    }
+
+    // A face's characters reported as missing name that face; --missing
+    // lists those of each group.
+    void groupsMissing() {
+        const QStringList args{"font",        "--font-file", Sans,    "--range",
+                               "0x41,0x4E2D", "--font-file", Awesome, "--range",
+                               "0xF000,0x42", "--size",      "16"};
+        const CliRun made = runCli(args + QStringList{"-o", path("g.c")});
+        QCOMPARE(made.exitCode, 0);
+        QVERIFY2(made.err.contains("1 of the 2 characters are not in DejaVu Sans Book and are "
+                                   "left out: U+4E2D '中'\n"),
+                 qPrintable(made.err));
+        QVERIFY2(made.err.contains("1 of the 2 characters are not in FontAwesome Regular and are "
+                                   "left out: U+0042 'B'\n"),
+                 qPrintable(made.err));
+        const CliRun listed = runCli(args + QStringList{"--missing", "-q"});
+        QCOMPARE(listed.exitCode, 1);
+        QCOMPARE(listed.out, QByteArray("U+4E2D '中'\nU+0042 'B'\n"));
+    }
+
+    // The fallback font: declared, and LVGL's field set (v9 and v8.3).
+    void fallback() {
+        for (const char* v : {"9", "8"}) {
+            const CliRun r = runCli({"font", "--font-file", Sans, "--size", "16", "--range", "65",
+                                     "--lvgl", v, "--lv-fallback", "font_cjk_16", "-q"});
+            QCOMPARE(r.exitCode, 0);
+            QVERIFY(r.out.contains("extern const lv_font_t font_cjk_16;\n"));
+            QVERIFY(r.out.contains("    .fallback = &font_cjk_16,\n"));
+        }
     }
 
     // The set is the union of every --range, --symbols and --charset, each

@@ -134,6 +134,54 @@ private slots:
         QCOMPARE(got.join(u';'), expected);
     }
 
+    // Moved ranges as --range writes them in a face group: "FIRST-LAST>TO"
+    // for each piece, or "!" and a part of the refusal.
+    void codeChoices_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("a range moved") << "0xF001-0xF003=>0xE000"
+                                       << "f001-f003>e000";
+        QTest::newRow("one code moved, decimal") << "61441=>57344"
+                                                 << "f001-f001>e000";
+        QTest::newRow("moved and not, spaced") << "0x20-0x7E, 0xF001 => 0xE000"
+                                               << "20-7e>20;f001-f001>e000";
+        QTest::newRow("to the last code point") << "0xF001-0xF003=>0x10FFFD"
+                                                << "f001-f003>10fffd";
+        QTest::newRow("one past the last") << "0xF001-0xF003=>0x10FFFE"
+                                           << "!moves codes beyond U+10FFFF, the last code point "
+                                              "(up to 0x110000)";
+        QTest::newRow("a target past the last") << "0x41=>0x110000"
+                                                << "!reaches beyond U+10FFFF";
+        QTest::newRow("onto the surrogates") << "0x41-0x50=>0xD7F8"
+                                             << "!onto the surrogates";
+        QTest::newRow("no target") << "0x41=>"
+                                   << "!moved to a code";
+        QTest::newRow("two arrows") << "0x41=>0x42=>0x43"
+                                    << "!moved to a code";
+        QTest::newRow("backwards, moved") << "0x43-0x41=>0xE000"
+                                          << "!runs backwards";
+    }
+    void codeChoices() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QString problem;
+        const auto choices = parseCodeChoices(text, &problem);
+        if (expected.startsWith(u'!')) {
+            QVERIFY(!choices);
+            QVERIFY2(problem.contains(expected.mid(1)), qPrintable(problem));
+            return;
+        }
+        QVERIFY2(choices, qPrintable(problem));
+        QStringList got;
+        for (const CodeChoice& c : *choices)
+            got << QString::number(uint(c.range.first), 16) + u'-' +
+                       QString::number(uint(c.range.last), 16) + u'>' +
+                       QString::number(uint(c.to), 16);
+        QCOMPARE(got.join(u';'), expected);
+        // The ranges of the character set take no moves.
+        QCOMPARE(bool(parseCodeRanges(text, &problem)), !text.contains(u"=>"));
+    }
+
     // Ranges, codes and texts overlap: each character once, in code order;
     // surrogates and control characters never join.
     void characterUnion() {
