@@ -9,7 +9,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-webengine-dev libqt6webenginecore6-bin
-    libfreetype-dev libfontconfig-dev libharfbuzz-dev liblz4-dev
+    libfreetype-dev libfontconfig-dev libharfbuzz-dev liblz4-dev libyaml-cpp-dev
     # zlib: the CRCs of the PNGs an APNG's frames are decoded from
     zlib1g-dev
     # metafiles: libwmf's player, libemf2svg, Qt SVG

@@ -107,6 +107,7 @@ struct FontOptions {
     ResultFiles files;
     bool quiet = false;
     bool missing = false;
+    bool listChars = false; // --list-chars
 };
 FontOptions parseFont(const CommandLine& line);
 

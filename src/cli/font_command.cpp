@@ -9,6 +9,7 @@
 #include "input.h"
 #include "output.h"
 #include "process.h"
+#include "sourcechars.h"
 
 namespace zentraq::cli {
 namespace {
@@ -26,6 +27,9 @@ constexpr OptionDef Options[] = {
     {"range", "A-B[=>C]", "characters: codes A to B, or one code, hexadecimal after 0x or decimal; several separated by commas; A-B=>C puts the face's A to B at C onwards in the font (quote it in a shell); may be repeated", nullptr, true},
     {"symbols", "TEXT", "characters: each character of TEXT; may be repeated", nullptr, true},
     {"charset", "SET", "characters: ascii, gb2312 or gbk (their assigned characters), or the distinct characters of a UTF-8 FILE; may be repeated", nullptr, true},
+    {"chars-from", "FILE", "characters: those the firmware's sources show: of C and C++ files (.c .h; .cc .cpp .cxx .hpp .hh .ino) the string and character literals only (prefixes u8 u U L, C++ raw strings, escapes decoded; comments, code and #include names not), of .json, .yml and .yaml files every string value (keys not), of any other file its whole text; may be repeated", nullptr, true},
+    {"chars-from-kind", "c|c++|json|yaml|text", "read every --chars-from file as this kind, whatever its name"},
+    {"source-encoding", "utf-8|gbk|gb18030", "the encoding of the --chars-from files (default utf-8); bytes that are not of it stop the run, naming FILE:LINE"},
     {"format", "FORMAT", "", formatHelp<font::fontWriters>, false, formatValues<font::fontWriters>},
     {"bpp", "1|2|4|8", "bits a pixel (default 4 for lvgl, 8 for vlw; gfx is 1)"},
     {"lvgl", "9|8", "lvgl, lvgl-bin: for LVGL 9 (default) or 8.3"},
@@ -41,6 +45,7 @@ constexpr OptionDef Options[] = {
     {"sample", "TEXT", "also draw TEXT with the glyphs, metrics and kerning of the file, as the library draws it ..."},
     {"sample-output", "PNG", "... into this PNG picture, black on white"},
     {"missing", nullptr, "convert nothing: list the characters the face lacks; exit status 1 if there are any"},
+    {"list-chars", nullptr, "convert nothing: print the chosen characters on one line, in code order (where moved, at their place in the font)"},
     option::Output, option::Depfile, option::KeepUnchanged,
     {"q,quiet", nullptr, "no summary on standard error"},
 };
@@ -112,13 +117,27 @@ int listMissing(const FontOptions& o, const LoadedFaces& l,
     return any ? 1 : 0;
 }
 
+// --list-chars: the font's characters at their places, in code order, on
+// one line.
+int listChars(const std::vector<std::vector<font::PlacedCode>>& placed) {
+    std::vector<char32_t> codes;
+    for (const std::vector<font::PlacedCode>& group : placed)
+        for (const font::PlacedCode& p : group)
+            codes.push_back(p.to);
+    std::sort(codes.begin(), codes.end());
+    StdoutSink().write(QString::fromUcs4(codes.data(), qsizetype(codes.size())).toUtf8() + '\n');
+    return 0;
+}
+
 int runFont(const CommandLine& line) try {
     const FontOptions o = parseFont(line);
     std::vector<font::GroupRequest> requests;
     for (const FontFaceOptions& f : o.faces)
         requests.push_back({f.characters, faceShown(f)});
     std::vector<std::vector<font::PlacedCode>> placed =
-        font::placeCharacters(requests, FontFiles());
+        font::placeCharacters(requests, FontFiles(), o.listChars);
+    if (o.listChars)
+        return listChars(placed);
     const LoadedFaces loaded = loadFaces(o);
     if (o.missing)
         return listMissing(o, loaded, placed);
@@ -199,6 +218,7 @@ std::vector<FontFaceOptions> parseFaces(const CommandLine& line) {
             faces.push_back(f);
         } else if (name == QLatin1String("face-index") || name == QLatin1String("range") ||
                    name == QLatin1String("symbols") || name == QLatin1String("charset") ||
+                   name == QLatin1String("chars-from") ||
                    name.startsWith(QLatin1String("autohint-"))) {
             owned.emplace_back(faces.empty() ? 0 : faces.size() - 1, given);
         }
@@ -221,6 +241,8 @@ std::vector<FontFaceOptions> parseFaces(const CommandLine& line) {
             f.characters.symbols << value;
         } else if (name == QLatin1String("charset")) {
             f.characters.charsets << value;
+        } else if (name == QLatin1String("chars-from")) {
+            f.characters.sources << value;
         } else {
             const font::Autohint a = name == QLatin1String("autohint-off") ? font::Autohint::Off
                                                                            : font::Autohint::Strong;
@@ -283,6 +305,18 @@ FontOptions parseFont(const CommandLine& line) {
     o.missing = line.isSet("missing");
     if (o.missing && (line.isSet("output") || line.isSet("sample")))
         usageError(QStringLiteral("--missing only lists characters; it takes no output options"));
+    o.listChars = line.isSet("list-chars");
+    if (o.listChars && (o.missing || line.isSet("output") || line.isSet("sample")))
+        usageError(QStringLiteral("--list-chars only lists characters; it takes no output options "
+                                  "nor --missing"));
+    const auto kind = parsedOption(line, "chars-from-kind", font::sourceKindNamed,
+                                   QStringLiteral("c, c++, json, yaml or text"));
+    const auto encoding = parsedOption(line, "source-encoding", font::sourceEncodingNamed,
+                                       QStringLiteral("utf-8, gbk or gb18030"));
+    for (FontFaceOptions& f : o.faces) {
+        f.characters.sourceKind = kind.value_or(font::SourceKind::Guess);
+        f.characters.sourceEncoding = encoding.value_or(font::SourceEncoding::Utf8);
+    }
     return o;
 }
 
@@ -290,12 +324,15 @@ const CommandDef FontCommand{
     "font",
     "faces and sets of characters -> a font for LVGL, Adafruit GFX or TFT_eSPI",
     "zentraq-cli font ((--font FAMILY | --font-file PATH [--face-index N]) [--autohint-off | "
-    "--autohint-strong] (--range A-B[=>C] | --symbols TEXT | --charset SET)...)... (--size PX | "
+    "--autohint-strong] (--range A-B[=>C] | --symbols TEXT | --charset SET | --chars-from "
+    "FILE)...)... "
+    "(--size PX | "
     "--points PT) [--format lvgl|lvgl-bin|gfx|vlw|vlw-c] [options] [-o OUT]",
     "Renders each character of the set as the library's own converter renders it and writes "
     "the library's font structure: proportional glyphs with their advance, ink box and offsets, "
     "anti-aliased at 2, 4 or 8 bits a pixel. Each --font or --font-file starts a face group; "
-    "the --range, --symbols, --charset, --face-index and --autohint-* options after it (and "
+    "the --range, --symbols, --charset, --chars-from, --face-index and --autohint-* options "
+    "after it (and "
     "those before the first face) belong to it, and its face gives the characters they choose. "
     "Every format takes the font of all groups. A character chosen by several groups comes from "
     "the last group on the command line that chooses it, as lv_font_conv 1.5.3 takes it, even "

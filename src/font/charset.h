@@ -62,11 +62,19 @@ private:
 };
 
 // What a font's characters are, as the command line names them: code ranges
-// (as parseCodeRanges reads them), the characters of texts, and character
-// sets: ascii, gb2312 and gbk (their assigned characters) or the distinct
-// characters of a UTF-8 file.
+// (as parseCodeRanges reads them), the characters of texts, character sets:
+// ascii, gb2312 and gbk (their assigned characters) or the distinct
+// characters of a UTF-8 file, and the characters of --chars-from files.
+// How --chars-from reads a file (sourcechars.h): its kind, by default
+// guessed from its name, and the encoding of its text.
+enum class SourceKind { Guess, C, Cpp, Json, Yaml, Text };
+enum class SourceEncoding { Utf8, Gbk, Gb18030 };
+
 struct CharacterRequest {
     QStringList ranges, symbols, charsets;
+    QStringList sources; // --chars-from files (placeCharacters)
+    SourceKind sourceKind = SourceKind::Guess;
+    SourceEncoding sourceEncoding = SourceEncoding::Utf8;
 };
 
 // The files a font is made from, as the front end reads them (and records

@@ -1,6 +1,7 @@
 #include "facegroups.h"
 
 #include "fonterror.h"
+#include "sourcechars.h"
 #include "writer.h"
 
 #include <algorithm>
@@ -32,7 +33,7 @@ QString side(const Chosen& c, const QStringList& labels) {
 } // namespace
 
 std::vector<std::vector<PlacedCode>> placeCharacters(const std::vector<GroupRequest>& groups,
-                                                     const SourceFiles& files) {
+                                                     const SourceFiles& files, bool allowEmpty) {
     std::vector<Chosen> all;
     QStringList labels;
     for (std::uint32_t g = 0; g < groups.size(); ++g) {
@@ -67,12 +68,19 @@ std::vector<std::vector<PlacedCode>> placeCharacters(const std::vector<GroupRequ
             for (const char32_t cp : codes)
                 all.push_back({cp, g, cp, s});
         }
-        if (all.size() == before)
+        for (const QString& name : r.sources) {
+            CharacterSet set;
+            set.addText(sourceCharacters(name, r.sourceKind, r.sourceEncoding, files));
+            const std::uint32_t s = label("chars-from", files.shown(name));
+            for (const char32_t cp : set.characters())
+                all.push_back({cp, g, cp, s});
+        }
+        if (all.size() == before && !(allowEmpty && !r.sources.isEmpty()))
             requestError(groups.size() == 1
                              ? QStringLiteral("the character set is empty: give --range, "
-                                              "--symbols or --charset")
-                             : QStringLiteral("%1 has no characters: give --range, --symbols or "
-                                              "--charset after it")
+                                              "--symbols, --charset or --chars-from")
+                             : QStringLiteral("%1 has no characters: give --range, --symbols, "
+                                              "--charset or --chars-from after it")
                                    .arg(groups[g].face));
     }
 

@@ -39,10 +39,13 @@ struct PlacedCode {
 // The characters each group gives the font, sorted by code then place (a
 // code may go to two places). Throws FontError: Request for a range that
 // cannot be read, a charset that is neither a name nor a file, a group that
-// chooses nothing, no characters at all, or a moved code that meets another
-// chosen one (naming both); Failure for a charset file that is not UTF-8.
+// chooses nothing (`allowEmpty`: unless it reads --chars-from files, which
+// may hold no characters), or a moved code that meets another chosen one
+// (naming both); Failure for a charset file that is not UTF-8 and a
+// --chars-from file that cannot be read (sourceCharacters).
 std::vector<std::vector<PlacedCode>> placeCharacters(const std::vector<GroupRequest>& groups,
-                                                     const SourceFiles& files);
+                                                     const SourceFiles& files,
+                                                     bool allowEmpty = false);
 
 // The distinct codes of `placed`, in order: what the group's face draws.
 std::vector<char32_t> facesCodes(const std::vector<PlacedCode>& placed);

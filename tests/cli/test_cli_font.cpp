@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QImage>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -173,7 +174,8 @@ private slots:
             << sans + QStringList{"--range", "0x41=>"} << 2 << "moved to a code";
         QTest::newRow("a group without characters")
             << sans + QStringList{"--range", "65", "--font", "DejaVu Serif"} << 2
-            << "DejaVu Serif has no characters: give --range, --symbols or --charset after it";
+            << "DejaVu Serif has no characters: give --range, --symbols, --charset or --chars-from "
+               "after it";
         QTest::newRow("a fallback that is no identifier")
             << sans + QStringList{"--range", "65", "--lv-fallback", "font-cjk"} << 2
             << "--lv-fallback wants a C identifier that is no C keyword, not 'font-cjk'";
@@ -299,6 +301,80 @@ private slots:
             QVERIFY(r.out.contains("extern const lv_font_t font_cjk_16;\n"));
             QVERIFY(r.out.contains("    .fallback = &font_cjk_16,\n"));
         }
+    }
+
+    // --chars-from: the literals of C sources, the string values of tables,
+    // a GBK copy read as GBK; --list-chars shows the set and writes nothing;
+    // the depfile names every file read.
+    void charsFrom() {
+        QVERIFY(zentraq::testing::writeFile(
+            path("menu.c"), "#include \"menu.h\"\n/* \"注释\" */\n"
+                            "static const char* items[] = {\"设置\", u8\"网络\", \"\\u4E2D\"};\n"));
+        QVERIFY(zentraq::testing::writeFile(path("zh.json"), "{\"title\": \"标题\", \"n\": 3}"));
+        QVERIFY(zentraq::testing::writeFile(path("zh.yml"), "zh-CN:\n  ok: 确定\n"));
+        const QStringList face{"font", "--font-file", UMing, "--size", "16"};
+        const QStringList sources{"--chars-from",  path("menu.c"), "--chars-from",
+                                  path("zh.json"), "--chars-from", path("zh.yml")};
+        const CliRun listed = runCli(face + sources + QStringList{"--list-chars"});
+        QCOMPARE(listed.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(listed.out), QStringLiteral("中定标确络网置设题\n"));
+        QCOMPARE(listed.err, QString());
+
+        // The same source in GBK, as a Windows IDE saves it.
+        QProcess iconv;
+        iconv.setStandardInputFile(path("menu.c"));
+        iconv.setStandardOutputFile(path("menu_gbk.c"));
+        iconv.start(QStringLiteral("iconv"), {"-f", "UTF-8", "-t", "GBK"});
+        QVERIFY(iconv.waitForFinished(30000) && iconv.exitCode() == 0);
+        const CliRun gbk = runCli(face + QStringList{"--chars-from", path("menu_gbk.c"),
+                                                     "--source-encoding", "gbk", "--list-chars"});
+        QCOMPARE(gbk.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(gbk.out), QStringLiteral("中络网置设\n"));
+        const CliRun notUtf8 =
+            runCli(face + QStringList{"--chars-from", path("menu_gbk.c"), "--list-chars"});
+        QCOMPARE(notUtf8.exitCode, 1);
+        QCOMPARE(notUtf8.err, "zentraq-cli: " + path("menu_gbk.c") +
+                                  ":2: bytes that are not UTF-8 (give --source-encoding)\n");
+
+        const CliRun made =
+            runCli(face + sources +
+                   QStringList{"-o", path("menu_font.c"), "--depfile", path("menu_font.d"), "-q"});
+        QCOMPARE(made.exitCode, 0);
+        const QByteArray dep = readFile(path("menu_font.d"));
+        for (const QString& read : {path("menu.c"), path("zh.json"), path("zh.yml"), UMing})
+            QVERIFY2(dep.contains(read.toUtf8()), dep.constData());
+    }
+
+    // A source that cannot be read: one line naming the file and line,
+    // nothing written.
+    void charsFromRefusals_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unterminated literal")
+            << "open.c" << QByteArray("a;\ns = \"open;\n") << ":2: a string literal is not closed";
+        QTest::newRow("unterminated comment")
+            << "open.h" << QByteArray("/* open\n") << ":1: a comment /* is not closed";
+        QTest::newRow("invalid UTF-8")
+            << "bad.c" << QByteArray("a;\n\n\"\xC3\x28\";\n") << ":3: bytes that are not UTF-8";
+        QTest::newRow("JSON") << "bad.json" << QByteArray("{\"a\": \"b\",\n}") << ":2: not JSON: ";
+        QTest::newRow("YAML") << "bad.yaml" << QByteArray("a: b\n  c: d\n")
+                              << ":2: not YAML: illegal map value";
+    }
+    void charsFromRefusals() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        QTemporaryDir out;
+        QVERIFY(zentraq::testing::writeFile(out.filePath(name), bytes));
+        const CliRun r = runCli({"font", "--font-file", Sans, "--size", "16", "--range", "65",
+                                 "--chars-from", out.filePath(name), "-o", out.filePath("f.c")});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err == "zentraq-cli: " + out.filePath(name) + message ||
+                     (r.err.startsWith("zentraq-cli: " + out.filePath(name) + message) &&
+                      r.err.count(u'\n') == 1),
+                 qPrintable(r.err));
+        QCOMPARE(listing(out.path()), QStringList{name});
     }
 
     // The set is the union of every --range, --symbols and --charset, each
