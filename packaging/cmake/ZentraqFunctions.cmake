@@ -15,8 +15,8 @@
 # which is put on TARGET's include path, so `OUTPUT logo.h` is included as
 # "logo.h". A relative INPUT is taken from the current source folder; an
 # INPUT that is neither there nor made by the build stops the configuration
-# with a message. The files that ARGS name for --input, --charset and
-# --font-file are looked up the same way: a relative one that exists in the
+# with a message. The files that ARGS name for --input, --charset,
+# --font-file and --chars-from are looked up the same way: a relative one that exists in the
 # current source folder is passed with its full path; otherwise it is taken
 # from the top binary folder, where the command runs, and must be there or be
 # made by the build.
@@ -56,7 +56,7 @@ set(_zentraq_input_option_library --charset)
 set(_zentraq_input_option_font --font-file)
 # The options whose value is a file the tool reads, and the charset names
 # that --charset takes instead of a file.
-set(_zentraq_file_options --input --charset --font-file)
+set(_zentraq_file_options --input --charset --font-file --chars-from)
 set(_zentraq_charset_names gb2312 gbk ascii)
 
 function(zentraq_add_data)

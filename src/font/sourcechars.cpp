@@ -249,10 +249,9 @@ private:
                 (id == QLatin1String("u8") || id == QLatin1String("u") ||
                  id == QLatin1String("U") || id == QLatin1String("L"))) {
                 literal(q, id);
-            } else if (m_cpp && after == '"' &&
-                       (id == QLatin1String("R") || id == QLatin1String("u8R") ||
-                        id == QLatin1String("uR") || id == QLatin1String("UR") ||
-                        id == QLatin1String("LR"))) {
+            } else if (after == '"' && (id == QLatin1String("R") || id == QLatin1String("u8R") ||
+                                        id == QLatin1String("uR") || id == QLatin1String("UR") ||
+                                        id == QLatin1String("LR"))) {
                 rawString(q, id.chopped(1));
             } else {
                 m_p = q;

@@ -8,8 +8,9 @@
 // C and C++ as the compilers' lexers read them: comments and code are
 // skipped, as are the header names of #include, #include_next and #import;
 // a line ending in a backslash runs on (except within a raw string). The
-// literals may carry the prefixes u8, u, U and L, C++ files raw strings
-// (R"x(...)x", with the same prefixes), and escapes are decoded: \n and the
+// literals may carry the prefixes u8, u, U and L, raw strings are read
+// (R"x(...)x", with the same prefixes; C++, and GNU C, whose compilers take
+// them in C too, as LVGL's own sources use them), and escapes are decoded: \n and the
 // other simple ones, octal, \x.., \u.... and \U........; the bytes of a plain
 // or u8 literal are read as UTF-8 (the source's own characters encoded so),
 // a u literal's units as UTF-16. What decodes to no character (a lone
@@ -39,8 +40,8 @@ SourceKind sourceKindOf(const QString& fileName);
 // it.
 QString decodeSource(QByteArrayView bytes, SourceEncoding encoding, const QString& shown);
 
-// The decoded contents of every string and character literal of C (`cpp`:
-// C++) source text, one after another. Throws FontError (Failure) "FILE:LINE:
+// The decoded contents of every string and character literal of C or C++
+// (`cpp`) source text, one after another. Throws FontError (Failure) "FILE:LINE:
 // ..." for a literal, raw string or comment left open.
 QString cLiterals(QStringView text, bool cpp, const QString& shown);
 

@@ -69,6 +69,8 @@ make_project() {
     cp "$root/examples/cmake/assets/logo.png" "$root/examples/cmake/assets/menu.txt" "$dir/assets/"
     cp "$face" "$dir/assets/DejaVuSans.ttf"
     printf '0123456789.-°C%%\n' >"$dir/assets/status.txt"
+    mkdir -p "$dir/src"
+    printf '/* "not this" */\nconst char* title = "Température: %%d °C";\n' >"$dir/src/ui.c"
     cat >"$dir/main.c" <<'EOF_C'
 #include "hello.h"
 #include "logo.h"
@@ -98,6 +100,10 @@ for snippet in "${snippets[@]}"; do
         --charset "$dir/assets/status.txt" -o "$work/font.bin"
     cmp "$work/font.bin" "$dir/build/font_status_14.bin" \
         || fail "snippet $i: font_status_14.bin differs from zentraq-cli run by hand"
+    "$tool" font --font-file "$dir/assets/DejaVuSans.ttf" -q --format lvgl-bin --size 16 \
+        --range 0x20-0x7E --chars-from "$dir/src/ui.c" -o "$work/ui.bin"
+    cmp "$work/ui.bin" "$dir/build/font_ui_16.bin" \
+        || fail "snippet $i: font_ui_16.bin differs from zentraq-cli run by hand"
     "$tool" picture "$dir/assets/logo.png" --resize 240x240 --fit cover --byte-order high-first \
         -q --format c --name logo -o "$work/logo.h"
     cmp "$work/logo.h" "$dir/build/logo.h" || fail "snippet $i: logo.h differs from zentraq-cli run by hand"

@@ -7,8 +7,9 @@ For every .c and .h file of the LVGL tarball, the characters --chars-from
 takes (printed by --list-chars) must equal those of the string and character
 literal tokens that `clang -cc1 -dump-raw-tokens FILE` lists, decoded here
 (the header names of #include aside; control characters, as the tool leaves
-them out, too). A file whose literal clang's raw lexer leaves unterminated
-must be refused, naming the file and line. Exit 77 (skipped) without clang
+them out, too; a C file with raw strings, a GNU C extension, lexed as C++).
+A file whose literal clang's raw lexer leaves unterminated must be refused,
+naming the file and line. Exit 77 (skipped) without clang
 or the tarball.
 """
 import concurrent.futures
@@ -90,11 +91,13 @@ def decode_literal(text):
     return s
 
 
-def clang_chars(path):
+def clang_chars(path, cpp=False):
     """(characters, unterminated): the literals' characters, and whether the
-    raw lexer left a literal open."""
+    raw lexer left a literal open. A C file whose literal clang's C lexer
+    leaves open is read again as C++: GNU C takes raw strings as C++ does
+    (clang 14's C mode does not), and LVGL's own C sources use them."""
     args = ["clang", "-cc1", "-dump-raw-tokens"]
-    if path.endswith(CPP):
+    if cpp or path.endswith(CPP):
         args += ["-x", "c++"]
     out = subprocess.run(args + [path], capture_output=True).stderr.decode("utf-8", "replace")
     chars, open_literal = set(), False
@@ -110,6 +113,8 @@ def clang_chars(path):
                 and before[-1][1] in ("include", "include_next", "import")):
             continue
         chars.update(c for c in decode_literal(text) if unicodedata.category(c) != "Cc")
+    if open_literal and not cpp and not path.endswith(CPP):
+        return clang_chars(path, True)
     return chars, open_literal
 
 

@@ -47,12 +47,12 @@ private slots:
             << false << "t";
         QTest::newRow("an #error's apostrophe opens nothing")
             << "#error don't\ns = \"e\";" << false << "e";
-        QTest::newRow("no raw strings in C") << "s = R\"(x)\";" << false << "(x)";
+        QTest::newRow("raw strings in GNU C") << "s = R\"(x)\";" << false << "x";
         QTest::newRow("raw strings in C++")
             << "s = R\"x(a\\n\"b)\"\n)x\" u8R\"(c)\" LR\"(d)\";" << true << "a\\n\"b)\"\ncd";
         QTest::newRow("a raw string keeps its backslash line ends")
             << "s = R\"(a\\\nb)\";" << true << "a\\\nb";
-        QTest::newRow("identifiers ending in a prefix") << "s = xL\"a\" LR\"b\";" << false << "ab";
+        QTest::newRow("identifiers ending in a prefix") << "s = xL\"a\" LRx\"b\";" << false << "ab";
         QTest::newRow("digit separators") << "n = 1'000'000; s = \"a\";" << true << "a";
         QTest::newRow("character literals of several")
             << "c = 'ab'; d = L'\\x4E2D';" << false << "ab中";
