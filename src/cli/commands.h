@@ -26,7 +26,7 @@ extern const CommandDef FontCommand;
 // What each command reads from its command line; its parse function throws
 // CliError (Usage) naming the first problem.
 
-enum class TextSource { Argument, File, Ascii };
+enum class TextSource { Argument, File, Ascii, Sources };
 
 struct GlyphOptions {
     CellOptions cell;
@@ -35,6 +35,7 @@ struct GlyphOptions {
     TextSource source = TextSource::Argument;
     QString text;      // the TEXT argument
     QString inputFile; // --input, "-" for standard input
+    SourceOptions sources;
 };
 GlyphOptions parseGlyph(const CommandLine& line);
 
@@ -42,7 +43,8 @@ struct LibraryOptions {
     CellOptions cell;
     OutputOptions out;
     bool missing = false;
-    QString charset; // "gb2312", "gbk", "ascii" or a charset file
+    QString charset;       // "gb2312", "gbk", "ascii" or a charset file
+    SourceOptions sources; // instead of --charset
 };
 LibraryOptions parseLibrary(const CommandLine& line);
 

@@ -20,6 +20,7 @@ constexpr OptionDef Options[] = {
     {"TEXT", nullptr, "the text itself (after -- when it starts with '-')"},
     {"input", "FILE", "the text from a UTF-8 file, '-' for standard input; its line breaks are kept"},
     {"ascii", nullptr, "the 95 printable ASCII characters, space to '~'"},
+    option::CharsFrom, option::CharsFromKind, option::SourceEncoding, option::ListChars,
     option::Scan, option::Pad, option::MsbFirst, option::CellInvert, option::Missing,
     option::Format, option::Name, option::Binary, option::Output, option::Quiet,
     option::Depfile, option::KeepUnchanged,
@@ -35,6 +36,8 @@ QString textOf(const GlyphOptions& o) {
         return o.text;
     case TextSource::Ascii:
         return glyph::printableAscii();
+    case TextSource::Sources:
+        return sourceCharacters(o.sources);
     case TextSource::File:
         break;
     }
@@ -49,6 +52,8 @@ QString textOf(const GlyphOptions& o) {
 int runGlyph(const CommandLine& line) {
     const GlyphOptions o = parseGlyph(line);
     const std::vector<char32_t> chars = glyph::characters(glyph::removeCrLf(textOf(o)));
+    if (o.sources.listChars)
+        return listCharacters(chars);
     const std::unique_ptr<glyph::CellDrawer> cells = cellDrawer(o.cell);
     if (o.missing)
         return reportMissing(chars, *cells, o.out.quiet);
@@ -90,12 +95,17 @@ GlyphOptions parseGlyph(const CommandLine& line) {
         usageError(QStringLiteral("glyph takes one TEXT argument, got %1 (quote the text, or use "
                                   "-- before a text that starts with '-')")
                        .arg(positional.size()));
-    const int sources =
-        int(positional.size()) + (o.inputFile.isEmpty() ? 0 : 1) + (line.isSet("ascii") ? 1 : 0);
+    o.sources = parseSources(line);
+    const int sources = int(positional.size()) + (o.inputFile.isEmpty() ? 0 : 1) +
+                        (line.isSet("ascii") ? 1 : 0) + (o.sources.files.isEmpty() ? 0 : 1);
     if (sources == 0)
-        usageError(QStringLiteral("glyph needs a TEXT, --input FILE or --ascii"));
+        usageError(
+            QStringLiteral("glyph needs a TEXT, --input FILE, --ascii or --chars-from FILE"));
     if (sources > 1)
-        usageError(QStringLiteral("give only one of TEXT, --input FILE and --ascii"));
+        usageError(o.sources.files.isEmpty()
+                       ? QStringLiteral("give only one of TEXT, --input FILE and --ascii")
+                       : QStringLiteral("give only one of TEXT, --input FILE, --ascii and "
+                                        "--chars-from"));
     if (!positional.isEmpty()) {
         o.source = TextSource::Argument;
         o.text = positional.front();
@@ -104,7 +114,9 @@ GlyphOptions parseGlyph(const CommandLine& line) {
             usageError(QStringLiteral("the TEXT is not UTF-8; give the text in UTF-8 or "
                                       "--input FILE"));
     } else {
-        o.source = o.inputFile.isEmpty() ? TextSource::Ascii : TextSource::File;
+        o.source = !o.sources.files.isEmpty() ? TextSource::Sources
+                   : o.inputFile.isEmpty()    ? TextSource::Ascii
+                                              : TextSource::File;
     }
     return o;
 }

@@ -20,6 +20,7 @@ constexpr OptionDef Options[] = {
      "gbk differ in two codes: 0xA1A4 is U+30FB KATAKANA MIDDLE DOT in gb2312 and U+00B7 MIDDLE DOT in "
      "gbk, 0xA1AA is U+2015 HORIZONTAL BAR in gb2312 and U+2014 EM DASH in gbk; gb2312 follows the "
      "standard's own Unicode table, gbk Windows' code page 936 (as GB 18030 does)"},
+    option::CharsFrom, option::CharsFromKind, option::SourceEncoding, option::ListChars,
     option::CellSize, option::PixelSize, option::Font, option::FontFile,
     option::Scan, option::Pad, option::MsbFirst, option::CellInvert, option::Missing,
     {"format", "hex|c", "the data text or a C array (with a header comment that records the charset, "
@@ -33,24 +34,30 @@ constexpr OptionDef Options[] = {
 // The set --charset names; a file's set has a code table in the C form.
 glyph::Charset charsetOf(const LibraryOptions& o, bool& withCodes) {
     withCodes = false;
-    if (glyph::charsetNames().contains(o.charset)) {
+    const bool sources = !o.sources.files.isEmpty();
+    if (!sources && glyph::charsetNames().contains(o.charset)) {
         const glyph::CharsetResult named = glyph::namedCharset(o.charset);
         if (named.problem == glyph::CharsetProblem::NoConverter)
             failure(QStringLiteral("this system cannot decode %1 codes").arg(o.charset));
         return named.charset;
     }
-    if (!exists(o.charset))
+    if (!sources && !exists(o.charset))
         usageError(QStringLiteral("--charset wants %1 or a charset file; '%2' is neither a "
                                   "charset name nor a file")
                        .arg(glyph::charsetNames().join(QStringLiteral(", ")), o.charset));
-    glyph::CharsetResult text = glyph::textCharset(readWhole(o.charset));
+    // The characters of --chars-from files, as those of a charset file.
+    const QString what =
+        sources ? QStringLiteral("--chars-from %1").arg(o.sources.files.join(u' ')) : o.charset;
+    glyph::CharsetResult text =
+        glyph::textCharset(sources ? sourceCharacters(o.sources).toUtf8() : readWhole(o.charset));
     if (text.problem == glyph::CharsetProblem::NotUtf8)
         failure(QStringLiteral("charset file '%1' is not UTF-8 text").arg(o.charset));
-    if (text.problem == glyph::CharsetProblem::NoCharacters)
-        failure(QStringLiteral("charset file '%1' holds no characters").arg(o.charset));
+    if (text.problem == glyph::CharsetProblem::NoCharacters && !o.sources.listChars)
+        failure(sources ? QStringLiteral("the --chars-from files hold no characters")
+                        : QStringLiteral("charset file '%1' holds no characters").arg(o.charset));
     text.charset.description =
         QStringLiteral("the %1 distinct characters of %2, in code-point order")
-            .arg(QString::number(text.charset.entries.size()), o.charset);
+            .arg(QString::number(text.charset.entries.size()), what);
     text.charset.offset =
         QStringLiteral("the character at index i of %1_codes (sorted: search it) at i * B")
             .arg(o.out.name.isEmpty() ? QStringLiteral("font_data") : o.out.name);
@@ -73,6 +80,8 @@ int runLibrary(const CommandLine& line) {
     bool withCodes = false;
     const glyph::Charset set = charsetOf(o, withCodes);
     const std::vector<char32_t> chars = set.characters();
+    if (o.sources.listChars)
+        return listCharacters(chars);
     const std::unique_ptr<glyph::CellDrawer> cells = cellDrawer(o.cell);
     if (o.missing)
         return reportMissing(chars, *cells, o.out.quiet);
@@ -123,9 +132,12 @@ LibraryOptions parseLibrary(const CommandLine& line) {
     o.missing = parseMissing(line);
     o.out = parseOutput(line, core::DataForm::Binary, "font_data");
     o.charset = line.value("charset");
-    if (o.charset.isEmpty())
+    o.sources = parseSources(line);
+    if (o.charset.isEmpty() && o.sources.files.isEmpty())
         usageError(QStringLiteral("library needs --charset %1 or a charset FILE")
                        .arg(glyph::charsetNames().join(QStringLiteral(", "))));
+    if (!o.charset.isEmpty() && !o.sources.files.isEmpty())
+        usageError(QStringLiteral("give --charset or --chars-from, not both"));
     if (!line.positional().isEmpty())
         usageError(QStringLiteral("library takes no arguments besides its options, got '%1'")
                        .arg(line.positional().front()));

@@ -1,12 +1,17 @@
 #include "options.h"
 
 #include "error.h"
+#include "fonterror.h"
+#include "input.h"
 #include "lvglformat.h"
 #include "process.h"
+#include "sourcechars.h"
 #include "textrenderer.h"
 
 #include <QDir>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace zentraq::cli {
 namespace {
@@ -166,6 +171,47 @@ bool parseMissing(const CommandLine& line) {
                 QStringLiteral("--missing only lists characters; it takes no output options"));
     }
     return true;
+}
+
+SourceOptions parseSources(const CommandLine& line) {
+    SourceOptions o;
+    o.files = line.values("chars-from");
+    o.kind = parsedOption(line, "chars-from-kind", font::sourceKindNamed,
+                          QStringLiteral("c, c++, json, yaml or text"))
+                 .value_or(font::SourceKind::Guess);
+    o.encoding = parsedOption(line, "source-encoding", font::sourceEncodingNamed,
+                              QStringLiteral("utf-8, gbk or gb18030"))
+                     .value_or(font::SourceEncoding::Utf8);
+    if (o.files.isEmpty() && (line.isSet("chars-from-kind") || line.isSet("source-encoding")))
+        usageError(
+            QStringLiteral("--chars-from-kind and --source-encoding read --chars-from files; "
+                           "give one"));
+    o.listChars = line.isSet("list-chars");
+    if (o.listChars)
+        for (const char* name : {"output", "format", "binary", "name", "scan", "pad", "msb-first",
+                                 "invert", "depfile", "keep-unchanged", "missing"})
+            if (line.isSet(name))
+                usageError(QStringLiteral("--list-chars only lists characters; it takes no "
+                                          "output options nor --missing"));
+    return o;
+}
+
+QString sourceCharacters(const SourceOptions& sources) try {
+    font::CharacterSet set;
+    for (const QString& file : sources.files)
+        set.addText(font::sourceCharacters(file, sources.kind, sources.encoding, FontFiles()));
+    const std::vector<char32_t> chars = set.characters();
+    return QString::fromUcs4(chars.data(), qsizetype(chars.size()));
+} catch (const font::FontError& e) {
+    throw CliError(e.kind() == font::FontError::Request ? CliError::Usage : CliError::Failure,
+                   e.message());
+}
+
+int listCharacters(std::vector<char32_t> chars) {
+    std::sort(chars.begin(), chars.end());
+    chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
+    StdoutSink().write(QString::fromUcs4(chars.data(), qsizetype(chars.size())).toUtf8() + '\n');
+    return 0;
 }
 
 QString pixelFormatHelp() {

@@ -3,6 +3,7 @@
 // The options that several commands share: one definition each, so that
 // their help texts agree, and one reader each.
 
+#include "charset.h"
 #include "commandline.h"
 #include "formatter.h"
 #include "glyphcells.h"
@@ -35,6 +36,11 @@ inline constexpr OptionDef CellInvert{"invert", nullptr, "ink 0 and background 1
 inline constexpr OptionDef Scan{"scan", "row|column|page|band", "row (default, the window's): horizontal bytes, rows from the top, bits running on across rows; column: vertical bytes, columns from the left, each from the top; page: vertical bytes in bands of 8 rows, one byte per column (SSD1306 and the like); band: horizontal bytes in bands of 8 columns, one byte per row"};
 inline constexpr OptionDef Pad{"pad", nullptr, "row and column scans: every row (column) starts on a new byte"};
 inline constexpr OptionDef MsbFirst{"msb-first", nullptr, "the first pixel of each byte (the band's top row or left column) in the most significant bit (default: least significant)"};
+
+inline constexpr OptionDef CharsFrom{"chars-from", "FILE", "the characters the firmware's sources show, each once, in code order: of C and C++ files (.c .h; .cc .cpp .cxx .hpp .hh .ino) the string and character literals (prefixes u8 u U L, raw strings, escapes decoded; comments, code and #include names not), of .json, .yml and .yaml files every string value (keys not), of any other file its text; may be repeated", nullptr, true};
+inline constexpr OptionDef CharsFromKind{"chars-from-kind", "c|c++|json|yaml|text", "read every --chars-from file as this kind, whatever its name"};
+inline constexpr OptionDef SourceEncoding{"source-encoding", "utf-8|gbk|gb18030", "the encoding of the --chars-from files (default utf-8); bytes that are not of it stop the run, naming FILE:LINE"};
+inline constexpr OptionDef ListChars{"list-chars", nullptr, "convert nothing: print the characters on one line, in code order"};
 
 inline constexpr OptionDef ByteOrder{"byte-order", "low-first|high-first", "rgb565, bgr565: which byte of each 16-bit word comes first (default low-first, the window's)"};
 // clang-format on
@@ -119,6 +125,25 @@ CellOptions parseCell(const CommandLine& line);
 
 // --missing, which refuses the options that shape an output.
 bool parseMissing(const CommandLine& line);
+
+// --chars-from and how its files are read, and --list-chars (which, as
+// --missing, refuses the options that shape an output).
+struct SourceOptions {
+    QStringList files;
+    font::SourceKind kind = font::SourceKind::Guess;
+    font::SourceEncoding encoding = font::SourceEncoding::Utf8;
+    bool listChars = false;
+};
+SourceOptions parseSources(const CommandLine& line);
+
+// The characters of the --chars-from files, each once, in code order (each
+// file recorded as read). Throws CliError (Failure) for a file that cannot
+// be read, with its name and line.
+QString sourceCharacters(const SourceOptions& sources);
+
+// --list-chars: the distinct characters of `chars` on one line of standard
+// output, in code order.
+int listCharacters(std::vector<char32_t> chars);
 
 // The --pixel option's help: every format with what its sample holds.
 QString pixelFormatHelp();

@@ -104,6 +104,38 @@ private slots:
 
     // A charset file: its distinct characters in code-point order, control
     // characters left out; the C form adds the sorted code-point table.
+    // --chars-from: the characters of a C source's literals make the same
+    // library as a charset file of them, and the same glyph data as the
+    // text of them in code order; --list-chars shows them.
+    void charsFromSources() {
+        QVERIFY(writeFile(path("menu.c"),
+                          "#include \"menu.h\" // \"注释\"\n"
+                          "const char* m[] = {\"设置\", u8\"BA\", \"\\u4E2D\"};\n"));
+        QVERIFY(writeFile(path("menu.txt"), "AB中置设"));
+        const QStringList cell{"--size", "16x16", "-q"};
+        const CliRun viaSources =
+            runCli(QStringList{"library", "--chars-from", path("menu.c")} + cell);
+        const CliRun viaCharset =
+            runCli(QStringList{"library", "--charset", path("menu.txt")} + cell);
+        QCOMPARE(viaSources.exitCode, 0);
+        QCOMPARE(viaSources.out.size(), 5 * 32);
+        QCOMPARE(viaSources.out, viaCharset.out);
+        const CliRun glyphs = runCli(QStringList{"glyph", "--chars-from", path("menu.c")} + cell);
+        QCOMPARE(glyphs.exitCode, 0);
+        QCOMPARE(glyphs.out, runCli(QStringList{"glyph", "AB中置设"} + cell).out);
+        for (const char* command : {"library", "glyph"}) {
+            const CliRun listed =
+                runCli(QStringList{command, "--chars-from", path("menu.c"), "--list-chars"} + cell);
+            QCOMPARE(listed.exitCode, 0);
+            QCOMPARE(QString::fromUtf8(listed.out), QStringLiteral("AB中置设\n"));
+        }
+        const CliRun both = runCli(
+            QStringList{"library", "--chars-from", path("menu.c"), "--charset", "gb2312"} + cell);
+        QCOMPARE(both.exitCode, 2);
+        QCOMPARE(both.err,
+                 QStringLiteral("zentraq-cli: give --charset or --chars-from, not both\n"));
+    }
+
     void fromFile() {
         const QString chars = path(QStringLiteral("menu.txt"));
         QVERIFY(writeFile(chars, QStringLiteral("\uFEFF中A中\r\nb\tA").toUtf8()));
