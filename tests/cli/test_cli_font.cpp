@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdlib>
+
 using zentraq::testing::CliRun;
 using zentraq::testing::listing;
 using zentraq::testing::readFile;
@@ -270,6 +272,22 @@ private slots:
         for (const QString& pair : expected.split(u' ')) {
             const QString code = pair.section(u':', 0, 0).rightJustified(4, u'0');
             QCOMPARE(advances.value(code, QStringLiteral("-")), pair.section(u':', 1));
+        }
+        // The vlw font of the same groups holds the same characters, each with
+        // the whole-pixel advance of the same glyph (its 1/16 px advance,
+        // hinted, is within a pixel of it).
+        const CliRun vlw =
+            runCli(QStringList{"font", "--size", "16", "--format", "vlw", "-q"} + groups);
+        QCOMPARE(vlw.exitCode, 0);
+        const auto font = zentraq::testing::readVlw(vlw.out);
+        QVERIFY(font);
+        for (const QString& pair : expected.split(u' ')) {
+            const zentraq::testing::VlwGlyph* g =
+                font->find(pair.section(u':', 0, 0).toUInt(nullptr, 16));
+            const QString advance = pair.section(u':', 1);
+            QCOMPARE(g != nullptr, advance != QLatin1String("-"));
+            if (g)
+                QVERIFY2(std::abs(g->advance * 16 - advance.toInt()) <= 16, qPrintable(pair));
         }
     }
 
