@@ -313,10 +313,16 @@ FontOptions parseFont(const CommandLine& line) {
                                    QStringLiteral("c, c++, json, yaml or text"));
     const auto encoding = parsedOption(line, "source-encoding", font::sourceEncodingNamed,
                                        QStringLiteral("utf-8, gbk or gb18030"));
+    bool anySources = false;
     for (FontFaceOptions& f : o.faces) {
         f.characters.sourceKind = kind.value_or(font::SourceKind::Guess);
         f.characters.sourceEncoding = encoding.value_or(font::SourceEncoding::Utf8);
+        anySources = anySources || !f.characters.sources.isEmpty();
     }
+    if ((kind || encoding) && !anySources)
+        usageError(
+            QStringLiteral("--chars-from-kind and --source-encoding read --chars-from files; "
+                           "give one"));
     return o;
 }
 

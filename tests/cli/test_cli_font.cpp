@@ -201,6 +201,12 @@ private slots:
             << QStringList{"--font-file", UMing,    "--face-index", "1",       "--face-index",
                            "2",           "--size", "16",           "--range", "65"}
             << 2 << "--face-index is given twice for " + UMing;
+        QTest::newRow("an encoding without sources")
+            << sans + QStringList{"--range", "65", "--source-encoding", "gbk"} << 2
+            << "--chars-from-kind and --source-encoding read --chars-from files; give one";
+        QTest::newRow("an unknown encoding")
+            << sans + QStringList{"--range", "65", "--source-encoding", "big5"} << 2
+            << "--source-encoding wants utf-8, gbk or gb18030, not 'big5'";
         QTest::newRow("a face index of a family")
             << sans + QStringList{"--range",      "65", "--font",  "DejaVu Serif",
                                   "--face-index", "1",  "--range", "66"}
