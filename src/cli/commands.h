@@ -75,7 +75,7 @@ struct PreviewOptions {
 };
 PreviewOptions parsePreview(const CommandLine& line);
 
-enum class FontFormat { Lvgl, LvglBinary, Gfx, Vlw, VlwC };
+enum class FontFormat { Lvgl, LvglBinary, Gfx, Vlw, VlwC, U8g2, U8g2Binary, Bdf };
 
 struct FontOptions {
     QString family; // --font
@@ -83,12 +83,13 @@ struct FontOptions {
     int faceIndex = 0;
     FontFormat format = FontFormat::Lvgl;
     int size = 0;   // pixels (not gfx)
-    int points = 0; // gfx
+    int points = 0; // gfx; u8g2 and bdf: the same as size (72 dpi)
     int dpi = 141;  // gfx
     int bpp = 4;
     bool hinting = true;
     QStringList ranges, symbols, charsets; // the character set's parts
     int lvgl = 9;
+    int u8g2Mode = 0; // bdfconv's build mode: 0 t, 1 h, 2 m, 3 8
     bool compress = true, prefilter = true, kerning = true;
     QString include; // --lv-include
     QString name;    // empty: made from the output's or the font file's name

@@ -1,5 +1,7 @@
 // zentraq-cli font: a face and a set of characters into one font file for an
-// embedded GUI library (LVGL, Adafruit GFX, TFT_eSPI).
+// embedded GUI library (LVGL, Adafruit GFX, TFT_eSPI, u8g2) or a BDF file.
+#include "bdffont.h"
+#include "bdfnames.h"
 #include "charset.h"
 #include "charsets.h"
 #include "commands.h"
@@ -14,6 +16,7 @@
 #include "output.h"
 #include "process.h"
 #include "sample.h"
+#include "u8g2font.h"
 #include "vlwfont.h"
 
 #include <QBuffer>
@@ -25,23 +28,24 @@ namespace {
 // clang-format off
 constexpr OptionDef Options[] = {
     {"font", "FAMILY", "the installed family (its exact name, as fc-list : family shows it)"},
-    {"font-file", "PATH", "a font file: TTF, OTF, or a TTC/OTC collection (see --face-index)"},
+    {"font-file", "PATH", "a font file: TTF, OTF, a TTC/OTC collection (see --face-index), or a bitmap font (BDF, PCF, PCF.gz)"},
     {"face-index", "N", "--font-file: the face of a collection, from 0 (default 0)"},
-    {"size", "PX", "the size in pixels, 1 to 1024 (lvgl, lvgl-bin, vlw, vlw-c)"},
-    {"points", "PT", "gfx: the size in points at --dpi, as GFX's fontconvert takes it"},
+    {"size", "PX", "the size in pixels, 1 to 1024 (lvgl, lvgl-bin, vlw, vlw-c; u8g2, u8g2-bin, bdf: the same as --points); a bitmap font's size is one of its strikes"},
+    {"points", "PT", "gfx: the size in points at --dpi, as GFX's fontconvert takes it; u8g2, u8g2-bin, bdf: at 72 dpi, as otf2bdf -r 72 -p PT"},
     {"dpi", "N", "gfx: dots per inch for --points, 1 to 1200 (default 141, fontconvert's)"},
     {"range", "A-B", "characters: codes A to B, or one code, hexadecimal after 0x or decimal; several separated by commas; may be repeated", nullptr, true},
     {"symbols", "TEXT", "characters: each character of TEXT; may be repeated", nullptr, true},
     {"charset", "SET", "characters: ascii, gb2312 or gbk (their assigned characters), or the distinct characters of a UTF-8 FILE; may be repeated", nullptr, true},
-    {"format", "lvgl|lvgl-bin|gfx|vlw|vlw-c", "lvgl: C source of an LVGL font (default); lvgl-bin: LVGL's binary font; gfx: an Adafruit GFX header; vlw: a TFT_eSPI smooth font; vlw-c: the same as a C array"},
-    {"bpp", "1|2|4|8", "bits a pixel (default 4 for lvgl, 8 for vlw; gfx is 1)"},
+    {"format", "lvgl|lvgl-bin|gfx|vlw|vlw-c|u8g2|u8g2-bin|bdf", "lvgl: C source of an LVGL font (default); lvgl-bin: LVGL's binary font; gfx: an Adafruit GFX header; vlw: a TFT_eSPI smooth font; vlw-c: the same as a C array; u8g2: a u8g2 font as C, as bdfconv writes it; u8g2-bin: its bytes; bdf: a BDF 2.1 font file"},
+    {"bpp", "1|2|4|8", "bits a pixel (default 4 for lvgl, 8 for vlw; gfx, u8g2 and bdf are 1)"},
     {"lvgl", "9|8", "lvgl, lvgl-bin: for LVGL 9 (default) or 8.3"},
+    {"u8g2-mode", "t|h|m|8", "u8g2, u8g2-bin: bdfconv's build mode: t each glyph its own box (default), h every glyph as high as the font, m every glyph the font's box (monospaced), 8 every glyph 8x8"},
     {"no-compress", nullptr, "lvgl, lvgl-bin: plain bitmaps (default: run-length coded from 2 bits a pixel on)"},
     {"no-prefilter", nullptr, "lvgl, lvgl-bin: compressed without XOR-ing each row with the row above"},
     {"no-kerning", nullptr, "lvgl, lvgl-bin: leave the face's kerning out"},
     {"no-hinting", nullptr, "lvgl, vlw: the outlines as they are, not fitted to the pixels by the autohinter"},
     {"lv-include", "PATH", "lvgl: the LVGL header to include (default lvgl/lvgl.h)"},
-    {"name", "NAME", "the C name (default: the output's name; gfx: fontconvert's, e.g. DejaVuSans12pt7b)"},
+    {"name", "NAME", "the C name of lvgl, gfx, vlw-c and u8g2 (default: the output's name; gfx: fontconvert's, e.g. DejaVuSans12pt7b)"},
     {"sample", "TEXT", "also draw TEXT with the glyphs, metrics and kerning of the file ..."},
     {"sample-output", "PNG", "... into this PNG picture, black on white"},
     {"missing", nullptr, "convert nothing: list the characters the face lacks; exit status 1 if there are any"},
@@ -51,16 +55,29 @@ constexpr OptionDef Options[] = {
 // clang-format on
 
 bool binaryFormat(FontFormat f) {
-    return f == FontFormat::LvglBinary || f == FontFormat::Vlw;
+    return f == FontFormat::LvglBinary || f == FontFormat::Vlw || f == FontFormat::U8g2Binary;
+}
+
+// The formats of one-bit glyphs made as u8g2's fonts are made.
+bool u8g2Like(FontFormat f) {
+    return f == FontFormat::U8g2 || f == FontFormat::U8g2Binary || f == FontFormat::Bdf;
 }
 
 std::optional<FontFormat> formatNamed(QStringView n) {
     for (const auto& [name, format] :
          {std::pair{u"lvgl", FontFormat::Lvgl}, std::pair{u"lvgl-bin", FontFormat::LvglBinary},
           std::pair{u"gfx", FontFormat::Gfx}, std::pair{u"vlw", FontFormat::Vlw},
-          std::pair{u"vlw-c", FontFormat::VlwC}})
+          std::pair{u"vlw-c", FontFormat::VlwC}, std::pair{u"u8g2", FontFormat::U8g2},
+          std::pair{u"u8g2-bin", FontFormat::U8g2Binary}, std::pair{u"bdf", FontFormat::Bdf}})
         if (n == name)
             return format;
+    return std::nullopt;
+}
+
+std::optional<int> u8g2ModeNamed(QStringView n) {
+    for (const int mode : {0, 1, 2, 3})
+        if (n == QLatin1String(font::U8g2Font::modeName(font::U8g2Mode(mode))))
+            return mode;
     return std::nullopt;
 }
 
@@ -143,8 +160,13 @@ int runFont(const CommandLine& line) try {
     const QString& path = chosen.file;
     const int index = chosen.index;
     const bool gfx = o.format == FontFormat::Gfx;
+    const bool u8g2 = o.format == FontFormat::U8g2 || o.format == FontFormat::U8g2Binary;
+    if (u8g2)
+        font::checkU8g2Codes(chars);
     font::RenderSettings settings;
-    settings.rendering = gfx ? font::Rendering::Bytecode : font::Rendering::Autohinted;
+    settings.rendering = gfx                  ? font::Rendering::Bytecode
+                         : u8g2Like(o.format) ? font::Rendering::Otf2bdf
+                                              : font::Rendering::Autohinted;
     settings.pixelSize = o.size;
     settings.points = o.points;
     settings.dpi = o.dpi;
@@ -188,6 +210,7 @@ int runFont(const CommandLine& line) try {
                              .arg(index);
     const QString size = gfx ? QStringLiteral("%1 pt at %2 dpi").arg(o.points).arg(o.dpi)
                              : QStringLiteral("%1 px").arg(o.size);
+    const font::U8g2Mode mode = font::U8g2Mode(o.u8g2Mode);
     const QString depth =
         o.bpp == 1 ? QStringLiteral("1 bit a pixel") : QStringLiteral("%1 bits a pixel").arg(o.bpp);
     const QStringList comment{made,
@@ -197,9 +220,35 @@ int runFont(const CommandLine& line) try {
                                   .arg(o.hinting ? QString() : QStringLiteral(", not hinted"))};
 
     std::optional<font::LvglFont> lvglFont;
+    std::optional<font::U8g2Font> u8g2Font;
+    font::BdfNames names;
+    const font::GlyphSet* drawn = &set;
     font::PenAdvance pen = [&](std::size_t i, long) {
-        return gfx ? font::gfxAdvance(set.glyphs[i]) : font::vlwAdvance(set.glyphs[i]);
+        return gfx || u8g2Like(o.format) ? font::gfxAdvance(drawn->glyphs[i])
+                                         : font::vlwAdvance(drawn->glyphs[i]);
     };
+    if (u8g2Like(o.format))
+        names = font::bdfNames(face, settings);
+    if (u8g2) {
+        // bdfconv reads the header's ascents from the face's 'A', '1', 'g'
+        // and '(' also when the font leaves them out.
+        std::vector<char32_t> others;
+        for (const char32_t c : {U'(', U'1', U'A', U'g'})
+            if (!set.find(c))
+                others.push_back(c);
+        const font::GlyphSet references = font::renderGlyphs(face, settings, others);
+        try {
+            u8g2Font.emplace(set, references, names, font::U8g2Options{mode, name.toUtf8()});
+        } catch (const font::U8g2TooLarge& e) {
+            const int fits = font::largestU8g2Size(face, settings, chars, mode);
+            usageError(e.message() +
+                       (fits > 0 ? QStringLiteral("; %1 px is the largest size at which every "
+                                                  "glyph fits")
+                                       .arg(fits)
+                                 : QStringLiteral("; no smaller size of the face fits")));
+        }
+        drawn = &u8g2Font->drawn();
+    }
     if (lvgl) {
         font::LvglOptions lo;
         lo.version = o.lvgl;
@@ -231,10 +280,19 @@ int runFont(const CommandLine& line) try {
     case FontFormat::VlwC:
         font::writeVlwC(font::vlwBytes(set, face.postscriptName()), name.toUtf8(), comment, out);
         break;
+    case FontFormat::U8g2:
+        u8g2Font->writeC(out);
+        break;
+    case FontFormat::U8g2Binary:
+        u8g2Font->writeBinary(out);
+        break;
+    case FontFormat::Bdf:
+        font::writeBdf(set, names, comment, out);
+        break;
     }
 
     if (!o.sample.isEmpty()) {
-        const font::Sample sample = font::drawSample(set, o.sample, pen);
+        const font::Sample sample = font::drawSample(*drawn, o.sample, pen);
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
@@ -261,6 +319,14 @@ int runFont(const CommandLine& line) try {
                            .arg(lvglFont->kernPairCount());
             if (lvglFont->needsLargeFormat())
                 summary += QStringLiteral(", needs LV_FONT_FMT_TXT_LARGE 1 in lv_conf.h");
+        }
+        if (u8g2Font) {
+            summary += QStringLiteral(", mode %1, runs of %2 and %3 bits")
+                           .arg(QLatin1String(font::U8g2Font::modeName(mode)))
+                           .arg(u8g2Font->zeroBits())
+                           .arg(u8g2Font->oneBits());
+            if (u8g2Font->bytes().size() - 1 > 32760)
+                summary += QStringLiteral(", needs U8G2_USE_LARGE_FONTS");
         }
         note(summary + QStringLiteral(": %1 bytes").arg(out.count));
     }
@@ -294,21 +360,40 @@ FontOptions parseFont(const CommandLine& line) {
         o.faceIndex = parseCount("face-index", line.value("face-index"), 0, 65535);
     }
     if (const auto f = parsedOption(line, "format", formatNamed,
-                                    QStringLiteral("lvgl, lvgl-bin, gfx, vlw or vlw-c")))
+                                    QStringLiteral("lvgl, lvgl-bin, gfx, vlw, vlw-c, u8g2, "
+                                                   "u8g2-bin or bdf")))
         o.format = *f;
     const bool gfx = o.format == FontFormat::Gfx;
     const bool lvgl = o.format == FontFormat::Lvgl || o.format == FontFormat::LvglBinary;
     const bool vlw = o.format == FontFormat::Vlw || o.format == FontFormat::VlwC;
-    onlyFor(line, "points", gfx, "gfx");
+    const bool u8g2 = o.format == FontFormat::U8g2 || o.format == FontFormat::U8g2Binary;
+    onlyFor(line, "points", gfx || u8g2Like(o.format), "gfx, u8g2, u8g2-bin and bdf");
     onlyFor(line, "dpi", gfx, "gfx");
-    onlyFor(line, "size", !gfx, "lvgl, lvgl-bin, vlw and vlw-c");
-    onlyFor(line, "bpp", !gfx, "lvgl, lvgl-bin, vlw and vlw-c (gfx is 1)");
-    onlyFor(line, "no-hinting", !gfx, "lvgl, lvgl-bin, vlw and vlw-c");
+    onlyFor(line, "size", !gfx, "lvgl, lvgl-bin, vlw, vlw-c, u8g2, u8g2-bin and bdf");
+    onlyFor(line, "bpp", !gfx && !u8g2Like(o.format),
+            "lvgl, lvgl-bin, vlw and vlw-c (gfx, u8g2 and bdf are 1)");
+    onlyFor(line, "no-hinting", !gfx && !u8g2Like(o.format), "lvgl, lvgl-bin, vlw and vlw-c");
     for (const char* lvglOnly : {"lvgl", "no-compress", "no-prefilter", "no-kerning"})
         onlyFor(line, lvglOnly, lvgl, "lvgl and lvgl-bin");
     onlyFor(line, "lv-include", o.format == FontFormat::Lvgl, "lvgl");
-    onlyFor(line, "name", !binaryFormat(o.format), "lvgl, gfx and vlw-c");
-    if (gfx) {
+    onlyFor(line, "u8g2-mode", u8g2, "u8g2 and u8g2-bin");
+    onlyFor(line, "name",
+            o.format == FontFormat::Lvgl || gfx || o.format == FontFormat::VlwC ||
+                o.format == FontFormat::U8g2,
+            "lvgl, gfx, vlw-c and u8g2");
+    if (const auto m =
+            parsedOption(line, "u8g2-mode", u8g2ModeNamed, QStringLiteral("t, h, m or 8")))
+        o.u8g2Mode = *m;
+    if (u8g2Like(o.format)) {
+        // At 72 dpi a point is a pixel: either option gives the size.
+        if (line.isSet("size") == line.isSet("points"))
+            usageError(QStringLiteral("u8g2, u8g2-bin and bdf fonts need one size: --size PX or "
+                                      "--points PT (the same at 72 dpi)"));
+        const char* which = line.isSet("size") ? "size" : "points";
+        o.size = o.points = parseCount(which, line.value(which), 1, 1024);
+        o.dpi = 72;
+        o.bpp = 1;
+    } else if (gfx) {
         o.dpi = line.isSet("dpi") ? parseCount("dpi", line.value("dpi"), 1, 1200) : 141;
         if (!line.isSet("points"))
             usageError(QStringLiteral("gfx fonts need --points PT"));
@@ -370,17 +455,23 @@ FontOptions parseFont(const CommandLine& line) {
 
 const CommandDef FontCommand{
     "font",
-    "a face and a set of characters -> a font for LVGL, Adafruit GFX or TFT_eSPI",
+    "a face and a set of characters -> a font for LVGL, Adafruit GFX, TFT_eSPI or u8g2, or BDF",
     "zentraq-cli font (--font FAMILY | --font-file PATH [--face-index N]) (--size PX | --points "
-    "PT) (--range A-B | --symbols TEXT | --charset SET)... [--format lvgl|lvgl-bin|gfx|vlw|vlw-c] "
-    "[options] [-o OUT]",
+    "PT) (--range A-B | --symbols TEXT | --charset SET)... "
+    "[--format lvgl|lvgl-bin|gfx|vlw|vlw-c|u8g2|u8g2-bin|bdf] [options] [-o OUT]",
     "Renders each character of the set (the union of every --range, --symbols and --charset) "
     "as the library's own converter renders it and writes the library's font structure: "
     "proportional glyphs with their advance, ink box and offsets, anti-aliased at 2, 4 or 8 bits "
     "a pixel. lvgl and vlw use FreeType's autohinter (mono at 1 bit a pixel, light otherwise), "
-    "gfx the face's TrueType hinting (interpreter v35, mono). Characters the face lacks are left "
-    "out, with one line on standard error.",
-    "zentraq-cli font --font \"DejaVu Sans\" --size 16 --range 0x20-0x7E -o font_dejavu_16.c",
+    "gfx the face's TrueType hinting (interpreter v35, mono), u8g2 and bdf draw as otf2bdf -a -r "
+    "72 -p PT does for u8g2's own fonts, and the u8g2 font is byte for byte bdfconv's. A bitmap "
+    "font (BDF, PCF) is drawn from its strike of the size, exactly. Characters the face lacks are "
+    "left out, with one line on standard error.",
+    "zentraq-cli font --font \"DejaVu Sans\" --size 16 --range 0x20-0x7E -o font_dejavu_16.c\n"
+    "    # u8g2 (u8g2.setFont(wqy12); u8g2.drawUTF8(0, 14, \"设置\");) from xfonts-wqy's bitmap "
+    "font:\n"
+    "    zentraq-cli font --format u8g2 --font-file /usr/share/fonts/X11/misc/wenquanyi_12pt.pcf "
+    "--size 16 --range 0x20-0x7E --symbols \"设置\" --name wqy12 -o wqy12.c",
     Options,
     runFont,
 };
