@@ -222,6 +222,7 @@ int runFont(const CommandLine& line) try {
     std::optional<font::LvglFont> lvglFont;
     std::optional<font::U8g2Font> u8g2Font;
     font::BdfNames names;
+    font::GlyphSet u8g2Drawn;
     const font::GlyphSet* drawn = &set;
     font::PenAdvance pen = [&](std::size_t i, long) {
         return gfx || u8g2Like(o.format) ? font::gfxAdvance(drawn->glyphs[i])
@@ -247,7 +248,10 @@ int runFont(const CommandLine& line) try {
                                        .arg(fits)
                                  : QStringLiteral("; no smaller size of the face fits")));
         }
-        drawn = &u8g2Font->drawn();
+        if (!o.sample.isEmpty()) {
+            u8g2Drawn = u8g2Font->drawn(set);
+            drawn = &u8g2Drawn;
+        }
     }
     if (lvgl) {
         font::LvglOptions lo;

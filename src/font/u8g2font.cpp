@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <cstdio>
+#include <utility>
 
 namespace zentraq::font {
 namespace {
@@ -41,20 +41,21 @@ Box fullBox(const Glyph& g) {
 // bottom, columns off the left, rows off the top.
 Box inkBox(const Source& s) {
     const Box f = s.full;
-    long x0 = LONG_MAX, x1 = LONG_MIN, y0 = LONG_MAX, y1 = LONG_MIN;
-    for (long y = f.y; y < f.y + f.h; ++y) {
-        for (long x = f.x; x < f.x + f.w; ++x) {
-            if (s.pixel(x, y)) {
+    long x0 = LONG_MAX, x1 = LONG_MIN, r0 = LONG_MAX, r1 = LONG_MIN; // rows from the top
+    for (long r = 0; r < f.h; ++r) {
+        const std::uint8_t* row = s.samples + std::size_t(r) * std::size_t(f.w);
+        for (long x = 0; x < f.w; ++x) {
+            if (row[x]) {
                 x0 = std::min(x0, x);
                 x1 = std::max(x1, x);
-                y0 = std::min(y0, y);
-                y1 = std::max(y1, y);
+                r0 = std::min(r0, r);
+                r1 = r;
             }
         }
     }
     if (x1 < x0)
         return {f.x, f.y + f.h, 0, 0};
-    return {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+    return {f.x + x0, f.y + f.h - 1 - r1, x1 - x0 + 1, r1 - r0 + 1};
 }
 
 // bdfconv's bg_Max: `max` grown to cover the glyph, and (as bdfconv does)
@@ -80,72 +81,158 @@ int signedBits(long v) {
 }
 
 struct Placed {
-    Box box;                              // where u8g2 draws it
-    long shift;                           // columns the ink is moved right by
-    long dx;                              // the pen's advance
-    std::size_t pairs = 0, pairCount = 0; // its runs in Layout::runs
+    Box box;                            // where u8g2 draws it
+    long shift;                         // columns the ink is moved right by
+    long dx;                            // the pen's advance
+    std::size_t runs = 0, runCount = 0; // its runs in the font's list
 };
 
-struct Pair {
-    std::uint32_t zeros, ones;
+// A pair of runs (0s, then 1s) and how many times it comes in a row.
+struct Runs {
+    std::uint32_t zeros, ones, times;
 };
 
-// Bits of the runs of one glyph, written as bdfconv writes them with runs
-// of `b0` and `b1` bits: pairs longer than a field split, a pair equal to
-// the one before as a single 1 bit, any other after a 0 bit.
-template <class Emit>
-void emitRuns(const Pair* pairs, std::size_t count, unsigned b0, unsigned b1, Emit&& pair) {
-    const std::uint32_t max0 = (1u << b0) - 1, max1 = (1u << b1) - 1;
-    for (std::size_t i = 0; i < count; ++i) {
-        std::uint32_t a = pairs[i].zeros, b = pairs[i].ones;
-        while (a > max0) {
-            pair(max0, 0);
-            a -= max0;
-        }
-        while (b > max1) {
-            pair(a, max1);
-            a = 0;
-            b -= max1;
-        }
-        if (a != 0 || b != 0)
-            pair(a, b);
+// The pairs bdfconv writes for a pair of runs with fields of `b0` and `b1`
+// bits: 0s beyond a field's reach in pairs of their own, 1s beyond it in
+// pairs with the 0s before them, then 0s.
+template <class Write>
+void splitRuns(std::uint32_t a, std::uint32_t b, std::uint32_t max0, std::uint32_t max1,
+               Write&& write) {
+    while (a > max0) {
+        write(max0, 0);
+        a -= max0;
     }
+    while (b > max1) {
+        write(a, max1);
+        a = 0;
+        b -= max1;
+    }
+    if (a != 0 || b != 0)
+        write(a, b);
 }
 
-std::size_t runBits(const Pair* pairs, std::size_t count, unsigned b0, unsigned b1) {
-    std::size_t bits = 0;
-    bool first = true;
-    std::uint32_t lastA = 0, lastB = 0;
-    emitRuns(pairs, count, b0, b1, [&](std::uint32_t a, std::uint32_t b) {
-        if (!first && a == lastA && b == lastB) {
-            ++bits;
+// The bits of a glyph's runs with fields of `b0` bits for 0s and, in the
+// same pass, of 2 to 6 bits for 1s: a pair like the one before is a single 1
+// bit, any other a 0 bit (none for the first) and its two fields. The pairs
+// a long run is split into are alike but for the first (splitRuns), and a
+// pair that comes `times` in a row repeats after its first time, so each is
+// priced at once, without walking through them.
+template <unsigned b0> class RunPrices {
+public:
+    static constexpr std::size_t Widths = 5; // of 1s: 2 to 6 bits
+
+    std::array<std::size_t, Widths> operator()(const Runs* runs, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const Runs& r = runs[i];
+            // The 0s beyond a field's reach: the same for every width of 1s.
+            std::uint32_t a = r.zeros, k0 = 0;
+            if (a > Max0) {
+                k0 = (a - 1) / Max0;
+                a -= k0 * Max0;
+            }
+            each([&](auto j) {
+                Stream& s = m_streams[j];
+                price<j>(s, k0, a, r.ones);
+                if (r.times > 1) {
+                    const std::size_t once = s.bits;
+                    price<j>(s, k0, a, r.ones);
+                    s.bits += (s.bits - once) * (r.times - 2);
+                }
+            });
+        }
+        std::array<std::size_t, Widths> bits{};
+        each([&](auto j) { bits[j] = m_streams[j].bits; });
+        return bits;
+    }
+
+private:
+    static constexpr std::uint32_t Max0 = (1u << b0) - 1;
+    struct Stream {
+        bool first = true;
+        std::uint32_t lastA = 0, lastB = 0;
+        std::size_t bits = 0;
+    };
+
+    template <class F> static void each(F&& f) {
+        [&]<std::size_t... j>(std::index_sequence<j...>) {
+            (f(std::integral_constant<std::size_t, j>()), ...);
+        }
+        (std::make_index_sequence<Widths>());
+    }
+
+    template <std::size_t j> static void write(Stream& s, std::uint32_t a, std::uint32_t b) {
+        if (!s.first && a == s.lastA && b == s.lastB) {
+            ++s.bits;
             return;
         }
-        bits += (first ? 0 : 1) + b0 + b1;
-        first = false;
-        lastA = a;
-        lastB = b;
-    });
-    return bits;
+        s.bits += (s.first ? 0 : 1) + b0 + (j + 2);
+        s.first = false;
+        s.lastA = a;
+        s.lastB = b;
+    }
+
+    // A pair whose 0s came to `k0` pairs of Max0 and `a` left.
+    template <std::size_t j>
+    static void price(Stream& s, std::uint32_t k0, std::uint32_t a, std::uint32_t b) {
+        constexpr std::uint32_t Max1 = (1u << (j + 2)) - 1;
+        if (k0 > 0) {
+            write<j>(s, Max0, 0);
+            s.bits += k0 - 1;
+        }
+        if (b > Max1) {
+            const std::uint32_t k = (b - 1) / Max1;
+            write<j>(s, a, Max1);
+            if (k > 1) {
+                write<j>(s, 0, Max1);
+                s.bits += k - 2;
+            }
+            a = 0;
+            b -= k * Max1;
+        }
+        if (a != 0 || b != 0)
+            write<j>(s, a, b);
+    }
+
+    std::array<Stream, Widths> m_streams{};
+};
+
+// The bits of a glyph's runs for every pair of widths, [b0 - 2][b1 - 2].
+using Prices = std::array<std::array<std::size_t, 5>, 7>;
+Prices runPrices(const Runs* runs, std::size_t count) {
+    Prices p;
+    [&]<std::size_t... i>(std::index_sequence<i...>) {
+        ((p[i] = RunPrices<unsigned(i + 2)>()(runs, count)), ...);
+    }
+    (std::make_index_sequence<7>());
+    return p;
 }
 
 // Bits least significant first, as bdfconv and u8g2 read them.
 class LsbWriter {
 public:
     explicit LsbWriter(std::vector<std::uint8_t>& out) : m_out(out) {}
+    ~LsbWriter() { flush(); }
     void put(std::uint32_t value, unsigned bits) {
-        for (unsigned i = 0; i < bits; ++i) {
-            if (m_bit == 0)
-                m_out.push_back(0);
-            if ((value >> i) & 1u)
-                m_out.back() = std::uint8_t(m_out.back() | (1u << m_bit));
-            m_bit = (m_bit + 1) & 7;
+        m_acc |= std::uint64_t(value & ((1u << bits) - 1)) << m_count;
+        m_count += bits;
+        while (m_count >= 8) {
+            m_out.push_back(std::uint8_t(m_acc));
+            m_acc >>= 8;
+            m_count -= 8;
         }
+    }
+    // The last byte, completed with 0 bits.
+    void flush() {
+        if (m_count > 0)
+            m_out.push_back(std::uint8_t(m_acc));
+        m_acc = 0;
+        m_count = 0;
     }
 
 private:
     std::vector<std::uint8_t>& m_out;
-    unsigned m_bit = 0;
+    std::uint64_t m_acc = 0;
+    unsigned m_count = 0;
 };
 
 QString glyphLabel(char32_t cp) {
@@ -271,53 +358,75 @@ U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNam
                                   .arg(max.h));
 
     // The runs of each glyph, counted once: rows from the top, each from the
-    // left, pairs of (0s, 1s).
-    std::vector<Pair> runs;
+    // left, pairs of (0s, 1s), a pair that comes again in a row counted.
+    std::vector<Runs> runs;
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         const Source& s = glyphs[i];
         Placed& p = placed[i];
-        p.pairs = runs.size();
-        std::uint32_t count = 0;
+        p.runs = runs.size();
+        const auto add = [&](std::uint32_t zeros, std::uint32_t ones) {
+            if (runs.size() > p.runs && runs.back().zeros == zeros && runs.back().ones == ones)
+                ++runs.back().times;
+            else
+                runs.push_back({zeros, ones, 1});
+        };
+        std::uint32_t count = 0, zeros = 0;
         bool ones = false;
-        std::uint32_t zeros = 0;
-        for (long y = p.box.y + p.box.h - 1; y >= p.box.y; --y) {
-            for (long x = p.box.x; x < p.box.x + p.box.w; ++x) {
-                const bool ink = s.pixel(x + p.shift, y);
-                if (ink != ones) {
-                    if (ones)
-                        runs.push_back({zeros, count});
-                    else
-                        zeros = count;
-                    ones = ink;
-                    count = 0;
-                }
-                ++count;
+        const auto pixel = [&](bool ink) {
+            if (ink != ones) {
+                if (ones)
+                    add(zeros, count);
+                else
+                    zeros = count;
+                ones = ink;
+                count = 0;
             }
+            ++count;
+        };
+        // The box's columns that fall on the glyph's samples.
+        const long from = std::clamp(s.full.x - p.shift, p.box.x, p.box.x + p.box.w);
+        const long to = std::clamp(s.full.x + s.full.w - p.shift, from, p.box.x + p.box.w);
+        for (long y = p.box.y + p.box.h - 1; y >= p.box.y; --y) {
+            const long r = s.full.y + s.full.h - 1 - y;
+            if (r < 0 || r >= s.full.h) {
+                for (long x = p.box.x; x < p.box.x + p.box.w; ++x)
+                    pixel(false);
+                continue;
+            }
+            const std::uint8_t* row = s.samples + std::size_t(r) * std::size_t(s.full.w);
+            for (long x = p.box.x; x < from; ++x)
+                pixel(false);
+            for (long x = from; x < to; ++x)
+                pixel(row[x + p.shift - s.full.x] != 0);
+            for (long x = to; x < p.box.x + p.box.w; ++x)
+                pixel(false);
         }
         if (ones)
-            runs.push_back({zeros, count});
+            add(zeros, count);
         else
-            runs.push_back({count, 0});
-        p.pairCount = runs.size() - p.pairs;
+            add(count, 0);
+        p.runCount = runs.size() - p.runs;
     }
 
     // The run widths of the smallest font: every glyph's record is whole
     // bytes, so each is priced on its own.
     const unsigned fieldBits = unsigned(wBits + hBits + xBits + yBits + dxBits);
+    std::vector<unsigned long> totals(7 * 5, 0);
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        const Placed& p = placed[i];
+        const Prices prices = runPrices(runs.data() + p.runs, p.runCount);
+        const std::size_t head = glyphs[i].glyph->code > 255 ? 3 : 2;
+        for (std::size_t b0 = 0; b0 < 7; ++b0)
+            for (std::size_t b1 = 0; b1 < 5; ++b1)
+                totals[b0 * 5 + b1] += (head + (fieldBits + prices[b0][b1] + 1 + 7) / 8) * 8;
+    }
+    // The first of the smallest, in bdfconv's order.
     unsigned best0 = 0, best1 = 0;
     unsigned long bestBits = 0xffffffffUL;
     for (unsigned b0 = 2; b0 <= 8; ++b0) {
         for (unsigned b1 = 2; b1 <= 6; ++b1) {
-            unsigned long total = 0;
-            for (std::size_t i = 0; i < glyphs.size(); ++i) {
-                const Placed& p = placed[i];
-                const std::size_t bits =
-                    fieldBits + runBits(runs.data() + p.pairs, p.pairCount, b0, b1) + 1;
-                const std::size_t head = glyphs[i].glyph->code > 255 ? 3 : 2;
-                total += (head + (bits + 7) / 8) * 8;
-            }
-            if (total < bestBits) {
-                bestBits = total;
+            if (totals[(b0 - 2) * 5 + (b1 - 2)] < bestBits) {
+                bestBits = totals[(b0 - 2) * 5 + (b1 - 2)];
                 best0 = b0;
                 best1 = b1;
             }
@@ -325,6 +434,7 @@ U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNam
     }
 
     // The records.
+    const std::uint32_t max0 = (1u << best0) - 1, max1 = (1u << best1) - 1;
     std::vector<std::vector<std::uint8_t>> records(glyphs.size());
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         const Placed& p = placed[i];
@@ -342,21 +452,24 @@ U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNam
         bits.put(std::uint32_t(p.dx + (1L << (dxBits - 1))), unsigned(dxBits));
         bool first = true;
         std::uint32_t lastA = 0, lastB = 0;
-        emitRuns(runs.data() + p.pairs, p.pairCount, best0, best1,
-                 [&](std::uint32_t a, std::uint32_t b) {
-                     if (!first && a == lastA && b == lastB) {
-                         bits.put(1, 1);
-                         return;
-                     }
-                     if (!first)
-                         bits.put(0, 1);
-                     bits.put(a, best0);
-                     bits.put(b, best1);
-                     first = false;
-                     lastA = a;
-                     lastB = b;
-                 });
+        const auto write = [&](std::uint32_t a, std::uint32_t b) {
+            if (!first && a == lastA && b == lastB) {
+                bits.put(1, 1);
+                return;
+            }
+            if (!first)
+                bits.put(0, 1);
+            bits.put(a, best0);
+            bits.put(b, best1);
+            first = false;
+            lastA = a;
+            lastB = b;
+        };
+        for (std::size_t k = p.runs; k < p.runs + p.runCount; ++k)
+            for (std::uint32_t t = 0; t < runs[k].times; ++t)
+                splitRuns(runs[k].zeros, runs[k].ones, max0, max1, write);
         bits.put(0, 1);
+        bits.flush();
         if (r.size() >= 255)
             throw U8g2TooLarge(cp, QStringLiteral("%1 would take %2 bytes in the u8g2 font, "
                                                   "which holds at most 254 a glyph")
@@ -469,26 +582,36 @@ U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNam
     f[21] = std::uint8_t(unicodeStart >> 8);
     f[22] = std::uint8_t(unicodeStart & 0xFF);
 
-    // What u8g2 draws.
-    m_drawn.settings = set.settings;
-    m_drawn.settings.bits = 1;
-    m_drawn.faceName = set.faceName;
-    m_drawn.metrics = set.metrics;
-    for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        const Placed& p = placed[i];
-        Glyph d = *glyphs[i].glyph;
-        d.left = int(p.box.x);
-        d.top = int(p.box.y + p.box.h);
-        d.width = int(p.box.w);
-        d.height = int(p.box.h);
-        d.advance = std::int32_t(p.dx * 64);
-        d.linearAdvance = std::int32_t(p.dx * 65536);
-        d.offset = m_drawn.samples.size();
-        for (long y = p.box.y + p.box.h - 1; y >= p.box.y; --y)
-            for (long x = p.box.x; x < p.box.x + p.box.w; ++x)
-                m_drawn.samples.push_back(glyphs[i].pixel(x + p.shift, y) ? 1 : 0);
-        m_drawn.glyphs.push_back(d);
+    m_placed.reserve(placed.size());
+    for (const Placed& p : placed)
+        m_placed.push_back({p.box.x, p.box.y, p.box.w, p.box.h, p.shift, p.dx});
+}
+
+GlyphSet U8g2Font::drawn(const GlyphSet& set) const {
+    GlyphSet d;
+    d.settings = set.settings;
+    d.settings.bits = 1;
+    d.faceName = set.faceName;
+    d.metrics = set.metrics;
+    for (std::size_t i = 0; i < set.glyphs.size() && i < m_placed.size(); ++i) {
+        const Place& p = m_placed[i];
+        Source s;
+        s.samples = set.samplesOf(set.glyphs[i]);
+        s.full = fullBox(set.glyphs[i]);
+        Glyph g = set.glyphs[i];
+        g.left = int(p.x);
+        g.top = int(p.y + p.h);
+        g.width = int(p.w);
+        g.height = int(p.h);
+        g.advance = std::int32_t(p.dx * 64);
+        g.linearAdvance = std::int32_t(p.dx * 65536);
+        g.offset = d.samples.size();
+        for (long y = p.y + p.h - 1; y >= p.y; --y)
+            for (long x = p.x; x < p.x + p.w; ++x)
+                d.samples.push_back(s.pixel(x + p.shift, y) ? 1 : 0);
+        d.glyphs.push_back(g);
     }
+    return d;
 }
 
 int largestU8g2Size(const FontFace& face, RenderSettings settings,
@@ -563,9 +686,13 @@ void U8g2Font::writeC(core::ByteSink& sink) const {
     for (std::size_t i = 0; i + 1 < size; ++i) {
         const std::uint8_t b = m_font[i];
         if (b < 32 || b == '"' || b == '\\' || b == '?' || (b >= '0' && b <= '9') || b >= 127) {
-            char octal[8];
-            std::snprintf(octal, sizeof octal, "\\%o", unsigned(b));
-            line += octal;
+            // As printf's "\\%o": the octal digits without leading zeros.
+            line += '\\';
+            if (b >= 64)
+                line += char('0' + (b >> 6));
+            if (b >= 8)
+                line += char('0' + ((b >> 3) & 7));
+            line += char('0' + (b & 7));
         } else {
             line += char(b);
         }

@@ -92,16 +92,22 @@ public:
     // "t", "h", "m" or "8".
     static const char* modeName(U8g2Mode mode);
 
-    // The glyphs as u8g2 draws them: their boxes as the mode places them,
-    // their pixels, the pen's advance in whole pixels. For the sample.
-    const GlyphSet& drawn() const { return m_drawn; }
+    // The glyphs of `set`, the set the font was made of, as u8g2 draws them:
+    // their boxes as the mode places them, their pixels, the pen's advance
+    // in whole pixels. For the sample.
+    GlyphSet drawn(const GlyphSet& set) const;
 
 private:
+    struct Place {
+        long x, y, w, h; // the box u8g2 draws
+        long shift;      // columns the glyph is moved right by in it
+        long dx;         // the pen's advance
+    };
     U8g2Options m_options;
     BdfNames m_names;
     std::size_t m_glyphs = 0;
     std::vector<std::uint8_t> m_font;
-    GlyphSet m_drawn;
+    std::vector<Place> m_placed;
 };
 
 } // namespace zentraq::font
