@@ -25,6 +25,9 @@ packages=(
     # lv_font_conv comes from npm (below); DejaVu is also the CMake package
     # test's second face
     fonts-dejavu-core fonts-arphic-gbsn00lp python3-png python3-lz4 pngquant nodejs
+    # u8g2 fonts and bitmap faces (tests/font/u8g2, bench_u8g2): WenQuanYi's
+    # bitmap song as PCF, and pcf2bdf, which writes it as BDF for bdfconv
+    xfonts-wqy pcf2bdf
     # the system calls of the durable write (test_cli_output)
     strace
     # source layout, installation and package checks

@@ -229,6 +229,13 @@ private:
                                         "the glyph is larger than its box")
                              .arg(glyphName())
                              .arg(box.h));
+            if (text.size() < (box.w + 7) / 8 * 2)
+                failHere(QStringLiteral("is cut short: a bitmap row of %1 holds %2 of the %4 "
+                                        "hexadecimal digits its BBX width of %3 needs")
+                             .arg(glyphName())
+                             .arg(text.size())
+                             .arg(box.w)
+                             .arg((box.w + 7) / 8 * 2));
             for (qsizetype i = 0; i < text.size(); ++i) {
                 const int v = hexValue(text[i]);
                 for (int b = 0; b < 4; ++b) {

@@ -28,11 +28,14 @@ bool isBdf(QByteArrayView data);
 
 // Reads the BDF text `data`; `label` names it in messages. Throws FontError
 // (Failure) for a file that is cut short (no ENDFONT, a glyph without its
-// ENDCHAR or with fewer bitmap rows than its BBX is high, fewer glyphs than
-// CHARS says), whose glyph is larger than its box (bitmap rows past its
-// height, ink past its width) or whose ink reaches outside the font's
-// FONTBOUNDINGBOX, or that is not BDF as FreeType reads it (a line that is
-// not a hexadecimal row inside a bitmap, a box that is missing or negative).
+// ENDCHAR, with fewer bitmap rows than its BBX is high or a row shorter
+// than its width, fewer glyphs than CHARS says), whose glyph is larger than
+// its box (bitmap rows past its height, ink past its width) or whose ink
+// reaches outside the font's FONTBOUNDINGBOX, or that is not BDF as FreeType
+// reads it (a line that is not a hexadecimal row inside a bitmap, a box that
+// is missing or negative). A file that passes holds at least a hexadecimal
+// digit for every four pixels of its glyphs, so what is drawn from it stays
+// in proportion to its size.
 BdfHeader checkBdf(QByteArrayView data, const QString& label);
 
 } // namespace zentraq::font

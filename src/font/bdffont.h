@@ -13,6 +13,7 @@
 #include "glyphsource.h"
 
 #include <QByteArray>
+#include <QStringList>
 
 namespace zentraq::font {
 

@@ -106,6 +106,10 @@ private slots:
                                      << QByteArray("4100\nENDCHAR\nSTARTCHAR uni0061")
                                      << "is cut short: the glyph of U+0041 has 10 of its 11 "
                                         "bitmap rows";
+        QTest::newRow("a row cut short")
+            << QByteArray("BBX 3 12 1 -2\nBITMAP\n20") << QByteArray("BBX 3 12 1 -2\nBITMAP\n2")
+            << "is cut short: a bitmap row of the glyph of U+0028 holds 1 of the 2 hexadecimal "
+               "digits its BBX width of 3 needs";
         QTest::newRow("a row too many")
             << QByteArray("0000\nENDCHAR\nSTARTCHAR uni0061")
             << QByteArray("0000\n0000\nENDCHAR\nSTARTCHAR uni0061")
