@@ -431,6 +431,51 @@ function(zentraq_add_lvgl_client name)
                                              C_STANDARD 11 C_EXTENSIONS ON)
 endfunction()
 
+# zentraq_add_u8g2_client(NAME FONTS symbol=file... [REQUIRES key...])
+# An executable NAME that draws texts with u8g2's own code into a display in
+# memory (harness/u8g2_draw.c): the u8g2 fonts of FONTS, each the C file a
+# converter wrote (bdfconv's form, often made at build time) and the name of
+# its array. When a requirement (u8g2 is one) is missing no target is made;
+# tests naming NAME in REQUIRES then skip.
+function(zentraq_add_u8g2_client name)
+    cmake_parse_arguments(C "" "" "FONTS;REQUIRES" ${ARGN})
+    zentraq_lvgl_missing(why u8g2 ${C_REQUIRES})
+    _zl_set_missing(${name} "${why}")
+    if(why)
+        return()
+    endif()
+    # The table of named fonts; each font's C file after u8g2's header,
+    # which its declaration needs.
+    set(table "#include \"u8g2.h\"\n#include \"u8g2_client.h\"\n\n")
+    set(rows "")
+    set(sources "")
+    set(files "")
+    foreach(f IN LISTS C_FONTS)
+        string(REPLACE "=" ";" f "${f}")
+        list(GET f 0 symbol)
+        list(GET f 1 file)
+        string(APPEND table "extern const uint8_t ${symbol}[];\n")
+        string(APPEND rows "    {\"${symbol}\", ${symbol}},\n")
+        set(wrapper "${CMAKE_CURRENT_BINARY_DIR}/${name}_${symbol}.c")
+        file(CONFIGURE OUTPUT "${wrapper}" CONTENT "#include \"u8g2.h\"\n#include \"${file}\"\n" @ONLY)
+        set_source_files_properties("${wrapper}" PROPERTIES OBJECT_DEPENDS "${file}")
+        list(APPEND sources "${wrapper}")
+        list(APPEND files "${file}")
+    endforeach()
+    string(APPEND table "\nconst u8g2_named_font u8g2_client_fonts[] = {\n${rows}    {0, 0}};\n")
+    set(table_file "${CMAKE_CURRENT_BINARY_DIR}/${name}_fonts.c")
+    file(CONFIGURE OUTPUT "${table_file}" CONTENT "${table}" @ONLY)
+    add_executable(${name} "${ZENTRAQ_LVGL_HARNESS_DIR}/harness/u8g2_draw.c" "${table_file}" ${sources})
+    target_include_directories(${name} PRIVATE "${ZENTRAQ_LVGL_HARNESS_DIR}/harness")
+    target_link_libraries(${name} PRIVATE zentraq_u8g2)
+    _zl_plain_c(${name})
+    set_target_properties(${name} PROPERTIES COMPILE_OPTIONS "-Wall;-Wextra" LINK_OPTIONS ""
+                                             C_STANDARD 11 C_EXTENSIONS ON)
+    # Fonts made at build time are made first.
+    add_custom_target(${name}_fonts DEPENDS ${files})
+    add_dependencies(${name} ${name}_fonts)
+endfunction()
+
 # zentraq_add_lvgl_test(NAME COMMAND cmd... [REQUIRES key...] [WORKING_DIRECTORY dir])
 # A test that runs when every requirement is there (clients named in
 # REQUIRES are there too, and may be named by target in COMMAND) and
