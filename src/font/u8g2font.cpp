@@ -239,53 +239,23 @@ QString glyphLabel(char32_t cp) {
     return QStringLiteral("the glyph of %1").arg(codeName(cp));
 }
 
-} // namespace
+// The glyphs' boxes as the build mode places them, the font's box as its
+// header gives it, and the width of each glyph field.
+struct Layout {
+    Box max;
+    std::vector<Placed> placed;
+    int wBits = 0, hBits = 0, xBits = 0, yBits = 0, dxBits = 0;
 
-void checkU8g2Codes(const std::vector<char32_t>& codes) {
-    for (const char32_t c : codes) {
-        if (c > 0xFFFF)
-            requestError(QStringLiteral("u8g2 fonts hold codes up to U+FFFF, and %1 is above it")
-                             .arg(codeName(c)));
-    }
-}
+    unsigned fieldBits() const { return unsigned(wBits + hBits + xBits + yBits + dxBits); }
+};
 
-const char* U8g2Font::modeName(U8g2Mode mode) {
-    switch (mode) {
-    case U8g2Mode::CommonHeight:
-        return "h";
-    case U8g2Mode::Monospace:
-        return "m";
-    case U8g2Mode::Tiles:
-        return "8";
-    case U8g2Mode::Proportional:
-        break;
-    }
-    return "t";
-}
-
-U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNames& names,
-                   U8g2Options options)
-    : m_options(std::move(options)), m_names(names), m_glyphs(set.glyphs.size()) {
-    std::vector<char32_t> codes;
-    for (const Glyph& g : set.glyphs)
-        codes.push_back(g.code);
-    checkU8g2Codes(codes);
-    if (set.glyphs.empty())
-        requestError(QStringLiteral("a u8g2 font needs at least one character"));
-    const U8g2Mode mode = m_options.mode;
-
-    std::vector<Source> glyphs(set.glyphs.size());
-    for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        Source& s = glyphs[i];
-        s.glyph = &set.glyphs[i];
-        s.samples = set.samplesOf(*s.glyph);
-        s.full = fullBox(*s.glyph);
-        s.ink = inkBox(s);
-        s.dwidth = s.glyph->advance >> 6;
-    }
-
-    // The box of all glyphs, and the widest advance.
-    Box max = glyphs.front().ink;
+// bdfconv's bf_CalculateMaxBBX, bf_copy_bbx_and_update_shift and
+// bf_CalculateMaxBitFieldSize; throws U8g2TooLarge for a field that takes
+// more than the 8 bits u8g2 reads it into.
+Layout place(const std::vector<Source>& glyphs, U8g2Mode mode) {
+    Layout l;
+    Box& max = l.max;
+    max = glyphs.front().ink;
     long dxMax = glyphs.front().dwidth;
     for (std::size_t i = 1; i < glyphs.size(); ++i) {
         grow(max, glyphs[i].ink, glyphs[i].dwidth);
@@ -298,12 +268,10 @@ U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNam
     if (mode == U8g2Mode::Monospace && max.w < dxMax)
         max.w = dxMax;
 
-    // Each glyph's box as the mode places it (bdfconv's
-    // bf_copy_bbx_and_update_shift).
-    std::vector<Placed> placed(glyphs.size());
+    l.placed.resize(glyphs.size());
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         const Source& s = glyphs[i];
-        Placed& p = placed[i];
+        Placed& p = l.placed[i];
         p.shift = mode == U8g2Mode::Proportional ? 0 : std::min(s.ink.x, 0L);
         switch (mode) {
         case U8g2Mode::Proportional:
@@ -325,21 +293,8 @@ U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNam
             break;
         }
         p.dx = mode == U8g2Mode::Proportional ? s.dwidth : p.box.w;
-    }
 
-    // The fields' widths, the same for every glyph.
-    int wBits = 0, hBits = 0, xBits = 0, yBits = 0, dxBits = 0;
-    for (const Placed& p : placed) {
-        wBits = std::max(wBits, unsignedBits(static_cast<unsigned long>(p.box.w)));
-        hBits = std::max(hBits, unsignedBits(static_cast<unsigned long>(p.box.h)));
-        xBits = std::max(xBits, signedBits(p.box.x));
-        yBits = std::max(yBits, signedBits(p.box.y));
-        dxBits = std::max(dxBits, signedBits(p.dx));
-    }
-    // u8g2 reads each field into 8 bits.
-    for (std::size_t i = 0; i < placed.size(); ++i) {
-        const Placed& p = placed[i];
-        const char32_t cp = glyphs[i].glyph->code;
+        const char32_t cp = s.glyph->code;
         if (p.box.w > 255 || p.box.h > 255)
             throw U8g2TooLarge(cp, QStringLiteral("%1 is %2 x %3 pixels; u8g2 fonts hold glyphs "
                                                   "of at most 255 x 255")
@@ -350,15 +305,24 @@ U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNam
             throw U8g2TooLarge(cp, QStringLiteral("%1 lies or moves the pen further than u8g2's "
                                                   "offsets of -128 to 127 pixels reach")
                                        .arg(glyphLabel(cp)));
+        l.wBits = std::max(l.wBits, unsignedBits(static_cast<unsigned long>(p.box.w)));
+        l.hBits = std::max(l.hBits, unsignedBits(static_cast<unsigned long>(p.box.h)));
+        l.xBits = std::max(l.xBits, signedBits(p.box.x));
+        l.yBits = std::max(l.yBits, signedBits(p.box.y));
+        l.dxBits = std::max(l.dxBits, signedBits(p.dx));
     }
     if (max.w > 255 || max.h > 255 || signedBits(max.x) > 8 || signedBits(max.y) > 8)
         throw U8g2TooLarge(0, QStringLiteral("the glyphs together span %1 x %2 pixels; u8g2 "
                                              "fonts hold a box of at most 255 x 255")
                                   .arg(max.w)
                                   .arg(max.h));
+    return l;
+}
 
-    // The runs of each glyph, counted once: rows from the top, each from the
-    // left, pairs of (0s, 1s), a pair that comes again in a row counted.
+// The runs of each glyph in its placed box, counted once: rows from the
+// top, each from the left, pairs of (0s, 1s), a pair that comes again in a
+// row counted; each glyph's are found through its Placed.
+std::vector<Runs> countRuns(const std::vector<Source>& glyphs, std::vector<Placed>& placed) {
     std::vector<Runs> runs;
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
         const Source& s = glyphs[i];
@@ -407,76 +371,129 @@ U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNam
             add(count, 0);
         p.runCount = runs.size() - p.runs;
     }
+    return runs;
+}
 
-    // The run widths of the smallest font: every glyph's record is whole
-    // bytes, so each is priced on its own.
-    const unsigned fieldBits = unsigned(wBits + hBits + xBits + yBits + dxBits);
-    std::vector<unsigned long> totals(7 * 5, 0);
+// The run widths of the smallest font, the first of equals in bdfconv's
+// order (0s outer, 1s inner): every glyph's record is whole bytes, so each
+// glyph is priced on its own.
+std::pair<unsigned, unsigned> smallestWidths(const std::vector<Source>& glyphs, const Layout& l,
+                                             const std::vector<Runs>& runs) {
+    std::array<unsigned long, 7 * 5> totals{};
     for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        const Placed& p = placed[i];
+        const Placed& p = l.placed[i];
         const Prices prices = runPrices(runs.data() + p.runs, p.runCount);
         const std::size_t head = glyphs[i].glyph->code > 255 ? 3 : 2;
         for (std::size_t b0 = 0; b0 < 7; ++b0)
             for (std::size_t b1 = 0; b1 < 5; ++b1)
-                totals[b0 * 5 + b1] += (head + (fieldBits + prices[b0][b1] + 1 + 7) / 8) * 8;
+                totals[b0 * 5 + b1] += (head + (l.fieldBits() + prices[b0][b1] + 1 + 7) / 8) * 8;
     }
-    // The first of the smallest, in bdfconv's order.
-    unsigned best0 = 0, best1 = 0;
-    unsigned long bestBits = 0xffffffffUL;
-    for (unsigned b0 = 2; b0 <= 8; ++b0) {
-        for (unsigned b1 = 2; b1 <= 6; ++b1) {
-            if (totals[(b0 - 2) * 5 + (b1 - 2)] < bestBits) {
-                bestBits = totals[(b0 - 2) * 5 + (b1 - 2)];
-                best0 = b0;
-                best1 = b1;
-            }
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < totals.size(); ++i)
+        if (totals[i] < totals[best])
+            best = i;
+    return {unsigned(best / 5 + 2), unsigned(best % 5 + 2)};
+}
+
+// A glyph's record: [code high][code low][size][bits], the code in one byte
+// up to U+00FF; throws U8g2TooLarge when it reaches 255 bytes.
+std::vector<std::uint8_t> record(const Source& s, const Placed& p, const Layout& l,
+                                 const std::vector<Runs>& runs, unsigned b0, unsigned b1) {
+    const char32_t cp = s.glyph->code;
+    std::vector<std::uint8_t> r;
+    if (cp > 255)
+        r.push_back(std::uint8_t(cp >> 8));
+    r.push_back(std::uint8_t(cp & 0xFF));
+    r.push_back(0); // its size, below
+    LsbWriter bits(r);
+    bits.put(std::uint32_t(p.box.w), unsigned(l.wBits));
+    bits.put(std::uint32_t(p.box.h), unsigned(l.hBits));
+    bits.put(std::uint32_t(p.box.x + (1L << (l.xBits - 1))), unsigned(l.xBits));
+    bits.put(std::uint32_t(p.box.y + (1L << (l.yBits - 1))), unsigned(l.yBits));
+    bits.put(std::uint32_t(p.dx + (1L << (l.dxBits - 1))), unsigned(l.dxBits));
+    bool first = true;
+    std::uint32_t lastA = 0, lastB = 0;
+    const auto write = [&](std::uint32_t a, std::uint32_t b) {
+        if (!first && a == lastA && b == lastB) {
+            bits.put(1, 1);
+            return;
         }
+        if (!first)
+            bits.put(0, 1);
+        bits.put(a, b0);
+        bits.put(b, b1);
+        first = false;
+        lastA = a;
+        lastB = b;
+    };
+    const std::uint32_t max0 = (1u << b0) - 1, max1 = (1u << b1) - 1;
+    for (std::size_t k = p.runs; k < p.runs + p.runCount; ++k)
+        for (std::uint32_t t = 0; t < runs[k].times; ++t)
+            splitRuns(runs[k].zeros, runs[k].ones, max0, max1, write);
+    bits.put(0, 1);
+    bits.flush();
+    if (r.size() >= 255)
+        throw U8g2TooLarge(cp, QStringLiteral("%1 would take %2 bytes in the u8g2 font, which "
+                                              "holds at most 254 a glyph")
+                                   .arg(glyphLabel(cp))
+                                   .arg(r.size()));
+    r[cp > 255 ? 2 : 1] = std::uint8_t(r.size());
+    return r;
+}
+
+} // namespace
+
+void checkU8g2Codes(const std::vector<char32_t>& codes) {
+    for (const char32_t c : codes) {
+        if (c > 0xFFFF)
+            requestError(QStringLiteral("u8g2 fonts hold codes up to U+FFFF, and %1 is above it")
+                             .arg(codeName(c)));
+    }
+}
+
+const char* U8g2Font::modeName(U8g2Mode mode) {
+    switch (mode) {
+    case U8g2Mode::CommonHeight:
+        return "h";
+    case U8g2Mode::Monospace:
+        return "m";
+    case U8g2Mode::Tiles:
+        return "8";
+    case U8g2Mode::Proportional:
+        break;
+    }
+    return "t";
+}
+
+U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNames& names,
+                   U8g2Options options)
+    : m_options(std::move(options)), m_names(names), m_glyphs(set.glyphs.size()) {
+    std::vector<char32_t> codes;
+    for (const Glyph& g : set.glyphs)
+        codes.push_back(g.code);
+    checkU8g2Codes(codes);
+    if (set.glyphs.empty())
+        requestError(QStringLiteral("a u8g2 font needs at least one character"));
+    const U8g2Mode mode = m_options.mode;
+
+    std::vector<Source> glyphs(set.glyphs.size());
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        Source& s = glyphs[i];
+        s.glyph = &set.glyphs[i];
+        s.samples = set.samplesOf(*s.glyph);
+        s.full = fullBox(*s.glyph);
+        s.ink = inkBox(s);
+        s.dwidth = s.glyph->advance >> 6;
     }
 
-    // The records.
-    const std::uint32_t max0 = (1u << best0) - 1, max1 = (1u << best1) - 1;
-    std::vector<std::vector<std::uint8_t>> records(glyphs.size());
-    for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        const Placed& p = placed[i];
-        const char32_t cp = glyphs[i].glyph->code;
-        std::vector<std::uint8_t>& r = records[i];
-        if (cp > 255)
-            r.push_back(std::uint8_t(cp >> 8));
-        r.push_back(std::uint8_t(cp & 0xFF));
-        r.push_back(0); // its size, below
-        LsbWriter bits(r);
-        bits.put(std::uint32_t(p.box.w), unsigned(wBits));
-        bits.put(std::uint32_t(p.box.h), unsigned(hBits));
-        bits.put(std::uint32_t(p.box.x + (1L << (xBits - 1))), unsigned(xBits));
-        bits.put(std::uint32_t(p.box.y + (1L << (yBits - 1))), unsigned(yBits));
-        bits.put(std::uint32_t(p.dx + (1L << (dxBits - 1))), unsigned(dxBits));
-        bool first = true;
-        std::uint32_t lastA = 0, lastB = 0;
-        const auto write = [&](std::uint32_t a, std::uint32_t b) {
-            if (!first && a == lastA && b == lastB) {
-                bits.put(1, 1);
-                return;
-            }
-            if (!first)
-                bits.put(0, 1);
-            bits.put(a, best0);
-            bits.put(b, best1);
-            first = false;
-            lastA = a;
-            lastB = b;
-        };
-        for (std::size_t k = p.runs; k < p.runs + p.runCount; ++k)
-            for (std::uint32_t t = 0; t < runs[k].times; ++t)
-                splitRuns(runs[k].zeros, runs[k].ones, max0, max1, write);
-        bits.put(0, 1);
-        bits.flush();
-        if (r.size() >= 255)
-            throw U8g2TooLarge(cp, QStringLiteral("%1 would take %2 bytes in the u8g2 font, "
-                                                  "which holds at most 254 a glyph")
-                                       .arg(glyphLabel(cp))
-                                       .arg(r.size()));
-        r[cp > 255 ? 2 : 1] = std::uint8_t(r.size());
-    }
+    Layout layout = place(glyphs, mode);
+    const std::vector<Runs> runs = countRuns(glyphs, layout.placed);
+    const auto [best0, best1] = smallestWidths(glyphs, layout, runs);
+    std::vector<std::vector<std::uint8_t>> records;
+    records.reserve(glyphs.size());
+    for (std::size_t i = 0; i < glyphs.size(); ++i)
+        records.push_back(record(glyphs[i], layout.placed[i], layout, runs, best0, best1));
+    const Box& max = layout.max;
 
     // The header's ascents and descents, from the glyph of the code in the
     // font (cut to its ink) or else as the face has it.
@@ -503,11 +520,11 @@ U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNam
          std::uint8_t(mode),
          std::uint8_t(best0),
          std::uint8_t(best1),
-         std::uint8_t(wBits),
-         std::uint8_t(hBits),
-         std::uint8_t(xBits),
-         std::uint8_t(yBits),
-         std::uint8_t(dxBits),
+         std::uint8_t(layout.wBits),
+         std::uint8_t(layout.hBits),
+         std::uint8_t(layout.xBits),
+         std::uint8_t(layout.yBits),
+         std::uint8_t(layout.dxBits),
          byte(max.w),
          byte(max.h),
          byte(max.x),
@@ -582,8 +599,8 @@ U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNam
     f[21] = std::uint8_t(unicodeStart >> 8);
     f[22] = std::uint8_t(unicodeStart & 0xFF);
 
-    m_placed.reserve(placed.size());
-    for (const Placed& p : placed)
+    m_placed.reserve(layout.placed.size());
+    for (const Placed& p : layout.placed)
         m_placed.push_back({p.box.x, p.box.y, p.box.w, p.box.h, p.shift, p.dx});
 }
 
