@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <exception>
+#include <thread>
+#include <unordered_map>
 #include <utility>
 
 namespace zentraq::font {
@@ -111,100 +114,82 @@ void splitRuns(std::uint32_t a, std::uint32_t b, std::uint32_t max0, std::uint32
         write(a, b);
 }
 
-// The bits of a glyph's runs with fields of `b0` bits for 0s and, in the
-// same pass, of 2 to 6 bits for 1s: a pair like the one before is a single 1
-// bit, any other a 0 bit (none for the first) and its two fields. The pairs
-// a long run is split into are alike but for the first (splitRuns), and a
-// pair that comes `times` in a row repeats after its first time, so each is
-// priced at once, without walking through them.
-template <unsigned b0> class RunPrices {
-public:
-    static constexpr std::size_t Widths = 5; // of 1s: 2 to 6 bits
+// The 35 pairs of run widths bdfconv tries, 0s outer (2 to 8 bits), 1s
+// inner (2 to 6 bits).
+constexpr std::size_t Ways = 7 * 5;
+constexpr unsigned zeroBits(std::size_t way) {
+    return unsigned(way / 5 + 2);
+}
+constexpr unsigned oneBits(std::size_t way) {
+    return unsigned(way % 5 + 2);
+}
 
-    std::array<std::size_t, Widths> operator()(const Runs* runs, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) {
-            const Runs& r = runs[i];
-            // The 0s beyond a field's reach: the same for every width of 1s.
-            std::uint32_t a = r.zeros, k0 = 0;
-            if (a > Max0) {
-                k0 = (a - 1) / Max0;
-                a -= k0 * Max0;
-            }
-            each([&](auto j) {
-                Stream& s = m_streams[j];
-                price<j>(s, k0, a, r.ones);
-                if (r.times > 1) {
-                    const std::size_t once = s.bits;
-                    price<j>(s, k0, a, r.ones);
-                    s.bits += (s.bits - once) * (r.times - 2);
-                }
-            });
+// A pair of runs as each way writes it (splitRuns): the first and the last
+// pair it becomes (as zeros | ones << 16), its bits when its first pair is
+// written in full, and the bits of one more of it right after itself. A
+// font has a few hundred different pairs, so each is priced once and the
+// glyphs are priced from these, in every way at once.
+struct PairPrices {
+    static constexpr std::uint32_t Nothing = 0xFFFFFFFEu; // a pair that writes nothing
+    std::array<std::uint32_t, Ways> first, last;
+    std::array<std::int32_t, Ways> once, again;
+
+    PairPrices(std::uint32_t zeros, std::uint32_t ones) {
+        for (std::size_t way = 0; way < Ways; ++way) {
+            const unsigned b0 = zeroBits(way), b1 = oneBits(way);
+            std::uint32_t last0 = Nothing, first0 = Nothing;
+            const auto price = [&](std::uint32_t after) {
+                std::int32_t bits = 0;
+                std::uint32_t previous = after;
+                splitRuns(zeros, ones, (1u << b0) - 1, (1u << b1) - 1,
+                          [&](std::uint32_t a, std::uint32_t b) {
+                              const std::uint32_t pair = a | b << 16;
+                              bits += pair == previous ? 1 : std::int32_t(1 + b0 + b1);
+                              if (first0 == Nothing)
+                                  first0 = pair;
+                              previous = last0 = pair;
+                          });
+                return bits;
+            };
+            once[way] = price(0xFFFFFFFFu);
+            first[way] = first0;
+            last[way] = last0;
+            again[way] = price(last0);
         }
-        std::array<std::size_t, Widths> bits{};
-        each([&](auto j) { bits[j] = m_streams[j].bits; });
-        return bits;
     }
-
-private:
-    static constexpr std::uint32_t Max0 = (1u << b0) - 1;
-    struct Stream {
-        bool first = true;
-        std::uint32_t lastA = 0, lastB = 0;
-        std::size_t bits = 0;
-    };
-
-    template <class F> static void each(F&& f) {
-        [&]<std::size_t... j>(std::index_sequence<j...>) {
-            (f(std::integral_constant<std::size_t, j>()), ...);
-        }
-        (std::make_index_sequence<Widths>());
-    }
-
-    template <std::size_t j> static void write(Stream& s, std::uint32_t a, std::uint32_t b) {
-        if (!s.first && a == s.lastA && b == s.lastB) {
-            ++s.bits;
-            return;
-        }
-        s.bits += (s.first ? 0 : 1) + b0 + (j + 2);
-        s.first = false;
-        s.lastA = a;
-        s.lastB = b;
-    }
-
-    // A pair whose 0s came to `k0` pairs of Max0 and `a` left.
-    template <std::size_t j>
-    static void price(Stream& s, std::uint32_t k0, std::uint32_t a, std::uint32_t b) {
-        constexpr std::uint32_t Max1 = (1u << (j + 2)) - 1;
-        if (k0 > 0) {
-            write<j>(s, Max0, 0);
-            s.bits += k0 - 1;
-        }
-        if (b > Max1) {
-            const std::uint32_t k = (b - 1) / Max1;
-            write<j>(s, a, Max1);
-            if (k > 1) {
-                write<j>(s, 0, Max1);
-                s.bits += k - 2;
-            }
-            a = 0;
-            b -= k * Max1;
-        }
-        if (a != 0 || b != 0)
-            write<j>(s, a, b);
-    }
-
-    std::array<Stream, Widths> m_streams{};
 };
 
-// The bits of a glyph's runs for every pair of widths, [b0 - 2][b1 - 2].
-using Prices = std::array<std::array<std::size_t, 5>, 7>;
-Prices runPrices(const Runs* runs, std::size_t count) {
-    Prices p;
-    [&]<std::size_t... i>(std::index_sequence<i...>) {
-        ((p[i] = RunPrices<unsigned(i + 2)>()(runs, count)), ...);
+// A glyph's pairs, each the index of its prices and how many times it
+// comes in a row.
+struct Priced {
+    std::uint32_t pair, times;
+};
+
+// The bits of a glyph's runs in every way: a pair like the one before is a
+// single 1 bit, any other a 0 bit (none for the first) and its two fields.
+std::array<std::int32_t, Ways> glyphBits(const Priced* runs, std::size_t count,
+                                         const std::vector<PairPrices>& prices) {
+    std::array<std::int32_t, Ways> bits{};
+    std::array<std::uint32_t, Ways> previous;
+    previous.fill(0xFFFFFFFFu);
+    std::array<std::int32_t, Ways> fields;
+    for (std::size_t way = 0; way < Ways; ++way)
+        fields[way] = std::int32_t(zeroBits(way) + oneBits(way));
+    bool written = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        const PairPrices& p = prices[runs[i].pair];
+        const std::int32_t more = std::int32_t(runs[i].times) - 1;
+        written = written || p.first[0] != PairPrices::Nothing;
+        for (std::size_t way = 0; way < Ways; ++way) {
+            const std::int32_t repeats = p.first[way] == previous[way] ? fields[way] : 0;
+            bits[way] += p.once[way] - repeats + more * p.again[way];
+            previous[way] = p.last[way];
+        }
     }
-    (std::make_index_sequence<7>());
-    return p;
+    if (written)
+        for (std::int32_t& b : bits)
+            --b; // the first pair has no bit before it
+    return bits;
 }
 
 // Bits least significant first, as bdfconv and u8g2 read them.
@@ -237,6 +222,33 @@ private:
 
 QString glyphLabel(char32_t cp) {
     return QStringLiteral("the glyph of %1").arg(codeName(cp));
+}
+
+// Runs work(part, first, last) over the glyphs [0, count): a large font in
+// a few parts, each on a thread of its own, the glyphs of each on their own
+// too. What a part throws is thrown again, the first part's first.
+template <class Work> void inParts(std::size_t count, Work&& work) {
+    constexpr std::size_t PerThread = 1024; // glyphs a thread is worth starting for
+    const std::size_t parts =
+        std::min<std::size_t>({std::max(1u, std::thread::hardware_concurrency()), 4,
+                               std::max<std::size_t>(1, count / PerThread)});
+    std::vector<std::exception_ptr> failures(parts);
+    const auto run = [&](std::size_t part) {
+        try {
+            work(part, count * part / parts, count * (part + 1) / parts);
+        } catch (...) {
+            failures[part] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t part = 1; part < parts; ++part)
+        threads.emplace_back(run, part);
+    run(0);
+    for (std::thread& t : threads)
+        t.join();
+    for (const std::exception_ptr& f : failures)
+        if (f)
+            std::rethrow_exception(f);
 }
 
 // The glyphs' boxes as the build mode places them, the font's box as its
@@ -319,12 +331,12 @@ Layout place(const std::vector<Source>& glyphs, U8g2Mode mode) {
     return l;
 }
 
-// The runs of each glyph in its placed box, counted once: rows from the
-// top, each from the left, pairs of (0s, 1s), a pair that comes again in a
-// row counted; each glyph's are found through its Placed.
-std::vector<Runs> countRuns(const std::vector<Source>& glyphs, std::vector<Placed>& placed) {
-    std::vector<Runs> runs;
-    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+// The runs of glyphs [first, last) in their placed boxes, counted once:
+// rows from the top, each from the left, pairs of (0s, 1s), a pair that
+// comes again in a row counted; each glyph's are found through its Placed.
+void countRuns(const std::vector<Source>& glyphs, std::vector<Placed>& placed, std::size_t first,
+               std::size_t last, std::vector<Runs>& runs) {
+    for (std::size_t i = first; i < last; ++i) {
         const Source& s = glyphs[i];
         Placed& p = placed[i];
         p.runs = runs.size();
@@ -371,7 +383,6 @@ std::vector<Runs> countRuns(const std::vector<Source>& glyphs, std::vector<Place
             add(count, 0);
         p.runCount = runs.size() - p.runs;
     }
-    return runs;
 }
 
 // The run widths of the smallest font, the first of equals in bdfconv's
@@ -379,20 +390,51 @@ std::vector<Runs> countRuns(const std::vector<Source>& glyphs, std::vector<Place
 // glyph is priced on its own.
 std::pair<unsigned, unsigned> smallestWidths(const std::vector<Source>& glyphs, const Layout& l,
                                              const std::vector<Runs>& runs) {
-    std::array<unsigned long, 7 * 5> totals{};
-    for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        const Placed& p = l.placed[i];
-        const Prices prices = runPrices(runs.data() + p.runs, p.runCount);
-        const std::size_t head = glyphs[i].glyph->code > 255 ? 3 : 2;
-        for (std::size_t b0 = 0; b0 < 7; ++b0)
-            for (std::size_t b1 = 0; b1 < 5; ++b1)
-                totals[b0 * 5 + b1] += (head + (l.fieldBits() + prices[b0][b1] + 1 + 7) / 8) * 8;
+    // The different pairs, each priced once.
+    std::vector<PairPrices> prices;
+    std::vector<Priced> priced(runs.size());
+    std::vector<std::int32_t> small(1 << 16, -1); // pairs of under 1024 0s and 64 1s
+    std::unordered_map<std::uint32_t, std::uint32_t> large;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const std::uint32_t zeros = runs[i].zeros, ones = runs[i].ones;
+        std::uint32_t id = std::uint32_t(prices.size());
+        if (zeros < 1024 && ones < 64) {
+            std::int32_t& known = small[zeros << 6 | ones];
+            if (known >= 0)
+                id = std::uint32_t(known);
+            else
+                known = std::int32_t(id);
+        } else {
+            id = large.emplace(zeros | ones << 16, id).first->second;
+        }
+        if (id == prices.size())
+            prices.emplace_back(zeros, ones);
+        priced[i] = {id, runs[i].times};
     }
+
+    using Totals = std::array<unsigned long, Ways>;
+    std::vector<Totals> parts(4, Totals{});
+    inParts(glyphs.size(), [&](std::size_t part, std::size_t first, std::size_t last) {
+        Totals& totals = parts[part];
+        for (std::size_t i = first; i < last; ++i) {
+            const Placed& p = l.placed[i];
+            const std::array<std::int32_t, Ways> bits =
+                glyphBits(priced.data() + p.runs, p.runCount, prices);
+            const std::size_t head = glyphs[i].glyph->code > 255 ? 3 : 2;
+            for (std::size_t way = 0; way < Ways; ++way)
+                totals[way] += (head + (l.fieldBits() + std::size_t(bits[way]) + 1 + 7) / 8) * 8;
+        }
+    });
+    Totals totals{};
+    for (const Totals& t : parts)
+        for (std::size_t way = 0; way < Ways; ++way)
+            totals[way] += t[way];
+    // The first of the smallest, in bdfconv's order.
     std::size_t best = 0;
-    for (std::size_t i = 1; i < totals.size(); ++i)
-        if (totals[i] < totals[best])
-            best = i;
-    return {unsigned(best / 5 + 2), unsigned(best % 5 + 2)};
+    for (std::size_t way = 1; way < Ways; ++way)
+        if (totals[way] < totals[best])
+            best = way;
+    return {zeroBits(best), oneBits(best)};
 }
 
 // A glyph's record: [code high][code low][size][bits], the code in one byte
@@ -477,22 +519,41 @@ U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNam
     const U8g2Mode mode = m_options.mode;
 
     std::vector<Source> glyphs(set.glyphs.size());
-    for (std::size_t i = 0; i < glyphs.size(); ++i) {
-        Source& s = glyphs[i];
-        s.glyph = &set.glyphs[i];
-        s.samples = set.samplesOf(*s.glyph);
-        s.full = fullBox(*s.glyph);
-        s.ink = inkBox(s);
-        s.dwidth = s.glyph->advance >> 6;
-    }
+    inParts(glyphs.size(), [&](std::size_t, std::size_t first, std::size_t last) {
+        for (std::size_t i = first; i < last; ++i) {
+            Source& s = glyphs[i];
+            s.glyph = &set.glyphs[i];
+            s.samples = set.samplesOf(*s.glyph);
+            s.full = fullBox(*s.glyph);
+            s.ink = inkBox(s);
+            s.dwidth = s.glyph->advance >> 6;
+        }
+    });
 
     Layout layout = place(glyphs, mode);
-    const std::vector<Runs> runs = countRuns(glyphs, layout.placed);
+    // Each part's runs on their own, then one after the other.
+    struct Part {
+        std::size_t first = 0, last = 0;
+        std::vector<Runs> runs;
+    };
+    std::vector<Part> parts(4);
+    inParts(glyphs.size(), [&](std::size_t part, std::size_t first, std::size_t last) {
+        parts[part].first = first;
+        parts[part].last = last;
+        countRuns(glyphs, layout.placed, first, last, parts[part].runs);
+    });
+    std::vector<Runs> runs;
+    for (const Part& part : parts) {
+        for (std::size_t i = part.first; i < part.last; ++i)
+            layout.placed[i].runs += runs.size();
+        runs.insert(runs.end(), part.runs.begin(), part.runs.end());
+    }
     const auto [best0, best1] = smallestWidths(glyphs, layout, runs);
-    std::vector<std::vector<std::uint8_t>> records;
-    records.reserve(glyphs.size());
-    for (std::size_t i = 0; i < glyphs.size(); ++i)
-        records.push_back(record(glyphs[i], layout.placed[i], layout, runs, best0, best1));
+    std::vector<std::vector<std::uint8_t>> records(glyphs.size());
+    inParts(glyphs.size(), [&](std::size_t, std::size_t first, std::size_t last) {
+        for (std::size_t i = first; i < last; ++i)
+            records[i] = record(glyphs[i], layout.placed[i], layout, runs, best0, best1);
+    });
     const Box& max = layout.max;
 
     // The header's ascents and descents, from the glyph of the code in the

@@ -25,8 +25,9 @@
 //                     advance wide), the pen moved by that width
 //   8  Tiles          every glyph 8 x 8 pixels from the pen on
 // The run widths are those of the smallest font (0s: 2 to 8 bits, 1s: 2 to
-// 6), the first found in bdfconv's order; the runs are counted once and the
-// 35 choices priced from them.
+// 6), the first found in bdfconv's order; the runs are counted once, each
+// different pair of runs priced once in all 35 ways, and the glyphs priced
+// from those. Large fonts are worked on by a few threads.
 
 #include "bdfnames.h"
 #include "fonterror.h"
