@@ -18,6 +18,8 @@ packages=(
     # command-line tool is timed against; a photo (grace_hopper.jpg) for the
     # palette quantiser against pngquant (below)
     python3-numpy python3-pil libpng-dev python-matplotlib-data
+    # the window's start watched through the X server (bench_window_start)
+    libxcb1-dev
     # tests and end-to-end checks (make for the CMake package test)
     xvfb xauth xdotool xclip imagemagick x11-utils iproute2 make
     # checks against LVGL and the converters of the embedded GUI libraries
@@ -25,6 +27,8 @@ packages=(
     # lv_font_conv comes from npm (below); DejaVu is also the CMake package
     # test's second face
     fonts-dejavu-core fonts-arphic-gbsn00lp python3-png python3-lz4 pngquant nodejs
+    # the judge of kerning (hb-shape) and FreeSerif, whose kerning it judges
+    libharfbuzz-bin fonts-freefont-ttf
     # u8g2 fonts and bitmap faces (tests/font/u8g2, bench_u8g2): WenQuanYi's
     # bitmap song as PCF, and pcf2bdf, which writes it as BDF for bdfconv
     xfonts-wqy pcf2bdf

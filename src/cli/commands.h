@@ -91,8 +91,10 @@ struct FontOptions {
     int lvgl = 9;
     int u8g2Mode = 0; // bdfconv's build mode: 0 t, 1 h, 2 m, 3 8
     bool compress = true, prefilter = true, kerning = true;
-    QString include; // --lv-include
-    QString name;    // empty: made from the output's or the font file's name
+    bool lvglKerning = false;       // --kerning lvgl-compatible
+    bool processingMetrics = false; // --vlw-metrics processing
+    QString include;                // --lv-include
+    QString name;                   // empty: made from the output's or the font file's name
     QString sample, sampleOutput;
     QString output;
     ResultFiles files;

@@ -6,6 +6,7 @@
 #include FT_SFNT_NAMES_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <algorithm>
 #include <cstdio>
 
 namespace zentraq::font {
@@ -96,7 +97,11 @@ BdfNames outlineNames(const FontFace& face, const RenderSettings& settings) {
     long count = 0, widths = 0, previous = -1;
     bool mono = true;
     const std::vector<char32_t> all = charactersBelowFFFF(f);
-    constexpr std::size_t Chunk = 4096; // glyphs drawn at a time
+    // Glyphs drawn at a time: a few thousand, fewer at large sizes, so that
+    // a part stays well within the samples a set may take.
+    const std::uint64_t em = std::uint64_t(std::max(1, emPixels(settings)));
+    const std::size_t Chunk =
+        std::size_t(std::clamp<std::uint64_t>(settings.sampleBudget / 4 / (em * em), 16, 4096));
     for (std::size_t at = 0; at < all.size(); at += Chunk) {
         const std::vector<char32_t> part(all.begin() + std::ptrdiff_t(at),
                                          all.begin() +
