@@ -548,7 +548,9 @@ U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNam
             layout.placed[i].runs += runs.size();
         runs.insert(runs.end(), part.runs.begin(), part.runs.end());
     }
-    const auto [best0, best1] = smallestWidths(glyphs, layout, runs);
+    // Not a structured binding: clang 14 cannot capture one in a lambda.
+    const std::pair<unsigned, unsigned> widths = smallestWidths(glyphs, layout, runs);
+    const unsigned best0 = widths.first, best1 = widths.second;
     std::vector<std::vector<std::uint8_t>> records(glyphs.size());
     inParts(glyphs.size(), [&](std::size_t, std::size_t first, std::size_t last) {
         for (std::size_t i = first; i < last; ++i)
