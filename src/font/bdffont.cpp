@@ -1,5 +1,7 @@
 #include "bdffont.h"
 
+#include "bitwriter.h"
+#include "carray.h"
 #include "textout.h"
 
 #include <QStringList>
@@ -33,17 +35,15 @@ std::optional<QList<QByteArray>> xlfdFields(const QByteArray& name) {
     return fields;
 }
 
+// A row of samples as BDF has it: a bit a pixel, the leftmost in bit 7,
+// each byte in two hexadecimal digits.
 QByteArray hexRow(const std::uint8_t* samples, int width) {
+    core::BitWriter bits(core::BitOrder::MsbFirst);
+    for (int x = 0; x < width; ++x)
+        bits.put(samples[x] ? 1u : 0u);
     QByteArray row;
-    char digits[3];
-    for (int x = 0; x < width; x += 8) {
-        unsigned byte = 0;
-        for (int b = 0; b < 8 && x + b < width; ++b)
-            if (samples[x + b])
-                byte |= 0x80u >> b;
-        std::snprintf(digits, sizeof digits, "%02X", byte);
-        row += digits;
-    }
+    for (const std::uint8_t b : bits.bytes())
+        row += core::hexText(b) + 2; // without its "0x"
     return row;
 }
 

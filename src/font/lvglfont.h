@@ -11,12 +11,14 @@
 #include "formatter.h"
 #include "glyphsource.h"
 #include "kerning.h"
+#include "textout.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace zentraq::font {
@@ -28,6 +30,7 @@ struct LvglOptions {
     QByteArray name;       // the lv_font_t's name, a C identifier
     QByteArray include;    // the LVGL header the C source includes; empty: "lvgl/lvgl.h"
     QStringList comment;   // lines for the C source's header comment
+    QByteArray fallback;   // C: the lv_font_t LVGL asks for characters this one lacks; empty: none
 };
 
 // LVGL's cmap sub-table kinds, by their numbers.
@@ -86,6 +89,18 @@ public:
     std::uint64_t kernPairCount() const { return m_pairCount; }
     const std::vector<CmapTable>& cmaps() const { return m_cmaps; }
 
+    // The encoding itself, for formats built from it (a font LVGL reads from
+    // external flash): glyph `i`'s bitmap from a whole byte and its bits; the
+    // binary font's character-map table, its header included; and its
+    // kerning data, the pairs or classes (4-byte aligned) without the
+    // table's header and format.
+    std::span<const std::uint8_t> bitmap(std::size_t i) const {
+        return {m_bitmaps.data() + m_bitmapStart[i], m_bitmapStart[i + 1] - m_bitmapStart[i]};
+    }
+    std::size_t bitmapBits(std::size_t i) const { return m_bitmapBits[i]; }
+    QByteArray cmapBinary() const;
+    QByteArray kernBinaryData() const;
+
 private:
     struct Pair {
         std::uint32_t left, right; // glyph ids
@@ -94,8 +109,14 @@ private:
     void encodeBitmaps();
     void buildKerning(const Kerning& kerning);
     void checkLimits();
-    QByteArray cmapBinary() const;
-    QByteArray kernBinaryData() const;
+    // The C source's parts, in their order; kerning() returns what the
+    // font's kern_dsc points at.
+    void writeCHead(TextOut& out) const;
+    void writeCBitmaps(TextOut& out) const;
+    void writeCGlyphs(TextOut& out) const;
+    void writeCCmaps(TextOut& out) const;
+    QByteArray writeCKerning(TextOut& out) const;
+    void writeCFont(TextOut& out, const QByteArray& kernDsc) const;
 
     const GlyphSet& m_set;
     LvglOptions m_options;

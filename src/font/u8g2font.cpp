@@ -1,5 +1,7 @@
 #include "u8g2font.h"
 
+#include "bitwriter.h"
+#include "bytefields.h"
 #include "textout.h"
 
 #include <algorithm>
@@ -72,15 +74,12 @@ void grow(Box& max, const Box& g, long dwidth) {
     max = {x0, y0, x1 - x0, y1 - y0};
 }
 
-int unsignedBits(unsigned long v) {
-    int n = 0;
-    for (; v; v >>= 1)
-        ++n;
-    return n;
+// The bits of a field: an unsigned width or height, a signed offset.
+int unsignedBits(long v) {
+    return core::unsignedBits(std::uint32_t(v));
 }
 int signedBits(long v) {
-    return v < 0 ? unsignedBits(static_cast<unsigned long>(-v - 1)) + 1
-                 : unsignedBits(static_cast<unsigned long>(v)) + 1;
+    return core::signedBits(std::int32_t(v));
 }
 
 struct Placed {
@@ -191,34 +190,6 @@ std::array<std::int32_t, Ways> glyphBits(const Priced* runs, std::size_t count,
             --b; // the first pair has no bit before it
     return bits;
 }
-
-// Bits least significant first, as bdfconv and u8g2 read them.
-class LsbWriter {
-public:
-    explicit LsbWriter(std::vector<std::uint8_t>& out) : m_out(out) {}
-    ~LsbWriter() { flush(); }
-    void put(std::uint32_t value, unsigned bits) {
-        m_acc |= std::uint64_t(value & ((1u << bits) - 1)) << m_count;
-        m_count += bits;
-        while (m_count >= 8) {
-            m_out.push_back(std::uint8_t(m_acc));
-            m_acc >>= 8;
-            m_count -= 8;
-        }
-    }
-    // The last byte, completed with 0 bits.
-    void flush() {
-        if (m_count > 0)
-            m_out.push_back(std::uint8_t(m_acc));
-        m_acc = 0;
-        m_count = 0;
-    }
-
-private:
-    std::vector<std::uint8_t>& m_out;
-    std::uint64_t m_acc = 0;
-    unsigned m_count = 0;
-};
 
 QString glyphLabel(char32_t cp) {
     return QStringLiteral("the glyph of %1").arg(codeName(cp));
@@ -443,27 +414,26 @@ std::vector<std::uint8_t> record(const Source& s, const Placed& p, const Layout&
                                  const std::vector<Runs>& runs, unsigned b0, unsigned b1) {
     const char32_t cp = s.glyph->code;
     std::vector<std::uint8_t> r;
-    if (cp > 255)
-        r.push_back(std::uint8_t(cp >> 8));
-    r.push_back(std::uint8_t(cp & 0xFF));
+    core::appendBe(r, cp, cp > 255 ? 2 : 1);
     r.push_back(0); // its size, below
-    LsbWriter bits(r);
-    bits.put(std::uint32_t(p.box.w), unsigned(l.wBits));
-    bits.put(std::uint32_t(p.box.h), unsigned(l.hBits));
-    bits.put(std::uint32_t(p.box.x + (1L << (l.xBits - 1))), unsigned(l.xBits));
-    bits.put(std::uint32_t(p.box.y + (1L << (l.yBits - 1))), unsigned(l.yBits));
-    bits.put(std::uint32_t(p.dx + (1L << (l.dxBits - 1))), unsigned(l.dxBits));
+    // Least significant first, as bdfconv and u8g2 read them.
+    core::BitWriter bits(r, core::BitOrder::LsbFirst);
+    bits.write(std::uint32_t(p.box.w), l.wBits);
+    bits.write(std::uint32_t(p.box.h), l.hBits);
+    bits.write(std::uint32_t(p.box.x + (1L << (l.xBits - 1))), l.xBits);
+    bits.write(std::uint32_t(p.box.y + (1L << (l.yBits - 1))), l.yBits);
+    bits.write(std::uint32_t(p.dx + (1L << (l.dxBits - 1))), l.dxBits);
     bool first = true;
     std::uint32_t lastA = 0, lastB = 0;
     const auto write = [&](std::uint32_t a, std::uint32_t b) {
         if (!first && a == lastA && b == lastB) {
-            bits.put(1, 1);
+            bits.put(1);
             return;
         }
         if (!first)
-            bits.put(0, 1);
-        bits.put(a, b0);
-        bits.put(b, b1);
+            bits.put(0);
+        bits.write(a, int(b0));
+        bits.write(b, int(b1));
         first = false;
         lastA = a;
         lastB = b;
@@ -472,8 +442,8 @@ std::vector<std::uint8_t> record(const Source& s, const Placed& p, const Layout&
     for (std::size_t k = p.runs; k < p.runs + p.runCount; ++k)
         for (std::uint32_t t = 0; t < runs[k].times; ++t)
             splitRuns(runs[k].zeros, runs[k].ones, max0, max1, write);
-    bits.put(0, 1);
-    bits.flush();
+    bits.put(0);
+    bits.alignToByte();
     if (r.size() >= 255)
         throw U8g2TooLarge(cp, QStringLiteral("%1 would take %2 bytes in the u8g2 font, which "
                                               "holds at most 254 a glyph")
@@ -636,11 +606,11 @@ U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNam
             continue;
         f.insert(f.end(), records[i].begin(), records[i].end());
         if (++inEntry >= PerEntry && entry < entries) {
-            std::uint8_t* e = f.data() + table + entry * 4;
-            e[0] = std::uint8_t(delta >> 8);
-            e[1] = std::uint8_t(delta & 0xFF);
-            e[2] = std::uint8_t(e[2] | (cp >> 8));
-            e[3] = std::uint8_t(e[3] | (cp & 0xFF));
+            const std::size_t e = table + entry * 4;
+            core::replaceField(f, e, delta, 2, core::ByteOrder::HighFirst);
+            // The last entry keeps its end code, 0xFFFF, as bdfconv's does.
+            if (entry + 1 < entries)
+                core::replaceField(f, e + 2, cp, 2, core::ByteOrder::HighFirst);
             ++entry;
             inEntry = 0;
             delta = f.size() - blockStart;
@@ -648,19 +618,16 @@ U8g2Font::U8g2Font(const GlyphSet& set, const GlyphSet& references, const BdfNam
         }
     }
     if (entry < entries) {
-        std::uint8_t* e = f.data() + table + entry * 4;
-        e[0] = std::uint8_t(delta >> 8);
-        e[1] = std::uint8_t(delta & 0xFF);
-        e[2] = e[3] = 0xFF;
+        const std::size_t e = table + entry * 4;
+        core::replaceField(f, e, delta, 2, core::ByteOrder::HighFirst);
+        core::replaceField(f, e + 2, 0xFFFF, 2, core::ByteOrder::HighFirst);
     }
     f.push_back(0);
     f.push_back(0);
-    f[17] = std::uint8_t(posA >> 8);
-    f[18] = std::uint8_t(posA & 0xFF);
-    f[19] = std::uint8_t(posa >> 8);
-    f[20] = std::uint8_t(posa & 0xFF);
-    f[21] = std::uint8_t(unicodeStart >> 8);
-    f[22] = std::uint8_t(unicodeStart & 0xFF);
+    // Where 'A', 'a' and the codes above U+00FF start, high byte first.
+    core::replaceField(f, 17, posA, 2, core::ByteOrder::HighFirst);
+    core::replaceField(f, 19, posa, 2, core::ByteOrder::HighFirst);
+    core::replaceField(f, 21, unicodeStart, 2, core::ByteOrder::HighFirst);
 
     m_placed.reserve(layout.placed.size());
     for (const Placed& p : layout.placed)

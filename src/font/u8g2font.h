@@ -90,6 +90,9 @@ public:
 
     int zeroBits() const { return m_font[2]; }
     int oneBits() const { return m_font[3]; }
+    U8g2Mode mode() const { return m_options.mode; }
+    // The pixels u8g2 moves the pen after glyph `i` of the set.
+    int penAdvance(std::size_t i) const { return int(m_placed[i].dx); }
     // "t", "h", "m" or "8".
     static const char* modeName(U8g2Mode mode);
 

@@ -190,7 +190,8 @@ private slots:
             << sans + QStringList{"--u8g2-mode", "m", "--range", "65"} << 2
             << "--u8g2-mode is for u8g2 and u8g2-bin fonts";
         QTest::newRow("u8g2 depth") << u8g2 + QStringList{"--bpp", "1", "--range", "65"} << 2
-                                    << "(gfx, u8g2 and bdf are 1)";
+                                    << "--bpp is for lvgl, lvgl-bin, vlw and vlw-c (u8g2 is 1) "
+                                       "fonts";
         QTest::newRow("bdf name") << QStringList{"--font-file", Bitmap, "--format", "bdf",
                                                  "--size",      "12",   "--range",  "65",
                                                  "--name",      "x"}
