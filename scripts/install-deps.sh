@@ -36,6 +36,9 @@ packages=(
     # the icon face of the fonts merged from several faces (test_cli_font,
     # tests/font/lvgl)
     fonts-font-awesome
+    # u8g2 fonts and bitmap faces (tests/font/u8g2, bench_u8g2): WenQuanYi's
+    # bitmap song as PCF, and pcf2bdf, which writes it as BDF for bdfconv
+    xfonts-wqy pcf2bdf
     # the system calls of the durable write (test_cli_output)
     strace
     # source layout, installation and package checks

@@ -77,8 +77,9 @@ def check_cli(page):
         "--lvgl 9|8 (picture)",
         "--color-depth 16|16-swap|32 (picture, preview)",
         "--compress none|rle|lz4 (picture)",
-        "--format lvgl|lvgl-bin|gfx|vlw|vlw-c (font)",
+        "--format lvgl|lvgl-bin|gfx|vlw|vlw-c|u8g2|u8g2-bin|bdf (font)",
         "--bpp 1|2|4|8 (font)",
+        "--u8g2-mode t|h|m|8 (font)",
         "--lvgl 9|8 (font)",
     ]:
         if want not in named:
