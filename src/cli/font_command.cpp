@@ -27,7 +27,7 @@ constexpr OptionDef Options[] = {
     {"range", "A-B[=>C]", "characters: codes A to B, or one code, hexadecimal after 0x or decimal; several separated by commas; A-B=>C puts the face's A to B at C onwards in the font (quote it in a shell); may be repeated", nullptr, true},
     {"symbols", "TEXT", "characters: each character of TEXT; may be repeated", nullptr, true},
     {"charset", "SET", "characters: ascii, gb2312 or gbk (their assigned characters), or the distinct characters of a UTF-8 FILE; may be repeated", nullptr, true},
-    {"chars-from", "FILE", "characters: those the firmware's sources show: of C and C++ files (.c .h; .cc .cpp .cxx .hpp .hh .ino) the string and character literals only (prefixes u8 u U L, C++ raw strings, escapes decoded; comments, code and #include names not), of .json, .yml and .yaml files every string value (keys not), of any other file its whole text; may be repeated", nullptr, true},
+    {"chars-from", "FILE", "characters: those the firmware's sources show: of C and C++ files (.c .h; .cc .cpp .cxx .hpp .hh .ino) the string and character literals only (prefixes u8 u U L, raw strings, escapes decoded; comments, code and #include names not), of .json, .yml and .yaml files every string value (keys not), of any other file its whole text; may be repeated", nullptr, true},
     {"chars-from-kind", "c|c++|json|yaml|text", "read every --chars-from file as this kind, whatever its name"},
     {"source-encoding", "utf-8|gbk|gb18030", "the encoding of the --chars-from files (default utf-8); bytes that are not of it stop the run, naming FILE:LINE"},
     {"format", "FORMAT", "", formatHelp<font::fontWriters>, false, formatValues<font::fontWriters>},
