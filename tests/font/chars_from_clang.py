@@ -160,8 +160,9 @@ def main(argv):
         members = [m for m in t.getmembers() if m.isfile() and m.name.endswith((".c", ".h"))]
         t.extractall(work, members)
     files = sorted(os.path.join(work, m.name) for m in members)
-    with concurrent.futures.ThreadPoolExecutor(2) as pool:
-        results = list(pool.map(lambda f: check(cli, face, f, os.path.relpath(f, work)), files))
+    with concurrent.futures.ProcessPoolExecutor(2) as pool:
+        results = list(pool.map(check, [cli] * len(files), [face] * len(files), files,
+                                [os.path.relpath(f, work) for f in files], chunksize=16))
     problems = [p for p, _ in results if p]
     total = set().union(*(chars for _, chars in results))
     for p in problems[:20]:
