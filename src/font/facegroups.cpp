@@ -2,7 +2,6 @@
 
 #include "fonterror.h"
 #include "sourcechars.h"
-#include "writer.h"
 
 #include <algorithm>
 #include <tuple>
