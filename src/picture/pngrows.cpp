@@ -40,6 +40,39 @@ struct PngDecoding {
     bool decode(png_structp png, png_infop info);
 };
 
+namespace {
+
+// The colours of a palette picture's indices as the window's reader gives
+// them: each entry with its alpha from the transparency chunk (opaque past
+// its end). An index past the end of the palette is read as Qt's reader
+// reads it: in a picture of 1 bit a pixel, whose table always has two
+// entries, a missing second entry is transparent black; at 2, 4 and 8 bits
+// the index becomes 0.
+bool paletteColours(png_structp png, png_infop info, int depth, Argb (&table)[256]) {
+    png_colorp palette = nullptr;
+    int entries = 0;
+    if (!png_get_PLTE(png, info, &palette, &entries) || entries < 1 || entries > 256)
+        return false;
+    png_bytep alpha = nullptr;
+    int alphas = 0;
+    if (!png_get_tRNS(png, info, &alpha, &alphas, nullptr))
+        alphas = 0;
+    // Qt's table of a 1-bit picture has two entries, and more alphas than
+    // that make its reader warn.
+    if (depth == 1 && alphas > 2)
+        return false;
+    for (int i = 0; i < 256; ++i) {
+        if (i < entries)
+            table[i] = argb(palette[i].red, palette[i].green, palette[i].blue,
+                            i < alphas ? alpha[i] : 255);
+        else
+            table[i] = depth == 1 ? argb(0, 0, 0, 0) : table[0];
+    }
+    return true;
+}
+
+} // namespace
+
 bool PngDecoding::decode(png_structp png, png_infop info) {
     if (setjmp(png_jmpbuf(png)))
         return false;
@@ -53,14 +86,25 @@ bool PngDecoding::decode(png_structp png, png_infop info) {
     // The decoder has checked that both sides are at least 1.
     if (depth > 8 || static_cast<long long>(width) * height > PngRows::MaxPixels || warned)
         return false;
-    // Palettes and grey of fewer bits to 8-bit RGB, the transparency chunk
-    // to alpha, and opaque alpha where there is none.
-    png_set_expand(png);
-    png_set_gray_to_rgb(png);
-    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    const bool indexed = colourType == PNG_COLOR_TYPE_PALETTE;
+    Argb colours[256];
+    if (indexed) {
+        // The indices, one a byte; their colours are looked up below.
+        if (!paletteColours(png, info, depth, colours))
+            return false;
+        png_set_packing(png);
+        // Indices past the palette are no warning: they have their colours.
+        png_set_check_for_invalid_index(png, 0);
+    } else {
+        // Grey of fewer bits to 8-bit RGB, the transparency chunk to alpha,
+        // and opaque alpha where there is none.
+        png_set_expand(png);
+        png_set_gray_to_rgb(png);
+        png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    }
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != std::size_t(width) * 4)
+    if (png_get_rowbytes(png, info) != std::size_t(width) * (indexed ? 1 : 4))
         return false;
     rows->m_width = int(width);
     rows->m_height = int(height);
@@ -69,8 +113,23 @@ bool PngDecoding::decode(png_structp png, png_infop info) {
     for (png_uint_32 y = 0; y < height; ++y)
         rowPointers[y] = rows->m_rgba.get() + std::size_t(y) * width * 4;
     png_read_image(png, rowPointers.data());
-    // The rest of the file up to its end chunk, with every checksum.
-    png_read_end(png, nullptr);
+    // The rest of the file up to its end chunk, with every checksum, each
+    // chunk handled as the window's reader handles it (without a place to
+    // keep them, libpng would skip them unread).
+    png_read_end(png, info);
+    if (indexed) {
+        // Each row's indices, at its start, become its pixels, from the
+        // right so that no index is overwritten before it is read.
+        for (png_bytep row : rowPointers)
+            for (png_uint_32 x = width; x-- > 0;) {
+                const Argb c = colours[row[x]];
+                png_bytep p = row + std::size_t(x) * 4;
+                p[0] = std::uint8_t(argbRed(c));
+                p[1] = std::uint8_t(argbGreen(c));
+                p[2] = std::uint8_t(argbBlue(c));
+                p[3] = std::uint8_t(argbAlpha(c));
+            }
+    }
     return !warned;
 }
 

@@ -7,8 +7,9 @@
 // It takes only what it decodes exactly as the window's own reader does:
 // 8 bits a channel or fewer, every colour type, with or without a
 // transparency chunk, interlaced or not, read to its end without a single
-// warning from the decoder. Anything else (16-bit channels, a damaged or
-// cut file, a checksum that does not match, a picture of more than
+// warning from the decoder; a palette index past the palette's end is read
+// as the window's reader reads it. Anything else (16-bit channels, a damaged
+// or cut file, a checksum that does not match, a picture of more than
 // MaxPixels) is not taken, and the caller reads the file the usual way.
 
 #include "colour.h"
