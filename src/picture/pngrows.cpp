@@ -1,10 +1,13 @@
 #include "pngrows.h"
 
+#include "pngchunks.h"
+
 #include <png.h>
 
 #include <cerrno>
 #include <csetjmp>
 #include <new>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zentraq::rgbqumo {
@@ -77,8 +80,13 @@ bool PngDecoding::decode(png_structp png, png_infop info) {
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_set_read_fn(png, this, onRead);
-    // Ancillary chunks with bad checksums are warned about, so not taken;
-    // the limits are the decoder's defaults.
+    // What one file may make the decoder allocate: no side longer than the
+    // largest picture taken, no ancillary chunk (nor the text it
+    // decompresses to) over ChunkBytes, no more than ChunkCount of them.
+    png_set_user_limits(png, PngRows::MaxPixels, PngRows::MaxPixels);
+    png_set_chunk_malloc_max(png, PngRows::ChunkBytes);
+    png_set_chunk_cache_max(png, PngRows::ChunkCount);
+    // Ancillary chunks with bad checksums are warned about, so not taken.
     png_read_info(png, info);
     png_uint_32 width = 0, height = 0;
     int depth = 0, colourType = 0, interlace = 0;
@@ -134,6 +142,17 @@ bool PngDecoding::decode(png_structp png, png_infop info) {
 }
 
 std::unique_ptr<PngRows> PngRows::read(int fd) {
+    // The chunks' lengths against the file's size, before libpng allocates
+    // what they claim.
+    struct stat st {};
+    const off_t start = ::lseek(fd, 0, SEEK_CUR);
+    if (start < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        pngChunkOverclaim(
+            [fd](long long offset, void* out, long long n) {
+                return ::pread(fd, out, std::size_t(n), off_t(offset)) == ssize_t(n);
+            },
+            start, st.st_size))
+        return nullptr;
     std::unique_ptr<PngRows> rows(new PngRows);
     PngDecoding d;
     d.fd = fd;

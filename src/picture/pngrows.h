@@ -9,8 +9,11 @@
 // transparency chunk, interlaced or not, read to its end without a single
 // warning from the decoder; a palette index past the palette's end is read
 // as the window's reader reads it. Anything else (16-bit channels, a damaged
-// or cut file, a checksum that does not match, a picture of more than
-// MaxPixels) is not taken, and the caller reads the file the usual way.
+// or cut file, a checksum that does not match, a chunk that claims more
+// than the file holds or more than ChunkBytes, a picture of more than
+// MaxPixels) is not taken, and the caller reads the file the usual way. The
+// chunks' lengths are checked against the file before the decoder starts,
+// so no file makes it allocate what the file does not hold.
 
 #include "colour.h"
 #include "pipeline.h"
@@ -42,10 +45,15 @@ class PngRows : public core::PixelSource {
 public:
     // The largest picture taken: 16 Mi pixels (64 MiB of decoded pixels).
     static constexpr long long MaxPixels = 1LL << 24;
+    // The largest ancillary chunk the decoder keeps, or decompresses text or
+    // a colour profile to, and how many of them it keeps.
+    static constexpr unsigned ChunkBytes = 8u << 20;
+    static constexpr unsigned ChunkCount = 1000;
 
     // Decodes the PNG file open for reading at `fd` from where it stands
-    // (the descriptor stays the caller's). Returns nullptr when the file is
-    // not one this reader takes; nothing is reported then.
+    // to its end (a regular file; the descriptor stays the caller's).
+    // Returns nullptr when the file is not one this reader takes; nothing is
+    // reported then.
     static std::unique_ptr<PngRows> read(int fd);
 
     int width() const override { return m_width; }

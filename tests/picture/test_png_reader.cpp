@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <map>
@@ -49,6 +50,13 @@ std::unique_ptr<rgbqumo::PngRows> quickRead(const QByteArray& file) {
     std::unique_ptr<rgbqumo::PngRows> rows = rgbqumo::PngRows::read(fd);
     ::close(fd);
     return rows;
+}
+
+// The most memory the process has held, in KiB.
+long peakKib() {
+    rusage use{};
+    getrusage(RUSAGE_SELF, &use);
+    return use.ru_maxrss;
 }
 
 QString problemName(rgbqumo::PictureProblem p) {
@@ -122,6 +130,8 @@ private slots:
     void quickPathShowsTheSame();
     void indexPastThePalette_data();
     void indexPastThePalette();
+    void claimsCostNothing_data();
+    void claimsCostNothing();
 
 private:
     std::map<QString, QString> m_recorded;
@@ -199,6 +209,22 @@ void TestPngReader::indexPastThePalette() {
         quick->read(y, 0, quick->width(), row.data());
         QCOMPARE(std::count(row.begin(), row.end(), shown), qsizetype(row.size()));
     }
+}
+
+// A chunk that claims up to 4 GiB in a file of 57 bytes is left to the
+// tool's reader (which refuses it) before libpng allocates anything.
+void TestPngReader::claimsCostNothing_data() {
+    QTest::addColumn<QByteArray>("file");
+    for (const testing::PngCase& c : testing::pngCases())
+        if (c.name.startsWith(QLatin1String("huge ")))
+            QTest::newRow(c.name.toUtf8().constData()) << c.file;
+}
+
+void TestPngReader::claimsCostNothing() {
+    QFETCH(QByteArray, file);
+    const long before = peakKib();
+    QVERIFY(!quickRead(file));
+    QCOMPARE_LT(peakKib() - before, 32L * 1024);
 }
 
 QTEST_GUILESS_MAIN(TestPngReader)
