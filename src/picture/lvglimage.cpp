@@ -1266,7 +1266,7 @@ public:
         m_image.premultiplied = header.premultiplied;
         m_image.picture = QImage(header.width, header.height, QImage::Format_ARGB32);
         if (m_image.picture.isNull())
-            throw RuntimeError(RuntimeError::Other, QStringLiteral("out of memory"));
+            throw RuntimeError::outOfMemory();
     }
     void row(int y, const QRgb* pixels) override {
         std::memcpy(m_image.picture.scanLine(y), pixels,
