@@ -177,7 +177,7 @@ std::unique_ptr<PngRows> PngRows::read(int fd) {
 void PngRows::read(int y, int x, int count, Argb* out) {
     const std::uint8_t* p = m_rgba.get() + (std::size_t(y) * std::size_t(m_width) + x) * 4;
     for (int i = 0; i < count; ++i, p += 4)
-        out[i] = paintedOnWhite(argb(p[0], p[1], p[2], p[3]));
+        out[i] = core::paintedOnWhite(argb(p[0], p[1], p[2], p[3]));
 }
 
 } // namespace zentraq::rgbqumo

@@ -24,23 +24,6 @@
 
 namespace zentraq::rgbqumo {
 
-// A channel c of alpha a painted onto white by the picture box: c * a / 255
-// rounded as the box's painter rounds it, (t + t / 256 + 128) / 256 for
-// t = c * a, plus the white that shows through, 255 - a.
-constexpr int paintedOnWhite(int c, int a) {
-    const int t = c * a;
-    return ((t + (t >> 8) + 0x80) >> 8) + 255 - a;
-}
-
-// An unpremultiplied pixel painted onto white: an opaque pixel.
-constexpr Argb paintedOnWhite(Argb pixel) {
-    const int a = argbAlpha(pixel);
-    if (a == 255)
-        return pixel;
-    return argb(paintedOnWhite(argbRed(pixel), a), paintedOnWhite(argbGreen(pixel), a),
-                paintedOnWhite(argbBlue(pixel), a));
-}
-
 class PngRows : public core::PixelSource {
 public:
     // The largest picture taken: 16 Mi pixels (64 MiB of decoded pixels).
