@@ -52,7 +52,7 @@ mutants() {
     const std::uint32_t mask = (1u << (subByte(l.bits) ? l.bits : 0)) - 1; => const std::uint32_t mask = (1u << (subByte(l.bits) ? l.bits - 1 : 0)) - 1;
       m_mask(layout.bits >= 32 ? ~0u : (1u << layout.bits) - 1) { => m_mask(~0u) {
         if (m_ready.empty()) {\n            // The window => if (false) {\n            // The window
-== src/picture/pixelformat.cpp : test_pixelformat test_pipeline test_picture_file test_cli_tool
+== src/picture/encode/pixelformat.cpp : test_pixelformat test_pipeline test_picture_file test_cli_tool
     for (int pos = 8 - n; pos > -n; pos -= n) => for (int pos = 8 - n; pos > 0; pos -= n)
     {PixelFormat::Rgb666, "rgb666", 24, 6, false, => {PixelFormat::Rgb666, "rgb666", 24, 8, false,
         return {{5, 6, 5}, {11, 5, 0}}; => return {{5, 6, 5}, {11, 6, 0}};
@@ -88,7 +88,7 @@ mutants() {
         if (invert)\n            q = top - q; => if (false)\n            q = top - q;
         colour ? encodeLookedUp<3>(pixels, samples) : encodeLookedUp<1>(pixels, samples);\n    ++m_row; => colour ? encodeLookedUp<3>(pixels, samples) : encodeLookedUp<1>(pixels, samples);
     {12, 4, 14, 6}, => {12, 4, 6, 14},
-== src/picture/transform.cpp : test_transform test_picture_file test_cli_tool
+== src/picture/encode/transform.cpp : test_transform test_picture_file test_cli_tool
     return (2 * a * b + c) / (2 * c); => return a * b / c;
     return rotation == Rotation::Clockwise90 || rotation == Rotation::Clockwise270 => return rotation == Rotation::Clockwise90
             pw = std::clamp(scaleRounded(w, H, h), 1LL, W); => pw = std::clamp(scaleRounded(w, H, h), 0LL, W);

@@ -128,7 +128,7 @@ QString incomplete(const QString& name, const QString& what) {
 // The picture in `device` (open for reading, positioned anywhere). With
 // `stderrWords`, what the decoders write to standard error meanwhile is kept
 // for the error.
-QImage readPicture(QIODevice& device, const QString& name, bool stderrWords = false) {
+QImage decodePicture(QIODevice& device, const QString& name, bool stderrWords = false) {
     // Metafiles, known by their first bytes, are drawn by their converter.
     if (IsMetafile(device))
         return LoadMetafile(device, name);
@@ -273,7 +273,7 @@ QImage LoadPicture(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         cannotOpen(path, file.errorString());
-    return readPicture(file, path);
+    return decodePicture(file, path);
 }
 
 QImage LoadPicture(int fd, const QString& name) {
@@ -282,14 +282,14 @@ QImage LoadPicture(int fd, const QString& name) {
         throw PictureError(RuntimeError::PathFileAccessError,
                            QStringLiteral("无法读取文件：%1").arg(name),
                            PictureProblem::Unreadable);
-    return readPicture(file, name, true);
+    return decodePicture(file, name, true);
 }
 
 QImage LoadPictureData(const QByteArray& data, const QString& name) {
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
-    return readPicture(buffer, name);
+    return decodePicture(buffer, name);
 }
 
 } // namespace zentraq::rgbqumo
