@@ -80,8 +80,7 @@ QString outcome(const QByteArray& file) {
     QCryptographicHash table(QCryptographicHash::Sha256), pixels(QCryptographicHash::Sha256);
     for (const QRgb c : picture.colorTable())
         table.addData(QByteArrayView(reinterpret_cast<const char*>(&c), sizeof c));
-    // Pixel by pixel: the bytes that pad a row (and, for some pictures, bytes
-    // the decoder leaves unwritten beside them) are no part of the picture.
+    // Pixel by pixel: the bytes that pad a row are no part of the picture.
     const bool indexed = !picture.colorTable().isEmpty();
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x) {
@@ -132,6 +131,7 @@ private slots:
     void indexPastThePalette();
     void claimsCostNothing_data();
     void claimsCostNothing();
+    void sixteenBitRgbWithKey();
 
 private:
     std::map<QString, QString> m_recorded;
@@ -162,8 +162,6 @@ void TestPngReader::asBefore() {
     QFETCH(QByteArray, file);
     const auto it = m_recorded.find(QString::fromUtf8(QTest::currentDataTag()));
     QVERIFY2(it != m_recorded.end(), "a case png_outcomes.tsv does not have");
-    if (it->second.startsWith(QLatin1String("varies")))
-        QSKIP(qPrintable(it->second));
     QCOMPARE(outcome(file), it->second);
 }
 
@@ -225,6 +223,32 @@ void TestPngReader::claimsCostNothing() {
     const long before = peakKib();
     QVERIFY(!quickRead(file));
     QCOMPARE_LT(peakKib() - before, 32L * 1024);
+}
+
+// A 16-bit RGB picture with a transparency chunk: Qt's reader wrote it three
+// channels a pixel into a picture of four, leaving its end unwritten.
+void TestPngReader::sixteenBitRgbWithKey() {
+    const auto be16 = [](int v) { return QByteArray(1, char(v >> 8)) + char(v & 255); };
+    const int px[4][3] = {
+        {0x1234, 0x5678, 0x9ABC}, {0xFFFF, 0x0000, 0x0001}, {0x1234, 0x5678, 0x9ABC}, {7, 8, 9}};
+    QByteArray scanline(1, '\0');
+    for (const auto& p : px)
+        scanline += be16(p[0]) + be16(p[1]) + be16(p[2]);
+    QByteArray header = QByteArray::fromHex("000000040000000110020000"
+                                            "00");
+    const QByteArray file = QByteArray("\x89PNG\r\n\x1a\n", 8) + testing::pngChunk("IHDR", header) +
+                            testing::pngChunk("tRNS", be16(0x1234) + be16(0x5678) + be16(0x9ABC)) +
+                            testing::pngChunk("IDAT", qCompress(scanline).mid(4)) +
+                            testing::pngChunk("IEND", {});
+    const QImage picture = rgbqumo::LoadPictureData(file, QStringLiteral("key.png"));
+    QCOMPARE(picture.size(), QSize(4, 1));
+    for (int x = 0; x < 4; ++x) {
+        const QRgba64 c = picture.pixelColor(x, 0).rgba64();
+        const bool key = x == 0 || x == 2;
+        QCOMPARE(c.alpha(), quint16(key ? 0 : 0xFFFF));
+        QCOMPARE(QList<int>({c.red(), c.green(), c.blue()}),
+                 QList<int>({px[x][0], px[x][1], px[x][2]}));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPngReader)

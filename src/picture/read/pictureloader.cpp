@@ -3,6 +3,7 @@
 #include "metafile.h"
 #include "picturebounds.h"
 #include "picturelayout.h"
+#include "pngrgba64.h"
 #include "runtime_error.h"
 
 #include <QBuffer>
@@ -224,6 +225,22 @@ QImage decodePicture(QIODevice& device, const QString& name, bool stderrWords = 
                                           QStringLiteral("）")),
                      PictureProblem::Damaged);
 
+    if (format == "png" && picture.format() == QImage::Format_RGBA64) {
+        // Qt's reader writes a 16-bit RGB picture with a transparency chunk
+        // three channels a pixel into four: its pixels come from libpng.
+        uchar header[26];
+        if (device.seek(0) && device.read(reinterpret_cast<char*>(header), 26) == 26 &&
+            header[24] == 16 && header[25] == 2 && device.seek(0) &&
+            !readRgb16WithKey(
+                [&device](void* out, std::size_t n) {
+                    return device.read(static_cast<char*>(out), qint64(n)) == qint64(n);
+                },
+                picture.width(), picture.height(), picture.bits(),
+                std::size_t(picture.bytesPerLine())))
+            throw failed(RuntimeError::InvalidPicture,
+                         QStringLiteral("无效图片：图片数据已损坏或不完整：%1").arg(name),
+                         PictureProblem::Damaged);
+    }
     if (layout.andMask)
         applyAndMask(picture, device, *layout.andMask);
     // One picture pixel is one box pixel, whatever scale the file asks for.
