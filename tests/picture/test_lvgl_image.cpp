@@ -65,8 +65,12 @@ QRgb expected(QRgb p, const ImageOptions& o) {
         const int bits = bitsPerPixel(f);
         return qRgba(0, 0, 0, (a >> (8 - bits)) * 255 / ((1 << bits) - 1));
     }
-    if (!keepsAlpha(f))
-        p = core::compositePixel(p, o.background);
+    if (!keepsAlpha(f)) {
+        // Laid exactly onto the background, rounded to nearest.
+        const auto on = [a](int c, int bg) { return (c * a + bg * (255 - a) + 127) / 255; };
+        const QRgb bg = o.background;
+        p = qRgb(on(qRed(p), qRed(bg)), on(qGreen(p), qGreen(bg)), on(qBlue(p), qBlue(bg)));
+    }
     const bool is565 = f == ColourFormat::Rgb565 || f == ColourFormat::Rgb565Swapped ||
                        f == ColourFormat::Rgb565A8 || f == ColourFormat::Argb8565 ||
                        ((f == ColourFormat::TrueColor || f == ColourFormat::TrueColorAlpha) &&
