@@ -81,7 +81,7 @@ int sample(const Spec& s, int x, int y, int c) {
                                               : std::min(256, 1 << s.depth);
         return (x + 3 * y) % limit;
     }
-    const int top = (1 << s.depth) - 1;
+    const int top = s.depth >= 16 ? 0xFFFF : (1 << s.depth) - 1;
     const bool alpha = (s.type == 4 || s.type == 6) && c == channelsOf(s.type) - 1;
     if (alpha) // every level from transparent to opaque, 0 and the top included
         return ((x + 5 * y) * (s.depth == 16 ? 4111 : 53)) % (top + 1);
@@ -111,12 +111,17 @@ QByteArray rowBytes(const Spec& s, int y, int x0, int dx, int count) {
             }
         return out;
     }
+    // Samples of fewer bits packed from the top of each byte (of any depth
+    // below 8, so that headers with a depth PNG has not are filled too).
     int acc = 0, bits = 0;
     for (int i = 0; i < count; ++i) {
         acc = acc << s.depth | sample(s, x0 + i * dx, y, 0);
         bits += s.depth;
-        if (bits == 8)
-            out += char(acc), acc = 0, bits = 0;
+        while (bits >= 8) {
+            bits -= 8;
+            out += char(acc >> bits);
+            acc &= (1 << bits) - 1;
+        }
     }
     if (bits)
         out += char(acc << (8 - bits));
