@@ -163,6 +163,28 @@ private slots:
                                          .arg(expected(picture.pixel(x, y), options), 8, 16)));
     }
 
+    // A pixel one level above the background in every channel at alpha 127
+    // lies 254/255 of a level above it: rounded to nearest, the background
+    // itself (rounding halves up would give one level more).
+    void compositeRoundsToNearest_data() {
+        QTest::addColumn<ImageOptions>("options");
+        ImageOptions v9;
+        v9.format = ColourFormat::Rgb888;
+        ImageOptions v8;
+        v8.version = Version::V8;
+        v8.format = ColourFormat::TrueColor;
+        v8.depth = ColourDepth::Depth32;
+        QTest::newRow("v9 rgb888") << v9;
+        QTest::newRow("v8 true colour, 32 bits") << v8;
+    }
+    void compositeRoundsToNearest() {
+        QFETCH(ImageOptions, options);
+        options.background = qRgb(30, 60, 250);
+        QImage picture(1, 1, QImage::Format_ARGB32);
+        picture.setPixel(0, 0, qRgba(31, 61, 251, 127));
+        QCOMPARE(readBack(picture, options, false).pixel(0, 0), qRgb(30, 60, 250));
+    }
+
     // A picture of no more colours than the palette has comes back exactly,
     // transparent pixels as the entry of their own.
     void indexedExact_data() {
