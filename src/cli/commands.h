@@ -75,7 +75,7 @@ struct PreviewOptions {
 };
 PreviewOptions parsePreview(const CommandLine& line);
 
-enum class FontFormat { Lvgl, LvglBinary, Gfx, Vlw, VlwC };
+enum class FontFormat { Lvgl, LvglBinary, LvglFlash, Gfx, Vlw, VlwC };
 
 struct FontOptions {
     QString family; // --font

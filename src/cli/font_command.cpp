@@ -10,6 +10,7 @@
 #include "gfxfont.h"
 #include "input.h"
 #include "kerning.h"
+#include "lvglflash.h"
 #include "lvglfont.h"
 #include "output.h"
 #include "process.h"
@@ -33,12 +34,12 @@ constexpr OptionDef Options[] = {
     {"range", "A-B", "characters: codes A to B, or one code, hexadecimal after 0x or decimal; several separated by commas; may be repeated", nullptr, true},
     {"symbols", "TEXT", "characters: each character of TEXT; may be repeated", nullptr, true},
     {"charset", "SET", "characters: ascii, gb2312 or gbk (their assigned characters), or the distinct characters of a UTF-8 FILE; may be repeated", nullptr, true},
-    {"format", "lvgl|lvgl-bin|gfx|vlw|vlw-c", "lvgl: C source of an LVGL font (default); lvgl-bin: LVGL's binary font; gfx: an Adafruit GFX header; vlw: a TFT_eSPI smooth font; vlw-c: the same as a C array"},
+    {"format", "lvgl|lvgl-bin|lvgl-flash|gfx|vlw|vlw-c", "lvgl: C source of an LVGL font (default); lvgl-bin: LVGL's binary font; lvgl-flash: an LVGL font image read from external flash glyph by glyph (share/zentraq/lvgl); gfx: an Adafruit GFX header; vlw: a TFT_eSPI smooth font; vlw-c: the same as a C array"},
     {"bpp", "1|2|4|8", "bits a pixel (default 4 for lvgl, 8 for vlw; gfx is 1)"},
-    {"lvgl", "9|8", "lvgl, lvgl-bin: for LVGL 9 (default) or 8.3"},
-    {"no-compress", nullptr, "lvgl, lvgl-bin: plain bitmaps (default: run-length coded from 2 bits a pixel on)"},
-    {"no-prefilter", nullptr, "lvgl, lvgl-bin: compressed without XOR-ing each row with the row above"},
-    {"no-kerning", nullptr, "lvgl, lvgl-bin: leave the face's kerning out"},
+    {"lvgl", "9|8", "lvgl, lvgl-bin: for LVGL 9 (default) or 8.3 (lvgl-flash serves both)"},
+    {"no-compress", nullptr, "lvgl, lvgl-bin, lvgl-flash: plain bitmaps (default: run-length coded from 2 bits a pixel on)"},
+    {"no-prefilter", nullptr, "lvgl, lvgl-bin, lvgl-flash: compressed without XOR-ing each row with the row above"},
+    {"no-kerning", nullptr, "lvgl, lvgl-bin, lvgl-flash: leave the face's kerning out"},
     {"no-hinting", nullptr, "lvgl, vlw: the outlines as they are, not fitted to the pixels by the autohinter"},
     {"lv-include", "PATH", "lvgl: the LVGL header to include (default lvgl/lvgl.h)"},
     {"name", "NAME", "the C name (default: the output's name; gfx: fontconvert's, e.g. DejaVuSans12pt7b)"},
@@ -51,14 +52,14 @@ constexpr OptionDef Options[] = {
 // clang-format on
 
 bool binaryFormat(FontFormat f) {
-    return f == FontFormat::LvglBinary || f == FontFormat::Vlw;
+    return f == FontFormat::LvglBinary || f == FontFormat::LvglFlash || f == FontFormat::Vlw;
 }
 
 std::optional<FontFormat> formatNamed(QStringView n) {
     for (const auto& [name, format] :
          {std::pair{u"lvgl", FontFormat::Lvgl}, std::pair{u"lvgl-bin", FontFormat::LvglBinary},
-          std::pair{u"gfx", FontFormat::Gfx}, std::pair{u"vlw", FontFormat::Vlw},
-          std::pair{u"vlw-c", FontFormat::VlwC}})
+          std::pair{u"lvgl-flash", FontFormat::LvglFlash}, std::pair{u"gfx", FontFormat::Gfx},
+          std::pair{u"vlw", FontFormat::Vlw}, std::pair{u"vlw-c", FontFormat::VlwC}})
         if (n == name)
             return format;
     return std::nullopt;
@@ -176,7 +177,8 @@ int runFont(const CommandLine& line) try {
                  .arg(chars.size())
                  .arg(set.faceName, firstFew(set.missing)));
 
-    const bool lvgl = o.format == FontFormat::Lvgl || o.format == FontFormat::LvglBinary;
+    const bool lvgl = o.format == FontFormat::Lvgl || o.format == FontFormat::LvglBinary ||
+                      o.format == FontFormat::LvglFlash;
     const std::vector<font::KernPair> kerning =
         lvgl && o.kerning ? font::kerningPairs(face, set) : std::vector<font::KernPair>{};
     const QString name =
@@ -197,6 +199,7 @@ int runFont(const CommandLine& line) try {
                                   .arg(o.hinting ? QString() : QStringLiteral(", not hinted"))};
 
     std::optional<font::LvglFont> lvglFont;
+    std::optional<font::LvglFlashWriter> flash;
     font::PenAdvance pen = [&](std::size_t i, long) {
         return gfx ? font::gfxAdvance(set.glyphs[i]) : font::vlwAdvance(set.glyphs[i]);
     };
@@ -208,6 +211,8 @@ int runFont(const CommandLine& line) try {
         lo.name = name.toUtf8();
         lo.include = o.include.toUtf8();
         lo.comment = comment;
+        if (o.format == FontFormat::LvglFlash)
+            font::LvglFlashWriter::checkOptions(lo);
         lvglFont.emplace(set, kerning, lo);
         pen = [&](std::size_t i, long next) { return lvglFont->penAdvance(i, next); };
     }
@@ -219,6 +224,9 @@ int runFont(const CommandLine& line) try {
         break;
     case FontFormat::LvglBinary:
         lvglFont->writeBinary(out);
+        break;
+    case FontFormat::LvglFlash:
+        flash.emplace().write(set, *lvglFont, out);
         break;
     case FontFormat::Gfx:
         font::writeGfx(set, name.toUtf8(), out);
@@ -234,7 +242,8 @@ int runFont(const CommandLine& line) try {
     }
 
     if (!o.sample.isEmpty()) {
-        const font::Sample sample = font::drawSample(set, o.sample, pen);
+        const font::Sample sample =
+            flash ? flash->sample(o.sample) : font::drawSample(set, o.sample, pen);
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
@@ -259,7 +268,9 @@ int runFont(const CommandLine& line) try {
             summary += QStringLiteral(", %1 pixels a line, %2 kerning pairs")
                            .arg(lvglFont->lineHeight())
                            .arg(lvglFont->kernPairCount());
-            if (lvglFont->needsLargeFormat())
+            if (flash)
+                summary += QStringLiteral(", ") + flash->describe();
+            else if (lvglFont->needsLargeFormat())
                 summary += QStringLiteral(", needs LV_FONT_FMT_TXT_LARGE 1 in lv_conf.h");
         }
         note(summary + QStringLiteral(": %1 bytes").arg(out.count));
@@ -293,19 +304,21 @@ FontOptions parseFont(const CommandLine& line) {
             usageError(QStringLiteral("--face-index picks a face of a --font-file"));
         o.faceIndex = parseCount("face-index", line.value("face-index"), 0, 65535);
     }
-    if (const auto f = parsedOption(line, "format", formatNamed,
-                                    QStringLiteral("lvgl, lvgl-bin, gfx, vlw or vlw-c")))
+    if (const auto f =
+            parsedOption(line, "format", formatNamed,
+                         QStringLiteral("lvgl, lvgl-bin, lvgl-flash, gfx, vlw or vlw-c")))
         o.format = *f;
     const bool gfx = o.format == FontFormat::Gfx;
-    const bool lvgl = o.format == FontFormat::Lvgl || o.format == FontFormat::LvglBinary;
+    const bool lvgl = o.format == FontFormat::Lvgl || o.format == FontFormat::LvglBinary ||
+                      o.format == FontFormat::LvglFlash;
     const bool vlw = o.format == FontFormat::Vlw || o.format == FontFormat::VlwC;
     onlyFor(line, "points", gfx, "gfx");
     onlyFor(line, "dpi", gfx, "gfx");
-    onlyFor(line, "size", !gfx, "lvgl, lvgl-bin, vlw and vlw-c");
-    onlyFor(line, "bpp", !gfx, "lvgl, lvgl-bin, vlw and vlw-c (gfx is 1)");
-    onlyFor(line, "no-hinting", !gfx, "lvgl, lvgl-bin, vlw and vlw-c");
+    onlyFor(line, "size", !gfx, "lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c");
+    onlyFor(line, "bpp", !gfx, "lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c (gfx is 1)");
+    onlyFor(line, "no-hinting", !gfx, "lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c");
     for (const char* lvglOnly : {"lvgl", "no-compress", "no-prefilter", "no-kerning"})
-        onlyFor(line, lvglOnly, lvgl, "lvgl and lvgl-bin");
+        onlyFor(line, lvglOnly, lvgl, "lvgl, lvgl-bin and lvgl-flash");
     onlyFor(line, "lv-include", o.format == FontFormat::Lvgl, "lvgl");
     onlyFor(line, "name", !binaryFormat(o.format), "lvgl, gfx and vlw-c");
     if (gfx) {
@@ -372,8 +385,8 @@ const CommandDef FontCommand{
     "font",
     "a face and a set of characters -> a font for LVGL, Adafruit GFX or TFT_eSPI",
     "zentraq-cli font (--font FAMILY | --font-file PATH [--face-index N]) (--size PX | --points "
-    "PT) (--range A-B | --symbols TEXT | --charset SET)... [--format lvgl|lvgl-bin|gfx|vlw|vlw-c] "
-    "[options] [-o OUT]",
+    "PT) (--range A-B | --symbols TEXT | --charset SET)... "
+    "[--format lvgl|lvgl-bin|lvgl-flash|gfx|vlw|vlw-c] [options] [-o OUT]",
     "Renders each character of the set (the union of every --range, --symbols and --charset) "
     "as the library's own converter renders it and writes the library's font structure: "
     "proportional glyphs with their advance, ink box and offsets, anti-aliased at 2, 4 or 8 bits "

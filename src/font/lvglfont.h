@@ -80,6 +80,18 @@ public:
     bool kernClasses() const { return m_useClasses; }
     std::size_t kernPairCount() const { return m_pairs.size(); }
     const std::vector<CmapTable>& cmaps() const { return m_cmaps; }
+    int bpp() const { return m_bpp; }
+    // The bitmap of glyph `i` of the set as the font stores it (see
+    // bitmapFormat()), from a whole byte.
+    const std::uint8_t* bitmap(std::size_t i) const { return m_bitmaps.data() + m_bitmapStart[i]; }
+    std::size_t bitmapBytes(std::size_t i) const { return m_bitmapStart[i + 1] - m_bitmapStart[i]; }
+    // The kerning pairs the font keeps: glyphs `left` and `right` of the set
+    // and their kern value (as kernValue() gives it), by left, then right.
+    struct StoredPair {
+        std::size_t left, right;
+        int value;
+    };
+    std::vector<StoredPair> storedPairs() const;
 
 private:
     struct Pair {

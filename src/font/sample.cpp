@@ -8,6 +8,11 @@
 namespace zentraq::font {
 
 Sample drawSample(const GlyphSet& set, QStringView text, const PenAdvance& advance) {
+    return drawSample(set, text, advance, set.ascent(), set.descent());
+}
+
+Sample drawSample(const GlyphSet& set, QStringView text, const PenAdvance& advance, int ascent,
+                  int descent) {
     Sample result;
     // The text as lines of glyph positions.
     std::vector<std::vector<std::size_t>> lines(1);
@@ -52,7 +57,6 @@ Sample drawSample(const GlyphSet& set, QStringView text, const PenAdvance& advan
         right = std::max(right, pen);
     }
 
-    const int ascent = set.ascent(), descent = set.descent();
     const int lineRows = std::max(1, ascent - descent);
     const int width = std::max(1, right - left);
     QImage picture(width, lineRows * int(lines.size()), QImage::Format_Grayscale8);

@@ -31,5 +31,10 @@ struct Sample {
 };
 
 Sample drawSample(const GlyphSet& set, QStringView text, const PenAdvance& advance);
+// The same with the line given: `ascent` rows above the base line and down
+// to `descent` (negative below it), for a set that holds only some glyphs
+// of its font.
+Sample drawSample(const GlyphSet& set, QStringView text, const PenAdvance& advance, int ascent,
+                  int descent);
 
 } // namespace zentraq::font

@@ -2,7 +2,8 @@
 // options, faces of collections, the refusals (one line, exit 2 or 1, no
 // file left), characters the face lacks, and the vlw font read back by a
 // reader written from the format's description, whose sample equals the
-// tool's --sample-output.
+// tool's --sample-output; the flash image's sample, drawn from the image,
+// equals the C font's.
 #include "cli_runner.h"
 #include "support/vlw_reader.h"
 
@@ -78,13 +79,21 @@ private slots:
             << QStringList{"--font-file", Sans, "--format", "gfx",
                            "--points",    "12", "--range",  "0x1D538-0x1D539"}
             << 2 << "GFX stores 16-bit codes and U+1D539 is above U+FFFF";
-        QTest::newRow("gfx size") << QStringList{"--font-file", Sans, "--format", "gfx",
-                                                 "--size",      "16", "--range",  "65"}
-                                  << 2 << "--size is for lvgl, lvgl-bin, vlw and vlw-c fonts";
+        QTest::newRow("gfx size")
+            << QStringList{"--font-file", Sans, "--format", "gfx", "--size", "16", "--range", "65"}
+            << 2 << "--size is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c fonts";
         QTest::newRow("sample alone") << sans + QStringList{"--range", "65", "--sample", "A"} << 2
                                       << "--sample TEXT and --sample-output PNG go together";
         QTest::newRow("two faces")
             << sans + QStringList{"--range", "65", "--font", "DejaVu Sans"} << 2 << "one face";
+        const QStringList flash = sans + QStringList{"--range", "65", "--format", "lvgl-flash"};
+        QTest::newRow("flash for LVGL 8")
+            << flash + QStringList{"--lvgl", "8"} << 2
+            << "the flash image serves LVGL 9 and 8.3 alike; leave --lvgl out";
+        QTest::newRow("flash named")
+            << flash + QStringList{"--name", "f"} << 2 << "--name is for lvgl, gfx and vlw-c fonts";
+        QTest::newRow("flash with an include")
+            << flash + QStringList{"--lv-include", "lvgl.h"} << 2 << "--lv-include is for lvgl";
     }
     void refusals() {
         QFETCH(QStringList, args);
@@ -179,6 +188,33 @@ private slots:
             m_dir.path(), c.out, zentraq::testing::dumpArray("dejavu24"), &error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QCOMPARE(bytes, readFile(path("f.vlw")));
+    }
+
+    // The flash image serves both LVGL versions: --lvgl 9 is taken and
+    // changes nothing. Its sample is drawn from the image as the runtime
+    // reads it, and equals the sample of the C font of the same glyphs.
+    void flashImage() {
+        const QString text = QStringLiteral("AVATAR Wolf,\nTür 12 °C ☃");
+        const QStringList common{"font",    "--font-file",         Sans,       "--size", "20",
+                                 "--range", "0x20-0x7E,0xA0-0xFF", "--sample", text};
+        const CliRun flash =
+            runCli(common + QStringList{"--format", "lvgl-flash", "--sample-output",
+                                        path("flash.png"), "-o", path("f.bin")});
+        QCOMPARE(flash.exitCode, 0);
+        QVERIFY2(flash.err.contains(QStringLiteral("2 spans (0 ranked), a 32-byte index")),
+                 qPrintable(flash.err));
+        QCOMPARE(readFile(path("f.bin")).left(6), QByteArray("ZTFF\x01\0", 6));
+        const CliRun again =
+            runCli(common + QStringList{"--format", "lvgl-flash", "--lvgl", "9", "--sample-output",
+                                        path("again.png"), "-q", "-o", path("again.bin")});
+        QCOMPARE(again.exitCode, 0);
+        QCOMPARE(readFile(path("again.bin")), readFile(path("f.bin")));
+        const CliRun c =
+            runCli(common + QStringList{"--sample-output", path("c.png"), "-q", "-o", path("f.c")});
+        QCOMPARE(c.exitCode, 0);
+        const QImage fromImage(path("flash.png")), fromC(path("c.png"));
+        QVERIFY(!fromC.isNull());
+        QCOMPARE(fromImage, fromC);
     }
 };
 
