@@ -336,17 +336,19 @@ function(_zl_harness_warnings target)
                                                C_STANDARD 11 C_EXTENSIONS ON)
 endfunction()
 
-# zentraq_add_lvgl_client(NAME VERSION 9|8 [COLOR_DEPTH 32|16|16-swap] [LARGE_FONTS]
+# zentraq_add_lvgl_client(NAME VERSION 9|8 [COLOR_DEPTH 32|16|16-swap] [LARGE_FONTS] [MAIN]
 #                         [SOURCES file...] [FONTS symbol...] [IMAGES symbol...]
 #                         [REQUIRES key...])
 # An executable NAME: the C files of SOURCES (fonts and images, often made at
 # build time by add_custom_command, zentraq_lv_font_conv or
 # zentraq_lvglimage) linked with the LVGL build and the harness's command
 # line (see harness/zlh.h). FONTS and IMAGES name the lv_font_t and image
-# descriptor variables the command line reaches by name. When a requirement
-# is missing no target is made; tests naming NAME in REQUIRES then skip.
+# descriptor variables the command line reaches by name. With MAIN the
+# client's own main() is among SOURCES, and the table of fonts and images
+# is zlh_client_fonts and zlh_client_images. When a requirement is missing
+# no target is made; tests naming NAME in REQUIRES then skip.
 function(zentraq_add_lvgl_client name)
-    cmake_parse_arguments(C "LARGE_FONTS" "VERSION;COLOR_DEPTH" "SOURCES;FONTS;IMAGES;REQUIRES" ${ARGN})
+    cmake_parse_arguments(C "LARGE_FONTS;MAIN" "VERSION;COLOR_DEPTH" "SOURCES;FONTS;IMAGES;REQUIRES" ${ARGN})
     zentraq_lvgl_missing(why lvgl${C_VERSION} ${C_REQUIRES})
     _zl_set_missing(${name} "${why}")
     if(why)
@@ -373,9 +375,14 @@ function(zentraq_add_lvgl_client name)
         string(APPEND reg "extern const zlh_image_dsc_t ${i};\n")
         string(APPEND image_rows "    {\"${i}\", &${i}},\n")
     endforeach()
-    string(APPEND reg "\nstatic const zlh_named_font fonts[] = {\n${font_rows}    {0, 0}};\n"
-                      "static const zlh_named_image images[] = {\n${image_rows}    {0, 0}};\n\n"
-                      "int main(int argc, char **argv) { return zlh_main(argc, argv, fonts, images); }\n")
+    if(C_MAIN)
+        string(APPEND reg "\nconst zlh_named_font zlh_client_fonts[] = {\n${font_rows}    {0, 0}};\n"
+                          "const zlh_named_image zlh_client_images[] = {\n${image_rows}    {0, 0}};\n")
+    else()
+        string(APPEND reg "\nstatic const zlh_named_font fonts[] = {\n${font_rows}    {0, 0}};\n"
+                          "static const zlh_named_image images[] = {\n${image_rows}    {0, 0}};\n\n"
+                          "int main(int argc, char **argv) { return zlh_main(argc, argv, fonts, images); }\n")
+    endif()
     set(reg_file "${CMAKE_CURRENT_BINARY_DIR}/${name}_registry.c")
     file(CONFIGURE OUTPUT "${reg_file}" CONTENT "${reg}" @ONLY)
 
@@ -407,13 +414,15 @@ function(zentraq_add_lvgl_test name)
 endfunction()
 
 # zentraq_lvgl_compile_check(NAME SOURCES file... [VERSION 9|8|none] [LANGUAGE C|CXX]
-#                            [INCLUDES dir...] [DEFINES d...] [DEPENDS file...] [REQUIRES key...])
+#                            [INCLUDES dir...] [DEFINES d...] [OPTIONS flag...]
+#                            [DEPENDS file...] [REQUIRES key...])
 # A test that compiles each source with -Wall -Wextra -Werror (and LVGL's
-# headers for VERSION 9 or 8), as a firmware project would. Sources and
+# headers for VERSION 9 or 8, and OPTIONS such as -std=c99), as a firmware
+# project would. Sources and
 # DEPENDS (headers they include) in the build folder are made by the default
 # build, by custom commands of the calling folder.
 function(zentraq_lvgl_compile_check name)
-    cmake_parse_arguments(K "" "VERSION;LANGUAGE" "SOURCES;INCLUDES;DEFINES;DEPENDS;REQUIRES" ${ARGN})
+    cmake_parse_arguments(K "" "VERSION;LANGUAGE" "SOURCES;INCLUDES;DEFINES;OPTIONS;DEPENDS;REQUIRES" ${ARGN})
     set(reqs ${K_REQUIRES})
     if(K_VERSION MATCHES "^(8|9)$")
         list(APPEND reqs lvgl${K_VERSION})
@@ -430,7 +439,7 @@ function(zentraq_lvgl_compile_check name)
     else()
         set(compiler "${CMAKE_C_COMPILER}")
     endif()
-    set(flags -Wall -Wextra -Werror)
+    set(flags -Wall -Wextra -Werror ${K_OPTIONS})
     if(K_VERSION MATCHES "^(8|9)$")
         set(root "${ZENTRAQ_LVGL_WORK}/v${K_VERSION}")
         list(APPEND flags -DLV_CONF_INCLUDE_SIMPLE -DLV_LVGL_H_INCLUDE_SIMPLE
