@@ -3,8 +3,9 @@
 // and decoded as the C font encodes it, within the read counts the layout
 // promises; the spans for sets of every shape; damaged images refused or
 // their glyphs left out, without a read past the image or a write past a
-// buffer (this suite runs under AddressSanitizer too); and the sample drawn
-// from the image equal to the one drawn from the glyph set.
+// buffer (this suite runs under AddressSanitizer too). Noise in bitmaps is
+// the fuzzer's (fuzz_flash_font), the sample drawn from the image
+// test_cli_font's.
 #include "bytearraysink.h"
 #include "charset.h"
 #include "fonterror.h"
@@ -12,7 +13,6 @@
 #include "kerning.h"
 #include "lvglflash.h"
 #include "lvglfont.h"
-#include "sample.h"
 #include "support/faces.h"
 #include "zt_flash_image.h"
 
@@ -418,71 +418,6 @@ private slots:
             QVERIFY(cut.status != ZT_FLASH_OK);
             QCOMPARE(cut.src.outside, 0);
         }
-    }
-
-    // A run-length coded bitmap of noise decodes into the box and no
-    // further, whatever its bits say.
-    void noiseBitmaps() {
-        REQUIRE_FACE(face, "DejaVu Sans");
-        RenderSettings s;
-        s.pixelSize = 20;
-        s.bits = 4;
-        const GlyphSet set = renderGlyphs(*face, s, ranges({{0x41, 0x5A}}));
-        Made m = makeImage(set, {});
-        const qsizetype bitmaps = u32(m.image, 56);
-        std::uint32_t seed = 7;
-        for (int round = 0; round < 50; ++round) {
-            QByteArray b = m.image;
-            for (qsizetype i = bitmaps; i < b.size(); ++i) {
-                seed = seed * 1103515245u + 12345u;
-                b[i] = char(seed >> 16);
-            }
-            Reader r(b);
-            QCOMPARE(r.status, int(ZT_FLASH_OK));
-            for (std::uint32_t id = 1; id <= r.img.glyph_count; ++id) {
-                zt_flash_glyph g;
-                QVERIFY(zt_flash_image_glyph(&r.img, id, &g, r.scratch.data()));
-                std::vector<std::uint8_t> samples;
-                QVERIFY(r.samples(g, samples));
-                QCOMPARE(samples.size(), std::size_t(g.box_w) * g.box_h);
-            }
-        }
-    }
-
-    // The sample drawn from the image is the one drawn from the set with
-    // the C font's advances and kerning, missing characters counted alike.
-    void sample_data() {
-        QTest::addColumn<QString>("family");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("kerned") << "DejaVu Serif"
-                                << "AVATAR Wolf,\nTür ¿qué? 中";
-        QTest::newRow("ideographs") << "AR PL UMing CN"
-                                    << "啊阿埃 Hi\n挨哎 ☃";
-    }
-    void sample() {
-        QFETCH(QString, family);
-        QFETCH(QString, text);
-        const std::unique_ptr<FontFace> face = zentraq::testing::openFace(family);
-        if (!face)
-            QSKIP("the face is not installed");
-        RenderSettings s;
-        s.pixelSize = 20;
-        std::vector<char32_t> codes = ranges({{0x20, 0x7E}, {0xA0, 0xFF}});
-        for (const char32_t c : {U'哎', U'啊', U'埃', U'挨', U'阿'}) // in code order
-            codes.push_back(c);
-        const GlyphSet set = renderGlyphs(*face, s, codes);
-        LvglOptions o;
-        o.name = "f";
-        const LvglFont font(set, kerningPairs(*face, set), o);
-        LvglFlashWriter writer;
-        ByteArraySink sink;
-        writer.write(set, font, sink);
-        const PenAdvance pen = [&](std::size_t i, long next) { return font.penAdvance(i, next); };
-        const Sample fromSet = drawSample(set, text, pen);
-        const Sample fromImage = writer.sample(text);
-        QCOMPARE(fromImage.missing, fromSet.missing);
-        QVERIFY(fromSet.missing > 0);
-        QCOMPARE(fromImage.picture, fromSet.picture);
     }
 
     // What the image cannot hold is refused as a request.
