@@ -3,11 +3,12 @@
  * build this client is linked with (9.5 or 8.3).
  *
  *   CLIENT compare C_FONT IMAGE [--fallback C_FONT IMAGE] [--kerning RANGES]
- *                  [--min-kerned N] [--cache N] [--label TEXT]...
+ *                  [--min-kerned N] [--cache N] [--from-file] [--label TEXT]...
  *       every glyph decoded alike (advance, box, offsets, coverage), the
  *       advance of every pair of --kerning alike (at least N of them kerned),
  *       every label drawn pixel for pixel alike; with --fallback both fonts
- *       fall back to the second pair for what they lack.
+ *       fall back to the second pair for what they lack; with --from-file the
+ *       image is read through LVGL's file system (zt_flash_font_create_from_file).
  *   CLIENT reads IMAGE TEXT [--cache N] [--max-cold N]
  *       the reads while TEXT is drawn as a label, and while each of its
  *       characters is found and drawn alone in a fresh font (each at most N).
@@ -32,7 +33,7 @@
 
 static int usage(void) {
     fputs("usage: CLIENT compare C_FONT IMAGE [--fallback C_FONT IMAGE] [--kerning RANGES] "
-          "[--min-kerned N] [--cache N] [--label TEXT]...\n"
+          "[--min-kerned N] [--cache N] [--from-file] [--label TEXT]...\n"
           "       CLIENT reads IMAGE TEXT [--cache N] [--max-cold N]\n"
           "       CLIENT hostile IMAGE TEXT\n"
           "       CLIENT ram BINARY_FONT IMAGE [--cache N]\n",
@@ -106,6 +107,7 @@ typedef struct {
     const char* label[16];
     int n_label;
     long cache, min_kerned, max_cold;
+    int from_file;
 } options;
 
 static int parse(int argc, char** argv, int first, options* o) {
@@ -113,6 +115,10 @@ static int parse(int argc, char** argv, int first, options* o) {
     o->max_cold = -1;
     for (int i = first; i < argc; i++) {
         const char* k = argv[i];
+        if (!strcmp(k, "--from-file")) {
+            o->from_file = 1;
+            continue;
+        }
         if (i + 1 >= argc)
             return -1;
         if (!strcmp(k, "--fallback") && i + 2 < argc) {
@@ -266,7 +272,22 @@ static int cmd_compare(const char* c_name, const char* image, const options* o) 
     source s, s2;
     if (!c || source_open(&s, image) != 0)
         return 1;
-    lv_font_t* flash = zt_flash_font_create(source_read, &s, 0, (uint32_t)o->cache);
+    lv_font_t* flash = NULL;
+    if (o->from_file) {
+        /* Through LVGL's file system; a missing file and a file that is no
+         * font image give no font. */
+        const char* src = zlh_file_src(image);
+        flash = src ? zt_flash_font_create_from_file(src, (uint32_t)o->cache) : NULL;
+        lv_font_t* none = zt_flash_font_create_from_file("A:/no/such/font.bin", 0);
+        const char* self = zlh_file_src("/proc/self/exe");
+        lv_font_t* other = self ? zt_flash_font_create_from_file(self, 0) : NULL;
+        if (none || other || !self) {
+            puts("a missing file or one that is no font image gave a font");
+            return 1;
+        }
+    } else {
+        flash = zt_flash_font_create(source_read, &s, 0, (uint32_t)o->cache);
+    }
     if (!flash) {
         fprintf(stderr, "%s: the runtime does not open the image\n", image);
         return 1;
