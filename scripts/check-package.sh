@@ -194,9 +194,6 @@ found "$version" || fail "find_package(Zentraq $version) does not find the stage
     || fail "Zentraq::cli is $(cat "$work/find/b/tool.txt"), not the staged zentraq-cli"
 grep -q '^glyph;picture;preview;library' "$work/find/b/commands.txt" \
     || fail "Zentraq_COMMANDS is '$(cat "$work/find/b/commands.txt")'"
-found "${version%%.*}.0" || fail "find_package(Zentraq ${version%%.*}.0) refuses version $version"
-! found "$((${version%%.*} + 1)).0" || fail "find_package(Zentraq $((${version%%.*} + 1)).0) accepts $version"
-ok "find_package(Zentraq $version) finds Zentraq::cli in the staging folder"
 lvgl=$dest/usr/share/zentraq/lvgl
 [ "$(cat "$work/find/b/flash.txt")" = "$lvgl/zt_flash_font.c;$lvgl/zt_flash_image.c" ] \
     || fail "Zentraq::lvgl_flash_font carries $(cat "$work/find/b/flash.txt")"
@@ -204,6 +201,9 @@ lvgl=$dest/usr/share/zentraq/lvgl
 cc -std=c99 -pedantic -Wall -Wextra -Werror -c "$lvgl/zt_flash_image.c" -o "$work/zt_flash_image.o" \
     || fail "the installed zt_flash_image.c does not compile as C99"
 ok "Zentraq::lvgl_flash_font carries the flash font runtime installed in share/zentraq/lvgl"
+found "${version%%.*}.0" || fail "find_package(Zentraq ${version%%.*}.0) refuses version $version"
+! found "$((${version%%.*} + 1)).0" || fail "find_package(Zentraq $((${version%%.*} + 1)).0) accepts $version"
+ok "find_package(Zentraq $version) finds Zentraq::cli in the staging folder"
 
 # --- 2. The .deb -----------------------------------------------------------
 (cd "$build" && cpack -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail cpack; }
