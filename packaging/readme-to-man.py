@@ -59,12 +59,14 @@ def line_safe(text):
 
 
 def cells(row):
+    """The cells of a table row. As in GitHub's tables, "\\|" is a "|" inside
+    a cell, also inside a code span, and does not end the cell."""
     row = row.strip()
     if row.startswith("|"):
         row = row[1:]
-    if row.endswith("|"):
+    if row.endswith("|") and not row.endswith("\\|"):
         row = row[:-1]
-    return [c.strip() for c in row.split("|")]
+    return [c.strip().replace("\\|", "|") for c in re.split(r"(?<!\\)\|", row)]
 
 
 def columns(text):

@@ -94,6 +94,7 @@ DESTDIR=$dest cmake --install "$build" --prefix /usr >/dev/null
 expected=(
     usr/bin/zentraq usr/bin/zentraq-cli "usr/$(cached CMAKE_INSTALL_LIBDIR)/zentraq/libzentraq-cli.so"
     "usr/$(cached CMAKE_INSTALL_LIBDIR)/zentraq/libzentraq-cli-quick.so"
+    "usr/$(cached CMAKE_INSTALL_LIBDIR)/zentraq/libzentraq-webview.so"
     usr/libexec/zentraq/zentraq-webengine usr/libexec/zentraq/zentraq-metafile
     usr/share/applications/$id.desktop
     usr/share/metainfo/$id.metainfo.xml
@@ -143,6 +144,8 @@ for page in zentraq zentraq-cli; do
     ! grep -n 'build/' "$work/$page.txt" || fail "$page.1 names a path of the build tree"
 done
 grep -q -- '--byte-order' "$work/zentraq-cli.txt" || fail "zentraq-cli.1 lacks the options"
+python3 "$root/tests/packaging/check-man-page.py" "$dest/usr/share/man/man1/zentraq-cli.1.gz" \
+    "$dest/usr/share/man/man1/zentraq.1.gz" || fail "the installed man pages"
 ok "man pages render without warnings, within 80 columns"
 
 [ "$("$dest/usr/bin/zentraq-cli" --version)" = "zentraq-cli V$version" ] || fail "zentraq-cli --version"
@@ -205,6 +208,11 @@ found "${version%%.*}.0" || fail "find_package(Zentraq ${version%%.*}.0) refuses
 ! found "$((${version%%.*} + 1)).0" || fail "find_package(Zentraq $((${version%%.*} + 1)).0) accepts $version"
 ok "find_package(Zentraq $version) finds Zentraq::cli in the staging folder"
 
+# The README's CMake snippets, as written, against the staging folder.
+bash "$root/tests/cmake/test_readme_cmake.sh" "$build" "$root/README.md" "$dest/usr" >"$work/readme-cmake.log" 2>&1 \
+    || { cat "$work/readme-cmake.log"; fail "the README's CMake snippets"; }
+ok "the README's CMake snippets build against the staging folder"
+
 # --- 2. The .deb -----------------------------------------------------------
 (cd "$build" && cpack -G DEB -B "$work/deb" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail cpack; }
 deb=$work/deb/zentraq_${version}_$(dpkg --print-architecture).deb
@@ -222,6 +230,20 @@ done
 diff <(printf './%s\n' "${expected[@]}" | sort) \
     <(awk '$1 !~ /^d/ {print $6}' "$work/contents.txt" | sort) || fail "package contents"
 ok "$(basename "$deb"): $(stat -c %s "$deb") bytes, Depends: $depends"
+# What apt installs beside the package by default: its recommendations, and
+# theirs in turn. Only what the program uses, and the list never grows
+# without this check being changed too.
+recommends_allowed=()
+recommends=$(field Recommends || true)
+echo "Recommends: ${recommends:-(none)}; Suggests: $(field Suggests || true)"
+for r in $(tr ',|' '\n\n' <<<"$recommends" | sed 's/(.*//; s/ //g' | grep .); do
+    printf '%s\n' "${recommends_allowed[@]}" | grep -qx -- "$r" \
+        || fail "the package recommends $r, which is not on the list in check-package.sh"
+done
+# No configuration files: removing the package takes every file it brought.
+dpkg-deb -e "$deb" "$work/control"
+[ ! -s "$work/control/conffiles" ] || fail "the package has configuration files: $(cat "$work/control/conffiles")"
+ok "the package recommends ${recommends:-nothing} and has no configuration files"
 [ "$system" = 1 ] || exit 0
 
 # --- 3. Installed with apt, used by a normal user --------------------------
@@ -241,6 +263,12 @@ DEBIAN_FRONTEND=noninteractive apt-get install -s -q --no-install-recommends "$d
     || { cat "$work/sim.log"; fail "apt-get cannot install the package"; }
 [ "$(grep '^Inst ' "$work/sim.log" | cut -d' ' -f2 | tr '\n' ' ')" = "zentraq " ] \
     || { grep '^Inst ' "$work/sim.log"; fail "installing would add other packages (run scripts/install-deps.sh)"; }
+# As a user installs it, recommendations included.
+DEBIAN_FRONTEND=noninteractive apt-get install -s -q "$deb" >"$work/sim-rec.log" 2>&1 \
+    || { cat "$work/sim-rec.log"; fail "apt-get cannot install the package with its recommendations"; }
+added=$(grep '^Inst ' "$work/sim-rec.log" | cut -d' ' -f2 | tr '\n' ' ')
+echo "apt-get install with recommendations adds here: $added"
+[ "$added" = "zentraq " ] || fail "installing with recommendations would add $added"
 
 mkdir "$work/etc"
 for f in "${etc_files[@]}"; do
@@ -273,10 +301,13 @@ user=$name
 install -d -o "$user" -g "$user" -m 700 "$home" "$home/run"
 ok "user $user made for the run"
 
-# The desktop's "open file" is a stand-in that records what it was asked to open.
+# The desktop's "open file" is a stand-in that records what it was asked to
+# open and then complains on both its streams, as xdg-open does without an
+# application for the file: none of it may reach the window's output.
 install -d -m 755 "$work/bin"
 touch "$work/opened" && chown "$user" "$work/opened"
-printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>%s\n' "$work/opened" >"$work/bin/xdg-open"
+printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>%s\necho "xdg-open: no method available for opening $1"\necho "  (a stand-in)" >&2\nexit 3\n' \
+    "$work/opened" >"$work/bin/xdg-open"
 chmod 755 "$work/bin/xdg-open"
 
 # The picture: 13 x 7 pixels, so the last data line is short, with a
@@ -389,4 +420,20 @@ if [ -s "$work/app.log" ]; then
     cat "$work/app.log"
     fail "the program printed messages"
 fi
-ok "the program printed nothing"
+ok "the program printed nothing, nor did the opener through it"
+
+# Removed, the package takes every file it brought; it stays known to dpkg
+# (its ldconfig call after removal) until it is purged.
+kill -TERM "$app" 2>/dev/null
+for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+DEBIAN_FRONTEND=noninteractive apt-get remove -y -q -o DPkg::Lock::Timeout=300 zentraq \
+    >"$work/remove.log" 2>&1 || { cat "$work/remove.log"; fail "apt-get remove"; }
+for f in "${expected[@]}"; do [ ! -e "/$f" ] || fail "/$f is left after apt-get remove"; done
+ok "apt-get remove leaves none of the package's files; dpkg state $(dpkg-query -W -f='${db:Status-Abbrev}' zentraq 2>/dev/null || echo gone)"
+DEBIAN_FRONTEND=noninteractive apt-get purge -y -q -o DPkg::Lock::Timeout=300 zentraq \
+    >"$work/purge.log" 2>&1 || { cat "$work/purge.log"; fail "apt-get purge"; }
+installed=0
+case "$(dpkg-query -W -f='${db:Status-Abbrev}' zentraq 2>/dev/null)" in
+    i* | r* | h*) fail "dpkg still has zentraq after apt-get purge" ;;
+esac
+ok "apt-get purge removes the package wholly"

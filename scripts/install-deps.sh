@@ -18,6 +18,8 @@ packages=(
     # command-line tool is timed against; a photo (grace_hopper.jpg) for the
     # palette quantiser against pngquant (below)
     python3-numpy python3-pil libpng-dev python-matplotlib-data
+    # the window's start watched through the X server (bench_window_start)
+    libxcb1-dev
     # tests and end-to-end checks (make for the CMake package test)
     xvfb xauth xdotool xclip imagemagick x11-utils iproute2 make
     # checks against LVGL and the converters of the embedded GUI libraries

@@ -13,9 +13,13 @@
 # Each adds a custom command that runs `zentraq-cli COMMAND` and makes OUTPUT
 # a source of TARGET. A relative OUTPUT is made in the current binary folder,
 # which is put on TARGET's include path, so `OUTPUT logo.h` is included as
-# "logo.h". A relative INPUT is taken from the current source folder. The
-# command runs in the top binary folder: name other files in ARGS with
-# absolute paths, e.g. ${CMAKE_CURRENT_SOURCE_DIR}/assets/menu.txt.
+# "logo.h". A relative INPUT is taken from the current source folder; an
+# INPUT that is neither there nor made by the build stops the configuration
+# with a message. The files that ARGS name for --input, --charset and
+# --font-file are looked up the same way: a relative one that exists in the
+# current source folder is passed with its full path; otherwise it is taken
+# from the top binary folder, where the command runs, and must be there or be
+# made by the build.
 #
 # The tool writes a depfile listing every file it read (the picture, the text
 # or charset file, the font file, the installed face a --font family came
@@ -50,6 +54,10 @@ cmake_policy(SET CMP0116 OLD)
 set(_zentraq_input_option_glyph --input)
 set(_zentraq_input_option_library --charset)
 set(_zentraq_input_option_font --font-file)
+# The options whose value is a file the tool reads, and the charset names
+# that --charset takes instead of a file.
+set(_zentraq_file_options --input --charset --font-file)
+set(_zentraq_charset_names gb2312 gbk ascii)
 
 function(zentraq_add_data)
   cmake_parse_arguments(PARSE_ARGV 0 arg "" "TARGET;COMMAND;INPUT;INPUT_OPTION;OUTPUT;NAME"
@@ -84,6 +92,7 @@ endfunction()
 
 # What every call needs; stops the configuration with a message otherwise.
 macro(_zentraq_check_call function)
+  set(_zentraq_caller ${function})
   if(arg_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "${function}: unknown arguments: ${arg_UNPARSED_ARGUMENTS} "
                         "(the tool's own options go after ARGS)")
@@ -117,6 +126,7 @@ endmacro()
 # arg_* by the caller. `style` C: the defaults of the named functions (-q,
 # and --format c with a --name for C outputs).
 function(_zentraq_add_command command input_option style user_args)
+  _zentraq_resolve_args(user_args)
   cmake_path(ABSOLUTE_PATH arg_OUTPUT BASE_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
              NORMALIZE OUTPUT_VARIABLE output)
   cmake_path(GET output PARENT_PATH output_dir)
@@ -127,6 +137,7 @@ function(_zentraq_add_command command input_option style user_args)
   if(arg_INPUT)
     cmake_path(ABSOLUTE_PATH arg_INPUT BASE_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}"
                NORMALIZE OUTPUT_VARIABLE input)
+    _zentraq_check_file_later("INPUT ${arg_INPUT}" "${input}" "${CMAKE_CURRENT_SOURCE_DIR}")
     if(NOT input_option AND DEFINED _zentraq_input_option_${command})
       set(input_option "${_zentraq_input_option_${command}}")
     endif()
@@ -189,6 +200,74 @@ function(_zentraq_add_command command input_option style user_args)
       target_include_directories("${arg_TARGET}" PRIVATE "${CMAKE_CURRENT_BINARY_DIR}")
     endif()
   endif()
+endfunction()
+
+# Makes the relative file names in the list `var` (values of
+# _zentraq_file_options, as "--charset FILE" or "--charset=FILE", up to a
+# "--") absolute when they name a file in the current source folder; the
+# others are checked at the end of the folder's configuration.
+function(_zentraq_resolve_args var)
+  set(resolved "")
+  set(wants_file "")
+  set(after_dashes FALSE)
+  foreach(a IN LISTS ${var})
+    set(option "${wants_file}")
+    set(value "${a}")
+    set(prefix "")
+    set(wants_file "")
+    if(after_dashes)
+      set(option "")
+    elseif(a STREQUAL "--")
+      set(after_dashes TRUE)
+    elseif(a MATCHES "^(--[a-z-]+)=(.*)$" AND CMAKE_MATCH_1 IN_LIST _zentraq_file_options)
+      set(option "${CMAKE_MATCH_1}")
+      set(value "${CMAKE_MATCH_2}")
+      set(prefix "${option}=")
+    elseif(a IN_LIST _zentraq_file_options)
+      set(wants_file "${a}")
+    endif()
+    if(option AND NOT value STREQUAL "" AND NOT value STREQUAL "-"
+       AND NOT (option STREQUAL "--charset" AND value IN_LIST _zentraq_charset_names))
+      cmake_path(IS_RELATIVE value relative)
+      if(relative)
+        cmake_path(ABSOLUTE_PATH value BASE_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}" NORMALIZE
+                   OUTPUT_VARIABLE in_source)
+        if(EXISTS "${in_source}" AND NOT IS_DIRECTORY "${in_source}")
+          set(a "${prefix}${in_source}")
+        else()
+          cmake_path(ABSOLUTE_PATH value BASE_DIRECTORY "${CMAKE_BINARY_DIR}" NORMALIZE
+                     OUTPUT_VARIABLE in_binary)
+          _zentraq_check_file_later("ARGS ${option} ${value}" "${in_binary}"
+                                    "${CMAKE_CURRENT_SOURCE_DIR} nor in ${CMAKE_BINARY_DIR}")
+        endif()
+      endif()
+    endif()
+    list(APPEND resolved "${a}")
+  endforeach()
+  set(${var} "${resolved}" PARENT_SCOPE)
+endfunction()
+
+# At the end of the current folder's configuration, when every command that
+# makes a file has been added: stops with a message when `file` neither
+# exists nor is made by the build. `what` names the argument, `where` the
+# folders it was looked up in; the message names the function called.
+function(_zentraq_check_file_later what file where)
+  cmake_language(EVAL CODE "
+    cmake_language(DEFER CALL _zentraq_check_file [==[${_zentraq_caller}]==] [==[${what}]==]
+                   [==[${file}]==] [==[${where}]==])")
+endfunction()
+
+function(_zentraq_check_file caller what file where)
+  if(EXISTS "${file}")
+    return()
+  endif()
+  get_source_file_property(generated "${file}" GENERATED)
+  if(generated)
+    return()
+  endif()
+  message(FATAL_ERROR "${caller}: ${what}: no such file in ${where} (looked for ${file}). "
+                      "A file that the build makes must be the OUTPUT of a command of this "
+                      "folder or carry the source file property GENERATED.")
 endfunction()
 
 cmake_policy(POP)

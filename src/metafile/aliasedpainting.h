@@ -5,6 +5,10 @@
 // in whole pixels, pictures scaled by their nearest pixel. Qt's SVG renderer
 // turns anti-aliasing on for itself; painting through this device keeps the
 // colours of thin lines and text as they were drawn.
+//
+// With `windowsShapes`, rectangles, ellipses and shapes of straight lines
+// are drawn as Windows draws them (gdishapes.h): corners at whole pixels,
+// right and bottom edges excluded, thin pens one pixel wide.
 
 #include <QImage>
 #include <QPaintDevice>
@@ -18,7 +22,7 @@ namespace zentraq::metafile {
 class AliasedPaintDevice : public QPaintDevice {
 public:
     // Paints into `target`, which must outlive the device.
-    explicit AliasedPaintDevice(QImage& target);
+    explicit AliasedPaintDevice(QImage& target, bool windowsShapes = false);
     ~AliasedPaintDevice() override;
 
     QPaintEngine* paintEngine() const override;

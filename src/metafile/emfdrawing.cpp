@@ -5,6 +5,8 @@
 #include <QSvgRenderer>
 #include <QtEndian>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <memory>
 
@@ -16,6 +18,33 @@ namespace {
 struct FreeDeleter {
     void operator()(char* p) const { std::free(p); }
 };
+
+// `svg` with every stroke="none" where the converter wrote
+// stroke-width="1px" stroke="#RRGGBB" (bytes, not text: the SVG's text may
+// be in any encoding).
+QByteArray withoutNullPenStrokes(const QByteArray& svg) {
+    static constexpr QByteArrayView Mark = R"(stroke-width="1px" stroke="#)";
+    constexpr qsizetype Length = Mark.size() + 7; // six digits and the quote
+    QByteArray out;
+    out.reserve(svg.size());
+    qsizetype from = 0;
+    for (qsizetype at = svg.indexOf(Mark); at >= 0; at = svg.indexOf(Mark, at + 1)) {
+        const QByteArrayView colour =
+            QByteArrayView(svg)
+                .sliced(at + Mark.size())
+                .first(std::min<qsizetype>(7, svg.size() - at - Mark.size()));
+        if (colour.size() < 7 || colour[6] != '"' ||
+            !std::all_of(colour.begin(), colour.begin() + 6,
+                         [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
+            continue;
+        out += QByteArrayView(svg).sliced(from, at - from);
+        out += R"(stroke="none")";
+        from = at + Length;
+        at = from - 1;
+    }
+    out += QByteArrayView(svg).sliced(from);
+    return out;
+}
 
 } // namespace
 
@@ -47,6 +76,11 @@ std::optional<Problem> emfToSvg(const QByteArray& data, QByteArray& svg) {
     if (!converted || !out)
         return Problem{Problem::Kind::EmfUnreadable};
     svg = QByteArray(out, qsizetype(outBytes));
+    // A shape drawn without outline (the null pen) comes as one stroked
+    // with its fill colour, one pixel wide, which makes it larger than
+    // Windows draws it; it is drawn without a stroke. The converter writes
+    // that stroke's width before its colour, a pen's colour before its width.
+    svg = withoutNullPenStrokes(svg);
     return std::nullopt;
 }
 
@@ -55,7 +89,7 @@ std::optional<Problem> drawSvg(const QByteArray& svg, const QRectF& frame, QImag
     if (!renderer.isValid())
         return Problem{Problem::Kind::SvgUndrawable};
     renderer.setViewBox(frame);
-    AliasedPaintDevice device(picture);
+    AliasedPaintDevice device(picture, true);
     QPainter painter(&device);
     renderer.render(&painter, QRectF(0, 0, picture.width(), picture.height()));
     painter.end();

@@ -5,6 +5,8 @@
 // and its raster device smooths text, so neither keeps the pixels as drawn.
 #include "wmfdrawing.h"
 
+#include "gdishapes.h"
+
 #include <QBuffer>
 #include <QFont>
 #include <QFontMetricsF>
@@ -178,24 +180,16 @@ QPointF exactly(const Device& d, const wmfD_Coord& c) {
 // whole device pixels before it draws: a mapping that lands a hair beside a
 // pixel then draws what it would on it.
 QPointF at(const Device& d, const wmfD_Coord& c) {
-    const QPointF p = exactly(d, c);
-    return QPointF(std::floor(p.x() + 0.5), std::floor(p.y() + 0.5));
+    return gdi::whole(exactly(d, c));
 }
 
 // The pixel rectangle that GDI fills for the corners `a` and `b`: corners
 // rounded to pixels, right and bottom edges excluded.
 QRect pixelRect(const Device& d, const wmfD_Coord& a, const wmfD_Coord& b) {
-    const QPointF p = at(d, a), q = at(d, b);
-    const int l = int(std::min(p.x(), q.x())), t = int(std::min(p.y(), q.y()));
-    const int r = int(std::max(p.x(), q.x())), bt = int(std::max(p.y(), q.y()));
-    return QRect(QPoint(l, t), QPoint(r - 1, bt - 1));
+    return gdi::pixelRect(at(d, a), at(d, b));
 }
 
-// The rectangle to hand QPainter for a shape whose pixels are `r`: an aliased
-// one-pixel outline of QRectF(x, y, w, h) covers x to x + w inclusive.
-QRectF shapeRect(const QRect& r) {
-    return QRectF(r.x(), r.y(), r.width() - 1, r.height() - 1);
-}
+using gdi::shapeRect;
 
 QPainter::CompositionMode rasterMode(quint16 rop) {
     switch (rop) {
@@ -258,19 +252,15 @@ bool prepare(Device& d, wmfDC* dc, bool filled) {
         rop = R2_COPYPEN;
     }
     d.painter.setCompositionMode(rasterMode(rop));
-    // Gaps of hatches and dashed lines in the background colour when opaque.
-    d.painter.setBackgroundMode(dc->bgmode == OPAQUE ? Qt::OpaqueMode : Qt::TransparentMode);
-    d.painter.setBackground(colour(dc->bgcolor));
 
     const wmfPen* pen = dc->pen;
     const int style = pen ? WMF_PEN_STYLE(pen) : PS_NULL;
     if (style == PS_NULL) {
         d.painter.setPen(Qt::NoPen);
     } else {
-        QPen p(fixedColour ? penColour : colour(pen->lopnColor));
-        const double width = std::min(held(pen->width * scaleX(d)), biggest(d));
         // Pens of up to one pixel draw one pixel wide, whatever the scale.
-        p.setWidthF(width < 1.5 ? 0.0 : width);
+        QPen p = gdi::devicePen(QPen(fixedColour ? penColour : colour(pen->lopnColor)),
+                                std::min(held(pen->width * scaleX(d)), biggest(d)));
         switch (style) {
         case PS_DASH:
             p.setStyle(Qt::DashLine);
@@ -332,6 +322,16 @@ bool prepare(Device& d, wmfDC* dc, bool filled) {
     } else {
         d.painter.setBrush(colour(brush->lbColor));
     }
+    // Gaps of hatches and dashed lines in the background colour when opaque.
+    // Only then: QPainter draws solid shapes in opaque mode by another way,
+    // whose small ellipses come out lopsided.
+    const Qt::PenStyle penStyle = d.painter.pen().style();
+    const Qt::BrushStyle brushStyle = d.painter.brush().style();
+    const bool gaps = (penStyle != Qt::SolidLine && penStyle != Qt::NoPen) ||
+                      (brushStyle >= Qt::HorPattern && brushStyle <= Qt::DiagCrossPattern);
+    d.painter.setBackgroundMode(dc->bgmode == OPAQUE && gaps ? Qt::OpaqueMode
+                                                             : Qt::TransparentMode);
+    d.painter.setBackground(colour(dc->bgcolor));
     return true;
 }
 
@@ -356,7 +356,7 @@ void drawRectangle(wmfAPI* api, wmfDrawRectangle_t* r) {
 void drawEllipse(wmfAPI* api, wmfDrawArc_t* a) {
     Device& d = device(api);
     if (prepare(d, a->dc, true))
-        d.painter.drawEllipse(shapeRect(pixelRect(d, a->TL, a->BR)));
+        gdi::drawEllipse(d.painter, pixelRect(d, a->TL, a->BR));
 }
 
 // Angle in 1/16 degree, counter-clockwise from three o'clock, of the point
@@ -420,22 +420,19 @@ void polyLine(wmfAPI* api, wmfPolyLine_t* l) {
 void drawPolygon(wmfAPI* api, wmfPolyLine_t* l) {
     Device& d = device(api);
     if (l->count >= 2 && prepare(d, l->dc, true))
-        d.painter.drawPolygon(polygon(d, l->pt, l->count), fillRule(l->dc));
+        gdi::drawPolygons(d.painter, {polygon(d, l->pt, l->count)}, fillRule(l->dc));
 }
 
 void drawPolyPolygon(wmfAPI* api, wmfPolyPoly_t* pp) {
     Device& d = device(api);
     if (!prepare(d, pp->dc, true))
         return;
-    QPainterPath path;
-    path.setFillRule(fillRule(pp->dc));
+    QList<QPolygonF> figures;
     for (int i = 0; i < pp->npoly; ++i)
-        if (pp->pt[i] && pp->count[i] >= 2) {
-            QPolygonF p = polygon(d, pp->pt[i], pp->count[i]);
-            p << p.first();
-            path.addPolygon(p);
-        }
-    d.painter.drawPath(path);
+        if (pp->pt[i] && pp->count[i] >= 2)
+            figures << polygon(d, pp->pt[i], pp->count[i]);
+    if (!figures.isEmpty())
+        gdi::drawPolygons(d.painter, figures, fillRule(pp->dc));
 }
 
 void drawPixel(wmfAPI* api, wmfDrawPixel_t* p) {

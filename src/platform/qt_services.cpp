@@ -2,7 +2,6 @@
 
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -54,18 +53,20 @@ bool QtClipboard::setText(const QString& text, QString* error) {
 }
 
 bool QtDesktopShell::openFile(const QString& path, QString* error) {
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+    QString why;
+    if (!m_opener.launch(QFileInfo(path).absoluteFilePath(), &why)) {
         if (error)
-            *error = QStringLiteral("无法打开文件 %1").arg(path);
+            *error = QStringLiteral("无法打开文件 %1：%2").arg(path, why);
         return false;
     }
     return true;
 }
 
 bool QtDesktopShell::openUrl(const QUrl& url, QString* error) {
-    if (!QDesktopServices::openUrl(url)) {
+    QString why;
+    if (!m_opener.launch(url.toString(QUrl::FullyEncoded), &why)) {
         if (error)
-            *error = QStringLiteral("无法启动浏览器打开 %1").arg(url.toString());
+            *error = QStringLiteral("无法启动浏览器打开 %1：%2").arg(url.toString(), why);
         return false;
     }
     return true;

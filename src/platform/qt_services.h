@@ -2,6 +2,7 @@
 
 // The real implementations of the platform services, on Qt Widgets.
 
+#include "desktop_opener.h"
 #include "services.h"
 
 class QWidget;
@@ -31,10 +32,19 @@ public:
     bool setText(const QString& text, QString* error) override;
 };
 
+// Files and addresses go to the desktop's opener, xdg-open unless another
+// program is named; see DesktopOpener.
 class QtDesktopShell : public DesktopShell {
 public:
+    explicit QtDesktopShell(const QString& opener = QStringLiteral("xdg-open"))
+        : m_opener(opener) {}
     bool openFile(const QString& path, QString* error) override;
     bool openUrl(const QUrl& url, QString* error) override;
+
+    DesktopOpener& opener() { return m_opener; }
+
+private:
+    DesktopOpener m_opener;
 };
 
 class QtEventPump : public EventPump {

@@ -103,8 +103,9 @@ struct FakeExit : platform::ProgramExit {
     void endNow() override { ++ended; }
 };
 
-// The real main window with fakes for everything outside it, its program
-// folder a fresh temporary directory.
+// The real main window with fakes for everything outside it (the desktop
+// shell too, unless another is given), its program folder a fresh temporary
+// directory.
 struct WindowHarness {
     FakeBoxes boxes;
     FakeFileDialog fileDialog;
@@ -114,11 +115,14 @@ struct WindowHarness {
     FakePump pump;
     FakeExit exit;
     QTemporaryDir folder;
-    platform::Services services{boxes, fileDialog, clipboard, downloader,
-                                shell, pump,       exit,      folder.path()};
+    platform::Services services;
     std::unique_ptr<zentraq::main> window;
 
-    WindowHarness() { window = std::make_unique<zentraq::main>(services); }
+    explicit WindowHarness(platform::DesktopShell* desktop = nullptr)
+        : services{boxes, fileDialog, clipboard,    downloader, desktop ? *desktop : shell,
+                   pump,  exit,       folder.path()} {
+        window = std::make_unique<zentraq::main>(services);
+    }
 };
 
 } // namespace zentraq::testing

@@ -78,6 +78,13 @@ install -d -m 755 "$work/bin"
 install -m 755 "$bin" "$work/bin/"
 helper=$(dirname "$bin")/zentraq-webengine
 [ ! -e "$helper" ] || install -m 755 "$helper" "$work/bin/"
+# The web engine's view, a module as far from the program as in the build
+# tree (where the command-line tool's libraries lie).
+module=$(cd "$(dirname "$bin")" && find .. -path '*/zentraq/libzentraq-webview.so' -print -quit)
+if [ -n "$module" ]; then
+    install -d -m 755 "$work/bin/$(dirname "$module")"
+    install -m 644 "$(dirname "$bin")/$module" "$work/bin/$module"
+fi
 
 # -noreset: the test's own clients (xdotool, import) come and go, and a server
 # that resets each time its last client leaves refuses connections meanwhile.

@@ -112,6 +112,12 @@ void WmfWriter::polyline(const QList<QPoint>& points) {
         words << qint16(p.x()) << qint16(p.y());
     record(0x0325, words);
 }
+void WmfWriter::polygon(const QList<QPoint>& points) {
+    QList<qint16> words{qint16(points.size())};
+    for (const QPoint& p : points)
+        words << qint16(p.x()) << qint16(p.y());
+    record(0x0324, words);
+}
 void WmfWriter::textColour(QRgb colour) {
     const quint32 c = colorref(colour);
     record(0x0209, {qint16(c & 0xFFFF), qint16(c >> 16)});
@@ -261,7 +267,9 @@ void EmfWriter::ellipse(int left, int top, int right, int bottom) {
     rect32(b, left, top, right, bottom);
     record(42, b);
 }
-void EmfWriter::polyline16(const QList<QPoint>& points) {
+namespace {
+// The body of a record of 16-bit points: bounds, count, points.
+QByteArray points16(const QList<QPoint>& points) {
     QByteArray b;
     QRect box;
     for (const QPoint& p : points)
@@ -272,7 +280,14 @@ void EmfWriter::polyline16(const QList<QPoint>& points) {
         put16(b, quint16(p.x()));
         put16(b, quint16(p.y()));
     }
-    record(87, b);
+    return b;
+}
+} // namespace
+void EmfWriter::polyline16(const QList<QPoint>& points) {
+    record(87, points16(points));
+}
+void EmfWriter::polygon16(const QList<QPoint>& points) {
+    record(86, points16(points));
 }
 void EmfWriter::textColour(QRgb colour) {
     QByteArray b;

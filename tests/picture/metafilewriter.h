@@ -36,6 +36,7 @@ public:
     void rectangle(int left, int top, int right, int bottom);
     void ellipse(int left, int top, int right, int bottom);
     void polyline(const QList<QPoint>& points);
+    void polygon(const QList<QPoint>& points);
     void textColour(QRgb colour);
     void backgroundMode(int mode); // 1 transparent, 2 opaque
     void textAlign(int align);
@@ -76,6 +77,7 @@ public:
     void rectangle(int left, int top, int right, int bottom);
     void ellipse(int left, int top, int right, int bottom);
     void polyline16(const QList<QPoint>& points);
+    void polygon16(const QList<QPoint>& points);
     void textColour(QRgb colour);
     void backgroundMode(int mode);
     // `glyphs`: the text is glyph indexes, not characters.

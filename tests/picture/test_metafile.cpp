@@ -53,6 +53,59 @@ QString loadError(const QByteArray& data, int* code = nullptr) {
     return {};
 }
 
+// One shape on a 24 x 24 picture, red, with a black one-pixel pen or none,
+// as a WMF or an EMF whose logical units are pixels (scale 1) or tenths of
+// pixels (scale 10). Shapes: "rectangle" and "ellipse" in the box
+// (2, 2)-(9, 7), "triangle" (2, 2), (9, 2), (2, 9).
+QByteArray shapeFile(const QString& route, const QString& shape, bool pen, int scale) {
+    const auto box = [scale](auto draw) { draw(2 * scale, 2 * scale, 9 * scale, 7 * scale); };
+    const QList<QPoint> triangle{QPoint(2, 2) * scale, QPoint(9, 2) * scale, QPoint(2, 9) * scale};
+    if (route == QLatin1String("emf")) {
+        EmfWriter w;
+        if (scale != 1) {
+            w.mapMode(8);
+            w.windowExt(24 * scale, 24 * scale);
+            w.viewportExt(24, 24);
+        }
+        w.select(w.brush(Red));
+        w.select(pen ? w.pen(Black) : EmfWriter::NullPen);
+        if (shape == QLatin1String("triangle"))
+            w.polygon16(triangle);
+        else if (shape == QLatin1String("ellipse"))
+            box([&](int l, int t, int r, int b) { w.ellipse(l, t, r, b); });
+        else
+            box([&](int l, int t, int r, int b) { w.rectangle(l, t, r, b); });
+        return w.bytes(QRect(0, 0, 635, 635)); // 24 x 24 pixels at 96 dpi
+    }
+    WmfWriter w;
+    w.mapMode(8);
+    w.windowOrg(0, 0);
+    w.windowExt(24 * scale, 24 * scale);
+    w.select(w.brush(Red));
+    w.select(pen ? w.pen(Black) : w.pen(Black, 0, 5));
+    if (shape == QLatin1String("triangle"))
+        w.polygon(triangle);
+    else if (shape == QLatin1String("ellipse"))
+        box([&](int l, int t, int r, int b) { w.ellipse(l, t, r, b); });
+    else
+        box([&](int l, int t, int r, int b) { w.rectangle(l, t, r, b); });
+    return scale == 1 ? w.bytes() : w.placeable(QRect(0, 0, 24 * scale, 24 * scale), 96 * scale);
+}
+
+// The picture as rows of '#' (black), 'r' (red), '.' (white), '?' (other).
+QStringList rows(const QImage& p, int width, int height) {
+    QStringList out;
+    for (int y = 0; y < height; ++y) {
+        QString row;
+        for (int x = 0; x < width; ++x) {
+            const QRgb c = p.pixel(x, y) | 0xFF000000;
+            row += c == Black ? '#' : c == Red ? 'r' : c == White ? '.' : '?';
+        }
+        out << row;
+    }
+    return out;
+}
+
 } // namespace
 
 class MetafileTest : public QObject {
@@ -78,10 +131,9 @@ private slots:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
     void cleanup() { rgbqumo::SetMetafileConverter(rgbqumo::DefaultMetafileConverter()); }
 
-    // Rectangle colours and edges are exact: a WMF's as GDI fills them (the
-    // right and bottom edge left out, one pixel less without outline), an
-    // EMF's as its SVG form draws them (the outline centred on the edge,
-    // both edges in). Text and lines add no colour of their own: nothing is
+    // Rectangle colours and edges are exact, on both routes as GDI fills
+    // them: the right and bottom edge left out, one pixel less without
+    // outline. Text and lines add no colour of their own: nothing is
     // smoothed.
     void knownPixels_data() {
         QTest::addColumn<QString>("kind");
@@ -93,7 +145,7 @@ private slots:
         const QImage p = rgbqumo::LoadPictureData(sceneFile(kind), kind);
         QCOMPARE(p.size(), QSize(192, 144));
         const bool emf = kind.startsWith(QLatin1String("emf"));
-        const int in = emf ? 0 : 1; // WMF leaves out the right and bottom edge
+        const int in = 1; // the right and bottom edge left out
         auto at = [&p](int x, int y) { return p.pixel(x, y) | 0xFF000000; };
 
         // Outlined red rectangle: the outline on its first and last pixels.
@@ -111,14 +163,14 @@ private slots:
         QCOMPARE(at(50, 61 - in), White);
 
         // Blue rectangle without outline: GDI fills one pixel less.
-        const int last = emf ? 180 : 178;
+        const int last = 178;
         QCOMPARE(at(100, 20), Blue);
         QCOMPARE(at(last, 40), Blue);
-        QCOMPARE(at(140, 70 - (emf ? 0 : 2)), Blue);
+        QCOMPARE(at(140, 68), Blue);
         QCOMPARE(at(99, 40), White);
         QCOMPARE(at(last + 1, 40), White);
         QCOMPARE(at(140, 19), White);
-        QCOMPARE(at(140, 71 - (emf ? 0 : 2)), White);
+        QCOMPARE(at(140, 69), White);
 
         // Ellipse, polyline, text.
         QCOMPARE(at(115, 105), Yellow);
@@ -148,6 +200,105 @@ private slots:
             for (int x = 0; x < p.width(); ++x)
                 colours += at(x, y);
         QCOMPARE(colours - palette, QSet<QRgb>());
+    }
+
+    // A shape as Windows draws it, on both routes: corners on whole pixels,
+    // the right and bottom edge left out, without a pen one pixel less (a
+    // rectangle or an ellipse; a polygon's fill is its region either way).
+    // The tables are worked out by hand from those rules: '#' the pen, 'r'
+    // the brush; an ellipse's curve is left to the drawing ('?': either),
+    // its extent is not. Nothing lies outside the 12 x 12 corner shown.
+    void windowsEdges_data() {
+        QTest::addColumn<QString>("shape");
+        QTest::addColumn<bool>("pen");
+        QTest::addColumn<QStringList>("expected");
+        const QString blank = QStringLiteral("............");
+        const auto table = [&](QStringList lines) {
+            while (lines.size() < 12)
+                lines << blank;
+            return lines;
+        };
+        const QList<std::tuple<const char*, bool, QStringList>> cases{
+            {"rectangle", true,
+             table({blank, blank, "..#######...", "..#rrrrr#...", "..#rrrrr#...", "..#rrrrr#...",
+                    "..#######..."})},
+            {"rectangle", false,
+             table({blank, blank, "..rrrrrr....", "..rrrrrr....", "..rrrrrr....", "..rrrrrr...."})},
+            {"ellipse", true,
+             table({blank, blank, "..???????...", "..???????...", "..#rrrrr#...", "..???????...",
+                    "..???????..."})},
+            {"ellipse", false,
+             table({blank, blank, "..??????....", "..??????....", "..??????....", "..??????...."})},
+            {"triangle", true,
+             table({blank, blank, "..########..", "..#rrrrr#...", "..#rrrr#....", "..#rrr#.....",
+                    "..#rr#......", "..#r#.......", "..##........", "..#........."})},
+            {"triangle", false,
+             table({blank, blank, "..rrrrrrr...", "..rrrrrr....", "..rrrrr.....", "..rrrr......",
+                    "..rrr.......", "..rr........", "..r........."})},
+        };
+        for (const auto& [shape, pen, expected] : cases)
+            for (const char* route : {"wmf", "emf"})
+                for (int scale : {1, 10})
+                    QTest::addRow("%s, %s, %s, %d units a pixel", route, shape,
+                                  pen ? "pen" : "no pen", scale)
+                        << QString::fromLatin1(shape) << pen << expected;
+    }
+    void windowsEdges() {
+        QFETCH(QString, shape);
+        QFETCH(bool, pen);
+        QFETCH(QStringList, expected);
+        const QString tag = QString::fromLatin1(QTest::currentDataTag());
+        const QString route = tag.section(QLatin1Char(','), 0, 0);
+        const int scale = tag.contains(QLatin1String(" 10 units")) ? 10 : 1;
+        const QImage p = rgbqumo::LoadPictureData(shapeFile(route, shape, pen, scale), route);
+        QCOMPARE(p.size(), QSize(24, 24));
+        const QStringList got = rows(p, 24, 24);
+        for (int y = 0; y < 24; ++y) {
+            const QString want = y < 12 ? expected[y] + QString(12, '.') : QString(24, '.');
+            for (int x = 0; x < 24; ++x)
+                if (want[x] != '?' || got[y][x] == '.')
+                    QVERIFY2(want[x] == '?' ? got[y][x] != '?' : got[y][x] == want[x],
+                             qPrintable(QStringLiteral("(%1, %2):\n%3")
+                                            .arg(x)
+                                            .arg(y)
+                                            .arg(got.mid(0, 12).join('\n'))));
+        }
+        // '?' is ink of the shape's own colours, and the ellipse reaches
+        // every side of its box.
+        const QString inked = got.mid(0, 12).join(QString());
+        QVERIFY(!inked.contains('?'));
+        if (shape == QLatin1String("ellipse")) {
+            const int right = pen ? 8 : 7, bottom = pen ? 6 : 5;
+            const auto column = [&](int x) {
+                return std::any_of(got.begin(), got.end(),
+                                   [x](const QString& r) { return r[x] != '.'; });
+            };
+            QVERIFY(column(2) && column(right));
+            QVERIFY(got[2].contains(QRegularExpression("[r#]")) &&
+                    got[bottom].contains(QRegularExpression("[r#]")));
+            QCOMPARE(got[4][5], QChar('r'));
+        }
+    }
+
+    // The same drawing as WMF and as EMF gives the same pixels, also when
+    // the logical units are not pixels.
+    void wmfAndEmfAlike_data() {
+        QTest::addColumn<QString>("shape");
+        QTest::addColumn<bool>("pen");
+        QTest::addColumn<int>("scale");
+        for (const char* shape : {"rectangle", "ellipse", "triangle"})
+            for (bool pen : {true, false})
+                for (int scale : {1, 10})
+                    QTest::addRow("%s, %s, %d units a pixel", shape, pen ? "pen" : "no pen", scale)
+                        << QString::fromLatin1(shape) << pen << scale;
+    }
+    void wmfAndEmfAlike() {
+        QFETCH(QString, shape);
+        QFETCH(bool, pen);
+        QFETCH(int, scale);
+        const QImage wmf = rgbqumo::LoadPictureData(shapeFile("wmf", shape, pen, scale), "wmf");
+        const QImage emf = rgbqumo::LoadPictureData(shapeFile("emf", shape, pen, scale), "emf");
+        QCOMPARE(rows(emf, 24, 24), rows(wmf, 24, 24));
     }
 
     // W and H at 96 dots per inch in single precision; the picture at the
