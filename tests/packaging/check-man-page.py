@@ -77,7 +77,7 @@ def check_cli(page):
         "--lvgl 9|8 (picture)",
         "--color-depth 16|16-swap|32 (picture, preview)",
         "--compress none|rle|lz4 (picture)",
-        "--format lvgl|lvgl-bin|gfx|vlw|vlw-c (font)",
+        "--format lvgl|lvgl-bin|lvgl-flash|gfx|vlw|vlw-c (font)",
         "--bpp 1|2|4|8 (font)",
         "--lvgl 9|8 (font)",
     ]:
