@@ -27,6 +27,8 @@ packages=(
     # lv_font_conv comes from npm (below); DejaVu is also the CMake package
     # test's second face
     fonts-dejavu-core fonts-arphic-gbsn00lp python3-png python3-lz4 pngquant nodejs
+    # the judge of kerning (hb-shape) and FreeSerif, whose kerning it judges
+    libharfbuzz-bin fonts-freefont-ttf
     # the system calls of the durable write (test_cli_output)
     strace
     # source layout, installation and package checks

@@ -29,6 +29,7 @@ struct ProcessTiming {
     double cpu = 1e9;
     long peakKb = 0; // largest of the runs
     bool failed = false;
+    int exitCode = 0; // of the last run; -1 when it could not be run
 };
 
 // The --measure side: runs argv[0] with its arguments, writes wall clock and
@@ -95,6 +96,7 @@ inline ProcessTiming runProcess(int runs, const QStringList& args) {
         }
         std::remove(result.constData());
         t.failed |= exitCode != 0;
+        t.exitCode = exitCode;
         t.wall = std::min(t.wall, wall);
         t.cpu = std::min(t.cpu, cpu);
         t.peakKb = std::max(t.peakKb, peakKb);

@@ -90,8 +90,10 @@ struct FontOptions {
     QStringList ranges, symbols, charsets; // the character set's parts
     int lvgl = 9;
     bool compress = true, prefilter = true, kerning = true;
-    QString include; // --lv-include
-    QString name;    // empty: made from the output's or the font file's name
+    bool lvglKerning = false;       // --kerning lvgl-compatible
+    bool processingMetrics = false; // --vlw-metrics processing
+    QString include;                // --lv-include
+    QString name;                   // empty: made from the output's or the font file's name
     QString sample, sampleOutput;
     QString output;
     ResultFiles files;

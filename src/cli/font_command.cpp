@@ -28,7 +28,7 @@ constexpr OptionDef Options[] = {
     {"font", "FAMILY", "the installed family (its exact name, as fc-list : family shows it)"},
     {"font-file", "PATH", "a font file: TTF, OTF, or a TTC/OTC collection (see --face-index)"},
     {"face-index", "N", "--font-file: the face of a collection, from 0 (default 0)"},
-    {"size", "PX", "the size in pixels, 1 to 1024 (lvgl, lvgl-bin, vlw, vlw-c)"},
+    {"size", "PX", "the size in pixels, 1 to 1024 (lvgl, lvgl-bin, lvgl-flash, vlw, vlw-c)"},
     {"points", "PT", "gfx: the size in points at --dpi, as GFX's fontconvert takes it"},
     {"dpi", "N", "gfx: dots per inch for --points, 1 to 1200 (default 141, fontconvert's)"},
     {"range", "A-B", "characters: codes A to B, or one code, hexadecimal after 0x or decimal; several separated by commas; may be repeated", nullptr, true},
@@ -39,11 +39,13 @@ constexpr OptionDef Options[] = {
     {"lvgl", "9|8", "lvgl, lvgl-bin: for LVGL 9 (default) or 8.3 (lvgl-flash serves both)"},
     {"no-compress", nullptr, "lvgl, lvgl-bin, lvgl-flash: plain bitmaps (default: run-length coded from 2 bits a pixel on)"},
     {"no-prefilter", nullptr, "lvgl, lvgl-bin, lvgl-flash: compressed without XOR-ing each row with the row above"},
+    {"kerning", "script|lvgl-compatible", "lvgl, lvgl-bin, lvgl-flash: script (default): each pair kerned in its characters' script, as HarfBuzz kerns text; lvgl-compatible: the DFLT (else latn) script's pairs only, as lv_font_conv 1.5.3 reads them, for fonts equal to its byte for byte"},
     {"no-kerning", nullptr, "lvgl, lvgl-bin, lvgl-flash: leave the face's kerning out"},
     {"no-hinting", nullptr, "lvgl, vlw: the outlines as they are, not fitted to the pixels by the autohinter"},
     {"lv-include", "PATH", "lvgl: the LVGL header to include (default lvgl/lvgl.h)"},
     {"name", "NAME", "the C name (default: the output's name; gfx: fontconvert's, e.g. DejaVuSans12pt7b)"},
-    {"sample", "TEXT", "also draw TEXT with the glyphs, metrics and kerning of the file ..."},
+    {"vlw-metrics", "glyphs|processing", "vlw, vlw-c: the header's ascent and descent: glyphs (default): the highest and lowest ink of the set; processing: the top of \"d\" and the bottom of \"p\", as Processing's font tool writes them"},
+    {"sample", "TEXT", "also draw TEXT with the glyphs, metrics and kerning of the file, as the library draws it ..."},
     {"sample-output", "PNG", "... into this PNG picture, black on white"},
     {"missing", nullptr, "convert nothing: list the characters the face lacks; exit status 1 if there are any"},
     option::Output, option::Depfile, option::KeepUnchanged,
@@ -144,6 +146,7 @@ int runFont(const CommandLine& line) try {
     const QString& path = chosen.file;
     const int index = chosen.index;
     const bool gfx = o.format == FontFormat::Gfx;
+    const bool vlw = o.format == FontFormat::Vlw || o.format == FontFormat::VlwC;
     font::RenderSettings settings;
     settings.rendering = gfx ? font::Rendering::Bytecode : font::Rendering::Autohinted;
     settings.pixelSize = o.size;
@@ -151,36 +154,47 @@ int runFont(const CommandLine& line) try {
     settings.dpi = o.dpi;
     settings.bits = o.bpp;
     settings.hinting = o.hinting;
+    settings.bound = gfx ? font::gfxGlyphBound() : vlw ? font::vlwGlyphBound() : font::GlyphBound{};
     const font::FontFace face(readWhole(path), index, readable(path),
                               font::interpreterFor(settings));
-    const font::GlyphSet set = font::renderGlyphs(face, settings, chars);
-
     if (o.missing) {
+        // The face's character map alone: nothing is drawn.
         QByteArray listing;
-        for (const char32_t c : set.missing)
-            listing += core::characterLabel(c).toUtf8() + '\n';
+        std::size_t missing = 0;
+        for (const char32_t c : chars)
+            if (face.glyphIndex(c) == 0) {
+                listing += core::characterLabel(c).toUtf8() + '\n';
+                ++missing;
+            }
         StdoutSink().write(listing);
         if (!o.quiet)
             note(QStringLiteral("%1 of %2 characters are not in %3")
-                     .arg(set.missing.size())
+                     .arg(missing)
                      .arg(chars.size())
-                     .arg(set.faceName));
-        return set.missing.empty() ? 0 : 1;
+                     .arg(face.name()));
+        return missing == 0 ? 0 : 1;
     }
+    const font::GlyphSet set = font::renderGlyphs(face, settings, chars);
     if (set.glyphs.empty())
         failure(QStringLiteral("none of the %1 characters is in %2")
                     .arg(chars.size())
                     .arg(set.faceName));
     if (!set.missing.empty() && !o.quiet)
-        note(QStringLiteral("%1 of the %2 characters are not in %3 and are left out: %4")
+        note((gfx ? QStringLiteral("%1 of the %2 characters are not in %3: %4; within the font's "
+                                   "span they get its .notdef glyph, as fontconvert gives them, "
+                                   "the others are left out")
+                  : QStringLiteral("%1 of the %2 characters are not in %3 and are left out: %4"))
                  .arg(set.missing.size())
                  .arg(chars.size())
                  .arg(set.faceName, firstFew(set.missing)));
 
     const bool lvgl = o.format == FontFormat::Lvgl || o.format == FontFormat::LvglBinary ||
                       o.format == FontFormat::LvglFlash;
-    const std::vector<font::KernPair> kerning =
-        lvgl && o.kerning ? font::kerningPairs(face, set) : std::vector<font::KernPair>{};
+    const font::Kerning kerning =
+        lvgl && o.kerning ? font::kerningOf(face, set,
+                                            o.lvglKerning ? font::KerningRule::LvglCompatible
+                                                          : font::KerningRule::Script)
+                          : font::Kerning{};
     const QString name =
         !o.name.isEmpty() ? o.name
         : gfx ? QString::fromUtf8(font::gfxDefaultName(path, o.points, set.glyphs.back().code))
@@ -214,8 +228,32 @@ int runFont(const CommandLine& line) try {
         if (o.format == FontFormat::LvglFlash)
             font::LvglFlashWriter::checkOptions(lo);
         lvglFont.emplace(set, kerning, lo);
+        if (o.format == FontFormat::LvglFlash)
+            flash.emplace();
         pen = [&](std::size_t i, long next) { return lvglFont->penAdvance(i, next); };
     }
+    const font::VlwMetrics vlwMetrics =
+        vlw ? font::vlwMetrics(face, set,
+                               o.processingMetrics ? font::VlwConvention::Processing
+                                                   : font::VlwConvention::Glyphs)
+            : font::VlwMetrics{};
+
+    // The sample before the font: a sample that cannot be made (too large
+    // for a picture) stops the run before anything is written.
+    QByteArray png;
+    int sampleMissing = 0;
+    if (!o.sample.isEmpty()) {
+        const font::Sample sample =
+            vlw     ? font::drawVlwSample(set, vlwMetrics.ascent, vlwMetrics.descent, o.sample)
+            : flash ? flash->sample(set, *lvglFont, o.sample)
+                    : font::drawSample(set, o.sample, pen);
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (!sample.picture.save(&buffer, "PNG"))
+            failure(QStringLiteral("the sample cannot be made a PNG picture"));
+        sampleMissing = sample.missing;
+    }
+
     Destination destination(nativeName(o.output).toStdString(), binaryFormat(o.format), o.files);
     CountingSink out(destination.sink());
     switch (o.format) {
@@ -226,38 +264,35 @@ int runFont(const CommandLine& line) try {
         lvglFont->writeBinary(out);
         break;
     case FontFormat::LvglFlash:
-        flash.emplace().write(set, *lvglFont, out);
+        flash->write(set, *lvglFont, out);
         break;
     case FontFormat::Gfx:
         font::writeGfx(set, name.toUtf8(), out);
         break;
     case FontFormat::Vlw: {
-        const QByteArray bytes = font::vlwBytes(set, face.postscriptName());
+        const QByteArray bytes = font::vlwBytes(set, vlwMetrics, face.postscriptName());
         out.write(bytes.constData(), bytes.size());
         break;
     }
     case FontFormat::VlwC:
-        font::writeVlwC(font::vlwBytes(set, face.postscriptName()), name.toUtf8(), comment, out);
+        font::writeVlwC(font::vlwBytes(set, vlwMetrics, face.postscriptName()), name.toUtf8(),
+                        comment, out);
         break;
     }
 
     if (!o.sample.isEmpty()) {
-        const font::Sample sample =
-            flash ? flash->sample(o.sample) : font::drawSample(set, o.sample, pen);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        if (!sample.picture.save(&buffer, "PNG"))
-            failure(QStringLiteral("the sample cannot be made a PNG picture"));
         // Not in the depfile, which names the font; with --keep-unchanged
         // the picture keeps its time too when its bytes stay the same.
         Destination picture(nativeName(o.sampleOutput).toStdString(), true,
                             {std::string(), o.files.keepUnchanged});
         picture.sink().write(png);
         picture.commit({});
-        if (sample.missing > 0 && !o.quiet)
-            note(QStringLiteral("%1 characters of the sample are not in the font and are left out")
-                     .arg(sample.missing));
+        if (sampleMissing > 0 && !o.quiet)
+            note((vlw ? QStringLiteral("%1 characters of the sample are not in the font and are "
+                                       "drawn as TFT_eSPI's box")
+                      : QStringLiteral("%1 characters of the sample are not in the font and are "
+                                       "left out"))
+                     .arg(sampleMissing));
     }
     destination.commit(inputFiles());
     if (!o.quiet) {
@@ -317,10 +352,17 @@ FontOptions parseFont(const CommandLine& line) {
     onlyFor(line, "size", !gfx, "lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c");
     onlyFor(line, "bpp", !gfx, "lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c (gfx is 1)");
     onlyFor(line, "no-hinting", !gfx, "lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c");
-    for (const char* lvglOnly : {"lvgl", "no-compress", "no-prefilter", "no-kerning"})
+    for (const char* lvglOnly : {"lvgl", "no-compress", "no-prefilter", "kerning", "no-kerning"})
         onlyFor(line, lvglOnly, lvgl, "lvgl, lvgl-bin and lvgl-flash");
     onlyFor(line, "lv-include", o.format == FontFormat::Lvgl, "lvgl");
     onlyFor(line, "name", !binaryFormat(o.format), "lvgl, gfx and vlw-c");
+    onlyFor(line, "vlw-metrics", vlw, "vlw and vlw-c");
+    if (line.isSet("vlw-metrics")) {
+        const QString v = line.value("vlw-metrics");
+        if (v != QLatin1String("glyphs") && v != QLatin1String("processing"))
+            refuseValue("vlw-metrics", QStringLiteral("glyphs or processing"), v);
+        o.processingMetrics = v == QLatin1String("processing");
+    }
     if (gfx) {
         o.dpi = line.isSet("dpi") ? parseCount("dpi", line.value("dpi"), 1, 1200) : 141;
         if (!line.isSet("points"))
@@ -352,6 +394,14 @@ FontOptions parseFont(const CommandLine& line) {
     o.compress = !line.isSet("no-compress");
     o.prefilter = !line.isSet("no-prefilter");
     o.kerning = !line.isSet("no-kerning");
+    if (line.isSet("kerning")) {
+        const QString v = line.value("kerning");
+        if (v != QLatin1String("script") && v != QLatin1String("lvgl-compatible"))
+            refuseValue("kerning", QStringLiteral("script or lvgl-compatible"), v);
+        if (!o.kerning)
+            usageError(QStringLiteral("--kerning and --no-kerning contradict each other"));
+        o.lvglKerning = v == QLatin1String("lvgl-compatible");
+    }
     o.ranges = line.values("range");
     o.symbols = line.values("symbols");
     o.charsets = line.values("charset");

@@ -7,23 +7,41 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
 namespace zentraq::font {
 namespace {
 
+// printf's text, however long: snprintf says how long it would be, and a
+// longer one is made again in a buffer of that size.
 QByteArray formatted(const char* format, auto... values) {
     char buffer[96];
     const int n = std::snprintf(buffer, sizeof buffer, format, values...);
-    return QByteArray(buffer, n);
+    if (n < 0)
+        return {};
+    if (std::size_t(n) < sizeof buffer)
+        return QByteArray(buffer, n);
+    QByteArray text(n, '\0');
+    std::snprintf(text.data(), std::size_t(n) + 1, format, values...);
+    return text;
 }
+
+const QString TakenElsewhere = QStringLiteral("; the lvgl and vlw formats take it");
 
 [[noreturn]] void refuse(const QString& why) {
-    requestError(why + QStringLiteral("; the lvgl and vlw formats take it"));
+    requestError(why + TakenElsewhere);
 }
 
+const QString TooLarge =
+    QStringLiteral("the glyph of %1 is larger than GFX's 8-bit sizes and offsets hold");
+
 } // namespace
+
+GlyphBound gfxGlyphBound() {
+    return {255, TooLarge + TakenElsewhere};
+}
 
 GfxSpan gfxSpan(const GlyphSet& set) {
     if (set.glyphs.empty())
@@ -80,18 +98,27 @@ void writeGfx(const GlyphSet& set, const QByteArray& name, core::ByteSink& sink)
     BitWriter bits;
     std::size_t next = 0; // the next glyph of the set
     for (char32_t cp = span.first; cp <= span.last; ++cp) {
-        if (next >= set.glyphs.size() || set.glyphs[next].code != cp) {
+        // The set's glyph, or the .notdef glyph drawn for a character the
+        // face lacks, or (a code not asked for) nothing.
+        const Glyph* found = nullptr;
+        if (next < set.glyphs.size() && set.glyphs[next].code == cp) {
+            found = &set.glyphs[next++];
+        } else {
+            const auto it = std::lower_bound(set.notdefs.begin(), set.notdefs.end(), cp,
+                                             [](const Glyph& n, char32_t c) { return n.code < c; });
+            if (it != set.notdefs.end() && it->code == cp)
+                found = &*it;
+        }
+        if (!found) {
             records.push_back({offset, 0, 0, 0, 0, 0});
             continue;
         }
-        const Glyph& g = set.glyphs[next++];
+        const Glyph& g = *found;
         const int advance = gfxAdvance(g);
         const int yOffset = 1 - g.top;
         if (g.width > 255 || g.height > 255 || advance > 255 || advance < 0 || outside8(g.left) ||
             outside8(yOffset))
-            refuse(QStringLiteral("the glyph of %1 is larger than GFX's 8-bit sizes and "
-                                  "offsets hold")
-                       .arg(codeName(cp)));
+            refuse(TooLarge.arg(codeName(cp)));
         if (offset > 0xFFFF)
             refuse(QStringLiteral("the bitmaps take more than the 64 KiB GFX's 16-bit offsets "
                                   "reach"));

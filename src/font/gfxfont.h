@@ -2,8 +2,9 @@
 
 // An Adafruit GFX font (GFXfont): one contiguous span of 16-bit codes, a
 // glyph record for every code of it, 1-bit bitmaps, byte for byte as the
-// library's fontconvert writes its header. Codes of the span the set does not
-// have get empty glyphs.
+// library's fontconvert writes its header. A character of the set that the
+// face lacks gets the face's .notdef glyph (its box and advance), as
+// fontconvert writes it; a code of the span not in the set, an empty glyph.
 
 #include "formatter.h"
 #include "glyphsource.h"
@@ -20,6 +21,9 @@ struct GfxSpan {
     char32_t last = 0;
 };
 GfxSpan gfxSpan(const GlyphSet& set);
+
+// The largest glyph GFX's 8-bit fields hold, for RenderSettings::bound.
+GlyphBound gfxGlyphBound();
 
 // A glyph's advance in whole pixels, as fontconvert takes it (truncated).
 inline int gfxAdvance(const Glyph& g) {

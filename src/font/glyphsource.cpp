@@ -5,9 +5,12 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_BITMAP_H
+#include FT_OUTLINE_H
+#include FT_BBOX_H
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <exception>
 #include <thread>
@@ -87,6 +90,12 @@ FaceMetrics metricsOf(FT_Face face) {
 
 } // namespace
 
+int emPixels(const RenderSettings& settings) {
+    return settings.rendering == Rendering::Bytecode
+               ? int((std::int64_t(settings.points) * settings.dpi + 71) / 72)
+               : settings.pixelSize;
+}
+
 Interpreter interpreterFor(const RenderSettings& settings) {
     return settings.rendering == Rendering::Bytecode ? Interpreter::Version35
                                                      : Interpreter::Default;
@@ -114,17 +123,25 @@ int GlyphSet::descent() const {
 
 namespace {
 
-// Sets the face to the size and gives the load flags, or fails.
-FT_Int32 prepare(FT_Face f, const RenderSettings& settings, const QString& faceName) {
-    FT_Error error = 0;
+// How glyphs are loaded, then drawn: FreeType's FT_LOAD_RENDER in two steps,
+// so that the outline's box can be checked between them.
+struct Loading {
     FT_Int32 flags = 0;
+    FT_Render_Mode mode = FT_RENDER_MODE_MONO;
+};
+
+// Sets the face to the size and gives the load flags, or fails.
+Loading prepare(FT_Face f, const RenderSettings& settings, const QString& faceName) {
+    FT_Error error = 0;
+    Loading l;
     if (settings.rendering == Rendering::Bytecode) {
         error = FT_Set_Char_Size(f, FT_F26Dot6(settings.points) << 6, 0, FT_UInt(settings.dpi), 0);
-        flags = FT_LOAD_TARGET_MONO;
+        l.flags = FT_LOAD_TARGET_MONO;
     } else {
         error = FT_Set_Pixel_Sizes(f, 0, FT_UInt(settings.pixelSize));
-        flags = FT_LOAD_RENDER | (settings.hinting ? FT_LOAD_FORCE_AUTOHINT : FT_LOAD_NO_HINTING) |
-                (settings.bits == 1 ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_LIGHT);
+        l.flags = (settings.hinting ? FT_LOAD_FORCE_AUTOHINT : FT_LOAD_NO_HINTING) |
+                  (settings.bits == 1 ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_LIGHT);
+        l.mode = settings.bits == 1 ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_LIGHT;
     }
     if (error != 0)
         fontFailure(settings.rendering == Rendering::Bytecode
@@ -135,28 +152,85 @@ FT_Int32 prepare(FT_Face f, const RenderSettings& settings, const QString& faceN
                         : QStringLiteral("%1 cannot be drawn at %2 px")
                               .arg(faceName)
                               .arg(settings.pixelSize));
-    return flags;
+    return l;
+}
+
+QString sizeName(const RenderSettings& settings) {
+    return settings.rendering == Rendering::Bytecode
+               ? QStringLiteral("%1 pt at %2 dpi").arg(settings.points).arg(settings.dpi)
+               : QStringLiteral("%1 px").arg(settings.pixelSize);
+}
+
+// "7.3 GiB", "256 MiB", "2.1 MiB".
+QString bytesName(std::uint64_t bytes) {
+    if (bytes >= (std::uint64_t(1) << 30))
+        return QStringLiteral("%1 GiB").arg(double(bytes) / double(1 << 30), 0, 'f', 1);
+    if (bytes % (1 << 20) == 0)
+        return QStringLiteral("%1 MiB").arg(bytes >> 20);
+    return QStringLiteral("%1 MiB").arg(double(bytes) / double(1 << 20), 0, 'f', 1);
+}
+
+// The loaded glyph's box against the bounds, before it is drawn.
+void checkBox(FT_GlyphSlot slot, char32_t cp, const RenderSettings& settings,
+              const QString& faceName) {
+    long width = slot->bitmap.width, height = slot->bitmap.rows;
+    if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+        FT_BBox box{};
+        FT_Outline_Get_BBox(&slot->outline, &box);
+        width = long((((box.xMax + 63) & -64) - (box.xMin & -64)) >> 6);
+        height = long((((box.yMax + 63) & -64) - (box.yMin & -64)) >> 6);
+    }
+    const long sane = std::max(64L, 4L * emPixels(settings));
+    if (width > sane || height > sane)
+        fontFailure(QStringLiteral("the glyph of %1 in %2 would be %3 x %4 pixels at %5, more "
+                                   "than the %6 a side (four em) a glyph may take")
+                        .arg(codeName(cp), faceName)
+                        .arg(width)
+                        .arg(height)
+                        .arg(sizeName(settings))
+                        .arg(sane));
+    const long side = settings.bound.side;
+    if (width > side + 2 || height > side + 2)
+        requestError(!settings.bound.refusal.isEmpty()
+                         ? settings.bound.refusal.arg(codeName(cp))
+                         : QStringLiteral("the glyph of %1 would be %2 x %3 pixels, more than the "
+                                          "%4 a side the format holds")
+                               .arg(codeName(cp))
+                               .arg(width)
+                               .arg(height)
+                               .arg(side));
+}
+
+[[noreturn]] void tooManySamples(const QString& faceName, const RenderSettings& settings) {
+    requestError(QStringLiteral("the glyphs of %1 at %2 take more than the %3 of glyph data a "
+                                "font may take; give a smaller size or fewer characters")
+                     .arg(faceName, sizeName(settings), bytesName(settings.sampleBudget)));
 }
 
 // Renders characters [first, last) of `characters` into `set` (its glyphs,
-// samples and missing characters).
-void renderRange(FT_Face f, FT_Int32 flags, const RenderSettings& settings,
+// samples and missing characters); `total` counts the samples of all parts,
+// `stop` says that another part failed.
+void renderRange(FT_Face f, Loading loading, const RenderSettings& settings,
                  const std::vector<char32_t>& characters, std::size_t first, std::size_t last,
-                 GlyphSet& set) {
+                 std::atomic<std::uint64_t>& total, const std::atomic<bool>& stop, GlyphSet& set) {
     set.glyphs.reserve(last - first);
-    for (std::size_t i = first; i < last; ++i) {
+    const bool notdefs = settings.rendering == Rendering::Bytecode;
+    for (std::size_t i = first; i < last && !stop; ++i) {
         const char32_t cp = characters[i];
         const FT_UInt index = FT_Get_Char_Index(f, cp);
         if (index == 0) {
             set.missing.push_back(cp);
-            continue;
+            if (!notdefs)
+                continue;
         }
-        FT_Error error = FT_Load_Glyph(f, index, flags);
-        if (error == 0 && settings.rendering == Rendering::Bytecode)
-            error = FT_Render_Glyph(f->glyph, FT_RENDER_MODE_MONO);
+        FT_Error error = FT_Load_Glyph(f, index, loading.flags);
+        if (error == 0)
+            checkBox(f->glyph, cp, settings, set.faceName);
+        if (error == 0 && f->glyph->format != FT_GLYPH_FORMAT_BITMAP)
+            error = FT_Render_Glyph(f->glyph, loading.mode);
         if (error != 0)
             fontFailure(QStringLiteral("%1 cannot draw %2: FreeType error %3")
-                            .arg(set.faceName, codeName(cp))
+                            .arg(set.faceName, index ? codeName(cp) : QStringLiteral(".notdef"))
                             .arg(error));
         const FT_GlyphSlot slot = f->glyph;
         Glyph g;
@@ -169,8 +243,11 @@ void renderRange(FT_Face f, FT_Int32 flags, const RenderSettings& settings,
         g.width = static_cast<int>(slot->bitmap.width);
         g.height = static_cast<int>(slot->bitmap.rows);
         g.offset = set.samples.size();
+        const std::uint64_t pixels = std::uint64_t(slot->bitmap.width) * slot->bitmap.rows;
+        if (total.fetch_add(pixels) + pixels > settings.sampleBudget)
+            tooManySamples(set.faceName, settings);
         appendSamples(slot->library, slot->bitmap, settings.bits, set.samples);
-        set.glyphs.push_back(g);
+        (index ? set.glyphs : set.notdefs).push_back(g);
     }
 }
 
@@ -185,8 +262,25 @@ GlyphSet renderGlyphs(const FontFace& face, const RenderSettings& settings,
     GlyphSet set;
     set.settings = settings;
     set.faceName = face.name();
-    const FT_Int32 flags = prepare(f, settings, set.faceName);
+    const Loading loading = prepare(f, settings, set.faceName);
     set.metrics = metricsOf(f);
+
+    // Before anything is drawn: an em square of samples for each character
+    // the face has.
+    std::uint64_t present = 0;
+    for (const char32_t c : characters)
+        present += FT_Get_Char_Index(f, c) != 0;
+    const std::uint64_t em = std::uint64_t(emPixels(settings));
+    if (present * em * em > settings.sampleBudget)
+        requestError(QStringLiteral("%1 characters of %2 at %3 would take about %4 of glyph data "
+                                    "(a %5 x %5 pixel em each), more than the %6 a font may "
+                                    "take; give a smaller size or fewer characters")
+                         .arg(present)
+                         .arg(set.faceName, sizeName(settings), bytesName(present * em * em))
+                         .arg(em)
+                         .arg(bytesName(settings.sampleBudget)));
+    std::atomic<std::uint64_t> total{0};
+    std::atomic<bool> stop{false};
 
     // The autohinter draws each glyph from its outline and the face's own
     // measures alone, whatever was drawn before: large sets are split among
@@ -208,35 +302,51 @@ GlyphSet renderGlyphs(const FontFace& face, const RenderSettings& settings,
                 const FontFace own(face.data(), face.index(), face.label(),
                                    interpreterFor(settings));
                 more[p - 1].faceName = set.faceName;
-                const FT_Int32 ownFlags = prepare(own.ft(), settings, set.faceName);
-                renderRange(own.ft(), ownFlags, settings, characters, bound(p), bound(p + 1),
-                            more[p - 1]);
+                const Loading ownLoading = prepare(own.ft(), settings, set.faceName);
+                renderRange(own.ft(), ownLoading, settings, characters, bound(p), bound(p + 1),
+                            total, stop, more[p - 1]);
             } catch (...) {
                 failures[p - 1] = std::current_exception();
+                stop = true;
             }
         });
     }
     std::exception_ptr failure;
     try {
-        renderRange(f, flags, settings, characters, 0, bound(1), set);
+        renderRange(f, loading, settings, characters, 0, bound(1), total, stop, set);
     } catch (...) {
         failure = std::current_exception();
+        stop = true;
     }
     for (std::thread& t : threads)
         t.join();
     if (failure)
         std::rethrow_exception(failure);
-    for (std::size_t p = 0; p + 1 < parts; ++p) {
+    for (std::size_t p = 0; p + 1 < parts; ++p)
         if (failures[p])
             std::rethrow_exception(failures[p]);
-        const std::size_t base = set.samples.size();
-        for (Glyph& g : more[p].glyphs) {
+    if (parts == 1)
+        return set;
+    // The parts' samples into one block of the exact size, each part freed
+    // as soon as it is in: at most one part more than the whole at a time.
+    std::size_t size = set.samples.size();
+    for (const GlyphSet& m : more)
+        size += m.samples.size();
+    std::vector<std::uint8_t> samples;
+    samples.reserve(size);
+    samples.insert(samples.end(), set.samples.begin(), set.samples.end());
+    std::vector<std::uint8_t>().swap(set.samples);
+    for (GlyphSet& m : more) {
+        const std::size_t base = samples.size();
+        for (Glyph& g : m.glyphs) {
             g.offset += base;
             set.glyphs.push_back(g);
         }
-        set.samples.insert(set.samples.end(), more[p].samples.begin(), more[p].samples.end());
-        set.missing.insert(set.missing.end(), more[p].missing.begin(), more[p].missing.end());
+        samples.insert(samples.end(), m.samples.begin(), m.samples.end());
+        std::vector<std::uint8_t>().swap(m.samples);
+        set.missing.insert(set.missing.end(), m.missing.begin(), m.missing.end());
     }
+    set.samples = std::move(samples);
     return set;
 }
 

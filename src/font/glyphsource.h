@@ -13,7 +13,15 @@
 //                8 - bits (truncated).
 //   Bytecode     GFX: the face's own TrueType hinting in interpreter v35, the
 //                mono target, at a size in points and a resolution in dots
-//                per inch.
+//                per inch. A character the face lacks is drawn as its
+//                .notdef glyph (fontconvert writes that), kept apart.
+//
+// Bounds, checked before anything is drawn: each glyph's box, from its
+// outline, must be within four em (at least 64 pixels) a side and within
+// what the target's fields hold (GlyphBound); and the set must not need
+// more than MaxSampleBytes of samples, one byte a pixel: estimated first
+// as one em square a character, then counted as the glyphs are drawn (a
+// caller may set a smaller budget).
 
 #include "fontface.h"
 
@@ -27,6 +35,16 @@ namespace zentraq::font {
 
 enum class Rendering { Autohinted, Bytecode };
 
+// The largest glyph box a target holds, in pixels a side, and what to say of
+// a glyph past it ("%1": the character, as codeName gives it). A glyph within
+// two pixels of it is drawn, so that the writer can say exactly.
+struct GlyphBound {
+    int side = 65535;
+    QString refusal; // empty: a message that names the side
+};
+
+inline constexpr std::uint64_t MaxSampleBytes = std::uint64_t(256) << 20;
+
 struct RenderSettings {
     Rendering rendering = Rendering::Autohinted;
     int pixelSize = 16;  // Autohinted
@@ -34,7 +52,12 @@ struct RenderSettings {
     int dpi = 141;       // ... at this resolution
     int bits = 4;        // 1, 2, 4 or 8 bits a sample (Bytecode: 1)
     bool hinting = true; // Autohinted: false renders the outlines as they are
+    GlyphBound bound;
+    std::uint64_t sampleBudget = MaxSampleBytes; // samples the set may take
 };
+
+// The pixels of one em at the settings' size.
+int emPixels(const RenderSettings& settings);
 
 // The face's interpreter for `settings`.
 Interpreter interpreterFor(const RenderSettings& settings);
@@ -70,6 +93,9 @@ struct GlyphSet {
     std::vector<Glyph> glyphs;         // in code order
     std::vector<std::uint8_t> samples; // one per pixel, 0 .. 2^bits - 1, rows from the top
     std::vector<char32_t> missing;     // characters of the set the face does not have
+    // Bytecode: the face's .notdef glyph drawn for each missing character,
+    // in code order, its code the character's; samples in `samples` too.
+    std::vector<Glyph> notdefs;
 
     const std::uint8_t* samplesOf(const Glyph& g) const { return samples.data() + g.offset; }
     int maxLevel() const { return (1 << settings.bits) - 1; }
@@ -83,7 +109,8 @@ struct GlyphSet {
 
 // Renders every character of `characters` (sorted, each once) that the face
 // has, in code order. Throws FontError when the face cannot be set to the
-// size or a glyph cannot be drawn.
+// size or a glyph cannot be drawn (Failure), or when a glyph or the whole
+// set is past the bounds above (Request; a glyph past four em: Failure).
 GlyphSet renderGlyphs(const FontFace& face, const RenderSettings& settings,
                       const std::vector<char32_t>& characters);
 

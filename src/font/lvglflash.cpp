@@ -16,6 +16,8 @@ namespace {
 
 constexpr std::size_t MaxSpans = ZT_FLASH_MAX_SPANS;
 constexpr std::uint64_t ChunkCodes = ZT_FLASH_CHUNK_CODES;
+// The kerning columns of all glyphs together: at most this many bytes.
+constexpr std::uint64_t MaxColumnBytes = std::uint64_t(64) << 20;
 
 void put8(QByteArray& b, unsigned v) {
     b.append(char(v & 0xFF));
@@ -153,6 +155,13 @@ void LvglFlashWriter::checkOptions(const LvglOptions& options) {
 }
 
 void LvglFlashWriter::write(const GlyphSet& set, const LvglFont& font, core::ByteSink& sink) {
+    layOut(set, font);
+    sink.write(m_image.constData(), m_image.size());
+}
+
+void LvglFlashWriter::layOut(const GlyphSet& set, const LvglFont& font) {
+    if (m_set == &set && m_font == &font)
+        return;
     const std::size_t n = set.glyphs.size();
     if (n == 0 || n > 0xFFFF)
         requestError(QStringLiteral("a flash font holds 1 to 65535 characters, not %1").arg(n));
@@ -167,28 +176,58 @@ void LvglFlashWriter::write(const GlyphSet& set, const LvglFont& font, core::Byt
     const SpanCosts cost(codes);
 
     // Kerning classes of left glyphs: those with the same values against
-    // every right glyph; each glyph's column holds its value against each.
+    // every right glyph (the C font's own classes when it keeps classes);
+    // each glyph's column holds its value after a glyph of each class.
     std::vector<std::uint16_t> leftClass(n, 0);
-    std::map<std::vector<std::pair<std::size_t, int>>, int> classes;
-    std::vector<std::vector<std::pair<std::size_t, int>>> rows(n);
-    for (const LvglFont::StoredPair& p : font.storedPairs())
-        rows[p.left].emplace_back(p.right, p.value);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (rows[i].empty())
-            continue;
-        const auto [it, added] = classes.emplace(rows[i], int(classes.size()) + 1);
-        leftClass[i] = std::uint16_t(std::min(it->second, 0xFFFF));
+    std::vector<std::int8_t> columns;
+    std::size_t classCount = 0;
+    const auto tooMany = [n](std::size_t classes) {
+        if (classes > 0xFFFF - ZT_FLASH_GLYPH_BYTES)
+            requestError(QStringLiteral("the kerning needs %1 classes of left glyphs, more than a "
+                                        "flash font holds; give --no-kerning")
+                             .arg(classes));
+        if (std::uint64_t(n) * classes > MaxColumnBytes)
+            requestError(QStringLiteral("the kerning of %1 glyphs in %2 classes would take %3 MiB "
+                                        "of the flash font, more than %4 MiB; give --no-kerning")
+                             .arg(n)
+                             .arg(classes)
+                             .arg(std::uint64_t(n) * classes >> 20)
+                             .arg(MaxColumnBytes >> 20));
+    };
+    if (font.kernClasses()) {
+        classCount = std::size_t(font.leftKernClasses());
+        std::vector<std::size_t> first(classCount + 1, n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t c = std::size_t(font.leftKernClass(i));
+            leftClass[i] = std::uint16_t(c);
+            if (c && first[c] == n)
+                first[c] = i;
+        }
+        columns.assign(n * classCount, 0);
+        for (std::size_t c = 1; c <= classCount; ++c)
+            if (first[c] < n)
+                for (std::size_t j = 0; j < n; ++j)
+                    columns[j * classCount + c - 1] = std::int8_t(font.kernValue(first[c], j));
+    } else {
+        std::map<std::vector<std::pair<std::size_t, int>>, std::size_t> classes;
+        std::vector<std::vector<std::pair<std::size_t, int>>> rows(n);
+        for (const LvglFont::StoredPair& p : font.storedPairs())
+            rows[p.left].emplace_back(p.right, p.value);
+        for (std::size_t i = 0; i < n; ++i) {
+            if (rows[i].empty())
+                continue;
+            const auto [it, added] = classes.emplace(rows[i], classes.size() + 1);
+            tooMany(it->second);
+            leftClass[i] = std::uint16_t(it->second);
+        }
+        classCount = classes.size();
+        columns.assign(n * classCount, 0);
+        for (std::size_t i = 0; i < n; ++i)
+            for (const auto& [right, value] : rows[i])
+                columns[right * classCount + leftClass[i] - 1] = std::int8_t(value);
     }
-    const std::size_t classCount = classes.size();
-    if (classCount > 0xFFFF - ZT_FLASH_GLYPH_BYTES)
-        requestError(QStringLiteral("the kerning needs %1 classes of left glyphs, more than a "
-                                    "flash font holds; give --no-kerning")
-                         .arg(classCount));
+    tooMany(classCount);
     const std::size_t entryBytes = ZT_FLASH_GLYPH_BYTES + classCount;
-    std::vector<std::int8_t> columns(n * classCount, 0);
-    for (std::size_t i = 0; i < n; ++i)
-        for (const auto& [right, value] : rows[i])
-            columns[right * classCount + leftClass[i] - 1] = std::int8_t(value);
 
     // Where everything goes.
     std::uint64_t at = ZT_FLASH_HEADER_BYTES + spans.size() * ZT_FLASH_SPAN_BYTES;
@@ -303,7 +342,8 @@ void LvglFlashWriter::write(const GlyphSet& set, const LvglFont& font, core::Byt
     m_maxDecoded = std::uint32_t(maxDecoded);
     m_maxStored = std::uint32_t(maxStored);
     m_format = font.bitmapFormat();
-    sink.write(m_image.constData(), m_image.size());
+    m_set = &set;
+    m_font = &font;
 }
 
 QString LvglFlashWriter::describe() const {
@@ -320,7 +360,8 @@ QString LvglFlashWriter::describe() const {
     return text;
 }
 
-Sample LvglFlashWriter::sample(QStringView text) const {
+Sample LvglFlashWriter::sample(const GlyphSet& fontSet, const LvglFont& font, QStringView text) {
+    layOut(fontSet, font);
     zt_flash_image img;
     void* user = const_cast<QByteArray*>(&m_image);
     if (zt_flash_image_open(&img, readMemory, user, 0) != ZT_FLASH_OK)

@@ -37,17 +37,22 @@ public:
     // has them. Throws FontError (Request) for a set the image cannot hold.
     void write(const GlyphSet& set, const LvglFont& font, core::ByteSink& sink);
 
-    // After write(): the layout and the RAM the runtime needs for it.
-    QString describe() const;
+    // `text` drawn from the image of `set` and `font` as the runtime reads
+    // it (the glyphs the image's own look-up finds, its bitmaps decoded, its
+    // advances and kerning), as drawSample draws a set; before or after
+    // write(), which then lays the image out once.
+    Sample sample(const GlyphSet& set, const LvglFont& font, QStringView text);
 
-    // After write(): `text` drawn from the image as the runtime reads it
-    // (the glyphs the image's own look-up finds, its bitmaps decoded, its
-    // advances and kerning), as drawSample draws a set.
-    Sample sample(QStringView text) const;
+    // After write() or sample(): the layout and the RAM the runtime needs.
+    QString describe() const;
 
     const QByteArray& image() const { return m_image; }
 
 private:
+    void layOut(const GlyphSet& set, const LvglFont& font);
+
+    const GlyphSet* m_set = nullptr; // what m_image was laid out for
+    const LvglFont* m_font = nullptr;
     QByteArray m_image;
     int m_spans = 0;
     int m_ranked = 0;

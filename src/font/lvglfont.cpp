@@ -97,7 +97,7 @@ std::vector<CmapTable> splitCmap(const std::vector<char32_t>& codes, bool lvgl8)
     return out;
 }
 
-LvglFont::LvglFont(const GlyphSet& set, const std::vector<KernPair>& kerning, LvglOptions options)
+LvglFont::LvglFont(const GlyphSet& set, const Kerning& kerning, LvglOptions options)
     : m_set(set), m_options(std::move(options)), m_bpp(set.settings.bits) {
     if (set.glyphs.empty())
         requestError(QStringLiteral("an LVGL font needs at least one character"));
@@ -155,70 +155,114 @@ void LvglFont::encodeBitmaps() {
     m_bitmapStart.push_back(m_bitmaps.size());
 }
 
-void LvglFont::buildKerning(const std::vector<KernPair>& kerning) {
-    if (kerning.empty())
+void LvglFont::buildKerning(const Kerning& kerning) {
+    if (kerning.cells.empty())
         return;
     const int size = m_set.settings.pixelSize;
     const double upem = m_set.metrics.unitsPerEm;
-    std::vector<double> px;
-    px.reserve(kerning.size());
     double largest = 0;
-    for (const KernPair& k : kerning) {
-        px.push_back(double(k.value) * size / upem);
-        largest = std::max(largest, std::fabs(px.back()));
-    }
+    for (const Kerning::Cell& c : kerning.cells)
+        largest = std::max(largest, std::fabs(double(c.value) * size / upem));
     // Values are 4.4 fixed point, scaled by kern_scale / 16 (12.4).
     const double kernScale = largest >= 7.5 ? std::ceil(largest / 7.5 * 16) / 16 : 1.0;
-    for (std::size_t i = 0; i < kerning.size(); ++i) {
-        const int v = int(roundHalfUp(px[i] / kernScale * 16));
+    struct Cell {
+        std::uint32_t left, right; // the face's classes
+        std::int8_t value;
+    };
+    std::vector<Cell> cells;
+    for (const Kerning::Cell& c : kerning.cells) {
+        const int v = int(roundHalfUp(double(c.value) * size / upem / kernScale * 16));
         if (v != 0)
-            m_pairs.push_back(
-                {kerning[i].left + 1, kerning[i].right + 1, std::int8_t(std::clamp(v, -128, 127))});
+            cells.push_back({c.left, c.right, std::int8_t(std::clamp(v, -128, 127))});
     }
-    if (m_pairs.empty())
+    if (cells.empty())
         return;
+    m_kerned = true;
     m_kernScale = int(roundHalfUp(kernScale * 16));
 
-    // Classes: glyphs with the same list of values, on either side.
+    // LVGL's classes: glyphs with the same values on either side, numbered
+    // in the order of their first glyph. The face's classes already group
+    // glyphs that kern alike; after rounding, some of them may group further.
     using Row = std::vector<std::pair<std::uint32_t, std::int8_t>>;
-    std::map<std::uint32_t, Row> leftRows, rightRows;
-    for (const Pair& p : m_pairs) {
-        leftRows[p.left].emplace_back(p.right, p.value);
-        rightRows[p.right].emplace_back(p.left, p.value);
+    std::vector<Row> rows(kerning.leftClasses + 1), columns(kerning.rightClasses + 1);
+    for (const Cell& c : cells) {
+        rows[c.left].emplace_back(c.right, c.value);
+        columns[c.right].emplace_back(c.left, c.value);
     }
-    const std::size_t ids = m_set.glyphs.size() + 1;
-    const auto classify = [ids](const std::map<std::uint32_t, Row>& rows,
-                                std::vector<std::uint8_t>& mapping,
-                                std::vector<std::uint32_t>& representative) {
-        std::map<Row, int> classes;
+    const std::size_t n = m_set.glyphs.size(), ids = n + 1;
+    const auto classify = [&](const std::vector<std::uint32_t>& faceClass,
+                              const std::vector<Row>& lines, std::vector<std::uint8_t>& mapping,
+                              std::vector<std::uint32_t>& ours, std::vector<std::uint32_t>& first,
+                              std::vector<std::uint64_t>& sizes) {
+        std::map<Row, std::uint32_t> classes;
         mapping.assign(ids, 0);
-        for (const auto& [id, row] : rows) {
-            const auto [it, added] = classes.emplace(row, int(classes.size()) + 1);
-            if (added)
-                representative.push_back(id);
-            if (it->second > 254)
-                return false;
-            mapping[id] = std::uint8_t(it->second);
+        ours.assign(lines.size(), 0);
+        sizes.assign(lines.size(), 0);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint32_t c = faceClass[i];
+            if (c == 0 || lines[c].empty())
+                continue;
+            ++sizes[c];
+            if (ours[c] == 0) {
+                const auto [it, added] =
+                    classes.emplace(lines[c], std::uint32_t(classes.size()) + 1);
+                if (added)
+                    first.push_back(c);
+                ours[c] = it->second;
+            }
+            mapping[i + 1] = std::uint8_t(std::min<std::uint32_t>(ours[c], 255));
         }
-        return true;
+        return std::uint32_t(classes.size());
     };
-    std::vector<std::uint32_t> leftReps, rightReps;
-    if (!classify(leftRows, m_leftClass, leftReps) || !classify(rightRows, m_rightClass, rightReps))
+    std::vector<std::uint32_t> leftOf, rightOf, leftFirst, rightFirst;
+    std::vector<std::uint64_t> leftSize, rightSize;
+    const std::uint32_t lefts =
+        classify(kerning.leftClass, rows, m_leftClass, leftOf, leftFirst, leftSize);
+    const std::uint32_t rights =
+        classify(kerning.rightClass, columns, m_rightClass, rightOf, rightFirst, rightSize);
+    for (const Cell& c : cells)
+        m_pairCount += leftSize[c.left] * rightSize[c.right];
+
+    const bool classesFit = lefts <= 254 && rights <= 254;
+    const std::uint64_t idBytes = ids - 1 > 255 ? 2 : 1;
+    const auto aligned = [](std::uint64_t v) { return (v + 3) / 4 * 4; };
+    const std::uint64_t pairBytes = aligned(4 + m_pairCount * (2 * idBytes + 1));
+    const std::uint64_t classBytes = aligned(4 + 2 * ids + std::uint64_t(lefts) * rights);
+    if (classesFit && (classBytes <= pairBytes || m_pairCount > MaxKernPairs)) {
+        m_useClasses = true;
+        m_leftClasses = int(lefts);
+        m_rightClasses = int(rights);
+        m_classValues.assign(std::size_t(lefts) * rights, 0);
+        for (std::uint32_t l = 0; l < lefts; ++l)
+            for (const auto& [right, value] : rows[leftFirst[l]])
+                m_classValues[std::size_t(l) * rights + (rightOf[right] - 1)] = value;
         return;
-    m_leftClasses = int(leftReps.size());
-    m_rightClasses = int(rightReps.size());
-    const std::size_t idBytes = ids - 1 > 255 ? 2 : 1;
-    const auto aligned = [](std::size_t n) { return (n + 3) / 4 * 4; };
-    const std::size_t pairBytes = aligned(4 + m_pairs.size() * (2 * idBytes + 1));
-    const std::size_t classBytes =
-        aligned(4 + 2 * ids + std::size_t(m_leftClasses) * m_rightClasses);
-    if (classBytes > pairBytes)
-        return;
-    m_useClasses = true;
-    m_classValues.assign(std::size_t(m_leftClasses) * m_rightClasses, 0);
-    for (int l = 0; l < m_leftClasses; ++l) {
-        for (const auto& [right, value] : leftRows[leftReps[std::size_t(l)]])
-            m_classValues[std::size_t(l) * m_rightClasses + (m_rightClass[right] - 1)] = value;
+    }
+    if (m_pairCount > MaxKernPairs)
+        requestError(QStringLiteral("the kerning of %1 makes %2 glyph pairs in %3 x %4 classes: "
+                                    "more than the %5 pairs or 254 x 254 classes an LVGL font "
+                                    "holds here; give --no-kerning")
+                         .arg(m_set.faceName)
+                         .arg(m_pairCount)
+                         .arg(lefts)
+                         .arg(rights)
+                         .arg(MaxKernPairs));
+    // Pairs, in the order of their left glyph, then their right one.
+    std::vector<std::vector<std::uint32_t>> members(kerning.rightClasses + 1);
+    for (std::size_t j = 0; j < n; ++j)
+        if (kerning.rightClass[j] && !columns[kerning.rightClass[j]].empty())
+            members[kerning.rightClass[j]].push_back(std::uint32_t(j + 1));
+    m_pairs.reserve(std::size_t(m_pairCount));
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t c = kerning.leftClass[i];
+        if (c == 0 || rows[c].empty())
+            continue;
+        const std::size_t begin = m_pairs.size();
+        for (const auto& [right, value] : rows[c])
+            for (const std::uint32_t id : members[right])
+                m_pairs.push_back({std::uint32_t(i + 1), id, value});
+        std::sort(m_pairs.begin() + std::ptrdiff_t(begin), m_pairs.end(),
+                  [](const Pair& a, const Pair& b) { return a.right < b.right; });
     }
 }
 

@@ -3,7 +3,8 @@
 // A glyph set as LVGL's text font (lv_font_fmt_txt): glyph ids 1..N in code
 // order, the character map split into the sub-tables LVGL reads, every
 // bitmap as LVGL stores it, kerning as pairs or as classes, whichever is
-// smaller, and the line's metrics. Written as C source for LVGL 9 or 8.3, or
+// smaller (classes where the pairs would be more than a font can sensibly
+// hold), and the line's metrics. Written as C source for LVGL 9 or 8.3, or
 // as the binary font LVGL loads at run time (lv_binfont_create, v8
 // lv_font_load).
 
@@ -53,8 +54,11 @@ std::vector<CmapTable> splitCmap(const std::vector<char32_t>& codes, bool lvgl8 
 
 class LvglFont {
 public:
-    // Throws FontError (Request) for a set LVGL cannot hold.
-    LvglFont(const GlyphSet& set, const std::vector<KernPair>& kerning, LvglOptions options);
+    // Throws FontError (Request) for a set LVGL cannot hold, or kerning that
+    // neither LVGL's classes (254 a side) nor MaxKernPairs pairs hold.
+    LvglFont(const GlyphSet& set, const Kerning& kerning, LvglOptions options);
+
+    static constexpr std::uint64_t MaxKernPairs = std::uint64_t(1) << 20;
 
     void writeC(core::ByteSink& sink) const;
     void writeBinary(core::ByteSink& sink) const;
@@ -78,15 +82,22 @@ public:
     // nothing, -1) follows: lv_font_get_glyph_dsc_fmt_txt's arithmetic.
     int penAdvance(std::size_t i, long next) const;
     bool kernClasses() const { return m_useClasses; }
-    std::size_t kernPairCount() const { return m_pairs.size(); }
+    // The glyph pairs that kern (also when they are stored as classes).
+    std::uint64_t kernPairCount() const { return m_pairCount; }
     const std::vector<CmapTable>& cmaps() const { return m_cmaps; }
     int bpp() const { return m_bpp; }
     // The bitmap of glyph `i` of the set as the font stores it (see
     // bitmapFormat()), from a whole byte.
     const std::uint8_t* bitmap(std::size_t i) const { return m_bitmaps.data() + m_bitmapStart[i]; }
     std::size_t bitmapBytes(std::size_t i) const { return m_bitmapStart[i + 1] - m_bitmapStart[i]; }
-    // The kerning pairs the font keeps: glyphs `left` and `right` of the set
-    // and their kern value (as kernValue() gives it), by left, then right.
+    // With kernClasses(): the class of glyph `i` of the set as the left
+    // glyph of a pair (0: none), and how many there are; the glyphs of a
+    // class kern alike.
+    int leftKernClass(std::size_t i) const { return m_leftClass[i + 1]; }
+    int leftKernClasses() const { return m_leftClasses; }
+    // Without kernClasses(): the kerning pairs the font keeps, glyphs `left`
+    // and `right` of the set and their kern value (as kernValue() gives it),
+    // by left, then right.
     struct StoredPair {
         std::size_t left, right;
         int value;
@@ -99,7 +110,7 @@ private:
         std::int8_t value;
     };
     void encodeBitmaps();
-    void buildKerning(const std::vector<KernPair>& kerning);
+    void buildKerning(const Kerning& kerning);
     void checkLimits();
     QByteArray cmapBinary() const;
     QByteArray kernBinaryData() const;
@@ -121,7 +132,9 @@ private:
     std::vector<std::size_t> m_bitmapBits;  // per glyph: bits of its bitmap
     // Kerning
     int m_kernScale = 0; // 12.4; 0 without kerning
-    std::vector<Pair> m_pairs;
+    bool m_kerned = false;
+    std::uint64_t m_pairCount = 0;
+    std::vector<Pair> m_pairs; // only when stored as pairs
     bool m_useClasses = false;
     std::vector<std::uint8_t> m_leftClass, m_rightClass; // per glyph id (0 unused)
     int m_leftClasses = 0, m_rightClasses = 0;

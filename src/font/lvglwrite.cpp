@@ -149,7 +149,7 @@ void LvglFont::writeC(core::ByteSink& sink) const {
 
     // Kerning.
     QByteArray kernDsc = "NULL";
-    if (!m_pairs.empty() && m_useClasses) {
+    if (m_kerned && m_useClasses) {
         kernDsc = "&" + n + "_kern_classes";
         out << "/* Kerning: classes of left and right glyphs, 4.4 values scaled by kern_scale */\n"
             << "static const uint8_t " << n << "_kern_left_class_mapping[] = {\n";
@@ -164,7 +164,7 @@ void LvglFont::writeC(core::ByteSink& sink) const {
             << "    .right_class_mapping = " << n << "_kern_right_class_mapping,\n"
             << "    .left_class_cnt = " << m_leftClasses << ",\n"
             << "    .right_class_cnt = " << m_rightClasses << ",\n};\n\n";
-    } else if (!m_pairs.empty()) {
+    } else if (m_kerned) {
         kernDsc = "&" + n + "_kern_pairs";
         const bool wide = m_set.glyphs.size() > 255;
         std::vector<std::uint32_t> ids;
@@ -197,7 +197,7 @@ void LvglFont::writeC(core::ByteSink& sink) const {
         << "    .kern_scale = " << m_kernScale << ",\n"
         << "    .cmap_num = " << (unsigned long)m_cmaps.size() << ",\n"
         << "    .bpp = " << m_bpp << ",\n"
-        << "    .kern_classes = " << (m_useClasses && !m_pairs.empty() ? 1 : 0) << ",\n"
+        << "    .kern_classes = " << (m_useClasses && m_kerned ? 1 : 0) << ",\n"
         << "    .bitmap_format = " << m_format << ",\n";
     if (v == 8)
         out << "    .cache = &" << n << "_cache,\n";
@@ -283,7 +283,7 @@ QByteArray LvglFont::kernBinaryData() const {
 }
 
 void LvglFont::writeBinary(core::ByteSink& sink) const {
-    const bool kerning = !m_pairs.empty();
+    const bool kerning = m_kerned;
     // Every advance in 1/16 pixel, as in the C form, so both draw alike.
     bool monospaced = true;
     int xyBits = 1, whBits = 0, advBits = 0;

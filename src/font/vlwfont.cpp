@@ -5,6 +5,9 @@
 
 #include <QStringList>
 
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
 namespace zentraq::font {
 namespace {
 
@@ -34,13 +37,40 @@ void putJavaUtf(QByteArray& b, const QString& text) {
     b.append(char(bytes.size() >> 8)).append(char(bytes.size() & 0xFF)).append(bytes);
 }
 
+const QString TakenElsewhere = QStringLiteral("; the lvgl format takes it");
+
 [[noreturn]] void refuse(const QString& why) {
-    requestError(why + QStringLiteral("; the lvgl format takes it"));
+    requestError(why + TakenElsewhere);
 }
+
+const QString TooLarge =
+    QStringLiteral("the glyph of %1 is larger than TFT_eSPI's 8-bit sizes hold");
 
 } // namespace
 
+GlyphBound vlwGlyphBound() {
+    return {255, TooLarge + TakenElsewhere};
+}
+
+VlwMetrics vlwMetrics(const FontFace& face, const GlyphSet& set, VlwConvention convention) {
+    if (convention == VlwConvention::Glyphs)
+        return {set.ascent(), -set.descent()};
+    const GlyphSet dp = renderGlyphs(face, set.settings, {U'd', U'p'});
+    const FT_Face f = face.ft();
+    VlwMetrics m{int((f->size->metrics.ascender + 32) >> 6),
+                 int((-f->size->metrics.descender + 32) >> 6)};
+    if (const Glyph* d = dp.find(U'd'))
+        m.ascent = d->top;
+    if (const Glyph* p = dp.find(U'p'))
+        m.descent = p->height - p->top;
+    return m;
+}
+
 QByteArray vlwBytes(const GlyphSet& set, const QString& postscriptName) {
+    return vlwBytes(set, {set.ascent(), -set.descent()}, postscriptName);
+}
+
+QByteArray vlwBytes(const GlyphSet& set, const VlwMetrics& metrics, const QString& postscriptName) {
     if (set.glyphs.empty())
         requestError(QStringLiteral("a vlw font needs at least one character"));
     if (set.glyphs.size() > 0xFFFF)
@@ -50,8 +80,8 @@ QByteArray vlwBytes(const GlyphSet& set, const QString& postscriptName) {
     putBe32(b, 11); // the version TFT_eSPI's own converter writes
     putBe32(b, set.settings.pixelSize);
     putBe32(b, 0);
-    putBe32(b, set.ascent());
-    putBe32(b, -set.descent());
+    putBe32(b, metrics.ascent);
+    putBe32(b, metrics.descent);
     for (const Glyph& g : set.glyphs) {
         const int advance = vlwAdvance(g);
         if (g.code > 0xFFFF)
@@ -59,8 +89,7 @@ QByteArray vlwBytes(const GlyphSet& set, const QString& postscriptName) {
                        .arg(codeName(g.code)));
         if (g.width > 255 || g.height > 255 || advance > 255 || advance < 0 || g.left < -128 ||
             g.left > 127)
-            refuse(QStringLiteral("the glyph of %1 is larger than TFT_eSPI's 8-bit sizes hold")
-                       .arg(codeName(g.code)));
+            refuse(TooLarge.arg(codeName(g.code)));
         putBe32(b, std::int32_t(g.code));
         putBe32(b, g.height);
         putBe32(b, g.width);

@@ -7,6 +7,7 @@
 // the face's name, PostScript name and whether it is smoothed. As a C array
 // for TFT_eSPI's loadFont(const uint8_t[]) too.
 
+#include "fontface.h"
 #include "formatter.h"
 #include "glyphsource.h"
 
@@ -21,8 +22,31 @@ inline int vlwAdvance(const Glyph& g) {
     return (g.advance + 32) >> 6;
 }
 
+// The largest glyph TFT_eSPI's 8-bit fields hold, for RenderSettings::bound.
+GlyphBound vlwGlyphBound();
+
+// The header's ascent and descent, in pixels above and below the base line.
+// TFT_eSPI takes its line height from them, and the width of a space and of
+// the box it draws for a missing character.
+struct VlwMetrics {
+    int ascent = 0;
+    int descent = 0;
+};
+
+enum class VlwConvention {
+    Glyphs,     // the highest and the lowest ink of the set's glyphs
+    Processing, // the top of "d" and the bottom of "p", as Processing's font
+                // tool writes them (drawn at the set's settings whether or
+                // not the set has them; the face's ascender and descender at
+                // the size where the face lacks them)
+};
+
+VlwMetrics vlwMetrics(const FontFace& face, const GlyphSet& set, VlwConvention convention);
+
 // Throws FontError (Request) for codes above 0xFFFF or glyphs larger than
 // TFT_eSPI's 8-bit sizes.
+QByteArray vlwBytes(const GlyphSet& set, const VlwMetrics& metrics, const QString& postscriptName);
+// With the Glyphs convention.
 QByteArray vlwBytes(const GlyphSet& set, const QString& postscriptName);
 
 // `bytes` as "const uint8_t NAME[] PROGMEM = { ... };" with `comment` lines.

@@ -5,6 +5,7 @@
 // tool's --sample-output; the flash image's sample, drawn from the image,
 // equals the C font's.
 #include "cli_runner.h"
+#include "support/font_builder.h"
 #include "support/vlw_reader.h"
 
 #include <QImage>
@@ -40,6 +41,63 @@ private slots:
             QSKIP("needs fonts-dejavu-core and fonts-arphic-uming (scripts/install-deps.sh)");
         QVERIFY(m_dir.isValid());
         QVERIFY(zentraq::testing::writeFile(path("notes.txt"), "plain text, no font\n"));
+        // One glyph of 32000 x 32000 units at 16 units an em, as "A" and as
+        // every ASCII character.
+        zentraq::testing::TestFont huge;
+        huge.unitsPerEm = 16;
+        huge.ascender = 14;
+        huge.descender = -2;
+        huge.glyphs = {{1, 0, 7, 10, 8}, {0, 0, 32000, 32000, 32000}};
+        huge.cmap = {{U'A', 1}};
+        QVERIFY(zentraq::testing::writeFile(path("huge.ttf"), huge.build()));
+        for (char32_t c = 0x20; c <= 0x7E; ++c)
+            if (c != U'A')
+                huge.cmap.emplace_back(c, 1);
+        QVERIFY(zentraq::testing::writeFile(path("huge_ascii.ttf"), huge.build()));
+    }
+
+    // Past the bounds: refused before anything is drawn or written, the
+    // font included when it is the sample that cannot be made (OUT/ is the
+    // run's own folder).
+    void bounds_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        const QString four = QStringLiteral(
+            "would be 32000 x 32000 pixels at 16 px, more than the 64 a side (four em)");
+        QTest::newRow("a glyph past four em")
+            << QStringList{"--font-file", path("huge.ttf"), "--size", "16", "--symbols", "A"} << 1
+            << "the glyph of U+0041 in Zentraq Test " + four;
+        QTest::newRow("the same glyph for all of ASCII, vlw")
+            << QStringList{"--font-file", path("huge_ascii.ttf"),
+                           "--size",      "16",
+                           "--range",     "0x20-0x7E",
+                           "--format",    "vlw"}
+            << 1 << "the glyph of U+0020 in Zentraq Test " + four;
+        QTest::newRow("GB2312 at 1024 px")
+            << QStringList{"--font-file", UMing, "--size", "1024", "--charset", "gb2312"} << 2
+            << "7444 characters of AR PL UMing CN Light at 1024 px would take about 7.3 GiB of "
+               "glyph data";
+        const QString w(3900, u'W');
+        QTest::newRow("a sample past the picture reader's limit")
+            << QStringList{"--font-file",     Sans,       "--size",   "250",
+                           "--symbols",       "W",        "--sample", QStringList(4, w).join(u'\n'),
+                           "--sample-output", "OUT/s.png"}
+            << 2 << "the sample would be 963300 x 728 pixels, more than the";
+    }
+    void bounds() {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        QTemporaryDir out;
+        args.replaceInStrings(QStringLiteral("OUT/"), out.path() + u'/');
+        const CliRun r =
+            runCli(QStringList{"font"} + args + QStringList{"-o", out.filePath("f.c")});
+        QCOMPARE(r.exitCode, code);
+        QVERIFY2(r.err.startsWith(QStringLiteral("zentraq-cli: ")) && r.err.count(u'\n') == 1,
+                 qPrintable(r.err));
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(listing(out.path()), QStringList());
     }
 
     // Each refusal is one line, exit 2 for the command line and 1 for the
@@ -178,7 +236,7 @@ private slots:
         const QImage sample(path("vlw.png"));
         QVERIFY(!sample.isNull());
         QCOMPARE(sample.convertToFormat(QImage::Format_Grayscale8),
-                 zentraq::testing::drawVlw(*f, text));
+                 zentraq::testing::drawVlw(readFile(path("f.vlw")), text));
 
         const CliRun c = runCli({"font", "--font-file", Sans, "--size", "24", "--format", "vlw-c",
                                  "--range", "0x20-0x7E,0xA0-0xFF", "--name", "dejavu24", "-q"});

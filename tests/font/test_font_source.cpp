@@ -10,6 +10,7 @@
 #include "lvglcompress.h"
 #include "lvglfont.h"
 #include "support/faces.h"
+#include "support/font_builder.h"
 #include "support/gb2312.h"
 #include "support/lvgl_rle.h"
 
@@ -21,6 +22,24 @@
 using namespace zentraq::font;
 
 namespace {
+
+// A font of `count` glyphs from U+4E00 on, each a box of `units` units a side
+// at 16 units an em; `ascii`: one glyph for all of printable ASCII.
+QByteArray boxFont(int count, int units, bool ascii = false) {
+    zentraq::testing::TestFont f;
+    f.unitsPerEm = 16;
+    f.ascender = 14;
+    f.descender = -2;
+    f.glyphs = {zentraq::testing::TestGlyph{1, 0, 7, 10, 8}};
+    for (int i = 0; i < count; ++i) {
+        f.glyphs.push_back({0, 0, units, units, units});
+        f.cmap.emplace_back(0x4E00 + i, unsigned(i + 1));
+    }
+    if (ascii)
+        for (char32_t c = 0x20; c <= 0x7E; ++c)
+            f.cmap.emplace_back(c, 1);
+    return f.build();
+}
 
 std::vector<char32_t> codes(std::initializer_list<std::pair<char32_t, char32_t>> ranges) {
     CharacterSet set;
@@ -310,35 +329,39 @@ private slots:
         QCOMPARE(set.missing, (std::vector<char32_t>{0x4E2D, 0x5B57}));
     }
 
-    // Values in font units as the faces have them: DejaVu Serif kerns its
-    // capitals in DFLT; DejaVu Sans keeps its Latin pairs under latn only, so
-    // a converter without text (DFLT first) has none for them; a face with
-    // GPOS but no kern feature, and one without GPOS or kern table, have none.
+    // Values in font units as the faces have them, by rule. DejaVu Serif
+    // kerns its capitals alike in DFLT and latn; DejaVu Sans keeps its Latin
+    // pairs under latn only and FreeSerif has no kern feature in DFLT, so
+    // lv_font_conv's rule (DFLT first) has none of theirs, the script rule
+    // hb-shape's; a face with GPOS but no kern feature, and one without GPOS
+    // or kern table, have none.
     void kerning_data() {
         QTest::addColumn<QString>("family");
+        QTest::addColumn<bool>("script");
         QTest::addColumn<QString>("pair");
         QTest::addColumn<int>("units");
-        QTest::newRow("Serif AV") << "DejaVu Serif"
-                                  << "AV" << -102;
-        QTest::newRow("Serif To") << "DejaVu Serif"
-                                  << "To" << -159;
-        QTest::newRow("Serif LT") << "DejaVu Serif"
-                                  << "LT" << -167;
-        QTest::newRow("Serif AT") << "DejaVu Serif"
-                                  << "AT" << -112;
-        QTest::newRow("Serif Yo") << "DejaVu Serif"
-                                  << "Yo" << -178;
-        QTest::newRow("Serif Ty") << "DejaVu Serif"
-                                  << "Ty" << 0;
-        QTest::newRow("Sans AV") << "DejaVu Sans"
-                                 << "AV" << 0;
-        QTest::newRow("UMing AV") << "AR PL UMing CN"
-                                  << "AV" << 0;
-        QTest::newRow("SungtiL AV") << "AR PL SungtiL GB"
-                                    << "AV" << 0;
+        for (const bool script : {false, true}) {
+            const char* rule = script ? ", script" : ", lvgl-compatible";
+            const auto row = [&](const char* name) {
+                return &QTest::newRow((QByteArray(name) + rule).constData());
+            };
+            *row("Serif AV") << "DejaVu Serif" << script << "AV" << -102;
+            *row("Serif To") << "DejaVu Serif" << script << "To" << -159;
+            *row("Serif LT") << "DejaVu Serif" << script << "LT" << -167;
+            *row("Serif AT") << "DejaVu Serif" << script << "AT" << -112;
+            *row("Serif Yo") << "DejaVu Serif" << script << "Yo" << -178;
+            *row("Serif Ty") << "DejaVu Serif" << script << "Ty" << 0;
+            *row("Sans AV") << "DejaVu Sans" << script << "AV" << (script ? -131 : 0);
+            *row("Sans To") << "DejaVu Sans" << script << "To" << (script ? -348 : 0);
+            *row("FreeSerif AV") << "FreeSerif" << script << "AV" << (script ? -70 : 0);
+            *row("FreeSerif To") << "FreeSerif" << script << "To" << (script ? -30 : 0);
+            *row("UMing AV") << "AR PL UMing CN" << script << "AV" << 0;
+            *row("SungtiL AV") << "AR PL SungtiL GB" << script << "AV" << 0;
+        }
     }
     void kerning() {
         QFETCH(QString, family);
+        QFETCH(bool, script);
         QFETCH(QString, pair);
         QFETCH(int, units);
         const std::unique_ptr<FontFace> face = zentraq::testing::openFace(family);
@@ -346,7 +369,8 @@ private slots:
             QSKIP("the face is not installed");
         RenderSettings s;
         const GlyphSet set = renderGlyphs(*face, s, codes({{0x20, 0x7E}}));
-        const std::vector<KernPair> pairs = kerningPairs(*face, set);
+        const std::vector<KernPair> pairs = kernPairs(
+            kerningOf(*face, set, script ? KerningRule::Script : KerningRule::LvglCompatible));
         QVERIFY(
             std::is_sorted(pairs.begin(), pairs.end(), [](const KernPair& a, const KernPair& b) {
                 return std::tie(a.left, a.right) < std::tie(b.left, b.right);
@@ -359,6 +383,75 @@ private slots:
                 value = p.value;
         }
         QCOMPARE(value, units);
+    }
+
+    // Bounds checked before anything is drawn: a glyph of 32000 x 32000
+    // units at 16 units an em (alone, and as every ASCII character), one past
+    // the format's fields, a set whose em squares alone pass the sample
+    // budget, and one whose glyphs pass it as they are drawn.
+    void bounds_data() {
+        QTest::addColumn<QByteArray>("font");
+        QTest::addColumn<QString>("chars");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("side");       // the format's bound
+        QTest::addColumn<quint64>("budget"); // of samples, bytes
+        QTest::addColumn<int>("kind");       // FontError::Kind, -1: drawn
+        QTest::addColumn<QString>("message");
+        const quint64 mib = 1 << 20;
+        QString ascii;
+        for (char32_t c = 0x20; c <= 0x7E; ++c)
+            ascii += QChar(c);
+        QString hundred;
+        for (int i = 0; i < 100; ++i)
+            hundred += QChar(0x4E00 + i);
+        QTest::newRow("32000 units at 16 an em")
+            << boxFont(1, 32000) << "\u4E00" << 16 << 65535 << 256 * mib << int(FontError::Failure)
+            << "the glyph of U+4E00 in Zentraq Test would be 32000 x 32000 pixels at 16 px, more "
+               "than the 64 a side (four em) a glyph may take";
+        QTest::newRow("the same glyph as every ASCII character")
+            << boxFont(1, 32000, true) << ascii << 16 << 65535 << 256 * mib
+            << int(FontError::Failure)
+            << "the glyph of U+0020 in Zentraq Test would be 32000 x 32000 pixels at 16 px, more "
+               "than the 64 a side (four em) a glyph may take";
+        QTest::newRow("four em less a little, drawn")
+            << boxFont(1, 62) << "\u4E00" << 16 << 65535 << 256 * mib << -1 << "";
+        QTest::newRow("past the format's fields")
+            << boxFont(1, 44) << "\u4E00" << 100 << 255 << 256 * mib << int(FontError::Request)
+            << "too large: U+4E00";
+        QTest::newRow("em squares past the budget")
+            << boxFont(100, 16) << hundred << 150 << 65535 << mib << int(FontError::Request)
+            << "100 characters of Zentraq Test at 150 px would take about 2.1 MiB of glyph data "
+               "(a 150 x 150 pixel em each), more than the 1 MiB a font may take; give a smaller "
+               "size or fewer characters";
+        QTest::newRow("glyphs past the budget as drawn")
+            << boxFont(100, 56) << hundred << 40 << 65535 << mib << int(FontError::Request)
+            << "the glyphs of Zentraq Test at 40 px take more than the 1 MiB of glyph data a font "
+               "may take; give a smaller size or fewer characters";
+    }
+    void bounds() {
+        QFETCH(QByteArray, font);
+        QFETCH(QString, chars);
+        QFETCH(int, size);
+        QFETCH(int, side);
+        QFETCH(quint64, budget);
+        QFETCH(int, kind);
+        QFETCH(QString, message);
+        const FontFace face(font, 0, QStringLiteral("box.ttf"));
+        RenderSettings s;
+        s.pixelSize = size;
+        s.bound = {side, QStringLiteral("too large: %1")};
+        s.sampleBudget = budget;
+        CharacterSet set;
+        set.addText(chars);
+        try {
+            const GlyphSet glyphs = renderGlyphs(face, s, set.characters());
+            QCOMPARE(kind, -1);
+            QCOMPARE(glyphs.glyphs.size(), std::size_t(chars.size()));
+        } catch (const FontError& e) {
+            QVERIFY2(kind >= 0, e.what());
+            QCOMPARE(int(e.kind()), kind);
+            QCOMPARE(e.message(), message);
+        }
     }
 
     // A collection's faces by index; past its end is the request's fault,

@@ -15,6 +15,8 @@
 #include "support/vlw_reader.h"
 #include "vlwfont.h"
 
+#include <QImageReader>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace zentraq::font;
@@ -102,13 +104,14 @@ private slots:
         s.pixelSize = size;
         s.bits = bits;
         const GlyphSet set = renderGlyphs(*face, s, latin());
-        const std::vector<KernPair> kerning = kerningPairs(*face, set);
+        const Kerning faceKerning = kerningOf(*face, set, KerningRule::LvglCompatible);
+        const std::vector<KernPair> kerning = kernPairs(faceKerning);
         LvglOptions o;
         o.version = version;
         o.compress = compress;
         o.prefilter = prefilter;
         o.name = "test_font";
-        const LvglFont font(set, kerning, o);
+        const LvglFont font(set, faceKerning, o);
         QCOMPARE(font.bitmapFormat(), format);
         ByteArraySink sink;
         font.writeBinary(sink);
@@ -347,8 +350,7 @@ private slots:
         QCOMPARE(gfxDefaultName(file, points, char32_t(last)), name.toUtf8());
     }
 
-    // A reader written from the format's description finds every field, and
-    // draws the same sample as the tool draws from the glyphs.
+    // A reader written from the format's description finds every field.
     void vlw() {
         REQUIRE_FACE(face, "DejaVu Sans");
         RenderSettings s;
@@ -369,15 +371,107 @@ private slots:
                                           "DejaVuSans\x01",
                                           13)));
 
-        const QString text = QStringLiteral("Wolf jagt Äpfel,\nqüyz 中 ©");
-        const Sample sample =
-            drawSample(set, text, [&](std::size_t i, long) { return vlwAdvance(set.glyphs[i]); });
-        QCOMPARE(sample.missing, 1);
-        QCOMPARE(sample.picture, zentraq::testing::drawVlw(*f, text));
-
         const GlyphSet wide = renderGlyphs(*face, s, {0x41, 0x1D400});
         if (wide.glyphs.size() == 2)
             QVERIFY_THROWS_EXCEPTION(FontError, vlwBytes(wide, QString()));
+    }
+
+    // The sample of a vlw font is what TFT_eSPI draws: a port of its
+    // loadFont, drawGlyph and drawString draws the same pixels from the file.
+    // Spaces move the pen by (ascent + descent) * 2 / 7, a missing character
+    // is a box; with Processing's ascent and descent (the top of "d", the
+    // bottom of "p") taller glyphs reach above the line.
+    void vlwSample_data() {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("processing");
+        QTest::addColumn<int>("missing");
+        QTest::addColumn<int>("width"); // -1: not checked
+        QTest::newRow("A B C") << "DejaVu Sans Mono" << 20 << "A B C" << false << 0 << 47;
+        QTest::newRow("missing") << "DejaVu Sans Mono" << 20 << "A\u4E2DB" << false << 1 << -1;
+        QTest::newRow("lines, spaces, Latin-1")
+            << "DejaVu Sans" << 24 << "Wolf jagt  Äpfel,\n qüyz © \u4E2D" << false << 1 << -1;
+        QTest::newRow("Processing's ascent")
+            << "DejaVu Serif" << 20 << "Åpfel dp\nÉcole" << true << 0 << -1;
+        // F0 9F 98 80: TFT_eSPI reads four codes, and U+00F0 is in the font.
+        QTest::newRow("beyond three bytes")
+            << "DejaVu Sans" << 16 << "a\U0001F600b" << false << 3 << -1;
+    }
+    void vlwSample() {
+        QFETCH(QString, family);
+        QFETCH(int, size);
+        QFETCH(QString, text);
+        QFETCH(bool, processing);
+        QFETCH(int, missing);
+        QFETCH(int, width);
+        const std::unique_ptr<FontFace> face = zentraq::testing::openFace(family);
+        if (!face)
+            QSKIP("the face is not installed");
+        RenderSettings s;
+        s.pixelSize = size;
+        s.bits = 8;
+        CharacterSet chars;
+        chars.addRange({0x20, 0x7E});
+        chars.addRange({0xA0, 0xFF});
+        const GlyphSet set = renderGlyphs(*face, s, chars.characters());
+        const VlwMetrics m =
+            vlwMetrics(*face, set, processing ? VlwConvention::Processing : VlwConvention::Glyphs);
+        if (processing) {
+            QCOMPARE(m.ascent, set.find(U'd')->top);
+            QCOMPARE(m.descent, set.find(U'p')->height - set.find(U'p')->top);
+            QVERIFY(m.ascent < set.ascent());
+        }
+        const Sample sample = drawVlwSample(set, m.ascent, m.descent, text);
+        QCOMPARE(sample.missing, missing);
+        QCOMPARE(sample.picture,
+                 zentraq::testing::drawVlw(vlwBytes(set, m, face->postscriptName()), text));
+        if (width >= 0)
+            QCOMPARE(sample.picture.width(), width);
+    }
+
+    // No sample is larger than the picture reader takes (its allocation
+    // limit, 1 MiB here: 262144 pixels): refused before it is drawn, for
+    // either pen.
+    void sampleLimit_data() {
+        QTest::addColumn<bool>("vlw");
+        QTest::addColumn<int>("repeat");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("LVGL, fits") << false << 600 << 1 << false;
+        QTest::newRow("LVGL, too wide") << false << 2000 << 1 << true;
+        QTest::newRow("LVGL, too many lines") << false << 300 << 6 << true;
+        QTest::newRow("vlw, fits") << true << 600 << 1 << false;
+        QTest::newRow("vlw, too wide") << true << 2000 << 1 << true;
+    }
+    void sampleLimit() {
+        QFETCH(bool, vlw);
+        QFETCH(int, repeat);
+        QFETCH(int, lines);
+        QFETCH(bool, refused);
+        REQUIRE_FACE(face, "DejaVu Sans");
+        RenderSettings s;
+        s.pixelSize = 16;
+        const GlyphSet set = renderGlyphs(*face, s, {U'\n', U'W'});
+        const int limit = QImageReader::allocationLimit();
+        QImageReader::setAllocationLimit(1);
+        const auto restore = qScopeGuard([limit] { QImageReader::setAllocationLimit(limit); });
+        QCOMPARE(zentraq::font::sampleLimit(), qint64(262144));
+        QStringList text(lines, QString(repeat, u'W'));
+        try {
+            const Sample sample =
+                vlw ? drawVlwSample(set, set.ascent(), -set.descent(), text.join(u'\n'))
+                    : drawSample(set, text.join(u'\n'),
+                                 [&](std::size_t i, long) { return vlwAdvance(set.glyphs[i]); });
+            QVERIFY(!refused);
+            QVERIFY(qint64(sample.picture.width()) * sample.picture.height() <= 262144);
+        } catch (const FontError& e) {
+            QVERIFY2(refused, e.what());
+            QCOMPARE(e.kind(), FontError::Request);
+            QVERIFY2(e.message().contains(QStringLiteral("pixels, more than the 262144 pixels (1 "
+                                                         "MiB) the picture reader takes")),
+                     e.what());
+        }
     }
 
     // LVGL moves the pen by the advance plus the pair's kerning, rounded to
@@ -389,7 +483,7 @@ private slots:
         const GlyphSet set = renderGlyphs(*face, s, {U'A', U'V'});
         LvglOptions o;
         o.name = "f";
-        const LvglFont font(set, kerningPairs(*face, set), o);
+        const LvglFont font(set, kerningOf(*face, set, KerningRule::Script), o);
         const PenAdvance pen = [&](std::size_t i, long next) { return font.penAdvance(i, next); };
         const int av = drawSample(set, u"AV", pen).picture.width();
         const int a = drawSample(set, u"A", pen).picture.width();

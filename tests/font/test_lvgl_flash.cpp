@@ -96,8 +96,7 @@ struct Made {
     QString description;
 };
 
-Made makeImage(GlyphSet set, const std::vector<KernPair>& kerning, bool compress = true,
-               bool prefilter = true) {
+Made makeImage(GlyphSet set, const Kerning& kerning, bool compress = true, bool prefilter = true) {
     Made m;
     m.set = std::move(set);
     LvglOptions o;
@@ -171,19 +170,21 @@ private slots:
         QTest::addColumn<int>("bits");
         QTest::addColumn<bool>("compress");
         QTest::addColumn<bool>("prefilter");
-        QTest::addColumn<bool>("cjk");
+        QTest::addColumn<QString>("chars"); // Latin-1, or as named
         QTest::addColumn<int>("format");
         QTest::addColumn<QString>("spans"); // describe()'s first words
         QTest::newRow("1 bit, plain")
-            << "DejaVu Sans" << 12 << 1 << true << true << false << 0 << "2 spans (0 ranked)";
+            << "DejaVu Sans" << 12 << 1 << true << true << "" << 0 << "2 spans (0 ranked)";
         QTest::newRow("2 bits, run-length coded")
-            << "DejaVu Sans" << 24 << 2 << true << false << false << 2 << "2 spans (0 ranked)";
-        QTest::newRow("4 bits, filtered, kerned")
-            << "DejaVu Serif" << 16 << 4 << true << true << false << 1 << "2 spans (0 ranked)";
+            << "DejaVu Sans" << 24 << 2 << true << false << "" << 2 << "2 spans (0 ranked)";
+        QTest::newRow("4 bits, filtered, kerned in classes")
+            << "DejaVu Serif" << 16 << 4 << true << true << "" << 1 << "2 spans (0 ranked)";
+        QTest::newRow("kerned in pairs")
+            << "DejaVu Serif" << 16 << 4 << true << true << "ATV" << 1 << "1 spans (1 ranked)";
         QTest::newRow("8 bits, plain")
-            << "DejaVu Sans" << 16 << 8 << true << true << false << 0 << "2 spans (0 ranked)";
+            << "DejaVu Sans" << 16 << 8 << true << true << "" << 0 << "2 spans (0 ranked)";
         QTest::newRow("ideographs and Latin")
-            << "AR PL UMing CN" << 16 << 4 << true << true << true << 1 << "2 spans (1 ranked)";
+            << "AR PL UMing CN" << 16 << 4 << true << true << "CJK" << 1 << "2 spans (1 ranked)";
     }
     void roundTrip() {
         QFETCH(QString, family);
@@ -191,7 +192,7 @@ private slots:
         QFETCH(int, bits);
         QFETCH(bool, compress);
         QFETCH(bool, prefilter);
-        QFETCH(bool, cjk);
+        QFETCH(QString, chars);
         QFETCH(int, format);
         QFETCH(QString, spans);
         const std::unique_ptr<FontFace> face = zentraq::testing::openFace(family);
@@ -201,15 +202,22 @@ private slots:
         s.pixelSize = size;
         s.bits = bits;
         std::vector<char32_t> codes = ranges({{0x20, 0x7E}, {0xA0, 0xFF}});
-        if (cjk) { // every 7th code of the first 2100 ideographs, after ASCII
+        if (chars == "CJK") { // every 7th code of the first 2100 ideographs, after ASCII
             codes = ranges({{0x20, 0x7E}});
             for (char32_t c = 0x4E00; c < 0x4E00 + 2100; c += 7)
                 codes.push_back(c);
+        } else if (!chars.isEmpty()) { // a few, after the digits
+            codes = ranges({{0x30, 0x39}});
+            for (const QChar c : chars)
+                codes.push_back(c.unicode());
         }
         const GlyphSet rendered = renderGlyphs(*face, s, codes);
-        const Made m = makeImage(rendered, kerningPairs(*face, rendered), compress, prefilter);
+        const Made m = makeImage(rendered, kerningOf(*face, rendered, KerningRule::Script),
+                                 compress, prefilter);
         const LvglFont& font = *m.font;
         QCOMPARE(font.bitmapFormat(), format);
+        if (font.kernPairCount() > 0)
+            QCOMPARE(font.kernClasses(), chars != "ATV");
         QVERIFY2(m.description.startsWith(spans), qPrintable(m.description));
         Reader r(m.image);
         QCOMPARE(r.status, int(ZT_FLASH_OK));
@@ -243,11 +251,12 @@ private slots:
                      qPrintable(codeName(g.code)));
         }
         // Kerning: the pen moves as the C font moves it, for every pair of
-        // the first 95 glyphs (ASCII), the value coming with the right
-        // glyph's entry read.
+        // the first 95 glyphs, the value coming with the right glyph's entry
+        // read.
         int kerned = 0;
-        for (std::size_t i = 0; i < 95; ++i)
-            for (std::size_t j = 0; j < 95; ++j) {
+        const std::size_t pairs = std::min<std::size_t>(glyphs.size(), 95);
+        for (std::size_t i = 0; i < pairs; ++i)
+            for (std::size_t j = 0; j < pairs; ++j) {
                 zt_flash_glyph right;
                 std::int8_t kern = 0;
                 r.src.reads = 0;
@@ -384,7 +393,14 @@ private slots:
         std::vector<char32_t> codes = ranges({{0x20, 0x5F}});
         codes.insert(codes.end(), {0x100, 0x102, 0x5000});
         GlyphSet set = syntheticSet(codes);
-        Made m = makeImage(set, {{0, 1, -200}});
+        Kerning kerning;
+        kerning.leftClass.assign(codes.size(), 0);
+        kerning.rightClass.assign(codes.size(), 0);
+        kerning.leftClass[0] = kerning.rightClass[1] = 1;
+        kerning.leftClasses = kerning.rightClasses = 1;
+        kerning.cells = {{1, 1, -200}};
+        Made m = makeImage(set, kerning);
+        QVERIFY(!m.font->kernClasses()); // a single pair is kept as a pair
         QCOMPARE(u32(m.image, 16), 64u);
         QCOMPARE(m.image[24], char(3));
         QCOMPARE(u32(m.image, 20), 122u);
