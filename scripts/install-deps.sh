@@ -10,6 +10,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-webengine-dev libqt6webenginecore6-bin
     libfreetype-dev libfontconfig-dev libharfbuzz-dev liblz4-dev
+    # zlib: the CRCs of the PNGs an APNG's frames are decoded from
+    zlib1g-dev
     # metafiles: libwmf's player, libemf2svg, Qt SVG
     libwmf-dev libemf2svg-dev qt6-svg-dev
     # run (python3 also writes zentraq-cli's man page at build time)
@@ -27,6 +29,8 @@ packages=(
     # lv_font_conv comes from npm (below); DejaVu is also the CMake package
     # test's second face
     fonts-dejavu-core fonts-arphic-gbsn00lp python3-png python3-lz4 pngquant nodejs
+    # the icons the palettes are measured on against pngquant's (test_palette_quality)
+    adwaita-icon-theme
     # the judge of kerning (hb-shape) and FreeSerif, whose kerning it judges
     libharfbuzz-bin fonts-freefont-ttf
     # the system calls of the durable write (test_cli_output)

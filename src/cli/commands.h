@@ -5,6 +5,7 @@
 // file and one line in the table of cli.cpp.
 
 #include "commandline.h"
+#include "epaper.h"
 #include "options.h"
 #include "picturedata.h"
 #include "pictureforms.h"
@@ -49,8 +50,31 @@ struct PictureOptions {
     // --format lvgl, lvgl-bin, c16, xbm (out.shape not empty): the shape and
     // its settings; form.attribute is --attribute for --format c too.
     rgbqumo::FormSettings form;
+    // --panel: a built-in panel's name or a palette file (empty: none), and
+    // --planes.
+    QString panel;
+    bool planes = false;
+    // --frames: the frames to convert, from the first to the last (-1: the
+    // file's last); unset: the picture as the window reads it.
+    bool frames = false;
+    int firstFrame = 0;
+    int lastFrame = -1;
 };
 PictureOptions parsePicture(const CommandLine& line);
+
+// picture_frames.cpp: --frames into `o`, and the frames in the form the
+// other options give, one after another, with a table of them.
+void parseFrames(const CommandLine& line, PictureOptions& o);
+int runFrames(const PictureOptions& o);
+
+// picture_panel.cpp: --panel and --planes into `o`, and the picture as the
+// panel's data.
+void parsePanel(const CommandLine& line, PictureOptions& o);
+int runPanel(const PictureOptions& o, Destination& destination);
+// The panel of --panel: built in, or read from its palette file; with
+// `planes` it must have white.
+epaper::Panel panelNamed(const QString& panel, bool planes);
+epaper::Panel panelOf(const PictureOptions& o);
 
 struct PreviewOptions {
     QString data; // "-" for standard input
@@ -72,6 +96,9 @@ struct PreviewOptions {
     // depth.
     QString lvgl;
     lvgl::ColourDepth depth = lvgl::ColourDepth::Depth16;
+    // Panel data (--panel with --width): the panel or palette file, planes.
+    QString panel;
+    bool planes = false;
 };
 PreviewOptions parsePreview(const CommandLine& line);
 

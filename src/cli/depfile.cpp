@@ -25,28 +25,47 @@ std::string currentFolder() {
 }
 
 std::string word(std::string_view name, const std::string& shown) {
-    std::string w = makeWord(name);
+    std::string why;
+    std::string w = makeWord(name, &why);
     if (w.empty())
-        failure("cannot name '" + shown +
-                "' in the depfile: a Make rule cannot hold a name with a line break or a "
-                "backslash at its end");
+        failure("cannot name '" + shown + "' in the depfile: " + why);
     return w;
+}
+
+bool isControl(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+}
+
+// Signs at which Ninja 1.11 ends a name in a depfile, escaped or not.
+bool endsNinjaName(char c) {
+    return std::string_view("\"&';<>?^`|*").find(c) != std::string_view::npos;
 }
 
 } // namespace
 
-std::string makeWord(std::string_view name) {
+std::string makeWord(std::string_view name, std::string* why) {
+    const auto refuse = [why](std::string reason) {
+        if (why)
+            *why = std::move(reason);
+        return std::string();
+    };
     std::string w;
     w.reserve(name.size() + 8);
     std::size_t backslashes = 0; // the run of backslashes just written
     for (const char c : name) {
+        if (c == '\n' || c == '\r')
+            return refuse("a Make rule cannot hold a name with a line break");
+        if (c == '\t')
+            return refuse("Ninja cannot read a name with a tab");
+        if (isControl(c))
+            return refuse("Ninja cannot read a name with a control character");
+        if (endsNinjaName(c))
+            return refuse(std::string("Ninja cannot read a name with '") + c + "'");
+        if (backslashes > 0 && (c == '#' || c == ':' || c == '$'))
+            return refuse(std::string("Make and Ninja read a backslash before '") + c +
+                          "' differently");
         switch (c) {
-        case '\n':
-        case '\r':
-        case '\0':
-            return {};
         case ' ':
-        case '\t':
         case '#':
         case ':':
             // 2N+1 backslashes before these stand for N backslashes and the
@@ -64,8 +83,12 @@ std::string makeWord(std::string_view name) {
         }
         backslashes = c == '\\' ? backslashes + 1 : 0;
     }
-    if (name.empty() || backslashes > 0)
-        return {};
+    if (name.empty())
+        return refuse("the name is empty");
+    if (backslashes > 0)
+        return refuse("a Make rule cannot hold a name with a backslash at its end");
+    if (name.back() == ':')
+        return refuse("Ninja takes a ':' at a name's end for the end of a target");
     return w;
 }
 

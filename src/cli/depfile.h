@@ -11,11 +11,15 @@
 
 namespace zentraq::cli {
 
-// `name` as Make and Ninja read a word of a rule: a space, tab, '#' or ':'
-// with a backslash before it (and the backslashes before that doubled), '$'
-// as "$$". Returns an empty string for a name that holds a line break or
-// ends in a backslash, which the two do not read alike.
-std::string makeWord(std::string_view name);
+// `name` as GNU Make and Ninja 1.11 both read a word of a rule: a space, '#'
+// or ':' with a backslash before it (and the backslashes before a space
+// doubled), '$' as "$$". Returns an empty string, and in `why` the reason,
+// for a name the two cannot both read as it is: one that is empty or holds
+// a line break, a tab or another control character, one of the signs at
+// which Ninja ends a name (" & ' ; < > ? ^ ` | *), a backslash before '#',
+// ':' or '$' (which Make and Ninja read differently), or that ends in a
+// backslash or ':'.
+std::string makeWord(std::string_view name, std::string* why = nullptr);
 
 // "TARGET: \\\n  PREREQUISITE \\\n  ...\n": the target as given, each
 // prerequisite as an absolute name (a relative one joined to the current

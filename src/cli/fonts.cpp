@@ -88,7 +88,7 @@ QStringList describeCells(const glyph::CellDrawer& cells, const CellOptions& o) 
 int reportMissing(const std::vector<char32_t>& chars, glyph::CellDrawer& cells, bool quiet) {
     int checked = 0;
     const std::vector<char32_t> missing =
-        glyph::missingCharacters(chars, cells.renderer(), &checked);
+        glyph::missingCharacters(chars, cells.renderer(), cells.pixelSize(), &checked);
     QByteArray listing;
     for (const char32_t c : missing)
         listing += core::characterLabel(c).toUtf8() + '\n';

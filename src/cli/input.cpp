@@ -197,6 +197,13 @@ QString metafileProblem(const metafile::Problem& p) {
     }
     case Kind::ConverterFailed:
         return QStringLiteral("the metafile converter ended with exit status %1").arg(n(0));
+    case Kind::ConverterNoMemory:
+        if (p.n[0] <= 0)
+            return QStringLiteral("the metafile converter ran out of memory while it played the "
+                                  "records");
+        return QStringLiteral("the metafile converter reached its memory limit of %1 MiB while it "
+                              "played the records")
+            .arg(QString::number((p.n[0] + (1 << 19)) >> 20));
     case Kind::AnswerCutShort:
         return QStringLiteral("the metafile converter's answer is cut short");
     case Kind::AnswerWrong:

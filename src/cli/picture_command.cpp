@@ -9,6 +9,7 @@
 #include "csource.h"
 #include "error.h"
 #include "input.h"
+#include "lvglraw.h"
 #include "numbertext.h"
 #include "output.h"
 #include "process.h"
@@ -54,8 +55,24 @@ constexpr OptionDef Options[] = {
      "true-color and true-color-alpha are made for (default 16)"},
     {"stride-align", "N", "LVGL 9: every row padded to a multiple of N bytes, a power of two up to 256 (default 1)"},
     {"compress", "none|rle|lz4", "LVGL 9: the data compressed with LVGL's RLE or with LZ4 (default none)"},
+    {"premultiply", nullptr, "LVGL 9 rgb565a8 and argb8565: each colour level stored times alpha / 255 "
+     "(truncated), with the header's premultiplied flag, as LVGLImage.py's --premultiply"},
     {"attribute", "TEXT", "c, lvgl, c16, xbm: TEXT put into every C declaration, e.g. PROGMEM or "
      "LV_ATTRIBUTE_LARGE_CONST"},
+    {"panel", "bw|bwr|bwy|bwry|7color|FILE", "a colour e-paper panel: every pixel becomes the panel's "
+     "nearest colour (as Pillow's quantize picks it) or is dithered over them with --dither; bw: black 0, "
+     "white 1; bwr: black 0, white 1, red 2; bwy: ..., yellow 2; bwry: black 0, white 1, yellow 2, red 3; "
+     "7color: black 0, white 1, green 2, blue 3, red 4, yellow 5, orange 6 (the colours of Waveshare's "
+     "drivers); FILE: a palette, one #RRGGBB [name] a line. The data: the colours' numbers packed, 1, 2, 4 "
+     "or 8 bits a pixel, the first pixel in the highest bits, every row on a new byte"},
+    {"frames", "all|N|A-B", "an animated picture's frames (GIF, APNG, WebP), each as a viewer shows it at "
+     "its time (disposal and blending), converted alone: text and binary data one frame after the other; "
+     "C forms one declaration a frame, NAME_N (N the frame's number), then NAME_frames[] (for LVGL "
+     "'const void *', as lv_animimg_set_src takes it), NAME_durations[] in ms and NAME_frame_count; "
+     "lvgl-bin one file a frame, OUT with _N before its extension"},
+    {"planes", nullptr, "--panel: instead, one 1-bit plane per colour but white, one after the other "
+     "(C: NAME_black, NAME_red, ...): 0 where the pixel has the plane's colour, 1 elsewhere, as "
+     "Waveshare's and GxEPD2's 3-colour drivers take them"},
     option::Name, option::Binary, option::Output, option::Quiet,
     option::Depfile, option::KeepUnchanged,
 };
@@ -83,7 +100,32 @@ bool isAttribute(const QString& text) {
            !text.contains(QLatin1String("*/")) && !text.contains(QLatin1String("//"));
 }
 
+// --cf raw, raw-alpha: the file's bytes, once it is known to be a picture.
+int runRaw(const PictureOptions& o, Destination& destination) {
+    const QSize size = readPicture(o.picture).size();
+    const QByteArray file = readWhole(o.picture);
+    const lvgl::CDeclaration d{
+        o.form.name, o.form.attribute,
+        o.out.form == core::DataForm::C
+            ? core::headerComment(QStringList{
+                  QStringLiteral("Picture made by zentraq-cli: %1, %2*%3 "
+                                 "pixels, %4 bytes of data")
+                      .arg(o.picture, QString::number(size.width()), QString::number(size.height()),
+                           QString::number(file.size())),
+                  lvgl::rawLine(o.form.image)})
+            : QByteArray()};
+    const qint64 bytes = o.form.shape == rgbqumo::Shape::LvglSource
+                             ? lvgl::writeRawSource(file, o.form.image, d, destination.sink())
+                             : lvgl::writeRawFile(file, o.form.image, destination.sink());
+    destination.commit(inputFiles());
+    if (!o.out.quiet)
+        note(QStringLiteral("数据大小:") + DoubleText(double(bytes)) + QStringLiteral("字节"));
+    return 0;
+}
+
 int runShaped(const PictureOptions& o, Destination& destination) {
+    if (lvgl::isRaw(o.form.image.format))
+        return runRaw(o, destination);
     rgbqumo::PictureForm form(readPicture(o.picture), o.data, o.form);
     QByteArray comment;
     if (o.out.form == core::DataForm::C)
@@ -103,12 +145,16 @@ int runShaped(const PictureOptions& o, Destination& destination) {
 
 int runPicture(const CommandLine& line) {
     const PictureOptions o = parsePicture(line);
+    if (o.frames)
+        return runFrames(o);
     // An output that cannot be written is reported before the picture is
     // decoded.
     Destination destination(nativeName(o.out.output).toStdString(),
                             o.out.form == core::DataForm::Binary, o.out.files);
     if (!o.out.shape.isEmpty())
         return runShaped(o, destination);
+    if (!o.panel.isEmpty())
+        return runPanel(o, destination);
     rgbqumo::PictureData data(readPicture(o.picture), o.data);
 
     // 16 bytes a line (the window's 8 pixels of RGB565), 24 for the 3-byte
@@ -150,7 +196,8 @@ void parseShape(const CommandLine& line, PictureOptions& o) {
         f.attribute = attribute.toLatin1();
     }
     const bool lvglShape = shape.startsWith(QLatin1String("lvgl"));
-    for (const char* lvglOnly : {"lvgl", "cf", "color-depth", "stride-align", "compress"})
+    for (const char* lvglOnly :
+         {"lvgl", "cf", "color-depth", "stride-align", "compress", "premultiply"})
         if (!lvglShape && line.isSet(lvglOnly))
             usageError(
                 QStringLiteral("%1 is for --format lvgl and lvgl-bin").arg(optionName(lvglOnly)));
@@ -190,8 +237,14 @@ void parseShape(const CommandLine& line, PictureOptions& o) {
                                         QStringLiteral("none, rle or lz4")))
             i.compression = *c;
         i.dither = o.data.dither;
+        i.premultiply = line.isSet("premultiply");
         if (const QString problem = lvgl::optionsProblem(i); !problem.isEmpty())
             usageError(problem);
+        if (lvgl::isRaw(i.format))
+            for (const char* pixelOption : {"rotate", "flip", "resize", "fit", "background"})
+                if (line.isSet(pixelOption))
+                    usageError(QStringLiteral("%1: --cf %2 keeps the picture file as it is")
+                                   .arg(optionName(pixelOption), lvgl::formatName(i.format)));
     } else if (shape == u"c16" && bitsPerSample(pixel) != 16) {
         usageError(QStringLiteral("--format c16 is for the 16-bit formats rgb565 and bgr565, not "
                                   "%1")
@@ -256,6 +309,8 @@ PictureOptions parsePicture(const CommandLine& line) {
                                      QStringLiteral("white, black, #RRGGBB or 0xRRGGBB")))
         s.background = *bg;
     parseShape(line, o);
+    parsePanel(line, o);
+    parseFrames(line, o);
     const QStringList& positional = line.positional();
     if (positional.size() != 1)
         usageError(
@@ -271,8 +326,8 @@ PictureOptions parsePicture(const CommandLine& line) {
 const CommandDef PictureCommand{
     "picture",
     "picture file -> a display's pixel data (RGB565 by default), an LVGL image or an Arduino array",
-    "zentraq-cli picture IN [--pixel FORMAT | --format lvgl|lvgl-bin --cf FORMAT] [--rotate ...] "
-    "[--flip ...] [--resize WxH] [options]",
+    "zentraq-cli picture IN [--pixel FORMAT | --format lvgl|lvgl-bin --cf FORMAT | --panel PANEL "
+    "[--planes]] [--frames all|N|A-B] [--rotate ...] [--flip ...] [--resize WxH] [options]",
     "Converts the picture file IN (BMP, GIF, JPEG, PNG, ICO, ... whatever the window loads) into "
     "pixel data for a display: rows from the top, each row from the left; by default RGB565, one "
     "\"0xLL,0xHH,\" item per pixel, low byte first, CR LF after every 8th item, exactly the bytes "
@@ -284,8 +339,11 @@ const CommandDef PictureCommand{
     "after every 16 bytes (24 for the 3-byte formats); a shorter last line has no CR LF, as in "
     "temp.txt. The byte count goes to standard error in the window's words, \"数据大小:N字节\". "
     "--format lvgl and lvgl-bin make an LVGL 9 (or, with --lvgl 8, 8.3) image that keeps the "
-    "picture's alpha in the formats that have it; c16 and xbm make the arrays of Arduino display "
-    "libraries.",
+    "picture's alpha in the formats that have it (--cf raw keeps a PNG, JPEG or GIF file as it is "
+    "for LVGL's own decoders); c16 and xbm make the arrays of Arduino display libraries. --frames "
+    "converts the frames of an animated GIF, APNG or WebP, each as a viewer shows it, with a table "
+    "of them and their durations. --panel makes the data of a colour e-paper panel: packed colour "
+    "numbers, or one plane per colour with --planes.",
     "zentraq-cli picture logo.png --resize 128x64 --pixel mono --dither floyd-steinberg --scan "
     "page --format c --name logo -o logo.h",
     Options,

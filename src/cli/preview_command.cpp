@@ -2,6 +2,7 @@
 // character's cell, ink black on white, side by side; picture data shows
 // the colours of its pixel format, each level widened to 8 bits.
 #include "commands.h"
+#include "contactsheet.h"
 #include "datatext.h"
 #include "error.h"
 #include "glyphcells.h"
@@ -14,6 +15,9 @@
 #include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
+
+#include <algorithm>
+#include <cstring>
 
 namespace zentraq::cli {
 namespace {
@@ -31,7 +35,10 @@ constexpr OptionDef Options[] = {
     {"invert", nullptr, "glyph data: ink 0 and background 1; grey and mono picture data: made with "
      "picture --invert"},
     option::ByteOrder,
-    {"columns", "N", "characters per row of the picture (default 16)"},
+    {"columns", "N", "characters, or frames, per row of the picture (default 16)"},
+    {"panel", "bw|bwr|bwy|bwry|7color|FILE", "picture data (--width) made with picture --panel: the "
+     "panel's colours; frames of --height rows side by side"},
+    {"planes", nullptr, "--panel: the data is planes (picture --planes)"},
     {"scale", "N", "every data pixel as N x N pixels (default 1, at most 64)"},
     {"binary", nullptr, "DATA holds the bytes themselves"},
     {"format", "lvgl|lvgl-bin", "DATA is an LVGL image (instead of --size or --width): C source of an "
@@ -84,6 +91,48 @@ QImage glyphPicture(const QByteArray& bytes, const PreviewOptions& o, const QStr
                 rows * height);
 }
 
+// The frames of `bytes`, each `frameBytes` long and of `size`, drawn by
+// `draw`, side by side.
+template <class Draw>
+QImage frameSheet(const QByteArray& bytes, qint64 frameBytes, QSize size, const PreviewOptions& o,
+                  Draw draw) {
+    const qint64 count = bytes.size() / frameBytes;
+    const QSize sheet = rgbqumo::contactSheetSize(size, count, o.columns);
+    checkSize(sheet.width(), sheet.height(), o.scale);
+    QList<QImage> frames;
+    for (qint64 i = 0; i < count; ++i)
+        frames << made(draw(bytes.mid(i * frameBytes, frameBytes)), size.width(), size.height());
+    return made(rgbqumo::contactSheet(frames, o.columns), sheet.width(), sheet.height());
+}
+
+// Panel data (--panel): packed indices or planes, in the panel's colours; as
+// many rows as the data holds, or frames of --height rows side by side.
+QImage panelData(const QByteArray& bytes, const PreviewOptions& o, const QString& source) {
+    const epaper::PanelSettings panel{panelNamed(o.panel, o.planes), o.planes};
+    const int width = o.pictureWidth;
+    checkSize(width, 1, o.scale);
+    const qint64 row = epaper::panelBytes(panel, width, 1);
+    int height = o.pictureHeight;
+    if (height == 0) {
+        if (bytes.size() % row != 0 || bytes.size() / row > MaxSide)
+            failure(QStringLiteral("%1 holds %2 bytes, not a whole number of rows of %3 bytes "
+                                   "(%4 pixels of %5%6)")
+                        .arg(source, QString::number(bytes.size()), QString::number(row),
+                             QString::number(width), panel.panel.name,
+                             o.planes ? QStringLiteral(", every plane") : QString()));
+        height = int(bytes.size() / row);
+    }
+    const qint64 frame = epaper::panelBytes(panel, width, height);
+    if (bytes.size() % frame != 0)
+        failure(QStringLiteral("%1 holds %2 bytes, not a whole number of the %3 bytes of %4 x %5 "
+                               "pixels of %6")
+                    .arg(source, QString::number(bytes.size()), QString::number(frame),
+                         QString::number(width), QString::number(height), panel.panel.name));
+    return frameSheet(bytes, frame, QSize(width, height), o, [&](const QByteArray& one) {
+        return epaper::panelPicture(one, panel, QSize(width, height));
+    });
+}
+
 QImage pictureData(const QByteArray& bytes, const PreviewOptions& o, const QString& source) {
     const core::Layout layout = rgbqumo::dataLayout(o.picture);
     const QString format = rgbqumo::pixelFormatName(o.picture.pixel);
@@ -100,6 +149,14 @@ QImage pictureData(const QByteArray& bytes, const PreviewOptions& o, const QStri
     }
     checkSize(width, 1, o.scale);
     int height = o.pictureHeight;
+    // Several whole frames of W x H (picture --frames): a contact sheet.
+    if (height > 0) {
+        const qint64 frame = core::frameBytes(layout, width, height);
+        if (bytes.size() > frame && bytes.size() % frame == 0)
+            return frameSheet(bytes, frame, QSize(width, height), o, [&](const QByteArray& one) {
+                return rgbqumo::dataPicture(one, o.picture, QSize(width, height));
+            });
+    }
     if (height > 0 && core::frameBytes(layout, width, height) != bytes.size())
         failure(QStringLiteral("%1 holds %2 bytes, not the %3 bytes of %4 x %5 %6 pixels in this "
                                "layout")
@@ -162,29 +219,85 @@ QByteArray dataOf(const QByteArray& text, const QString& source) {
 }
 
 // An LVGL image's pixels laid exactly onto a checkerboard of 4-pixel squares,
-// light grey and white, so that its transparent parts show.
+// light grey and white, so that its transparent parts show, each row
+// scaled as it comes: the preview is all the memory it takes.
+class CheckerboardPreview : public lvgl::RowReceiver {
+public:
+    explicit CheckerboardPreview(int scale) : m_scale(scale) {}
+
+    void begin(const lvgl::ImageHeader& header) override {
+        checkSize(header.width, header.height, m_scale);
+        const qint64 w = qint64(header.width) * m_scale, h = qint64(header.height) * m_scale;
+        image = made(QImage(int(w), int(h), QImage::Format_RGB32), w, h);
+    }
+
+    void row(int y, const QRgb* in) override {
+        const int s = m_scale;
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y * s));
+        for (int x = 0; x < image.width() / s; ++x) {
+            const QRgb square = (x / 4 + y / 4) % 2 ? qRgb(204, 204, 204) : qRgb(255, 255, 255);
+            std::fill_n(out + qint64(x) * s, s, core::compositePixel(in[x], square));
+        }
+        for (int i = 1; i < s; ++i)
+            std::memcpy(image.scanLine(y * s + i), out, std::size_t(image.bytesPerLine()));
+    }
+
+    QImage image;
+
+private:
+    int m_scale;
+};
+
+// Every image of a C source that declares several (a frame table), each on
+// the checkerboard, side by side at the preview's scale.
+QImage lvglFrames(const QList<lvgl::ReadImage>& images, const PreviewOptions& o,
+                  const QString& source) {
+    const QSize size = images.front().picture.size();
+    QList<QImage> frames;
+    for (const lvgl::ReadImage& read : images) {
+        if (read.picture.size() != size)
+            failure(QStringLiteral("%1: its images are not all of one size, %2 x %3 and %4 x %5")
+                        .arg(source)
+                        .arg(size.width())
+                        .arg(size.height())
+                        .arg(read.picture.width())
+                        .arg(read.picture.height()));
+        CheckerboardPreview frame(1);
+        lvgl::ImageHeader header;
+        header.width = size.width();
+        header.height = size.height();
+        frame.begin(header);
+        for (int y = 0; y < size.height(); ++y)
+            frame.row(y, reinterpret_cast<const QRgb*>(read.picture.constScanLine(y)));
+        frames << frame.image;
+    }
+    const QSize sheet = rgbqumo::contactSheetSize(size, frames.size(), o.columns);
+    checkSize(sheet.width(), sheet.height(), o.scale);
+    QImage picture = made(rgbqumo::contactSheet(frames, o.columns), sheet.width(), sheet.height());
+    if (o.scale == 1)
+        return picture;
+    return made(picture.scaled(picture.width() * o.scale, picture.height() * o.scale,
+                               Qt::IgnoreAspectRatio, Qt::FastTransformation),
+                qint64(picture.width()) * o.scale, qint64(picture.height()) * o.scale);
+}
+
+// The preview of an LVGL image, at its scale; a C source that declares
+// several images shows them all.
 QImage lvglPicture(const QByteArray& raw, const PreviewOptions& o, const QString& source) {
-    lvgl::ReadImage read;
+    CheckerboardPreview preview(o.scale);
     try {
-        read = o.lvgl == u"lvgl" ? lvgl::readImageSource(raw, o.depth)
-                                 : lvgl::readImageFile(raw, o.depth);
+        if (o.lvgl != u"lvgl")
+            lvgl::readImageFile(raw, o.depth, preview);
+        else if (lvgl::declaredImages(raw) > 1)
+            return lvglFrames(lvgl::readImageSources(raw, o.depth), o, source);
+        else
+            lvgl::readImageSource(raw, o.depth, preview);
     } catch (const RuntimeError& e) {
         if (e.code() != RuntimeError::InvalidPicture)
             throw;
         failure(source + QStringLiteral(": ") + QString::fromUtf8(e.what()));
     }
-    checkSize(read.picture.width(), read.picture.height(), o.scale);
-    const int width = read.picture.width(), height = read.picture.height();
-    QImage image = made(QImage(width, height, QImage::Format_RGB32), width, height);
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* in = reinterpret_cast<const QRgb*>(read.picture.constScanLine(y));
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb square = (x / 4 + y / 4) % 2 ? qRgb(204, 204, 204) : qRgb(255, 255, 255);
-            out[x] = core::compositePixel(in[x], square);
-        }
-    }
-    return image;
+    return std::move(preview.image);
 }
 
 int runPreview(const CommandLine& line) {
@@ -197,9 +310,10 @@ int runPreview(const CommandLine& line) {
         failure(QStringLiteral("%1 holds no data").arg(source));
 
     QImage image = !o.lvgl.isEmpty()    ? lvglPicture(bytes, o, source)
+                   : !o.panel.isEmpty() ? panelData(bytes, o, source)
                    : o.pictureWidth > 0 ? pictureData(bytes, o, source)
                                         : glyphPicture(bytes, o, source);
-    if (o.scale > 1) {
+    if (o.scale > 1 && o.lvgl.isEmpty()) {
         const QImage scaled = image.scaled(image.width() * o.scale, image.height() * o.scale,
                                            Qt::IgnoreAspectRatio, Qt::FastTransformation);
         if (scaled.isNull())
@@ -241,7 +355,7 @@ PreviewOptions parsePreview(const CommandLine& line) {
         if (o.lvgl != u"lvgl" && o.lvgl != u"lvgl-bin")
             refuseValue("format", QStringLiteral("'lvgl' or 'lvgl-bin'"), o.lvgl);
         for (const char* dataOnly : {"size", "width", "pixel", "byte-order", "scan", "pad",
-                                     "msb-first", "invert", "columns", "binary", "height"})
+                                     "msb-first", "invert", "binary", "height", "panel", "planes"})
             if (line.isSet(dataOnly))
                 usageError(QStringLiteral("%1 is for glyph and picture data; an LVGL image says "
                                           "its own size and format")
@@ -260,7 +374,7 @@ PreviewOptions parsePreview(const CommandLine& line) {
     if (!o.lvgl.isEmpty()) {
         // Nothing more: the image says the rest.
     } else if (!size.isEmpty()) {
-        for (const char* pictureOnly : {"byte-order", "pixel", "height"}) {
+        for (const char* pictureOnly : {"byte-order", "pixel", "height", "panel", "planes"}) {
             if (line.isSet(pictureOnly))
                 usageError(QStringLiteral("%1 is for picture data (--width)")
                                .arg(optionName(pictureOnly)));
@@ -273,9 +387,23 @@ PreviewOptions parsePreview(const CommandLine& line) {
         parsePictureData(line, o.picture);
         if (const QString height = line.value("height"); !height.isEmpty())
             o.pictureHeight = parseCount("height", height, 1, 1 << 20);
-        if (line.isSet("columns"))
-            usageError(QStringLiteral("--columns is for glyph data (--size)"));
+        o.panel = line.value("panel");
+        o.planes = line.isSet("planes");
+        if (o.planes && o.panel.isEmpty())
+            usageError(QStringLiteral("--planes is for the colour planes of --panel"));
+        if (!o.panel.isEmpty())
+            for (const char* pixelOnly :
+                 {"pixel", "byte-order", "scan", "pad", "msb-first", "invert"})
+                if (line.isSet(pixelOnly))
+                    usageError(QStringLiteral("%1 is for the pixel formats; --panel data is laid "
+                                              "out as the panels' drivers take it")
+                                   .arg(optionName(pixelOnly)));
+        if (line.isSet("columns") && o.pictureHeight == 0 && o.panel.isEmpty())
+            usageError(QStringLiteral("--columns is for glyph data (--size) and for frames of "
+                                      "picture data (--width and --height)"));
     }
+    if (!o.lvgl.isEmpty() && line.isSet("columns") && o.lvgl != u"lvgl")
+        usageError(QStringLiteral("--columns is for the frames of an LVGL C source"));
     if (const QString columns = line.value("columns"); !columns.isEmpty())
         o.columns = parseCount("columns", columns, 1, 4096);
     if (const QString scale = line.value("scale"); !scale.isEmpty())

@@ -167,7 +167,7 @@ private:
             skipTo(";");
             return;
         }
-        if (bytes && head.contains("["))
+        if (bytes && head.contains("[") && !head.contains("*")) // not a table of pointers
             items();
         else
             skipTo("}");

@@ -33,8 +33,8 @@ struct DataText {
 //  - items "0x5", "0x05", "0X0a", separated by commas or white space;
 //  - comments (/* */ and //) and #include lines, skipped;
 //  - C declarations: the items of an array of unsigned char or uint8_t are
-//    data; any other declaration (a uint32_t code table, a struct) is read
-//    past without its values.
+//    data; any other declaration (a uint32_t code table, a struct, a table
+//    of pointers to such arrays) is read past without its values.
 // Anything else is a problem, and no bytes are read: a number that is no
 // byte in hexadecimal, a sign, another directive, a stray word or brace, a
 // line that is not UTF-8.

@@ -77,13 +77,13 @@ QStringList CellDrawer::describe(const QString& fontFile) const {
 }
 
 std::vector<char32_t> missingCharacters(const std::vector<char32_t>& chars,
-                                        text::TextRenderer& renderer, int* checked) {
+                                        text::TextRenderer& renderer, int pixelSize, int* checked) {
     std::set<char32_t> seen;
     std::vector<char32_t> missing;
     for (const char32_t c : chars) {
         if (isControl(c) || !seen.insert(c).second)
             continue;
-        if (!renderer.hasCharacter(c))
+        if (!renderer.hasCharacter(c, pixelSize))
             missing.push_back(c);
     }
     if (checked)

@@ -63,12 +63,13 @@ private:
     std::vector<std::uint8_t> m_bytes;
 };
 
-// The characters of `chars`, each once, that no face of `renderer` has.
-// Control characters are never drawn from a face (they draw nothing), so
-// they are never missing; `checked` gets how many different characters were
-// looked at.
+// The characters of `chars`, each once, that no face of `renderer` has at
+// `pixelSize`. Control characters are never drawn from a face (they draw
+// nothing), so they are never missing; `checked` gets how many different
+// characters were looked at.
 std::vector<char32_t> missingCharacters(const std::vector<char32_t>& chars,
-                                        text::TextRenderer& renderer, int* checked = nullptr);
+                                        text::TextRenderer& renderer, int pixelSize,
+                                        int* checked = nullptr);
 
 // Glyph data read back: its glyphs side by side, `columns` to a row, ink
 // black on white. `bytes` holds a whole number of glyphs in `layout`; a null

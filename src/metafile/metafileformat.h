@@ -93,6 +93,7 @@ struct Problem {
         TimedOut,            // the deadline in milliseconds
         ConverterCrashed,    // the signal that ended it
         ConverterFailed,     // its exit status
+        ConverterNoMemory,   // its memory limit in bytes (0: none) ran out
         AnswerCutShort,      // it ended before all the pixels came
         AnswerWrong,         // it answered what no converter says
     };

@@ -68,12 +68,20 @@ qint64 writeXbm(core::PixelSource& source, core::SampleEncoder& encoder, const A
     layout.bits = 1;
     layout.pad = true;
     const qint64 bytes = core::frameBytes(layout, width, height);
+    // An XBM is also an image file: the readers (X11's XReadBitmapFile,
+    // ImageMagick, Pillow, GIMP) want the #defines first and take
+    // "static unsigned char NAME_bits[]", without const and without a size;
+    // an attribute after the brackets they read past. The comment comes
+    // after the data, where no reader looks.
     core::Formatter out(sink, core::DataForm::C, core::LinePolicy{16, false});
-    out.text(d.comment + sizeDefines(d.name, width, height) + "static const " +
-             withSpace(d.attribute) + "unsigned char " + d.name + "_bits[" +
-             QByteArray::number(bytes) + "] = {\r\n");
+    out.text(sizeDefines(d.name, width, height) + "static unsigned char " + d.name + "_bits[]" +
+             (d.attribute.isEmpty() ? QByteArray() : ' ' + d.attribute) + " = {\r\n");
     core::Pipeline(encoder, layout, width, height, &out).frame(source);
     out.finish();
+    if (!d.comment.isEmpty()) {
+        out.text("\r\n" + d.comment);
+        out.flush();
+    }
     return bytes;
 }
 

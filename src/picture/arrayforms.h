@@ -5,7 +5,10 @@
 //    a pixel, rows from the top, for pushImage and drawRGBBitmap;
 //  - an XBM (`NAME_width`, `NAME_height`, `NAME_bits[]`): one bit a pixel,
 //    1 for ink, the first pixel of each byte in bit 0, every row starting on
-//    a new byte, for drawXBitmap and drawXBM.
+//    a new byte, for drawXBitmap and drawXBM. It is an image file as well,
+//    in the form X11's reader and ImageMagick take: the #defines first, then
+//    "static unsigned char NAME_bits[] = {" (not const, which they refuse; an
+//    attribute after the brackets), the comment after the data.
 
 #include "pipeline.h"
 
@@ -28,8 +31,8 @@ struct ArrayDeclaration {
 qint64 writeWordArray(core::PixelSource& source, core::SampleEncoder& encoder, bool swapBytes,
                       const ArrayDeclaration& declaration, core::ByteSink& sink);
 
-// The 1-bit samples of `encoder` (1 for ink) as an XBM. Returns the data's
-// bytes.
+// The 1-bit samples of `encoder` (1 for ink) as an XBM; the declaration's
+// comment goes after the array. Returns the data's bytes.
 qint64 writeXbm(core::PixelSource& source, core::SampleEncoder& encoder,
                 const ArrayDeclaration& declaration, core::ByteSink& sink);
 

@@ -41,9 +41,11 @@ constexpr FormatInfo Formats[] = {
      "bytes blue, green, red, alpha"},
     {ColourFormat::Argb8888Premultiplied, "argb8888-premultiplied", 0x1A, 0,
      "ARGB8888_PREMULTIPLIED", nullptr, 32, 0, false, true,
-     "bytes blue, green, red (each times alpha / 255, rounded), alpha"},
+     "bytes blue, green, red (each times alpha / 255, truncated), alpha"},
     {ColourFormat::L8, "l8", 0x06, 0, "L8", nullptr, 8, 0, false, false,
      "one byte of luma (0.2126 R + 0.7152 G + 0.0722 B in linear light)"},
+    {ColourFormat::Al88, "al88", 0x15, 0, "AL88", nullptr, 16, 0, false, true,
+     "a byte of luma (as l8, truncated), then the alpha byte"},
     {ColourFormat::TrueColor, "true-color", 0, 4, nullptr, "TRUE_COLOR", 16, 0, false, false,
      nullptr},
     {ColourFormat::TrueColorAlpha, "true-color-alpha", 0, 5, nullptr, "TRUE_COLOR_ALPHA", 24, 0,
@@ -63,6 +65,10 @@ constexpr FormatInfo Formats[] = {
      "a palette of 16 colours, then 4-bit indices, 2 a byte from bit 7"},
     {ColourFormat::I8, "i8", 0x0A, 10, "I8", "INDEXED_8BIT", 8, 256, false, true,
      "a palette of 256 colours, then one index byte a pixel"},
+    {ColourFormat::Raw, "raw", 0x01, 1, "RAW", "RAW", 0, 0, false, true,
+     "the picture file as it is, for LVGL's PNG, JPEG and GIF decoders"},
+    {ColourFormat::RawAlpha, "raw-alpha", 0x02, 2, "RAW_ALPHA", "RAW_ALPHA", 0, 0, false, true,
+     "the picture file as it is, drawn with its alpha"},
 };
 
 const FormatInfo& infoOf(ColourFormat format) {
@@ -239,6 +245,14 @@ bool acceptsDither(ColourFormat format, ColourDepth depth) {
     return has565Colour(format, depth) || isIndexed(format);
 }
 
+bool isRaw(ColourFormat format) {
+    return format == ColourFormat::Raw || format == ColourFormat::RawAlpha;
+}
+
+bool acceptsPremultiply(ColourFormat format) {
+    return format == ColourFormat::Rgb565A8 || format == ColourFormat::Argb8565;
+}
+
 std::optional<QRgb> parseColour(QStringView text) {
     if (text == u"white")
         return qRgb(255, 255, 255);
@@ -268,6 +282,24 @@ int lumaOf(int r, int g, int b) {
     return int(std::upper_bound(t.boundary.begin(), t.boundary.end(), y) - t.boundary.begin());
 }
 
+int truncatedLumaOf(int r, int g, int b) {
+    // As LVGL's converter: in doubles, the terms summed from the left, then
+    // truncated. The same operations give the same bits wherever doubles are
+    // IEEE (and not fused into multiply-adds) and pow() is the C library's.
+    static const std::array<double, 256> linear = [] {
+        std::array<double, 256> t{};
+        for (int v = 0; v < 256; ++v) {
+            const double x = v / 255.0;
+            t[std::size_t(v)] = x < 0.04045 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+        }
+        return t;
+    }();
+    const double y = 0.2126 * linear[std::size_t(r)] + 0.7152 * linear[std::size_t(g)] +
+                     0.0722 * linear[std::size_t(b)];
+    const double s = y <= 0.0031308 ? 12.92 * y : 1.055 * std::pow(y, 1 / 2.4) - 0.055;
+    return std::clamp(int(s * 255), 0, 255);
+}
+
 QString optionsProblem(const ImageOptions& o) {
     if (!belongsTo(o.format, o.version))
         return QStringLiteral("--cf %1 is not a colour format of LVGL %2; it has %3")
@@ -285,11 +317,23 @@ QString optionsProblem(const ImageOptions& o) {
         return QStringLiteral("--dither is for formats with fewer than 8 bits a channel; "
                               "%1 has nothing to dither")
             .arg(formatName(o.format));
+    if (o.premultiply && !acceptsPremultiply(o.format))
+        return QStringLiteral("--premultiply is for rgb565a8 and argb8565; %1")
+            .arg(o.format == ColourFormat::Argb8888 ||
+                         o.format == ColourFormat::Argb8888Premultiplied
+                     ? QStringLiteral("argb8888 has --cf argb8888-premultiplied")
+                     : QStringLiteral("%1 is not stored premultiplied").arg(formatName(o.format)));
+    if (isRaw(o.format) && o.compression != Compression::None)
+        return QStringLiteral("--compress is not for %1: the picture file goes in as it is")
+            .arg(formatName(o.format));
+    if (isRaw(o.format) && o.strideAlign != 1)
+        return QStringLiteral("--stride-align is not for %1: the picture file has no rows")
+            .arg(formatName(o.format));
     return {};
 }
 
 ImageLayout layoutOf(const ImageOptions& o, int width, int height) {
-    if (!optionsProblem(o).isEmpty())
+    if (!optionsProblem(o).isEmpty() || isRaw(o.format))
         throw std::invalid_argument("image options refused");
     const int maxSide = o.version == Version::V9 ? 65535 : 2047;
     if (width < 1 || height < 1 || width > maxSide || height > maxSide)

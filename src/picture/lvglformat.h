@@ -21,19 +21,28 @@
 //   rgb888 0x0F            B, G, R
 //   xrgb8888 0x11          B, G, R, 0xFF
 //   argb8888 0x10          B, G, R, A
-//   argb8888-premultiplied 0x1A  B, G, R times A / 255 (rounded), A
+//   argb8888-premultiplied 0x1A  B, G, R times A / 255 (truncated, as LVGL's
+//                          own converter stores them), A
 //   l8 0x06                the luma: sRGB channels made linear, weighed
 //                          0.2126 R + 0.7152 G + 0.0722 B, made sRGB again
 //                          and rounded to nearest (greys keep their value)
+//   al88 0x15              the luma, then the alpha (the luma in linear
+//                          light as for l8, but truncated to a level as
+//                          LVGL's converter does, and not flattened)
 //   a1, a2, a4, a8 0x0B-0x0E   the alpha's top 1, 2, 4 or 8 bits
 //   i1, i2, i4, i8 0x07-0x0A   a palette of 2, 4, 16 or 256 colours (4 bytes
 //                          each: B, G, R, A), then the indices
+//   raw 0x01, raw-alpha 0x02   a picture file (PNG, JPEG, GIF, ...) as it is,
+//                          for LVGL's own decoders; width, height and
+//                          stride 0 (lvglraw.h)
+// rgb565a8 and argb8565 may be premultiplied (the header's flag 0x01): each
+// 5- or 6-bit colour level times A / 255, truncated.
 // Version 8.3 (rows of whole bytes, no stride):
 //   true-color 4           the 565 word low byte first (--color-depth 16),
 //                          high byte first (16-swap), or B, G, R, 0xFF (32)
 //   true-color-alpha 5     the same colour followed by the alpha byte; at 32
 //                          bits B, G, R, A
-//   i1..i8 7-10, a1..a8 11-14 as in version 9
+//   i1..i8 7-10, a1..a8 11-14 as in version 9; raw 1, raw-alpha 2
 
 #include "pixelformat.h"
 
@@ -70,6 +79,9 @@ enum class ColourFormat {
     I8,
     TrueColor,      // version 8 only
     TrueColorAlpha, // version 8 only
+    Al88,           // version 9 only
+    Raw,            // a picture file as it is
+    RawAlpha,       // the same, for a picture with alpha
 };
 
 // The colour depth of a version 8 build: LV_COLOR_DEPTH 16 (with or without
@@ -112,12 +124,20 @@ int paletteSize(ColourFormat format);
 bool has565Colour(ColourFormat format, ColourDepth depth = ColourDepth::Depth16);
 // Formats whose colour can be dithered: fewer than 8 bits a channel.
 bool acceptsDither(ColourFormat format, ColourDepth depth = ColourDepth::Depth16);
+// raw and raw-alpha: the input file's bytes, not its pixels.
+bool isRaw(ColourFormat format);
+// Formats that may be stored premultiplied (--premultiply): rgb565a8,
+// argb8565.
+bool acceptsPremultiply(ColourFormat format);
 
 // "white", "black", "#RRGGBB" or "0xRRGGBB" as an opaque colour.
 std::optional<QRgb> parseColour(QStringView text);
 
 // The luma of l8 (see above), 0..255.
 int lumaOf(int r, int g, int b);
+// The luma of al88, 0..255: the same weights in linear light, the result
+// made sRGB again and truncated, in doubles as LVGL's converter computes it.
+int truncatedLumaOf(int r, int g, int b);
 
 struct ImageOptions {
     Version version = Version::V9;
@@ -127,12 +147,15 @@ struct ImageOptions {
     int strideAlign = 1;
     Compression compression = Compression::None;
     rgbqumo::DitherMode dither = rgbqumo::DitherMode::None;
+    bool premultiply = false; // rgb565a8, argb8565: colour levels times alpha
 };
 
 // Why `options` cannot make an image, in English for the command-line tool
 // (a format of the other version, compression or a stride with version 8, a
 // stride alignment that is not a power of two from 1 to 256, dithering of a
-// format that has nothing to dither); empty when they can.
+// format that has nothing to dither, premultiplying a format other than
+// rgb565a8 and argb8565, raw with compression or a stride); empty when they
+// can.
 QString optionsProblem(const ImageOptions& options);
 
 // The sizes of an image of width x height pixels.
@@ -148,7 +171,8 @@ struct ImageLayout {
 
 // Throws RuntimeError when the image does not fit the header: a side above
 // 65535 or a stride above 65535 bytes (version 9), a side above 2047
-// (version 8), or no pixels at all.
+// (version 8), or no pixels at all. Not for raw formats, whose data is the
+// file.
 ImageLayout layoutOf(const ImageOptions& options, int width, int height);
 
 } // namespace zentraq::lvgl

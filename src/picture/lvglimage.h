@@ -28,6 +28,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QImage>
+#include <QList>
 
 #include <optional>
 
@@ -46,7 +47,8 @@ void encodeData(core::PixelSource& source, const ImageOptions& options, const Im
 int rleBlockBytes(const ImageOptions& options);
 QByteArray rleCompress(QByteArrayView data, int blockBytes);
 // The data back from RLE, exactly `size` bytes; nothing when the stream is
-// damaged or gives another size.
+// damaged or gives another size. Likewise from LZ4, held to the rules of
+// liblz4's safe decoder.
 std::optional<QByteArray> rleDecompress(QByteArrayView stream, int blockBytes, qint64 size);
 QByteArray lz4Compress(QByteArrayView data);
 std::optional<QByteArray> lz4Decompress(QByteArrayView block, qint64 size);
@@ -65,6 +67,9 @@ struct CDeclaration {
     QByteArray name;
     QByteArray attribute;
     QByteArray comment;
+    // The includes and build checks before the declarations; left out for
+    // an image that follows another in one source.
+    bool preamble = true;
 };
 
 // The image as LVGL loads it from a file. Returns the bytes of the data
@@ -78,21 +83,53 @@ qint64 writeImageFile(core::PixelSource& source, const ImageOptions& options, co
 qint64 writeImageSource(core::PixelSource& source, const ImageOptions& options,
                         const CDeclaration& declaration, core::ByteSink& sink);
 
-// An LVGL image read back.
-struct ReadImage {
+// What an LVGL image read back says of itself.
+struct ImageHeader {
     ImageOptions options; // version, format, depth (as given), compression
+    int width = 0;
+    int height = 0;
     int stride = 0;
     bool premultiplied = false; // the header's flag
-    QImage picture;             // Format_ARGB32, unpremultiplied
+};
+
+// Takes the rows of an image as they are read back, top to bottom.
+class RowReceiver {
+public:
+    virtual ~RowReceiver() = default;
+    // Once, when the header has passed its checks, before any row.
+    virtual void begin(const ImageHeader& header) = 0;
+    // Row `y`: header.width pixels, ARGB unpremultiplied.
+    virtual void row(int y, const QRgb* pixels) = 0;
 };
 
 // An image file: version 9 when it starts with 0x19, else version 8, whose
 // true-colour formats are read at `depth`. A C source: the descriptor it
-// declares (the first lv_image_dsc_t or lv_img_dsc_t) with its data array.
-// Throws RuntimeError (InvalidPicture) saying what is wrong when the file is
-// not such an image, is cut short or damaged, or holds more than 64 Mi
-// pixels or (compressed) 256 MiB of data.
+// declares (the first lv_image_dsc_t or lv_img_dsc_t) with its data array,
+// read in one pass over the text. The rows go to `receiver` as they are
+// decoded; compressed data is unpacked as they are, keeping no more than
+// the 64 KiB an LZ4 match reaches back (rgb565a8 unpacks its stream twice,
+// once for each plane). Throws RuntimeError (InvalidPicture) saying what is
+// wrong when the file is not such an image, is cut short or damaged (found
+// perhaps only after some rows went out), or holds more than 64 Mi pixels
+// or (compressed) 256 MiB of data; and what the receiver throws.
+void readImageFile(QByteArrayView bytes, ColourDepth depth, RowReceiver& receiver);
+void readImageSource(QByteArrayView text, ColourDepth depth, RowReceiver& receiver);
+
+// An LVGL image read back whole.
+struct ReadImage {
+    ImageOptions options;       // version, format, depth (as given), compression
+    int stride = 0;             // raw: of the decoded picture, 4 bytes a pixel
+    bool premultiplied = false; // the header's flag
+    QImage picture;             // Format_ARGB32, unpremultiplied
+};
+
+// The same into one picture.
 ReadImage readImageFile(QByteArrayView bytes, ColourDepth depth = ColourDepth::Depth16);
 ReadImage readImageSource(QByteArrayView text, ColourDepth depth = ColourDepth::Depth16);
+// How many image descriptors a C source declares.
+int declaredImages(QByteArrayView text);
+// Every image a C source declares (a frame table's), in order, each read as
+// readImageSource reads the first; at least one.
+QList<ReadImage> readImageSources(QByteArrayView text, ColourDepth depth = ColourDepth::Depth16);
 
 } // namespace zentraq::lvgl

@@ -6,17 +6,20 @@
 #include "runtime_error.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QImageReader>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
 #include <optional>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zentraq::rgbqumo {
@@ -151,6 +154,11 @@ QString windowWords(const metafile::Problem& p) {
             .arg(n(0), QString::fromLocal8Bit(strsignal(int(p.n[0]))));
     case Kind::ConverterFailed:
         return QStringLiteral("元文件转换程序异常结束（退出码 %1）").arg(n(0));
+    case Kind::ConverterNoMemory:
+        if (p.n[0] <= 0)
+            return QStringLiteral("元文件转换程序播放记录时内存不足");
+        return QStringLiteral("元文件转换程序播放记录时用尽了 %1 MiB 的内存限制")
+            .arg(QString::number((p.n[0] + (1 << 19)) >> 20));
     case Kind::AnswerCutShort:
         return QStringLiteral("元文件转换程序的输出不完整");
     case Kind::AnswerWrong:
@@ -250,6 +258,42 @@ struct InputFile {
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
     int fd;
+};
+
+// Qt's GUI side, which the converter starts for its fonts, makes the folder
+// /tmp/runtime-USER when XDG_RUNTIME_DIR names none it accepts (the user's
+// own, mode 0700). The converter writes nothing, so it gets one: this
+// process's own when that is sound, else a folder made for the load and
+// removed after it.
+class RuntimeFolder {
+public:
+    RuntimeFolder() {
+        if (usable(qgetenv("XDG_RUNTIME_DIR")))
+            return;
+        QByteArray pattern = QFile::encodeName(QDir::tempPath()) + "/zentraq-metafile-XXXXXX";
+        if (::mkdtemp(pattern.data()))
+            m_made = pattern;
+    }
+    ~RuntimeFolder() {
+        if (!m_made.isEmpty())
+            ::rmdir(m_made.constData());
+    }
+    RuntimeFolder(const RuntimeFolder&) = delete;
+    RuntimeFolder& operator=(const RuntimeFolder&) = delete;
+
+    // The converter's environment entry; empty when it keeps this process's.
+    QByteArray entry() const {
+        return m_made.isEmpty() ? QByteArray() : "XDG_RUNTIME_DIR=" + m_made;
+    }
+
+private:
+    static bool usable(const QByteArray& path) {
+        struct stat st {};
+        return !path.isEmpty() && ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+               st.st_uid == ::geteuid() && (st.st_mode & 0777) == 0700;
+    }
+
+    QByteArray m_made;
 };
 
 // The converter's answer: its result line, then for a picture its pixels,
@@ -387,6 +431,10 @@ QImage LoadMetafile(QIODevice& device, const QString& name) {
                    ":detect_leaks=0:allocator_may_return_null=1:hard_rss_limit_mb=" +
                    QByteArray::number(1024 + 3 * pictureBytes / (1 << 20));
 
+    const RuntimeFolder runtime;
+    if (!runtime.entry().isEmpty())
+        c.bounds.environment << runtime.entry();
+
     const InputFile input(data);
     if (input.fd < 0) {
         metafile::Problem p = problem(Kind::NoMemoryFile);
@@ -421,8 +469,9 @@ QImage LoadMetafile(QIODevice& device, const QString& name) {
 
     const QByteArray& line = answer.line();
     if (outcome.code != 0 || !answer.complete()) {
+        // The converter's own limit ran out, not this process's memory.
         if (line.startsWith("ERR memory"))
-            throw std::bad_alloc();
+            fail(name, problem(Kind::ConverterNoMemory, c.bounds.memoryBytes));
         if (line.startsWith("ERR large "))
             tooLarge(name, w, h);
         if (line.startsWith("ERR invalid ")) {

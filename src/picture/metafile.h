@@ -30,8 +30,9 @@ bool IsMetafile(QIODevice& device);
 // than its header says; TooLarge beyond the image reader's allocation limit;
 // Unreadable when the file cannot be read; Metafile when its header's size,
 // record count or largest record is not what the records bear out, it has no
-// size, or the converter is missing, fails, or does not finish before its
-// deadline. Throws std::bad_alloc when there is no memory for the picture.
+// size, or the converter is missing, fails, runs out of its memory limit,
+// or does not finish before its deadline. Throws std::bad_alloc when this
+// process has no memory for the picture.
 QImage LoadMetafile(QIODevice& device, const QString& name);
 
 // The size a picture box takes for `picture`: for a metafile its size at 96

@@ -180,7 +180,9 @@ void PaletteBuilder::addRow(const QRgb* pixels, int width) {
             }
         }
         m_last = p;
-        m_cells->add(premultiplied(p), n);
+        // Each pixel weighs as much as it shows: a faint one little, so that
+        // a few of them do not take an entry that many opaque pixels need.
+        m_cells->add(premultiplied(p), std::int64_t(n) * qAlpha(p));
     }
 }
 

@@ -13,7 +13,8 @@
 // entries, exactly those colours. Otherwise the colours are gathered into
 // cells (exact while there are at most 2^16 of them, else their channels cut
 // to fewer bits until they fit, each cell keeping the exact sum of its
-// pixels), the cells are split into boxes, each time the box with the
+// pixels, every pixel weighed by its alpha: by how much of it shows), the
+// cells are split into boxes, each time the box with the
 // largest squared error at the place along one channel that leaves the
 // least, and the boxes' means are then refined by rounds of k-means over the
 // cells, at most 8, until fewer than one cell in a thousand changes its box. The entries are sorted

@@ -116,11 +116,11 @@ QStringList PictureForm::describe() const {
     return lines;
 }
 
-qint64 PictureForm::write(core::ByteSink& sink, const QByteArray& comment) {
+qint64 PictureForm::write(core::ByteSink& sink, const QByteArray& comment, bool preamble) {
     switch (m_form.shape) {
     case Shape::LvglSource:
         return lvgl::writeImageSource(*m_source, m_form.image,
-                                      {m_form.name, m_form.attribute, comment}, sink);
+                                      {m_form.name, m_form.attribute, comment, preamble}, sink);
     case Shape::LvglFile:
         return lvgl::writeImageFile(*m_source, m_form.image, sink);
     case Shape::WordArray: {

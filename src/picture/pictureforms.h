@@ -58,9 +58,10 @@ public:
     QStringList describe() const;
 
     // The whole result into `sink`, the C forms after `comment` (a complete
-    // C comment, or nothing). Returns the bytes of its data (an LVGL image's
-    // as written, compressed or not).
-    qint64 write(core::ByteSink& sink, const QByteArray& comment);
+    // C comment, or nothing); an LVGL source without its includes when
+    // `preamble` is false (an image after another). Returns the bytes of its
+    // data (an LVGL image's as written, compressed or not).
+    qint64 write(core::ByteSink& sink, const QByteArray& comment, bool preamble = true);
 
 private:
     DataSettings m_data;

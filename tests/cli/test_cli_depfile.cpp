@@ -1,6 +1,6 @@
 // --depfile and --keep-unchanged: the Make rule each command writes, read
-// back by GNU make itself; the names no rule can hold; the refusals; and a
-// result file that keeps its time when its bytes stay the same.
+// back by GNU make and by Ninja; the names no rule can hold; the refusals;
+// and a result file that keeps its time when its bytes stay the same.
 #include "cli_runner.h"
 #include "depfile.h"
 #include "fontfaces.h"
@@ -72,7 +72,6 @@ private slots:
         QTest::addColumn<QByteArray>("word");
         QTest::newRow("plain") << QByteArray("/a/b.png") << QByteArray("/a/b.png");
         QTest::newRow("space") << QByteArray("a b") << QByteArray("a\\ b");
-        QTest::newRow("tab") << QByteArray("a\tb") << QByteArray("a\\\tb");
         QTest::newRow("dollar") << QByteArray("$HOME$") << QByteArray("$$HOME$$");
         QTest::newRow("hash") << QByteArray("#1") << QByteArray("\\#1");
         QTest::newRow("colon") << QByteArray("c:d") << QByteArray("c\\:d");
@@ -83,6 +82,18 @@ private slots:
         QTest::newRow("carriage return") << QByteArray("a\rb") << QByteArray();
         QTest::newRow("backslash at the end") << QByteArray("a\\") << QByteArray();
         QTest::newRow("empty") << QByteArray() << QByteArray();
+        // Names that Ninja 1.11 reads otherwise than Make, or cannot read.
+        QTest::newRow("tab") << QByteArray("a\tb") << QByteArray();
+        QTest::newRow("control character") << QByteArray("a\x01") << QByteArray();
+        QTest::newRow("backslash before hash") << QByteArray("a\\#b") << QByteArray();
+        QTest::newRow("backslashes before hash") << QByteArray("a\\\\#b") << QByteArray();
+        QTest::newRow("backslash before colon") << QByteArray("c\\:d") << QByteArray();
+        QTest::newRow("backslash before dollar") << QByteArray("a\\$b") << QByteArray();
+        QTest::newRow("colon at the end") << QByteArray("/a/b:") << QByteArray();
+        for (const char c : QByteArray("\"&';<>?^`|*"))
+            QTest::addRow("sign %c", c) << QByteArray("a") + c + "b" << QByteArray();
+        QTest::newRow("signs Ninja keeps")
+            << QByteArray("(1)[2]{3}%=@!,+~.png") << QByteArray("(1)[2]{3}%=@!,+~.png");
     }
     void words() {
         QFETCH(QByteArray, name);
@@ -174,6 +185,91 @@ private slots:
             setAge(first, 10);
             QCOMPARE(makeQuestion(dir, QStringLiteral("deps #.d"), QStringLiteral("out $.txt")), 1);
         }
+    }
+
+    // Ninja builds with the depfile: `ninja -t deps` lists the file read,
+    // byte for byte, and a second run finds nothing to do (`-d explain`
+    // says why it would), until the file read is newer.
+    void ninjaReadsNames_data() {
+        QTest::addColumn<QByteArray>("name");
+        for (const char* name :
+             {"plain.png", "a b.png", "a\\ b.png", "a\\\\  b.png", "#1.png", "c:d.png", "t: x.png",
+              "$x$.png", "a\\b.png", "\xc3\xbc.png", "(1)[2]{3}%=@!,+~.png", "a\\\\b#c.png"})
+            QTest::newRow(name) << QByteArray(name);
+    }
+    void ninjaReadsNames() {
+        QFETCH(QByteArray, name);
+        const QString ninja = QStandardPaths::findExecutable(QStringLiteral("ninja"));
+        if (ninja.isEmpty())
+            QSKIP("no ninja (scripts/install-deps.sh installs ninja-build)");
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QByteArray dir = QFile::encodeName(tmp.path());
+        QImage pic(3, 2, QImage::Format_RGB32);
+        pic.fill(Qt::red);
+        QVERIFY(pic.save(QFile::decodeName(dir + '/' + name), "PNG"));
+        QByteArray quoted = name;
+        quoted.replace('$', "$$");
+        QVERIFY(writeFile(tmp.filePath(QStringLiteral("build.ninja")),
+                          "rule pic\n  command = " + QFile::encodeName(ZENTRAQ_CLI) +
+                              " picture -q '" + quoted +
+                              "' -o out.txt --depfile out.d\n  depfile = out.d\n"
+                              "  deps = gcc\nbuild out.txt: pic\n"));
+        const auto run = [&](const QStringList& args) {
+            QProcess p;
+            p.setWorkingDirectory(tmp.path());
+            p.start(ninja, args);
+            p.waitForFinished(60000);
+            return p.exitCode() == 0 ? p.readAllStandardOutput() : QByteArray("failed");
+        };
+        QVERIFY(run({}).contains("picture"));
+        QCOMPARE(run({"-t", "deps", "out.txt"}).split('\n').value(1).trimmed(), dir + '/' + name);
+        const QByteArray again = run({"-d", "explain"});
+        QVERIFY2(again.contains("no work to do") && !again.contains("explain"), again.constData());
+        setAge(tmp.filePath(QStringLiteral("out.txt")), 50);
+        const QByteArray newer = run({"-d", "explain"});
+        QVERIFY2(newer.contains("picture"), newer.constData());
+    }
+
+    // A file whose name the depfile cannot hold: one line, and nothing
+    // written, the result file neither.
+    void refusedNames_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("tab") << QByteArray("a\tb.png")
+                             << QStringLiteral("Ninja cannot read a name with a tab");
+        QTest::newRow("backslash before hash")
+            << QByteArray("a\\#b.png")
+            << QStringLiteral("Make and Ninja read a backslash before '#' differently");
+        QTest::newRow("backslash before colon")
+            << QByteArray("a\\:b.png")
+            << QStringLiteral("Make and Ninja read a backslash before ':' differently");
+        QTest::newRow("ampersand")
+            << QByteArray("R&D.png") << QStringLiteral("Ninja cannot read a name with '&'");
+        QTest::newRow("apostrophe")
+            << QByteArray("it's.png") << QStringLiteral("Ninja cannot read a name with '''");
+        QTest::newRow("semicolon")
+            << QByteArray("a;b.png") << QStringLiteral("Ninja cannot read a name with ';'");
+    }
+    void refusedNames() {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, message);
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QString file = QFile::decodeName(QFile::encodeName(tmp.path()) + '/' + name);
+        QImage pic(3, 2, QImage::Format_RGB32);
+        pic.fill(Qt::red);
+        QVERIFY(pic.save(file, "PNG"));
+        QProcess p;
+        p.setWorkingDirectory(tmp.path());
+        p.start(QStringLiteral(ZENTRAQ_CLI),
+                {"picture", "-q", file, "-o", "out.txt", "--depfile", "out.d"});
+        QVERIFY(p.waitForFinished(60000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 1);
+        QCOMPARE(err.count(u'\n'), 1);
+        QVERIFY2(err.contains(QStringLiteral("in the depfile: ") + message), qPrintable(err));
+        QCOMPARE(listing(tmp.path()), QStringList{QFile::decodeName(name)});
     }
 
     // The family's face is the one fontconfig resolves, as the glyphs are

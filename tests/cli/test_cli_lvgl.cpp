@@ -11,8 +11,13 @@
 #include "pictureloader.h"
 
 #include <QImage>
+#include <QImageReader>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
+
+#include <sys/resource.h>
 
 using namespace zentraq;
 using zentraq::testing::CliRun;
@@ -146,6 +151,55 @@ private slots:
         }
     }
 
+    // A preview holds the picture it shows and a row, not copies of the
+    // image: a 0.5 MB LZ4 file of 8192 x 4096 ARGB pixels (128 MiB of them)
+    // and a 23 MB C source of 2048 x 1024 rgb565 pixels are shown within
+    // 300 MB of address space.
+    void previewMemory_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QSize>("size");
+        // One literal, a match at offset 1 over all but 12 bytes, 12 literals.
+        const int w = 8192, h = 4096;
+        const quint32 raw = quint32(w) * h * 4;
+        QByteArray block = QByteArray::fromHex("1f000100");
+        for (qint64 rest = qint64(raw) - 13 - 4 - 15; rest >= 0; rest -= 255)
+            block += char(rest >= 255 ? 255 : rest);
+        block += QByteArray(1, char(0xC0)) + QByteArray(12, '\0');
+        QByteArray file = QByteArray::fromHex("19100800") + QByteArray(8, '\0');
+        qToLittleEndian<quint16>(w, file.data() + 4);
+        qToLittleEndian<quint16>(h, file.data() + 6);
+        qToLittleEndian<quint16>(0, file.data() + 8); // the stride of whole bytes
+        QByteArray words(12, '\0');
+        qToLittleEndian<quint32>(2, words.data());
+        qToLittleEndian<quint32>(quint32(block.size()), words.data() + 4);
+        qToLittleEndian<quint32>(raw, words.data() + 8);
+        QTest::newRow("LZ4 file") << file + words + block << "lvgl-bin" << QSize(w, h);
+        QByteArray source = "const uint8_t a_map[] = {\n";
+        source += QByteArray("0x00,0xF8,\n").repeated(2048 * 1024);
+        source += "};\nconst lv_image_dsc_t a = { .header = { .cf = LV_COLOR_FORMAT_RGB565, "
+                  ".w = 2048, .h = 1024 }, .data = a_map };\n";
+        QTest::newRow("C source") << source << "lvgl" << QSize(2048, 1024);
+    }
+    void previewMemory() {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("AddressSanitizer needs more address space than the limit leaves");
+#endif
+        QFETCH(QByteArray, file);
+        QFETCH(QString, format);
+        QFETCH(QSize, size);
+        const QString in = path(QStringLiteral("large.img")),
+                      png = path(QStringLiteral("large.png"));
+        QVERIFY(zentraq::testing::writeFile(in, file));
+        const CliRun r = runCli({"preview", in, "--format", format, "-o", png}, {}, [] {
+            const rlimit limit{300'000'000, 300'000'000};
+            ::setrlimit(RLIMIT_AS, &limit);
+        });
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(QImageReader(png).size(), size);
+        QFile::remove(png);
+    }
+
     // Fitting keeps alpha: the canvas around a contained picture is
     // transparent in a format with alpha, the background in one without.
     void fittedImages() {
@@ -223,12 +277,74 @@ private slots:
         const QList<QByteArray> lines = r.out.split('\n');
         int declared = 0;
         for (const QByteArray& line : lines)
-            if ((line.startsWith("const ") || line.startsWith("static const ")) &&
+            if ((line.startsWith("const ") || line.startsWith("static ")) &&
                 line.contains(" = {")) {
                 ++declared;
                 QVERIFY2(line.contains(" PROGMEM "), line.constData());
             }
         QCOMPARE(declared, declarations);
+    }
+
+    // An XBM is an image file too: ImageMagick and Pillow (Debian's
+    // imagemagick, python3-pil) read ours, attribute or not, to the pixels of
+    // its bits; the first line is a #define.
+    void xbmReaders_data() {
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<QStringList>("args");
+        for (const QString& reader : {u"imagemagick"_qs, u"pillow"_qs}) {
+            QTest::addRow("%s", qPrintable(reader)) << reader << QStringList{};
+            QTest::addRow("%s, PROGMEM", qPrintable(reader))
+                << reader << QStringList{"--attribute", "PROGMEM"};
+            QTest::addRow("%s, dithered", qPrintable(reader))
+                << reader << QStringList{"--dither", "floyd-steinberg", "--resize", "13x7"};
+        }
+    }
+    void xbmReaders() {
+        QFETCH(QString, reader);
+        QFETCH(QStringList, args);
+        const QString xbm = path(QStringLiteral("read.xbm")),
+                      png = path(QStringLiteral("read.png"));
+        QFile::remove(png);
+        const CliRun r = runCli(
+            QStringList{"picture", m_png, "--format", "xbm", "--name", "pic", "-q", "-o", xbm} +
+            args);
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(readFile(xbm).startsWith("#define pic_width "));
+        CliRun read;
+        if (reader == u"imagemagick") {
+            if (QStandardPaths::findExecutable(QStringLiteral("convert")).isEmpty())
+                QSKIP("ImageMagick's convert not found (Debian imagemagick)");
+            read = testing::runProgram(QStringLiteral("convert"), {xbm, "PNG24:" + png}, {}, {});
+        } else {
+            if (testing::runProgram(QStringLiteral("/usr/bin/python3"), {"-c", "import PIL"}, {},
+                                    {})
+                    .exitCode != 0)
+                QSKIP("Pillow not found (Debian python3-pil)");
+            read = testing::runProgram(QStringLiteral("/usr/bin/python3"),
+                                       {"-c",
+                                        "import sys; from PIL import Image; "
+                                        "Image.open(sys.argv[1]).convert('RGB').save(sys.argv[2])",
+                                        xbm, png},
+                                       {}, {});
+        }
+        QVERIFY2(read.exitCode == 0, qPrintable(read.err));
+        const QImage seen(png);
+        QVERIFY(!seen.isNull());
+        // Our own reading of the bits: 1 is ink, the first pixel in bit 0.
+        const CliRun bits =
+            runCli(QStringList{"picture", m_png, "--binary", "-q", "--pixel", "mono", "--pad"} +
+                   (args.contains("--dither") ? args : QStringList{}));
+        QCOMPARE(bits.exitCode, 0);
+        const int w = seen.width(), stride = (w + 7) / 8;
+        QCOMPARE(qint64(stride) * seen.height(), bits.out.size());
+        // ImageMagick draws a set bit as the foreground, black; Pillow keeps
+        // it as the value of its 1-bit mode, which shows white.
+        const QRgb set = reader == u"pillow" ? 0xFFFFFFu : 0u;
+        for (int y = 0; y < seen.height(); ++y)
+            for (int x = 0; x < w; ++x) {
+                const bool ink = quint8(bits.out[y * stride + x / 8]) >> (x % 8) & 1;
+                QCOMPARE(seen.pixel(x, y) & 0xFFFFFF, ink ? set : set ^ 0xFFFFFFu);
+            }
     }
 
     // Every refusal: exit 2 (1 for a picture too large for the format), one

@@ -8,8 +8,13 @@
 #include "ui_main.h"
 #include "webview.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -174,6 +179,83 @@ private slots:
         for (const QChar c : r.err)
             QVERIFY2(c.unicode() < 0x80, qPrintable(r.err));
         QVERIFY(!QFile::exists(out));
+    }
+
+    // The converter writes nothing: without a runtime folder in the
+    // environment, or with one Qt would refuse (open to others), it makes
+    // no folder and no file, as strace sees it.
+    void converterWritesNothing_data() {
+        QTest::addColumn<bool>("openFolder");
+        QTest::newRow("no runtime folder") << false;
+        QTest::newRow("a runtime folder open to others") << true;
+    }
+    void converterWritesNothing() {
+        QFETCH(bool, openFolder);
+        const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+        if (strace.isEmpty())
+            QSKIP("no strace (scripts/install-deps.sh installs it)");
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        EmfWriter emf;
+        emf.select(emf.brush(qRgb(0, 0, 200)));
+        emf.rectangle(10, 10, 60, 30);
+        const QString file = tmp.filePath(QStringLiteral("p.emf"));
+        QVERIFY(writeFile(file, emf.bytes(QRect(0, 0, 2000, 1000))));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        // LeakSanitizer cannot stop a traced process's threads.
+        env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        if (openFolder) {
+            const QString runtime = tmp.filePath(QStringLiteral("runtime"));
+            QVERIFY(QDir().mkdir(runtime));
+            QVERIFY(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner |
+                                                       QFile::ExeOwner | QFile::ReadOther |
+                                                       QFile::ExeOther));
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        }
+        const QString logs = tmp.filePath(QStringLiteral("trace"));
+        QVERIFY(QDir().mkdir(logs));
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(strace, {"-f", "-ff", "-qq", "-o", logs + QStringLiteral("/log"), "-e",
+                         "trace=execve,mkdir,mkdirat,creat,open,openat,rename,renameat,renameat2,"
+                         "unlink,unlinkat,rmdir,link,linkat,symlink,symlinkat,truncate",
+                         ZENTRAQ_CLI, "picture", file, "-q", "-o", tmp.filePath("out.txt")});
+        QVERIFY(p.waitForFinished(120000));
+        if (p.exitCode() != 0 && p.readAllStandardError().contains("PTRACE"))
+            QSKIP("strace cannot trace here");
+        QCOMPARE(p.exitCode(), 0);
+        int converters = 0;
+        for (const QFileInfo& log : QDir(logs).entryInfoList(QDir::Files)) {
+            const QByteArray calls = readFile(log.filePath());
+            if (!calls.contains("zentraq-metafile\""))
+                continue;
+            ++converters;
+            for (const QByteArray& call : calls.split('\n')) {
+                const bool writes = call.startsWith("mkdir") || call.startsWith("creat") ||
+                                    call.startsWith("rename") || call.startsWith("unlink") ||
+                                    call.startsWith("rmdir") || call.startsWith("link") ||
+                                    call.startsWith("symlink") || call.startsWith("truncate") ||
+                                    call.contains("O_CREAT") || call.contains("O_WRONLY") ||
+                                    call.contains("O_RDWR") || call.contains("O_TRUNC");
+                // Qt tries mkdir on the runtime folder it is given, the one
+                // the loader made for the run; it fails, as the folder is
+                // there, and the folder is gone afterwards.
+                if (call.startsWith("mkdir(\"")) {
+                    const QByteArray folder = call.mid(7, call.indexOf('"', 7) - 7);
+                    QVERIFY2(folder.startsWith(QFile::encodeName(QDir::tempPath()) +
+                                               "/zentraq-metafile-") &&
+                                 call.contains(" = -1 EEXIST"),
+                             call.constData());
+                    QVERIFY(!QFileInfo::exists(QFile::decodeName(folder)));
+                    continue;
+                }
+                QVERIFY2(!writes, call.constData());
+            }
+        }
+        QCOMPARE(converters, 1);
+        // Nor is anything left beside the picture but the result.
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::Files), (QStringList{"out.txt", "p.emf"}));
     }
 };
 

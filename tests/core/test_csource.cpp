@@ -104,6 +104,14 @@ private slots:
                           "const uint32_t font_data_codes[2] = {\r\n0x00000041,0x00004E2D,\r\n};"
                           "\r\n")
             << QByteArray::fromHex("0102");
+        // The C form of frames: two arrays, the table of them, durations.
+        QTest::newRow("frames and their table")
+            << QByteArray("const unsigned char anim_0[1] = {\r\n0x01,\r\n};\r\n"
+                          "const unsigned char anim_1[1] = {\r\n0x02,\r\n};\r\n"
+                          "const unsigned char * const anim_frames[2] = {\r\n    anim_0,\r\n"
+                          "    anim_1,\r\n};\r\nconst unsigned int anim_durations[2] = {100, 0};"
+                          "\r\nconst unsigned int anim_frame_count = 2;\r\n")
+            << QByteArray::fromHex("0102");
         QTest::newRow("other declarations read past")
             << QByteArray("static const uint8_t map[] PROGMEM = {0x0A, 0x0B};\n"
                           "int n[2] = {7, -8};\nconst struct s d = {.name = \"}{\", .data = map};\n"

@@ -1,10 +1,15 @@
-// The glyph canvas and its text drawing: which faces it draws with, the cell
-// the glyphs land in, one-bit ink only, a handful of glyphs against the
-// reviewed golden file, and the canvas operations.
+// The glyph canvas and its text drawing: which faces it draws with (the
+// fallback chain's bitmap-only and ill-fitting faces too), the cell the
+// glyphs land in, one-bit ink only, a handful of glyphs against the reviewed
+// golden file, and the canvas operations. Run with the tests' own font
+// configuration (tests/fonts), which holds only the faces install-deps.sh
+// installs.
 #include "support/gb2312.h"
 #include "support/golden.h"
 
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <limits>
@@ -40,6 +45,46 @@ static int inkOutside(const RasterGlyph& g, int w, int h) {
             n += g.isInk(x, y) &&
                  (g.left + x < 0 || g.top + y < 0 || g.left + x >= w || g.top + y >= h);
     return n;
+}
+
+// A BDF face of one strike of `px` pixels (ascent px - 2) holding 〱 as a
+// block `w` x `h` pixels standing on the baseline `below` rows down.
+static QByteArray bdfFace(const char* family, int px, int w, int h, int below) {
+    QByteArray out = "STARTFONT 2.1\nFONT -zentraq-" + QByteArray(family) + "-medium-r-normal--" +
+                     QByteArray::number(px) + "-" + QByteArray::number(px * 10) + "-75-75-c-" +
+                     QByteArray::number(px * 10) + "-iso10646-1\n";
+    out += "SIZE " + QByteArray::number(px) + " 75 75\n";
+    out += QStringLiteral("FONTBOUNDINGBOX %1 %2 0 %3\n").arg(w).arg(h).arg(-below).toLatin1();
+    out += "STARTPROPERTIES 6\nFAMILY_NAME \"" + QByteArray(family) + "\"\nPIXEL_SIZE " +
+           QByteArray::number(px) + "\nFONT_ASCENT " + QByteArray::number(px - 2) +
+           "\nFONT_DESCENT 2\nCHARSET_REGISTRY \"ISO10646\"\nCHARSET_ENCODING \"1\"\n"
+           "ENDPROPERTIES\nCHARS 1\nSTARTCHAR uni3031\nENCODING 12337\nSWIDTH 1000 0\n";
+    out += QStringLiteral("DWIDTH %1 0\nBBX %2 %3 0 %4\nBITMAP\n")
+               .arg(px)
+               .arg(w)
+               .arg(h)
+               .arg(-below)
+               .toLatin1();
+    const int bytes = (w + 7) / 8;
+    for (int y = 0; y < h; ++y)
+        out += QByteArray(bytes, 'F').toUpper().replace('F', "FF").left(bytes * 2) + '\n';
+    return out + "ENDCHAR\nENDFONT\n";
+}
+
+// The test faces in `dir`: tall16 (a 16 px strike whose 〱 is 24 rows high),
+// fit16 and fit12 (strikes whose 〱 fits). An error message, or empty.
+static QString writeTestFaces(const QString& dir) {
+    const QList<std::pair<const char*, QByteArray>> faces{
+        {"tall16", bdfFace("Zentraq Tall", 16, 12, 24, 4)},
+        {"fit16", bdfFace("Zentraq Fit", 16, 12, 12, 0)},
+        {"fit12", bdfFace("Zentraq Small", 12, 8, 9, 0)},
+    };
+    for (const auto& [name, bytes] : faces) {
+        QFile f(QDir(dir).filePath(QString::fromLatin1(name) + QStringLiteral(".bdf")));
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return f.fileName() + QStringLiteral(": ") + f.errorString();
+    }
+    return {};
 }
 
 class TestTextRendering : public QObject {
@@ -164,6 +209,99 @@ private slots:
         QCOMPARE(r.glyph(U'A', 16).face, 0);
         QCOMPARE(r.glyph(U'中', 16).face, 1);
         QCOMPARE(r.glyph(U'\U000F0000', 16).face, 0);
+    }
+
+    // Which face a character the canvas face lacks comes from (〱 here):
+    // a bitmap-only face only at the size of its strike; a fallback whose
+    // glyph is taller than the cell passed over for the next face that has
+    // the character and fits, kept when none does; the canvas face's own
+    // glyph kept whatever its size. The faces are BDF strikes made here.
+    void fallbackChoice_data() {
+        QTest::addColumn<QStringList>("chain"); // after the canvas face ("ming" for UMing)
+        QTest::addColumn<int>("px");
+        QTest::addColumn<QString>("from"); // the face drawn from; "ming": the missing shape
+        QTest::newRow("a strike at its size") << QStringList{"ming", "fit16"} << 16 << "fit16";
+        QTest::newRow("no strike at 12 px") << QStringList{"ming", "fit16"} << 12 << "ming";
+        QTest::newRow("taller than the cell, passed over")
+            << QStringList{"ming", "tall16", "fit16"} << 16 << "fit16";
+        QTest::newRow("taller than the cell, no other")
+            << QStringList{"ming", "tall16"} << 16 << "tall16";
+        QTest::newRow("the other without the size")
+            << QStringList{"ming", "tall16", "fit12"} << 16 << "tall16";
+        QTest::newRow("the tall face without the size")
+            << QStringList{"ming", "tall16", "fit12"} << 12 << "fit12";
+        QTest::newRow("the canvas face's own glyph")
+            << QStringList{"tall16", "fit16"} << 16 << "tall16";
+    }
+    void fallbackChoice() {
+        QFETCH(QStringList, chain);
+        QFETCH(int, px);
+        QFETCH(QString, from);
+        const QString ming = installedFontFile(QStringLiteral("AR PL UMing CN"));
+        QVERIFY2(!ming.isEmpty(), "fonts-arphic-uming is missing");
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString files = writeTestFaces(dir.path());
+        QVERIFY2(files.isEmpty(), qPrintable(files));
+        const auto fileOf = [&](const QString& name) {
+            return name == u"ming" ? ming : dir.filePath(name + QStringLiteral(".bdf"));
+        };
+        FaceChain faces{{fileOf(chain.first()), 0, {}}, {}};
+        for (const QString& name : chain.mid(1))
+            faces.fallbacks.push_back({fileOf(name), 0, {}});
+        TextRenderer r(faces);
+        const RasterGlyph& g = r.glyph(U'〱', px);
+        QVERIFY(g.face >= 0);
+        const QString drawn =
+            g.face == 0 ? faces.primary.file : faces.fallbacks[std::size_t(g.face - 1)].file;
+        QCOMPARE(drawn, fileOf(from));
+        QCOMPARE(r.hasCharacter(U'〱', px), from != u"ming");
+        QVERIFY(std::ranges::count(g.ink, 1) > 0);
+        if (from == u"tall16")
+            QCOMPARE(g.top, 0); // moved in from its top, cut at the bottom
+        else
+            QVERIFY(g.top >= 0 && g.top + g.height <= px);
+    }
+
+    // The canvas chain takes bitmap-only faces that fontconfig lists (a
+    // private configuration of the test faces beside the pinned ones):
+    // drawn at their strike's size only.
+    void canvasChainTakesStrikes() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString files = writeTestFaces(dir.path());
+        QVERIFY2(files.isEmpty(), qPrintable(files));
+        const QString conf = dir.filePath(QStringLiteral("fonts.conf"));
+        QFile f(conf);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("<?xml version=\"1.0\"?>\n<fontconfig>\n<include>" + qgetenv("FONTCONFIG_FILE") +
+                "</include>\n<dir>" + QFile::encodeName(dir.path()) + "</dir>\n<cachedir>" +
+                QFile::encodeName(dir.filePath("cache")) +
+                "</cachedir>\n<selectfont><acceptfont><glob>" + QFile::encodeName(dir.path()) +
+                "/fit16.bdf</glob></acceptfont></selectfont>\n</fontconfig>\n");
+        f.close();
+        if (qgetenv("FONTCONFIG_FILE").isEmpty())
+            QSKIP("the tests' own font configuration is not in use");
+        FcConfig* config = FcConfigCreate();
+        QVERIFY(FcConfigParseAndLoad(
+            config, reinterpret_cast<const FcChar8*>(QFile::encodeName(conf).constData()), FcTrue));
+        QVERIFY(FcConfigBuildFonts(config));
+        FcConfig* before = FcConfigReference(nullptr);
+        FcConfigSetCurrent(config);
+        FcConfigDestroy(config);
+        const FaceChain faces = text::resolveCanvasFaces();
+        FcConfigSetCurrent(before);
+        FcConfigDestroy(before);
+
+        QCOMPARE(faces.primary.family, QStringLiteral("AR PL UMing CN"));
+        const QString strike = dir.filePath(QStringLiteral("fit16.bdf"));
+        const auto at = std::ranges::find_if(
+            faces.fallbacks, [&](const text::FaceChoice& c) { return c.file == strike; });
+        QVERIFY(at != faces.fallbacks.end());
+        TextRenderer r(faces);
+        QCOMPARE(r.glyph(U'〱', 16).face, int(at - faces.fallbacks.begin()) + 1);
+        QCOMPARE(r.glyph(U'〱', 12).face, 0);
+        QCOMPARE(r.glyph(U'〱', 32).face, 0);
     }
 
     // The pinned default face against the golden file; other faces (or

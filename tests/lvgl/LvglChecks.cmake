@@ -200,7 +200,7 @@ function(_zl_add_skip_test name reason)
 endfunction()
 
 # lv_conf.h for one library variant, made from the template of the archive.
-function(_zl_write_conf version variant_dir depth large)
+function(_zl_write_conf version variant_dir depth large decoders)
     set(lvgl "${ZENTRAQ_LVGL_WORK}/v${version}/lvgl")
     file(READ "${lvgl}/lv_conf_template.h" conf)
     string(FIND "${conf}" "#if 0" at)
@@ -228,6 +228,10 @@ function(_zl_write_conf version variant_dir depth large)
         LV_LOG_PRINTF 1
         LV_ASSERT_HANDLER_INCLUDE "<stdlib.h>"
         LV_ASSERT_HANDLER "abort()@SEMICOLON@")  # a list cannot hold a semicolon
+    if(decoders)
+        # LVGL's own decoders of picture files: lv_gif and the PNG decoder.
+        list(APPEND settings LV_USE_GIF 1 LV_USE_LODEPNG 1)
+    endif()
     if(version EQUAL 9)
         list(APPEND settings
             LV_MEM_SIZE "(4 * 1024 * 1024U)"
@@ -272,12 +276,12 @@ function(_zl_lvgl_interface target version variant_dir)
     target_compile_definitions(${target} INTERFACE LV_CONF_INCLUDE_SIMPLE LV_LVGL_H_INCLUDE_SIMPLE)
 endfunction()
 
-# zentraq_lvgl_library(OUT VERSION 9|8 [COLOR_DEPTH 32|16|16-swap] [LARGE_FONTS])
+# zentraq_lvgl_library(OUT VERSION 9|8 [COLOR_DEPTH 32|16|16-swap] [LARGE_FONTS] [DECODERS])
 # Sets OUT to the harness library of that LVGL build (a static LVGL library
 # plus the harness, built on first use); the caller must have checked that
-# lvgl<VERSION> is available.
+# lvgl<VERSION> is available. DECODERS: with lv_gif and the PNG decoder.
 function(zentraq_lvgl_library out)
-    cmake_parse_arguments(L "LARGE_FONTS" "VERSION;COLOR_DEPTH" "" ${ARGN})
+    cmake_parse_arguments(L "LARGE_FONTS;DECODERS" "VERSION;COLOR_DEPTH" "" ${ARGN})
     if(NOT L_VERSION MATCHES "^(8|9)$")
         message(FATAL_ERROR "zentraq_lvgl_library: VERSION must be 9 or 8")
     endif()
@@ -297,6 +301,11 @@ function(zentraq_lvgl_library out)
         set(large 1)
         string(APPEND variant "_large")
     endif()
+    set(decoders 0)
+    if(L_DECODERS)
+        set(decoders 1)
+        string(APPEND variant "_decoders")
+    endif()
     set(harness zentraq_${variant}_harness)
     set(${out} ${harness} PARENT_SCOPE)
     if(TARGET ${harness})
@@ -304,7 +313,7 @@ function(zentraq_lvgl_library out)
     endif()
 
     set(variant_dir "${ZENTRAQ_LVGL_WORK}/${variant}")
-    _zl_write_conf(${L_VERSION} "${variant_dir}" ${L_COLOR_DEPTH} ${large})
+    _zl_write_conf(${L_VERSION} "${variant_dir}" ${L_COLOR_DEPTH} ${large} ${decoders})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${ZENTRAQ_LVGL_WORK}/v${L_VERSION}/lvgl/src/*.c")
     set(lib zentraq_${variant})
     add_library(${lib} STATIC ${sources})
@@ -336,19 +345,21 @@ function(_zl_harness_warnings target)
                                                C_STANDARD 11 C_EXTENSIONS ON)
 endfunction()
 
-# zentraq_add_lvgl_client(NAME VERSION 9|8 [COLOR_DEPTH 32|16|16-swap] [LARGE_FONTS] [MAIN]
-#                         [SOURCES file...] [FONTS symbol...] [IMAGES symbol...]
-#                         [REQUIRES key...])
+# zentraq_add_lvgl_client(NAME VERSION 9|8 [COLOR_DEPTH 32|16|16-swap] [LARGE_FONTS]
+#                         [DECODERS] [MAIN file] [SOURCES file...] [FONTS symbol...]
+#                         [IMAGES symbol...] [REQUIRES key...])
 # An executable NAME: the C files of SOURCES (fonts and images, often made at
 # build time by add_custom_command, zentraq_lv_font_conv or
 # zentraq_lvglimage) linked with the LVGL build and the harness's command
 # line (see harness/zlh.h). FONTS and IMAGES name the lv_font_t and image
-# descriptor variables the command line reaches by name. With MAIN the
-# client's own main() is among SOURCES, and the table of fonts and images
-# is zlh_client_fonts and zlh_client_images. When a requirement is missing
-# no target is made; tests naming NAME in REQUIRES then skip.
+# descriptor variables the command line reaches by name. MAIN: a main() of
+# the client's own instead (the harness's functions are there to call); it
+# finds FONTS and IMAGES in zlh_client_fonts and zlh_client_images.
+# DECODERS: the LVGL build with lv_gif and the PNG decoder. When a
+# requirement is missing no target is made; tests naming NAME in REQUIRES
+# then skip.
 function(zentraq_add_lvgl_client name)
-    cmake_parse_arguments(C "LARGE_FONTS;MAIN" "VERSION;COLOR_DEPTH" "SOURCES;FONTS;IMAGES;REQUIRES" ${ARGN})
+    cmake_parse_arguments(C "LARGE_FONTS;DECODERS" "VERSION;COLOR_DEPTH;MAIN" "SOURCES;FONTS;IMAGES;REQUIRES" ${ARGN})
     zentraq_lvgl_missing(why lvgl${C_VERSION} ${C_REQUIRES})
     _zl_set_missing(${name} "${why}")
     if(why)
@@ -361,9 +372,12 @@ function(zentraq_add_lvgl_client name)
     if(C_LARGE_FONTS)
         list(APPEND variant_args LARGE_FONTS)
     endif()
+    if(C_DECODERS)
+        list(APPEND variant_args DECODERS)
+    endif()
     zentraq_lvgl_library(harness ${variant_args})
-
-    # The table of named fonts and images, and main().
+    # The table of named fonts and images, and main() unless the client
+    # brings its own.
     set(reg "#include \"zlh.h\"\n\n")
     set(font_rows "")
     foreach(f IN LISTS C_FONTS)
@@ -386,7 +400,7 @@ function(zentraq_add_lvgl_client name)
     set(reg_file "${CMAKE_CURRENT_BINARY_DIR}/${name}_registry.c")
     file(CONFIGURE OUTPUT "${reg_file}" CONTENT "${reg}" @ONLY)
 
-    add_executable(${name} "${reg_file}" ${C_SOURCES})
+    add_executable(${name} ${C_MAIN} "${reg_file}" ${C_SOURCES})
     target_link_libraries(${name} PRIVATE ${harness})
     _zl_plain_c(${name})
     # Converter output is not ours to keep warning-free: C_SOURCES compile

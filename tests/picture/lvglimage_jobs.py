@@ -4,10 +4,12 @@
     lvglimage_jobs.py LVGLImage.py JOBS
 
 JOBS has one job a line, fields separated by tabs:
-    input.png  CF  COMPRESS  ALIGN  BACKGROUND  output.bin|output.c
+    input.png  CF  COMPRESS  ALIGN  BACKGROUND  output.bin|output.c  [premultiply]
 CF and COMPRESS as LVGLImage.py's --cf and --compress, ALIGN its --align,
-BACKGROUND its --background (0xRRGGBB). The C file's variable is named
-after the output file. Exits 1 with the failing job on standard error.
+BACKGROUND its --background (0xRRGGBB), a last field "premultiply" its
+--premultiply. CF RAW and RAW_ALPHA take any file and make C only, as
+LVGLImage.py does. The C file's variable is named after the output file.
+Exits 1 with the failing job on standard error.
 """
 import importlib.util
 import os
@@ -22,15 +24,21 @@ def main():
     with open(jobs) as f:
         lines = [l.rstrip("\n") for l in f if l.strip()]
     for line in lines:
-        src, cf, compress, align, background, out = line.split("\t")
+        fields = line.split("\t")
+        src, cf, compress, align, background, out = fields[:6]
         try:
+            name = os.path.splitext(os.path.basename(out))[0]
+            if cf in ("RAW", "RAW_ALPHA"):
+                lvgl.RAWImage().from_file(src, lvgl.ColorFormat[cf]).to_c_array(out, outputname=name)
+                continue
             img = lvgl.LVGLImage().from_png(src, lvgl.ColorFormat[cf], background=int(background, 0))
             img.adjust_stride(align=int(align))
+            if fields[6:] == ["premultiply"]:
+                img.premultiply()
             method = lvgl.CompressMethod[compress]
             if out.endswith(".bin"):
                 img.to_bin(out, compress=method)
             else:
-                name = os.path.splitext(os.path.basename(out))[0]
                 img.to_c_array(out, compress=method, outputname=name)
         except Exception as e:  # the job that failed, and why
             sys.stderr.write(f"{line}: {e!r}\n")

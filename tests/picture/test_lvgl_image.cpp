@@ -1,17 +1,22 @@
 // LVGL images, the palette quantiser and the Arduino array forms: every
 // format of both versions written and read back, RLE on its own, the
-// headers' bits, the limits of the headers, the palettes' guarantees and the
-// alpha-keeping pixel source.
+// headers' bits, the limits of the headers, C sources of every form read in
+// one pass, rows handed out as they are decoded, LZ4 blocks against liblz4,
+// the palettes' guarantees and the alpha-keeping pixel source.
 #include "arrayforms.h"
 #include "bytearraysink.h"
 #include "imagerows.h"
 #include "lvglimage.h"
+#include "lvglraw.h"
 #include "palette.h"
 #include "pixelformat.h"
 #include "rgb565.h"
 #include "runtime_error.h"
 
+#include <QtEndian>
 #include <QtTest>
+
+#include <lz4.h>
 
 #include <random>
 
@@ -19,6 +24,7 @@ using namespace zentraq;
 using namespace zentraq::lvgl;
 
 Q_DECLARE_METATYPE(ImageOptions)
+Q_DECLARE_METATYPE(ColourFormat)
 
 namespace {
 
@@ -69,9 +75,12 @@ QRgb expected(QRgb p, const ImageOptions& o) {
         const int y = lumaOf(qRed(p), qGreen(p), qBlue(p));
         return qRgb(y, y, y);
     }
-    if (f == ColourFormat::Argb8888Premultiplied)
-        return qUnpremultiply(qRgba((qRed(p) * a + 127) / 255, (qGreen(p) * a + 127) / 255,
-                                    (qBlue(p) * a + 127) / 255, a));
+    if (f == ColourFormat::Al88) {
+        const int y = truncatedLumaOf(qRed(p), qGreen(p), qBlue(p));
+        return qRgba(y, y, y, a);
+    }
+    if (f == ColourFormat::Argb8888Premultiplied) // stored truncated
+        return qUnpremultiply(qRgba(qRed(p) * a / 255, qGreen(p) * a / 255, qBlue(p) * a / 255, a));
     const QRgb c = is565 ? qRgb(widen(qRed(p), 5), widen(qGreen(p), 6), widen(qBlue(p), 5)) : p;
     return keepsAlpha(f) ? (c & 0xFFFFFF) | QRgb(a) << 24 : c | 0xFF000000u;
 }
@@ -105,7 +114,7 @@ private slots:
         QTest::addColumn<bool>("source");
         for (Version v : {Version::V9, Version::V8})
             for (ColourFormat f : formatsOf(v)) {
-                if (isIndexed(f))
+                if (isIndexed(f) || isRaw(f))
                     continue;
                 QList<ColourDepth> depths{ColourDepth::Depth16};
                 if (f == ColourFormat::TrueColor || f == ColourFormat::TrueColorAlpha)
@@ -310,6 +319,246 @@ private slots:
         QVERIFY(!rleDecompress(packed, block, data.size() + block));
     }
 
+    // C sources as people and other converters write them: comments and
+    // strings that look like code, the array before or after the
+    // descriptor, declarations of it without data, numbers in three bases,
+    // trailing commas, version 8's flat fields.
+    void sourceForms_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("problem"); // empty: reads as the 2 x 1 picture
+        const QByteArray map = "const uint8_t a_map[] = { 0x00, 0xF8, 0xE0, 0x07, };\n";
+        const QByteArray v9 = "const lv_image_dsc_t a = { .header = { .magic = "
+                              "LV_IMAGE_HEADER_MAGIC, .cf = LV_COLOR_FORMAT_RGB565, .flags = 0, "
+                              ".w = 2, .h = 1, .stride = 4, }, .data_size = sizeof(a_map), "
+                              ".data = a_map, };\n";
+        QTest::newRow("array, then descriptor") << map + v9 << QString();
+        QTest::newRow("descriptor, then array") << v9 + map << QString();
+        QTest::newRow("declared first")
+            << "extern const uint8_t a_map[];\n" + v9 + map << QString();
+        QTest::newRow("decoys in comments and strings")
+            << "/* lv_image_dsc_t z = { .w = 9 }; */ // lv_img_dsc_t y = {\n"
+               "const char* s = \"lv_image_dsc_t x = { .w = 1 };\";\n" +
+                   map + v9
+            << QString();
+        QTest::newRow("comments between the tokens")
+            << QByteArray("const uint8_t a_map[/* n */] = {0, /* red */ 248, 0xe0 , 07};\n"
+                          "const lv_image_dsc_t a /* x */ = {.header.cf = "
+                          "LV_COLOR_FORMAT_RGB565,\n  .header.w = 2, // width\n"
+                          "  .header.h = 0x1, .data = a_map};")
+            << QString();
+        QTest::newRow("version 8")
+            << map + "const lv_img_dsc_t a = { .header.cf = LV_IMG_CF_TRUE_COLOR, "
+                     ".header.always_zero = 0, .header.w = 2, .header.h = 1, "
+                     ".data_size = 4, .data = a_map, };"
+            << QString();
+        QTest::newRow("a byte past 255") << "const uint8_t a_map[] = { 0x00, 0x100, 0, 0 };\n" + v9
+                                         << QStringLiteral("'0x100' in a_map");
+        QTest::newRow("an expression for a byte")
+            << "const uint8_t a_map[] = { 0x00, 1 + 2, 0, 0 };\n" + v9
+            << QStringLiteral("'1 + 2' in a_map");
+        QTest::newRow("no array") << v9 << QStringLiteral("the array a_map is not in the file");
+        QTest::newRow("width not a number") << map + QByteArray(v9).replace(".w = 2", ".w = W")
+                                            << QStringLiteral("the descriptor's .w");
+        QTest::newRow("descriptor never closed")
+            << map + QByteArray(v9).chopped(4)
+            << QStringLiteral("no lv_image_dsc_t or lv_img_dsc_t");
+        QTest::newRow("too few bytes") << "const uint8_t a_map[] = { 0x00, 0xF8, 0xE0 };\n" + v9
+                                       << QStringLiteral("3 bytes of data");
+    }
+    void sourceForms() {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, problem);
+        QString said;
+        QImage got;
+        try {
+            got = readImageSource(text).picture;
+        } catch (const RuntimeError& e) {
+            said = QString::fromUtf8(e.what());
+        }
+        if (problem.isEmpty()) {
+            QVERIFY2(said.isEmpty(), qPrintable(said));
+            QCOMPARE(got.size(), QSize(2, 1));
+            QCOMPARE(got.pixel(0, 0), qRgb(255, 0, 0));
+            QCOMPARE(got.pixel(1, 0), qRgb(0, 255, 0));
+        } else {
+            QVERIFY2(said.contains(problem), qPrintable(said));
+        }
+    }
+
+    // Many megabytes of descriptors or arrays that never close are read in
+    // one pass and refused: no search starts over at every place.
+    void unclosedDeclarations_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("problem");
+        const int n = 8 << 20;
+        QByteArray descriptors;
+        while (descriptors.size() < n)
+            descriptors += "lv_image_dsc_t a = {";
+        QTest::newRow("descriptors")
+            << descriptors << QStringLiteral("no lv_image_dsc_t or lv_img_dsc_t");
+        QByteArray arrays = "lv_image_dsc_t a = { .cf = LV_COLOR_FORMAT_L8, .w = 1, .h = 1, "
+                            ".data = a_map };\n";
+        while (arrays.size() < n)
+            arrays += "a_map[ a_map[ ";
+        QTest::newRow("array names")
+            << arrays << QStringLiteral("the array a_map is not in the file");
+        QByteArray comments;
+        while (comments.size() < n)
+            comments += "/* lv_image_dsc_t a = { */ // lv_img_dsc_t b = {\n";
+        QTest::newRow("comments") << comments
+                                  << QStringLiteral("no lv_image_dsc_t or lv_img_dsc_t");
+    }
+    void unclosedDeclarations() {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, problem);
+        try {
+            readImageSource(text);
+            QFAIL("read");
+        } catch (const RuntimeError& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains(problem), e.what());
+        }
+    }
+
+    // A frame table's source: every descriptor with the array before it, in
+    // order; together held to one image's limit before anything is unpacked
+    // (the second image here claims 64 Mi pixels behind a 12-byte header).
+    void frameSources() {
+        auto image = [](char name, const char* bytes, int w) {
+            return QByteArray("const uint8_t ") + name + "_map[] = { " + bytes +
+                   " };\nconst lv_image_dsc_t " + name +
+                   " = { .header.cf = LV_COLOR_FORMAT_L8, .header.w = " + QByteArray::number(w) +
+                   ", .header.h = 1, .data = " + name + "_map };\n";
+        };
+        const QList<ReadImage> frames =
+            readImageSources(image('a', "0x10", 1) + image('b', "0x20, 0x30", 2) +
+                             "// lv_image_dsc_t c = { .w = 5 };\n" + image('d', "0x40", 1));
+        QCOMPARE(frames.size(), 3);
+        QCOMPARE(frames[0].picture.pixel(0, 0), qRgb(0x10, 0x10, 0x10));
+        QCOMPARE(frames[1].picture.size(), QSize(2, 1));
+        QCOMPARE(frames[1].picture.pixel(1, 0), qRgb(0x30, 0x30, 0x30));
+        QCOMPARE(frames[2].picture.pixel(0, 0), qRgb(0x40, 0x40, 0x40));
+        QCOMPARE(declaredImages(image('a', "0", 1) + image('b', "0", 1)), 2);
+
+        const QByteArray huge =
+            "const uint8_t h_map[] = { 1, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0 };\n"
+            "const lv_image_dsc_t h = { .header.cf = LV_COLOR_FORMAT_RGB565, .header.flags = "
+            "LV_IMAGE_FLAGS_COMPRESSED, .header.w = 8192, .header.h = 8192, .data = h_map };\n";
+        try {
+            readImageSources(image('a', "0", 1) + huge);
+            QFAIL("read");
+        } catch (const RuntimeError& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains(u"images together"), e.what());
+        }
+    }
+
+    // Rows go out top to bottom, each once, as they are decoded; a stream
+    // damaged past its first rows still fails the whole image.
+    void rowsAsDecoded_data() {
+        QTest::addColumn<ImageOptions>("options");
+        for (Compression c : {Compression::None, Compression::Rle, Compression::Lz4})
+            for (ColourFormat f :
+                 {ColourFormat::Rgb565A8, ColourFormat::Argb8888, ColourFormat::I4}) {
+                ImageOptions o;
+                o.format = f;
+                o.compression = c;
+                QTest::addRow("%s %s", qPrintable(formatName(f)), qPrintable(compressionName(c)))
+                    << o;
+            }
+    }
+    void rowsAsDecoded() {
+        QFETCH(ImageOptions, options);
+        struct Rows : RowReceiver {
+            ImageHeader header;
+            QList<int> order;
+            void begin(const ImageHeader& h) override { header = h; }
+            void row(int y, const QRgb*) override { order << y; }
+        } rows;
+        const QImage picture = testPicture(300, 40);
+        core::AlphaRows source(picture);
+        core::ByteArraySink sink;
+        writeImageFile(source, options, sink);
+        readImageFile(sink.bytes, ColourDepth::Depth16, rows);
+        QCOMPARE(rows.header.width, 300);
+        QCOMPARE(rows.header.height, 40);
+        QCOMPARE(rows.order.size(), 40);
+        for (int y = 0; y < 40; ++y)
+            QCOMPARE(rows.order[y], y);
+        if (options.compression == Compression::None)
+            return;
+        // One byte more in the stream, the header's size made to match.
+        QByteArray longer = sink.bytes + QByteArray(1, '\0');
+        qToLittleEndian<quint32>(quint32(longer.size() - 24), longer.data() + 16);
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, readImageFile(longer, ColourDepth::Depth16, rows));
+    }
+
+    // LZ4 blocks against liblz4's safe decoder: what it reads comes back
+    // the same, what it refuses is refused. A match at offset 0, which it
+    // lets copy from bytes not written yet, is refused.
+    void lz4Blocks_data() {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<int>("size");
+        // token, literals, offset, [length bytes]
+        const QByteArray lit13 = QByteArray("\xd0") + "abcdefghijklm";
+        QTest::newRow("literals alone") << lit13 << 13;
+        QTest::newRow("empty") << QByteArray(1, '\0') << 0;
+        QTest::newRow("empty, with a match length") << QByteArray(1, '\x05') << 0;
+        QTest::newRow("run and literals") << QByteArray::fromHex("1f61"
+                                                                 "0100"
+                                                                 "0e") +
+                                                 QByteArray("\xc0", 1) + "abcdefghijkl"
+                                          << 1 + 4 + 15 + 14 + 12;
+        QTest::newRow("run of 300 by offset 2") << QByteArray::fromHex("2f6162"
+                                                                       "0200"
+                                                                       "ff0e") +
+                                                       QByteArray("\xc0", 1) + "abcdefghijkl"
+                                                << 2 + 4 + 15 + 255 + 14 + 12;
+        QTest::newRow("offset 0") << QByteArray::fromHex("1f61"
+                                                         "0000"
+                                                         "0e") +
+                                         QByteArray("\xc0", 1) + "abcdefghijkl"
+                                  << 1 + 4 + 15 + 14 + 12;
+        QTest::newRow("offset before the start") << QByteArray::fromHex("1f61"
+                                                                        "0200"
+                                                                        "0e") +
+                                                        QByteArray("\xc0", 1) + "abcdefghijkl"
+                                                 << 1 + 4 + 15 + 14 + 12;
+        QTest::newRow("match into the last 5 bytes") << QByteArray::fromHex("1f61"
+                                                                            "0100"
+                                                                            "0e") +
+                                                            QByteArray("\x40", 1) + "abcd"
+                                                     << 1 + 4 + 15 + 14 + 4;
+        const QByteArray run = QByteArray::fromHex("1f61"
+                                                   "0100"
+                                                   "0e"); // 34 bytes
+        QTest::newRow("a match in the last 12 bytes")
+            << run + QByteArray("\xc4", 1) + "abcdefghijkl" + QByteArray::fromHex("0100") +
+                   QByteArray("\x50", 1) + "abcde"
+            << 34 + 12 + 8 + 5;
+        QTest::newRow("literals in the last 12 bytes, not the last")
+            << run + QByteArray("\xc0", 1) + "abcdefghijkl" + QByteArray::fromHex("0100") +
+                   QByteArray("\x50", 1) + "abcde"
+            << 34 + 12 + 4 + 5;
+        QTest::newRow("a byte more") << lit13 + 'x' << 13;
+        QTest::newRow("cut short") << lit13.chopped(1) << 13;
+        QTest::newRow("shorter than said") << lit13 << 14;
+        QTest::newRow("longer than said") << lit13 << 12;
+        QTest::newRow("length bytes run out") << QByteArray::fromHex("f0ffff") << 600;
+    }
+    void lz4Blocks() {
+        QFETCH(QByteArray, block);
+        QFETCH(int, size);
+        QByteArray theirs(size + 64, '\0');
+        const int n =
+            LZ4_decompress_safe(block.constData(), theirs.data(), int(block.size()), size);
+        const std::optional<QByteArray> ours = lz4Decompress(block, size);
+        if (QByteArray(QTest::currentDataTag()) == "offset 0")
+            QVERIFY(!ours);
+        else
+            QCOMPARE(ours.has_value(), n == size);
+        if (ours)
+            QCOMPARE(*ours, theirs.left(size));
+    }
+
     void headers() {
         ImageOptions o;
         o.version = Version::V8;
@@ -324,6 +573,54 @@ private slots:
         const ImageLayout l = layoutOf(o, 9, 3);
         QCOMPARE(fileHeader(o, l).toHex(' '), QByteArray("19 14 08 00 09 00 03 00 20 00 00 00"));
         QCOMPARE(l.rawBytes(), 32 * 3 + 16 * 3);
+        o.premultiply = true;
+        QCOMPARE(fileHeader(o, l).toHex(' '), QByteArray("19 14 09 00 09 00 03 00 20 00 00 00"));
+        // A raw image: LVGL 8's header says the format and nothing else.
+        ImageOptions raw;
+        raw.version = Version::V8;
+        raw.format = ColourFormat::RawAlpha;
+        core::ByteArraySink file;
+        writeRawFile("GIF89a", raw, file);
+        QCOMPARE(file.bytes, QByteArray::fromHex("02000000") + "GIF89a");
+    }
+
+    // Premultiplied colour levels read back unpremultiplied: about the
+    // colour of the plain format, never the darker stored one.
+    void premultipliedReadBack_data() {
+        QTest::addColumn<ColourFormat>("format");
+        QTest::addColumn<bool>("source");
+        for (ColourFormat f : {ColourFormat::Rgb565A8, ColourFormat::Argb8565})
+            for (bool source : {false, true})
+                QTest::addRow("%s %s", qPrintable(formatName(f)), source ? "C" : "file")
+                    << f << source;
+    }
+    void premultipliedReadBack() {
+        QFETCH(ColourFormat, format);
+        QFETCH(bool, source);
+        const QImage picture = testPicture();
+        ImageOptions o;
+        o.format = format;
+        o.premultiply = true;
+        const QImage back = readBack(picture, o, source);
+        QCOMPARE(back.size(), picture.size());
+        o.premultiply = false;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const QRgb plain = expected(picture.pixel(x, y), o), got = back.pixel(x, y);
+                const int a = qAlpha(plain);
+                QCOMPARE(qAlpha(got), a);
+                if (a == 0)
+                    continue;
+                // One 6-bit level lost in the product, seen through the division.
+                const int slack = 9 * 255 / a + 1;
+                for (int shift : {0, 8, 16})
+                    QVERIFY2(std::abs(int(got >> shift & 255) - int(plain >> shift & 255)) <= slack,
+                             qPrintable(QStringLiteral("(%1, %2): %3, plainly %4")
+                                            .arg(x)
+                                            .arg(y)
+                                            .arg(got, 8, 16)
+                                            .arg(plain, 8, 16)));
+            }
     }
 
     // Sizes past the headers' fields are refused with a reason.
@@ -394,6 +691,27 @@ private slots:
             o.format = ColourFormat::I4;
             o.dither = rgbqumo::DitherMode::FloydSteinberg;
         }) << QString();
+        for (ColourFormat f : {ColourFormat::Rgb565A8, ColourFormat::Argb8565})
+            QTest::addRow("premultiply %s", qPrintable(formatName(f)))
+                << with([f](ImageOptions& o) {
+                       o.format = f;
+                       o.premultiply = true;
+                   })
+                << QString();
+        QTest::newRow("premultiply argb8888")
+            << with([](ImageOptions& o) { o.premultiply = true; }) << "argb8888-premultiplied";
+        QTest::newRow("premultiply i8") << with([](ImageOptions& o) {
+            o.format = ColourFormat::I8;
+            o.premultiply = true;
+        }) << "--premultiply";
+        QTest::newRow("raw compressed") << with([](ImageOptions& o) {
+            o.format = ColourFormat::Raw;
+            o.compression = Compression::Lz4;
+        }) << "--compress";
+        QTest::newRow("raw stride") << with([](ImageOptions& o) {
+            o.format = ColourFormat::RawAlpha;
+            o.strideAlign = 4;
+        }) << "--stride-align";
     }
     void optionProblems() {
         QFETCH(ImageOptions, options);

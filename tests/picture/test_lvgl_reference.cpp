@@ -2,9 +2,12 @@
 // 9.5.0 archive, run with Debian's python3-png and python3-lz4): for pictures
 // with full, partial and no transparency, every colour format it shares with
 // us, each compression and two stride alignments.
-//  - Formats that keep alpha: the whole image file, header and data, byte
-//    for byte; the C source's array and descriptor fields alike.
-//  - argb8888-premultiplied: LVGLImage.py truncates c * a / 255, we round.
+//  - Formats that keep alpha (argb8888-premultiplied, al88, and rgb565a8 and
+//    argb8565 premultiplied or not among them): the whole image file, header
+//    and data, byte for byte; the C source's array and descriptor fields
+//    alike.
+//  - raw and raw-alpha (a PNG and a JPEG file): the C source's array and
+//    descriptor fields; LVGLImage.py writes no image file of them.
 //  - Formats flattened onto the background: LVGLImage.py flattens with
 //    (c * a + bg * (255 - a)) >> 8, which makes an opaque 255 254; we
 //    composite exactly. Dividing by 256 and truncating each lose up to a
@@ -18,6 +21,7 @@
 #include "imagerows.h"
 #include "lvgl_pictures.h"
 #include "lvglimage.h"
+#include "lvglraw.h"
 #include "pictureloader.h"
 
 #include <QtTest>
@@ -27,7 +31,16 @@ using namespace zentraq::lvgl;
 
 namespace {
 
+// The pictures of lvgl_pictures.h, and "spectrum": 256 x 64 pixels of 16384
+// colours and every alpha, for the luma of al88, truncated from doubles.
 QImage pictureOf(const QString& kind) {
+    if (kind == u"spectrum") {
+        QImage p(256, 64, QImage::Format_ARGB32);
+        for (int y = 0; y < p.height(); ++y)
+            for (int x = 0; x < p.width(); ++x)
+                p.setPixel(x, y, qRgba(x, (y * 4 + x * 7) % 256, (x * y + 3 * y) % 256, x ^ y));
+        return p;
+    }
     return testing::lvglPicture(kind);
 }
 
@@ -55,17 +68,6 @@ QByteArray field(const QByteArray& c, const char* name) {
     return re.match(QString::fromLatin1(c)).captured(1).toLatin1();
 }
 
-// The data of an image file, unpacked.
-QByteArray rawOf(const QByteArray& file) {
-    if (!(file[2] & 0x08))
-        return file.mid(12);
-    const ReadImage r = readImageFile(file);
-    const qint64 raw = qFromLittleEndian<quint32>(file.constData() + 20);
-    return r.options.compression == Compression::Rle
-               ? rleDecompress(file.mid(24), rleBlockBytes(r.options), raw).value_or("")
-               : lz4Decompress(file.mid(24), raw).value_or("");
-}
-
 // Channel levels of a format whose colour has `bits` bits a channel.
 int level(int v, int bits) {
     return v >> (8 - bits);
@@ -87,6 +89,7 @@ class TestLvglReference : public QObject {
         Compression compression;
         int align;
         QRgb background;
+        bool premultiply = false;
     };
 
     static QString cfName(ColourFormat f) { return formatName(f).toUpper().replace(u'-', u'_'); }
@@ -94,18 +97,19 @@ class TestLvglReference : public QObject {
         return m_dir.filePath(kind + QStringLiteral(".png"));
     }
     QString outputOf(const Case& c, const QString& ext) const {
-        return m_dir.filePath(QStringLiteral("ref_%1_%2_%3_%4_%5.%6")
+        return m_dir.filePath(QStringLiteral("ref_%1_%2_%3_%4_%5%6.%7")
                                   .arg(c.picture, formatName(c.format).replace(u'-', u'_'),
                                        compressionName(c.compression))
                                   .arg(c.align)
                                   .arg(c.background & 0xFFFFFF, 6, 16, QLatin1Char('0'))
+                                  .arg(c.premultiply ? QStringLiteral("_pm") : QString())
                                   .arg(ext));
     }
 
     static QList<ColourFormat> sharedFormats() {
         QList<ColourFormat> list;
         for (ColourFormat f : formatsOf(Version::V9))
-            if (!isIndexed(f))
+            if (!isIndexed(f) && !isRaw(f))
                 list << f;
         return list;
     }
@@ -119,7 +123,11 @@ class TestLvglReference : public QObject {
                             if (keepsAlpha(f) && bg != qRgb(0, 0, 0))
                                 continue;
                             all.append({picture, f, c, align, bg});
+                            if (acceptsPremultiply(f))
+                                all.append({picture, f, c, align, bg, true});
                         }
+        for (ColourFormat f : {ColourFormat::Al88, ColourFormat::L8})
+            all.append({QStringLiteral("spectrum"), f, Compression::None, 1, qRgb(0, 0, 0)});
         return all;
     }
 
@@ -131,10 +139,27 @@ class TestLvglReference : public QObject {
         o.compression = c.compression;
         o.strideAlign = c.align;
         o.background = c.background;
+        o.premultiply = c.premultiply;
         core::ByteArraySink sink;
         writeImageFile(rows, o, sink);
         *file = sink.bytes;
         return readImageFile(sink.bytes);
+    }
+
+    struct RawCase {
+        QString file; // "partial.png" or "opaque.jpg"
+        ColourFormat format;
+    };
+    static QList<RawCase> rawCases() {
+        return {{QStringLiteral("partial.png"), ColourFormat::RawAlpha},
+                {QStringLiteral("opaque.jpg"), ColourFormat::Raw},
+                {QStringLiteral("partial.png"), ColourFormat::Raw}};
+    }
+    QString rawInput(const RawCase& r) const { return m_dir.filePath(r.file); }
+    QString rawOutput(const RawCase& r) const {
+        return m_dir.filePath(
+            QStringLiteral("ref_raw_%1_%2.c")
+                .arg(r.file.section(u'.', 0, 0), formatName(r.format).replace(u'-', u'_')));
     }
 
 private slots:
@@ -148,8 +173,9 @@ private slots:
         if (!m_why.isEmpty())
             return;
         QVERIFY(m_dir.isValid());
-        for (const QString& kind : {u"opaque"_qs, u"partial"_qs, u"binary"_qs})
+        for (const QString& kind : {u"opaque"_qs, u"partial"_qs, u"binary"_qs, u"spectrum"_qs})
             QVERIFY(pictureOf(kind).save(pngOf(kind)));
+        QVERIFY(pictureOf(u"opaque"_qs).save(m_dir.filePath(QStringLiteral("opaque.jpg"))));
         QStringList lines;
         for (const Case& c : cases()) {
             const QString job = QStringLiteral("%1\t%2\t%3\t%4\t0x%5\t")
@@ -157,10 +183,14 @@ private slots:
                                          compressionName(c.compression).toUpper())
                                     .arg(c.align)
                                     .arg(c.background & 0xFFFFFF, 6, 16, QLatin1Char('0'));
-            lines << job + outputOf(c, QStringLiteral("bin"));
+            const QString premultiply = c.premultiply ? QStringLiteral("\tpremultiply") : QString();
+            lines << job + outputOf(c, QStringLiteral("bin")) + premultiply;
             if (c.align == 1 && c.compression != Compression::Lz4)
-                lines << job + outputOf(c, QStringLiteral("c"));
+                lines << job + outputOf(c, QStringLiteral("c")) + premultiply;
         }
+        for (const RawCase& r : rawCases())
+            lines << QStringLiteral("%1\t%2\tNONE\t1\t0x000000\t%3")
+                         .arg(rawInput(r), cfName(r.format), rawOutput(r));
         QFile jobs(m_dir.filePath(QStringLiteral("jobs.txt")));
         QVERIFY(jobs.open(QIODevice::WriteOnly));
         jobs.write(lines.join(u'\n').toUtf8());
@@ -181,8 +211,8 @@ private slots:
         const QList<Case> all = cases();
         for (int i = 0; i < all.size(); ++i) {
             const Case& c = all[i];
-            QTest::addRow("%s %s %s align %d on %06x", qPrintable(c.picture),
-                          qPrintable(formatName(c.format)),
+            QTest::addRow("%s %s%s %s align %d on %06x", qPrintable(c.picture),
+                          qPrintable(formatName(c.format)), c.premultiply ? " premultiplied" : "",
                           qPrintable(compressionName(c.compression)), c.align,
                           c.background & 0xFFFFFF)
                 << i;
@@ -201,7 +231,7 @@ private slots:
         // Headers alike, whatever the data.
         QCOMPARE(file.left(12).toHex(' '), theirs.left(12).toHex(' '));
 
-        if (keepsAlpha(c.format) && c.format != ColourFormat::Argb8888Premultiplied) {
+        if (keepsAlpha(c.format)) {
             if (c.compression == Compression::Rle && file != theirs) {
                 // Only where LVGLImage.py's own stream does not unpack.
                 ImageOptions o;
@@ -218,16 +248,6 @@ private slots:
             } else {
                 QCOMPARE(file.toHex(' '), theirs.toHex(' '));
             }
-        } else if (c.format == ColourFormat::Argb8888Premultiplied) {
-            // Premultiplied bytes: rounded here, truncated there.
-            const QByteArray a = rawOf(file), b = rawOf(theirs);
-            QCOMPARE(a.size(), b.size());
-            for (qsizetype i = 0; i < a.size(); ++i)
-                if (std::abs(int(quint8(a[i])) - int(quint8(b[i]))) > 1)
-                    QFAIL(qPrintable(QStringLiteral("byte %1: %2 against %3")
-                                         .arg(i)
-                                         .arg(quint8(a[i]))
-                                         .arg(quint8(b[i]))));
         } else {
             // The pictures as the formats hold them, channel by channel.
             const ReadImage ref = readImageFile(theirs);
@@ -268,16 +288,60 @@ private slots:
         o.format = c.format;
         o.compression = c.compression;
         o.background = c.background;
+        o.premultiply = c.premultiply;
         core::ByteArraySink sink;
         writeImageSource(rows, o, {"img", {}, {}}, sink);
         for (const char* name : {"cf", "flags", "w", "h", "stride"})
             QCOMPARE(field(sink.bytes, name), field(theirC, name));
-        if (keepsAlpha(c.format) && c.format != ColourFormat::Argb8888Premultiplied &&
-            c.compression == Compression::None)
+        if (keepsAlpha(c.format) && c.compression == Compression::None)
             QCOMPARE(arrayBytes(sink.bytes).toHex(' '), arrayBytes(theirC).toHex(' '));
         // Both read back to the pictures of their image files.
         QCOMPARE(readImageSource(sink.bytes).picture, mine.picture);
         QCOMPARE(readImageSource(theirC).picture, readImageFile(theirs).picture);
+    }
+
+    // The file as it is, in LVGLImage.py's descriptor; the image file after
+    // the header its C descriptor gives (LVGLImage.py writes none itself).
+    void rawImage_data() {
+        QTest::addColumn<int>("index");
+        if (!m_why.isEmpty()) {
+            QTest::newRow("skipped") << -1;
+            return;
+        }
+        for (int i = 0; i < rawCases().size(); ++i)
+            QTest::addRow("%s %s", qPrintable(rawCases()[i].file),
+                          qPrintable(formatName(rawCases()[i].format)))
+                << i;
+    }
+
+    void rawImage() {
+        if (!m_why.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("LVGLImage.py comparison skipped: ") + m_why));
+        QFETCH(int, index);
+        const RawCase r = rawCases()[index];
+        const QByteArray input = readAll(rawInput(r));
+        QVERIFY(!input.isEmpty());
+        ImageOptions o;
+        o.format = r.format;
+        core::ByteArraySink source;
+        QCOMPARE(writeRawSource(input, o, {"img", {}, {}}, source), qint64(input.size()));
+        const QByteArray theirC = readAll(rawOutput(r));
+        for (const char* name : {"cf", "flags", "w", "h", "stride"})
+            QCOMPARE(field(source.bytes, name), field(theirC, name));
+        QCOMPARE(arrayBytes(source.bytes).toHex(' '), arrayBytes(theirC).toHex(' '));
+        QCOMPARE(arrayBytes(source.bytes), input);
+
+        core::ByteArraySink file;
+        writeRawFile(input, o, file);
+        QCOMPARE(file.bytes.left(12).toHex(' '),
+                 QByteArray(r.format == ColourFormat::Raw ? "19 01" : "19 02") +
+                     QByteArray(" 00").repeated(10));
+        QCOMPARE(file.bytes.mid(12), input);
+        // Read back, both are the picture the file holds.
+        const QImage picture =
+            rgbqumo::LoadPicture(rawInput(r)).convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(readImageSource(source.bytes).picture, picture);
+        QCOMPARE(readImageFile(file.bytes).picture, picture);
     }
 };
 

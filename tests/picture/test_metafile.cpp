@@ -513,6 +513,10 @@ private slots:
         QTest::newRow("a failure no converter reports")
             << QByteArray("printf 'ERR invalid 记录无效\\n'; exit 1") << QStringLiteral("输出无效");
         QTest::newRow("exits without a word") << QByteArray("exit 3") << QStringLiteral("退出码 3");
+        // Its own memory limit ran out, not the caller's memory.
+        QTest::newRow("runs out of its memory")
+            << QByteArray("cat >/dev/null; printf 'ERR memory\\n'; exit 1")
+            << QStringLiteral("元文件转换程序播放记录时");
     }
     void converterFaults() {
         QFETCH(QByteArray, script);

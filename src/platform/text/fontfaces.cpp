@@ -72,6 +72,7 @@ bool preferred(const Listed& a, const Listed& b, FacePreference preference) {
 struct Candidate {
     FaceChoice face;
     bool cjk = false;
+    bool scalable = false;
 };
 
 bool coversCjk(FcPattern* p) {
@@ -86,7 +87,7 @@ bool coversCjk(FcPattern* p) {
 }
 
 // Every installed face in fontconfig's order of preference for Simplified
-// Chinese text in `family`.
+// Chinese text in `family`, bitmap-only faces included.
 std::vector<Candidate> sortedForChinese(const QString& family) {
     std::vector<Candidate> out;
     FcPattern* pattern = FcPatternCreate();
@@ -100,8 +101,10 @@ std::vector<Candidate> sortedForChinese(const QString& family) {
     if (FcFontSet* set = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result)) {
         for (int i = 0; i < set->nfont; ++i) {
             FcPattern* p = set->fonts[i];
-            Candidate c{faceOf(p), coversCjk(p)};
-            if (!c.face.file.isEmpty() && fcScalable(p))
+            // Bitmap-only faces too: the renderer takes them only at the
+            // sizes of their strikes.
+            Candidate c{faceOf(p), coversCjk(p), fcScalable(p)};
+            if (!c.face.file.isEmpty())
                 out.push_back(std::move(c));
         }
         FcFontSetDestroy(set);
@@ -168,12 +171,15 @@ FaceChain resolveCanvasFaces() {
 
     std::vector<Candidate> sorted = sortedForChinese(primary ? primary->family : QString());
     if (!primary) {
-        const auto cjk =
-            std::find_if(sorted.begin(), sorted.end(), [](const Candidate& c) { return c.cjk; });
+        // The canvas face scales: it draws at every size.
+        const auto cjk = std::find_if(sorted.begin(), sorted.end(),
+                                      [](const Candidate& c) { return c.cjk && c.scalable; });
+        const auto any = std::find_if(sorted.begin(), sorted.end(),
+                                      [](const Candidate& c) { return c.scalable; });
         if (cjk != sorted.end())
             primary = cjk->face;
-        else if (!sorted.empty())
-            primary = sorted.front().face;
+        else if (any != sorted.end())
+            primary = any->face;
         else
             return chain;
     }

@@ -100,8 +100,8 @@ struct TextRenderer::Impl {
 
     FaceChain chain;
     LibraryPtr lib;
-    std::vector<Face> faces;                  // 0 = primary
-    std::unordered_map<char32_t, int> faceOf; // character -> face index, -1 none
+    std::vector<Face> faces;                       // 0 = primary
+    std::unordered_map<std::uint64_t, int> faceOf; // (character, size) -> face, -1 none
     std::unordered_map<std::uint64_t, Cached> cache;
     std::list<std::uint64_t> uses; // cache keys, the one used last first
     std::size_t cacheLimit = 0;
@@ -200,38 +200,73 @@ struct TextRenderer::Impl {
                                                static_cast<double>(f.emAscender - f.emDescender)));
     }
 
-    // The first face of the chain that maps `cp` to a glyph, -1 if none.
-    int faceFor(char32_t cp) {
-        const auto it = faceOf.find(cp);
+    // Whether face `face` draws at `px` pixels: it scales, or it has a
+    // strike of exactly that size.
+    bool drawsAt(FT_Face face, int px) const {
+        return FT_IS_SCALABLE(face) || strikeIndex(face, px) >= 0;
+    }
+
+    // The first face of the chain after `after` that maps `cp` to a glyph and
+    // draws at `px`, -1 if none.
+    int nextFaceFor(char32_t cp, int px, int after) {
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return -1;
+        for (int i = after + 1; i < static_cast<int>(faces.size()); ++i) {
+            FT_Face face = open(i);
+            if (face && FT_Get_Char_Index(face, cp) != 0 && drawsAt(face, px))
+                return i;
+        }
+        return -1;
+    }
+
+    // The first face of the chain that has `cp` at `px`, -1 if none.
+    int faceFor(char32_t cp, int px) {
+        const std::uint64_t key = cacheKey(cp, px);
+        const auto it = faceOf.find(key);
         if (it != faceOf.end())
             return it->second;
-        int found = -1;
-        if (cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF)) {
-            for (int i = 0; i < static_cast<int>(faces.size()); ++i) {
-                FT_Face face = open(i);
-                if (face && FT_Get_Char_Index(face, cp) != 0) {
-                    found = i;
+        const int found = nextFaceFor(cp, px, -1);
+        faceOf.emplace(key, found);
+        return found;
+    }
+
+    // Whether the ink of `g`, moved in as keepInCell() moves it, lies within a
+    // cell `px` rows high and as wide as the larger of `px` and its advance.
+    static bool fits(const RasterGlyph& g, int px) {
+        return g.height <= px && g.width <= std::max(px, g.advance);
+    }
+
+    // `cp` at `px` from the first face that has it there. A fallback face
+    // whose glyph does not fit the cell is passed over for the next face
+    // that has the character and whose glyph fits; when none fits, the
+    // first is taken, moved in. The canvas face's glyphs are always its own.
+    RasterGlyph render(char32_t cp, int px) {
+        if (px <= 0 || isControl(cp))
+            return {};
+        const int fi = faceFor(cp, px);
+        FT_Face first = open(0);
+        if (fi < 0 && !(first && drawsAt(first, px)))
+            return {};
+        // Without a face that has it: the canvas face's missing-glyph shape.
+        RasterGlyph g = fi < 0 ? renderFrom(0, 0, px)
+                               : renderFrom(fi, FT_Get_Char_Index(faces[fi].face.get(), cp), px);
+        if (fi > 0 && !fits(g, px)) {
+            for (int next = nextFaceFor(cp, px, fi); next >= 0; next = nextFaceFor(cp, px, next)) {
+                RasterGlyph other =
+                    renderFrom(next, FT_Get_Char_Index(faces[next].face.get(), cp), px);
+                if (other.face >= 0 && fits(other, px)) {
+                    g = std::move(other);
                     break;
                 }
             }
         }
-        faceOf.emplace(cp, found);
-        return found;
+        keepInCell(g, px);
+        return g;
     }
 
-    RasterGlyph render(char32_t cp, int px) {
+    // Glyph `index` of face `fi` at `px`, its ink box shrunk to the ink.
+    RasterGlyph renderFrom(int fi, FT_UInt index, int px) {
         RasterGlyph g;
-        if (px <= 0 || isControl(cp))
-            return g;
-        int fi = faceFor(cp);
-        FT_UInt index = 0;
-        if (fi >= 0) {
-            index = FT_Get_Char_Index(faces[fi].face.get(), cp);
-        } else if (open(0)) {
-            fi = 0; // the canvas face's missing-glyph shape
-        } else {
-            return g;
-        }
         FT_Face face = faces[fi].face.get();
 
         // Each glyph is loaded in a size object of its own: hinting keeps
@@ -260,7 +295,6 @@ struct TextRenderer::Impl {
         g.top = baseline(fi, px) - slot->bitmap_top;
         takeBitmap(lib.get(), slot->bitmap, g);
         trim(g);
-        keepInCell(g, px);
         return g;
     }
 
@@ -355,8 +389,8 @@ const FaceChain& TextRenderer::faces() const {
     return d->chain;
 }
 
-bool TextRenderer::hasCharacter(char32_t cp) {
-    return d->faceFor(cp) >= 0;
+bool TextRenderer::hasCharacter(char32_t cp, int pixelSize) {
+    return d->faceFor(cp, std::clamp(pixelSize, 0, MaxPixelSize)) >= 0;
 }
 
 bool TextRenderer::hasStrike(int face, int pixelSize) {

@@ -33,8 +33,9 @@ struct FaceChain {
 // Asks fontconfig once for the faces the canvas font resolves to:
 // "宋体" (SimSun, NSimSun, 新宋体) when such a face is really installed, else
 // "AR PL UMing CN"; when neither is there, the first installed face that
-// covers Simplified Chinese. Fallbacks are the other installed scalable faces,
-// those covering Chinese, Japanese or Korean first.
+// covers Simplified Chinese. Fallbacks are the other installed faces, those
+// covering Chinese, Japanese or Korean first; bitmap-only faces among them
+// draw only at the sizes of their strikes.
 FaceChain resolveCanvasFaces();
 
 // A character rendered into the cell: ink pixels relative to the cell's
@@ -80,12 +81,18 @@ public:
     static TextRenderer& shared();
 
     // The character `cp` at `pixelSize` pixels, its cell `pixelSize` rows
-    // high with the baseline at baseline(). The face's strike of exactly that
-    // size is used when it has one, else the outline is rendered one bit deep.
-    // Ink that would overhang the top, the bottom or the left edge of the cell
-    // by a pixel or two is moved in. Control characters draw nothing; a
-    // character no face has draws the canvas face's missing-glyph shape. The
-    // reference stays valid until the next call of glyph().
+    // high with the baseline at baseline(). It comes from the first face of
+    // the chain that has it and draws at that size: a face that scales, or a
+    // bitmap-only face (PCF, BDF) with a strike of exactly that size. A
+    // fallback face whose glyph is taller than the cell, or wider than both
+    // the cell and its advance, is passed over for the next face whose glyph
+    // fits; when none fits, the first is taken. The canvas face's own glyphs
+    // are always taken. The face's strike of exactly that size is used when
+    // it has one, else the outline is rendered one bit deep. Ink that would
+    // overhang the top, the bottom or the left edge of the cell by a pixel or
+    // two is moved in. Control characters draw nothing; a character no face
+    // has draws the canvas face's missing-glyph shape. The reference stays
+    // valid until the next call of glyph().
     const RasterGlyph& glyph(char32_t cp, int pixelSize);
 
     // Bytes the cache holds now; at most its limit, or one glyph when that
@@ -98,12 +105,12 @@ public:
     int baseline(int face, int pixelSize);
 
     const FaceChain& faces() const;
-    // Whether a face of the chain has the character `cp`, found the way
-    // glyph() finds the face to draw it from; false for a character glyph()
-    // draws as the canvas face's missing-glyph shape and for values that are
-    // not characters. Control characters are looked up like any other,
-    // although glyph() draws nothing for them.
-    bool hasCharacter(char32_t cp);
+    // Whether a face of the chain has the character `cp` at `pixelSize`,
+    // found the way glyph() finds the face to draw it from; false for a
+    // character glyph() draws as the canvas face's missing-glyph shape and
+    // for values that are not characters. Control characters are looked up
+    // like any other, although glyph() draws nothing for them.
+    bool hasCharacter(char32_t cp, int pixelSize);
     // Whether face `face` has a bitmap strike of exactly `pixelSize` pixels.
     bool hasStrike(int face, int pixelSize);
     // Faces that could be opened (a missing or broken file is skipped).

@@ -1,0 +1,262 @@
+// zentraq-cli picture --frames and --panel as a process: each frame of the
+// shared GIF equals ImageMagick's frame (convert -coalesce) converted alone,
+// in the forms that show it on a background; the C table compiles and holds
+// the frames' own bytes and the GIF's delays; LVGL image files are one a
+// frame; preview draws the frames side by side and panel data in its
+// colours; and the refusals: exit 1 or 2, one line, no file.
+#include "animations.h"
+#include "cli_runner.h"
+
+#include <QDir>
+#include <QImage>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using zentraq::testing::CliRun;
+using zentraq::testing::listing;
+using zentraq::testing::readFile;
+using zentraq::testing::runCli;
+using zentraq::testing::writeFile;
+
+class TestCliFrames : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_gif;
+
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        m_gif = path(QStringLiteral("anim.gif"));
+        QVERIFY(writeFile(m_gif, zentraq::testing::disposalGif()));
+    }
+
+    // Every frame as ImageMagick's frame alone, in forms that lay it onto a
+    // background (the colours of transparent pixels do not show there).
+    void framesAsImageMagick_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("rgb565 on white") << QStringList{};
+        QTest::newRow("rgb565 on black") << QStringList{"--background", "black"};
+        QTest::newRow("mono, dithered") << QStringList{"--pixel", "mono", "--dither", "bayer4"};
+        QTest::newRow("LVGL rgb565 on blue")
+            << QStringList{"--format", "lvgl-bin", "--cf", "rgb565", "--background", "#0000FF"};
+        QTest::newRow("bwr panel, planes") << QStringList{"--panel", "bwr", "--planes"};
+        QTest::newRow("fitted") << QStringList{"--rotate", "90", "--resize", "12x12"};
+    }
+    void framesAsImageMagick() {
+        QFETCH(QStringList, args);
+        if (QStandardPaths::findExecutable(QStringLiteral("convert")).isEmpty())
+            QSKIP("ImageMagick's convert not found (Debian imagemagick)");
+        const QString pattern = path(QStringLiteral("im_%d.png"));
+        QCOMPARE(zentraq::testing::runProgram(QStringLiteral("convert"),
+                                              {m_gif, "-coalesce", pattern}, {}, {})
+                     .exitCode,
+                 0);
+        const bool files = args.contains("lvgl-bin");
+        for (int i = 0; i < 6; ++i) {
+            const QString frame = path(QStringLiteral("im_%1.png").arg(i));
+            QStringList ours{"picture", m_gif, "--frames", QString::number(i), "-q"};
+            QStringList theirs{"picture", frame, "-q"};
+            if (files) {
+                ours << "-o" << path(QStringLiteral("ours.bin"));
+                theirs << "-o" << path(QStringLiteral("theirs.bin"));
+            }
+            const CliRun a = runCli(ours + args), b = runCli(theirs + args);
+            QCOMPARE(a.exitCode, 0);
+            QCOMPARE(b.exitCode, 0);
+            if (files)
+                QCOMPARE(readFile(path(QStringLiteral("ours_%1.bin").arg(i))).toHex(),
+                         readFile(path(QStringLiteral("theirs.bin"))).toHex());
+            else
+                QCOMPARE(a.out, b.out);
+        }
+    }
+
+    // The C table compiles (-Werror) and holds each frame's bytes, as one
+    // frame alone gives them, and the GIF's delays in ms.
+    void tableCompiles_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("c") << QStringList{"--format", "c"};
+        QTest::newRow("panel") << QStringList{"--panel", "bwry", "--format", "c"};
+        QTest::newRow("c16") << QStringList{"--format", "c16"};
+        QTest::newRow("xbm") << QStringList{"--format", "xbm"};
+    }
+    void tableCompiles() {
+        QFETCH(QStringList, args);
+        const CliRun c =
+            runCli(QStringList{"picture", m_gif, "--frames", "1-4", "--name", "anim", "-q"} + args);
+        QCOMPARE(c.exitCode, 0);
+        QStringList binary = args;
+        for (const char* form : {"--format", "c", "c16", "xbm"})
+            binary.removeAll(QString::fromLatin1(form));
+        if (args.contains("xbm"))
+            binary << "--pixel"
+                   << "mono"
+                   << "--pad";
+        QByteArray first, last;
+        for (int i : {1, 4}) {
+            const CliRun one = runCli(
+                QStringList{"picture", m_gif, "--frames", QString::number(i), "--binary", "-q"} +
+                binary);
+            QCOMPARE(one.exitCode, 0);
+            (i == 1 ? first : last) = one.out;
+        }
+        const QByteArray size = QByteArray::number(first.size());
+        const QByteArray body = "    fwrite(anim_frames[0], 1, " + size +
+                                ", stdout);\n"
+                                "    fwrite(anim_frames[anim_frame_count - 1], 1, " +
+                                size +
+                                ", stdout);\n"
+                                "    for (unsigned f = 0; f < anim_frame_count; f++)\n"
+                                "        printf(\" %u\", anim_durations[f]);\n";
+        QTemporaryDir build;
+        QString error;
+        const QByteArray printed =
+            zentraq::testing::compileAndRun(build.path(), c.out, body, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(printed.left(2 * first.size()).toHex(), (first + last).toHex());
+        QCOMPARE(printed.mid(2 * first.size()), QByteArray(" 200 300 400 0"));
+    }
+
+    // With --planes, one table a plane.
+    void planeTables() {
+        const CliRun c = runCli({"picture", m_gif, "--frames", "0-1", "--panel", "bwr", "--planes",
+                                 "--format", "c", "--name", "anim", "-q"});
+        QCOMPARE(c.exitCode, 0);
+        for (const char* declared :
+             {"anim_0_black[", "anim_0_red[", "anim_1_black[", "anim_1_red[",
+              "anim_black_frames[2] = {", "anim_red_frames[2] = {", "anim_durations[2]"})
+            QVERIFY2(c.out.contains(declared), declared);
+    }
+
+    // LVGL image files: one a frame, named after OUT, and nothing else.
+    void imageFiles() {
+        QTemporaryDir dir;
+        const QString out = QDir(dir.path()).filePath(QStringLiteral("walk.bin"));
+        const CliRun r = runCli({"picture", m_gif, "--frames", "2-4", "--format", "lvgl-bin",
+                                 "--cf", "i4", "-o", out, "--depfile", out + ".d", "-q"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(listing(dir.path()),
+                 (QStringList{"walk.bin.d", "walk_2.bin", "walk_3.bin", "walk_4.bin"}));
+        const QByteArray rule = readFile(out + ".d");
+        for (const char* name : {"walk_2.bin:", "walk_3.bin:", "walk_4.bin:"})
+            QVERIFY2(rule.contains(QDir(dir.path()).filePath(name).toUtf8()), rule.constData());
+        QVERIFY(rule.contains(m_gif.toUtf8()));
+        const CliRun one = runCli({"picture", m_gif, "--frames", "3", "--format", "lvgl-bin",
+                                   "--cf", "i4", "-o", "-", "-q"});
+        QCOMPARE(one.exitCode, 2); // one file a frame wants a name
+    }
+
+    // preview: the frames of W x H side by side, a grey line between them;
+    // LVGL sources likewise; panel data in its colours.
+    void previewSheet() {
+        const QString data = path(QStringLiteral("frames.h"));
+        QCOMPARE(runCli({"picture", m_gif, "--frames", "all", "--format", "c", "-q", "-o", data})
+                     .exitCode,
+                 0);
+        const QString png = path(QStringLiteral("sheet.png"));
+        QCOMPARE(
+            runCli({"preview", data, "--width", "8", "--height", "6", "--columns", "4", "-o", png})
+                .exitCode,
+            0);
+        QImage sheet(png);
+        QCOMPARE(sheet.size(), QSize(4 * 9 - 1, 2 * 7 - 1));
+        QCOMPARE(sheet.pixel(8, 0) & 0xFFFFFF, 0xA0A0A0u); // the line between frames
+        QCOMPARE(sheet.pixel(9, 0) & 0xFFFFFF, 0u);        // frame 1's black block
+        QCOMPARE(sheet.pixel(2, 7) & 0xFFFFFF, 0xFF0000u); // frame 4's red cross
+        QCOMPARE(sheet.pixel(0, 7) & 0xFFFFFF, 0xFFFFFFu); // frame 4, transparent on white
+
+        const QString lvgl = path(QStringLiteral("frames.c"));
+        QCOMPARE(runCli({"picture", m_gif, "--frames", "2-4", "--format", "lvgl", "--cf", "i4",
+                         "-q", "-o", lvgl})
+                     .exitCode,
+                 0);
+        QCOMPARE(runCli({"preview", lvgl, "--format", "lvgl", "-o", png}).exitCode, 0);
+        QCOMPARE(QImage(png).size(), QSize(3 * 9 - 1, 6));
+
+        // Planes and packed indices draw the same sheet.
+        QImage drawn[2];
+        for (int planes = 0; planes < 2; ++planes) {
+            QStringList make{"picture", m_gif,      "--frames", "all", "--panel",
+                             "bwr",     "--binary", "-q",       "-o",  data};
+            QStringList show{"preview", data,      "--binary", "--width", "8", "--height",
+                             "6",       "--panel", "bwr",      "-o",      png};
+            if (planes) {
+                make << "--planes";
+                show << "--planes";
+            }
+            QCOMPARE(runCli(make).exitCode, 0);
+            QCOMPARE(runCli(show).exitCode, 0);
+            drawn[planes] = QImage(png);
+        }
+        QCOMPARE(drawn[0].size(), QSize(6 * 9 - 1, 6));
+        QCOMPARE(drawn[1], drawn[0]);
+    }
+
+    // Every refusal: its exit status, one line, no file.
+    void refusals_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("frames past the last")
+            << QStringList{"--frames", "6"} << 2 << "has 6 frames, 0 to 5; there is no frame 6";
+        QTest::newRow("a range past the last")
+            << QStringList{"--frames", "3-9"} << 2 << "there is no frame 9";
+        QTest::newRow("a range backwards") << QStringList{"--frames", "4-2"} << 2 << "backwards";
+        QTest::newRow("not a number") << QStringList{"--frames", "first"} << 2 << "--frames";
+        QTest::newRow("frames of a raw image")
+            << QStringList{"--frames", "all", "--format", "lvgl", "--cf", "raw"} << 2
+            << "keeps the picture file as it is";
+        QTest::newRow("a bad palette line")
+            << QStringList{"--panel", "@palette"} << 1 << "line 2: '#12345' is not #RRGGBB";
+        QTest::newRow("planes without a panel")
+            << QStringList{"--planes"} << 2 << "--planes is for the colour planes of --panel";
+        QTest::newRow("planes of an LVGL image")
+            << QStringList{"--planes", "--format", "lvgl"} << 2 << "--planes";
+        QTest::newRow("a panel as LVGL")
+            << QStringList{"--panel", "bwr", "--format", "lvgl"} << 2 << "not --format lvgl";
+        QTest::newRow("a panel with a pixel format")
+            << QStringList{"--panel", "bwr", "--pixel", "mono"} << 2 << "--pixel is for the pixel";
+        QTest::newRow("planes and a palette without white")
+            << QStringList{"--panel", "@nowhite", "--planes"} << 2 << "has no white";
+        QTest::newRow("frames claiming more than the limit")
+            << QStringList{"@huge", "--frames", "all"} << 1
+            << "its 2 frames of 6000 x 5000 pixels make 60000000 pixels";
+        QTest::newRow("premultiplied argb8888")
+            << QStringList{"--format", "lvgl", "--premultiply"} << 2 << "argb8888-premultiplied";
+    }
+    void refusals() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString palette = QDir(dir.path()).filePath(QStringLiteral("p.txt"));
+        QVERIFY(writeFile(palette, "#000000\n#12345\n"));
+        const QString noWhite = QDir(dir.path()).filePath(QStringLiteral("q.txt"));
+        QVERIFY(writeFile(noWhite, "#000000\n#FF0000\n"));
+        const QString huge = QDir(dir.path()).filePath(QStringLiteral("huge.gif"));
+        std::vector<zentraq::testing::GifFrameSpec> two(2);
+        two[0] = two[1] = {0, 0, 1, 1, 0, -1, 0, false, {0}, {}};
+        QVERIFY(writeFile(huge, zentraq::testing::writeGif(6000, 5000, {qRgb(0, 0, 0)}, 0, two)));
+        QString picture = m_gif;
+        for (QString& a : args) {
+            a.replace(u"@palette"_qs, palette).replace(u"@nowhite"_qs, noWhite);
+            if (a == u"@huge")
+                picture = huge;
+        }
+        args.removeAll(u"@huge"_qs);
+        const QString out = QDir(dir.path()).filePath(QStringLiteral("out.txt"));
+        const CliRun r = runCli(QStringList{"picture", picture} + args + QStringList{"-o", out});
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(r.err.count(u'\n'), 1);
+        QVERIFY(r.err.startsWith(u"zentraq-cli: "));
+        QCOMPARE(listing(dir.path()), (QStringList{"huge.gif", "p.txt", "q.txt"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliFrames)
+#include "test_cli_frames.moc"
