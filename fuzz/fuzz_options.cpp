@@ -50,19 +50,21 @@ bool acceptable(const QStringList& args) {
     }
     if (command == &PictureCommand) {
         const PictureOptions o = parsePicture(line);
-        return acceptableName(o.out) && !o.picture.isEmpty() && inRange(o.data.threshold, 0, 255) &&
-               (!o.data.fitting.resize.isValid() ||
-                (inRange(o.data.fitting.resize.width(), 1, 32767) &&
-                 inRange(o.data.fitting.resize.height(), 1, 32767)));
+        const zentraq::rgbqumo::DataSettings& d = o.settings.data;
+        return acceptableName(o.out) && !o.picture.isEmpty() && inRange(d.threshold, 0, 255) &&
+               (!d.fitting.resize.isValid() || (inRange(d.fitting.resize.width(), 1, 32767) &&
+                                                inRange(d.fitting.resize.height(), 1, 32767)));
     }
     if (command == &FontCommand) {
         const FontOptions o = parseFont(line);
-        const bool gfx = o.format == FontFormat::Gfx;
+        const zentraq::font::RenderSettings& r = o.settings.render;
+        const bool gfx = r.rendering == zentraq::font::Rendering::Bytecode;
         return (o.family.isEmpty() != o.file.isEmpty()) &&
-               (gfx ? inRange(o.points, 1, 1024) && o.bpp == 1 : inRange(o.size, 1, 1024)) &&
-               (o.bpp == 1 || o.bpp == 2 || o.bpp == 4 || o.bpp == 8) &&
-               (o.lvgl == 8 || o.lvgl == 9) && (o.sample.isEmpty() == o.sampleOutput.isEmpty()) &&
-               (o.name.isEmpty() || isCIdentifier(o.name));
+               (gfx ? inRange(r.points, 1, 1024) && r.bits == 1 : inRange(r.pixelSize, 1, 1024)) &&
+               (r.bits == 1 || r.bits == 2 || r.bits == 4 || r.bits == 8) &&
+               (o.settings.lvglVersion == 8 || o.settings.lvglVersion == 9) &&
+               (o.sample.isEmpty() == o.sampleOutput.isEmpty()) &&
+               (o.settings.name.isEmpty() || isCIdentifier(QString::fromUtf8(o.settings.name)));
     }
     const PreviewOptions o = parsePreview(line);
     return !o.output.isEmpty() && inRange(o.columns, 1, 4096) && inRange(o.scale, 1, 64) &&

@@ -2,6 +2,7 @@
 // conversion into temp.txt. The conversion itself is
 // rgbqumo::ConvertPictureData, shared with tools that have no window.
 #include "autosizelabel.h"
+#include "carray.h"
 #include "mainwindow.h"
 #include "metafile.h"
 #include "numbertext.h"
@@ -127,8 +128,8 @@ void main::ConvertPicture() {
         }
 
         ui->Label8->setVisible(false);
-        ui->Label1->setText(QStringLiteral("数据大小:") + DoubleText(result.bytes) +
-                            QStringLiteral("字节"));
+        ui->Label1->setText(
+            QString::fromStdString(core::dataSizeMessage(static_cast<long long>(result.bytes))));
     } catch (const std::exception& e) {
         // The data file is already closed with what was written before the
         // failure; the progress label keeps its last caption.

@@ -204,10 +204,12 @@ QString commandHelp(const CommandDef& c) {
                 shown << dashed(n);
             label += shown.join(QStringLiteral(", "));
             if (d.value)
-                label += u' ' + QString::fromLatin1(d.value);
+                label += u' ' + (d.valueHelp ? d.valueHelp() : QString::fromLatin1(d.value));
         }
-        const QString more = d.moreHelp ? u' ' + d.moreHelp() : QString();
-        out += wrapped(label, QString::fromUtf8(d.help) + more, 21);
+        QString text = QString::fromUtf8(d.help);
+        if (d.moreHelp)
+            text += (text.isEmpty() ? QString() : QStringLiteral(" ")) + d.moreHelp();
+        out += wrapped(label, text, 21);
     }
     return out + QStringLiteral("  -h, --help         this text\n\n  Example:\n    ") +
            QString::fromUtf8(c.example) + u'\n';
@@ -246,38 +248,6 @@ QSize parseSize(const char* option, const QString& value, int maxSide, qint64 ma
     if (w * h > maxPixels)
         refuseValue(option, QStringLiteral("at most %1 pixels").arg(maxPixels), value);
     return QSize(int(w), int(h));
-}
-
-bool isCIdentifier(QStringView name) {
-    if (name.isEmpty() || (name[0] >= u'0' && name[0] <= u'9'))
-        return false;
-    for (const QChar c : name) {
-        if (!(c == u'_' || (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') ||
-              (c >= u'A' && c <= u'Z')))
-            return false;
-    }
-    return true;
-}
-
-// The keywords of C11 and C23, and asm, which compilers reserve as well: no
-// array can have these names.
-bool isCKeyword(QStringView name) {
-    static const QStringList keywords =
-        QStringLiteral(
-            "alignas alignof asm auto bool break case char const constexpr continue default do "
-            "double else enum extern false float for goto if inline int long nullptr register "
-            "restrict return short signed sizeof static static_assert struct switch thread_local "
-            "true typedef typeof typeof_unqual union unsigned void volatile while _Alignas "
-            "_Alignof _Atomic _BitInt _Bool _Complex _Decimal128 _Decimal32 _Decimal64 _Generic "
-            "_Imaginary _Noreturn _Static_assert _Thread_local")
-            .split(u' ');
-    return keywords.contains(name);
-}
-
-QString listed(const QStringList& items, const QString& lastJoin) {
-    if (items.size() < 2)
-        return items.join(QString());
-    return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + lastJoin + items.back();
 }
 
 } // namespace zentraq::cli

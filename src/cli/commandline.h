@@ -4,6 +4,9 @@
 // arguments are read against it, and the help text is made from it. Values
 // are checked by the tool's own rules, so every refusal is worded here.
 
+#include "csource.h"
+#include "writer.h"
+
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -22,8 +25,9 @@ struct OptionDef {
     const char* names; // "o,output": short and long names; upper case: a positional argument
     const char* value; // the value's name, or nullptr for a switch
     const char* help;
-    QString (*moreHelp)() = nullptr; // appended to `help` (a list made from a table)
-    bool repeatable = false;         // may be given more than once
+    QString (*moreHelp)() = nullptr;  // appended to `help` (a list made from a table)
+    bool repeatable = false;          // may be given more than once
+    QString (*valueHelp)() = nullptr; // shown instead of `value` (the names of a table)
 };
 
 // A command: its words for the help text, its options, and what carries it
@@ -89,8 +93,8 @@ int parseCount(const char* option, const QString& value, int low, int high);
 QSize parseSize(const char* option, const QString& value, int maxSide, qint64 maxPixels);
 
 // A C identifier that is no C11 or C23 keyword.
-bool isCIdentifier(QStringView name);
-bool isCKeyword(QStringView name);
+using core::isCIdentifier;
+using core::isCKeyword;
 
 // "--OPTION wants WANTS, not 'VALUE'".
 [[noreturn]] void refuseValue(const char* option, const QString& wants, const QString& value);
@@ -111,6 +115,6 @@ auto parsedOption(const CommandLine& line, const char* option, Parse parse, cons
 }
 
 // "a, b and c".
-QString listed(const QStringList& items, const QString& lastJoin = QStringLiteral(" and "));
+using core::listed;
 
 } // namespace zentraq::cli

@@ -4,11 +4,14 @@
 // how it reads them, and the one conversion it runs. A new command is such a
 // file and one line in the table of cli.cpp.
 
+#include "charset.h"
 #include "commandline.h"
 #include "epaper.h"
+#include "fontwriter.h"
 #include "options.h"
 #include "picturedata.h"
-#include "pictureforms.h"
+#include "picturewriter.h"
+#include "preview.h"
 
 #include <QString>
 
@@ -46,10 +49,8 @@ LibraryOptions parseLibrary(const CommandLine& line);
 struct PictureOptions {
     QString picture;
     OutputOptions out;
-    rgbqumo::DataSettings data;
-    // --format lvgl, lvgl-bin, c16, xbm (out.shape not empty): the shape and
-    // its settings; form.attribute is --attribute for --format c too.
-    rgbqumo::FormSettings form;
+    const rgbqumo::PictureWriter* writer = nullptr; // --format, --binary
+    rgbqumo::PictureSettings settings;
     // --panel: a built-in panel's name or a palette file (empty: none), and
     // --planes.
     QString panel;
@@ -76,51 +77,24 @@ int runPanel(const PictureOptions& o, Destination& destination);
 epaper::Panel panelNamed(const QString& panel, bool planes);
 epaper::Panel panelOf(const PictureOptions& o);
 
-struct PreviewOptions {
+// The data and how it is shown (rgbqumo::Preview), and where the picture
+// goes.
+struct PreviewOptions : rgbqumo::Preview {
     QString data; // "-" for standard input
-    bool binary = false;
+    // Panel data (--panel with --width): the panel or palette file, planes.
+    QString panelName;
     QString output;
     ResultFiles files;
-    int scale = 1;
-    // Glyph data (--size): cells of this size in this layout.
-    QSize cell;
-    core::Layout layout;
-    bool invert = false;
-    int columns = 16;
-    // Picture data (--width W > 0): rows of W pixels, --height of them when
-    // given (0: as many as the data holds).
-    int pictureWidth = 0;
-    int pictureHeight = 0;
-    rgbqumo::DataSettings picture;
-    // An LVGL image (--format lvgl or lvgl-bin), its true colour at this
-    // depth.
-    QString lvgl;
-    lvgl::ColourDepth depth = lvgl::ColourDepth::Depth16;
-    // Panel data (--panel with --width): the panel or palette file, planes.
-    QString panel;
-    bool planes = false;
 };
 PreviewOptions parsePreview(const CommandLine& line);
-
-enum class FontFormat { Lvgl, LvglBinary, LvglFlash, Gfx, Vlw, VlwC };
 
 struct FontOptions {
     QString family; // --font
     QString file;   // --font-file
     int faceIndex = 0;
-    FontFormat format = FontFormat::Lvgl;
-    int size = 0;   // pixels (not gfx)
-    int points = 0; // gfx
-    int dpi = 141;  // gfx
-    int bpp = 4;
-    bool hinting = true;
-    QStringList ranges, symbols, charsets; // the character set's parts
-    int lvgl = 9;
-    bool compress = true, prefilter = true, kerning = true;
-    bool lvglKerning = false;       // --kerning lvgl-compatible
-    bool processingMetrics = false; // --vlw-metrics processing
-    QString include;                // --lv-include
-    QString name;                   // empty: made from the output's or the font file's name
+    const font::FontWriter* writer = nullptr; // --format
+    font::FontSettings settings;
+    font::CharacterRequest characters;
     QString sample, sampleOutput;
     QString output;
     ResultFiles files;

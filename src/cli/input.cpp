@@ -385,4 +385,16 @@ text::FaceChoice fontFileFace(const QString& path) {
     return face;
 }
 
+bool FontFiles::exists(const QString& name) const {
+    return cli::exists(name);
+}
+
+QByteArray FontFiles::read(const QString& name) const {
+    return readWhole(name);
+}
+
+QString FontFiles::shown(const QString& name) const {
+    return readable(name);
+}
+
 } // namespace zentraq::cli

@@ -4,6 +4,7 @@
 // data and charset files, pictures and font files. Each file it opens is
 // recorded, so that what a result was made from is known in one place.
 
+#include "charset.h"
 #include "textrenderer.h"
 
 #include <QByteArray>
@@ -35,6 +36,14 @@ QImage readPicture(const QString& path);
 // The first face of the font file at `path`. Throws CliError (Failure) when
 // the file cannot be read or is not a font that can draw.
 text::FaceChoice fontFileFace(const QString& path);
+
+// The files of a font's character sets, read as readWhole() reads them.
+class FontFiles : public font::SourceFiles {
+public:
+    bool exists(const QString& name) const override;
+    QByteArray read(const QString& name) const override;
+    QString shown(const QString& name) const override;
+};
 
 // Records a file the tool reads that was not named on its command line (the
 // file of an installed font family).

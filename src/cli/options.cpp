@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "error.h"
+#include "lvglformat.h"
 #include "process.h"
 #include "textrenderer.h"
 
@@ -36,6 +37,10 @@ std::optional<core::Scan> scanNamed(QStringView name) {
 }
 
 } // namespace
+
+void LineOptions::refuse(const QString& message) const {
+    usageError(message);
+}
 
 OutputOptions parseOutput(const CommandLine& line, core::DataForm defaultForm,
                           const char* defaultName, const QStringList& shapes) {
@@ -199,6 +204,58 @@ void parsePictureData(const CommandLine& line, rgbqumo::DataSettings& s) {
     if (s.invert && !info.grey)
         usageError(QStringLiteral("--invert is for the grey formats %1, not %2")
                        .arg(formatsWhere([](const PixelFormatInfo& f) { return f.grey; }), format));
+}
+
+// Text for a C declaration: printable ASCII that cannot end the declaration,
+// open a comment or a block, or start a directive.
+bool isAttribute(const QString& text) {
+    for (QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E || QStringLiteral(";{}#=\\").contains(c))
+            return false;
+    return !text.trimmed().isEmpty() && !text.contains(QLatin1String("/*")) &&
+           !text.contains(QLatin1String("*/")) && !text.contains(QLatin1String("//"));
+}
+
+void parseDither(const CommandLine& line, rgbqumo::DataSettings& s, bool pixels) {
+    const QString format = rgbqumo::pixelFormatName(s.pixel);
+    if (const auto mode = parsedOption(line, "dither", rgbqumo::parseDitherMode,
+                                       QStringLiteral("none, floyd-steinberg or bayer4"))) {
+        s.dither = *mode;
+        if (s.dither != rgbqumo::DitherMode::None && pixels && !rgbqumo::acceptsDither(s.pixel))
+            usageError(QStringLiteral("--dither is for the formats with fewer than 8 bits per "
+                                      "channel; %1 has 8, nothing to dither")
+                           .arg(format));
+    }
+    if (const QString threshold = line.value("threshold"); !threshold.isEmpty()) {
+        s.threshold =
+            parseCount("threshold", threshold, rgbqumo::MinThreshold, rgbqumo::MaxThreshold);
+        if (s.pixel != rgbqumo::PixelFormat::Mono)
+            usageError(QStringLiteral("--threshold is for --pixel mono, not %1").arg(format));
+    }
+}
+
+void parseFitting(const CommandLine& line, rgbqumo::DataSettings& s) {
+    rgbqumo::Fitting& f = s.fitting;
+    if (const auto r = parsedOption(line, "rotate", rgbqumo::parseRotation,
+                                    QStringLiteral("90, 180 or 270 (degrees clockwise)")))
+        f.rotation = *r;
+    if (const auto m = parsedOption(line, "flip", rgbqumo::parseFlip,
+                                    QStringLiteral("horizontal or vertical"))) {
+        f.flipHorizontal = *m == rgbqumo::Flip::Horizontal;
+        f.flipVertical = *m == rgbqumo::Flip::Vertical;
+    }
+    if (const QString resize = line.value("resize"); !resize.isEmpty())
+        f.resize = parseSize("resize", resize, rgbqumo::MaxFitSide, qint64(1) << 62);
+    if (const auto mode = parsedOption(line, "fit", rgbqumo::parseFit,
+                                       QStringLiteral("contain, cover or stretch"))) {
+        if (!f.resize.isValid())
+            usageError(QStringLiteral("--fit says how --resize fits the picture; give --resize "
+                                      "WxH too"));
+        f.fit = *mode;
+    }
+    if (const auto bg = parsedOption(line, "background", lvgl::parseColour,
+                                     QStringLiteral("white, black, #RRGGBB or 0xRRGGBB")))
+        s.background = *bg;
 }
 
 } // namespace zentraq::cli

@@ -9,6 +9,7 @@
 #include "output.h"
 #include "packer.h"
 #include "picturedata.h"
+#include "writer.h"
 
 #include <QString>
 
@@ -38,6 +39,48 @@ inline constexpr OptionDef MsbFirst{"msb-first", nullptr, "the first pixel of ea
 inline constexpr OptionDef ByteOrder{"byte-order", "low-first|high-first", "rgb565, bgr565: which byte of each 16-bit word comes first (default low-first, the window's)"};
 // clang-format on
 } // namespace option
+
+// The command line as a writer asks about it; every refusal in the tool's
+// words, as a usage error.
+class LineOptions : public core::Options {
+public:
+    explicit LineOptions(const CommandLine& line) : m_line(line) {}
+    bool isSet(const char* name) const override { return m_line.isSet(name); }
+    QString value(const char* name) const override { return m_line.value(name); }
+    int count(const char* name, int low, int high) const override {
+        return parseCount(name, m_line.value(name), low, high);
+    }
+    [[noreturn]] void refuseValue(const char* name, const QString& wanted) const override {
+        cli::refuseValue(name, wanted, m_line.value(name));
+    }
+    [[noreturn]] void refuse(const QString& message) const override;
+
+private:
+    const CommandLine& m_line;
+};
+
+// The help and the values of a --format that picks a writer of the table
+// `writers()` gives, for its OptionDef.
+template <auto writers> QString formatHelp() {
+    return core::formatHelp(writers());
+}
+template <auto writers> QString formatValues() {
+    return core::formatValues(writers());
+}
+
+// The writer of `table` that --format names, the first without one; an
+// unknown name is refused, naming the others.
+template <class W> const W* formatOption(const CommandLine& line, std::span<const W* const> table) {
+    const auto named = [table](QStringView name) -> std::optional<const W*> {
+        if (const W* w = core::writerNamed(table, name))
+            return w;
+        return std::nullopt;
+    };
+    const auto all = core::writerNames(table, [](const W&) { return true; });
+    const std::optional<const W*> w =
+        parsedOption(line, "format", named, listed(all, QStringLiteral(" or ")));
+    return w ? *w : table.front();
+}
 
 // --format, --binary, --name, -o, -q, --depfile, --keep-unchanged.
 struct OutputOptions {
@@ -83,5 +126,16 @@ QString pixelFormatHelp();
 // --pixel, --byte-order, --invert and the layout options: how picture data is
 // laid out, for picture and for preview --width.
 void parsePictureData(const CommandLine& line, rgbqumo::DataSettings& settings);
+
+// --dither and --threshold of picture data; `pixels`: for the formats of
+// --pixel (an LVGL image dithers whatever its format).
+void parseDither(const CommandLine& line, rgbqumo::DataSettings& settings, bool pixels);
+
+// --rotate, --flip, --resize, --fit and --background.
+void parseFitting(const CommandLine& line, rgbqumo::DataSettings& settings);
+
+// Text for a C declaration (--attribute): printable ASCII that cannot end
+// the declaration, open a comment or a block, or start a directive.
+bool isAttribute(const QString& text);
 
 } // namespace zentraq::cli

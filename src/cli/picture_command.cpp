@@ -9,17 +9,14 @@
 #include "csource.h"
 #include "error.h"
 #include "input.h"
-#include "lvglraw.h"
-#include "numbertext.h"
 #include "output.h"
+#include "picturewriter.h"
 #include "process.h"
 
 namespace zentraq::cli {
 namespace {
 
 using rgbqumo::PixelFormat;
-
-QString cfHelp();
 
 // clang-format off
 constexpr OptionDef Options[] = {
@@ -45,12 +42,9 @@ constexpr OptionDef Options[] = {
     option::Pad, option::MsbFirst, option::ByteOrder,
     {"background", "COLOUR", "white (default), black, #RRGGBB or 0xRRGGBB: what transparent parts are "
      "laid onto (for LVGL formats without alpha exactly, (c*a + bg*(255-a) + 127) / 255), and the canvas of --fit contain"},
-    {"format", "hex|c|lvgl|lvgl-bin|c16|xbm", "hex: the data text (default); c: a C array with a header comment "
-     "that records the settings; lvgl: C source of an LVGL image descriptor; lvgl-bin: the image file LVGL "
-     "loads from a file system; c16: 'const uint16_t NAME[]' of rgb565 (or bgr565) words for pushImage and "
-     "drawRGBBitmap; xbm: an XBM of mono pixels for drawXBitmap and drawXBM"},
+    {"format", "FORMAT", "", formatHelp<rgbqumo::pictureFormats>, false, formatValues<rgbqumo::pictureFormats>},
     {"lvgl", "9|8", "lvgl, lvgl-bin: LVGL 9 (default, lv_image_dsc_t) or 8.3 (lv_img_dsc_t)"},
-    {"cf", "FORMAT", "lvgl, lvgl-bin: the colour format (default argb8888 for LVGL 9, true-color-alpha for 8):", cfHelp},
+    {"cf", "FORMAT", "lvgl, lvgl-bin: the colour format (default argb8888 for LVGL 9, true-color-alpha for 8):", rgbqumo::lvglFormatHelp},
     {"color-depth", "16|16-swap|32", "LVGL 8: the LV_COLOR_DEPTH (and LV_COLOR_16_SWAP) of the build that "
      "true-color and true-color-alpha are made for (default 16)"},
     {"stride-align", "N", "LVGL 9: every row padded to a multiple of N bytes, a power of two up to 256 (default 1)"},
@@ -78,69 +72,11 @@ constexpr OptionDef Options[] = {
 };
 // clang-format on
 
-QString cfHelp() {
-    QStringList items;
-    for (lvgl::Version v : {lvgl::Version::V9, lvgl::Version::V8})
-        items << QStringLiteral("LVGL %1: %2")
-                     .arg(int(v))
-                     .arg(lvgl::formatNames(v).join(QStringLiteral(", ")));
-    return items.join(QStringLiteral("; "));
-}
-
-const QStringList Shapes{QStringLiteral("lvgl"), QStringLiteral("lvgl-bin"), QStringLiteral("c16"),
-                         QStringLiteral("xbm")};
-
-// Text for a C declaration: printable ASCII that cannot end the declaration,
-// open a comment or a block, or start a directive.
-bool isAttribute(const QString& text) {
-    for (QChar c : text)
-        if (c.unicode() < 0x20 || c.unicode() > 0x7E || QStringLiteral(";{}#=\\").contains(c))
-            return false;
-    return !text.trimmed().isEmpty() && !text.contains(QLatin1String("/*")) &&
-           !text.contains(QLatin1String("*/")) && !text.contains(QLatin1String("//"));
-}
-
-// --cf raw, raw-alpha: the file's bytes, once it is known to be a picture.
-int runRaw(const PictureOptions& o, Destination& destination) {
-    const QSize size = readPicture(o.picture).size();
-    const QByteArray file = readWhole(o.picture);
-    const lvgl::CDeclaration d{
-        o.form.name, o.form.attribute,
-        o.out.form == core::DataForm::C
-            ? core::headerComment(QStringList{
-                  QStringLiteral("Picture made by zentraq-cli: %1, %2*%3 "
-                                 "pixels, %4 bytes of data")
-                      .arg(o.picture, QString::number(size.width()), QString::number(size.height()),
-                           QString::number(file.size())),
-                  lvgl::rawLine(o.form.image)})
-            : QByteArray()};
-    const qint64 bytes = o.form.shape == rgbqumo::Shape::LvglSource
-                             ? lvgl::writeRawSource(file, o.form.image, d, destination.sink())
-                             : lvgl::writeRawFile(file, o.form.image, destination.sink());
-    destination.commit(inputFiles());
-    if (!o.out.quiet)
-        note(QStringLiteral("数据大小:") + DoubleText(double(bytes)) + QStringLiteral("字节"));
-    return 0;
-}
-
-int runShaped(const PictureOptions& o, Destination& destination) {
-    if (lvgl::isRaw(o.form.image.format))
-        return runRaw(o, destination);
-    rgbqumo::PictureForm form(readPicture(o.picture), o.data, o.form);
-    QByteArray comment;
-    if (o.out.form == core::DataForm::C)
-        comment = core::headerComment(
-            QStringList{QStringLiteral("Picture made by zentraq-cli: %1, %2*%3 pixels, %4 bytes "
-                                       "of data")
-                            .arg(o.picture, QString::number(form.size().width()),
-                                 QString::number(form.size().height()),
-                                 QString::number(form.bytes()))} +
-            form.describe());
-    const qint64 bytes = form.write(destination.sink(), comment);
-    destination.commit(inputFiles());
-    if (!o.out.quiet)
-        note(QStringLiteral("数据大小:") + DoubleText(double(bytes)) + QStringLiteral("字节"));
-    return 0;
+// The names --format gives the shapes, beside hex and c.
+QStringList shapeNames() {
+    return core::writerNames(rgbqumo::pictureFormats(), [](const rgbqumo::PictureWriter& w) {
+        return w.name() != QLatin1String("hex") && w.name() != QLatin1String("c");
+    });
 }
 
 int runPicture(const CommandLine& line) {
@@ -149,166 +85,63 @@ int runPicture(const CommandLine& line) {
         return runFrames(o);
     // An output that cannot be written is reported before the picture is
     // decoded.
-    Destination destination(nativeName(o.out.output).toStdString(),
-                            o.out.form == core::DataForm::Binary, o.out.files);
-    if (!o.out.shape.isEmpty())
-        return runShaped(o, destination);
+    Destination destination(nativeName(o.out.output).toStdString(), o.writer->binary(),
+                            o.out.files);
     if (!o.panel.isEmpty())
         return runPanel(o, destination);
-    rgbqumo::PictureData data(readPicture(o.picture), o.data);
-
-    // 16 bytes a line (the window's 8 pixels of RGB565), 24 for the 3-byte
-    // formats so that no pixel is split across two lines.
-    core::Formatter out(destination.sink(), o.out.form,
-                        core::LinePolicy{data.layout().bits == 24 ? 24 : 16, false});
-    if (o.out.form == core::DataForm::C) {
-        out.text(core::headerComment(
-            QStringList{
-                QStringLiteral("Picture data made by zentraq-cli: %1, %2*%3 pixels, %4 bytes")
-                    .arg(o.picture, QString::number(data.size().width()),
-                         QString::number(data.size().height()), QString::number(data.bytes()))} +
-            data.describe()));
-        out.beginArray(o.out.name.toLatin1(), data.bytes(), o.form.attribute);
-    }
-    data.write(out);
-    out.finish();
+    // (Braces evaluate in order: a file that is not a picture is said so
+    // before it is read whole.)
+    const std::unique_ptr<rgbqumo::PictureResult> made =
+        o.writer->make({readPicture(o.picture), o.picture,
+                        o.writer->keepsFile(o.settings) ? readWhole(o.picture) : QByteArray()},
+                       o.settings);
+    const qint64 bytes = made->write(destination.sink());
     destination.commit(inputFiles());
     if (!o.out.quiet)
-        note(QStringLiteral("数据大小:") + DoubleText(double(data.bytes())) +
-             QStringLiteral("字节"));
+        note(QString::fromStdString(core::dataSizeMessage(bytes)));
     return 0;
 }
 
-// --format lvgl, lvgl-bin, c16, xbm and their options; --attribute.
-void parseShape(const CommandLine& line, PictureOptions& o) {
-    const QString& shape = o.out.shape;
-    rgbqumo::FormSettings& f = o.form;
-    f.name = o.out.name.toLatin1();
-    if (const QString attribute = line.value("attribute"); !attribute.isEmpty()) {
-        if (o.out.form != core::DataForm::C)
-            usageError(QStringLiteral("--attribute is for the C forms: --format c, lvgl, c16 and "
-                                      "xbm"));
-        if (!isAttribute(attribute))
-            refuseValue("attribute",
-                        QStringLiteral("printable ASCII without ';', '{', '}', '#', '=', '\\' or "
-                                       "comments"),
-                        attribute);
-        f.attribute = attribute.toLatin1();
-    }
-    const bool lvglShape = shape.startsWith(QLatin1String("lvgl"));
-    for (const char* lvglOnly :
-         {"lvgl", "cf", "color-depth", "stride-align", "compress", "premultiply"})
-        if (!lvglShape && line.isSet(lvglOnly))
-            usageError(
-                QStringLiteral("%1 is for --format lvgl and lvgl-bin").arg(optionName(lvglOnly)));
-    if (shape.isEmpty())
+// --attribute, for the formats that write C declarations.
+void parseAttribute(const CommandLine& line, PictureOptions& o) {
+    const QString attribute = line.value("attribute");
+    if (attribute.isEmpty())
         return;
-    f.shape = shape == u"lvgl"       ? rgbqumo::Shape::LvglSource
-              : shape == u"lvgl-bin" ? rgbqumo::Shape::LvglFile
-              : shape == u"c16"      ? rgbqumo::Shape::WordArray
-                                     : rgbqumo::Shape::Xbm;
-    const rgbqumo::PixelFormat pixel = o.data.pixel;
-    if (lvglShape) {
-        for (const char* rawOnly :
-             {"pixel", "byte-order", "scan", "pad", "msb-first", "invert", "threshold"})
-            if (line.isSet(rawOnly))
-                usageError(QStringLiteral("%1 is for the raw pixel formats; LVGL images take --cf")
-                               .arg(optionName(rawOnly)));
-        lvgl::ImageOptions& i = f.image;
-        if (const QString v = line.value("lvgl"); !v.isEmpty()) {
-            if (v != u"8" && v != u"9")
-                refuseValue("lvgl", QStringLiteral("9 or 8"), v);
-            i.version = v == u"8" ? lvgl::Version::V8 : lvgl::Version::V9;
-        }
-        i.format = i.version == lvgl::Version::V9 ? lvgl::ColourFormat::Argb8888
-                                                  : lvgl::ColourFormat::TrueColorAlpha;
-        if (const auto cf = parsedOption(line, "cf", lvgl::parseFormat, cfHelp()))
-            i.format = *cf;
-        if (const auto d = parsedOption(line, "color-depth", lvgl::parseDepth,
-                                        QStringLiteral("16, 16-swap or 32"))) {
-            if (i.version != lvgl::Version::V8)
-                usageError(QStringLiteral("--color-depth is for LVGL 8 (--lvgl 8); LVGL 9 names "
-                                          "its colour format with --cf"));
-            i.depth = *d;
-        }
-        if (const QString n = line.value("stride-align"); !n.isEmpty())
-            i.strideAlign = parseCount("stride-align", n, 1, 65536);
-        if (const auto c = parsedOption(line, "compress", lvgl::parseCompression,
-                                        QStringLiteral("none, rle or lz4")))
-            i.compression = *c;
-        i.dither = o.data.dither;
-        i.premultiply = line.isSet("premultiply");
-        if (const QString problem = lvgl::optionsProblem(i); !problem.isEmpty())
-            usageError(problem);
-        if (lvgl::isRaw(i.format))
-            for (const char* pixelOption : {"rotate", "flip", "resize", "fit", "background"})
-                if (line.isSet(pixelOption))
-                    usageError(QStringLiteral("%1: --cf %2 keeps the picture file as it is")
-                                   .arg(optionName(pixelOption), lvgl::formatName(i.format)));
-    } else if (shape == u"c16" && bitsPerSample(pixel) != 16) {
-        usageError(QStringLiteral("--format c16 is for the 16-bit formats rgb565 and bgr565, not "
-                                  "%1")
-                       .arg(rgbqumo::pixelFormatName(pixel)));
-    } else if (shape == u"xbm") {
-        if (pixel != rgbqumo::PixelFormat::Mono)
-            usageError(QStringLiteral("--format xbm is for mono pixels, not %1")
-                           .arg(rgbqumo::pixelFormatName(pixel)));
-        for (const char* layoutOption : {"scan", "pad", "msb-first"})
-            if (line.isSet(layoutOption))
-                usageError(QStringLiteral("%1: an XBM's rows start on a new byte, the first pixel "
-                                          "in bit 0")
-                               .arg(optionName(layoutOption)));
-    }
+    if (!o.writer->takes("attribute"))
+        usageError(QStringLiteral("--attribute is for the C forms: --format ") +
+                   listed(core::writerNames(
+                       rgbqumo::pictureFormats(),
+                       [](const rgbqumo::PictureWriter& w) { return w.takes("attribute"); })));
+    if (!isAttribute(attribute))
+        refuseValue("attribute",
+                    QStringLiteral("printable ASCII without ';', '{', '}', '#', '=', '\\' or "
+                                   "comments"),
+                    attribute);
+    o.settings.attribute = attribute.toLatin1();
 }
 
 } // namespace
 
 PictureOptions parsePicture(const CommandLine& line) {
     PictureOptions o;
-    o.out = parseOutput(line, core::DataForm::Text, "picture_data", Shapes);
-    rgbqumo::DataSettings& s = o.data;
-    if (o.out.shape == u"xbm" && !line.isSet("pixel"))
-        s.pixel = PixelFormat::Mono;
-    if (!o.out.shape.startsWith(QLatin1String("lvgl")))
+    o.out = parseOutput(line, core::DataForm::Text, "picture_data", shapeNames());
+    const QString form = o.out.form == core::DataForm::Text ? QStringLiteral("hex")
+                         : o.out.form == core::DataForm::C  ? QStringLiteral("c")
+                                                            : QStringLiteral("binary");
+    o.writer = rgbqumo::pictureWriterNamed(o.out.shape.isEmpty() ? form : o.out.shape);
+    rgbqumo::DataSettings& s = o.settings.data;
+    s.pixel = o.writer->defaultPixel();
+    const bool pixels = o.writer->takes("pixel");
+    if (pixels)
         parsePictureData(line, s);
-    const QString format = rgbqumo::pixelFormatName(s.pixel);
-    if (const auto mode = parsedOption(line, "dither", rgbqumo::parseDitherMode,
-                                       QStringLiteral("none, floyd-steinberg or bayer4"))) {
-        s.dither = *mode;
-        if (s.dither != rgbqumo::DitherMode::None && !o.out.shape.startsWith(u"lvgl") &&
-            !rgbqumo::acceptsDither(s.pixel))
-            usageError(QStringLiteral("--dither is for the formats with fewer than 8 bits per "
-                                      "channel; %1 has 8, nothing to dither")
-                           .arg(format));
-    }
-    if (const QString threshold = line.value("threshold"); !threshold.isEmpty()) {
-        s.threshold =
-            parseCount("threshold", threshold, rgbqumo::MinThreshold, rgbqumo::MaxThreshold);
-        if (s.pixel != PixelFormat::Mono)
-            usageError(QStringLiteral("--threshold is for --pixel mono, not %1").arg(format));
-    }
-    rgbqumo::Fitting& f = s.fitting;
-    if (const auto r = parsedOption(line, "rotate", rgbqumo::parseRotation,
-                                    QStringLiteral("90, 180 or 270 (degrees clockwise)")))
-        f.rotation = *r;
-    if (const auto m = parsedOption(line, "flip", rgbqumo::parseFlip,
-                                    QStringLiteral("horizontal or vertical"))) {
-        f.flipHorizontal = *m == rgbqumo::Flip::Horizontal;
-        f.flipVertical = *m == rgbqumo::Flip::Vertical;
-    }
-    if (const QString resize = line.value("resize"); !resize.isEmpty())
-        f.resize = parseSize("resize", resize, rgbqumo::MaxFitSide, qint64(1) << 62);
-    if (const auto mode = parsedOption(line, "fit", rgbqumo::parseFit,
-                                       QStringLiteral("contain, cover or stretch"))) {
-        if (!f.resize.isValid())
-            usageError(QStringLiteral("--fit says how --resize fits the picture; give --resize "
-                                      "WxH too"));
-        f.fit = *mode;
-    }
-    if (const auto bg = parsedOption(line, "background", lvgl::parseColour,
-                                     QStringLiteral("white, black, #RRGGBB or 0xRRGGBB")))
-        s.background = *bg;
-    parseShape(line, o);
+    parseDither(line, s, pixels);
+    parseFitting(line, s);
+    o.settings.name = o.out.name.toLatin1();
+    parseAttribute(line, o);
+    // The format's own options and refusals.
+    const LineOptions options(line);
+    rgbqumo::refuseOtherFormatsOptions(*o.writer, options);
+    o.writer->check(o.settings, options);
     parsePanel(line, o);
     parseFrames(line, o);
     const QStringList& positional = line.positional();

@@ -11,7 +11,6 @@
 #include "error.h"
 #include "frames.h"
 #include "input.h"
-#include "numbertext.h"
 #include "output.h"
 #include "process.h"
 #include "runtime_error.h"
@@ -120,7 +119,7 @@ QByteArray timing(const QByteArray& name, const QList<int>& durations) {
 
 void report(const PictureOptions& o, qint64 bytes) {
     if (!o.out.quiet)
-        note(QStringLiteral("数据大小:") + DoubleText(double(bytes)) + QStringLiteral("字节"));
+        note(QString::fromStdString(core::dataSizeMessage(bytes)));
 }
 
 // --format lvgl-bin: one image file a frame, all put in place at the end.
@@ -140,8 +139,8 @@ int runImageFiles(const PictureOptions& o, Selection& s) {
     forEachFrame(o, s, [&](Frame& f, int n) {
         names.push_back(nativeName(numbered(o.out.output, n)).toStdString());
         files.push_back(std::make_unique<OutputFile>(names.back()));
-        rgbqumo::PictureForm form(std::move(f.picture), o.data, o.form);
-        bytes += form.write(*files.back(), {});
+        bytes += o.writer->make({std::move(f.picture), o.picture, {}}, o.settings)
+                     ->writeFrame(*files.back(), {}, true);
         files.back()->finish();
     });
     if (depfile) {
@@ -175,15 +174,15 @@ void parseFrames(const CommandLine& line, PictureOptions& o) {
     } else {
         o.firstFrame = o.lastFrame = parseCount("frames", value, 0, rgbqumo::MaxFrames - 1);
     }
-    if (o.out.shape.startsWith(u"lvgl") && lvgl::isRaw(o.form.image.format))
+    if (o.writer->keepsFile(o.settings))
         usageError(QStringLiteral("--frames: --cf %1 keeps the picture file as it is; LVGL's "
                                   "own GIF decoder plays its frames")
-                       .arg(lvgl::formatName(o.form.image.format)));
+                       .arg(lvgl::formatName(o.settings.image.format)));
 }
 
 int runFrames(const PictureOptions& o) {
     Selection s = openSelection(o);
-    if (o.form.shape == rgbqumo::Shape::LvglFile && !o.out.shape.isEmpty())
+    if (o.writer->filePerFrame())
         return runImageFiles(o, s);
 
     Destination destination(nativeName(o.out.output).toStdString(),
@@ -199,29 +198,18 @@ int runFrames(const PictureOptions& o) {
     if (!o.out.shape.isEmpty()) {
         // LVGL sources and the Arduino arrays: each frame declared whole.
         forEachFrame(o, s, [&](Frame& f, int n) {
-            rgbqumo::FormSettings form = o.form;
-            form.name = name + '_' + QByteArray::number(n);
-            rgbqumo::PictureForm picture(std::move(f.picture), o.data, form);
+            rgbqumo::PictureSettings settings = o.settings;
+            settings.name = name + '_' + QByteArray::number(n);
+            const auto picture = o.writer->make({std::move(f.picture), o.picture, {}}, settings);
             QByteArray comment;
             if (items.isEmpty())
                 comment = core::headerComment(
-                    QStringList{summary(o, s, picture.bytes() * s.count())} + picture.describe());
-            bytes += picture.write(destination.sink(), comment, items.isEmpty());
+                    QStringList{summary(o, s, picture->bytes() * s.count())} + picture->details());
+            bytes += picture->writeFrame(destination.sink(), comment, items.isEmpty());
             durations << f.durationMs;
-            switch (o.form.shape) {
-            case rgbqumo::Shape::LvglSource:
-                items << '&' + form.name;
-                break;
-            case rgbqumo::Shape::Xbm:
-                items << form.name + "_bits";
-                break;
-            default:
-                items << form.name;
-            }
+            items << o.writer->frameItem(settings.name);
         });
-        tableType = o.form.shape == rgbqumo::Shape::LvglSource  ? "const void * "
-                    : o.form.shape == rgbqumo::Shape::WordArray ? "const uint16_t * const "
-                                                                : "const unsigned char * const ";
+        tableType = o.writer->frameTableType();
         destination.sink().write("\r\n" + frameTable(tableType, name, items) + "\r\n" +
                                  timing(name, durations));
     } else {
@@ -229,15 +217,15 @@ int runFrames(const PictureOptions& o) {
         std::optional<epaper::PanelSettings> settings;
         if (panel)
             settings = epaper::PanelSettings{panelOf(o), o.planes};
-        const int bits = panel ? 8 : rgbqumo::dataLayout(o.data).bits;
+        const int bits = panel ? 8 : rgbqumo::dataLayout(o.settings.data).bits;
         core::Formatter out(destination.sink(), o.out.form,
-                            core::LinePolicy{bits == 24 ? 24 : 16, false});
+                            core::LinePolicy{core::pictureBytesPerLine(bits), false});
         forEachFrame(o, s, [&](Frame& f, int n) {
             const QByteArray frameName = name + '_' + QByteArray::number(n);
             durations << f.durationMs;
             items << frameName;
             if (panel) {
-                epaper::PanelData data(std::move(f.picture), o.data, *settings);
+                epaper::PanelData data(std::move(f.picture), o.settings.data, *settings);
                 if (c && durations.size() == 1) {
                     out.text(core::headerComment(
                         QStringList{summary(o, s, data.bytes() * s.count())} + data.describe()));
@@ -247,20 +235,20 @@ int runFrames(const PictureOptions& o) {
                 }
                 bytes += data.bytes();
                 if (c) {
-                    data.writeArrays(out, frameName, o.form.attribute);
+                    data.writeArrays(out, frameName, o.settings.attribute);
                     out.text(QByteArrayView("\r\n"));
                 } else {
                     data.write(out);
                 }
                 return;
             }
-            rgbqumo::PictureData data(std::move(f.picture), o.data);
+            rgbqumo::PictureData data(std::move(f.picture), o.settings.data);
             if (c && durations.size() == 1)
                 out.text(core::headerComment(QStringList{summary(o, s, data.bytes() * s.count())} +
                                              data.describe()));
             bytes += data.bytes();
             if (c) {
-                out.beginArray(frameName, data.bytes(), o.form.attribute);
+                out.beginArray(frameName, data.bytes(), o.settings.attribute);
                 data.write(out);
                 out.finish();
                 out.text(QByteArrayView("\r\n"));

@@ -5,7 +5,6 @@
 #include "epaper.h"
 #include "error.h"
 #include "input.h"
-#include "numbertext.h"
 #include "output.h"
 #include "process.h"
 
@@ -52,8 +51,9 @@ void parsePanel(const CommandLine& line, PictureOptions& o) {
 
 int runPanel(const PictureOptions& o, Destination& destination) {
     epaper::PanelSettings settings{panelOf(o), o.planes};
-    epaper::PanelData data(readPicture(o.picture), o.data, settings);
-    core::Formatter out(destination.sink(), o.out.form, core::LinePolicy{16, false});
+    epaper::PanelData data(readPicture(o.picture), o.settings.data, settings);
+    core::Formatter out(destination.sink(), o.out.form,
+                        core::LinePolicy{core::ItemsPerLine, false});
     if (o.out.form == core::DataForm::C) {
         out.text(core::headerComment(
             QStringList{QStringLiteral("Panel data made by zentraq-cli: %1, %2*%3 pixels, %4 "
@@ -62,15 +62,14 @@ int runPanel(const PictureOptions& o, Destination& destination) {
                                  QString::number(data.size().height()),
                                  QString::number(data.bytes()))} +
             data.describe()));
-        data.writeArrays(out, o.out.name.toLatin1(), o.form.attribute);
+        data.writeArrays(out, o.out.name.toLatin1(), o.settings.attribute);
     } else {
         data.write(out);
         out.finish();
     }
     destination.commit(inputFiles());
     if (!o.out.quiet)
-        note(QStringLiteral("数据大小:") + DoubleText(double(data.bytes())) +
-             QStringLiteral("字节"));
+        note(QString::fromStdString(core::dataSizeMessage(data.bytes())));
     return 0;
 }
 

@@ -117,19 +117,17 @@ int quickPicture(int argc, char** argv) {
         files.depfile = o.depfile;
         files.keepUnchanged = o.keepUnchanged;
         Destination destination(o.output, false, files);
-        // The window's temp.txt: RGB565 words, low byte first, 16 bytes a
-        // line.
-        core::Formatter out(destination.sink(), core::DataForm::Text, core::LinePolicy{16, false});
+        // The window's temp.txt: RGB565 words, low byte first.
+        core::Formatter out(destination.sink(), core::DataForm::Text,
+                            core::LinePolicy{core::pictureBytesPerLine(16), false});
         rgbqumo::Rgb565Words encoder;
         core::Pipeline pipeline(encoder, core::Layout{}, rows->width(), rows->height(), &out);
         pipeline.frame(*rows);
         out.finish();
         destination.commit({o.picture});
         if (!o.quiet) {
-            // The tool's "数据大小:N字节"; a count of bytes this size is
-            // written as its digits.
             const std::string line =
-                "数据大小:" + std::to_string(pipeline.packer().bytesPerFrame()) + "字节\n";
+                core::dataSizeMessage(pipeline.packer().bytesPerFrame()) + "\n";
             writeFully(messageDescriptor(), line.data(), static_cast<long long>(line.size()));
         }
         return 0;

@@ -1,5 +1,8 @@
 #include "csource.h"
 
+#include "bytearraysink.h"
+#include "carray.h"
+
 #include <QChar>
 
 namespace zentraq::core {
@@ -161,14 +164,46 @@ QStringList layoutLines(const Layout& layout, bool invert) {
 }
 
 QByteArray codeTable(const QString& name, const std::vector<char32_t>& codes) {
-    QByteArray out = "const uint32_t " + name.toLatin1() + "[" +
-                     QByteArray::number(qulonglong(codes.size())) + "] = {" + CrLf;
-    for (std::size_t i = 0; i < codes.size(); ++i) {
-        out += "0x" + QByteArray::number(uint(codes[i]), 16).toUpper().rightJustified(8, '0') + ',';
-        if (i % 8 == 7 || i + 1 == codes.size())
-            out += CrLf;
+    ByteArraySink sink;
+    {
+        TextBlock out(sink);
+        out.append(declarationText({"const",
+                                    {},
+                                    "uint32_t",
+                                    textView(name.toLatin1()),
+                                    static_cast<long long>(codes.size())},
+                                   "\r\n"));
+        ArrayWriter items(out, {"\r\n", {}, {}, 8, ItemForm::Hex32});
+        items.items(codes.data(), codes.size());
+        items.close();
     }
-    return out + "};" + CrLf;
+    return sink.bytes;
+}
+
+bool isCIdentifier(QStringView name) {
+    if (name.isEmpty() || (name[0] >= u'0' && name[0] <= u'9'))
+        return false;
+    for (const QChar c : name) {
+        if (!(c == u'_' || (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') ||
+              (c >= u'A' && c <= u'Z')))
+            return false;
+    }
+    return true;
+}
+
+// The keywords of C11 and C23, and asm, which compilers reserve as well: no
+// array can have these names.
+bool isCKeyword(QStringView name) {
+    static const QStringList keywords =
+        QStringLiteral(
+            "alignas alignof asm auto bool break case char const constexpr continue default do "
+            "double else enum extern false float for goto if inline int long nullptr register "
+            "restrict return short signed sizeof static static_assert struct switch thread_local "
+            "true typedef typeof typeof_unqual union unsigned void volatile while _Alignas "
+            "_Alignof _Atomic _BitInt _Bool _Complex _Decimal128 _Decimal32 _Decimal64 _Generic "
+            "_Imaginary _Noreturn _Static_assert _Thread_local")
+            .split(u' ');
+    return keywords.contains(name);
 }
 
 } // namespace zentraq::core

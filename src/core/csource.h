@@ -43,4 +43,9 @@ QStringList layoutLines(const Layout& layout, bool invert);
 // "const uint32_t NAME[N] = { 0x00004E2D, ... };", 8 codes a line.
 QByteArray codeTable(const QString& name, const std::vector<char32_t>& codes);
 
+// A C identifier; one that is no C11 or C23 keyword (nor asm) can name an
+// array.
+bool isCIdentifier(QStringView name);
+bool isCKeyword(QStringView name);
+
 } // namespace zentraq::core

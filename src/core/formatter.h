@@ -9,28 +9,16 @@
 // over the whole stream (the picture data: 8 pixels, 16 bytes), or at the end
 // of every frame (the glyph data: one line per character).
 
+#include "carray.h"
 #include "packer.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 namespace zentraq::core {
-
-// Where formatted bytes go. write() throws (RuntimeError, or the tool's own
-// failure) when they cannot be written.
-class ByteSink {
-public:
-    virtual ~ByteSink() = default;
-    virtual void write(const char* data, long long size) = 0;
-};
-
-// One byte as "0x" and two upper-case hexadecimal digits, NUL-terminated;
-// eight characters may be read from the pointer.
-const char* hexText(std::uint8_t value);
 
 enum class DataForm { Text, C, Binary };
 
@@ -42,7 +30,8 @@ struct LinePolicy {
 class Formatter {
 public:
     // Everything is kept in a block of `blockSize` bytes and handed to the
-    // sink whenever the block is full and at flush() and finish().
+    // sink whenever the block is full, at flush() and finish(), and when the
+    // formatter goes away other than by an exception.
     Formatter(ByteSink& sink, DataForm form, LinePolicy lines = {},
               std::ptrdiff_t blockSize = 1 << 20);
     Formatter(const Formatter&) = delete;
@@ -99,19 +88,11 @@ public:
     long long byteCount() const { return m_count; }
 
 private:
-    char* reserve(std::ptrdiff_t n);
-    void lineEnd();
-
-    ByteSink& m_sink;
     DataForm m_form;
     LinePolicy m_lines;
-    // Not cleared when made: its pages are only touched as text is put in,
-    // so a small result does not pay for a large block.
-    std::unique_ptr<char[]> m_block;
-    std::ptrdiff_t m_blockSize = 0;
-    std::ptrdiff_t m_used = 0;
+    TextBlock m_block;
+    ArrayWriter m_items;
     long long m_count = 0;
-    long long m_onLine = 0; // bytes on the current line
 };
 
 } // namespace zentraq::core

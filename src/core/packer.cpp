@@ -55,23 +55,6 @@ int shiftOf(const Layout& l, int slot) {
     return l.msbFirst ? 8 - l.bits * (slot + 1) : l.bits * slot;
 }
 
-// A whole-byte sample's bytes in output order.
-void putSample(std::uint8_t* out, std::uint32_t sample, int bytes, ByteOrder order) {
-    for (int i = 0; i < bytes; ++i) {
-        const int shift = order == ByteOrder::LowFirst ? 8 * i : 8 * (bytes - 1 - i);
-        out[i] = static_cast<std::uint8_t>(sample >> shift);
-    }
-}
-
-std::uint32_t takeSample(const std::uint8_t* in, int bytes, ByteOrder order) {
-    std::uint32_t s = 0;
-    for (int i = 0; i < bytes; ++i) {
-        const int shift = order == ByteOrder::LowFirst ? 8 * i : 8 * (bytes - 1 - i);
-        s |= std::uint32_t(in[i]) << shift;
-    }
-    return s;
-}
-
 [[noreturn]] void refuse(const Layout& l) {
     throw RuntimeError(RuntimeError::Other, "无法按此方式排列字节：" + std::to_string(l.bits) +
                                                 " bits, scan " + std::to_string(int(l.scan)) +
@@ -116,8 +99,9 @@ long long frameBytes(const Layout& l, int width, int height) {
 
 Packer::Packer(const Layout& layout, int width, int height, long long windowBytes)
     : m_layout(layout), m_width(width), m_height(height), m_frameBytes(0),
-      m_perByte(perByte(layout)), m_sampleBytes(subByte(layout.bits) ? 0 : layout.bits / 8),
-      m_mask(layout.bits >= 32 ? ~0u : (1u << layout.bits) - 1) {
+      m_sampleBytes(subByte(layout.bits) ? 0 : layout.bits / 8),
+      m_mask(layout.bits >= 32 ? ~0u : (1u << layout.bits) - 1),
+      m_bits(m_ready, layout.msbFirst ? BitOrder::MsbFirst : BitOrder::LsbFirst) {
     if (width < 1 || height < 1)
         throw RuntimeError(RuntimeError::Other,
                            "无效的尺寸：" + std::to_string(width) + "*" + std::to_string(height));
@@ -164,33 +148,25 @@ void Packer::addStreaming(const std::uint32_t* samples, int count) {
         m_ready.resize(at + std::size_t(count) * std::size_t(m_sampleBytes));
         std::uint8_t* out = m_ready.data() + at;
         if (m_sampleBytes == 2 && m_layout.byteOrder == ByteOrder::LowFirst) {
-            for (int i = 0; i < count; ++i, out += 2) {
-                out[0] = static_cast<std::uint8_t>(samples[i]);
-                out[1] = static_cast<std::uint8_t>(samples[i] >> 8);
-            }
+            for (int i = 0; i < count; ++i, out += 2)
+                storeField(out, samples[i], 2, ByteOrder::LowFirst);
         } else {
             for (int i = 0; i < count; ++i, out += m_sampleBytes)
-                putSample(out, samples[i], m_sampleBytes, m_layout.byteOrder);
+                storeField(out, samples[i], m_sampleBytes, m_layout.byteOrder);
         }
         advance(count);
         return;
     }
+    // The bits of a row run on into the next, or with pad every row starts
+    // on a new byte.
+    const int bits = m_layout.bits;
     for (int i = 0; i < count; ++i) {
-        m_acc =
-            static_cast<std::uint8_t>(m_acc | ((samples[i] & m_mask) << shiftOf(m_layout, m_slot)));
-        if (++m_slot == m_perByte) {
-            m_ready.push_back(m_acc);
-            m_acc = 0;
-            m_slot = 0;
-        }
+        m_bits.write(samples[i], bits);
         if (++m_x == m_width) {
             m_x = 0;
             ++m_y;
-            if (m_layout.pad && m_slot > 0) {
-                m_ready.push_back(m_acc);
-                m_acc = 0;
-                m_slot = 0;
-            }
+            if (m_layout.pad)
+                m_bits.alignToByte();
         }
     }
 }
@@ -206,7 +182,7 @@ void Packer::addPlaced(const std::uint32_t* samples, int count) {
         if (at >= m_windowFirst && at < m_windowEnd) {
             std::uint8_t* b = m_frame.data() + (at - m_windowFirst);
             if (m_sampleBytes > 0)
-                putSample(b, samples[i], m_sampleBytes, m_layout.byteOrder);
+                storeField(b, samples[i], m_sampleBytes, m_layout.byteOrder);
             else
                 *b = static_cast<std::uint8_t>(
                     *b | ((samples[i] & m_mask) << shiftOf(m_layout, p.slot)));
@@ -225,8 +201,7 @@ void Packer::endFrame() {
                                                     std::to_string(m_x) + ", " +
                                                     std::to_string(m_y) + ")");
     if (m_layout.scan == Scan::Row) {
-        if (m_slot > 0)
-            m_ready.push_back(m_acc);
+        m_bits.alignToByte();
     } else {
         if (m_ready.empty()) {
             // The window itself is handed out; the next one is made when its
@@ -242,8 +217,6 @@ void Packer::endFrame() {
         if (!m_frame.empty())
             startWindow();
     }
-    m_acc = 0;
-    m_slot = 0;
     m_x = 0;
     m_y = 0;
 }
@@ -258,9 +231,9 @@ void unpackFrame(const Layout& l, int width, int height, const std::uint8_t* byt
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const Place p = placeOf(l, width, height, x, y);
-            *out++ = sampleBytes > 0
-                         ? takeSample(bytes + p.byte * sampleBytes, sampleBytes, l.byteOrder)
-                         : (bytes[p.byte] >> shiftOf(l, p.slot)) & mask;
+            *out++ = sampleBytes > 0 ? std::uint32_t(loadField(bytes + p.byte * sampleBytes,
+                                                               sampleBytes, l.byteOrder))
+                                     : (bytes[p.byte] >> shiftOf(l, p.slot)) & mask;
         }
     }
 }

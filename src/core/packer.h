@@ -27,15 +27,16 @@
 // sample is written as its bytes in the given byte order (low byte first, or
 // high byte first). Unused bits are always zero.
 
-#include <cstddef>
+#include "bitwriter.h"
+#include "bytefields.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace zentraq::core {
 
 enum class Scan { Row, Column, Page, Band };
-enum class ByteOrder { LowFirst, HighFirst };
 
 struct Layout {
     int bits = 1;
@@ -73,6 +74,8 @@ public:
     // Throws RuntimeError for a layout that cannot pack, a side below 1, or a
     // frame of more bytes than memory can address.
     Packer(const Layout& layout, int width, int height, long long windowBytes = DefaultWindow);
+    Packer(const Packer&) = delete;
+    Packer& operator=(const Packer&) = delete;
 
     // How many times the frame's samples must be given, each time all of
     // them in source order, for the whole frame: 1 unless the frame is
@@ -114,20 +117,18 @@ private:
     int m_width;
     int m_height;
     long long m_frameBytes;
-    int m_perByte;        // samples per byte (1 for whole-byte samples)
     int m_sampleBytes;    // bytes per sample (0 for sub-byte samples)
     std::uint32_t m_mask; // the low `bits` bits
     int m_x = 0;          // where the next sample goes
     int m_y = 0;
-    std::uint8_t m_acc = 0; // Row: the byte being filled and its next slot
-    int m_slot = 0;
+    std::vector<std::uint8_t> m_ready;
+    BitWriter m_bits;                  // Row scans of sub-byte samples: into m_ready
     std::vector<std::uint8_t> m_frame; // Column, Page, Band: the frame's window
     long long m_window = 0;            // bytes of a full window
     int m_passes = 1;
     int m_pass = 0;              // the pass under way
     long long m_windowFirst = 0; // the frame's bytes in this pass's window
     long long m_windowEnd = 0;
-    std::vector<std::uint8_t> m_ready;
 };
 
 // The samples of one packed frame (`bytes` holds at least bytesPerFrame()

@@ -1,5 +1,9 @@
 #include "charset.h"
 
+#include "charsets.h"
+#include "fonterror.h"
+#include "writer.h"
+
 #include <QChar>
 #include <QStringList>
 
@@ -111,6 +115,43 @@ std::vector<char32_t> CharacterSet::characters() const {
         any = true;
     }
     return out;
+}
+
+std::vector<char32_t> requestedCharacters(const CharacterRequest& request,
+                                          const SourceFiles& files) {
+    CharacterSet set;
+    for (const QString& r : request.ranges) {
+        QString problem;
+        const auto ranges = parseCodeRanges(r, &problem);
+        if (!ranges)
+            requestError(QStringLiteral("--range: ") + problem);
+        for (const CodeRange& range : *ranges)
+            set.addRange(range);
+    }
+    for (const QString& s : request.symbols)
+        set.addText(s);
+    for (const QString& c : request.charsets) {
+        glyph::CharsetResult result;
+        if (glyph::charsetNames().contains(c)) {
+            result = glyph::namedCharset(c);
+        } else if (files.exists(c)) {
+            result = glyph::textCharset(files.read(c));
+            if (result.problem == glyph::CharsetProblem::NotUtf8)
+                fontFailure(
+                    QStringLiteral("charset file '%1' is not UTF-8 text").arg(files.shown(c)));
+        } else {
+            requestError(QStringLiteral("--charset wants %1 or a charset file; '%2' is neither")
+                             .arg(core::listed(glyph::charsetNames(), QStringLiteral(" or ")),
+                                  files.shown(c)));
+        }
+        if (result.problem == glyph::CharsetProblem::NoConverter)
+            fontFailure(QStringLiteral("this system cannot decode %1 codes").arg(c));
+        set.addCodes(result.charset.characters());
+    }
+    if (set.empty())
+        requestError(
+            QStringLiteral("the character set is empty: give --range, --symbols or --charset"));
+    return set.characters();
 }
 
 } // namespace zentraq::font

@@ -3,7 +3,9 @@
 // The characters a font is made of: the union of code ranges, single code
 // points and the characters of texts, each character once, in code order.
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <optional>
@@ -43,5 +45,30 @@ public:
 private:
     std::vector<std::pair<char32_t, char32_t>> m_ranges;
 };
+
+// What a font's characters are, as the command line names them: code ranges
+// (as parseCodeRanges reads them), the characters of texts, and character
+// sets: ascii, gb2312 and gbk (their assigned characters) or the distinct
+// characters of a UTF-8 file.
+struct CharacterRequest {
+    QStringList ranges, symbols, charsets;
+};
+
+// The files a font is made from, as the front end reads them (and records
+// them as read) and names them in messages.
+class SourceFiles {
+public:
+    virtual ~SourceFiles() = default;
+    virtual bool exists(const QString& name) const = 0;
+    virtual QByteArray read(const QString& name) const = 0;
+    virtual QString shown(const QString& name) const = 0;
+};
+
+// The union of the request's characters, sorted, each once. Throws
+// FontError: Request for a range that cannot be read, a charset that is
+// neither a name nor a file, or no characters at all; Failure for a file
+// that is not UTF-8 or codes the system cannot decode.
+std::vector<char32_t> requestedCharacters(const CharacterRequest& request,
+                                          const SourceFiles& files);
 
 } // namespace zentraq::font

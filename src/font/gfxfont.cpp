@@ -1,6 +1,5 @@
 #include "gfxfont.h"
 
-#include "bitwriter.h"
 #include "fonterror.h"
 #include "lvglcompress.h"
 #include "textout.h"
@@ -86,9 +85,12 @@ void writeGfx(const GlyphSet& set, const QByteArray& name, core::ByteSink& sink)
                    .arg(yAdvance));
 
     TextOut out(sink);
-    out << "const uint8_t " << name << "Bitmaps[] PROGMEM = {\n  ";
-    int onLine = 0;
-    bool first = true;
+    // fontconvert's bitmap array: 12 bytes a line, no comma after the last.
+    const QByteArray bitmaps = name + "Bitmaps";
+    out << core::declarationText({"const", {}, "uint8_t", core::textView(bitmaps), -1, "PROGMEM"},
+                                 "\n")
+        << "  ";
+    core::ArrayWriter items(out.block(), {"\n", "  ", " ", 12, core::ItemForm::Hex8, false});
     long offset = 0;
     struct Record {
         long offset;
@@ -125,14 +127,7 @@ void writeGfx(const GlyphSet& set, const QByteArray& name, core::ByteSink& sink)
         records.push_back({offset, g.width, g.height, advance, g.left, yOffset});
         bits.clear();
         writePlain(set.samplesOf(g), g.width * g.height, 1, bits);
-        for (const std::uint8_t byte : bits.bytes()) {
-            if (!first)
-                out << (++onLine >= 12 ? ",\n  " : ", ");
-            if (onLine >= 12)
-                onLine = 0;
-            out << formatted("0x%02X", unsigned(byte));
-            first = false;
-        }
+        items.bytes(bits.bytes().data(), std::ptrdiff_t(bits.bytes().size()));
         offset += long(bits.bytes().size());
     }
     out << " };\n\n";

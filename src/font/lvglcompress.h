@@ -15,6 +15,10 @@
 
 namespace zentraq::font {
 
+using core::BitWriter;
+using core::signedBits;
+using core::unsignedBits;
+
 void writePlain(const std::uint8_t* samples, int count, int bpp, BitWriter& out);
 
 // `samples` holds width x height values of `bpp` bits.

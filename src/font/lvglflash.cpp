@@ -1,5 +1,6 @@
 #include "lvglflash.h"
 
+#include "bytefields.h"
 #include "fonterror.h"
 #include "zt_flash_image.h"
 
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <queue>
 #include <tuple>
 
@@ -19,20 +21,18 @@ constexpr std::uint64_t ChunkCodes = ZT_FLASH_CHUNK_CODES;
 // The kerning columns of all glyphs together: at most this many bytes.
 constexpr std::uint64_t MaxColumnBytes = std::uint64_t(64) << 20;
 
-void put8(QByteArray& b, unsigned v) {
-    b.append(char(v & 0xFF));
+// The image's fields, low byte first.
+void put8(QByteArray& b, std::uint64_t v) {
+    core::appendLe(b, v, 1);
 }
-void put16(QByteArray& b, unsigned v) {
-    put8(b, v);
-    put8(b, v >> 8);
+void put16(QByteArray& b, std::uint64_t v) {
+    core::appendLe(b, v, 2);
 }
-void put32(QByteArray& b, std::uint32_t v) {
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
+void put32(QByteArray& b, std::uint64_t v) {
+    core::appendLe(b, v, 4);
 }
 void put64(QByteArray& b, std::uint64_t v) {
-    put32(b, std::uint32_t(v));
-    put32(b, std::uint32_t(v >> 32));
+    core::appendLe(b, v, 8);
 }
 
 // Glyphs begin .. end - 1 of the set.
@@ -148,20 +148,7 @@ bool readMemory(void* user, std::uint32_t offset, void* buf, std::uint32_t len) 
 
 } // namespace
 
-void LvglFlashWriter::checkOptions(const LvglOptions& options) {
-    if (options.version != 9)
-        requestError(
-            QStringLiteral("the flash image serves LVGL 9 and 8.3 alike; leave --lvgl out"));
-}
-
-void LvglFlashWriter::write(const GlyphSet& set, const LvglFont& font, core::ByteSink& sink) {
-    layOut(set, font);
-    sink.write(m_image.constData(), m_image.size());
-}
-
-void LvglFlashWriter::layOut(const GlyphSet& set, const LvglFont& font) {
-    if (m_set == &set && m_font == &font)
-        return;
+LvglFlashImage::LvglFlashImage(const GlyphSet& set, const LvglFont& font) {
     const std::size_t n = set.glyphs.size();
     if (n == 0 || n > 0xFFFF)
         requestError(QStringLiteral("a flash font holds 1 to 65535 characters, not %1").arg(n));
@@ -256,8 +243,8 @@ void LvglFlashWriter::layOut(const GlyphSet& set, const LvglFont& font) {
         maxH = std::max<std::uint64_t>(maxH, std::uint64_t(g.height));
         maxDecoded = std::max<std::uint64_t>(
             maxDecoded, (std::uint64_t(g.width) * std::uint64_t(g.height) * font.bpp() + 7) / 8);
-        maxStored = std::max<std::uint64_t>(maxStored, font.bitmapBytes(i));
-        at += font.bitmapBytes(i);
+        maxStored = std::max<std::uint64_t>(maxStored, font.bitmap(i).size());
+        at += font.bitmap(i).size();
     }
     if (at > 0xFFFFFFFFu)
         requestError(QStringLiteral("the flash font would take %1 bytes, more than the 4 GiB its "
@@ -318,7 +305,7 @@ void LvglFlashWriter::layOut(const GlyphSet& set, const LvglFont& font) {
     for (std::size_t i = 0; i < n; ++i) {
         const Glyph& g = set.glyphs[i];
         put32(b, std::uint32_t(bitmap));
-        put32(b, std::uint32_t(font.bitmapBytes(i)));
+        put32(b, std::uint32_t(font.bitmap(i).size()));
         put16(b, font.advance16(i));
         put16(b, unsigned(g.width));
         put16(b, unsigned(g.height));
@@ -328,25 +315,21 @@ void LvglFlashWriter::layOut(const GlyphSet& set, const LvglFont& font) {
         if (classCount)
             b.append(reinterpret_cast<const char*>(columns.data() + i * classCount),
                      qsizetype(classCount));
-        bitmap += font.bitmapBytes(i);
+        bitmap += font.bitmap(i).size();
     }
     for (std::size_t i = 0; i < n; ++i)
-        b.append(reinterpret_cast<const char*>(font.bitmap(i)), qsizetype(font.bitmapBytes(i)));
+        b.append(reinterpret_cast<const char*>(font.bitmap(i).data()),
+                 qsizetype(font.bitmap(i).size()));
 
     m_image = b;
     m_spans = int(spans.size());
     m_ranked = int(
         std::count_if(spans.begin(), spans.end(), [&](const Span& s) { return !cost.full(s); }));
     m_leftClasses = int(classCount);
-    m_glyphs = n;
     m_maxDecoded = std::uint32_t(maxDecoded);
-    m_maxStored = std::uint32_t(maxStored);
-    m_format = font.bitmapFormat();
-    m_set = &set;
-    m_font = &font;
 }
 
-QString LvglFlashWriter::describe() const {
+QString LvglFlashImage::describe() const {
     const int index = m_spans * ZT_FLASH_SPAN_BYTES;
     QString text =
         QStringLiteral("%1 spans (%2 ranked), a %3-byte index and a %4-byte glyph buffer "
@@ -360,8 +343,7 @@ QString LvglFlashWriter::describe() const {
     return text;
 }
 
-Sample LvglFlashWriter::sample(const GlyphSet& fontSet, const LvglFont& font, QStringView text) {
-    layOut(fontSet, font);
+Sample LvglFlashImage::sample(QStringView text) const {
     zt_flash_image img;
     void* user = const_cast<QByteArray*>(&m_image);
     if (zt_flash_image_open(&img, readMemory, user, 0) != ZT_FLASH_OK)
@@ -422,6 +404,80 @@ Sample LvglFlashWriter::sample(const GlyphSet& fontSet, const LvglFont& font, QS
         return int(zt_flash_image_advance(&img, found[i].adv_w, kern));
     };
     return drawSample(set, text, pen, img.line_height - img.base_line, -img.base_line);
+}
+
+namespace {
+
+// The font: the C font's encoding (LVGL 9's, which 8.3 reads alike through
+// the runtime) laid out as the image.
+class LvglFlashResult : public FontResult {
+public:
+    LvglFlashResult(FontSource source, const FontSettings& s)
+        : FontResult(std::move(source), s),
+          m_font(m_set, s.kerning ? sourceKerning(m_source, s.kerningRule) : Kerning{}, options()),
+          m_image(m_set, m_font) {}
+
+    int penAdvance(std::size_t glyph, long next) const override {
+        return m_font.penAdvance(glyph, next);
+    }
+    QString summary() const override {
+        return FontResult::summary() + QStringLiteral(", %1 pixels a line, %2 kerning pairs, %3")
+                                           .arg(m_font.lineHeight())
+                                           .arg(m_font.kernPairCount())
+                                           .arg(m_image.describe());
+    }
+    // Drawn from the image, as the runtime reads it.
+    Sample sample(QStringView text) const override { return m_image.sample(text); }
+
+private:
+    LvglOptions options() const {
+        LvglOptions o;
+        o.compress = m_settings.compress;
+        o.prefilter = m_settings.prefilter;
+        o.name = "font";
+        o.comment = describe();
+        return o;
+    }
+    void writeTo(core::ByteSink& sink) override {
+        sink.write(m_image.bytes().constData(), m_image.bytes().size());
+    }
+
+    LvglFont m_font;
+    LvglFlashImage m_image;
+};
+
+class LvglFlashWriter : public FontWriter {
+public:
+    const char* name() const override { return "lvgl-flash"; }
+    const char* summary() const override {
+        return "an LVGL font image read from external flash glyph by glyph (the runtime is in "
+               "share/zentraq/lvgl)";
+    }
+    bool binary() const override { return true; }
+    bool takes(const char* option) const override {
+        for (const char* o : {"size", "bpp", "no-hinting", "lvgl", "no-compress", "no-prefilter",
+                              "kerning", "no-kerning"})
+            if (std::strcmp(option, o) == 0)
+                return true;
+        return false;
+    }
+    // As lvgl's, but one image serves LVGL 9 and 8.3: --lvgl 8 is refused.
+    void check(FontSettings& s, const core::Options& options) const override {
+        readLvglSettings(s, options);
+        if (s.lvglVersion != 9)
+            options.refuse(
+                QStringLiteral("the flash image serves LVGL 9 and 8.3 alike; leave --lvgl out"));
+    }
+    std::unique_ptr<FontResult> make(FontSource source, const FontSettings& s) const override {
+        return std::make_unique<LvglFlashResult>(std::move(source), s);
+    }
+};
+
+} // namespace
+
+const FontWriter* lvglFlashWriter() {
+    static const LvglFlashWriter writer;
+    return &writer;
 }
 
 } // namespace zentraq::font

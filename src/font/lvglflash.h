@@ -16,7 +16,7 @@
 // glyphs: each glyph's entry ends with its value against every class, so
 // the entry read for a glyph brings the kerning with the glyph before it.
 
-#include "formatter.h"
+#include "fontwriter.h"
 #include "glyphsource.h"
 #include "lvglfont.h"
 #include "sample.h"
@@ -27,40 +27,30 @@
 
 namespace zentraq::font {
 
-class LvglFlashWriter {
+// The image of a glyph set, its glyphs encoded, measured and kerned as the
+// C font `font` has them (LVGL 9's encoding: the image serves 8.3 too).
+class LvglFlashImage {
 public:
-    // The image serves LVGL 9 and 8.3 alike, with bitmaps encoded as for
-    // LVGL 9; throws FontError (Request) for options it cannot honour.
-    static void checkOptions(const LvglOptions& options);
+    // Throws FontError (Request) for a set the image cannot hold.
+    LvglFlashImage(const GlyphSet& set, const LvglFont& font);
 
-    // The image of `set`, its glyphs encoded, measured and kerned as `font`
-    // has them. Throws FontError (Request) for a set the image cannot hold.
-    void write(const GlyphSet& set, const LvglFont& font, core::ByteSink& sink);
-
-    // `text` drawn from the image of `set` and `font` as the runtime reads
-    // it (the glyphs the image's own look-up finds, its bitmaps decoded, its
-    // advances and kerning), as drawSample draws a set; before or after
-    // write(), which then lays the image out once.
-    Sample sample(const GlyphSet& set, const LvglFont& font, QStringView text);
-
-    // After write() or sample(): the layout and the RAM the runtime needs.
+    const QByteArray& bytes() const { return m_image; }
+    // The layout and the RAM the runtime needs for it.
     QString describe() const;
-
-    const QByteArray& image() const { return m_image; }
+    // `text` drawn from the image as the runtime reads it (the glyphs the
+    // image's own look-up finds, its bitmaps decoded, its advances and
+    // kerning), as drawSample draws a set.
+    Sample sample(QStringView text) const;
 
 private:
-    void layOut(const GlyphSet& set, const LvglFont& font);
-
-    const GlyphSet* m_set = nullptr; // what m_image was laid out for
-    const LvglFont* m_font = nullptr;
     QByteArray m_image;
     int m_spans = 0;
     int m_ranked = 0;
     int m_leftClasses = 0;
-    std::size_t m_glyphs = 0;
     std::uint32_t m_maxDecoded = 0;
-    std::uint32_t m_maxStored = 0;
-    int m_format = 0;
 };
+
+// --format lvgl-flash: the writer of fontWriters().
+const FontWriter* lvglFlashWriter();
 
 } // namespace zentraq::font

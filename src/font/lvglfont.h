@@ -11,12 +11,14 @@
 #include "formatter.h"
 #include "glyphsource.h"
 #include "kerning.h"
+#include "textout.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace zentraq::font {
@@ -28,6 +30,7 @@ struct LvglOptions {
     QByteArray name;       // the lv_font_t's name, a C identifier
     QByteArray include;    // the LVGL header the C source includes; empty: "lvgl/lvgl.h"
     QStringList comment;   // lines for the C source's header comment
+    QByteArray fallback;   // C: the lv_font_t LVGL asks for characters this one lacks; empty: none
 };
 
 // LVGL's cmap sub-table kinds, by their numbers.
@@ -86,10 +89,6 @@ public:
     std::uint64_t kernPairCount() const { return m_pairCount; }
     const std::vector<CmapTable>& cmaps() const { return m_cmaps; }
     int bpp() const { return m_bpp; }
-    // The bitmap of glyph `i` of the set as the font stores it (see
-    // bitmapFormat()), from a whole byte.
-    const std::uint8_t* bitmap(std::size_t i) const { return m_bitmaps.data() + m_bitmapStart[i]; }
-    std::size_t bitmapBytes(std::size_t i) const { return m_bitmapStart[i + 1] - m_bitmapStart[i]; }
     // With kernClasses(): the class of glyph `i` of the set as the left
     // glyph of a pair (0: none), and how many there are; the glyphs of a
     // class kern alike.
@@ -104,6 +103,18 @@ public:
     };
     std::vector<StoredPair> storedPairs() const;
 
+    // The encoding itself, for formats built from it (a font LVGL reads from
+    // external flash): glyph `i`'s bitmap from a whole byte and its bits; the
+    // binary font's character-map table, its header included; and its
+    // kerning data, the pairs or classes (4-byte aligned) without the
+    // table's header and format.
+    std::span<const std::uint8_t> bitmap(std::size_t i) const {
+        return {m_bitmaps.data() + m_bitmapStart[i], m_bitmapStart[i + 1] - m_bitmapStart[i]};
+    }
+    std::size_t bitmapBits(std::size_t i) const { return m_bitmapBits[i]; }
+    QByteArray cmapBinary() const;
+    QByteArray kernBinaryData() const;
+
 private:
     struct Pair {
         std::uint32_t left, right; // glyph ids
@@ -112,8 +123,14 @@ private:
     void encodeBitmaps();
     void buildKerning(const Kerning& kerning);
     void checkLimits();
-    QByteArray cmapBinary() const;
-    QByteArray kernBinaryData() const;
+    // The C source's parts, in their order; kerning() returns what the
+    // font's kern_dsc points at.
+    void writeCHead(TextOut& out) const;
+    void writeCBitmaps(TextOut& out) const;
+    void writeCGlyphs(TextOut& out) const;
+    void writeCCmaps(TextOut& out) const;
+    QByteArray writeCKerning(TextOut& out) const;
+    void writeCFont(TextOut& out, const QByteArray& kernDsc) const;
 
     const GlyphSet& m_set;
     LvglOptions m_options;

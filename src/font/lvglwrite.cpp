@@ -1,8 +1,8 @@
 // LvglFont written out: C source for LVGL 9 or 8.3, and the binary font.
 #include "lvglfont.h"
 
-#include "bitwriter.h"
-#include "textout.h"
+#include "bytefields.h"
+#include "lvglcompress.h"
 
 namespace zentraq::font {
 namespace {
@@ -22,22 +22,17 @@ const char* cmapKindName(CmapKind kind) {
 }
 
 void putU8(QByteArray& b, unsigned v) {
-    b.append(char(v & 0xFF));
+    core::appendLe(b, v, 1);
 }
 void putU16(QByteArray& b, unsigned v) {
-    b.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF));
+    core::appendLe(b, v, 2);
 }
 void putU32(QByteArray& b, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b.append(char((v >> (8 * i)) & 0xFF));
+    core::appendLe(b, v, 4);
 }
 void align4(QByteArray& b) {
     while (b.size() % 4)
         b.append('\0');
-}
-void setU32Le(QByteArray& b, qsizetype at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = char((v >> (8 * i)) & 0xFF);
 }
 // A table of the binary font: its size (with these 8 bytes), its label,
 // then `body`.
@@ -49,14 +44,33 @@ QByteArray table(const char* label, const QByteArray& body) {
     return t;
 }
 
+// "static const TYPE NAME[] = {" and the items of a table of the C source.
+template <class T>
+void numberTable(TextOut& out, const char* type, const QByteArray& name, const T* data,
+                 std::size_t size) {
+    out << core::declarationText({"static const", {}, type, core::textView(name)}, "\n");
+    out.numbers(data, size);
+    out << "};\n\n";
+}
+
 } // namespace
 
 void LvglFont::writeC(core::ByteSink& sink) const {
     TextOut out(sink);
+    writeCHead(out);
+    writeCBitmaps(out);
+    writeCGlyphs(out);
+    writeCCmaps(out);
+    writeCFont(out, writeCKerning(out));
+    out.finish();
+}
+
+// The header comment, the include, and the checks of LVGL's version and
+// build that stop a compiler where the font would be read wrongly.
+void LvglFont::writeCHead(TextOut& out) const {
     const QByteArray& n = m_options.name;
     const QByteArray guard = n.toUpper();
     const int v = m_options.version;
-
     out << "/*******************************************************************************\n";
     for (const QString& line : m_options.comment)
         out << " * " << commentLine(line) << "\n";
@@ -72,13 +86,19 @@ void LvglFont::writeC(core::ByteSink& sink) const {
             << " has glyphs or bitmaps too large for LVGL's small glyph descriptions: set "
                "LV_FONT_FMT_TXT_LARGE to 1 in lv_conf.h\"\n#endif\n\n";
     out << "#ifndef " << guard << "\n#define " << guard << " 1\n#endif\n\n#if " << guard << "\n\n";
+}
 
-    // Bitmaps, each glyph from a whole byte.
+// Every glyph's bitmap, each from a whole byte.
+void LvglFont::writeCBitmaps(TextOut& out) const {
+    const QByteArray name = m_options.name + "_glyph_bitmap";
     out << "/* Glyph bitmaps: " << m_bpp << " bits a pixel, "
         << (m_format == 0   ? "rows running on"
             : m_format == 1 ? "each row XOR the row above, run-length coded"
                             : "run-length coded")
-        << " */\nstatic LV_ATTRIBUTE_LARGE_CONST const uint8_t " << n << "_glyph_bitmap[] = {\n";
+        << " */\n"
+        << core::declarationText(
+               {"static LV_ATTRIBUTE_LARGE_CONST const", {}, "uint8_t", core::textView(name)},
+               "\n");
     for (std::size_t i = 0; i < m_set.glyphs.size(); ++i) {
         out << "    /* " << commentLabel(m_set.glyphs[i].code) << " */\n";
         out.hexBytes(m_bitmaps.data() + m_bitmapStart[i], m_bitmapStart[i + 1] - m_bitmapStart[i]);
@@ -86,10 +106,12 @@ void LvglFont::writeC(core::ByteSink& sink) const {
     if (m_bitmaps.empty())
         out << "    0x00, /* no glyph has ink */\n";
     out << "};\n\n";
+}
 
+void LvglFont::writeCGlyphs(TextOut& out) const {
     out << "/* Glyph descriptions: advance in 1/16 pixel, box, offsets from the pen on the base "
            "line */\nstatic const lv_font_fmt_txt_glyph_dsc_t "
-        << n << "_glyph_dsc[] = {\n"
+        << m_options.name << "_glyph_dsc[] = {\n"
         << "    {.bitmap_index = 0, .adv_w = 0, .box_w = 0, .box_h = 0, .ofs_x = 0, .ofs_y = 0}, "
            "/* id 0 "
            "stands for none */\n";
@@ -101,29 +123,27 @@ void LvglFont::writeC(core::ByteSink& sink) const {
             << ", .ofs_y = " << (g.top - g.height) << "}, /* " << commentLabel(g.code) << " */\n";
     }
     out << "};\n\n";
+}
 
-    // Character maps.
+// The lists of the sub-tables that have them, then the sub-tables.
+void LvglFont::writeCCmaps(TextOut& out) const {
+    const QByteArray& n = m_options.name;
     out << "/* Character maps */\n";
     for (std::size_t t = 0; t < m_cmaps.size(); ++t) {
         const CmapTable& c = m_cmaps[t];
         const char32_t first = m_set.glyphs[c.first].code;
+        const QByteArray index = QByteArray::number(qulonglong(t));
         if (c.kind == CmapKind::Format0Full) {
             const char32_t last = m_set.glyphs[c.first + c.count - 1].code;
             std::vector<std::uint8_t> ofs(std::size_t(last - first + 1), 0);
             for (std::uint32_t k = 0; k < c.count; ++k)
                 ofs[m_set.glyphs[c.first + k].code - first] = std::uint8_t(k);
-            out << "static const uint8_t " << n << "_glyph_id_ofs_list_" << (unsigned long)t
-                << "[] = {\n";
-            out.numbers(ofs.data(), ofs.size());
-            out << "};\n\n";
+            numberTable(out, "uint8_t", n + "_glyph_id_ofs_list_" + index, ofs.data(), ofs.size());
         } else if (c.kind == CmapKind::SparseTiny) {
             std::vector<std::uint32_t> list;
             for (std::uint32_t k = 0; k < c.count; ++k)
                 list.push_back(m_set.glyphs[c.first + k].code - first);
-            out << "static const uint16_t " << n << "_unicode_list_" << (unsigned long)t
-                << "[] = {\n";
-            out.numbers(list.data(), list.size());
-            out << "};\n\n";
+            numberTable(out, "uint16_t", n + "_unicode_list_" + index, list.data(), list.size());
         }
     }
     out << "static const lv_font_fmt_txt_cmap_t " << n << "_cmaps[] = {\n";
@@ -146,47 +166,54 @@ void LvglFont::writeC(core::ByteSink& sink) const {
             << ", .type = " << cmapKindName(c.kind) << "},\n";
     }
     out << "};\n\n";
+}
 
-    // Kerning.
-    QByteArray kernDsc = "NULL";
-    if (m_kerned && m_useClasses) {
-        kernDsc = "&" + n + "_kern_classes";
-        out << "/* Kerning: classes of left and right glyphs, 4.4 values scaled by kern_scale */\n"
-            << "static const uint8_t " << n << "_kern_left_class_mapping[] = {\n";
-        out.numbers(m_leftClass.data(), m_leftClass.size());
-        out << "};\n\nstatic const uint8_t " << n << "_kern_right_class_mapping[] = {\n";
-        out.numbers(m_rightClass.data(), m_rightClass.size());
-        out << "};\n\nstatic const int8_t " << n << "_kern_class_values[] = {\n";
-        out.numbers(m_classValues.data(), m_classValues.size());
-        out << "};\n\nstatic const lv_font_fmt_txt_kern_classes_t " << n << "_kern_classes = {\n"
+// Kerning as classes or as pairs; returns the kern_dsc of the font: NULL
+// without kerning.
+QByteArray LvglFont::writeCKerning(TextOut& out) const {
+    const QByteArray& n = m_options.name;
+    if (!m_kerned)
+        return "NULL";
+    if (m_useClasses) {
+        out << "/* Kerning: classes of left and right glyphs, 4.4 values scaled by kern_scale */\n";
+        numberTable(out, "uint8_t", n + "_kern_left_class_mapping", m_leftClass.data(),
+                    m_leftClass.size());
+        numberTable(out, "uint8_t", n + "_kern_right_class_mapping", m_rightClass.data(),
+                    m_rightClass.size());
+        numberTable(out, "int8_t", n + "_kern_class_values", m_classValues.data(),
+                    m_classValues.size());
+        out << "static const lv_font_fmt_txt_kern_classes_t " << n << "_kern_classes = {\n"
             << "    .class_pair_values = " << n << "_kern_class_values,\n"
             << "    .left_class_mapping = " << n << "_kern_left_class_mapping,\n"
             << "    .right_class_mapping = " << n << "_kern_right_class_mapping,\n"
             << "    .left_class_cnt = " << m_leftClasses << ",\n"
             << "    .right_class_cnt = " << m_rightClasses << ",\n};\n\n";
-    } else if (m_kerned) {
-        kernDsc = "&" + n + "_kern_pairs";
-        const bool wide = m_set.glyphs.size() > 255;
-        std::vector<std::uint32_t> ids;
-        std::vector<std::int8_t> values;
-        for (const Pair& p : m_pairs) {
-            ids.push_back(p.left);
-            ids.push_back(p.right);
-            values.push_back(p.value);
-        }
-        out << "/* Kerning: pairs of left and right glyph ids, 4.4 values scaled by kern_scale */\n"
-            << "static const " << (wide ? "uint16_t " : "uint8_t ") << n
-            << "_kern_pair_glyph_ids[] = {\n";
-        out.numbers(ids.data(), ids.size());
-        out << "};\n\nstatic const int8_t " << n << "_kern_pair_values[] = {\n";
-        out.numbers(values.data(), values.size());
-        out << "};\n\nstatic const lv_font_fmt_txt_kern_pair_t " << n << "_kern_pairs = {\n"
-            << "    .glyph_ids = " << n << "_kern_pair_glyph_ids,\n"
-            << "    .values = " << n << "_kern_pair_values,\n"
-            << "    .pair_cnt = " << (unsigned long)m_pairs.size() << ",\n"
-            << "    .glyph_ids_size = " << (wide ? 1 : 0) << ",\n};\n\n";
+        return "&" + n + "_kern_classes";
     }
+    const bool wide = m_set.glyphs.size() > 255;
+    std::vector<std::uint32_t> ids;
+    std::vector<std::int8_t> values;
+    for (const Pair& p : m_pairs) {
+        ids.push_back(p.left);
+        ids.push_back(p.right);
+        values.push_back(p.value);
+    }
+    out << "/* Kerning: pairs of left and right glyph ids, 4.4 values scaled by kern_scale */\n";
+    numberTable(out, wide ? "uint16_t" : "uint8_t", n + "_kern_pair_glyph_ids", ids.data(),
+                ids.size());
+    numberTable(out, "int8_t", n + "_kern_pair_values", values.data(), values.size());
+    out << "static const lv_font_fmt_txt_kern_pair_t " << n << "_kern_pairs = {\n"
+        << "    .glyph_ids = " << n << "_kern_pair_glyph_ids,\n"
+        << "    .values = " << n << "_kern_pair_values,\n"
+        << "    .pair_cnt = " << (unsigned long)m_pairs.size() << ",\n"
+        << "    .glyph_ids_size = " << (wide ? 1 : 0) << ",\n};\n\n";
+    return "&" + n + "_kern_pairs";
+}
 
+// The font's description and the font.
+void LvglFont::writeCFont(TextOut& out, const QByteArray& kernDsc) const {
+    const QByteArray& n = m_options.name;
+    const int v = m_options.version;
     if (v == 8)
         out << "static lv_font_fmt_txt_glyph_cache_t " << n << "_cache;\n\n";
     out << "static const lv_font_fmt_txt_dsc_t " << n << "_dsc = {\n"
@@ -203,6 +230,9 @@ void LvglFont::writeC(core::ByteSink& sink) const {
         out << "    .cache = &" << n << "_cache,\n";
     out << "};\n\n";
 
+    const QByteArray& fallback = m_options.fallback;
+    if (!fallback.isEmpty())
+        out << "extern const lv_font_t " << fallback << ";\n\n";
     out << "/* The font: " << lineHeight() << " pixels a line, the base line " << baseLine()
         << " above its bottom */\nconst lv_font_t " << n << " = {\n"
         << "    .get_glyph_dsc = lv_font_get_glyph_dsc_fmt_txt,\n"
@@ -213,13 +243,13 @@ void LvglFont::writeC(core::ByteSink& sink) const {
         << "    .underline_position = " << m_underlinePosition << ",\n"
         << "    .underline_thickness = " << m_underlineThickness << ",\n"
         << "    .dsc = &" << n << "_dsc,\n"
-        << "    .fallback = NULL,\n";
+        << "    .fallback = " << (fallback.isEmpty() ? QByteArray("NULL") : "&" + fallback)
+        << ",\n";
     if (v == 8)
         out << "#if LV_USE_USER_DATA\n    .user_data = NULL,\n#endif\n";
     else
         out << "    .user_data = NULL,\n";
-    out << "};\n\n#endif /* " << guard << " */\n";
-    out.finish();
+    out << "};\n\n#endif /* " << m_options.name.toUpper() << " */\n";
 }
 
 QByteArray LvglFont::cmapBinary() const {
@@ -319,7 +349,7 @@ void LvglFont::writeBinary(core::ByteSink& sink) const {
     }
     glyf = table("glyf", glyf);
     align4(glyf);
-    setU32Le(glyf, 0, std::uint32_t(glyf.size()));
+    core::replaceField(glyf, 0, std::uint32_t(glyf.size()), 4, core::ByteOrder::LowFirst);
     const bool wideLoca = glyf.size() > 65535;
 
     QByteArray loca;

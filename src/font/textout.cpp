@@ -4,19 +4,6 @@
 
 namespace zentraq::font {
 
-void TextOut::hexBytes(const std::uint8_t* data, std::size_t size, int perLine) {
-    QByteArray line;
-    for (std::size_t i = 0; i < size; ++i) {
-        if (i % std::size_t(perLine) == 0)
-            line = "   ";
-        line.append(' ').append(core::hexText(data[i]), 4).append(',');
-        if ((i + 1) % std::size_t(perLine) == 0 || i + 1 == size) {
-            line.append('\n');
-            *this << line;
-        }
-    }
-}
-
 QByteArray commentLabel(char32_t cp) {
     QByteArray label = "U+" + QByteArray::number(uint(cp), 16).toUpper().rightJustified(4, '0');
     switch (QChar::category(cp)) {

@@ -3,7 +3,7 @@
 // Text for a font file, gathered in large blocks on its way to a sink, and
 // the pieces the C forms are made of.
 
-#include "formatter.h"
+#include "carray.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -13,50 +13,54 @@
 
 namespace zentraq::font {
 
+// Text on its way to a sink in large blocks. What it holds goes out at
+// finish() and also when it goes away without one, unless an exception is
+// on its way (the result is abandoned then).
 class TextOut {
 public:
-    explicit TextOut(core::ByteSink& sink) : m_sink(sink) { m_block.reserve(BlockSize); }
-    ~TextOut() = default; // finish() hands out the rest
-    TextOut(const TextOut&) = delete;
-    TextOut& operator=(const TextOut&) = delete;
+    explicit TextOut(core::ByteSink& sink) : m_block(sink) {}
 
     TextOut& operator<<(QByteArrayView text) {
-        m_block.append(text);
-        if (m_block.size() >= BlockSize)
-            flush();
+        m_block.append(std::string_view(text.data(), std::size_t(text.size())));
         return *this;
     }
     TextOut& operator<<(const char* text) { return *this << QByteArrayView(text); }
     TextOut& operator<<(const QByteArray& text) { return *this << QByteArrayView(text); }
+    TextOut& operator<<(const std::string& text) {
+        m_block.append(text);
+        return *this;
+    }
     TextOut& operator<<(long long v) { return *this << QByteArray::number(v); }
     TextOut& operator<<(int v) { return *this << QByteArray::number(v); }
     TextOut& operator<<(unsigned v) { return *this << QByteArray::number(v); }
     TextOut& operator<<(unsigned long v) { return *this << QByteArray::number(qulonglong(v)); }
 
-    // Bytes as "0xHH, " items, `perLine` to a line, each line indented by
-    // four spaces and ended.
-    void hexBytes(const std::uint8_t* data, std::size_t size, int perLine = 16);
-    // Signed or unsigned numbers as "N, " items, `perLine` to a line.
-    template <class T> void numbers(const T* data, std::size_t size, int perLine = 16) {
-        for (std::size_t i = 0; i < size; ++i) {
-            *this << ((i % std::size_t(perLine)) == 0 ? "    " : " ")
-                  << static_cast<long long>(data[i]) << ",";
-            if ((i + 1) % std::size_t(perLine) == 0 || i + 1 == size)
-                *this << "\n";
-        }
+    // The items of a C array in the style of the font files: `perLine` to a
+    // line, each line indented by four spaces, a space after each comma, and
+    // every line ended, the last one too. Bytes as "0xHH", numbers as they
+    // are (signed or not).
+    void hexBytes(const std::uint8_t* data, std::size_t size, int perLine = core::ItemsPerLine) {
+        core::ArrayWriter items(m_block, style(perLine, core::ItemForm::Hex8));
+        items.bytes(data, std::ptrdiff_t(size));
+        items.endLine();
+    }
+    template <class T>
+    void numbers(const T* data, std::size_t size, int perLine = core::ItemsPerLine) {
+        core::ArrayWriter items(m_block, style(perLine, core::ItemForm::Decimal));
+        items.items(data, size);
+        items.endLine();
     }
 
-    void flush() {
-        if (!m_block.isEmpty())
-            m_sink.write(m_block.constData(), m_block.size());
-        m_block.clear();
-    }
+    void flush() { m_block.flush(); }
     void finish() { flush(); }
+    core::TextBlock& block() { return m_block; }
 
 private:
-    static constexpr qsizetype BlockSize = 1 << 20;
-    core::ByteSink& m_sink;
-    QByteArray m_block;
+    static core::ArrayStyle style(int perLine, core::ItemForm form) {
+        return {"\n", "    ", " ", perLine, form, true};
+    }
+
+    core::TextBlock m_block;
 };
 
 // "U+0041 "A"" for a C comment: the code, and the character in double

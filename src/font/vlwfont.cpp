@@ -1,5 +1,6 @@
 #include "vlwfont.h"
 
+#include "bytefields.h"
 #include "fonterror.h"
 #include "textout.h"
 
@@ -12,8 +13,7 @@ namespace zentraq::font {
 namespace {
 
 void putBe32(QByteArray& b, std::int32_t v) {
-    const auto u = static_cast<std::uint32_t>(v);
-    b.append(char(u >> 24)).append(char(u >> 16)).append(char(u >> 8)).append(char(u));
+    core::appendBe(b, static_cast<std::uint32_t>(v), 4);
 }
 
 // Java's writeUTF: a 16-bit big-endian length, then each UTF-16 unit as
@@ -34,7 +34,8 @@ void putJavaUtf(QByteArray& b, const QString& text) {
         if (bytes.size() > 0xFFFF - 3)
             break;
     }
-    b.append(char(bytes.size() >> 8)).append(char(bytes.size() & 0xFF)).append(bytes);
+    core::appendBe(b, std::uint64_t(bytes.size()), 2);
+    b.append(bytes);
 }
 
 const QString TakenElsewhere = QStringLiteral("; the lvgl format takes it");
@@ -119,7 +120,8 @@ void writeVlwC(const QByteArray& bytes, const QByteArray& name, const QStringLis
     out << " */\n\n#include <stdint.h>\n"
         << "#if defined(ARDUINO) && defined(__has_include)\n#if __has_include(<pgmspace.h>)\n"
         << "#include <pgmspace.h>\n#endif\n#endif\n#ifndef PROGMEM\n#define PROGMEM\n#endif\n\n"
-        << "const uint8_t " << name << "[] PROGMEM = {\n";
+        << core::declarationText({"const", {}, "uint8_t", core::textView(name), -1, "PROGMEM"},
+                                 "\n");
     out.hexBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                  std::size_t(bytes.size()));
     out << "};\n";

@@ -1,6 +1,8 @@
 #include "lvglimage.h"
 
+#include "bitwriter.h"
 #include "bytearraysink.h"
+#include "bytefields.h"
 #include "metafile.h"
 #include "palette.h"
 #include "pictureloader.h"
@@ -159,11 +161,12 @@ public:
 
 private:
     // Samples of 1, 2, 4 or 8 bits, the first in the highest bits.
-    void pack(std::uint8_t* out) const {
-        const int perByte = 8 / m_bits;
+    void pack(std::uint8_t* out) {
+        m_packed.clear();
         for (int x = 0; x < m_l.width; ++x)
-            out[x / perByte] = std::uint8_t(
-                out[x / perByte] | m_samples[std::size_t(x)] << (8 - m_bits * (x % perByte + 1)));
+            m_packer.write(m_samples[std::size_t(x)], m_bits);
+        m_packer.alignToByte();
+        std::memcpy(out, m_packed.data(), m_packed.size());
     }
 
     const ImageOptions& m_o;
@@ -174,11 +177,12 @@ private:
     std::unique_ptr<rgbqumo::PaletteEncoder> m_indices;
     std::vector<std::uint32_t> m_samples;
     std::vector<QRgb> m_flat;
+    std::vector<std::uint8_t> m_packed;
+    core::BitWriter m_packer{m_packed, core::BitOrder::MsbFirst};
 };
 
 void putLe(QByteArray& out, std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out.append(char(value >> (8 * i)));
+    core::appendLe(out, value, bytes);
 }
 
 // Forwards bytes to a formatter.
@@ -689,14 +693,18 @@ qint64 writeImageSource(core::PixelSource& source, const ImageOptions& o, const 
         head += QByteArray("#if ") + test + "\r\n#error \"" + d.name + " is made for " + build +
                 "\"\r\n#endif\r\n\r\n";
     }
-    head += (v9 ? "static const " : "const ") + QByteArray("LV_ATTRIBUTE_MEM_ALIGN ") + attr +
-            "uint8_t " + d.name + "_map[] = {\r\n";
+    const QByteArray map = d.name + "_map";
+    const QByteArray attributes =
+        "LV_ATTRIBUTE_MEM_ALIGN" + (d.attribute.isEmpty() ? QByteArray() : ' ' + d.attribute);
+    head += QByteArray::fromStdString(core::declarationText(
+        {v9 ? "static const" : "const", core::textView(attributes), "uint8_t", core::textView(map)},
+        "\r\n"));
 
     QByteArray compressed;
     if (o.compression != Compression::None)
         compressed = compressedData(o, rawData(source, o, l));
 
-    core::Formatter f(sink, core::DataForm::C, core::LinePolicy{16, false});
+    core::Formatter f(sink, core::DataForm::C, core::LinePolicy{core::ItemsPerLine, false});
     f.text(head);
     if (o.compression == Compression::None) {
         FormatterSink data(f);

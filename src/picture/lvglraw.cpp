@@ -18,15 +18,19 @@ qint64 writeRawSource(QByteArrayView file, const ImageOptions& o, const CDeclara
         throw std::invalid_argument("not a raw colour format");
     const bool v9 = o.version == Version::V9;
     const QByteArray attr = d.attribute.isEmpty() ? QByteArray() : d.attribute + ' ';
-    core::Formatter f(sink, core::DataForm::C, core::LinePolicy{16, false});
+    core::Formatter f(sink, core::DataForm::C, core::LinePolicy{core::ItemsPerLine, false});
     f.text(d.comment);
     f.text(QByteArray("#if defined(LV_LVGL_H_INCLUDE_SIMPLE)\r\n#include \"lvgl.h\"\r\n"
                       "#elif defined(LV_LVGL_H_INCLUDE_SYSTEM)\r\n#include <lvgl.h>\r\n"
                       "#else\r\n#include \"lvgl/lvgl.h\"\r\n#endif\r\n\r\n"
                       "#ifndef LV_ATTRIBUTE_MEM_ALIGN\r\n#define LV_ATTRIBUTE_MEM_ALIGN\r\n"
                       "#endif\r\n\r\n"));
-    f.text((v9 ? "static const " : "const ") + QByteArray("LV_ATTRIBUTE_MEM_ALIGN ") + attr +
-           "uint8_t " + d.name + "_map[] = {\r\n");
+    const QByteArray map = d.name + "_map";
+    const QByteArray attributes =
+        "LV_ATTRIBUTE_MEM_ALIGN" + (d.attribute.isEmpty() ? QByteArray() : ' ' + d.attribute);
+    f.text(core::declarationText(
+        {v9 ? "static const" : "const", core::textView(attributes), "uint8_t", core::textView(map)},
+        "\r\n"));
     f.bytes(reinterpret_cast<const std::uint8_t*>(file.data()), file.size());
     const qint64 size = f.byteCount();
     f.finish();

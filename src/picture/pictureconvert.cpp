@@ -134,9 +134,10 @@ ConversionResult ConvertPictureData(const Surface& picture, int width, int heigh
 
     // The data file's configuration of the pipeline: each pixel read from
     // the picture afresh, an RGB565 word, low byte first, as data text with
-    // CR LF after every 8 pixels.
+    // CR LF after every 8 pixels (16 bytes).
     Rgb565Words words;
-    core::Formatter items(file, core::DataForm::Text, core::LinePolicy{16, false}, 64 * 1024);
+    core::Formatter items(file, core::DataForm::Text,
+                          core::LinePolicy{core::pictureBytesPerLine(16), false}, 64 * 1024);
     core::Pipeline pipeline(words, core::Layout{}, width, height, &items);
     core::SurfacePixels pixels(picture, width, height);
 

@@ -177,10 +177,10 @@ private slots:
         QCOMPARE(p.picture, QStringLiteral("in.png"));
         QCOMPARE(p.out.output, QStringLiteral("out.txt"));
         QCOMPARE(p.out.form, zentraq::core::DataForm::Binary);
-        QVERIFY(p.data.highByteFirst);
+        QVERIFY(p.settings.data.highByteFirst);
         p = parsePicture(line(PictureCommand, {"-", "--resize", "240*320"}));
         QCOMPARE(p.picture, QStringLiteral("-")); // a picture named '-' is a file
-        QCOMPARE(p.data.fitting.resize, QSize(240, 320));
+        QCOMPARE(p.settings.data.fitting.resize, QSize(240, 320));
 
         PreviewOptions v =
             parsePreview(line(PreviewCommand, {"-", "--width", "120", "--binary", "-o", "p.png"}));

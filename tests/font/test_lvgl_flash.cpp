@@ -6,7 +6,6 @@
 // buffer (this suite runs under AddressSanitizer too). Noise in bitmaps is
 // the fuzzer's (fuzz_flash_font), the sample drawn from the image
 // test_cli_font's.
-#include "bytearraysink.h"
 #include "charset.h"
 #include "fonterror.h"
 #include "glyphsource.h"
@@ -22,7 +21,6 @@
 #include <memory>
 
 using namespace zentraq::font;
-using zentraq::core::ByteArraySink;
 
 namespace {
 
@@ -104,11 +102,9 @@ Made makeImage(GlyphSet set, const Kerning& kerning, bool compress = true, bool 
     o.prefilter = prefilter;
     o.name = "f";
     m.font = std::make_unique<LvglFont>(m.set, kerning, o);
-    LvglFlashWriter writer;
-    ByteArraySink sink;
-    writer.write(m.set, *m.font, sink);
-    m.image = sink.bytes;
-    m.description = writer.describe();
+    const LvglFlashImage image(m.set, *m.font);
+    m.image = image.bytes();
+    m.description = image.describe();
     return m;
 }
 
@@ -245,7 +241,7 @@ private slots:
             QVERIFY(r.samples(f, samples));
             QVERIFY(r.src.reads <= 1);
             QCOMPARE(std::size_t(r.src.readBytes),
-                     g.width > 0 && g.height > 0 ? font.bitmapBytes(i) : 0);
+                     g.width > 0 && g.height > 0 ? font.bitmap(i).size() : 0);
             const std::uint8_t* want = m.set.samplesOf(g);
             QVERIFY2(std::equal(samples.begin(), samples.end(), want),
                      qPrintable(codeName(g.code)));
@@ -438,9 +434,6 @@ private slots:
 
     // What the image cannot hold is refused as a request.
     void refusals() {
-        LvglOptions o;
-        o.version = 8;
-        QVERIFY_THROWS_EXCEPTION(FontError, LvglFlashWriter::checkOptions(o));
         GlyphSet wide = syntheticSet({0x41});
         wide.glyphs[0].width = ZT_FLASH_MAX_BOX + 1;
         wide.glyphs[0].height = 1;

@@ -1,0 +1,359 @@
+// The font formats as writers: which options each takes and the words of
+// the refusals, the defaults each gives, kerning kept within each face of a
+// font of several faces, C names made from file names, a fallback font, and
+// font text that is not lost when a writer forgets to finish it.
+#include "bytearraysink.h"
+#include "fontwriter.h"
+#include "lvglfont.h"
+#include "support/faces.h"
+#include "textout.h"
+
+#include <QTest>
+
+#include <algorithm>
+
+using namespace zentraq;
+using namespace zentraq::font;
+using zentraq::core::ByteArraySink;
+
+namespace {
+
+struct Refused {
+    QString message;
+};
+
+// Options as a front end hands them over: "name=value" words; a refusal
+// comes back as Refused.
+class Given : public core::Options {
+public:
+    explicit Given(const QString& words) {
+        for (const QString& w : words.split(u' ', Qt::SkipEmptyParts))
+            m_given[w.section(u'=', 0, 0)] = w.section(u'=', 1);
+    }
+    bool isSet(const char* name) const override { return m_given.contains(QLatin1String(name)); }
+    QString value(const char* name) const override { return m_given.value(QLatin1String(name)); }
+    int count(const char* name, int low, int high) const override {
+        bool ok = false;
+        const int v = value(name).toInt(&ok);
+        if (!ok || v < low || v > high)
+            throw Refused{QStringLiteral("--%1 from %2 to %3").arg(name).arg(low).arg(high)};
+        return v;
+    }
+    [[noreturn]] void refuseValue(const char* name, const QString& wanted) const override {
+        throw Refused{QStringLiteral("--%1 wants %2").arg(QLatin1String(name), wanted)};
+    }
+    [[noreturn]] void refuse(const QString& message) const override { throw Refused{message}; }
+
+private:
+    QMap<QString, QString> m_given;
+};
+
+// What checking `words` for `format` gives: the refusal, or the settings.
+QString checked(const QString& format, const QString& words, FontSettings* settings = nullptr) {
+    const FontWriter* writer = fontWriterNamed(format);
+    if (!writer)
+        return QStringLiteral("no writer");
+    const Given given(words);
+    FontSettings s;
+    try {
+        refuseOtherFormatsOptions(*writer, given);
+        writer->check(s, given);
+    } catch (const Refused& r) {
+        return r.message;
+    }
+    if (settings)
+        *settings = s;
+    return {};
+}
+
+GlyphSet render(const FontFace& face, const std::vector<char32_t>& chars) {
+    RenderSettings r;
+    r.pixelSize = 20;
+    return renderGlyphs(face, r, chars);
+}
+
+} // namespace
+
+class FontFormatsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void table() {
+        QStringList names;
+        for (const FontWriter* w : fontWriters())
+            names << QString::fromLatin1(w->name()) +
+                         (w->binary() ? QStringLiteral("*") : QString());
+        QCOMPARE(names, QStringList({"lvgl", "lvgl-bin*", "lvgl-flash*", "gfx", "vlw*", "vlw-c"}));
+        QCOMPARE(fontWriterNamed(u"vlw-c"), fontWriters()[5]);
+        QVERIFY(!fontWriterNamed(u"bdf"));
+        QVERIFY(!fontWriterNamed(u"LVGL"));
+    }
+
+    // An option of other formats is refused with the formats that take it;
+    // the first of them in the order the options are checked.
+    void otherFormatsOptions_data() {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("points for lvgl") << "lvgl"
+                                         << "points=12 size=16"
+                                         << "--points is for gfx fonts";
+        QTest::newRow("dpi for vlw") << "vlw"
+                                     << "dpi=100 size=16"
+                                     << "--dpi is for gfx fonts";
+        QTest::newRow("size for gfx")
+            << "gfx"
+            << "size=16"
+            << "--size is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c fonts";
+        QTest::newRow("bpp for gfx")
+            << "gfx"
+            << "bpp=4 points=9"
+            << "--bpp is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c (gfx is 1) fonts";
+        QTest::newRow("hinting for gfx")
+            << "gfx"
+            << "no-hinting= points=9"
+            << "--no-hinting is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c fonts";
+        QTest::newRow("lvgl for vlw-c") << "vlw-c"
+                                        << "size=9 lvgl=8"
+                                        << "--lvgl is for lvgl, lvgl-bin and lvgl-flash fonts";
+        QTest::newRow("kerning for vlw")
+            << "vlw"
+            << "size=9 no-kerning="
+            << "--no-kerning is for lvgl, lvgl-bin and lvgl-flash fonts";
+        QTest::newRow("include for lvgl-bin") << "lvgl-bin"
+                                              << "size=9 lv-include=a.h"
+                                              << "--lv-include is for lvgl fonts";
+        QTest::newRow("name for vlw") << "vlw"
+                                      << "size=9 name=x"
+                                      << "--name is for lvgl, gfx and vlw-c fonts";
+        QTest::newRow("name for lvgl-bin") << "lvgl-bin"
+                                           << "size=9 name=x"
+                                           << "--name is for lvgl, gfx and vlw-c fonts";
+        QTest::newRow("include for lvgl-flash") << "lvgl-flash"
+                                                << "size=9 lv-include=a.h"
+                                                << "--lv-include is for lvgl fonts";
+        QTest::newRow("first in order") << "vlw"
+                                        << "name=x points=3 lvgl=9"
+                                        << "--points is for gfx fonts";
+        QTest::newRow("all lvgl's") << "lvgl"
+                                    << "size=9 bpp=2 no-hinting= lvgl=8 no-compress= no-prefilter= "
+                                       "no-kerning= lv-include=a.h name=f"
+                                    << "";
+        QTest::newRow("all lvgl-flash's") << "lvgl-flash"
+                                          << "size=9 bpp=2 no-hinting= lvgl=9 no-compress= "
+                                             "no-prefilter= kerning=lvgl-compatible"
+                                          << "";
+        QTest::newRow("all gfx's") << "gfx"
+                                   << "points=9 dpi=72 name=f"
+                                   << "";
+    }
+    void otherFormatsOptions() {
+        QFETCH(QString, format);
+        QFETCH(QString, given);
+        QFETCH(QString, refusal);
+        QCOMPARE(checked(format, given), refusal);
+    }
+
+    // Each format's defaults, and its own refusals.
+    void settings_data() {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QList<int>>("expected"); // bits, pixel size, points, dpi, bytecode, lvgl
+        QTest::newRow("lvgl") << "lvgl"
+                              << "size=16"
+                              << "" << QList<int>{4, 16, 0, 141, 0, 9};
+        QTest::newRow("lvgl 8 at 2 bits") << "lvgl-bin"
+                                          << "size=30 bpp=2 lvgl=8"
+                                          << "" << QList<int>{2, 30, 0, 141, 0, 8};
+        QTest::newRow("lvgl-flash") << "lvgl-flash"
+                                    << "size=24 bpp=8"
+                                    << "" << QList<int>{8, 24, 0, 141, 0, 9};
+        QTest::newRow("lvgl-flash for 8.3")
+            << "lvgl-flash"
+            << "size=24 lvgl=8"
+            << "the flash image serves LVGL 9 and 8.3 alike; leave --lvgl out" << QList<int>{};
+        QTest::newRow("vlw") << "vlw"
+                             << "size=20"
+                             << "" << QList<int>{8, 20, 0, 141, 0, 9};
+        QTest::newRow("vlw-c at 1 bit") << "vlw-c"
+                                        << "size=20 bpp=1"
+                                        << "" << QList<int>{1, 20, 0, 141, 0, 9};
+        QTest::newRow("gfx") << "gfx"
+                             << "points=12"
+                             << "" << QList<int>{1, 0, 12, 141, 1, 9};
+        QTest::newRow("gfx at 72 dpi") << "gfx"
+                                       << "points=1024 dpi=72"
+                                       << "" << QList<int>{1, 0, 1024, 72, 1, 9};
+        QTest::newRow("gfx without points") << "gfx"
+                                            << "dpi=100"
+                                            << "gfx fonts need --points PT" << QList<int>{};
+        QTest::newRow("gfx too large")
+            << "gfx"
+            << "points=600 dpi=300"
+            << "600 pt at 300 dpi is more than 1024 pixels" << QList<int>{};
+        QTest::newRow("lvgl without size")
+            << "lvgl"
+            << "bpp=2"
+            << "font needs --size PX (gfx: --points PT)" << QList<int>{};
+        QTest::newRow("bpp 3") << "vlw"
+                               << "size=9 bpp=3"
+                               << "--bpp wants 1, 2, 4 or 8" << QList<int>{};
+        QTest::newRow("lvgl 7") << "lvgl"
+                                << "size=9 lvgl=7"
+                                << "--lvgl wants 9 or 8" << QList<int>{};
+        QTest::newRow("size 0") << "lvgl"
+                                << "size=0"
+                                << "--size from 1 to 1024" << QList<int>{};
+    }
+    void settings() {
+        QFETCH(QString, format);
+        QFETCH(QString, given);
+        QFETCH(QString, refusal);
+        QFETCH(QList<int>, expected);
+        FontSettings s;
+        QCOMPARE(checked(format, given, &s), refusal);
+        if (!refusal.isEmpty())
+            return;
+        const RenderSettings& r = s.render;
+        QCOMPARE((QList<int>{r.bits, r.pixelSize, r.points, r.dpi,
+                             r.rendering == Rendering::Bytecode ? 1 : 0, s.lvglVersion}),
+                 expected);
+    }
+
+    // A font of two faces: each face's kerning between its own glyphs, in
+    // the positions of the merged set; none between glyphs of different
+    // faces, although one face alone kerns those pairs (DejaVu Serif, in
+    // units: A-T -112, A-V -102, T-A -112, T-T 38, T-o -159, V-A -139, V-o
+    // -188; AR PL UMing none).
+    void kerningPerFace() {
+        REQUIRE_FACE(serif, "DejaVu Serif");
+        REQUIRE_FACE(ming, "AR PL UMing CN");
+        const GlyphSet serifAV = render(*serif, {U'A', U'V'});
+        const GlyphSet mingTo = render(*ming, {U'T', U'o'});
+        QCOMPARE(serifAV.glyphs.size(), std::size_t(2));
+        QCOMPARE(mingTo.glyphs.size(), std::size_t(2));
+
+        // Merged in code order: A (serif) T (ming) V (serif) o (ming).
+        GlyphSet merged = serifAV;
+        const std::size_t base = merged.samples.size();
+        merged.samples.insert(merged.samples.end(), mingTo.samples.begin(), mingTo.samples.end());
+        for (Glyph g : mingTo.glyphs) {
+            g.offset += base;
+            merged.glyphs.push_back(g);
+        }
+        std::sort(merged.glyphs.begin(), merged.glyphs.end(),
+                  [](const Glyph& a, const Glyph& b) { return a.code < b.code; });
+        const FontSource source{
+            &merged, {{serif.get(), {}, {}, {0, 2}}, {ming.get(), {}, {}, {1, 3}}}, {}, {}};
+        const std::vector<KernPair> pairs = kernPairs(sourceKerning(source, KerningRule::Script));
+        QList<int> found;
+        for (const KernPair& p : pairs)
+            found << int(p.left) << int(p.right) << p.value;
+        QCOMPARE(found, (QList<int>{0, 2, -102, 2, 0, -139}));
+
+        // The same glyphs all from DejaVu Serif, as one group: all of its
+        // pairs.
+        const GlyphSet serifAll = render(*serif, {U'A', U'T', U'V', U'o'});
+        const FontSource whole{&serifAll, {{serif.get(), {}, {}, {}}}, {}, {}};
+        QList<int> all;
+        for (const KernPair& p : kernPairs(sourceKerning(whole, KerningRule::Script)))
+            all << int(p.left) << int(p.right) << p.value;
+        QCOMPARE(all, (QList<int>{0,  1, -112, 0,    2, -102, 1,    0, -112, 1,   1,
+                                  38, 1, 3,    -159, 2, 0,    -139, 2, 3,    -188}));
+        // Split between the faces, A-V is no pair.
+        const FontSource split{
+            &serifAV, {{serif.get(), {}, {}, {0}}, {ming.get(), {}, {}, {1}}}, {}, {}};
+        QVERIFY(sourceKerning(split, KerningRule::Script).empty());
+    }
+
+    // The C name without --name comes from the output's file name.
+    void cNames_data() {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("file") << "out/font_dejavu_16.c"
+                              << "font_dejavu_16";
+        QTest::newRow("punctuation") << "my-font 2.h"
+                                     << "my_font_2";
+        QTest::newRow("two dots") << "f.16.c"
+                                  << "f_16";
+        QTest::newRow("digit first") << "16px.c"
+                                     << "_16px";
+        QTest::newRow("keyword") << "int.c"
+                                 << "int_";
+        QTest::newRow("not ASCII") << "字体.c"
+                                   << "__";
+        QTest::newRow("standard output") << "-"
+                                         << "font";
+        QTest::newRow("none") << ""
+                              << "font";
+    }
+    void cNames() {
+        QFETCH(QString, output);
+        QFETCH(QString, name);
+        REQUIRE_FACE(sans, "DejaVu Sans");
+        const GlyphSet set = render(*sans, {U'A'});
+        FontSettings s;
+        s.render = set.settings;
+        const FontSource source{
+            &set, {{sans.get(), {}, QStringLiteral("DejaVuSans.ttf"), {}}}, output, {}};
+        ByteArraySink sink;
+        fontWriterNamed(u"vlw-c")->make(source, s)->write(sink);
+        QVERIFY2(sink.bytes.contains("const uint8_t " + name.toUtf8() + "[] PROGMEM = {\n"),
+                 sink.bytes.left(600).constData());
+    }
+
+    // A fallback font is declared and named in the C source; none is NULL.
+    void fallback() {
+        REQUIRE_FACE(sans, "DejaVu Sans");
+        const GlyphSet set = render(*sans, {U'A'});
+        for (const QByteArray& fallback : {QByteArray("font_cjk_16"), QByteArray()}) {
+            LvglOptions o;
+            o.name = "f";
+            o.fallback = fallback;
+            ByteArraySink sink;
+            LvglFont(set, {}, o).writeC(sink);
+            const QByteArray& c = sink.bytes;
+            if (fallback.isEmpty()) {
+                QVERIFY(c.contains("    .fallback = NULL,\n"));
+                QVERIFY(!c.contains("extern const lv_font_t"));
+            } else {
+                const qsizetype declared = c.indexOf("extern const lv_font_t font_cjk_16;\n");
+                QVERIFY(declared > 0);
+                QVERIFY(declared < c.indexOf("const lv_font_t f = {"));
+                QVERIFY(c.contains("    .fallback = &font_cjk_16,\n"));
+            }
+        }
+    }
+
+    // Text of a font file goes out when the writer finishes, and also when
+    // it forgets to; not when it fails on the way.
+    void textNotLost() {
+        ByteArraySink finished, forgotten, failed;
+        {
+            TextOut out(finished);
+            out << "static const uint8_t a[] = {\n";
+            const std::uint8_t bytes[] = {1, 0xAB};
+            out.hexBytes(bytes, 2);
+            out << "};\n";
+            out.finish();
+        }
+        QCOMPARE(finished.bytes, QByteArray("static const uint8_t a[] = {\n    0x01, 0xAB,\n};\n"));
+        {
+            TextOut out(forgotten);
+            const std::int8_t values[] = {-3, 4};
+            out.numbers(values, 2);
+        }
+        QCOMPARE(forgotten.bytes, QByteArray("    -3, 4,\n"));
+        try {
+            TextOut out(failed);
+            out << "half a font";
+            throw std::runtime_error("cannot");
+        } catch (const std::runtime_error&) {
+        }
+        QCOMPARE(failed.bytes, QByteArray());
+    }
+};
+
+QTEST_MAIN(FontFormatsTest)
+#include "test_font_formats.moc"
