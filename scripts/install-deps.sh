@@ -33,6 +33,9 @@ packages=(
     adwaita-icon-theme
     # the judge of kerning (hb-shape) and FreeSerif, whose kerning it judges
     libharfbuzz-bin fonts-freefont-ttf
+    # u8g2 fonts and bitmap faces (tests/font/u8g2, bench_u8g2): WenQuanYi's
+    # bitmap song as PCF, and pcf2bdf, which writes it as BDF for bdfconv
+    xfonts-wqy pcf2bdf
     # the system calls of the durable write (test_cli_output)
     strace
     # source layout, installation and package checks

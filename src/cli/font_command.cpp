@@ -1,5 +1,5 @@
 // zentraq-cli font: a face and a set of characters into one font file for an
-// embedded GUI library (LVGL, Adafruit GFX, TFT_eSPI).
+// embedded GUI library (LVGL, Adafruit GFX, TFT_eSPI, u8g2) or a BDF file.
 #include "commands.h"
 #include "csource.h"
 #include "error.h"
@@ -15,24 +15,25 @@ namespace {
 // clang-format off
 constexpr OptionDef Options[] = {
     {"font", "FAMILY", "the installed family (its exact name, as fc-list : family shows it)"},
-    {"font-file", "PATH", "a font file: TTF, OTF, or a TTC/OTC collection (see --face-index)"},
+    {"font-file", "PATH", "a font file: TTF, OTF, a TTC/OTC collection (see --face-index), or a bitmap font (BDF, PCF, PCF.gz)"},
     {"face-index", "N", "--font-file: the face of a collection, from 0 (default 0)"},
-    {"size", "PX", "the size in pixels, 1 to 1024 (lvgl, lvgl-bin, lvgl-flash, vlw, vlw-c)"},
-    {"points", "PT", "gfx: the size in points at --dpi, as GFX's fontconvert takes it"},
+    {"size", "PX", "the size in pixels, 1 to 1024 (lvgl, lvgl-bin, lvgl-flash, vlw, vlw-c; u8g2, u8g2-bin, bdf: the same as --points); a bitmap font's size is one of its strikes"},
+    {"points", "PT", "gfx: the size in points at --dpi, as GFX's fontconvert takes it; u8g2, u8g2-bin, bdf: at 72 dpi, as otf2bdf -r 72 -p PT"},
     {"dpi", "N", "gfx: dots per inch for --points, 1 to 1200 (default 141, fontconvert's)"},
     {"range", "A-B", "characters: codes A to B, or one code, hexadecimal after 0x or decimal; several separated by commas; may be repeated", nullptr, true},
     {"symbols", "TEXT", "characters: each character of TEXT; may be repeated", nullptr, true},
     {"charset", "SET", "characters: ascii, gb2312 or gbk (their assigned characters), or the distinct characters of a UTF-8 FILE; may be repeated", nullptr, true},
     {"format", "FORMAT", "", formatHelp<font::fontWriters>, false, formatValues<font::fontWriters>},
-    {"bpp", "1|2|4|8", "bits a pixel (default 4 for lvgl, 8 for vlw; gfx is 1)"},
+    {"bpp", "1|2|4|8", "bits a pixel (default 4 for lvgl, 8 for vlw; gfx, u8g2 and bdf are 1)"},
     {"lvgl", "9|8", "lvgl, lvgl-bin: for LVGL 9 (default) or 8.3 (lvgl-flash serves both)"},
+    {"u8g2-mode", "t|h|m|8", "u8g2, u8g2-bin: bdfconv's build mode: t each glyph its own box (default), h every glyph as high as the font, m every glyph the font's box (monospaced), 8 every glyph 8x8"},
     {"no-compress", nullptr, "lvgl, lvgl-bin, lvgl-flash: plain bitmaps (default: run-length coded from 2 bits a pixel on)"},
     {"no-prefilter", nullptr, "lvgl, lvgl-bin, lvgl-flash: compressed without XOR-ing each row with the row above"},
     {"kerning", "script|lvgl-compatible", "lvgl, lvgl-bin, lvgl-flash: script (default): each pair kerned in its characters' script, as HarfBuzz kerns text; lvgl-compatible: the DFLT (else latn) script's pairs only, as lv_font_conv 1.5.3 reads them, for fonts equal to its byte for byte"},
     {"no-kerning", nullptr, "lvgl, lvgl-bin, lvgl-flash: leave the face's kerning out"},
     {"no-hinting", nullptr, "lvgl, vlw: the outlines as they are, not fitted to the pixels by the autohinter"},
     {"lv-include", "PATH", "lvgl: the LVGL header to include (default lvgl/lvgl.h)"},
-    {"name", "NAME", "the C name (default: the output's name; gfx: fontconvert's, e.g. DejaVuSans12pt7b)"},
+    {"name", "NAME", "the C name of lvgl, gfx, vlw-c and u8g2 (default: the output's name; gfx: fontconvert's, e.g. DejaVuSans12pt7b)"},
     {"vlw-metrics", "glyphs|processing", "vlw, vlw-c: the header's ascent and descent: glyphs (default): the highest and lowest ink of the set; processing: the top of \"d\" and the bottom of \"p\", as Processing's font tool writes them"},
     {"sample", "TEXT", "also draw TEXT with the glyphs, metrics and kerning of the file, as the library draws it ..."},
     {"sample-output", "PNG", "... into this PNG picture, black on white"},
@@ -60,6 +61,7 @@ void writeSample(const FontOptions& o, const font::FontResult& made, const QByte
 int runFont(const CommandLine& line) try {
     const FontOptions o = parseFont(line);
     const std::vector<char32_t> chars = font::requestedCharacters(o.characters, FontFiles());
+    o.writer->checkCharacters(chars);
     const text::FaceChoice chosen =
         o.file.isEmpty() ? installedFace(o.family) : text::FaceChoice{o.file, o.faceIndex, {}};
     const font::FontFace face(readWhole(chosen.file), chosen.index, readable(chosen.file),
@@ -153,17 +155,23 @@ FontOptions parseFont(const CommandLine& line) {
 
 const CommandDef FontCommand{
     "font",
-    "a face and a set of characters -> a font for LVGL, Adafruit GFX or TFT_eSPI",
+    "a face and a set of characters -> a font for LVGL, Adafruit GFX, TFT_eSPI or u8g2, or BDF",
     "zentraq-cli font (--font FAMILY | --font-file PATH [--face-index N]) (--size PX | --points "
     "PT) (--range A-B | --symbols TEXT | --charset SET)... "
-    "[--format lvgl|lvgl-bin|lvgl-flash|gfx|vlw|vlw-c] [options] [-o OUT]",
+    "[--format lvgl|lvgl-bin|lvgl-flash|gfx|vlw|vlw-c|u8g2|u8g2-bin|bdf] [options] [-o OUT]",
     "Renders each character of the set (the union of every --range, --symbols and --charset) "
     "as the library's own converter renders it and writes the library's font structure: "
     "proportional glyphs with their advance, ink box and offsets, anti-aliased at 2, 4 or 8 bits "
     "a pixel. lvgl and vlw use FreeType's autohinter (mono at 1 bit a pixel, light otherwise), "
-    "gfx the face's TrueType hinting (interpreter v35, mono). Characters the face lacks are left "
-    "out, with one line on standard error.",
-    "zentraq-cli font --font \"DejaVu Sans\" --size 16 --range 0x20-0x7E -o font_dejavu_16.c",
+    "gfx the face's TrueType hinting (interpreter v35, mono), u8g2 and bdf draw as otf2bdf -a -r "
+    "72 -p PT does for u8g2's own fonts, and the u8g2 font is byte for byte bdfconv's. A bitmap "
+    "font (BDF, PCF) is drawn from its strike of the size, exactly. Characters the face lacks are "
+    "left out, with one line on standard error.",
+    "zentraq-cli font --font \"DejaVu Sans\" --size 16 --range 0x20-0x7E -o font_dejavu_16.c\n"
+    "    # u8g2 (u8g2.setFont(wqy12); u8g2.drawUTF8(0, 14, \"设置\");) from xfonts-wqy's bitmap "
+    "font:\n"
+    "    zentraq-cli font --format u8g2 --font-file /usr/share/fonts/X11/misc/wenquanyi_12pt.pcf "
+    "--size 16 --range 0x20-0x7E --symbols \"设置\" --name wqy12 -o wqy12.c",
     Options,
     runFont,
 };

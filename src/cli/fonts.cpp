@@ -2,6 +2,8 @@
 
 #include "csource.h"
 #include "error.h"
+#include "fonterror.h"
+#include "fontface.h"
 #include "fontfaces.h"
 #include "input.h"
 #include "output.h"
@@ -31,6 +33,42 @@ text::FaceChain chainWith(const text::FaceChoice& primary, const text::FaceChain
     return chain;
 }
 
+[[noreturn]] void fontFailed(const font::FontError& e) {
+    throw CliError(e.kind() == font::FontError::Request ? CliError::Usage : CliError::Failure,
+                   e.message());
+}
+
+// The font file as the font command reads it: a BDF file checked as text
+// (bdfcheck.h), also what FreeType would have drawn from.
+std::unique_ptr<font::FontFace> checkedFace(const QString& path) {
+    try {
+        return std::make_unique<font::FontFace>(readWhole(path), 0, readable(path));
+    } catch (const font::FontError& e) {
+        fontFailed(e);
+    }
+}
+
+// The font file's face for the renderer; when FreeType refuses a BDF file,
+// the check says what is wrong with it.
+text::FaceChoice fontFileFaceOrWhy(const QString& path) {
+    try {
+        return fontFileFace(path);
+    } catch (const CliError&) {
+        QByteArray data;
+        try {
+            data = readWhole(path);
+        } catch (const CliError&) {
+        }
+        try {
+            if (font::isBdf(data))
+                font::checkBdf(data, readable(path));
+        } catch (const font::FontError& e) {
+            fontFailed(e);
+        }
+        throw;
+    }
+}
+
 } // namespace
 
 text::FaceChoice installedFace(const QString& family) {
@@ -50,11 +88,20 @@ std::unique_ptr<glyph::CellDrawer> cellDrawer(const CellOptions& o) {
     std::unique_ptr<text::TextRenderer> renderer;
     if (!o.fontFamily.isEmpty() || !o.fontFile.isEmpty()) {
         const text::FaceChoice face =
-            o.fontFile.isEmpty() ? installedFace(o.fontFamily) : fontFileFace(o.fontFile);
+            o.fontFile.isEmpty() ? installedFace(o.fontFamily) : fontFileFaceOrWhy(o.fontFile);
         renderer =
             std::make_unique<text::TextRenderer>(chainWith(face, text::resolveCanvasFaces()));
     }
-    return std::make_unique<glyph::CellDrawer>(o.shape, std::move(renderer));
+    auto drawer = std::make_unique<glyph::CellDrawer>(o.shape, std::move(renderer));
+    const std::unique_ptr<font::FontFace> file =
+        o.fontFile.isEmpty() ? nullptr : checkedFace(o.fontFile);
+    // A bitmap font (BDF, PCF) draws only at the sizes of its strikes.
+    if (file && !file->scalable() && file->strikeIndex(drawer->pixelSize()) < 0)
+        usageError(QStringLiteral("'%1' is a bitmap font with %2; it has no %3 px (the cell's "
+                                  "height, or --pixel-size)")
+                       .arg(readable(o.fontFile), file->strikeList())
+                       .arg(drawer->pixelSize()));
+    return drawer;
 }
 
 void recordFacesDrawn(glyph::CellDrawer& cells, const std::vector<char32_t>& chars,

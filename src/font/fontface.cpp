@@ -7,6 +7,9 @@
 #include FT_DRIVER_H
 #include FT_MODULE_H
 
+#include <QStringList>
+
+#include <algorithm>
 #include <cstdlib>
 
 namespace zentraq::font {
@@ -28,6 +31,8 @@ FT_MemoryRec_ heap = {nullptr, ftAlloc, ftFree, ftRealloc};
 
 FontFace::FontFace(QByteArray data, int index, QString label, Interpreter interpreter)
     : m_data(std::move(data)), m_index(index), m_label(std::move(label)) {
+    if (isBdf(m_data))
+        m_bdf = checkBdf(m_data, m_label);
     // FT_Init_FreeType would also apply FREETYPE_PROPERTIES from the
     // environment; a library made by hand has only the built-in defaults.
     if (FT_New_Library(&heap, &m_library) != 0)
@@ -95,6 +100,46 @@ int FontFace::unitsPerEm() const {
 
 bool FontFace::scalable() const {
     return FT_IS_SCALABLE(m_face);
+}
+
+namespace {
+
+// A strike's size in whole pixels: its ppem when the font gives one, else
+// its height.
+int strikePixels(const FT_Bitmap_Size& s) {
+    return s.y_ppem != 0 ? int((s.y_ppem + 32) >> 6) : s.height;
+}
+
+} // namespace
+
+std::vector<int> FontFace::strikes() const {
+    std::vector<int> sizes;
+    for (int i = 0; i < m_face->num_fixed_sizes; ++i)
+        sizes.push_back(strikePixels(m_face->available_sizes[i]));
+    std::sort(sizes.begin(), sizes.end());
+    sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+    return sizes;
+}
+
+int FontFace::strikeIndex(int pixels) const {
+    for (int i = 0; i < m_face->num_fixed_sizes; ++i) {
+        if (strikePixels(m_face->available_sizes[i]) == pixels)
+            return i;
+    }
+    return -1;
+}
+
+QString FontFace::strikeList() const {
+    const std::vector<int> sizes = strikes();
+    if (sizes.empty())
+        return QStringLiteral("no strike");
+    QStringList shown;
+    for (const int s : sizes)
+        shown << QString::number(s);
+    if (shown.size() == 1)
+        return QStringLiteral("a strike of %1 px").arg(shown.front());
+    const QString last = shown.takeLast();
+    return QStringLiteral("strikes of %1 and %2 px").arg(shown.join(QStringLiteral(", ")), last);
 }
 
 unsigned FontFace::glyphIndex(char32_t cp) const {

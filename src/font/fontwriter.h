@@ -36,6 +36,7 @@ struct FontSettings {
     bool compress = true, prefilter = true, kerning = true;
     KerningRule kerningRule = KerningRule::Script;       // LVGL
     VlwConvention vlwConvention = VlwConvention::Glyphs; // vlw: the header's ascent and descent
+    int u8g2Mode = 0;   // u8g2: bdfconv's build mode, 0 to 3 (U8g2Mode: t, h, m, 8)
     QByteArray include; // LVGL C: the header to include; empty: lvgl/lvgl.h
     QByteArray name;    // the C name; empty: the format's default
 };
@@ -101,6 +102,11 @@ protected:
 
 class FontWriter : public core::Writer<FontSettings, FontSource, FontResult> {
 public:
+    // Refuses (FontError, Request) characters the format cannot hold, before
+    // anything is drawn (u8g2: codes above U+FFFF); by default none.
+    virtual void checkCharacters(const std::vector<char32_t>& characters) const {
+        (void)characters;
+    }
     // The bits a pixel of a format that has one depth only (GFX: 1); 0 where
     // --bpp chooses.
     virtual int fixedBits() const { return 0; }
@@ -118,9 +124,9 @@ const FontWriter* fontWriterNamed(QStringView name);
 // The options that some font formats take and others do not, in the order
 // they are checked.
 inline constexpr const char* FontOptionNames[] = {
-    "points",     "dpi",         "size",         "bpp",     "no-hinting",
-    "lvgl",       "no-compress", "no-prefilter", "kerning", "no-kerning",
-    "lv-include", "name",        "vlw-metrics"};
+    "points",     "dpi",         "size",         "bpp",      "no-hinting",
+    "lvgl",       "no-compress", "no-prefilter", "kerning",  "no-kerning",
+    "lv-include", "name",        "vlw-metrics",  "u8g2-mode"};
 
 // Refuses the first option of FontOptionNames that was given and that
 // `writer` does not take, naming the formats that take it: "--points is for

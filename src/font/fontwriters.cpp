@@ -1,12 +1,13 @@
 // The font writers of LVGL (C and binary), Adafruit GFX and TFT_eSPI (vlw
-// and its C array), and the table the font command looks them up in (with
-// the flash image's writer, lvglflash.h).
+// and its C array), and the table the font command looks them up in, with
+// the flash image's (lvglflash.h), u8g2's and BDF's (u8g2writers.h).
 #include "fontwriter.h"
 
 #include "gfxfont.h"
 #include "lvglflash.h"
 #include "lvglfont.h"
 #include "textout.h"
+#include "u8g2writers.h"
 #include "vlwfont.h"
 
 #include <cstring>
@@ -219,8 +220,15 @@ std::span<const FontWriter* const> fontWriters() {
     // One line a format, in the order the help lists them; the first is the
     // default.
     static const FontWriter* const table[] = {
-        instance<LvglWriter, false>(), instance<LvglWriter, true>(), lvglFlashWriter(),
-        instance<GfxWriter>(),         instance<VlwWriter, false>(), instance<VlwWriter, true>(),
+        instance<LvglWriter, false>(),
+        instance<LvglWriter, true>(),
+        lvglFlashWriter(),
+        instance<GfxWriter>(),
+        instance<VlwWriter, false>(),
+        instance<VlwWriter, true>(),
+        u8g2Writer(false),
+        u8g2Writer(true),
+        bdfWriter(),
     };
     return table;
 }

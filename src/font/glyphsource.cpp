@@ -88,12 +88,62 @@ FaceMetrics metricsOf(FT_Face face) {
     return m;
 }
 
+// Otf2bdf: the bitmap cut to its ink, otf2bdf's way (see renderGlyphs),
+// as samples of one bit; the glyph's box and placement set to match.
+void cutToInk(FT_Library library, const FT_GlyphSlot slot, Glyph& g,
+              std::vector<std::uint8_t>& out) {
+    const FT_Bitmap& b = slot->bitmap;
+    std::vector<std::uint8_t> ink;
+    appendSamples(library, b, 1, ink);
+    const int w = int(b.width), h = int(b.rows);
+    int sx = w, sy = h, ex = -1, ey = -1;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            if (ink[std::size_t(y) * std::size_t(w) + std::size_t(x)]) {
+                sx = std::min(sx, x);
+                ex = std::max(ex, x);
+                sy = std::min(sy, y);
+                ey = std::max(ey, y);
+            }
+        }
+    }
+    if (ex < 0) {
+        sx = sy = 0;
+        ex = ey = -1;
+    }
+    g.left = slot->bitmap_left + sx;
+    g.width = ex + 1 - sx;
+    g.height = ey + 1 - sy;
+    g.top = sy + slot->bitmap_top - h + g.height;
+    for (int y = sy; y <= ey; ++y)
+        for (int x = sx; x <= ex; ++x)
+            out.push_back(ink[std::size_t(y) * std::size_t(w) + std::size_t(x)]);
+}
+
 } // namespace
 
 int emPixels(const RenderSettings& settings) {
-    return settings.rendering == Rendering::Bytecode
-               ? int((std::int64_t(settings.points) * settings.dpi + 71) / 72)
-               : settings.pixelSize;
+    switch (settings.rendering) {
+    case Rendering::Bytecode:
+        return int((std::int64_t(settings.points) * settings.dpi + 71) / 72);
+    case Rendering::Otf2bdf:
+        return settings.points;
+    case Rendering::Autohinted:
+        break;
+    }
+    return settings.pixelSize;
+}
+
+int pixelsFor(const RenderSettings& settings) {
+    switch (settings.rendering) {
+    case Rendering::Bytecode:
+        return int((std::int64_t(settings.points) * settings.dpi + 36) / 72);
+    case Rendering::Otf2bdf:
+        return settings.points;
+    case Rendering::Autohinted:
+        break;
+    }
+    return settings.pixelSize;
 }
 
 Interpreter interpreterFor(const RenderSettings& settings) {
@@ -131,10 +181,28 @@ struct Loading {
 };
 
 // Sets the face to the size and gives the load flags, or fails.
-Loading prepare(FT_Face f, const RenderSettings& settings, const QString& faceName) {
+Loading prepare(const FontFace& face, const RenderSettings& settings, const QString& faceName) {
+    FT_Face f = face.ft();
     FT_Error error = 0;
     Loading l;
-    if (settings.rendering == Rendering::Bytecode) {
+    if (!face.scalable()) {
+        // A bitmap font: its strike of the size, drawn as it is.
+        const int index = face.strikeIndex(pixelsFor(settings));
+        if (index < 0)
+            requestError(QStringLiteral("%1 is a bitmap font with %2; it has no %3 px")
+                             .arg(faceName, face.strikeList())
+                             .arg(pixelsFor(settings)));
+        if (FT_Select_Size(f, index) != 0)
+            fontFailure(QStringLiteral("%1 cannot be drawn at %2 px")
+                            .arg(faceName)
+                            .arg(pixelsFor(settings)));
+        l.flags = FT_LOAD_DEFAULT;
+        return l;
+    }
+    if (settings.rendering == Rendering::Otf2bdf) {
+        error = FT_Set_Char_Size(f, 0, FT_F26Dot6(settings.points) << 6, 72, 72);
+        l.flags = FT_LOAD_DEFAULT | FT_LOAD_FORCE_AUTOHINT;
+    } else if (settings.rendering == Rendering::Bytecode) {
         error = FT_Set_Char_Size(f, FT_F26Dot6(settings.points) << 6, 0, FT_UInt(settings.dpi), 0);
         l.flags = FT_LOAD_TARGET_MONO;
     } else {
@@ -144,7 +212,7 @@ Loading prepare(FT_Face f, const RenderSettings& settings, const QString& faceNa
         l.mode = settings.bits == 1 ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_LIGHT;
     }
     if (error != 0)
-        fontFailure(settings.rendering == Rendering::Bytecode
+        fontFailure(settings.rendering != Rendering::Autohinted
                         ? QStringLiteral("%1 cannot be drawn at %2 pt and %3 dpi")
                               .arg(faceName)
                               .arg(settings.points)
@@ -156,9 +224,9 @@ Loading prepare(FT_Face f, const RenderSettings& settings, const QString& faceNa
 }
 
 QString sizeName(const RenderSettings& settings) {
-    return settings.rendering == Rendering::Bytecode
-               ? QStringLiteral("%1 pt at %2 dpi").arg(settings.points).arg(settings.dpi)
-               : QStringLiteral("%1 px").arg(settings.pixelSize);
+    return settings.rendering == Rendering::Autohinted
+               ? QStringLiteral("%1 px").arg(settings.pixelSize)
+               : QStringLiteral("%1 pt at %2 dpi").arg(settings.points).arg(settings.dpi);
 }
 
 // "7.3 GiB", "256 MiB", "2.1 MiB".
@@ -238,15 +306,24 @@ void renderRange(FT_Face f, Loading loading, const RenderSettings& settings,
         g.index = index;
         g.linearAdvance = static_cast<std::int32_t>(slot->linearHoriAdvance);
         g.advance = static_cast<std::int32_t>(slot->advance.x);
-        g.left = slot->bitmap_left;
-        g.top = slot->bitmap_top;
-        g.width = static_cast<int>(slot->bitmap.width);
-        g.height = static_cast<int>(slot->bitmap.rows);
+        // A strike's glyph has no design advance: its advance is exact.
+        if (!FT_IS_SCALABLE(f) && g.linearAdvance == 0)
+            g.linearAdvance = g.advance * 1024;
         g.offset = set.samples.size();
         const std::uint64_t pixels = std::uint64_t(slot->bitmap.width) * slot->bitmap.rows;
         if (total.fetch_add(pixels) + pixels > settings.sampleBudget)
             tooManySamples(set.faceName, settings);
-        appendSamples(slot->library, slot->bitmap, settings.bits, set.samples);
+        if (settings.rendering == Rendering::Otf2bdf && FT_IS_SCALABLE(f)) {
+            // otf2bdf's DWIDTH: the advance in whole pixels, truncated.
+            g.advance = static_cast<std::int32_t>(slot->metrics.horiAdvance >> 6) * 64;
+            cutToInk(slot->library, slot, g, set.samples);
+        } else {
+            g.left = slot->bitmap_left;
+            g.top = slot->bitmap_top;
+            g.width = static_cast<int>(slot->bitmap.width);
+            g.height = static_cast<int>(slot->bitmap.rows);
+            appendSamples(slot->library, slot->bitmap, settings.bits, set.samples);
+        }
         (index ? set.glyphs : set.notdefs).push_back(g);
     }
 }
@@ -262,7 +339,7 @@ GlyphSet renderGlyphs(const FontFace& face, const RenderSettings& settings,
     GlyphSet set;
     set.settings = settings;
     set.faceName = face.name();
-    const Loading loading = prepare(f, settings, set.faceName);
+    const Loading loading = prepare(face, settings, set.faceName);
     set.metrics = metricsOf(f);
 
     // Before anything is drawn: an em square of samples for each character
@@ -285,10 +362,12 @@ GlyphSet renderGlyphs(const FontFace& face, const RenderSettings& settings,
     // The autohinter draws each glyph from its outline and the face's own
     // measures alone, whatever was drawn before: large sets are split among
     // threads, each with a face of its own. The bytecode interpreter keeps
-    // state from glyph to glyph, so GFX fonts are drawn in order, in one.
+    // state from glyph to glyph, so GFX fonts are drawn in order, in one. A
+    // strike's glyphs take no drawing: opening the face again would cost
+    // more than they do.
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t parts =
-        settings.rendering == Rendering::Autohinted
+        settings.rendering != Rendering::Bytecode && face.scalable()
             ? std::min<std::size_t>(
                   {cores, 4, std::max<std::size_t>(1, characters.size() / PerThread)})
             : 1;
@@ -302,7 +381,7 @@ GlyphSet renderGlyphs(const FontFace& face, const RenderSettings& settings,
                 const FontFace own(face.data(), face.index(), face.label(),
                                    interpreterFor(settings));
                 more[p - 1].faceName = set.faceName;
-                const Loading ownLoading = prepare(own.ft(), settings, set.faceName);
+                const Loading ownLoading = prepare(own, settings, set.faceName);
                 renderRange(own.ft(), ownLoading, settings, characters, bound(p), bound(p + 1),
                             total, stop, more[p - 1]);
             } catch (...) {

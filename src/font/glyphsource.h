@@ -15,6 +15,16 @@
 //                mono target, at a size in points and a resolution in dots
 //                per inch. A character the face lacks is drawn as its
 //                .notdef glyph (fontconvert writes that), kept apart.
+//   Otf2bdf      u8g2 and BDF: as u8g2's own fonts are made from outline
+//                faces, with otf2bdf -a -r 72 -p N: the autohinter fitting
+//                for the normal target (a strike where the face has one of
+//                the size), at N points and 72 dpi, drawn one bit deep; each
+//                glyph's box cut to its ink the way otf2bdf cuts it (see
+//                renderGlyphs).
+//
+// A bitmap face (BDF, PCF) is drawn from its strike of the size, whatever
+// the rendering: its glyphs as they are, box and blank margins included,
+// each pixel 0 or the top level.
 //
 // Bounds, checked before anything is drawn: each glyph's box, from its
 // outline, must be within four em (at least 64 pixels) a side and within
@@ -33,7 +43,7 @@
 
 namespace zentraq::font {
 
-enum class Rendering { Autohinted, Bytecode };
+enum class Rendering { Autohinted, Bytecode, Otf2bdf };
 
 // The largest glyph box a target holds, in pixels a side, and what to say of
 // a glyph past it ("%1": the character, as codeName gives it). A glyph within
@@ -48,8 +58,8 @@ inline constexpr std::uint64_t MaxSampleBytes = std::uint64_t(256) << 20;
 struct RenderSettings {
     Rendering rendering = Rendering::Autohinted;
     int pixelSize = 16;  // Autohinted
-    int points = 0;      // Bytecode: the size in points ...
-    int dpi = 141;       // ... at this resolution
+    int points = 0;      // Bytecode, Otf2bdf: the size in points ...
+    int dpi = 141;       // ... at this resolution (Otf2bdf: always 72)
     int bits = 4;        // 1, 2, 4 or 8 bits a sample (Bytecode: 1)
     bool hinting = true; // Autohinted: false renders the outlines as they are
     GlyphBound bound;
@@ -59,6 +69,10 @@ struct RenderSettings {
 // The pixels of one em at the settings' size.
 int emPixels(const RenderSettings& settings);
 
+// The size in pixels `settings` ask of a face: its strike (Bytecode: the
+// points at the resolution, rounded; Otf2bdf: the points at 72 dpi).
+int pixelsFor(const RenderSettings& settings);
+
 // The face's interpreter for `settings`.
 Interpreter interpreterFor(const RenderSettings& settings);
 
@@ -66,7 +80,7 @@ struct Glyph {
     char32_t code = 0;
     unsigned index = 0;             // in the face
     std::int32_t linearAdvance = 0; // 16.16 pixels, as designed (not hinted)
-    std::int32_t advance = 0;       // 26.6 pixels, as hinted
+    std::int32_t advance = 0;       // 26.6 pixels, as hinted (a strike's: whole)
     int left = 0;                   // ink box: columns right of the pen
     int top = 0;                    // rows above the baseline of its top row
     int width = 0;
@@ -109,8 +123,16 @@ struct GlyphSet {
 
 // Renders every character of `characters` (sorted, each once) that the face
 // has, in code order. Throws FontError when the face cannot be set to the
-// size or a glyph cannot be drawn (Failure), or when a glyph or the whole
-// set is past the bounds above (Request; a glyph past four em: Failure).
+// size or a glyph cannot be drawn (Failure), when a bitmap face has no
+// strike of the size (Request), or when a glyph or the whole set is past the
+// bounds above (Request; a glyph past four em: Failure).
+//
+// Otf2bdf cuts a glyph to the columns and rows that hold ink and places the
+// cut box as otf2bdf does: its bottom as high above the bitmap's bottom as
+// the blank rows cut from the bitmap's top, rather than those cut from its
+// bottom. The two differ only for a bitmap with more blank rows at one end
+// than at the other, and the u8g2 fonts made with otf2bdf carry the
+// difference.
 GlyphSet renderGlyphs(const FontFace& face, const RenderSettings& settings,
                       const std::vector<char32_t>& characters);
 

@@ -1,9 +1,10 @@
 // zentraq-cli font as a process: the character set as the union of its
 // options, faces of collections, the refusals (one line, exit 2 or 1, no
-// file left), characters the face lacks, and the vlw font read back by a
+// file left), characters the face lacks, the vlw font read back by a
 // reader written from the format's description, whose sample equals the
-// tool's --sample-output; the flash image's sample, drawn from the image,
-// equals the C font's.
+// tool's --sample-output, the u8g2 font's C literal against its bytes, a
+// BDF file of ours made into the same u8g2 font as its face; the flash
+// image's sample, drawn from the image, equals the C font's.
 #include "cli_runner.h"
 #include "support/font_builder.h"
 #include "support/vlw_reader.h"
@@ -21,6 +22,7 @@ namespace {
 
 const QString Sans = QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
 const QString UMing = QStringLiteral("/usr/share/fonts/truetype/arphic/uming.ttc");
+const QString Bitmap = QStringLiteral(ZENTRAQ_FONT_TEST_DATA "/test12.bdf");
 
 quint32 be32(const QByteArray& b, qsizetype at) {
     return quint32(uchar(b[at])) << 24 | quint32(uchar(b[at + 1])) << 16 |
@@ -41,6 +43,13 @@ private slots:
             QSKIP("needs fonts-dejavu-core and fonts-arphic-uming (scripts/install-deps.sh)");
         QVERIFY(m_dir.isValid());
         QVERIFY(zentraq::testing::writeFile(path("notes.txt"), "plain text, no font\n"));
+        // The test face cut short, and with a glyph larger than its box.
+        const QByteArray bdf = readFile(Bitmap);
+        QVERIFY(zentraq::testing::writeFile(
+            path("short.bdf"), bdf.left(bdf.indexOf("ENDCHAR", bdf.indexOf("uni4E10")))));
+        QByteArray large = bdf;
+        large.replace("BBX 3 12 1 -2\nBITMAP\n20", "BBX 3 12 1 -2\nBITMAP\n30");
+        QVERIFY(zentraq::testing::writeFile(path("large.bdf"), large));
         // One glyph of 32000 x 32000 units at 16 units an em, as "A" and as
         // every ASCII character.
         zentraq::testing::TestFont huge;
@@ -137,9 +146,11 @@ private slots:
             << QStringList{"--font-file", Sans, "--format", "gfx",
                            "--points",    "12", "--range",  "0x1D538-0x1D539"}
             << 2 << "GFX stores 16-bit codes and U+1D539 is above U+FFFF";
-        QTest::newRow("gfx size")
-            << QStringList{"--font-file", Sans, "--format", "gfx", "--size", "16", "--range", "65"}
-            << 2 << "--size is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c fonts";
+        QTest::newRow("gfx size") << QStringList{"--font-file", Sans, "--format", "gfx",
+                                                 "--size",      "16", "--range",  "65"}
+                                  << 2
+                                  << "--size is for lvgl, lvgl-bin, lvgl-flash, vlw, vlw-c, u8g2, "
+                                     "u8g2-bin and bdf fonts";
         QTest::newRow("sample alone") << sans + QStringList{"--range", "65", "--sample", "A"} << 2
                                       << "--sample TEXT and --sample-output PNG go together";
         QTest::newRow("two faces")
@@ -148,10 +159,52 @@ private slots:
         QTest::newRow("flash for LVGL 8")
             << flash + QStringList{"--lvgl", "8"} << 2
             << "the flash image serves LVGL 9 and 8.3 alike; leave --lvgl out";
-        QTest::newRow("flash named")
-            << flash + QStringList{"--name", "f"} << 2 << "--name is for lvgl, gfx and vlw-c fonts";
+        QTest::newRow("flash named") << flash + QStringList{"--name", "f"} << 2
+                                     << "--name is for lvgl, gfx, vlw-c and u8g2 fonts";
         QTest::newRow("flash with an include")
             << flash + QStringList{"--lv-include", "lvgl.h"} << 2 << "--lv-include is for lvgl";
+
+        const QStringList u8g2{"--font-file", Sans, "--format", "u8g2", "--points", "12"};
+        QTest::newRow("BDF cut short")
+            << QStringList{"--font-file", path("short.bdf"), "--size", "12", "--range", "65"} << 1
+            << "short.bdf' is cut short: it ends inside the bitmap of the glyph of U+4E10";
+        QTest::newRow("glyph larger than its box")
+            << QStringList{"--font-file", path("large.bdf"), "--size", "12", "--range", "65"} << 1
+            << "has ink in column 4 of the glyph of U+0028, whose BBX is 3 wide";
+        QTest::newRow("size the bitmap face lacks")
+            << QStringList{"--font-file", Bitmap, "--size", "16", "--range", "65"} << 2
+            << "is a bitmap font with a strike of 12 px; it has no 16 px";
+        QTest::newRow("u8g2 above U+FFFF") << u8g2 + QStringList{"--range", "0x41,0x1F600"} << 2
+                                           << "u8g2 fonts hold codes up to U+FFFF, and U+1F600 "
+                                              "is above it";
+        QTest::newRow("u8g2 glyph over 254 bytes")
+            << QStringList{"--font-file", Sans,  "--format",  "u8g2",
+                           "--points",    "100", "--symbols", "@ "}
+            << 2
+            << "the glyph of U+0040 would take 374 bytes in the u8g2 font, which holds at most 254 "
+               "a glyph; 72 px is the largest size at which every glyph fits";
+        QTest::newRow("u8g2 glyph off the offsets")
+            << QStringList{"--font-file", Sans,  "--format",  "u8g2",
+                           "--points",    "160", "--symbols", "@ "}
+            << 2
+            << "the glyph of U+0040 lies or moves the pen further than u8g2's offsets of -128 to "
+               "127 pixels reach; 72 px is the largest size";
+        QTest::newRow("u8g2 two sizes") << u8g2 + QStringList{"--size", "12", "--range", "65"} << 2
+                                        << "need one size: --size PX or --points PT";
+        QTest::newRow("u8g2 dpi") << u8g2 + QStringList{"--dpi", "100", "--range", "65"} << 2
+                                  << "--dpi is for gfx fonts";
+        QTest::newRow("u8g2 mode") << u8g2 + QStringList{"--u8g2-mode", "x", "--range", "65"} << 2
+                                   << "--u8g2-mode wants t, h, m or 8, not 'x'";
+        QTest::newRow("u8g2 mode for lvgl")
+            << sans + QStringList{"--u8g2-mode", "m", "--range", "65"} << 2
+            << "--u8g2-mode is for u8g2 and u8g2-bin fonts";
+        QTest::newRow("u8g2 depth") << u8g2 + QStringList{"--bpp", "1", "--range", "65"} << 2
+                                    << "--bpp is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c "
+                                       "(u8g2 is 1) fonts";
+        QTest::newRow("bdf name") << QStringList{"--font-file", Bitmap, "--format", "bdf",
+                                                 "--size",      "12",   "--range",  "65",
+                                                 "--name",      "x"}
+                                  << 2 << "--name is for lvgl, gfx, vlw-c and u8g2 fonts";
     }
     void refusals() {
         QFETCH(QStringList, args);
@@ -273,6 +326,113 @@ private slots:
         const QImage fromImage(path("flash.png")), fromC(path("c.png"));
         QVERIFY(!fromC.isNull());
         QCOMPARE(fromImage, fromC);
+    }
+
+    // The largest size the refusal names is the largest that works.
+    void u8g2LargestSize() {
+        const QStringList at{"font",      "--font-file", Sans, "--format", "u8g2",
+                             "--symbols", "@ ",          "-q", "--points"};
+        QCOMPARE(runCli(at + QStringList{"72", "-o", path("72.c")}).exitCode, 0);
+        const CliRun r = runCli(at + QStringList{"73", "-o", path("73.c")});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("72 px is the largest size"), qPrintable(r.err));
+    }
+
+    // A bitmap font draws glyph cells at its strikes only, and a damaged
+    // BDF file is refused there too.
+    void bitmapFaceCells_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("glyph at 16 px")
+            << QStringList{"glyph", "--size", "16x16", "--font-file", Bitmap, "A"} << 2
+            << "is a bitmap font with a strike of 12 px; it has no 16 px (the cell's height, or "
+               "--pixel-size)";
+        QTest::newRow("library at 14 px")
+            << QStringList{"library",      "--charset", "ascii",       "--size", "16x16",
+                           "--pixel-size", "14",        "--font-file", Bitmap}
+            << 2 << "it has no 14 px";
+        QTest::newRow("glyph from a BDF cut short")
+            << QStringList{"glyph", "--size", "12x12", "--font-file", path("short.bdf"), "A"} << 1
+            << "is cut short";
+        QTest::newRow("glyph at its strike")
+            << QStringList{"glyph", "--size", "12x12", "--font-file", Bitmap, "A"} << 0
+            << QString();
+    }
+    void bitmapFaceCells() {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        QTemporaryDir out;
+        const CliRun r = runCli(args + QStringList{"-q", "-o", out.filePath("g.txt")});
+        QCOMPARE(r.exitCode, code);
+        if (code == 0) {
+            QCOMPARE(listing(out.path()), QStringList{"g.txt"});
+            return;
+        }
+        QVERIFY2(r.err.count(u'\n') == 1 && r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(listing(out.path()), QStringList());
+    }
+
+    // The C literal holds the font's bytes, escapes and line breaks as
+    // bdfconv writes them, in every declaration it takes: a small font, a
+    // font of build mode 8 (U8X8_FONT_SECTION), and one over 32760 bytes
+    // (inside #ifdef U8G2_USE_LARGE_FONTS).
+    void u8g2Literal_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("declaration");
+        const QStringList bitmap{"--font-file", Bitmap, "--size", "12", "--range", "0x20-0xFFFF"};
+        QTest::newRow("t") << bitmap << QByteArray("U8G2_FONT_SECTION(\"f\")");
+        QTest::newRow("8") << bitmap + QStringList{"--u8g2-mode", "8"}
+                           << QByteArray("U8X8_FONT_SECTION(\"f\")");
+        QTest::newRow("large") << QStringList{"--font-file", Sans,      "--points",
+                                              "24",          "--range", "0x20-0x52F"}
+                               << QByteArray("#ifdef U8G2_USE_LARGE_FONTS\nconst uint8_t f[");
+    }
+    void u8g2Literal() {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, declaration);
+        const QStringList font = QStringList{"font", "-q"} + args;
+        const CliRun c = runCli(font + QStringList{"--format", "u8g2", "--name", "f"});
+        const CliRun bin = runCli(font + QStringList{"--format", "u8g2-bin", "-o", path("f.bin")});
+        QCOMPARE(c.exitCode, 0);
+        QCOMPARE(bin.exitCode, 0);
+        QVERIFY2(c.out.contains(declaration), c.out.left(400).constData());
+        QString error;
+        const QByteArray bytes = zentraq::testing::compileAndRun(
+            m_dir.path(),
+            "#include <stdint.h>\n#pragma GCC diagnostic ignored \"-Woverlength-strings\"\n"
+            "#define U8G2_USE_LARGE_FONTS\n#define "
+            "U8G2_FONT_SECTION(name)\n#define U8X8_FONT_SECTION(name)\n" +
+                c.out,
+            zentraq::testing::dumpArray("f"), &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(bytes, readFile(path("f.bin")));
+    }
+
+    // bdfconv makes of our BDF file the u8g2 font we make of the face
+    // itself: here the tool stands in for it, reading the BDF file back
+    // (tests/font/u8g2 holds the same with bdfconv). Only the count of the
+    // face's glyphs in the header comment differs: the BDF file holds the
+    // chosen ones.
+    void bdfMakesTheSameU8g2Font() {
+        const QStringList set{"--range", "0x20-0xFF"};
+        QCOMPARE(runCli(QStringList{"font", "--font-file", Sans, "--points", "12", "--format",
+                                    "bdf", "-q", "-o", path("sans.bdf")} +
+                        set)
+                     .exitCode,
+                 0);
+        const CliRun fromFace = runCli(QStringList{"font", "--font-file", Sans, "--points", "12",
+                                                   "--format", "u8g2", "--name", "f", "-q"} +
+                                       set);
+        const CliRun fromBdf = runCli(QStringList{"font", "--font-file", path("sans.bdf"), "--size",
+                                                  "12", "--format", "u8g2", "--name", "f", "-q"} +
+                                      set);
+        QCOMPARE(fromFace.exitCode, 0);
+        QCOMPARE(fromBdf.exitCode, 0);
+        QVERIFY(fromFace.out.contains("  Glyphs: 191/5370\n"));
+        QVERIFY(fromBdf.out.contains("  Glyphs: 191/191\n"));
+        QCOMPARE(QByteArray(fromBdf.out).replace("191/191", "191/5370"), fromFace.out);
     }
 };
 

@@ -83,9 +83,10 @@ private slots:
         for (const FontWriter* w : fontWriters())
             names << QString::fromLatin1(w->name()) +
                          (w->binary() ? QStringLiteral("*") : QString());
-        QCOMPARE(names, QStringList({"lvgl", "lvgl-bin*", "lvgl-flash*", "gfx", "vlw*", "vlw-c"}));
+        QCOMPARE(names, QStringList({"lvgl", "lvgl-bin*", "lvgl-flash*", "gfx", "vlw*", "vlw-c",
+                                     "u8g2", "u8g2-bin*", "bdf"}));
         QCOMPARE(fontWriterNamed(u"vlw-c"), fontWriters()[5]);
-        QVERIFY(!fontWriterNamed(u"bdf"));
+        QVERIFY(!fontWriterNamed(u"pcf"));
         QVERIFY(!fontWriterNamed(u"LVGL"));
     }
 
@@ -97,14 +98,15 @@ private slots:
         QTest::addColumn<QString>("refusal");
         QTest::newRow("points for lvgl") << "lvgl"
                                          << "points=12 size=16"
-                                         << "--points is for gfx fonts";
+                                         << "--points is for gfx, u8g2, u8g2-bin and bdf fonts";
         QTest::newRow("dpi for vlw") << "vlw"
                                      << "dpi=100 size=16"
                                      << "--dpi is for gfx fonts";
         QTest::newRow("size for gfx")
             << "gfx"
             << "size=16"
-            << "--size is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c fonts";
+            << "--size is for lvgl, lvgl-bin, lvgl-flash, vlw, vlw-c, u8g2, "
+               "u8g2-bin and bdf fonts";
         QTest::newRow("bpp for gfx")
             << "gfx"
             << "bpp=4 points=9"
@@ -125,16 +127,30 @@ private slots:
                                               << "--lv-include is for lvgl fonts";
         QTest::newRow("name for vlw") << "vlw"
                                       << "size=9 name=x"
-                                      << "--name is for lvgl, gfx and vlw-c fonts";
+                                      << "--name is for lvgl, gfx, vlw-c and u8g2 fonts";
         QTest::newRow("name for lvgl-bin") << "lvgl-bin"
                                            << "size=9 name=x"
-                                           << "--name is for lvgl, gfx and vlw-c fonts";
+                                           << "--name is for lvgl, gfx, vlw-c and u8g2 fonts";
         QTest::newRow("include for lvgl-flash") << "lvgl-flash"
                                                 << "size=9 lv-include=a.h"
                                                 << "--lv-include is for lvgl fonts";
         QTest::newRow("first in order") << "vlw"
                                         << "name=x points=3 lvgl=9"
-                                        << "--points is for gfx fonts";
+                                        << "--points is for gfx, u8g2, u8g2-bin and bdf fonts";
+        QTest::newRow("u8g2-mode for lvgl") << "lvgl"
+                                            << "size=9 u8g2-mode=m"
+                                            << "--u8g2-mode is for u8g2 and u8g2-bin fonts";
+        QTest::newRow("name for bdf") << "bdf"
+                                      << "size=9 name=x"
+                                      << "--name is for lvgl, gfx, vlw-c and u8g2 fonts";
+        QTest::newRow("bpp for u8g2-bin")
+            << "u8g2-bin"
+            << "size=9 bpp=1"
+            << "--bpp is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c "
+               "(u8g2-bin is 1) fonts";
+        QTest::newRow("all u8g2's") << "u8g2"
+                                    << "points=9 u8g2-mode=h name=f"
+                                    << "";
         QTest::newRow("all lvgl's") << "lvgl"
                                     << "size=9 bpp=2 no-hinting= lvgl=8 no-compress= no-prefilter= "
                                        "no-kerning= lv-include=a.h name=f"
@@ -205,6 +221,21 @@ private slots:
         QTest::newRow("size 0") << "lvgl"
                                 << "size=0"
                                 << "--size from 1 to 1024" << QList<int>{};
+        QTest::newRow("u8g2 at 14 pt") << "u8g2"
+                                       << "points=14"
+                                       << "" << QList<int>{1, 14, 14, 72, 0, 9};
+        QTest::newRow("bdf at 16 px") << "bdf"
+                                      << "size=16"
+                                      << "" << QList<int>{1, 16, 16, 72, 0, 9};
+        QTest::newRow("u8g2 with two sizes")
+            << "u8g2-bin"
+            << "size=16 points=12"
+            << "u8g2, u8g2-bin and bdf fonts need one size: --size PX or --points PT (the same "
+               "at 72 dpi)"
+            << QList<int>{};
+        QTest::newRow("u8g2 mode x") << "u8g2"
+                                     << "size=16 u8g2-mode=x"
+                                     << "--u8g2-mode wants t, h, m or 8" << QList<int>{};
     }
     void settings() {
         QFETCH(QString, format);

@@ -362,6 +362,32 @@ void fontCases(Builder& b) {
             "--no-hinting", "--symbols", "中文", "-o", "font.h"});
     b.tool({"font", "--font-file", DejaVuSans, "--size", "16", "--range", "0x20-0x7E", "-o",
             "font.c", "--sample", "AV To.\nWa", "--sample-output", "s.png"});
+    // u8g2 in its build modes, raw, with codes above U+00FF and a sample;
+    // BDF; a BDF face as input, at its strike and at a size it lacks.
+    for (const char* mode : {"t", "h", "m", "8"})
+        b.tool({"font", "--format", "u8g2", "--font-file", DejaVuSans, "--points", "12", "--range",
+                "0x20-0x7E", "--u8g2-mode", mode, "--name", "sans12", "-o", "font.c"});
+    b.tool({"font", "--format", "u8g2-bin", "--font", "DejaVu Sans", "--size", "10", "--range",
+            "0x20-0xFF", "-o", "font.bin"});
+    b.tool({"font", "--format", "u8g2", "--font-file", UMing, "--points", "16", "--charset",
+            in("menu.txt"), "--range", "0x20-0x7E", "-o", "font.c", "--sample", "设置 Setup",
+            "--sample-output", "menu.png"});
+    b.tool({"font", "--format", "bdf", "--font-file", DejaVuSerif, "--size", "16", "--range",
+            "0x20-0x7E,0xB0", "-o", "font.bdf"});
+    b.tool({"font", "--format", "u8g2", "--font-file", in("test12.bdf"), "--size", "12", "--range",
+            "0x20-0xFF,0x2588,0x2592,0x4E00-0x4EFF", "--u8g2-mode", "h", "-o", "font.c"});
+    b.tool({"font", "--font-file", in("test12.bdf"), "--size", "12", "--bpp", "2", "--range",
+            "0x20-0x7E", "-o", "font.c"});
+    b.tool({"font", "--format", "bdf", "--font-file", in("small.bdf"), "--size", "8", "--range",
+            "0x20-0x7E", "-o", "font.bdf"});
+    b.tool({"font", "--format", "u8g2", "--font-file", in("small.bdf"), "--size", "12", "--range",
+            "0x20-0x7E", "-o", "f.c"});
+    b.tool({"font", "--format", "u8g2", "--font-file", DejaVuSans, "--size", "16", "--range",
+            "0x41,0x1F600", "-o", "f.c"});
+    b.tool({"font", "--format", "u8g2", "--font-file", DejaVuSans, "--points", "200", "--range",
+            "0x41-0x42", "-o", "f.c"});
+    b.tool({"font", "--format", "u8g2", "--font-file", DejaVuSans, "--points", "80", "--symbols",
+            "@W", "-o", "f.c"});
     // --missing, and what each format refuses.
     b.tool({"font", "--font-file", DejaVuSans, "--size", "16", "--symbols", "A中\U0001F600",
             "--missing"});
@@ -373,7 +399,7 @@ void fontCases(Builder& b) {
           "--format vlw --size 16 --lvgl 8", "--format vlw --size 16 --no-kerning",
           "--format vlw --size 16 --name x", "--format lvgl-bin --size 16 --name x",
           "--format lvgl-bin --size 16 --lv-include x.h", "--format gfx --points 12 --dpi 0",
-          "--size 16 --bpp 3", "--size 0", "--size 16 --lvgl 7", "--format bdf --size 16",
+          "--size 16 --bpp 3", "--size 0", "--size 16 --lvgl 7", "--format pcf --size 16",
           "--size 16 --dpi 100", "--size 16 --name int", "--size 16 --sample x",
           "--format vlw-c --size 16 --points 3"})
         b.tool(QList<QByteArray>{"font", "--font-file", DejaVuSans, "--range", "0x41-0x42"} +

@@ -315,6 +315,8 @@ class OutputIdentityTest : public QObject {
         copy(QStringLiteral("metafile"), inputs.metafiles);
         copy(QStringLiteral("lvgl_image"), inputs.lvglImages);
         copy(QStringLiteral("data_text"), inputs.dataTexts);
+        QStringList bitmapFaces;
+        copy(QStringLiteral("bdf"), bitmapFaces);
         for (const QString& name :
              QDir(seeds.filePath(QStringLiteral("options"))).entryList(QDir::Files)) {
             const QByteArray bytes = readAll(seeds.filePath(QStringLiteral("options/") + name));

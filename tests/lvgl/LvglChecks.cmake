@@ -14,13 +14,15 @@
 #   fontconvert     fontconvert from the Adafruit GFX archive
 #   lvglimage       LVGLImage.py from the LVGL 9.5.0 archive, with python3-png and python3-lz4
 #   pngquant        pngquant, which LVGLImage.py needs for the indexed formats
+#   u8g2            bdfconv and otf2bdf from the u8g2 archive, and its library's drawing code
+#   pcf2bdf         Debian's pcf2bdf, which writes a PCF font as BDF for bdfconv
 #   a client name   a client made by zentraq_add_lvgl_client
 #   /absolute/path  a file that must exist (a font of a Debian package, say)
 
 option(ZENTRAQ_LVGL_CHECKS
        "Build LVGL on the host and run the checks against it and the reference converters" ON)
 set(ZENTRAQ_REFERENCE_DIR "${PROJECT_SOURCE_DIR}/../shared/reference" CACHE PATH
-    "Folder with lvgl-9.5.0.tar.gz, lvgl-8.3.11.tar.gz and adafruit-gfx-1.12.6.tar.gz")
+    "Folder with lvgl-9.5.0.tar.gz, lvgl-8.3.11.tar.gz, adafruit-gfx-1.12.6.tar.gz and u8g2-2.37.1.tar.gz")
 set(ZENTRAQ_LV_FONT_CONV "" CACHE FILEPATH
     "lv_font_conv 1.5.3 to use; empty: installed from npm into the build folder")
 
@@ -150,6 +152,47 @@ if(ZENTRAQ_LVGL_CHECKS)
     else()
         _zl_set_missing(lvglimage "")
     endif()
+    # u8g2: its font converter bdfconv, otf2bdf (Debian's lacks -a), and
+    # the library's drawing code for a display in memory.
+    set(archive "${_zl_refdir}/u8g2-2.37.1.tar.gz")
+    if(EXISTS "${archive}")
+        _zl_unpack("${archive}" "${ZENTRAQ_LVGL_WORK}" u8g2)
+        set(ZENTRAQ_U8G2_DIR "${ZENTRAQ_LVGL_WORK}/u8g2")
+        file(GLOB sources "${ZENTRAQ_U8G2_DIR}/tools/font/bdfconv/*.c")
+        add_executable(zentraq_bdfconv ${sources})
+        add_executable(zentraq_otf2bdf "${ZENTRAQ_U8G2_DIR}/tools/font/otf2bdf/otf2bdf.c"
+                                       "${ZENTRAQ_U8G2_DIR}/tools/font/otf2bdf/remap.c")
+        target_link_libraries(zentraq_otf2bdf PRIVATE Freetype::Freetype)
+        set(u8g2_sources "")
+        foreach(f u8g2_setup u8g2_buffer u8g2_font u8g2_hvline u8g2_ll_hvline u8g2_intersection
+                  u8g2_kerning u8x8_setup u8x8_display u8x8_8x8 u8x8_cad u8x8_byte u8x8_gpio
+                  u8x8_capture u8x8_u16toa)
+            list(APPEND u8g2_sources "${ZENTRAQ_U8G2_DIR}/csrc/${f}.c")
+        endforeach()
+        add_library(zentraq_u8g2 STATIC ${u8g2_sources}
+                    "${ZENTRAQ_U8G2_DIR}/sys/bitmap/common/u8x8_d_bitmap.c")
+        target_include_directories(zentraq_u8g2 SYSTEM PUBLIC "${ZENTRAQ_U8G2_DIR}/csrc")
+        foreach(t zentraq_bdfconv zentraq_otf2bdf zentraq_u8g2)
+            # Third-party code: its warnings are not ours, and it is never sanitized.
+            set_target_properties(${t} PROPERTIES COMPILE_OPTIONS "-w" LINK_OPTIONS ""
+                RUNTIME_OUTPUT_DIRECTORY "${ZENTRAQ_LVGL_WORK}/bin"
+                ARCHIVE_OUTPUT_DIRECTORY "${ZENTRAQ_LVGL_WORK}/u8g2-build" C_STANDARD 99 C_EXTENSIONS ON
+                AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+        endforeach()
+        set_target_properties(zentraq_bdfconv PROPERTIES OUTPUT_NAME bdfconv)
+        set_target_properties(zentraq_otf2bdf PROPERTIES OUTPUT_NAME otf2bdf)
+        _zl_set_missing(u8g2 "")
+    else()
+        set(ZENTRAQ_U8G2_DIR "")
+        _zl_set_missing(u8g2 "${archive} not found (set ZENTRAQ_REFERENCE_DIR)")
+    endif()
+    find_program(ZENTRAQ_PCF2BDF pcf2bdf)
+    if(ZENTRAQ_PCF2BDF)
+        _zl_set_missing(pcf2bdf "")
+    else()
+        _zl_set_missing(pcf2bdf "pcf2bdf not found (Debian pcf2bdf)")
+    endif()
+
     find_program(ZENTRAQ_PNGQUANT pngquant)
     if(ZENTRAQ_PNGQUANT)
         _zl_set_missing(pngquant "")
@@ -407,6 +450,51 @@ function(zentraq_add_lvgl_client name)
     # with warnings shown; zentraq_lvgl_compile_check holds a file to -Werror.
     set_target_properties(${name} PROPERTIES COMPILE_OPTIONS "-Wall;-Wextra" LINK_OPTIONS ""
                                              C_STANDARD 11 C_EXTENSIONS ON)
+endfunction()
+
+# zentraq_add_u8g2_client(NAME FONTS symbol=file... [REQUIRES key...])
+# An executable NAME that draws texts with u8g2's own code into a display in
+# memory (harness/u8g2_draw.c): the u8g2 fonts of FONTS, each the C file a
+# converter wrote (bdfconv's form, often made at build time) and the name of
+# its array. When a requirement (u8g2 is one) is missing no target is made;
+# tests naming NAME in REQUIRES then skip.
+function(zentraq_add_u8g2_client name)
+    cmake_parse_arguments(C "" "" "FONTS;REQUIRES" ${ARGN})
+    zentraq_lvgl_missing(why u8g2 ${C_REQUIRES})
+    _zl_set_missing(${name} "${why}")
+    if(why)
+        return()
+    endif()
+    # The table of named fonts; each font's C file after u8g2's header,
+    # which its declaration needs.
+    set(table "#include \"u8g2.h\"\n#include \"u8g2_client.h\"\n\n")
+    set(rows "")
+    set(sources "")
+    set(files "")
+    foreach(f IN LISTS C_FONTS)
+        string(REPLACE "=" ";" f "${f}")
+        list(GET f 0 symbol)
+        list(GET f 1 file)
+        string(APPEND table "extern const uint8_t ${symbol}[];\n")
+        string(APPEND rows "    {\"${symbol}\", ${symbol}},\n")
+        set(wrapper "${CMAKE_CURRENT_BINARY_DIR}/${name}_${symbol}.c")
+        file(CONFIGURE OUTPUT "${wrapper}" CONTENT "#include \"u8g2.h\"\n#include \"${file}\"\n" @ONLY)
+        set_source_files_properties("${wrapper}" PROPERTIES OBJECT_DEPENDS "${file}")
+        list(APPEND sources "${wrapper}")
+        list(APPEND files "${file}")
+    endforeach()
+    string(APPEND table "\nconst u8g2_named_font u8g2_client_fonts[] = {\n${rows}    {0, 0}};\n")
+    set(table_file "${CMAKE_CURRENT_BINARY_DIR}/${name}_fonts.c")
+    file(CONFIGURE OUTPUT "${table_file}" CONTENT "${table}" @ONLY)
+    add_executable(${name} "${ZENTRAQ_LVGL_HARNESS_DIR}/harness/u8g2_draw.c" "${table_file}" ${sources})
+    target_include_directories(${name} PRIVATE "${ZENTRAQ_LVGL_HARNESS_DIR}/harness")
+    target_link_libraries(${name} PRIVATE zentraq_u8g2)
+    _zl_plain_c(${name})
+    set_target_properties(${name} PROPERTIES COMPILE_OPTIONS "-Wall;-Wextra" LINK_OPTIONS ""
+                                             C_STANDARD 11 C_EXTENSIONS ON)
+    # Fonts made at build time are made first.
+    add_custom_target(${name}_fonts DEPENDS ${files})
+    add_dependencies(${name} ${name}_fonts)
 endfunction()
 
 # zentraq_add_lvgl_test(NAME COMMAND cmd... [REQUIRES key...] [WORKING_DIRECTORY dir])
