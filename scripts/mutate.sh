@@ -52,8 +52,16 @@ mutants() {
     const std::uint32_t mask = (1u << (subByte(l.bits) ? l.bits : 0)) - 1; => const std::uint32_t mask = (1u << (subByte(l.bits) ? l.bits - 1 : 0)) - 1;
       m_mask(layout.bits >= 32 ? ~0u : (1u << layout.bits) - 1) { => m_mask(~0u) {
         if (m_ready.empty()) {\n            // The window => if (false) {\n            // The window
-== src/picture/pixelformat.cpp : test_pixelformat test_pipeline test_picture_file test_cli_tool
+== src/core/encode.h : test_pixelformat test_pipeline test_picture_file test_lvgl_image test_epaper test_cli_tool
     for (int pos = 8 - n; pos > -n; pos -= n) => for (int pos = 8 - n; pos > 0; pos -= n)
+    return (here[slot] + right + 8) >> 4; => return (here[slot] + right) >> 4;
+    right = 7 * e; => right = 5 * e;
+    next[slot - step] += 3 * e; => next[slot - step] += 5 * e;
+    next[slot] += 5 * e; => next[slot] += 3 * e;
+    next[slot + step] = e; => next[slot + step] += e;
+        {12, 4, 14, 6}, => {12, 4, 6, 14},
+    return (c * a + bg * (255 - a) + 127) / 255; => return (c * a + bg * (255 - a) + 128) / 255;
+== src/picture/encode/pixelformat.cpp : test_pixelformat test_pipeline test_picture_file test_cli_tool
     {PixelFormat::Rgb666, "rgb666", 24, 6, false, => {PixelFormat::Rgb666, "rgb666", 24, 8, false,
         return {{5, 6, 5}, {11, 5, 0}}; => return {{5, 6, 5}, {11, 6, 0}};
         return {{5, 6, 5}, {0, 5, 11}}; => return {{5, 5, 5}, {0, 5, 11}};
@@ -75,11 +83,6 @@ mutants() {
                 return std::uint32_t(invert ? q : 1 - q); => return std::uint32_t(invert ? 1 - q : q);
             return std::uint32_t(invert ? top - q : q); => return std::uint32_t(q);
                 std::int16_t(v - levels.widened(q)); => std::int16_t(levels.widened(q) - v);
-            const int value = v[c] + ((here[slot] + right[c] + 8) >> 4); => const int value = v[c] + ((here[slot] + right[c]) >> 4);
-            right[c] = 7 * e; => right[c] = 5 * e;
-            next[slot - Channels] += 3 * e; => next[slot - Channels] += 5 * e;
-            next[slot] += 5 * e; => next[slot] += 3 * e;
-            next[slot + Channels] = e; => next[slot + Channels] += e;
     std::fill(next, next + 2 * Channels, 0); => std::fill(next, next + Channels, 0);
     std::fill(m_errThis.begin(), m_errThis.end(), 0); => (void)0;
             table[i][c] = m_part.data() + (c * 16 + (m_row & 3) * 4 + i) * 256; => table[i][c] = m_part.data() + (c * 16 + (m_row & 1) * 4 + i) * 256;
@@ -87,8 +90,7 @@ mutants() {
             q = 1 - q; // the ink bit is black => (void)0;
         if (invert)\n            q = top - q; => if (false)\n            q = top - q;
         colour ? encodeLookedUp<3>(pixels, samples) : encodeLookedUp<1>(pixels, samples);\n    ++m_row; => colour ? encodeLookedUp<3>(pixels, samples) : encodeLookedUp<1>(pixels, samples);
-    {12, 4, 14, 6}, => {12, 4, 6, 14},
-== src/picture/transform.cpp : test_transform test_picture_file test_cli_tool
+== src/picture/encode/transform.cpp : test_transform test_picture_file test_cli_tool
     return (2 * a * b + c) / (2 * c); => return a * b / c;
     return rotation == Rotation::Clockwise90 || rotation == Rotation::Clockwise270 => return rotation == Rotation::Clockwise90
             pw = std::clamp(scaleRounded(w, H, h), 1LL, W); => pw = std::clamp(scaleRounded(w, H, h), 0LL, W);

@@ -3,6 +3,7 @@
 // glyph::qumo, shared with tools that have no window.
 #include "glyphcanvasbox.h"
 #include "mainwindow.h"
+#include "problemtext.h"
 #include "qumo.h"
 #include "runtime_error.h"
 #include "textbox.h"
@@ -40,7 +41,7 @@ void main::qumo(qint16 width, qint16 height) {
         // Only a cell above the 16-bit pixel count gets here (the buttons'
         // sizes are far below it); the output stays as it was.
         canvas.surfaceChanged();
-        m_services.boxes.show(QString::fromUtf8(e.what()));
+        m_services.boxes.show(problemText(e));
         return;
     } catch (const std::bad_alloc&) {
         canvas.surfaceChanged();

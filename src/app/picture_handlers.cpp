@@ -9,6 +9,7 @@
 #include "picturebox.h"
 #include "pictureconvert.h"
 #include "pictureloader.h"
+#include "problemtext.h"
 #include "runtime_error.h"
 #include "textbox.h"
 #include "ui_main.h"
@@ -30,14 +31,6 @@ namespace {
 // event loop for each of two million pixels would cost seconds without
 // anything for the user to see.
 constexpr std::chrono::milliseconds PumpInterval{5};
-
-QString errorText(const std::exception& e) {
-    if (const auto* runtime = dynamic_cast<const RuntimeError*>(&e))
-        return QString::fromUtf8(runtime->what());
-    if (dynamic_cast<const std::bad_alloc*>(&e))
-        return QStringLiteral("内存不足");
-    return QString::fromLocal8Bit(e.what());
-}
 
 } // namespace
 
@@ -67,7 +60,7 @@ void main::Command11_Click() {
         }
         m_services.boxes.show(QStringLiteral("当前图片尺寸:") + sizeText());
     } catch (const std::exception& e) {
-        m_services.boxes.show(QStringLiteral("出现错误") + errorText(e));
+        m_services.boxes.show(QStringLiteral("出现错误") + problemText(e));
     }
 }
 
@@ -134,7 +127,7 @@ void main::ConvertPicture() {
         // The data file is already closed with what was written before the
         // failure; the progress label keeps its last caption.
         if (!m_closing)
-            m_services.boxes.show(QStringLiteral("出现错误") + errorText(e));
+            m_services.boxes.show(QStringLiteral("出现错误") + problemText(e));
     }
 }
 

@@ -35,18 +35,6 @@ void writeOut(const QString& text) {
     writeFully(STDOUT_FILENO, bytes.constData(), bytes.size());
 }
 
-// A failure of the conversion code, in the tool's words.
-QString runtimeProblem(const RuntimeError& e) {
-    switch (e.code()) {
-    case RuntimeError::Overflow:
-        return QStringLiteral("a size or count is too large to work with");
-    case RuntimeError::OutOfMemory:
-        return QStringLiteral("out of memory");
-    default:
-        return QStringLiteral("the conversion failed: ") + QString::fromUtf8(e.what());
-    }
-}
-
 // The command the arguments name, carried out.
 int dispatch(const QStringList& args) {
     if (args.isEmpty())
@@ -84,6 +72,17 @@ int dispatch(const QStringList& args) {
 
 } // namespace
 
+QString runtimeProblem(const RuntimeError& e) {
+    switch (e.code()) {
+    case RuntimeError::Overflow:
+        return QStringLiteral("a size or count is too large to work with");
+    case RuntimeError::OutOfMemory:
+        return QStringLiteral("out of memory");
+    default:
+        return QStringLiteral("the conversion failed: ") + QString::fromUtf8(e.what());
+    }
+}
+
 std::span<const CommandDef* const> commands() {
     return Commands;
 }
@@ -116,7 +115,7 @@ int run(const QStringList& args) {
         note(QStringLiteral("zentraq-cli: ") + runtimeProblem(e));
         return 1;
     } catch (const std::bad_alloc&) {
-        note(QStringLiteral("zentraq-cli: out of memory"));
+        note(QStringLiteral("zentraq-cli: ") + runtimeProblem(RuntimeError::outOfMemory()));
         return 1;
     }
 }

@@ -5,6 +5,7 @@
 // display.
 
 #include "commandline.h"
+#include "runtime_error.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,11 @@ namespace zentraq::cli {
 // the exit code: 0 done, 1 failed (or --missing found characters without a
 // face), 2 the command line is wrong.
 int run(const QStringList& args);
+
+// A failure of the conversion code in the tool's words, from its code: the
+// window's wording in its description shows only where the code has no
+// words of its own.
+QString runtimeProblem(const RuntimeError& e);
 
 // Every command, in the order the help lists them.
 std::span<const CommandDef* const> commands();

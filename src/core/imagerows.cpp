@@ -41,11 +41,11 @@ void ImageRows::read(int y, int x, int count, QRgb* out) {
         const int rows = std::min(m_stripRows, m_picture.height() - y);
         const QImage part = m_picture.copy(0, y, m_picture.width(), rows);
         if (part.isNull())
-            throw RuntimeError(RuntimeError::OutOfMemory, QStringLiteral("内存不足"));
+            throw RuntimeError::outOfMemory();
         if (m_strip.isNull()) {
             m_strip = QImage(m_picture.width(), m_stripRows, QImage::Format_RGB32);
             if (m_strip.isNull())
-                throw RuntimeError(RuntimeError::OutOfMemory, QStringLiteral("内存不足"));
+                throw RuntimeError::outOfMemory();
         }
         m_strip.fill(m_background);
         QPainter painter(&m_strip);
@@ -102,7 +102,7 @@ void AlphaRows::read(int y, int x, int count, QRgb* out) {
         m_strip =
             m_picture.copy(0, y, m_picture.width(), rows).convertToFormat(QImage::Format_ARGB32);
         if (m_strip.isNull())
-            throw RuntimeError(RuntimeError::Other, QStringLiteral("内存不足"));
+            throw RuntimeError::outOfMemory();
         m_stripTop = y;
     }
     const QRgb* row = reinterpret_cast<const QRgb*>(m_strip.constScanLine(y - m_stripTop)) + x;
@@ -131,7 +131,7 @@ QImage opaquePicture(QImage picture, QRgb background) {
     const bool inPlace = picture.depth() >= 32;
     QImage out = inPlace ? QImage() : QImage(picture.size(), QImage::Format_RGB32);
     if (!inPlace && out.isNull())
-        throw RuntimeError(RuntimeError::OutOfMemory, QStringLiteral("内存不足"));
+        throw RuntimeError::outOfMemory();
     // In place, the opaque rows are packed at 4 bytes a pixel from the start
     // of the picture's memory: row y ends where the picture's row y ends or
     // before, so it only ever covers rows already read. ImageRows keeps its

@@ -11,6 +11,7 @@
 // Plain C++: the sources of Qt's pictures and surfaces are in imagerows.h.
 
 #include "colour.h"
+#include "encode.h"
 #include "formatter.h"
 #include "packer.h"
 
@@ -42,21 +43,6 @@ public:
     // Pixels x .. x + count - 1 of row y into `out`.
     virtual void read(int y, int x, int count, Argb* out) = 0;
 };
-
-// One channel of a pixel with alpha `a` laid exactly onto a background
-// channel: (c * a + bg * (255 - a) + 127) / 255, rounded to nearest, so an
-// opaque pixel keeps its value and a transparent one shows the background.
-constexpr int compositeChannel(int c, int a, int bg) {
-    return (c * a + bg * (255 - a) + 127) / 255;
-}
-
-// An unpremultiplied pixel composited exactly onto an opaque background.
-constexpr Argb compositePixel(Argb pixel, Argb background) {
-    const int a = argbAlpha(pixel);
-    return argb(compositeChannel(argbRed(pixel), a, argbRed(background)),
-                compositeChannel(argbGreen(pixel), a, argbGreen(background)),
-                compositeChannel(argbBlue(pixel), a, argbBlue(background)));
-}
 
 // Turns one run of pixels into one sample per pixel, each of bits() bits
 // (1, 2, 4, 8, 16 or 24). An encoder that keeps state from row to row (error

@@ -42,6 +42,11 @@ public:
     // The description, UTF-8.
     const char* what() const noexcept override { return m_description.c_str(); }
 
+    // No memory for what a routine had to make. Its description is the
+    // window's; each front end words this failure from its code alone, so
+    // no routine's own wording of it reaches the user.
+    static RuntimeError outOfMemory() { return RuntimeError(OutOfMemory, "内存不足"); }
+
     // The arithmetic overflow failure of range-checked integer and byte stores.
     static RuntimeError overflow() { return RuntimeError(Overflow, "溢出"); }
     static RuntimeError overflow(const std::string& detail) {

@@ -2,8 +2,11 @@
 // picture, produce the same bytes: the window's data area against the
 // tool's standard output, the window's temp.txt against the tool's output,
 // and the window's data-size label against the tool's byte-count line.
+#include "cli.h"
 #include "cli_runner.h"
 #include "fakes.h"
+#include "problemtext.h"
+#include "runtime_error.h"
 #include "textbox.h"
 #include "ui_main.h"
 #include "webview.h"
@@ -47,6 +50,37 @@ private slots:
     void initTestCase() {
         zentraq::WebView::setEngineEnabled(false);
         QVERIFY(m_dir.isValid());
+    }
+
+    // A failure each front end words from its code, in its own language,
+    // whatever the routine that failed wrote into its description.
+    void failureWords_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("window");
+        const int oom = zentraq::RuntimeError::OutOfMemory;
+        QTest::newRow("out of memory, the window's words")
+            << oom << QStringLiteral("内存不足") << QStringLiteral("out of memory")
+            << QStringLiteral("内存不足");
+        QTest::newRow("out of memory, a routine's English")
+            << oom << QStringLiteral("not enough memory for a 9x9 picture")
+            << QStringLiteral("out of memory") << QStringLiteral("内存不足");
+        QTest::newRow("overflow") << int(zentraq::RuntimeError::Overflow) << QStringLiteral("溢出")
+                                  << QStringLiteral("a size or count is too large to work with")
+                                  << QStringLiteral("溢出");
+    }
+
+    void failureWords() {
+        QFETCH(int, code);
+        QFETCH(QString, description);
+        QFETCH(QString, tool);
+        QFETCH(QString, window);
+        const zentraq::RuntimeError e(zentraq::RuntimeError::Code(code), description);
+        QCOMPARE(zentraq::cli::runtimeProblem(e), tool);
+        QCOMPARE(zentraq::problemText(e), window);
+        if (code == zentraq::RuntimeError::OutOfMemory)
+            QCOMPARE(zentraq::problemText(std::bad_alloc()), window);
     }
 
     void sameGlyphData_data() {

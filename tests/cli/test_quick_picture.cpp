@@ -229,7 +229,7 @@ void TestQuickPicture::paintedOnWhiteIsThePainters() {
     for (int a = 0; a < 256; ++a)
         for (int c = 0; c < 256; ++c) {
             const QRgb want = painted.pixel(c, a) | 0xFF000000u;
-            const QRgb got = zentraq::rgbqumo::paintedOnWhite(picture.pixel(c, a));
+            const QRgb got = zentraq::core::paintedOnWhite(picture.pixel(c, a));
             if (got != want)
                 QFAIL(qPrintable(QStringLiteral("c %1, alpha %2: %3, the painter %4")
                                      .arg(c)

@@ -65,8 +65,12 @@ QRgb expected(QRgb p, const ImageOptions& o) {
         const int bits = bitsPerPixel(f);
         return qRgba(0, 0, 0, (a >> (8 - bits)) * 255 / ((1 << bits) - 1));
     }
-    if (!keepsAlpha(f))
-        p = core::compositePixel(p, o.background);
+    if (!keepsAlpha(f)) {
+        // Laid exactly onto the background, rounded to nearest.
+        const auto on = [a](int c, int bg) { return (c * a + bg * (255 - a) + 127) / 255; };
+        const QRgb bg = o.background;
+        p = qRgb(on(qRed(p), qRed(bg)), on(qGreen(p), qGreen(bg)), on(qBlue(p), qBlue(bg)));
+    }
     const bool is565 = f == ColourFormat::Rgb565 || f == ColourFormat::Rgb565Swapped ||
                        f == ColourFormat::Rgb565A8 || f == ColourFormat::Argb8565 ||
                        ((f == ColourFormat::TrueColor || f == ColourFormat::TrueColorAlpha) &&
@@ -157,6 +161,28 @@ private slots:
                                          .arg(y)
                                          .arg(back.pixel(x, y), 8, 16)
                                          .arg(expected(picture.pixel(x, y), options), 8, 16)));
+    }
+
+    // A pixel one level above the background in every channel at alpha 127
+    // lies 254/255 of a level above it: rounded to nearest, the background
+    // itself (rounding halves up would give one level more).
+    void compositeRoundsToNearest_data() {
+        QTest::addColumn<ImageOptions>("options");
+        ImageOptions v9;
+        v9.format = ColourFormat::Rgb888;
+        ImageOptions v8;
+        v8.version = Version::V8;
+        v8.format = ColourFormat::TrueColor;
+        v8.depth = ColourDepth::Depth32;
+        QTest::newRow("v9 rgb888") << v9;
+        QTest::newRow("v8 true colour, 32 bits") << v8;
+    }
+    void compositeRoundsToNearest() {
+        QFETCH(ImageOptions, options);
+        options.background = qRgb(30, 60, 250);
+        QImage picture(1, 1, QImage::Format_ARGB32);
+        picture.setPixel(0, 0, qRgba(31, 61, 251, 127));
+        QCOMPARE(readBack(picture, options, false).pixel(0, 0), qRgb(30, 60, 250));
     }
 
     // A picture of no more colours than the palette has comes back exactly,

@@ -1,6 +1,7 @@
 #include "epaper.h"
 
 #include "checked.h"
+#include "encode.h"
 #include "imagerows.h"
 #include "transform.h"
 
@@ -34,13 +35,6 @@ const std::vector<BuiltIn>& builtIns() {
     };
     return panels;
 }
-
-constexpr int BayerMatrix[4][4] = {
-    {0, 8, 2, 10},
-    {12, 4, 14, 6},
-    {3, 11, 1, 9},
-    {15, 7, 13, 5},
-};
 
 int clampByte(int v) {
     return v < 0 ? 0 : (v > 255 ? 255 : v);
@@ -249,7 +243,7 @@ void PanelEncoder::encodeRow(const QRgb* pixels, int width, std::uint32_t* sampl
         break;
     case rgbqumo::DitherMode::Bayer4:
         for (int x = 0; x < width; ++x)
-            samples[x] = planOf(pixels[x]).entries[std::size_t(BayerMatrix[m_row & 3][x & 3])];
+            samples[x] = planOf(pixels[x]).entries[std::size_t(core::bayer4(m_row, x))];
         break;
     case rgbqumo::DitherMode::FloydSteinberg: {
         const int* here = m_errThis.data();
@@ -259,19 +253,14 @@ void PanelEncoder::encodeRow(const QRgb* pixels, int width, std::uint32_t* sampl
         for (int x = 0; x < width; ++x) {
             const int slot = (x + 1) * 3;
             const QRgb p = pixels[x];
-            const int v[3] = {clampByte(qRed(p) + ((here[slot] + right[0] + 8) >> 4)),
-                              clampByte(qGreen(p) + ((here[slot + 1] + right[1] + 8) >> 4)),
-                              clampByte(qBlue(p) + ((here[slot + 2] + right[2] + 8) >> 4))};
+            const int v[3] = {clampByte(qRed(p) + core::receivedError(here, slot, right[0])),
+                              clampByte(qGreen(p) + core::receivedError(here, slot + 1, right[1])),
+                              clampByte(qBlue(p) + core::receivedError(here, slot + 2, right[2]))};
             const int index = nearest(qRgb(v[0], v[1], v[2]));
             samples[x] = std::uint32_t(index);
             const auto& c = m_colours[std::size_t(index)];
-            for (int k = 0; k < 3; ++k) {
-                const int e = v[k] - c[std::size_t(k)];
-                right[k] = 7 * e;
-                next[slot - 3 + k] += 3 * e;
-                next[slot + k] += 5 * e;
-                next[slot + 3 + k] = e;
-            }
+            for (int k = 0; k < 3; ++k)
+                core::spreadError(v[k] - c[std::size_t(k)], slot + k, 3, right[k], next);
         }
         std::swap(m_errThis, m_errNext);
         break;

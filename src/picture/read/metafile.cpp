@@ -2,7 +2,7 @@
 
 #include "metafileformat.h"
 #include "numbertext.h"
-#include "pictureloader.h"
+#include "pictureerror.h"
 #include "runtime_error.h"
 
 #include <QDir>

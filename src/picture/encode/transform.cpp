@@ -119,8 +119,7 @@ FittedRows::FittedRows(const QImage& picture, const Fitting& fitting, bool keepA
             ? picture
             : picture.convertToFormat(keepAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (!picture.isNull() && m_picture.isNull())
-        throw RuntimeError(RuntimeError::OutOfMemory,
-                           QStringLiteral("not enough memory to convert the picture"));
+        throw RuntimeError::outOfMemory();
     if (eightBit) {
         // Every value's colour, opaque; values past an indexed picture's
         // table are black, as Qt shows them.
@@ -382,10 +381,7 @@ QImage fitPicture(const QImage& picture, const Fitting& fitting) {
                                .arg(QImageReader::allocationLimit()));
     QImage result(rows.size(), QImage::Format_RGB32);
     if (result.isNull() && !rows.size().isEmpty())
-        throw RuntimeError(RuntimeError::OutOfMemory,
-                           QStringLiteral("not enough memory for a %1x%2 picture")
-                               .arg(rows.width())
-                               .arg(rows.height()));
+        throw RuntimeError::outOfMemory();
     for (int y = 0; y < result.height(); ++y)
         rows.readRow(reinterpret_cast<QRgb*>(result.scanLine(y)));
     return result;

@@ -3,6 +3,7 @@
 #include "bitwriter.h"
 #include "bytearraysink.h"
 #include "bytefields.h"
+#include "encode.h"
 #include "metafile.h"
 #include "palette.h"
 #include "pictureloader.h"
@@ -845,7 +846,7 @@ public:
 private:
     static QRgb widen565(std::uint32_t w) {
         const int r = int(w >> 11) & 31, g = int(w >> 5) & 63, b = int(w) & 31;
-        return qRgb(r << 3 | r >> 2, g << 2 | g >> 4, b << 3 | b >> 2);
+        return qRgb(core::widenLevel(r, 5), core::widenLevel(g, 6), core::widenLevel(b, 5));
     }
 
     const ImageOptions& m_o;
@@ -1266,7 +1267,7 @@ public:
         m_image.premultiplied = header.premultiplied;
         m_image.picture = QImage(header.width, header.height, QImage::Format_ARGB32);
         if (m_image.picture.isNull())
-            throw RuntimeError(RuntimeError::Other, QStringLiteral("out of memory"));
+            throw RuntimeError::outOfMemory();
     }
     void row(int y, const QRgb* pixels) override {
         std::memcpy(m_image.picture.scanLine(y), pixels,

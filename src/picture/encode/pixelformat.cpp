@@ -1,5 +1,7 @@
 #include "pixelformat.h"
 
+#include "encode.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
@@ -40,21 +42,8 @@ constexpr DitherInfo Dithers[] = {
     {DitherMode::Bayer4, "bayer4"},
 };
 
-// The standard 4x4 ordered-dither matrix, by row then column.
-constexpr int BayerMatrix[4][4] = {
-    {0, 8, 2, 10},
-    {12, 4, 14, 6},
-    {3, 11, 1, 9},
-    {15, 7, 13, 5},
-};
-
-// An n-bit level shown as 8 bits: its bits repeated from the top down.
-constexpr int widenLevel(int q, int n) {
-    int v = 0;
-    for (int pos = 8 - n; pos > -n; pos -= n)
-        v |= pos >= 0 ? q << pos : q >> -pos;
-    return v;
-}
+using core::bayer4;
+using core::widenLevel;
 
 // Where each channel's level goes in an RGB format's sample: red, green, blue.
 struct ChannelPlace {
@@ -245,9 +234,8 @@ RowQuantiser::RowQuantiser(PixelFormat format, DitherMode dither, int width, boo
         std::uint32_t* parts = &m_part[std::size_t(c) * cells * 256];
         for (int cell = 0; cell < cells; ++cell)
             for (int v = 0; v < 256; ++v)
-                parts[cell * 256 + v] =
-                    part(cells == 1 ? levels.plain(v)
-                                    : levels.ordered(v, BayerMatrix[cell / 4][cell % 4]));
+                parts[cell * 256 + v] = part(
+                    cells == 1 ? levels.plain(v) : levels.ordered(v, bayer4(cell / 4, cell % 4)));
         if (m_dither != DitherMode::FloydSteinberg)
             continue;
         for (int i = 0; i < DiffusedValues; ++i) {
@@ -330,13 +318,9 @@ void RowQuantiser::encodeDiffused(const QRgb* pixels, std::uint32_t* samples) {
         std::uint32_t s = 0;
         auto diffuse = [&](int c) {
             const int slot = (x + 1) * Channels + c;
-            const int value = v[c] + ((here[slot] + right[c] + 8) >> 4);
+            const int value = v[c] + core::receivedError(here, slot, right[c]);
             s |= part[c][value];
-            const int e = error[c][value];
-            right[c] = 7 * e;
-            next[slot - Channels] += 3 * e;
-            next[slot] += 5 * e;
-            next[slot + Channels] = e;
+            core::spreadError(error[c][value], slot, Channels, right[c], next);
         };
         diffuse(0);
         if constexpr (Channels == 3) {

@@ -1,6 +1,7 @@
 #include "picturebounds.h"
 
 #include "filebytes.h"
+#include "pngchunks.h"
 
 #include <QtEndian>
 
@@ -30,22 +31,15 @@ DecoderClaim overclaim(const char* format, const QString& part, qint64 claimed, 
     return c;
 }
 
-// PNG data in [start, end): chunks, each a length, a type, the data and a
-// checksum, up to IEND. The decoder allocates a chunk's whole length before
-// it reads the data.
+// PNG data in [start, end): the walk of pngchunks.h.
 std::optional<DecoderClaim> pngChunks(FileBytes& f, qint64 start, qint64 end) {
-    for (qint64 at = start + 8;;) {
-        uchar chunk[8];
-        if (end - at < 8 || !f.read(at, chunk, 8))
-            return std::nullopt; // cut short: the decoder says so itself
-        const qint64 length = qFromBigEndian<quint32>(chunk);
-        const qint64 left = end - at - 8; // the data and the checksum
-        if (length + 4 > left)
-            return overclaim("PNG", chunkName(chunk + 4), length, left - 4);
-        at += 12 + length;
-        if (qstrncmp(reinterpret_cast<const char*>(chunk + 4), "IEND", 4) == 0)
-            return std::nullopt;
-    }
+    const std::optional<PngChunkClaim> claim = pngChunkOverclaim(
+        [&f](long long offset, void* out, long long n) { return f.read(offset, out, n); }, start,
+        end);
+    if (!claim)
+        return std::nullopt;
+    return overclaim("PNG", chunkName(reinterpret_cast<const uchar*>(claim->type)), claim->claimed,
+                     claim->left);
 }
 
 // Icon or cursor: the first image of the directory is decoded, from the bytes

@@ -1,5 +1,7 @@
 #include "palette.h"
 
+#include "encode.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -9,13 +11,6 @@ namespace zentraq::rgbqumo {
 namespace {
 
 using Colour4 = std::array<int, 4>;
-
-constexpr int BayerMatrix[4][4] = {
-    {0, 8, 2, 10},
-    {12, 4, 14, 6},
-    {3, 11, 1, 9},
-    {15, 7, 13, 5},
-};
 
 int distance(const Colour4& a, const Colour4& b) {
     int d = 0;
@@ -462,7 +457,7 @@ void PaletteEncoder::encodeRow(const QRgb* pixels, int width, std::uint32_t* sam
                 continue;
             }
             Colour4 c = premultiplied(pixels[x]);
-            const int m = BayerMatrix[m_row & 3][x & 3];
+            const int m = core::bayer4(m_row, x);
             const int offset = (2 * m + 1 - 16) * m_spacing * c[3] / (32 * 255);
             for (int k = 0; k < 3; ++k)
                 c[std::size_t(k)] = std::clamp(c[std::size_t(k)] + offset, 0, c[3]);
@@ -484,19 +479,15 @@ void PaletteEncoder::encodeRow(const QRgb* pixels, int width, std::uint32_t* sam
             } else {
                 for (int k = 0; k < 3; ++k)
                     c[std::size_t(k)] = std::clamp(
-                        c[std::size_t(k)] + ((here[slot + k] + right[k] + 8) >> 4), 0, c[3]);
+                        c[std::size_t(k)] + core::receivedError(here, slot + k, right[k]), 0, c[3]);
                 const int index = m_nearest.find(c, m_last);
                 m_last = index;
                 samples[x] = std::uint32_t(index);
                 for (int k = 0; k < 3; ++k)
                     e[k] = c[std::size_t(k)] - m_nearest.colour(index)[std::size_t(k)];
             }
-            for (int k = 0; k < 3; ++k) {
-                right[k] = 7 * e[k];
-                next[slot - 3 + k] += 3 * e[k];
-                next[slot + k] += 5 * e[k];
-                next[slot + 3 + k] = e[k];
-            }
+            for (int k = 0; k < 3; ++k)
+                core::spreadError(e[k], slot + k, 3, right[k], next);
         }
         std::swap(m_errThis, m_errNext);
         break;

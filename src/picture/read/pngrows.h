@@ -7,9 +7,13 @@
 // It takes only what it decodes exactly as the window's own reader does:
 // 8 bits a channel or fewer, every colour type, with or without a
 // transparency chunk, interlaced or not, read to its end without a single
-// warning from the decoder. Anything else (16-bit channels, a damaged or
-// cut file, a checksum that does not match, a picture of more than
-// MaxPixels) is not taken, and the caller reads the file the usual way.
+// warning from the decoder; a palette index past the palette's end is read
+// as the window's reader reads it. Anything else (16-bit channels, a damaged
+// or cut file, a checksum that does not match, a chunk that claims more
+// than the file holds or more than ChunkBytes, a picture of more than
+// MaxPixels) is not taken, and the caller reads the file the usual way. The
+// chunks' lengths are checked against the file before the decoder starts,
+// so no file makes it allocate what the file does not hold.
 
 #include "colour.h"
 #include "pipeline.h"
@@ -20,31 +24,19 @@
 
 namespace zentraq::rgbqumo {
 
-// A channel c of alpha a painted onto white by the picture box: c * a / 255
-// rounded as the box's painter rounds it, (t + t / 256 + 128) / 256 for
-// t = c * a, plus the white that shows through, 255 - a.
-constexpr int paintedOnWhite(int c, int a) {
-    const int t = c * a;
-    return ((t + (t >> 8) + 0x80) >> 8) + 255 - a;
-}
-
-// An unpremultiplied pixel painted onto white: an opaque pixel.
-constexpr Argb paintedOnWhite(Argb pixel) {
-    const int a = argbAlpha(pixel);
-    if (a == 255)
-        return pixel;
-    return argb(paintedOnWhite(argbRed(pixel), a), paintedOnWhite(argbGreen(pixel), a),
-                paintedOnWhite(argbBlue(pixel), a));
-}
-
 class PngRows : public core::PixelSource {
 public:
     // The largest picture taken: 16 Mi pixels (64 MiB of decoded pixels).
     static constexpr long long MaxPixels = 1LL << 24;
+    // The largest ancillary chunk the decoder keeps, or decompresses text or
+    // a colour profile to, and how many of them it keeps.
+    static constexpr unsigned ChunkBytes = 8u << 20;
+    static constexpr unsigned ChunkCount = 1000;
 
     // Decodes the PNG file open for reading at `fd` from where it stands
-    // (the descriptor stays the caller's). Returns nullptr when the file is
-    // not one this reader takes; nothing is reported then.
+    // to its end (a regular file; the descriptor stays the caller's).
+    // Returns nullptr when the file is not one this reader takes; nothing is
+    // reported then.
     static std::unique_ptr<PngRows> read(int fd);
 
     int width() const override { return m_width; }

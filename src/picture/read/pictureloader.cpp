@@ -3,6 +3,7 @@
 #include "metafile.h"
 #include "picturebounds.h"
 #include "picturelayout.h"
+#include "pngrgba64.h"
 #include "runtime_error.h"
 
 #include <QBuffer>
@@ -128,7 +129,7 @@ QString incomplete(const QString& name, const QString& what) {
 // The picture in `device` (open for reading, positioned anywhere). With
 // `stderrWords`, what the decoders write to standard error meanwhile is kept
 // for the error.
-QImage readPicture(QIODevice& device, const QString& name, bool stderrWords = false) {
+QImage decodePicture(QIODevice& device, const QString& name, bool stderrWords = false) {
     // Metafiles, known by their first bytes, are drawn by their converter.
     if (IsMetafile(device))
         return LoadMetafile(device, name);
@@ -224,6 +225,22 @@ QImage readPicture(QIODevice& device, const QString& name, bool stderrWords = fa
                                           QStringLiteral("）")),
                      PictureProblem::Damaged);
 
+    if (format == "png" && picture.format() == QImage::Format_RGBA64) {
+        // Qt's reader writes a 16-bit RGB picture with a transparency chunk
+        // three channels a pixel into four: its pixels come from libpng.
+        uchar header[26];
+        if (device.seek(0) && device.read(reinterpret_cast<char*>(header), 26) == 26 &&
+            header[24] == 16 && header[25] == 2 && device.seek(0) &&
+            !readRgb16WithKey(
+                [&device](void* out, std::size_t n) {
+                    return device.read(static_cast<char*>(out), qint64(n)) == qint64(n);
+                },
+                picture.width(), picture.height(), picture.bits(),
+                std::size_t(picture.bytesPerLine())))
+            throw failed(RuntimeError::InvalidPicture,
+                         QStringLiteral("无效图片：图片数据已损坏或不完整：%1").arg(name),
+                         PictureProblem::Damaged);
+    }
     if (layout.andMask)
         applyAndMask(picture, device, *layout.andMask);
     // One picture pixel is one box pixel, whatever scale the file asks for.
@@ -273,7 +290,7 @@ QImage LoadPicture(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         cannotOpen(path, file.errorString());
-    return readPicture(file, path);
+    return decodePicture(file, path);
 }
 
 QImage LoadPicture(int fd, const QString& name) {
@@ -282,14 +299,14 @@ QImage LoadPicture(int fd, const QString& name) {
         throw PictureError(RuntimeError::PathFileAccessError,
                            QStringLiteral("无法读取文件：%1").arg(name),
                            PictureProblem::Unreadable);
-    return readPicture(file, name, true);
+    return decodePicture(file, name, true);
 }
 
 QImage LoadPictureData(const QByteArray& data, const QString& name) {
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
-    return readPicture(buffer, name);
+    return decodePicture(buffer, name);
 }
 
 } // namespace zentraq::rgbqumo

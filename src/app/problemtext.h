@@ -1,0 +1,16 @@
+#pragma once
+
+// The window's words for a failure the conversions report: the one place
+// where the window turns a failure's code into words. Out of memory is said
+// the same way wherever it happened, whatever the routine that ran out
+// called it.
+
+#include <QString>
+
+#include <exception>
+
+namespace zentraq {
+
+QString problemText(const std::exception& e);
+
+} // namespace zentraq

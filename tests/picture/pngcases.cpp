@@ -1,0 +1,632 @@
+#include "pngcases.h"
+
+#include <QtEndian>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <tuple>
+
+namespace zentraq::testing {
+namespace {
+
+constexpr char Signature[] = "\x89PNG\r\n\x1a\n";
+
+// A chunk as written: its length field may claim more or less than its data,
+// and its CRC may be wrong.
+struct Chunk {
+    QByteArray type;
+    QByteArray data;
+    bool badCrc = false;
+    qint64 claimed = -1; // the length field, when not the data's size
+};
+
+QByteArray be32(quint32 v) {
+    QByteArray out(4, '\0');
+    qToBigEndian(v, out.data());
+    return out;
+}
+
+QByteArray written(const Chunk& c) {
+    QByteArray out = be32(quint32(c.claimed >= 0 ? c.claimed : c.data.size())) + c.type + c.data;
+    quint32 crc = quint32(
+        ::crc32(0, reinterpret_cast<const Bytef*>(out.constData() + 4), uInt(out.size() - 4)));
+    return out + be32(c.badCrc ? crc ^ 0x55u : crc);
+}
+
+QByteArray zlibbed(const QByteArray& data, int level = 6) {
+    uLongf size = compressBound(uLong(data.size()));
+    QByteArray out(qsizetype(size), '\0');
+    compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+              reinterpret_cast<const Bytef*>(data.constData()), uLong(data.size()), level);
+    out.truncate(qsizetype(size));
+    return out;
+}
+
+int channelsOf(int type) {
+    return type == 0 || type == 3 ? 1 : type == 4 ? 2 : type == 2 ? 3 : 4;
+}
+
+// What the picture holds and how its file is laid out.
+struct Spec {
+    int width = 16;
+    int height = 16;
+    int depth = 8;
+    int type = 2;
+    bool interlaced = false;
+    int filter = -1; // -1: the five filters in turn, row by row
+    int level = 6;
+    int paletteSize = -1; // -1: as many entries as the indices reach
+    int indexLimit = -1;  // indices run 0 .. this - 1 (-1: the palette's size)
+    int index = -1;       // every pixel this index
+    QByteArray trns;      // a tRNS chunk's data
+    bool hasTrns = false;
+    QList<Chunk> beforePalette;                  // after IHDR
+    QList<Chunk> beforeData;                     // after PLTE and tRNS
+    QList<Chunk> afterData;                      // before IEND
+    int idatPiece = 0;                           // IDAT chunks of this many bytes (0: one)
+    QByteArray ihdrTail = QByteArray("\0\0", 2); // compression and filter method
+    int interlaceByte = -1;                      // instead of the interlacing's
+};
+
+int sample(const Spec& s, int x, int y, int c) {
+    if (s.type == 3) {
+        if (s.index >= 0)
+            return s.index;
+        const int limit = s.indexLimit > 0    ? s.indexLimit
+                          : s.paletteSize > 0 ? s.paletteSize
+                                              : std::min(256, 1 << s.depth);
+        return (x + 3 * y) % limit;
+    }
+    const int top = s.depth >= 16 ? 0xFFFF : (1 << s.depth) - 1;
+    const bool alpha = (s.type == 4 || s.type == 6) && c == channelsOf(s.type) - 1;
+    if (alpha) // every level from transparent to opaque, 0 and the top included
+        return ((x + 5 * y) * (s.depth == 16 ? 4111 : 53)) % (top + 1);
+    if (s.depth == 16)
+        return (x * 4099 + y * 7919 + c * 12289 + x * y * 31) & 0xFFFF;
+    return (x * 37 + y * 71 + c * 113 + x * y * 5) & top;
+}
+
+QByteArray paletteOf(int n) {
+    QByteArray p;
+    for (int i = 0; i < n; ++i)
+        p += char((i * 53 + 17) & 255), p += char((i * 101 + 3) & 255),
+            p += char((i * 197 + 91) & 255);
+    return p;
+}
+
+QByteArray rowBytes(const Spec& s, int y, int x0, int dx, int count) {
+    const int channels = channelsOf(s.type);
+    QByteArray out;
+    if (s.depth >= 8) {
+        for (int i = 0; i < count; ++i)
+            for (int c = 0; c < channels; ++c) {
+                const int v = sample(s, x0 + i * dx, y, c);
+                if (s.depth == 16)
+                    out += char(v >> 8);
+                out += char(v & 255);
+            }
+        return out;
+    }
+    // Samples of fewer bits packed from the top of each byte (of any depth
+    // below 8, so that headers with a depth PNG has not are filled too).
+    int acc = 0, bits = 0;
+    for (int i = 0; i < count; ++i) {
+        acc = acc << s.depth | sample(s, x0 + i * dx, y, 0);
+        bits += s.depth;
+        while (bits >= 8) {
+            bits -= 8;
+            out += char(acc >> bits);
+            acc &= (1 << bits) - 1;
+        }
+    }
+    if (bits)
+        out += char(acc << (8 - bits));
+    return out;
+}
+
+int paeth(int a, int b, int c) {
+    const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+    return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+}
+
+QByteArray filtered(const QByteArray& row, const QByteArray& prior, int type, int bpp) {
+    QByteArray out(1, char(type));
+    for (qsizetype i = 0; i < row.size(); ++i) {
+        const int a = i >= bpp ? uchar(row[i - bpp]) : 0;
+        const int b = prior.isEmpty() ? 0 : uchar(prior[i]);
+        const int c = i >= bpp && !prior.isEmpty() ? uchar(prior[i - bpp]) : 0;
+        const int predicted = type == 1   ? a
+                              : type == 2 ? b
+                              : type == 3 ? (a + b) / 2
+                              : type == 4 ? paeth(a, b, c)
+                                          : 0;
+        out += char(uchar(row[i]) - predicted);
+    }
+    return out;
+}
+
+// The scanlines, filtered, in the order of the passes.
+QByteArray scanlines(const Spec& s) {
+    struct Pass {
+        int x0, y0, dx, dy;
+    };
+    static const Pass Adam7[] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                 {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    static const Pass Whole[] = {{0, 0, 1, 1}};
+    const int bpp = std::max(1, channelsOf(s.type) * s.depth / 8);
+    QByteArray out;
+    int row = 0;
+    for (const Pass& p :
+         s.interlaced ? std::span<const Pass>(Adam7) : std::span<const Pass>(Whole)) {
+        const int pw = s.width > p.x0 ? (s.width - p.x0 + p.dx - 1) / p.dx : 0;
+        const int ph = s.height > p.y0 ? (s.height - p.y0 + p.dy - 1) / p.dy : 0;
+        if (pw == 0 || ph == 0)
+            continue;
+        QByteArray prior;
+        for (int y = p.y0; y < s.height; y += p.dy) {
+            const QByteArray r = rowBytes(s, y, p.x0, p.dx, pw);
+            out += filtered(r, prior, s.filter >= 0 ? s.filter : row++ % 5, bpp);
+            prior = r;
+        }
+    }
+    return out;
+}
+
+QByteArray ihdrData(const Spec& s) {
+    return be32(quint32(s.width)) + be32(quint32(s.height)) + char(s.depth) + char(s.type) +
+           s.ihdrTail +
+           char(s.interlaceByte >= 0 ? s.interlaceByte
+                : s.interlaced       ? 1
+                                     : 0);
+}
+
+QList<Chunk> chunksOf(const Spec& s, const QByteArray& data) {
+    QList<Chunk> out{{"IHDR", ihdrData(s)}};
+    out += s.beforePalette;
+    if (s.type == 3 && s.paletteSize != 0)
+        out += Chunk{"PLTE",
+                     paletteOf(s.paletteSize > 0 ? s.paletteSize : std::min(256, 1 << s.depth))};
+    if (s.hasTrns)
+        out += Chunk{"tRNS", s.trns};
+    out += s.beforeData;
+    const QByteArray z = data;
+    if (s.idatPiece <= 0) {
+        out += Chunk{"IDAT", z};
+    } else {
+        for (qsizetype at = 0; at < z.size(); at += s.idatPiece)
+            out += Chunk{"IDAT", z.mid(at, s.idatPiece)};
+    }
+    out += s.afterData;
+    out += Chunk{"IEND", {}};
+    return out;
+}
+
+QByteArray fileOf(const QList<Chunk>& chunks, QByteArray signature = QByteArray(Signature, 8)) {
+    QByteArray out = signature;
+    for (const Chunk& c : chunks)
+        out += written(c);
+    return out;
+}
+
+QByteArray pngOf(const Spec& s) {
+    return fileOf(chunksOf(s, zlibbed(scanlines(s), s.level)));
+}
+
+QByteArray text(const char* keyword, const QByteArray& words) {
+    return QByteArray(keyword) + '\0' + words;
+}
+
+class Cases {
+public:
+    QList<PngCase> all;
+    void add(const QString& name, const QByteArray& file) { all.append(PngCase{name, file}); }
+    void add(const QString& name, const Spec& s) { add(name, pngOf(s)); }
+};
+
+Spec spec(int type, int depth, int w = 16, int h = 16) {
+    Spec s;
+    s.type = type;
+    s.depth = depth;
+    s.width = w;
+    s.height = h;
+    return s;
+}
+
+struct Kind {
+    int type;
+    int depth;
+    const char* name;
+};
+constexpr Kind Kinds[] = {
+    {0, 1, "g1"}, {0, 2, "g2"},   {0, 4, "g4"},    {0, 8, "g8"},  {0, 16, "g16"},
+    {2, 8, "c8"}, {2, 16, "c16"}, {3, 1, "p1"},    {3, 2, "p2"},  {3, 4, "p4"},
+    {3, 8, "p8"}, {4, 8, "ga8"},  {4, 16, "ga16"}, {6, 8, "ca8"}, {6, 16, "ca16"},
+};
+
+void basics(Cases& c) {
+    for (const Kind& k : Kinds)
+        for (bool interlaced : {false, true}) {
+            Spec s = spec(k.type, k.depth, 32, 32);
+            s.interlaced = interlaced;
+            c.add(QStringLiteral("basic %1%2").arg(k.name, interlaced ? " adam7" : ""), s);
+        }
+    // Sizes that end a byte, a pass or an interlace block anywhere.
+    for (int side : {1, 2, 3, 4, 5, 6, 7, 8, 9, 31, 33, 40})
+        for (bool interlaced : {false, true})
+            for (const Kind& k : {Kinds[2], Kinds[9], Kinds[13]}) {
+                Spec s = spec(k.type, k.depth, side, side);
+                s.interlaced = interlaced;
+                c.add(QStringLiteral("size %1 %2%3")
+                          .arg(side)
+                          .arg(k.name, interlaced ? " adam7" : ""),
+                      s);
+            }
+    for (const auto& [w, h] : {std::pair{1, 37}, {37, 1}, {255, 3}, {3, 255}}) {
+        Spec s = spec(6, 8, w, h);
+        s.interlaced = true;
+        c.add(QStringLiteral("shape %1x%2").arg(w).arg(h), s);
+    }
+    // Each filter alone, and the compression levels.
+    for (int f = 0; f < 5; ++f)
+        for (const Kind& k : {Kinds[4], Kinds[5], Kinds[9], Kinds[14]}) {
+            Spec s = spec(k.type, k.depth, 24, 24);
+            s.filter = f;
+            c.add(QStringLiteral("filter %1 %2").arg(f).arg(k.name), s);
+        }
+    for (int level : {0, 1, 9}) {
+        Spec s = spec(2, 8, 32, 32);
+        s.level = level;
+        c.add(QStringLiteral("zlib level %1").arg(level), s);
+    }
+}
+
+void transparency(Cases& c) {
+    // Grey with a transparent level: each depth, the lowest and highest.
+    for (int depth : {1, 2, 4, 8, 16})
+        for (int level : {0, (1 << depth) - 1}) {
+            Spec s = spec(0, depth);
+            s.hasTrns = true;
+            s.trns = QByteArray(1, char(level >> 8)) + char(level & 255);
+            c.add(QStringLiteral("trns g%1 level %2").arg(depth).arg(level), s);
+        }
+    // A level past the depth.
+    {
+        Spec s = spec(0, 2);
+        s.hasTrns = true;
+        s.trns = QByteArray("\0\x09", 2);
+        c.add(QStringLiteral("trns g2 level 9"), s);
+    }
+    for (int depth : {8, 16}) {
+        Spec s = spec(2, depth);
+        s.hasTrns = true;
+        const int r = sample(s, 0, 0, 0), g = sample(s, 0, 0, 1), b = sample(s, 0, 0, 2);
+        for (int v : {r, g, b})
+            s.trns += char(v >> 8), s.trns += char(v & 255);
+        c.add(QStringLiteral("trns c%1").arg(depth), s);
+    }
+    for (const int depth : {1, 2, 4, 8})
+        for (const int count : {1, 2, 3}) {
+            Spec s = spec(3, depth);
+            const int entries = std::min(256, 1 << depth);
+            const int n = count == 1 ? 1 : count == 2 ? std::max(1, entries / 2) : entries;
+            s.hasTrns = true;
+            for (int i = 0; i < n; ++i)
+                s.trns += char((i * 67) & 255);
+            c.add(QStringLiteral("trns p%1 %2 entries").arg(depth).arg(n), s);
+        }
+    {
+        Spec s = spec(3, 4);
+        s.hasTrns = true;
+        s.trns = QByteArray(20, '\x80'); // more entries than the palette
+        c.add(QStringLiteral("trns p4 longer than the palette"), s);
+    }
+    {
+        Spec s = spec(6, 8);
+        s.hasTrns = true;
+        s.trns = QByteArray(6, '\0'); // not allowed with alpha
+        c.add(QStringLiteral("trns with alpha"), s);
+    }
+}
+
+// Palettes shorter than the indices reach, as libpng's small-palette and
+// badpal pictures have them.
+void palettes(Cases& c) {
+    for (int depth : {1, 2, 4, 8})
+        for (int entries : {1, 2, 3, 100}) {
+            if (entries >= (1 << depth) && !(depth == 8 && entries == 100))
+                continue;
+            for (bool outside : {false, true}) {
+                Spec s = spec(3, depth, 17, 11);
+                s.paletteSize = entries;
+                s.indexLimit = outside ? (1 << depth) : entries;
+                c.add(QStringLiteral("palette p%1 %2 entries%3")
+                          .arg(depth)
+                          .arg(entries)
+                          .arg(outside ? " indices past it" : ""),
+                      s);
+                if (!outside)
+                    continue;
+                s.hasTrns = true;
+                s.trns = QByteArray(1, '\x40');
+                c.add(QStringLiteral("palette p%1 %2 entries indices past it, tRNS")
+                          .arg(depth)
+                          .arg(entries),
+                      s);
+            }
+        }
+    // Every pixel the index past a palette of one entry.
+    for (int depth : {1, 2, 4, 8}) {
+        Spec s = spec(3, depth, 8, 2);
+        s.paletteSize = 1;
+        s.index = depth == 1 ? 1 : (1 << depth) - 1;
+        c.add(QStringLiteral("palette p%1 one entry every pixel %2").arg(depth).arg(s.index), s);
+    }
+    for (int entries : {0, 257}) {
+        Spec s = spec(3, 8);
+        s.paletteSize = 0;
+        s.beforePalette.append(Chunk{"PLTE", paletteOf(entries)});
+        c.add(QStringLiteral("palette of %1 entries").arg(entries), s);
+    }
+    {
+        Spec s = spec(3, 1);
+        s.paletteSize = 4; // more than a bit reaches
+        c.add(QStringLiteral("palette p1 of 4 entries"), s);
+    }
+    {
+        Spec s = spec(3, 4);
+        s.paletteSize = 0;
+        s.beforePalette.append(Chunk{"PLTE", paletteOf(5).left(14)});
+        c.add(QStringLiteral("palette not whole entries"), s);
+    }
+    {
+        Spec s = spec(3, 4);
+        s.paletteSize = 0;
+        c.add(QStringLiteral("palette missing"), s);
+    }
+    {
+        Spec s = spec(3, 4);
+        s.afterData.append(Chunk{"PLTE", paletteOf(16)});
+        c.add(QStringLiteral("palette again after the data"), s);
+    }
+    for (int type : {0, 2, 6}) {
+        Spec s = spec(type, 8);
+        s.beforeData.append(Chunk{"PLTE", paletteOf(16)}); // a suggestion, or not allowed
+        c.add(QStringLiteral("palette in type %1").arg(type), s);
+    }
+}
+
+void ancillary(Cases& c) {
+    const QByteArray profile = QByteArray("not a colour profile at all") + QByteArray(100, 'x');
+    struct Named {
+        const char* name;
+        Chunk chunk;
+        bool early;
+    };
+    const Named chunks[] = {
+        {"gAMA 0.45455", {"gAMA", be32(45455)}, true},
+        {"gAMA 1.0", {"gAMA", be32(100000)}, true},
+        {"gAMA 2.5", {"gAMA", be32(250000)}, true},
+        {"gAMA 0", {"gAMA", be32(0)}, true},
+        {"cHRM",
+         {"cHRM", be32(31270) + be32(32900) + be32(64000) + be32(33000) + be32(30000) +
+                      be32(60000) + be32(15000) + be32(6000)},
+         true},
+        {"sRGB", {"sRGB", QByteArray(1, '\0')}, true},
+        {"sRGB bad intent", {"sRGB", QByteArray(1, '\x09')}, true},
+        {"iCCP not a profile", {"iCCP", QByteArray("icc\0\0", 5) + zlibbed(profile)}, true},
+        {"iCCP bad zlib", {"iCCP", QByteArray("icc\0\0", 5) + "garbage"}, true},
+        {"sBIT", {"sBIT", QByteArray("\x05\x06\x05", 3)}, true},
+        {"sBIT too many bits", {"sBIT", QByteArray("\x09\x09\x09", 3)}, true},
+        {"bKGD", {"bKGD", QByteArray("\0\x10\0\x20\0\x30", 6)}, false},
+        {"pHYs", {"pHYs", be32(2835) + be32(2835) + char(1)}, false},
+        {"oFFs", {"oFFs", be32(7) + be32(9) + char(0)}, false},
+        {"tIME", {"tIME", QByteArray("\x07\xE8\x02\x1D\x0C\x22\x38", 7)}, false},
+        {"tEXt", {"tEXt", text("Title", "a picture")}, false},
+        {"tEXt no keyword", {"tEXt", text("", "a picture")}, false},
+        {"zTXt",
+         {"zTXt", text("Comment", QByteArray(1, '\0') + zlibbed("words words words"))},
+         false},
+        {"zTXt bad zlib", {"zTXt", text("Comment", QByteArray(1, '\0') + "zzzz")}, false},
+        {"zTXt of 16 MiB",
+         {"zTXt", text("Bomb", QByteArray(1, '\0') + zlibbed(QByteArray(16 << 20, 'a'), 9))},
+         false},
+        {"iTXt", {"iTXt", text("Title", QByteArray("\0\0en\0Titel\0", 11) + "Bild")}, false},
+        {"iTXt compressed",
+         {"iTXt", text("Title", QByteArray("\1\0en\0\0", 6) + zlibbed("Bild"))},
+         false},
+        {"eXIf", {"eXIf", QByteArray("MM\0*\0\0\0\x08\0\0", 10)}, false},
+        {"sPLT", {"sPLT", QByteArray("pal\0\x08", 5) + QByteArray(6, '\x11')}, false},
+        {"hIST", {"hIST", QByteArray(8, '\0')}, false},
+        {"sCAL",
+         {"sCAL", QByteArray("\x01"
+                             "1.5\0"
+                             "2.5",
+                             8)},
+         false},
+        {"pCAL",
+         {"pCAL", QByteArray("cal\0\0\0\0\0\0\0\0\xff\0\x02"
+                             "u\0"
+                             "1\0"
+                             "2",
+                             20)},
+         false},
+        {"unknown ancillary", {"prIv", QByteArray("private", 7)}, false},
+        {"unknown ancillary unsafe to copy", {"juNK", QByteArray(40, 'j')}, false},
+        {"unknown critical", {"CRIT", QByteArray("critical", 8)}, false},
+        {"bad chunk name", {"ab1d", QByteArray("x", 1)}, false},
+        {"tEXt bad crc", {"tEXt", text("Title", "a picture"), true}, false},
+        {"gAMA bad crc", {"gAMA", be32(45455), true}, true},
+    };
+    for (const Named& n : chunks)
+        for (const Kind& k : {Kinds[5], Kinds[9], Kinds[13]}) {
+            Spec s = spec(k.type, k.depth);
+            (n.early ? s.beforePalette : s.beforeData).append(n.chunk);
+            c.add(QStringLiteral("chunk %1 %2").arg(n.name, k.name), s);
+        }
+    // Empty ancillary chunks, as libpng's empty_ancillary_chunks.png.
+    for (const char* type :
+         {"bKGD", "cHRM", "eXIf", "gAMA", "hIST", "iCCP", "iTXt", "oFFs", "pCAL", "pHYs", "sBIT",
+          "sCAL", "sPLT", "sRGB", "tEXt", "tIME", "tRNS", "zTXt"}) {
+        Spec s = spec(3, 8);
+        s.beforeData.append(Chunk{type, {}});
+        c.add(QStringLiteral("empty %1").arg(type), s);
+    }
+    // Text after the data.
+    Spec s = spec(2, 8);
+    s.afterData.append(Chunk{"tEXt", text("After", "the data")});
+    s.afterData.append(Chunk{"zTXt", text("After", QByteArray(1, '\0') + zlibbed("the data"))});
+    c.add(QStringLiteral("text after the data"), s);
+}
+
+void dataLayouts(Cases& c) {
+    for (int piece : {1, 7, 100}) {
+        Spec s = spec(6, 8, 24, 24);
+        s.idatPiece = piece;
+        c.add(QStringLiteral("IDAT in pieces of %1").arg(piece), s);
+    }
+    const Spec base = spec(2, 8, 24, 24);
+    const QByteArray z = zlibbed(scanlines(base));
+    auto withData = [&](const QString& name, QList<Chunk> data) {
+        QList<Chunk> chunks{{"IHDR", ihdrData(base)}};
+        chunks += data;
+        chunks += Chunk{"IEND", {}};
+        c.add(name, fileOf(chunks));
+    };
+    withData(QStringLiteral("IDAT empty first"), {{"IDAT", {}}, {"IDAT", z}});
+    withData(QStringLiteral("IDAT empty between"),
+             {{"IDAT", z.left(10)}, {"IDAT", {}}, {"IDAT", z.mid(10)}});
+    withData(QStringLiteral("IDAT split by text"),
+             {{"IDAT", z.left(10)}, {"tEXt", text("a", "b")}, {"IDAT", z.mid(10)}});
+    withData(QStringLiteral("IDAT missing"), {});
+    withData(QStringLiteral("IDAT stream short"), {{"IDAT", z.left(z.size() / 2)}});
+    withData(QStringLiteral("IDAT stream without its checksum"), {{"IDAT", z.left(z.size() - 4)}});
+    withData(QStringLiteral("IDAT stream checksum wrong"),
+             {{"IDAT", z.left(z.size() - 1) + char(z.back() ^ 1)}});
+    withData(QStringLiteral("IDAT more after the stream"), {{"IDAT", z + zlibbed("more")}});
+    withData(QStringLiteral("IDAT rows short"),
+             {{"IDAT", zlibbed(scanlines(base).left(scanlines(base).size() - 30))}});
+    withData(QStringLiteral("IDAT rows long"),
+             {{"IDAT", zlibbed(scanlines(base) + QByteArray(100, '\0'))}});
+    withData(QStringLiteral("IDAT zlib header wrong"), {{"IDAT", char(0x79) + z.mid(1)}});
+    withData(QStringLiteral("IDAT zlib window 32 KiB"),
+             {{"IDAT", QByteArray(1, char(0x78)) + char(0xDA) + z.mid(2)}});
+    withData(QStringLiteral("IDAT deflate block wrong"),
+             {{"IDAT", z.left(2) + char(0xFF) + z.mid(3)}});
+    withData(QStringLiteral("IDAT bad crc"), {{"IDAT", z, true}});
+    QByteArray badFilter = scanlines(base);
+    badFilter[0] = char(9);
+    withData(QStringLiteral("filter type 9"), {{"IDAT", zlibbed(badFilter)}});
+}
+
+void headers(Cases& c) {
+    const Spec base = spec(2, 8);
+    const QByteArray good = pngOf(base);
+    // Signatures.
+    for (const auto& [name, at, value] : {std::tuple{"signature byte 0", 0, 0x88},
+                                          {"signature byte 1", 1, 'p'},
+                                          {"signature CR LF", 4, '\n'},
+                                          {"signature byte 7", 7, 0}}) {
+        QByteArray f = good;
+        f[at] = char(value);
+        c.add(QStringLiteral("%1").arg(name), f);
+    }
+    // Headers a decoder refuses.
+    auto withHeader = [&](const QString& name, std::function<void(Spec&)> change) {
+        Spec s = base;
+        change(s);
+        c.add(name, s);
+    };
+    for (int type : {1, 5, 7, 9})
+        withHeader(QStringLiteral("colour type %1").arg(type), [type](Spec& s) { s.type = type; });
+    for (const auto& [type, depth] : {std::pair{0, 3}, {0, 32}, {2, 4}, {3, 16}, {4, 4}, {6, 1}})
+        withHeader(QStringLiteral("type %1 depth %2").arg(type).arg(depth),
+                   [type, depth](Spec& s) { s.type = type, s.depth = depth; });
+    withHeader(QStringLiteral("width 0"), [](Spec& s) { s.width = 0; });
+    withHeader(QStringLiteral("height 0"), [](Spec& s) { s.height = 0; });
+    withHeader(QStringLiteral("compression method 1"), [](Spec& s) { s.ihdrTail[0] = 1; });
+    withHeader(QStringLiteral("filter method 1"), [](Spec& s) { s.ihdrTail[1] = 1; });
+    withHeader(QStringLiteral("filter method 64"), [](Spec& s) { s.ihdrTail[1] = 64; });
+    withHeader(QStringLiteral("interlace method 2"), [](Spec& s) { s.interlaceByte = 2; });
+    // A header that says more pixels than the file has data for.
+    for (const auto& [w, h] :
+         {std::pair{1000001, 1}, {1, 1000001}, {30000, 30000}, {0x7FFFFFFF, 1}, {4096, 4096}}) {
+        Spec s = spec(0, 1);
+        QList<Chunk> chunks = chunksOf(s, zlibbed(scanlines(s)));
+        s.width = w, s.height = h;
+        chunks[0].data = ihdrData(s);
+        c.add(QStringLiteral("header %1x%2, data for 16x16").arg(w).arg(h), fileOf(chunks));
+    }
+    {
+        QList<Chunk> chunks = chunksOf(base, zlibbed(scanlines(base)));
+        chunks[0].badCrc = true;
+        c.add(QStringLiteral("IHDR bad crc"), fileOf(chunks));
+    }
+    {
+        QList<Chunk> chunks = chunksOf(base, zlibbed(scanlines(base)));
+        chunks[0].data += QByteArray(3, '\0');
+        c.add(QStringLiteral("IHDR 16 bytes"), fileOf(chunks));
+        chunks = chunksOf(base, zlibbed(scanlines(base)));
+        chunks.insert(1, chunks[0]);
+        c.add(QStringLiteral("IHDR twice"), fileOf(chunks));
+        chunks = chunksOf(base, zlibbed(scanlines(base)));
+        chunks.move(0, 1);
+        c.add(QStringLiteral("IHDR after IDAT"), fileOf(chunks));
+        chunks = chunksOf(base, zlibbed(scanlines(base)));
+        chunks.back().data = "end";
+        c.add(QStringLiteral("IEND with data"), fileOf(chunks));
+        chunks.back() = {"IEND", {}, true};
+        c.add(QStringLiteral("IEND bad crc"), fileOf(chunks));
+        chunks.removeLast();
+        c.add(QStringLiteral("IEND missing"), fileOf(chunks));
+    }
+    // Cut short anywhere, and more after the end.
+    for (int cut : {4, 8, 20, 33, 45, 60, int(good.size()) - 30, int(good.size()) - 12,
+                    int(good.size()) - 4, int(good.size()) - 1})
+        c.add(QStringLiteral("cut at %1 of %2").arg(cut).arg(good.size()), good.left(cut));
+    c.add(QStringLiteral("junk after IEND"), good + QByteArray("junk after the end"));
+    c.add(QStringLiteral("a second picture after IEND"), good + good);
+}
+
+// Chunks that claim far more than the file holds, as the crashers of
+// libpng's test pictures: the 57-byte huge zTXt among them.
+void crashers(Cases& c) {
+    const Spec base = spec(0, 8, 1, 1);
+    const QByteArray head = QByteArray(Signature, 8) + written({"IHDR", ihdrData(base)});
+    for (const char* type :
+         {"zTXt", "iTXt", "tEXt", "iCCP", "sPLT", "juNK", "juNk", "IDAT", "PLTE", "eXIf", "CgBI"})
+        for (quint32 claimed : {0x40000000u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu, 9000000u}) {
+            QByteArray f = head + be32(claimed) + type + QByteArray(16, 'A');
+            c.add(QStringLiteral("huge %1 claims %2").arg(QLatin1String(type)).arg(claimed), f);
+        }
+    // Whole chunks larger than the decoder keeps, the file holding them.
+    for (const char* type : {"tEXt", "zTXt", "iTXt", "juNK"}) {
+        Spec s = spec(2, 8, 4, 4);
+        s.beforeData.append(
+            Chunk{type, text("Big", QByteArray(1, '\0') + QByteArray(9000000, 'b'))});
+        c.add(QStringLiteral("whole %1 of 9 MB").arg(QLatin1String(type)), s);
+    }
+}
+
+} // namespace
+
+QByteArray pngChunk(const char* type, const QByteArray& data) {
+    return written({type, data});
+}
+
+QList<PngCase> pngCases() {
+    Cases c;
+    basics(c);
+    transparency(c);
+    palettes(c);
+    ancillary(c);
+    dataLayouts(c);
+    headers(c);
+    crashers(c);
+    return c.all;
+}
+
+} // namespace zentraq::testing
