@@ -104,6 +104,7 @@ expected=(
     usr/share/doc/zentraq/copyright usr/share/doc/zentraq/README.md
     usr/share/cmake/Zentraq/Zentraq{Config,ConfigVersion,Functions,Targets}.cmake
     "usr/share/cmake/Zentraq/ZentraqTargets-$(cached CMAKE_BUILD_TYPE | tr '[:upper:]' '[:lower:]').cmake"
+    usr/share/zentraq/lvgl/zt_flash_{font,image}.{c,h}
 )
 diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$dest" && find . -type f | sed 's|^\./||' | sort) \
     || fail "the installed files differ from the list above (< expected, > installed)"
@@ -181,6 +182,8 @@ find_package(Zentraq ${WANT} QUIET)
 if(Zentraq_FOUND)
   file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tool.txt CONTENT "$<TARGET_FILE:Zentraq::cli>")
   file(WRITE ${CMAKE_BINARY_DIR}/commands.txt "${Zentraq_COMMANDS}")
+  get_target_property(flash Zentraq::lvgl_flash_font INTERFACE_SOURCES)
+  file(WRITE ${CMAKE_BINARY_DIR}/flash.txt "${flash}")
 endif()
 EOF_CMAKE
 found() {
@@ -194,6 +197,13 @@ found "$version" || fail "find_package(Zentraq $version) does not find the stage
     || fail "Zentraq::cli is $(cat "$work/find/b/tool.txt"), not the staged zentraq-cli"
 grep -q '^glyph;picture;preview;library' "$work/find/b/commands.txt" \
     || fail "Zentraq_COMMANDS is '$(cat "$work/find/b/commands.txt")'"
+lvgl=$dest/usr/share/zentraq/lvgl
+[ "$(cat "$work/find/b/flash.txt")" = "$lvgl/zt_flash_font.c;$lvgl/zt_flash_image.c" ] \
+    || fail "Zentraq::lvgl_flash_font carries $(cat "$work/find/b/flash.txt")"
+# The image reader needs no LVGL: it compiles alone as strict C99.
+cc -std=c99 -pedantic -Wall -Wextra -Werror -c "$lvgl/zt_flash_image.c" -o "$work/zt_flash_image.o" \
+    || fail "the installed zt_flash_image.c does not compile as C99"
+ok "Zentraq::lvgl_flash_font carries the flash font runtime installed in share/zentraq/lvgl"
 found "${version%%.*}.0" || fail "find_package(Zentraq ${version%%.*}.0) refuses version $version"
 ! found "$((${version%%.*} + 1)).0" || fail "find_package(Zentraq $((${version%%.*} + 1)).0) accepts $version"
 ok "find_package(Zentraq $version) finds Zentraq::cli in the staging folder"

@@ -21,7 +21,7 @@ constexpr OptionDef Options[] = {
     {"face-index", "N", "--font-file: the face of a collection, from 0 (default 0)", nullptr, true},
     {"autohint-off", nullptr, "lvgl, vlw: this face group's glyphs with the face's own hinting instead of the autohinter", nullptr, true},
     {"autohint-strong", nullptr, "lvgl, vlw: this face group's glyphs fitted to the pixels vertically too (FreeType's normal target), as lv_font_conv's option of that name", nullptr, true},
-    {"size", "PX", "the size in pixels, 1 to 1024 (lvgl, lvgl-bin, vlw, vlw-c; u8g2, u8g2-bin, bdf: the same as --points); a bitmap font's size is one of its strikes"},
+    {"size", "PX", "the size in pixels, 1 to 1024 (lvgl, lvgl-bin, lvgl-flash, vlw, vlw-c; u8g2, u8g2-bin, bdf: the same as --points); a bitmap font's size is one of its strikes"},
     {"points", "PT", "gfx: the size in points at --dpi, as GFX's fontconvert takes it; u8g2, u8g2-bin, bdf: at 72 dpi, as otf2bdf -r 72 -p PT"},
     {"dpi", "N", "gfx: dots per inch for --points, 1 to 1200 (default 141, fontconvert's)"},
     {"range", "A-B[=>C]", "characters: codes A to B, or one code, hexadecimal after 0x or decimal; several separated by commas; A-B=>C puts the face's A to B at C onwards in the font (quote it in a shell); may be repeated", nullptr, true},
@@ -32,12 +32,12 @@ constexpr OptionDef Options[] = {
     {"source-encoding", "utf-8|gbk|gb18030", "the encoding of the --chars-from files (default utf-8); bytes that are not of it stop the run, naming FILE:LINE"},
     {"format", "FORMAT", "", formatHelp<font::fontWriters>, false, formatValues<font::fontWriters>},
     {"bpp", "1|2|4|8", "bits a pixel (default 4 for lvgl, 8 for vlw; gfx, u8g2 and bdf are 1)"},
-    {"lvgl", "9|8", "lvgl, lvgl-bin: for LVGL 9 (default) or 8.3"},
+    {"lvgl", "9|8", "lvgl, lvgl-bin: for LVGL 9 (default) or 8.3 (lvgl-flash serves both)"},
     {"u8g2-mode", "t|h|m|8", "u8g2, u8g2-bin: bdfconv's build mode: t each glyph its own box (default), h every glyph as high as the font, m every glyph the font's box (monospaced), 8 every glyph 8x8"},
-    {"no-compress", nullptr, "lvgl, lvgl-bin: plain bitmaps (default: run-length coded from 2 bits a pixel on)"},
-    {"no-prefilter", nullptr, "lvgl, lvgl-bin: compressed without XOR-ing each row with the row above"},
-    {"kerning", "script|lvgl-compatible", "lvgl, lvgl-bin: script (default): each pair kerned in its characters' script, as HarfBuzz kerns text; lvgl-compatible: the DFLT (else latn) script's pairs only, as lv_font_conv 1.5.3 reads them, for fonts equal to its byte for byte"},
-    {"no-kerning", nullptr, "lvgl, lvgl-bin: leave the face's kerning out"},
+    {"no-compress", nullptr, "lvgl, lvgl-bin, lvgl-flash: plain bitmaps (default: run-length coded from 2 bits a pixel on)"},
+    {"no-prefilter", nullptr, "lvgl, lvgl-bin, lvgl-flash: compressed without XOR-ing each row with the row above"},
+    {"kerning", "script|lvgl-compatible", "lvgl, lvgl-bin, lvgl-flash: script (default): each pair kerned in its characters' script, as HarfBuzz kerns text; lvgl-compatible: the DFLT (else latn) script's pairs only, as lv_font_conv 1.5.3 reads them, for fonts equal to its byte for byte"},
+    {"no-kerning", nullptr, "lvgl, lvgl-bin, lvgl-flash: leave the face's kerning out"},
     {"no-hinting", nullptr, "lvgl, vlw: the outlines as they are, not fitted to the pixels by the autohinter"},
     {"lv-include", "PATH", "lvgl: the LVGL header to include (default lvgl/lvgl.h)"},
     {"lv-fallback", "NAME", "lvgl: the lv_font_t (a C identifier) LVGL looks a character up in when this font lacks it; declared extern, set as .fallback (LVGL 9 and 8.3)"},
@@ -339,7 +339,7 @@ const CommandDef FontCommand{
     "zentraq-cli font ((--font FAMILY | --font-file PATH [--face-index N]) [--autohint-off | "
     "--autohint-strong] (--range A-B[=>C] | --symbols TEXT | --charset SET | --chars-from "
     "FILE)...)... (--size PX | --points PT) "
-    "[--format lvgl|lvgl-bin|gfx|vlw|vlw-c|u8g2|u8g2-bin|bdf] [options] [-o OUT]",
+    "[--format lvgl|lvgl-bin|lvgl-flash|gfx|vlw|vlw-c|u8g2|u8g2-bin|bdf] [options] [-o OUT]",
     "Renders each character of the set as the library's own converter renders it and writes "
     "the library's font structure: proportional glyphs with their advance, ink box and offsets, "
     "anti-aliased at 2, 4 or 8 bits a pixel. Each --font or --font-file starts a face group; "

@@ -161,6 +161,25 @@ void readPixelSize(FontSettings& s, const core::Options& options, int defaultBit
     }
 }
 
+void readLvglSettings(FontSettings& s, const core::Options& options) {
+    readPixelSize(s, options, 4);
+    if (options.isSet("lvgl")) {
+        const QString v = options.value("lvgl");
+        if (v != QLatin1String("9") && v != QLatin1String("8"))
+            options.refuseValue("lvgl", QStringLiteral("9 or 8"));
+        s.lvglVersion = v.toInt();
+    }
+    if (options.isSet("kerning")) {
+        const QString v = options.value("kerning");
+        if (v != QLatin1String("script") && v != QLatin1String("lvgl-compatible"))
+            options.refuseValue("kerning", QStringLiteral("script or lvgl-compatible"));
+        if (options.isSet("no-kerning"))
+            options.refuse(QStringLiteral("--kerning and --no-kerning contradict each other"));
+        s.kerningRule = v == QLatin1String("lvgl-compatible") ? KerningRule::LvglCompatible
+                                                              : KerningRule::Script;
+    }
+}
+
 MissingList missingList(const FontFace& face, const std::vector<char32_t>& chars) {
     MissingList list;
     std::size_t missing = 0;

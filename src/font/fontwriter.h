@@ -156,5 +156,8 @@ QByteArray samplePicture(const FontResult& font, QStringView text, int* missing)
 // For the writers of a size in pixels: --size, and --bpp (default
 // `defaultBits`).
 void readPixelSize(FontSettings& settings, const core::Options& options, int defaultBits);
+// For LVGL's fonts: --size and --bpp (default 4), --lvgl 9|8 and --kerning
+// script|lvgl-compatible.
+void readLvglSettings(FontSettings& settings, const core::Options& options);
 
 } // namespace zentraq::font

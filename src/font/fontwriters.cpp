@@ -1,10 +1,11 @@
 // The font writers of LVGL (C and binary), Adafruit GFX and TFT_eSPI (vlw
 // and its C array), and the table the font command looks them up in, with
-// u8g2's and BDF's (u8g2writers.h).
+// the flash image's (lvglflash.h), u8g2's and BDF's (u8g2writers.h).
 #include "fontwriter.h"
 
 #include "fonterror.h"
 #include "gfxfont.h"
+#include "lvglflash.h"
 #include "lvglfont.h"
 #include "textout.h"
 #include "u8g2writers.h"
@@ -85,22 +86,7 @@ public:
                (!m_binary && among(option, {"lv-include", "lv-fallback", "name"}));
     }
     void check(FontSettings& s, const core::Options& options) const override {
-        readPixelSize(s, options, 4);
-        if (options.isSet("lvgl")) {
-            const QString v = options.value("lvgl");
-            if (v != QLatin1String("9") && v != QLatin1String("8"))
-                options.refuseValue("lvgl", QStringLiteral("9 or 8"));
-            s.lvglVersion = v.toInt();
-        }
-        if (options.isSet("kerning")) {
-            const QString v = options.value("kerning");
-            if (v != QLatin1String("script") && v != QLatin1String("lvgl-compatible"))
-                options.refuseValue("kerning", QStringLiteral("script or lvgl-compatible"));
-            if (options.isSet("no-kerning"))
-                options.refuse(QStringLiteral("--kerning and --no-kerning contradict each other"));
-            s.kerningRule = v == QLatin1String("lvgl-compatible") ? KerningRule::LvglCompatible
-                                                                  : KerningRule::Script;
-        }
+        readLvglSettings(s, options);
     }
     std::unique_ptr<FontResult> make(FontSource source, const FontSettings& s) const override {
         return std::make_unique<LvglResult>(std::move(source), s, m_binary);
@@ -242,6 +228,7 @@ std::span<const FontWriter* const> fontWriters() {
     static const FontWriter* const table[] = {
         instance<LvglWriter, false>(),
         instance<LvglWriter, true>(),
+        lvglFlashWriter(),
         instance<GfxWriter>(),
         instance<VlwWriter, false>(),
         instance<VlwWriter, true>(),

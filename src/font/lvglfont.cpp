@@ -296,6 +296,14 @@ int LvglFont::kernValue(std::size_t left, std::size_t right) const {
     return it != m_pairs.end() && it->left == l && it->right == r ? it->value : 0;
 }
 
+std::vector<LvglFont::StoredPair> LvglFont::storedPairs() const {
+    std::vector<StoredPair> out;
+    out.reserve(m_pairs.size());
+    for (const Pair& p : m_pairs)
+        out.push_back({p.left - 1, p.right - 1, p.value});
+    return out;
+}
+
 int LvglFont::penAdvance(std::size_t i, long next) const {
     const int kv = next >= 0 ? (kernValue(i, std::size_t(next)) * m_kernScale) >> 4 : 0;
     const std::uint32_t w = m_advance[i] + std::uint32_t(kv);

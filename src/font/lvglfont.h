@@ -88,6 +88,20 @@ public:
     // The glyph pairs that kern (also when they are stored as classes).
     std::uint64_t kernPairCount() const { return m_pairCount; }
     const std::vector<CmapTable>& cmaps() const { return m_cmaps; }
+    int bpp() const { return m_bpp; }
+    // With kernClasses(): the class of glyph `i` of the set as the left
+    // glyph of a pair (0: none), and how many there are; the glyphs of a
+    // class kern alike.
+    int leftKernClass(std::size_t i) const { return m_leftClass[i + 1]; }
+    int leftKernClasses() const { return m_leftClasses; }
+    // Without kernClasses(): the kerning pairs the font keeps, glyphs `left`
+    // and `right` of the set and their kern value (as kernValue() gives it),
+    // by left, then right.
+    struct StoredPair {
+        std::size_t left, right;
+        int value;
+    };
+    std::vector<StoredPair> storedPairs() const;
 
     // The encoding itself, for formats built from it (a font LVGL reads from
     // external flash): glyph `i`'s bitmap from a whole byte and its bits; the

@@ -114,6 +114,11 @@ qint64 sampleLimit() {
 }
 
 Sample drawSample(const GlyphSet& set, QStringView text, const PenAdvance& advance) {
+    return drawSample(set, text, advance, set.ascent(), set.descent());
+}
+
+Sample drawSample(const GlyphSet& set, QStringView text, const PenAdvance& advance, int ascent,
+                  int descent) {
     Sample result;
     // The text as lines of glyph positions.
     std::vector<std::vector<std::size_t>> lines(1);
@@ -135,8 +140,7 @@ Sample drawSample(const GlyphSet& set, QStringView text, const PenAdvance& advan
         lines.back().push_back(std::size_t(g - set.glyphs.data()));
     }
 
-    const int ascent = set.ascent();
-    const qint64 lineRows = std::max(1, ascent - set.descent());
+    const qint64 lineRows = std::max(1, ascent - descent);
     Layout layout;
     layout.bottom = lineRows * qint64(lines.size());
     for (std::size_t l = 0; l < lines.size(); ++l) {

@@ -41,6 +41,11 @@ qint64 sampleLimit();
 // characters the set lacks are left out. Where glyphs overlap, the stronger
 // coverage shows.
 Sample drawSample(const GlyphSet& set, QStringView text, const PenAdvance& advance);
+// The same with the line given: `ascent` rows above the base line and down
+// to `descent` (negative below it), for a set that holds only some glyphs
+// of its font.
+Sample drawSample(const GlyphSet& set, QStringView text, const PenAdvance& advance, int ascent,
+                  int descent);
 
 // TFT_eSPI's drawString with the vlw file loaded, at the screen's corner:
 // `ascent` and `descent` as its header holds them. A line is ascent rows

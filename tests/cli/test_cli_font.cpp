@@ -2,8 +2,9 @@
 // options, faces of collections, the refusals (one line, exit 2 or 1, no
 // file left), characters the face lacks, the vlw font read back by a
 // reader written from the format's description, whose sample equals the
-// tool's --sample-output, the u8g2 font's C literal against its bytes, and
-// a BDF file of ours made into the same u8g2 font as its face.
+// tool's --sample-output, the u8g2 font's C literal against its bytes, a
+// BDF file of ours made into the same u8g2 font as its face; the flash
+// image's sample, drawn from the image, equals the C font's.
 #include "cli_runner.h"
 #include "support/font_builder.h"
 #include "support/vlw_reader.h"
@@ -155,8 +156,8 @@ private slots:
         QTest::newRow("gfx size") << QStringList{"--font-file", Sans, "--format", "gfx",
                                                  "--size",      "16", "--range",  "65"}
                                   << 2
-                                  << "--size is for lvgl, lvgl-bin, vlw, vlw-c, u8g2, u8g2-bin "
-                                     "and bdf fonts";
+                                  << "--size is for lvgl, lvgl-bin, lvgl-flash, vlw, vlw-c, u8g2, "
+                                     "u8g2-bin and bdf fonts";
         QTest::newRow("sample alone") << sans + QStringList{"--range", "65", "--sample", "A"} << 2
                                       << "--sample TEXT and --sample-output PNG go together";
         // Face groups, moved codes and the fallback font.
@@ -207,7 +208,7 @@ private slots:
         QTest::newRow("autohint in gfx")
             << QStringList{"--font-file", Sans, "--format",         "gfx", "--points", "12",
                            "--range",     "65", "--autohint-strong"}
-            << 2 << "--autohint-strong is for lvgl, lvgl-bin, vlw and vlw-c fonts";
+            << 2 << "--autohint-strong is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c fonts";
         QTest::newRow("two face indexes for one face")
             << QStringList{"--font-file", UMing,    "--face-index", "1",       "--face-index",
                            "2",           "--size", "16",           "--range", "65"}
@@ -222,6 +223,14 @@ private slots:
             << sans + QStringList{"--range",      "65", "--font",  "DejaVu Serif",
                                   "--face-index", "1",  "--range", "66"}
             << 2 << "--face-index picks a face of a --font-file";
+        const QStringList flash = sans + QStringList{"--range", "65", "--format", "lvgl-flash"};
+        QTest::newRow("flash for LVGL 8")
+            << flash + QStringList{"--lvgl", "8"} << 2
+            << "the flash image serves LVGL 9 and 8.3 alike; leave --lvgl out";
+        QTest::newRow("flash named") << flash + QStringList{"--name", "f"} << 2
+                                     << "--name is for lvgl, gfx, vlw-c and u8g2 fonts";
+        QTest::newRow("flash with an include")
+            << flash + QStringList{"--lv-include", "lvgl.h"} << 2 << "--lv-include is for lvgl";
 
         const QStringList u8g2{"--font-file", Sans, "--format", "u8g2", "--points", "12"};
         QTest::newRow("BDF cut short")
@@ -258,8 +267,8 @@ private slots:
             << sans + QStringList{"--u8g2-mode", "m", "--range", "65"} << 2
             << "--u8g2-mode is for u8g2 and u8g2-bin fonts";
         QTest::newRow("u8g2 depth") << u8g2 + QStringList{"--bpp", "1", "--range", "65"} << 2
-                                    << "--bpp is for lvgl, lvgl-bin, vlw and vlw-c (u8g2 is 1) "
-                                       "fonts";
+                                    << "--bpp is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c "
+                                       "(u8g2 is 1) fonts";
         QTest::newRow("bdf name") << QStringList{"--font-file", Bitmap, "--format", "bdf",
                                                  "--size",      "12",   "--range",  "65",
                                                  "--name",      "x"}
@@ -533,6 +542,33 @@ private slots:
             m_dir.path(), c.out, zentraq::testing::dumpArray("dejavu24"), &error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QCOMPARE(bytes, readFile(path("f.vlw")));
+    }
+
+    // The flash image serves both LVGL versions: --lvgl 9 is taken and
+    // changes nothing. Its sample is drawn from the image as the runtime
+    // reads it, and equals the sample of the C font of the same glyphs.
+    void flashImage() {
+        const QString text = QStringLiteral("AVATAR Wolf,\nTür 12 °C ☃");
+        const QStringList common{"font",    "--font-file",         Sans,       "--size", "20",
+                                 "--range", "0x20-0x7E,0xA0-0xFF", "--sample", text};
+        const CliRun flash =
+            runCli(common + QStringList{"--format", "lvgl-flash", "--sample-output",
+                                        path("flash.png"), "-o", path("f.bin")});
+        QCOMPARE(flash.exitCode, 0);
+        QVERIFY2(flash.err.contains(QStringLiteral("2 spans (0 ranked), a 32-byte index")),
+                 qPrintable(flash.err));
+        QCOMPARE(readFile(path("f.bin")).left(6), QByteArray("ZTFF\x01\0", 6));
+        const CliRun again =
+            runCli(common + QStringList{"--format", "lvgl-flash", "--lvgl", "9", "--sample-output",
+                                        path("again.png"), "-q", "-o", path("again.bin")});
+        QCOMPARE(again.exitCode, 0);
+        QCOMPARE(readFile(path("again.bin")), readFile(path("f.bin")));
+        const CliRun c =
+            runCli(common + QStringList{"--sample-output", path("c.png"), "-q", "-o", path("f.c")});
+        QCOMPARE(c.exitCode, 0);
+        const QImage fromImage(path("flash.png")), fromC(path("c.png"));
+        QVERIFY(!fromC.isNull());
+        QCOMPARE(fromImage, fromC);
     }
 
     // The largest size the refusal names is the largest that works.

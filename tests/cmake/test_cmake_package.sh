@@ -12,9 +12,12 @@
 #  - that replacing the status font's font file re-makes that font and
 #    nothing else;
 # and that the functions stop the configuration when OUTPUT is missing, and
-# put INPUT where each command takes it.
+# put INPUT where each command takes it; and that Zentraq::lvgl_flash_font
+# builds into a program with LVGL (when LVGL_ROOT, the folder holding lvgl/,
+# LVGL_CONF, the folder of its lv_conf.h, and LVGL_LIB, the library, are
+# given) that reads a font image made in the same build.
 #
-#   test_cmake_package.sh BUILD_DIR EXAMPLE_DIR
+#   test_cmake_package.sh BUILD_DIR EXAMPLE_DIR [LVGL_ROOT LVGL_CONF LVGL_LIB]
 #
 # CMAKE and NINJA name the programs when they are not on the PATH.
 set -euo pipefail
@@ -22,6 +25,7 @@ cmake=${CMAKE:-cmake}
 ninja=${NINJA:-ninja}
 build=$(cd "$1" && pwd)
 example=$(cd "$2" && pwd)
+lvgl_root=${3:-} lvgl_conf=${4:-} lvgl_lib=${5:-}
 
 work=$(mktemp -d /tmp/zentraq-cmake-package.XXXXXX)
 trap '[ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
@@ -195,3 +199,59 @@ picture $work/data/b.png -o b.h --depfile D --keep-unchanged --name b_logo
 EOF
 diff "$work/data/want.txt" "$work/data/got.txt" || fail "zentraq_add_data command lines"
 ok "zentraq_add_data: INPUT as font --font-file, picture's first argument or after INPUT_OPTION"
+
+# The flash font runtime: a program built with Zentraq::lvgl_flash_font and
+# LVGL finds 'A' in a font image zentraq_add_data makes in the same build.
+if [ -z "$lvgl_lib" ]; then
+    echo "ok: the flash font runtime with LVGL skipped: this build has no host LVGL (the LVGL checks make it)"
+    exit 0
+fi
+mkdir -p "$work/flash"
+cat >"$work/flash/CMakeLists.txt" <<EOF_CMAKE
+cmake_minimum_required(VERSION 3.20)
+project(flash C)
+find_package(Zentraq 1.3 REQUIRED)
+add_library(lvgl STATIC IMPORTED)
+set_target_properties(lvgl PROPERTIES IMPORTED_LOCATION "$lvgl_lib"
+    INTERFACE_INCLUDE_DIRECTORIES "$lvgl_conf;$lvgl_root;$lvgl_root/lvgl"
+    INTERFACE_COMPILE_DEFINITIONS "LV_CONF_INCLUDE_SIMPLE;LV_LVGL_H_INCLUDE_SIMPLE"
+    INTERFACE_LINK_LIBRARIES m)
+add_executable(flash_demo main.c)
+target_link_libraries(flash_demo PRIVATE Zentraq::lvgl_flash_font lvgl)
+add_custom_target(fonts ALL)
+zentraq_add_data(TARGET fonts COMMAND font INPUT $face_b OUTPUT font.bin
+                 ARGS -q --size 16 --range 0x20-0x7E --format lvgl-flash)
+EOF_CMAKE
+cat >"$work/flash/main.c" <<'EOF_C'
+#include "lvgl.h"
+#include "zt_flash_font.h"
+#include <stdio.h>
+
+static FILE* image;
+
+static bool read_image(void* user, uint32_t offset, void* buf, uint32_t len) {
+    (void)user;
+    return fseek(image, (long)offset, SEEK_SET) == 0 && fread(buf, 1, len, image) == len;
+}
+
+int main(int argc, char** argv) {
+    lv_init();
+    image = argc > 1 ? fopen(argv[1], "rb") : NULL;
+    lv_font_t* font = image ? zt_flash_font_create(read_image, NULL, 0, 0) : NULL;
+    lv_font_glyph_dsc_t g;
+    if (!font || !lv_font_get_glyph_dsc(font, &g, 'A', 0) || g.box_w == 0)
+        return 1;
+    printf("A %dx%d\n", (int)g.box_w, (int)g.box_h);
+    zt_flash_font_destroy(font);
+    return 0;
+}
+EOF_C
+"$cmake" -S "$work/flash" -B "$work/flash/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_MAKE_PROGRAM="$(command -v "$ninja")" >"$work/flash.log" 2>&1 \
+    && "$cmake" --build "$work/flash/build" >>"$work/flash.log" 2>&1 \
+    || { cat "$work/flash.log"; fail "a program with Zentraq::lvgl_flash_font and LVGL does not build"; }
+grep -q "$prefix/share/zentraq/lvgl/zt_flash_font.c" "$work/flash/build/build.ninja" \
+    || fail "the program did not compile the installed runtime"
+"$work/flash/build/flash_demo" "$work/flash/build/font.bin" | grep -qE '^A [1-9][0-9]*x[1-9][0-9]*$' \
+    || fail "the program does not find 'A' in the font image"
+ok "Zentraq::lvgl_flash_font builds with LVGL and reads a font image made in the same build"

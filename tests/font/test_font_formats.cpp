@@ -83,9 +83,9 @@ private slots:
         for (const FontWriter* w : fontWriters())
             names << QString::fromLatin1(w->name()) +
                          (w->binary() ? QStringLiteral("*") : QString());
-        QCOMPARE(names, QStringList({"lvgl", "lvgl-bin*", "gfx", "vlw*", "vlw-c", "u8g2",
-                                     "u8g2-bin*", "bdf"}));
-        QCOMPARE(fontWriterNamed(u"vlw-c"), fontWriters()[4]);
+        QCOMPARE(names, QStringList({"lvgl", "lvgl-bin*", "lvgl-flash*", "gfx", "vlw*", "vlw-c",
+                                     "u8g2", "u8g2-bin*", "bdf"}));
+        QCOMPARE(fontWriterNamed(u"vlw-c"), fontWriters()[5]);
         QVERIFY(!fontWriterNamed(u"pcf"));
         QVERIFY(!fontWriterNamed(u"LVGL"));
     }
@@ -102,24 +102,26 @@ private slots:
         QTest::newRow("dpi for vlw") << "vlw"
                                      << "dpi=100 size=16"
                                      << "--dpi is for gfx fonts";
-        QTest::newRow("size for gfx") << "gfx"
-                                      << "size=16"
-                                      << "--size is for lvgl, lvgl-bin, vlw, vlw-c, u8g2, u8g2-bin "
-                                         "and bdf fonts";
+        QTest::newRow("size for gfx")
+            << "gfx"
+            << "size=16"
+            << "--size is for lvgl, lvgl-bin, lvgl-flash, vlw, vlw-c, u8g2, "
+               "u8g2-bin and bdf fonts";
         QTest::newRow("bpp for gfx")
             << "gfx"
             << "bpp=4 points=9"
-            << "--bpp is for lvgl, lvgl-bin, vlw and vlw-c (gfx is 1) fonts";
+            << "--bpp is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c (gfx is 1) fonts";
         QTest::newRow("hinting for gfx")
             << "gfx"
             << "no-hinting= points=9"
-            << "--no-hinting is for lvgl, lvgl-bin, vlw and vlw-c fonts";
+            << "--no-hinting is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c fonts";
         QTest::newRow("lvgl for vlw-c") << "vlw-c"
                                         << "size=9 lvgl=8"
-                                        << "--lvgl is for lvgl and lvgl-bin fonts";
-        QTest::newRow("kerning for vlw") << "vlw"
-                                         << "size=9 no-kerning="
-                                         << "--no-kerning is for lvgl and lvgl-bin fonts";
+                                        << "--lvgl is for lvgl, lvgl-bin and lvgl-flash fonts";
+        QTest::newRow("kerning for vlw")
+            << "vlw"
+            << "size=9 no-kerning="
+            << "--no-kerning is for lvgl, lvgl-bin and lvgl-flash fonts";
         QTest::newRow("include for lvgl-bin") << "lvgl-bin"
                                               << "size=9 lv-include=a.h"
                                               << "--lv-include is for lvgl fonts";
@@ -129,6 +131,9 @@ private slots:
         QTest::newRow("name for lvgl-bin") << "lvgl-bin"
                                            << "size=9 name=x"
                                            << "--name is for lvgl, gfx, vlw-c and u8g2 fonts";
+        QTest::newRow("include for lvgl-flash") << "lvgl-flash"
+                                                << "size=9 lv-include=a.h"
+                                                << "--lv-include is for lvgl fonts";
         QTest::newRow("first in order") << "vlw"
                                         << "name=x points=3 lvgl=9"
                                         << "--points is for gfx, u8g2, u8g2-bin and bdf fonts";
@@ -138,10 +143,11 @@ private slots:
         QTest::newRow("name for bdf") << "bdf"
                                       << "size=9 name=x"
                                       << "--name is for lvgl, gfx, vlw-c and u8g2 fonts";
-        QTest::newRow("bpp for u8g2-bin") << "u8g2-bin"
-                                          << "size=9 bpp=1"
-                                          << "--bpp is for lvgl, lvgl-bin, vlw and vlw-c "
-                                             "(u8g2-bin is 1) fonts";
+        QTest::newRow("bpp for u8g2-bin")
+            << "u8g2-bin"
+            << "size=9 bpp=1"
+            << "--bpp is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c "
+               "(u8g2-bin is 1) fonts";
         QTest::newRow("all u8g2's") << "u8g2"
                                     << "points=9 u8g2-mode=h name=f"
                                     << "";
@@ -149,6 +155,10 @@ private slots:
                                     << "size=9 bpp=2 no-hinting= lvgl=8 no-compress= no-prefilter= "
                                        "no-kerning= lv-include=a.h name=f"
                                     << "";
+        QTest::newRow("all lvgl-flash's") << "lvgl-flash"
+                                          << "size=9 bpp=2 no-hinting= lvgl=9 no-compress= "
+                                             "no-prefilter= kerning=lvgl-compatible"
+                                          << "";
         QTest::newRow("all gfx's") << "gfx"
                                    << "points=9 dpi=72 name=f"
                                    << "";
@@ -172,6 +182,13 @@ private slots:
         QTest::newRow("lvgl 8 at 2 bits") << "lvgl-bin"
                                           << "size=30 bpp=2 lvgl=8"
                                           << "" << QList<int>{2, 30, 0, 141, 0, 8};
+        QTest::newRow("lvgl-flash") << "lvgl-flash"
+                                    << "size=24 bpp=8"
+                                    << "" << QList<int>{8, 24, 0, 141, 0, 9};
+        QTest::newRow("lvgl-flash for 8.3")
+            << "lvgl-flash"
+            << "size=24 lvgl=8"
+            << "the flash image serves LVGL 9 and 8.3 alike; leave --lvgl out" << QList<int>{};
         QTest::newRow("vlw") << "vlw"
                              << "size=20"
                              << "" << QList<int>{8, 20, 0, 141, 0, 9};

@@ -313,11 +313,17 @@ void fontCases(Builder& b) {
                                 "--no-kerning", "--lvgl 8 --bpp 1 --no-hinting"})
         b.tool(sans + split("--format lvgl-bin") + split(options) +
                QList<QByteArray>{"-o", "font.bin"});
+    for (const char* options :
+         {"", "--bpp 1", "--bpp 8", "--no-compress", "--no-kerning", "--bpp 2 --no-prefilter"})
+        b.tool(sans + split("--format lvgl-flash") + split(options) +
+               QList<QByteArray>{"-o", "font.bin"});
     // Kerning as classes, Latin-1, a large size.
     b.tool({"font", "--font", "DejaVu Sans", "--size", "32", "--range", "0x20-0x7E,0xA0-0xFF", "-o",
             "font.c"});
     b.tool({"font", "--font", "DejaVu Sans", "--size", "32", "--range", "0x20-0x7E,0xA0-0xFF",
             "--format", "lvgl-bin", "-o", "font.bin"});
+    b.tool({"font", "--font", "DejaVu Sans", "--size", "32", "--range", "0x20-0x7E,0xA0-0xFF",
+            "--format", "lvgl-flash", "-o", "font.bin"});
     b.tool({"font", "--font", "DejaVu Serif", "--size", "120", "--range", "0x41-0x5A", "--bpp", "8",
             "--lvgl", "8", "-o", "font.c"});
     b.tool({"font", "--font-file", DejaVuSans, "--size", "12", "--symbols", "°€·", "--range",
@@ -328,6 +334,9 @@ void fontCases(Builder& b) {
             "设置 Setup", "--sample-output", "menu.png"});
     b.tool({"font", "--font-file", UMing, "--face-index", "1", "--size", "20", "--symbols",
             "温度设置", "--format", "lvgl-bin", "-o", "font.bin"});
+    b.tool({"font", "--font-file", UMing, "--size", "16", "--charset", in("menu.txt"), "--range",
+            "0x20-0x7E", "--format", "lvgl-flash", "-o", "font.bin", "--sample", "设置 Setup",
+            "--sample-output", "menu.png"});
     b.tool({"font", "--font", "AR PL SungtiL GB", "--size", "14", "--charset", in("menu.txt"),
             "--bpp", "2", "-o", "font.c"});
     b.tool({"font", "--font-file", UMing, "--size", "16", "--charset", "gb2312", "--bpp", "2",
@@ -393,6 +402,10 @@ void fontCases(Builder& b) {
           "--size 16 --bpp 3", "--size 0", "--size 16 --lvgl 7", "--format pcf --size 16",
           "--size 16 --dpi 100", "--size 16 --name int", "--size 16 --sample x",
           "--format vlw-c --size 16 --points 3"})
+        b.tool(QList<QByteArray>{"font", "--font-file", DejaVuSans, "--range", "0x41-0x42"} +
+               split(refused) + QList<QByteArray>{"-o", "f.out"});
+    for (const char* refused :
+         {"--format lvgl-flash --size 16 --lvgl 8", "--format lvgl-flash --size 16 --name x"})
         b.tool(QList<QByteArray>{"font", "--font-file", DejaVuSans, "--range", "0x41-0x42"} +
                split(refused) + QList<QByteArray>{"-o", "f.out"});
     for (const char* refused : {"--range 0x7E-0x20", "--range 0x110000", "--charset nothing.txt"})

@@ -396,7 +396,8 @@ endfunction()
 # zentraq_lvglimage) linked with the LVGL build and the harness's command
 # line (see harness/zlh.h). FONTS and IMAGES name the lv_font_t and image
 # descriptor variables the command line reaches by name. MAIN: a main() of
-# the client's own instead (the harness's functions are there to call).
+# the client's own instead (the harness's functions are there to call); it
+# finds FONTS and IMAGES in zlh_client_fonts and zlh_client_images.
 # DECODERS: the LVGL build with lv_gif and the PNG decoder. When a
 # requirement is missing no target is made; tests naming NAME in REQUIRES
 # then skip.
@@ -418,16 +419,8 @@ function(zentraq_add_lvgl_client name)
         list(APPEND variant_args DECODERS)
     endif()
     zentraq_lvgl_library(harness ${variant_args})
-    if(C_MAIN)
-        add_executable(${name} ${C_MAIN} ${C_SOURCES})
-        target_link_libraries(${name} PRIVATE ${harness})
-        _zl_plain_c(${name})
-        set_target_properties(${name} PROPERTIES COMPILE_OPTIONS "-Wall;-Wextra" LINK_OPTIONS ""
-                                                 C_STANDARD 11 C_EXTENSIONS ON)
-        return()
-    endif()
-
-    # The table of named fonts and images, and main().
+    # The table of named fonts and images, and main() unless the client
+    # brings its own.
     set(reg "#include \"zlh.h\"\n\n")
     set(font_rows "")
     foreach(f IN LISTS C_FONTS)
@@ -439,13 +432,18 @@ function(zentraq_add_lvgl_client name)
         string(APPEND reg "extern const zlh_image_dsc_t ${i};\n")
         string(APPEND image_rows "    {\"${i}\", &${i}},\n")
     endforeach()
-    string(APPEND reg "\nstatic const zlh_named_font fonts[] = {\n${font_rows}    {0, 0}};\n"
-                      "static const zlh_named_image images[] = {\n${image_rows}    {0, 0}};\n\n"
-                      "int main(int argc, char **argv) { return zlh_main(argc, argv, fonts, images); }\n")
+    if(C_MAIN)
+        string(APPEND reg "\nconst zlh_named_font zlh_client_fonts[] = {\n${font_rows}    {0, 0}};\n"
+                          "const zlh_named_image zlh_client_images[] = {\n${image_rows}    {0, 0}};\n")
+    else()
+        string(APPEND reg "\nstatic const zlh_named_font fonts[] = {\n${font_rows}    {0, 0}};\n"
+                          "static const zlh_named_image images[] = {\n${image_rows}    {0, 0}};\n\n"
+                          "int main(int argc, char **argv) { return zlh_main(argc, argv, fonts, images); }\n")
+    endif()
     set(reg_file "${CMAKE_CURRENT_BINARY_DIR}/${name}_registry.c")
     file(CONFIGURE OUTPUT "${reg_file}" CONTENT "${reg}" @ONLY)
 
-    add_executable(${name} "${reg_file}" ${C_SOURCES})
+    add_executable(${name} ${C_MAIN} "${reg_file}" ${C_SOURCES})
     target_link_libraries(${name} PRIVATE ${harness})
     _zl_plain_c(${name})
     # Converter output is not ours to keep warning-free: C_SOURCES compile
@@ -518,13 +516,15 @@ function(zentraq_add_lvgl_test name)
 endfunction()
 
 # zentraq_lvgl_compile_check(NAME SOURCES file... [VERSION 9|8|none] [LANGUAGE C|CXX]
-#                            [INCLUDES dir...] [DEFINES d...] [DEPENDS file...] [REQUIRES key...])
+#                            [INCLUDES dir...] [DEFINES d...] [OPTIONS flag...]
+#                            [DEPENDS file...] [REQUIRES key...])
 # A test that compiles each source with -Wall -Wextra -Werror (and LVGL's
-# headers for VERSION 9 or 8), as a firmware project would. Sources and
+# headers for VERSION 9 or 8, and OPTIONS such as -std=c99), as a firmware
+# project would. Sources and
 # DEPENDS (headers they include) in the build folder are made by the default
 # build, by custom commands of the calling folder.
 function(zentraq_lvgl_compile_check name)
-    cmake_parse_arguments(K "" "VERSION;LANGUAGE" "SOURCES;INCLUDES;DEFINES;DEPENDS;REQUIRES" ${ARGN})
+    cmake_parse_arguments(K "" "VERSION;LANGUAGE" "SOURCES;INCLUDES;DEFINES;OPTIONS;DEPENDS;REQUIRES" ${ARGN})
     set(reqs ${K_REQUIRES})
     if(K_VERSION MATCHES "^(8|9)$")
         list(APPEND reqs lvgl${K_VERSION})
@@ -541,7 +541,7 @@ function(zentraq_lvgl_compile_check name)
     else()
         set(compiler "${CMAKE_C_COMPILER}")
     endif()
-    set(flags -Wall -Wextra -Werror)
+    set(flags -Wall -Wextra -Werror ${K_OPTIONS})
     if(K_VERSION MATCHES "^(8|9)$")
         set(root "${ZENTRAQ_LVGL_WORK}/v${K_VERSION}")
         list(APPEND flags -DLV_CONF_INCLUDE_SIMPLE -DLV_LVGL_H_INCLUDE_SIMPLE

@@ -67,7 +67,8 @@ def check_cli(page):
         for line in description:
             if "`" in line:
                 failures.append("option entry '%s' carries a backtick: %s" % (name, line))
-    named = {" ".join(n) for n, _ in entries}
+    # A name that fills its line is spread to the margin: its words count.
+    named = {" ".join(" ".join(n).split()) for n, _ in entries}
     for want in [
         "--dither none|floyd-steinberg|bayer4 (picture)",
         "--rotate 90|180|270 (picture)",
@@ -77,7 +78,7 @@ def check_cli(page):
         "--lvgl 9|8 (picture)",
         "--color-depth 16|16-swap|32 (picture, preview)",
         "--compress none|rle|lz4 (picture)",
-        "--format lvgl|lvgl-bin|gfx|vlw|vlw-c|u8g2|u8g2-bin|bdf (font)",
+        "--format lvgl|lvgl-bin|lvgl-flash|gfx|vlw|vlw-c|u8g2|u8g2-bin|bdf (font)",
         "--bpp 1|2|4|8 (font)",
         "--u8g2-mode t|h|m|8 (font)",
         "--lvgl 9|8 (font)",

@@ -29,6 +29,11 @@ typedef struct {
     const zlh_image_dsc_t* image;
 } zlh_named_image;
 
+/* A client with a main() of its own (zentraq_add_lvgl_client's MAIN): its
+ * fonts and images by name, each table ending in {0, 0}. */
+extern const zlh_named_font zlh_client_fonts[];
+extern const zlh_named_image zlh_client_images[];
+
 /* The display: W x H pixels, a full-size frame buffer. The first call
  * starts LVGL; a later call replaces the display. */
 int zlh_open(int32_t w, int32_t h);
