@@ -9,6 +9,7 @@
 #include "error.h"
 #include "process.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -59,12 +60,17 @@ bool acceptable(const QStringList& args) {
         const FontOptions o = parseFont(line);
         const zentraq::font::RenderSettings& r = o.settings.render;
         const bool gfx = r.rendering == zentraq::font::Rendering::Bytecode;
-        return (o.family.isEmpty() != o.file.isEmpty()) &&
+        const bool facesWhole =
+            !o.faces.empty() && std::all_of(o.faces.begin(), o.faces.end(), [](const auto& f) {
+                return f.family.isEmpty() != f.file.isEmpty();
+            });
+        return facesWhole &&
                (gfx ? inRange(r.points, 1, 1024) && r.bits == 1 : inRange(r.pixelSize, 1, 1024)) &&
                (r.bits == 1 || r.bits == 2 || r.bits == 4 || r.bits == 8) &&
                (o.settings.lvglVersion == 8 || o.settings.lvglVersion == 9) &&
                (o.sample.isEmpty() == o.sampleOutput.isEmpty()) &&
-               (o.settings.name.isEmpty() || isCIdentifier(QString::fromUtf8(o.settings.name)));
+               (o.settings.name.isEmpty() || isCIdentifier(QString::fromUtf8(o.settings.name))) &&
+               (o.fallback.isEmpty() || isCIdentifier(QString::fromUtf8(o.fallback)));
     }
     const PreviewOptions o = parsePreview(line);
     return !o.output.isEmpty() && inRange(o.columns, 1, 4096) && inRange(o.scale, 1, 64) &&

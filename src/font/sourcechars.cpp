@@ -102,8 +102,7 @@ int hexValue(char32_t c) {
 // The lexer of C and C++ source, over code points.
 class CLexer {
 public:
-    CLexer(QStringView text, bool cpp, const QString& shown)
-        : m_s(text.toUcs4()), m_cpp(cpp), m_shown(shown) {
+    CLexer(QStringView text, const QString& shown) : m_s(text.toUcs4()), m_shown(shown) {
         for (qsizetype i = 0; i < m_s.size(); ++i)
             if (m_s[i] == '\n')
                 m_lineEnds.push_back(i);
@@ -453,7 +452,6 @@ private:
     }
 
     const QList<uint> m_s;
-    const bool m_cpp;
     const QString& m_shown;
     std::vector<qsizetype> m_lineEnds;
     qsizetype m_p = 0;
@@ -559,8 +557,8 @@ QString decodeSource(QByteArrayView bytes, SourceEncoding encoding, const QStrin
     return text;
 }
 
-QString cLiterals(QStringView text, bool cpp, const QString& shown) {
-    return CLexer(text, cpp, shown).literals();
+QString cLiterals(QStringView text, const QString& shown) {
+    return CLexer(text, shown).literals();
 }
 
 QString jsonStrings(const QString& text, const QString& shown) {
@@ -593,9 +591,8 @@ QString sourceCharacters(const QString& name, SourceKind kind, SourceEncoding en
     const QString text = decodeSource(files.read(name), encoding, shown);
     switch (kind == SourceKind::Guess ? sourceKindOf(name) : kind) {
     case SourceKind::C:
-        return cLiterals(text, false, shown);
     case SourceKind::Cpp:
-        return cLiterals(text, true, shown);
+        return cLiterals(text, shown);
     case SourceKind::Json:
         return jsonStrings(text, shown);
     case SourceKind::Yaml:

@@ -41,9 +41,12 @@ SourceKind sourceKindOf(const QString& fileName);
 QString decodeSource(QByteArrayView bytes, SourceEncoding encoding, const QString& shown);
 
 // The decoded contents of every string and character literal of C or C++
-// (`cpp`) source text, one after another. Throws FontError (Failure) "FILE:LINE:
+// source text, one after another. Both are read alike: GNU C takes raw
+// strings as C++ does, and a digit separator (C++14, C23) opens no character
+// literal in either. Throws FontError (Failure)
+// "FILE:LINE:
 // ..." for a literal, raw string or comment left open.
-QString cLiterals(QStringView text, bool cpp, const QString& shown);
+QString cLiterals(QStringView text, const QString& shown);
 
 // Every string value of a JSON or YAML text (keys not included), one after
 // another. Throws FontError (Failure) "FILE:LINE: ..." for a syntax error.
