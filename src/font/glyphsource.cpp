@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstdlib>
 #include <exception>
 #include <thread>
 
@@ -264,6 +265,15 @@ void checkBox(FT_GlyphSlot slot, char32_t cp, const RenderSettings& settings,
                         .arg(height)
                         .arg(sizeName(settings))
                         .arg(sane));
+    // A pen step no field holds (a damaged DWIDTH, a hostile hmtx): 16.16
+    // pixels end at 32767.
+    const long advance = std::labs(slot->advance.x) >> 6;
+    if (advance > 32767)
+        fontFailure(QStringLiteral("the advance of %1 in %2 would be %3 pixels at %4, more than "
+                                   "the 32767 a glyph may take")
+                        .arg(codeName(cp), faceName)
+                        .arg(advance)
+                        .arg(sizeName(settings)));
     const long side = settings.bound.side;
     if (width > side + 2 || height > side + 2)
         requestError(!settings.bound.refusal.isEmpty()

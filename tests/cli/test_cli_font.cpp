@@ -57,6 +57,11 @@ private slots:
         QByteArray large = bdf;
         large.replace("BBX 3 12 1 -2\nBITMAP\n20", "BBX 3 12 1 -2\nBITMAP\n30");
         QVERIFY(zentraq::testing::writeFile(path("large.bdf"), large));
+        // "A" stepping 65535 pixels: past every advance field (found by fuzzing).
+        QByteArray far = bdf;
+        far.replace("ENCODING 65\nSWIDTH 666 0\nDWIDTH 8 0",
+                    "ENCODING 65\nSWIDTH 666 0\nDWIDTH 65535 0");
+        QVERIFY(zentraq::testing::writeFile(path("far.bdf"), far));
         // One glyph of 32000 x 32000 units at 16 units an em, as "A" and as
         // every ASCII character.
         zentraq::testing::TestFont huge;
@@ -239,6 +244,9 @@ private slots:
         QTest::newRow("glyph larger than its box")
             << QStringList{"--font-file", path("large.bdf"), "--size", "12", "--range", "65"} << 1
             << "has ink in column 4 of the glyph of U+0028, whose BBX is 3 wide";
+        QTest::newRow("an advance past 16.16 pixels")
+            << QStringList{"--font-file", path("far.bdf"), "--size", "12", "--range", "65"} << 1
+            << "far.bdf would be 65535 pixels at 12 px, more than the 32767 a glyph may take";
         QTest::newRow("size the bitmap face lacks")
             << QStringList{"--font-file", Bitmap, "--size", "16", "--range", "65"} << 2
             << "is a bitmap font with a strike of 12 px; it has no 16 px";
