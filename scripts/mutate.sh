@@ -118,6 +118,17 @@ mutants() {
             placed[i] |= 0xFF000000; // opaque, whatever alpha the picture had => (void)0;
     const bool eightBit = f == QImage::Format_Indexed8 || f == QImage::Format_Grayscale8; => const bool eightBit = f == QImage::Format_Indexed8;
     if (m_stepX == 1 || m_stepX == -1) { => if (m_stepX == 1) {
+== src/font/lvglwrite.cpp : test_font_writers test_font_kerning test_lvgl_flash
+        << "    .pair_cnt = " << (unsigned long)m_pairs.size() => << "    .pair_cnt = " << (unsigned long)m_pairs.size() - 1
+        putU32(d, std::uint32_t(m_pairs.size())); => putU32(d, std::uint32_t(m_pairs.size() - 1));
+== src/font/lvglfont.cpp : test_font_writers test_font_kerning test_lvgl_flash
+        m_advance.push_back(std::uint32_t(std::max(0, (g.linearAdvance + 2048) >> 12))); => m_advance.push_back(std::uint32_t(std::max(0, g.linearAdvance >> 12)));
+== src/font/gfxfont.cpp : test_font_writers test_font_formats
+        const int yOffset = 1 - g.top; => const int yOffset = -g.top;
+== src/picture/write/lvglimage.cpp : test_lvgl_image test_picture_formats
+    constexpr qsizetype Threshold = 16; // repeats of fewer blocks are copied => constexpr qsizetype Threshold = 17; // repeats of fewer blocks are copied
+== src/picture/encode/palette.cpp : test_lvgl_image test_picture_formats test_palette_quality
+            return std::array<int, 5>{qAlpha(p), lumaOf(qRed(p), qGreen(p), qBlue(p)), qRed(p), => return std::array<int, 5>{-qAlpha(p), lumaOf(qRed(p), qGreen(p), qBlue(p)), qRed(p),
 EOF
 }
 

@@ -16,6 +16,7 @@
 #include "vlwfont.h"
 
 #include <QImageReader>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
 
@@ -243,6 +244,82 @@ private slots:
         QCOMPARE(value(set.find(U'A') - set.glyphs.data(), set.find(U'A') - set.glyphs.data()), 0);
     }
 
+    // Values lv_font_conv 1.5.3 wrote for the same faces, sizes and
+    // characters (bpp 4): the advances in 1/16 pixel, rounded, and the kern
+    // pairs (left id, right id, 4.4 value) with their count, in the C source
+    // and in the binary font's kern table.
+    void lvglReference_data() {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<QString>("chars");
+        QTest::addColumn<QString>("advances");
+        QTest::addColumn<QString>("pairs");
+        QTest::newRow("DejaVu Serif, kerned") << "DejaVu Serif"
+                                              << "AVy"
+                                              << "185 185 145"
+                                              << "1 2 -13 1 3 -10 2 1 -17 2 3 -10";
+        QTest::newRow("DejaVu Sans, kerned under latn only") << "DejaVu Sans"
+                                                             << "ATVWaio"
+                                                             << "175 156 175 253 157 71 157"
+                                                             << "";
+    }
+    void lvglReference() {
+        QFETCH(QString, family);
+        QFETCH(QString, chars);
+        QFETCH(QString, advances);
+        QFETCH(QString, pairs);
+        const std::unique_ptr<FontFace> face = zentraq::testing::openFace(family);
+        if (!face)
+            QSKIP("the face is not installed");
+        RenderSettings s;
+        s.pixelSize = 16;
+        s.bits = 4;
+        CharacterSet cs;
+        cs.addText(chars);
+        const GlyphSet set = renderGlyphs(*face, s, cs.characters());
+        LvglOptions o;
+        o.name = "f";
+        const LvglFont font(set, kerningOf(*face, set, KerningRule::LvglCompatible), o);
+        ByteArraySink c, bin;
+        font.writeC(c);
+        font.writeBinary(bin);
+        const auto numbers = [](const QString& text, const QString& pattern) {
+            QStringList found;
+            auto it = QRegularExpression(pattern).globalMatch(text);
+            while (it.hasNext())
+                found +=
+                    it.next().captured(1).split(QRegularExpression("[^-0-9]+"), Qt::SkipEmptyParts);
+            return found;
+        };
+        const QString source = QString::fromUtf8(c.bytes);
+        // After the reserved glyph 0.
+        QCOMPARE(numbers(source, R"(\.adv_w = (\d+), \.box_w)").mid(1).join(u' '), advances);
+        const QStringList ids = numbers(source, R"(f_kern_pair_glyph_ids\[\] = \{([^}]*)\})");
+        const QStringList values = numbers(source, R"(f_kern_pair_values\[\] = \{([^}]*)\})");
+        QStringList got;
+        for (qsizetype i = 0; i < values.size(); ++i)
+            got << ids.value(2 * i) << ids.value(2 * i + 1) << values[i];
+        const QStringList want = pairs.split(u' ', Qt::SkipEmptyParts);
+        QCOMPARE(got, want);
+        const qsizetype count = want.size() / 3;
+        QCOMPARE(numbers(source, R"(\.pair_cnt = (\d+))"),
+                 count ? QStringList{QString::number(count)} : QStringList{});
+        QCOMPARE(source.contains("    .kern_dsc = NULL,"), count == 0);
+        // The binary font: the kern table, if any, holds the same pairs.
+        const qsizetype kern = bin.bytes.lastIndexOf("kern");
+        QCOMPARE(kern >= 0, count > 0);
+        if (count > 0) {
+            const Reader r{bin.bytes};
+            QCOMPARE(r.u8(kern + 4), 0); // pairs, not classes
+            QCOMPARE(qsizetype(r.u32(kern + 8)), count);
+            QStringList read;
+            for (qsizetype i = 0; i < count; ++i)
+                read << QString::number(r.u8(kern + 12 + 2 * i))
+                     << QString::number(r.u8(kern + 13 + 2 * i))
+                     << QString::number(qint8(r.u8(kern + 12 + 2 * count + i)));
+            QCOMPARE(read, want);
+        }
+    }
+
     // The C source is for one LVGL version and says so; LVGL 8's needs the
     // glyph cache and has user data only when the build has it; glyphs too
     // large for the small descriptions ask for LV_FONT_FMT_TXT_LARGE.
@@ -303,6 +380,11 @@ private slots:
         QTest::newRow("above U+FFFF") << "\U0001D538\U0001D539" << 12 << "!above U+FFFF";
         QTest::newRow("sparse span") << "A\u0100" << 12 << "!more than 8 times as many";
         QTest::newRow("too large") << "W" << 200 << "!GFX's 8-bit";
+        // Lines fontconvert wrote for the same glyphs: yOffset is 1 - top.
+        QTest::newRow("descender, as fontconvert")
+            << "fghij" << 12 << "  {    18,  12,  18,  15,    1,  -12 },   // 0x67 'g'";
+        QTest::newRow("last glyph, as fontconvert")
+            << "fghij" << 12 << "  {    75,   5,  23,   7,   -1,  -17 } }; // 0x6A 'j'";
     }
     void gfxSpans() {
         QFETCH(QString, chars);

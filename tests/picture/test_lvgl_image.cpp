@@ -242,6 +242,30 @@ private slots:
         }
     }
 
+    // The order of a palette, worked by hand: transparent black first, then
+    // by alpha, the more transparent first, then by luma, darker first.
+    void paletteOrder_data() {
+        QTest::addColumn<QList<QRgb>>("colours");
+        QTest::addColumn<QList<QRgb>>("palette");
+        QTest::newRow("by alpha") << QList<QRgb>{qRgb(255, 255, 255), qRgba(0, 0, 255, 200),
+                                                 qRgba(9, 9, 9, 0), qRgba(200, 100, 50, 77)}
+                                  << QList<QRgb>{0u, qRgba(200, 100, 50, 77), qRgba(0, 0, 255, 200),
+                                                 qRgb(255, 255, 255)};
+        QTest::newRow("same alpha, by luma")
+            << QList<QRgb>{qRgb(10, 10, 10), qRgba(250, 250, 250, 128), qRgb(240, 240, 240),
+                           qRgba(20, 20, 20, 128)}
+            << QList<QRgb>{qRgba(20, 20, 20, 128), qRgba(250, 250, 250, 128), qRgb(10, 10, 10),
+                           qRgb(240, 240, 240)};
+    }
+    void paletteOrder() {
+        QFETCH(QList<QRgb>, colours);
+        QFETCH(QList<QRgb>, palette);
+        rgbqumo::PaletteBuilder builder(4);
+        builder.addRow(colours.constData(), int(colours.size()));
+        const std::vector<QRgb> built = builder.build();
+        QCOMPARE(QList<QRgb>(built.begin(), built.end()), palette);
+    }
+
     // More colours than entries: deterministic, the transparent entry first
     // and used for transparent pixels only, and close to the picture.
     void palette_data() {
@@ -307,6 +331,32 @@ private slots:
             }
         error /= 60.0 * 48 * 3;
         QVERIFY2(error <= maxError, qPrintable(QString::number(error)));
+    }
+
+    // Runs of 16 blocks and more are packed, shorter ones copied, as
+    // LVGLImage.py's rle_compress packs the same data.
+    void rleBytes_data() {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("block");
+        QTest::addColumn<QByteArray>("packed");
+        QTest::newRow("16 blocks") << QByteArray(16, 'a') << 1 << QByteArray::fromHex("1061");
+        QTest::newRow("15 blocks")
+            << QByteArray(15, 'a') << 1 << QByteArray::fromHex("8f") + QByteArray(15, 'a');
+        QTest::newRow("run, then one")
+            << QByteArray(16, 'a') + "b" << 1 << QByteArray::fromHex("10618162");
+        QTest::newRow("one, then 16")
+            << "b" + QByteArray(16, 'a') << 1 << QByteArray::fromHex("9162") + QByteArray(16, 'a');
+        QTest::newRow("16 blocks of 2")
+            << QByteArray("ab").repeated(16) << 2 << QByteArray::fromHex("106162");
+        QTest::newRow("15 blocks of 2, then one")
+            << QByteArray("ab").repeated(15) + "cd" << 2
+            << QByteArray::fromHex("90") + QByteArray("ab").repeated(15) + "cd";
+    }
+    void rleBytes() {
+        QFETCH(QByteArray, data);
+        QFETCH(int, block);
+        QFETCH(QByteArray, packed);
+        QCOMPARE(rleCompress(data, block).toHex(), packed.toHex());
     }
 
     // RLE of every block size, against data with long runs, short runs and
