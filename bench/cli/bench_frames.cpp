@@ -30,9 +30,9 @@ QByteArray hundredFrames() {
     for (int i = 0; i < 216; ++i)
         cube.push_back(qRgb(i / 36 * 51, i / 6 % 6 * 51, i % 6 * 51));
     const QImage photo = zentraq::bench::photoLike(480, 480);
-    std::vector<zentraq::testing::GifFrameSpec> frames(100);
+    std::vector<zentraq::testing::GifFrameShape> frames(100);
     for (int k = 0; k < 100; ++k) {
-        zentraq::testing::GifFrameSpec& f = frames[std::size_t(k)];
+        zentraq::testing::GifFrameShape& f = frames[std::size_t(k)];
         const bool whole = k % 2 == 0;
         f.w = f.h = whole ? 240 : 120;
         f.x = f.y = whole ? 0 : (k * 7) % 120;

@@ -238,7 +238,7 @@ private slots:
         const QString noWhite = QDir(dir.path()).filePath(QStringLiteral("q.txt"));
         QVERIFY(writeFile(noWhite, "#000000\n#FF0000\n"));
         const QString huge = QDir(dir.path()).filePath(QStringLiteral("huge.gif"));
-        std::vector<zentraq::testing::GifFrameSpec> two(2);
+        std::vector<zentraq::testing::GifFrameShape> two(2);
         two[0] = two[1] = {0, 0, 1, 1, 0, -1, 0, false, {0}, {}};
         QVERIFY(writeFile(huge, zentraq::testing::writeGif(6000, 5000, {qRgb(0, 0, 0)}, 0, two)));
         QString picture = m_gif;

@@ -23,7 +23,7 @@
 
 namespace zentraq::testing {
 
-struct GifFrameSpec {
+struct GifFrameShape {
     int x = 0, y = 0, w = 0, h = 0;
     int disposal = 0;
     int transparent = -1;
@@ -77,7 +77,7 @@ inline void putLe16(QByteArray& out, int v) {
 }
 
 inline QByteArray writeGif(int w, int h, const std::vector<QRgb>& global, int background,
-                           const std::vector<GifFrameSpec>& frames) {
+                           const std::vector<GifFrameShape>& frames) {
     QByteArray out("GIF89a");
     putLe16(out, w);
     putLe16(out, h);
@@ -85,7 +85,7 @@ inline QByteArray writeGif(int w, int h, const std::vector<QRgb>& global, int ba
     if (!global.empty())
         out += gifTable(global);
     out += QByteArray("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
-    for (const GifFrameSpec& f : frames) {
+    for (const GifFrameShape& f : frames) {
         out.append("\x21\xF9\x04", 3);
         out.append(char(f.disposal << 2 | (f.transparent >= 0 ? 1 : 0)));
         putLe16(out, f.delay);
@@ -116,7 +116,7 @@ inline QByteArray writeGif(int w, int h, const std::vector<QRgb>& global, int ba
 inline QByteArray disposalGif() {
     const std::vector<QRgb> colours{qRgb(255, 0, 0),   qRgb(0, 255, 0), qRgb(0, 0, 255),
                                     qRgb(255, 255, 0), qRgb(0, 0, 0),   qRgb(255, 255, 255)};
-    std::vector<GifFrameSpec> f(6);
+    std::vector<GifFrameShape> f(6);
     // A partial first frame, restored afterwards (disposal 3).
     f[0] = {1, 1, 6, 4, 3, -1, 10, false, {}, {}};
     for (int i = 0; i < 24; ++i)
@@ -139,7 +139,7 @@ inline QByteArray disposalGif() {
 }
 
 // APNG frames: each a picture of its own size at an offset.
-struct ApngFrameSpec {
+struct ApngFrameShape {
     QImage picture;
     int x = 0, y = 0;
     int dispose = 0; // 0 none, 1 background, 2 previous
@@ -178,7 +178,7 @@ inline QByteArray idatOf(const QImage& picture) {
 }
 
 // An APNG of w x h pixels whose default picture is its first frame.
-inline QByteArray writeApng(int w, int h, const std::vector<ApngFrameSpec>& frames) {
+inline QByteArray writeApng(int w, int h, const std::vector<ApngFrameShape>& frames) {
     QByteArray out("\x89PNG\r\n\x1a\n", 8);
     QByteArray header;
     putBe32(header, std::uint32_t(w));
@@ -191,7 +191,7 @@ inline QByteArray writeApng(int w, int h, const std::vector<ApngFrameSpec>& fram
     out += pngChunk("acTL", control);
     std::uint32_t sequence = 0;
     for (std::size_t i = 0; i < frames.size(); ++i) {
-        const ApngFrameSpec& f = frames[i];
+        const ApngFrameShape& f = frames[i];
         QByteArray fc;
         putBe32(fc, sequence++);
         putBe32(fc, std::uint32_t(f.picture.width()));

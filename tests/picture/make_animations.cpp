@@ -20,7 +20,7 @@ int main(int argc, char* argv[]) {
     }
     const QDir dir(QString::fromLocal8Bit(argv[1]));
     QDir().mkpath(dir.path());
-    std::vector<zentraq::testing::GifFrameSpec> frames(2);
+    std::vector<zentraq::testing::GifFrameShape> frames(2);
     frames[0] = {0, 0, 10, 8, 1, 3, 10, false, {}, {}};
     for (int i = 0; i < 80; ++i)
         frames[0].indices.push_back(std::uint8_t(i % 7 == 0 ? 3 : (i / 10 + i % 10) % 3));

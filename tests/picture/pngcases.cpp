@@ -51,7 +51,7 @@ int channelsOf(int type) {
 }
 
 // What the picture holds and how its file is laid out.
-struct Spec {
+struct PngShape {
     int width = 16;
     int height = 16;
     int depth = 8;
@@ -72,7 +72,7 @@ struct Spec {
     int interlaceByte = -1;                      // instead of the interlacing's
 };
 
-int sample(const Spec& s, int x, int y, int c) {
+int sample(const PngShape& s, int x, int y, int c) {
     if (s.type == 3) {
         if (s.index >= 0)
             return s.index;
@@ -98,7 +98,7 @@ QByteArray paletteOf(int n) {
     return p;
 }
 
-QByteArray rowBytes(const Spec& s, int y, int x0, int dx, int count) {
+QByteArray rowBytes(const PngShape& s, int y, int x0, int dx, int count) {
     const int channels = channelsOf(s.type);
     QByteArray out;
     if (s.depth >= 8) {
@@ -150,7 +150,7 @@ QByteArray filtered(const QByteArray& row, const QByteArray& prior, int type, in
 }
 
 // The scanlines, filtered, in the order of the passes.
-QByteArray scanlines(const Spec& s) {
+QByteArray scanlines(const PngShape& s) {
     struct Pass {
         int x0, y0, dx, dy;
     };
@@ -176,7 +176,7 @@ QByteArray scanlines(const Spec& s) {
     return out;
 }
 
-QByteArray ihdrData(const Spec& s) {
+QByteArray ihdrData(const PngShape& s) {
     return be32(quint32(s.width)) + be32(quint32(s.height)) + char(s.depth) + char(s.type) +
            s.ihdrTail +
            char(s.interlaceByte >= 0 ? s.interlaceByte
@@ -184,7 +184,7 @@ QByteArray ihdrData(const Spec& s) {
                                      : 0);
 }
 
-QList<Chunk> chunksOf(const Spec& s, const QByteArray& data) {
+QList<Chunk> chunksOf(const PngShape& s, const QByteArray& data) {
     QList<Chunk> out{{"IHDR", ihdrData(s)}};
     out += s.beforePalette;
     if (s.type == 3 && s.paletteSize != 0)
@@ -212,7 +212,7 @@ QByteArray fileOf(const QList<Chunk>& chunks, QByteArray signature = QByteArray(
     return out;
 }
 
-QByteArray pngOf(const Spec& s) {
+QByteArray pngOf(const PngShape& s) {
     return fileOf(chunksOf(s, zlibbed(scanlines(s), s.level)));
 }
 
@@ -224,11 +224,11 @@ class Cases {
 public:
     QList<PngCase> all;
     void add(const QString& name, const QByteArray& file) { all.append(PngCase{name, file}); }
-    void add(const QString& name, const Spec& s) { add(name, pngOf(s)); }
+    void add(const QString& name, const PngShape& s) { add(name, pngOf(s)); }
 };
 
-Spec spec(int type, int depth, int w = 16, int h = 16) {
-    Spec s;
+PngShape shapeOf(int type, int depth, int w = 16, int h = 16) {
+    PngShape s;
     s.type = type;
     s.depth = depth;
     s.width = w;
@@ -250,7 +250,7 @@ constexpr Kind Kinds[] = {
 void basics(Cases& c) {
     for (const Kind& k : Kinds)
         for (bool interlaced : {false, true}) {
-            Spec s = spec(k.type, k.depth, 32, 32);
+            PngShape s = shapeOf(k.type, k.depth, 32, 32);
             s.interlaced = interlaced;
             c.add(QStringLiteral("basic %1%2").arg(k.name, interlaced ? " adam7" : ""), s);
         }
@@ -258,7 +258,7 @@ void basics(Cases& c) {
     for (int side : {1, 2, 3, 4, 5, 6, 7, 8, 9, 31, 33, 40})
         for (bool interlaced : {false, true})
             for (const Kind& k : {Kinds[2], Kinds[9], Kinds[13]}) {
-                Spec s = spec(k.type, k.depth, side, side);
+                PngShape s = shapeOf(k.type, k.depth, side, side);
                 s.interlaced = interlaced;
                 c.add(QStringLiteral("size %1 %2%3")
                           .arg(side)
@@ -266,19 +266,19 @@ void basics(Cases& c) {
                       s);
             }
     for (const auto& [w, h] : {std::pair{1, 37}, {37, 1}, {255, 3}, {3, 255}}) {
-        Spec s = spec(6, 8, w, h);
+        PngShape s = shapeOf(6, 8, w, h);
         s.interlaced = true;
         c.add(QStringLiteral("shape %1x%2").arg(w).arg(h), s);
     }
     // Each filter alone, and the compression levels.
     for (int f = 0; f < 5; ++f)
         for (const Kind& k : {Kinds[4], Kinds[5], Kinds[9], Kinds[14]}) {
-            Spec s = spec(k.type, k.depth, 24, 24);
+            PngShape s = shapeOf(k.type, k.depth, 24, 24);
             s.filter = f;
             c.add(QStringLiteral("filter %1 %2").arg(f).arg(k.name), s);
         }
     for (int level : {0, 1, 9}) {
-        Spec s = spec(2, 8, 32, 32);
+        PngShape s = shapeOf(2, 8, 32, 32);
         s.level = level;
         c.add(QStringLiteral("zlib level %1").arg(level), s);
     }
@@ -288,20 +288,20 @@ void transparency(Cases& c) {
     // Grey with a transparent level: each depth, the lowest and highest.
     for (int depth : {1, 2, 4, 8, 16})
         for (int level : {0, (1 << depth) - 1}) {
-            Spec s = spec(0, depth);
+            PngShape s = shapeOf(0, depth);
             s.hasTrns = true;
             s.trns = QByteArray(1, char(level >> 8)) + char(level & 255);
             c.add(QStringLiteral("trns g%1 level %2").arg(depth).arg(level), s);
         }
     // A level past the depth.
     {
-        Spec s = spec(0, 2);
+        PngShape s = shapeOf(0, 2);
         s.hasTrns = true;
         s.trns = QByteArray("\0\x09", 2);
         c.add(QStringLiteral("trns g2 level 9"), s);
     }
     for (int depth : {8, 16}) {
-        Spec s = spec(2, depth);
+        PngShape s = shapeOf(2, depth);
         s.hasTrns = true;
         const int r = sample(s, 0, 0, 0), g = sample(s, 0, 0, 1), b = sample(s, 0, 0, 2);
         for (int v : {r, g, b})
@@ -310,7 +310,7 @@ void transparency(Cases& c) {
     }
     for (const int depth : {1, 2, 4, 8})
         for (const int count : {1, 2, 3}) {
-            Spec s = spec(3, depth);
+            PngShape s = shapeOf(3, depth);
             const int entries = std::min(256, 1 << depth);
             const int n = count == 1 ? 1 : count == 2 ? std::max(1, entries / 2) : entries;
             s.hasTrns = true;
@@ -319,13 +319,13 @@ void transparency(Cases& c) {
             c.add(QStringLiteral("trns p%1 %2 entries").arg(depth).arg(n), s);
         }
     {
-        Spec s = spec(3, 4);
+        PngShape s = shapeOf(3, 4);
         s.hasTrns = true;
         s.trns = QByteArray(20, '\x80'); // more entries than the palette
         c.add(QStringLiteral("trns p4 longer than the palette"), s);
     }
     {
-        Spec s = spec(6, 8);
+        PngShape s = shapeOf(6, 8);
         s.hasTrns = true;
         s.trns = QByteArray(6, '\0'); // not allowed with alpha
         c.add(QStringLiteral("trns with alpha"), s);
@@ -340,7 +340,7 @@ void palettes(Cases& c) {
             if (entries >= (1 << depth) && !(depth == 8 && entries == 100))
                 continue;
             for (bool outside : {false, true}) {
-                Spec s = spec(3, depth, 17, 11);
+                PngShape s = shapeOf(3, depth, 17, 11);
                 s.paletteSize = entries;
                 s.indexLimit = outside ? (1 << depth) : entries;
                 c.add(QStringLiteral("palette p%1 %2 entries%3")
@@ -360,40 +360,40 @@ void palettes(Cases& c) {
         }
     // Every pixel the index past a palette of one entry.
     for (int depth : {1, 2, 4, 8}) {
-        Spec s = spec(3, depth, 8, 2);
+        PngShape s = shapeOf(3, depth, 8, 2);
         s.paletteSize = 1;
         s.index = depth == 1 ? 1 : (1 << depth) - 1;
         c.add(QStringLiteral("palette p%1 one entry every pixel %2").arg(depth).arg(s.index), s);
     }
     for (int entries : {0, 257}) {
-        Spec s = spec(3, 8);
+        PngShape s = shapeOf(3, 8);
         s.paletteSize = 0;
         s.beforePalette.append(Chunk{"PLTE", paletteOf(entries)});
         c.add(QStringLiteral("palette of %1 entries").arg(entries), s);
     }
     {
-        Spec s = spec(3, 1);
+        PngShape s = shapeOf(3, 1);
         s.paletteSize = 4; // more than a bit reaches
         c.add(QStringLiteral("palette p1 of 4 entries"), s);
     }
     {
-        Spec s = spec(3, 4);
+        PngShape s = shapeOf(3, 4);
         s.paletteSize = 0;
         s.beforePalette.append(Chunk{"PLTE", paletteOf(5).left(14)});
         c.add(QStringLiteral("palette not whole entries"), s);
     }
     {
-        Spec s = spec(3, 4);
+        PngShape s = shapeOf(3, 4);
         s.paletteSize = 0;
         c.add(QStringLiteral("palette missing"), s);
     }
     {
-        Spec s = spec(3, 4);
+        PngShape s = shapeOf(3, 4);
         s.afterData.append(Chunk{"PLTE", paletteOf(16)});
         c.add(QStringLiteral("palette again after the data"), s);
     }
     for (int type : {0, 2, 6}) {
-        Spec s = spec(type, 8);
+        PngShape s = shapeOf(type, 8);
         s.beforeData.append(Chunk{"PLTE", paletteOf(16)}); // a suggestion, or not allowed
         c.add(QStringLiteral("palette in type %1").arg(type), s);
     }
@@ -463,7 +463,7 @@ void ancillary(Cases& c) {
     };
     for (const Named& n : chunks)
         for (const Kind& k : {Kinds[5], Kinds[9], Kinds[13]}) {
-            Spec s = spec(k.type, k.depth);
+            PngShape s = shapeOf(k.type, k.depth);
             (n.early ? s.beforePalette : s.beforeData).append(n.chunk);
             c.add(QStringLiteral("chunk %1 %2").arg(n.name, k.name), s);
         }
@@ -471,12 +471,12 @@ void ancillary(Cases& c) {
     for (const char* type :
          {"bKGD", "cHRM", "eXIf", "gAMA", "hIST", "iCCP", "iTXt", "oFFs", "pCAL", "pHYs", "sBIT",
           "sCAL", "sPLT", "sRGB", "tEXt", "tIME", "tRNS", "zTXt"}) {
-        Spec s = spec(3, 8);
+        PngShape s = shapeOf(3, 8);
         s.beforeData.append(Chunk{type, {}});
         c.add(QStringLiteral("empty %1").arg(type), s);
     }
     // Text after the data.
-    Spec s = spec(2, 8);
+    PngShape s = shapeOf(2, 8);
     s.afterData.append(Chunk{"tEXt", text("After", "the data")});
     s.afterData.append(Chunk{"zTXt", text("After", QByteArray(1, '\0') + zlibbed("the data"))});
     c.add(QStringLiteral("text after the data"), s);
@@ -484,11 +484,11 @@ void ancillary(Cases& c) {
 
 void dataLayouts(Cases& c) {
     for (int piece : {1, 7, 100}) {
-        Spec s = spec(6, 8, 24, 24);
+        PngShape s = shapeOf(6, 8, 24, 24);
         s.idatPiece = piece;
         c.add(QStringLiteral("IDAT in pieces of %1").arg(piece), s);
     }
-    const Spec base = spec(2, 8, 24, 24);
+    const PngShape base = shapeOf(2, 8, 24, 24);
     const QByteArray z = zlibbed(scanlines(base));
     auto withData = [&](const QString& name, QList<Chunk> data) {
         QList<Chunk> chunks{{"IHDR", ihdrData(base)}};
@@ -523,7 +523,7 @@ void dataLayouts(Cases& c) {
 }
 
 void headers(Cases& c) {
-    const Spec base = spec(2, 8);
+    const PngShape base = shapeOf(2, 8);
     const QByteArray good = pngOf(base);
     // Signatures.
     for (const auto& [name, at, value] : {std::tuple{"signature byte 0", 0, 0x88},
@@ -535,26 +535,27 @@ void headers(Cases& c) {
         c.add(QStringLiteral("%1").arg(name), f);
     }
     // Headers a decoder refuses.
-    auto withHeader = [&](const QString& name, std::function<void(Spec&)> change) {
-        Spec s = base;
+    auto withHeader = [&](const QString& name, std::function<void(PngShape&)> change) {
+        PngShape s = base;
         change(s);
         c.add(name, s);
     };
     for (int type : {1, 5, 7, 9})
-        withHeader(QStringLiteral("colour type %1").arg(type), [type](Spec& s) { s.type = type; });
+        withHeader(QStringLiteral("colour type %1").arg(type),
+                   [type](PngShape& s) { s.type = type; });
     for (const auto& [type, depth] : {std::pair{0, 3}, {0, 32}, {2, 4}, {3, 16}, {4, 4}, {6, 1}})
         withHeader(QStringLiteral("type %1 depth %2").arg(type).arg(depth),
-                   [type, depth](Spec& s) { s.type = type, s.depth = depth; });
-    withHeader(QStringLiteral("width 0"), [](Spec& s) { s.width = 0; });
-    withHeader(QStringLiteral("height 0"), [](Spec& s) { s.height = 0; });
-    withHeader(QStringLiteral("compression method 1"), [](Spec& s) { s.ihdrTail[0] = 1; });
-    withHeader(QStringLiteral("filter method 1"), [](Spec& s) { s.ihdrTail[1] = 1; });
-    withHeader(QStringLiteral("filter method 64"), [](Spec& s) { s.ihdrTail[1] = 64; });
-    withHeader(QStringLiteral("interlace method 2"), [](Spec& s) { s.interlaceByte = 2; });
+                   [type, depth](PngShape& s) { s.type = type, s.depth = depth; });
+    withHeader(QStringLiteral("width 0"), [](PngShape& s) { s.width = 0; });
+    withHeader(QStringLiteral("height 0"), [](PngShape& s) { s.height = 0; });
+    withHeader(QStringLiteral("compression method 1"), [](PngShape& s) { s.ihdrTail[0] = 1; });
+    withHeader(QStringLiteral("filter method 1"), [](PngShape& s) { s.ihdrTail[1] = 1; });
+    withHeader(QStringLiteral("filter method 64"), [](PngShape& s) { s.ihdrTail[1] = 64; });
+    withHeader(QStringLiteral("interlace method 2"), [](PngShape& s) { s.interlaceByte = 2; });
     // A header that says more pixels than the file has data for.
     for (const auto& [w, h] :
          {std::pair{1000001, 1}, {1, 1000001}, {30000, 30000}, {0x7FFFFFFF, 1}, {4096, 4096}}) {
-        Spec s = spec(0, 1);
+        PngShape s = shapeOf(0, 1);
         QList<Chunk> chunks = chunksOf(s, zlibbed(scanlines(s)));
         s.width = w, s.height = h;
         chunks[0].data = ihdrData(s);
@@ -594,7 +595,7 @@ void headers(Cases& c) {
 // Chunks that claim far more than the file holds, as the crashers of
 // libpng's test pictures: the 57-byte huge zTXt among them.
 void crashers(Cases& c) {
-    const Spec base = spec(0, 8, 1, 1);
+    const PngShape base = shapeOf(0, 8, 1, 1);
     const QByteArray head = QByteArray(Signature, 8) + written({"IHDR", ihdrData(base)});
     for (const char* type :
          {"zTXt", "iTXt", "tEXt", "iCCP", "sPLT", "juNK", "juNk", "IDAT", "PLTE", "eXIf", "CgBI"})
@@ -604,7 +605,7 @@ void crashers(Cases& c) {
         }
     // Whole chunks larger than the decoder keeps, the file holding them.
     for (const char* type : {"tEXt", "zTXt", "iTXt", "juNK"}) {
-        Spec s = spec(2, 8, 4, 4);
+        PngShape s = shapeOf(2, 8, 4, 4);
         s.beforeData.append(
             Chunk{type, text("Big", QByteArray(1, '\0') + QByteArray(9000000, 'b'))});
         c.add(QStringLiteral("whole %1 of 9 MB").arg(QLatin1String(type)), s);

@@ -16,7 +16,7 @@
 
 using namespace zentraq;
 using namespace zentraq::rgbqumo;
-using zentraq::testing::GifFrameSpec;
+using zentraq::testing::GifFrameShape;
 
 namespace {
 
@@ -76,8 +76,8 @@ QByteArray randomGif(quint32 seed) {
     std::vector<QRgb> global;
     for (int i = 0; i < 8; ++i)
         global.push_back(qRgb(r.bounded(256), r.bounded(256), r.bounded(256)));
-    std::vector<GifFrameSpec> frames(std::size_t(r.bounded(2, 7)));
-    for (GifFrameSpec& f : frames) {
+    std::vector<GifFrameShape> frames(std::size_t(r.bounded(2, 7)));
+    for (GifFrameShape& f : frames) {
         f.w = r.bounded(1, w + 1);
         f.h = r.bounded(1, h + 1);
         f.x = r.bounded(w);
@@ -284,12 +284,12 @@ for i in range(im.n_frames):
         QByteArray huge = gif;
         huge[6] = huge[7] = huge[8] = huge[9] = char(0xFF);
         QTest::newRow("a canvas of 65535 x 65535") << huge << "65535 x 65535";
-        std::vector<GifFrameSpec> one(1);
+        std::vector<GifFrameShape> one(1);
         one[0] = {0, 0, 40000, 40000, 0, -1, 0, false, {0}, {}};
         QTest::newRow("a frame of 40000 x 40000")
             << testing::writeGif(8, 8, {qRgb(0, 0, 0)}, 0, one) << "claims 40000 x 40000";
         // 6000 x 5000 is under the limit; two frames of it are not.
-        std::vector<GifFrameSpec> two(2);
+        std::vector<GifFrameShape> two(2);
         two[0] = two[1] = {0, 0, 1, 1, 0, -1, 0, false, {0}, {}};
         QTest::newRow("two frames of 6000 x 5000")
             << testing::writeGif(6000, 5000, {qRgb(0, 0, 0)}, 0, two) << "60000000 pixels";
@@ -323,8 +323,8 @@ for i in range(im.n_frames):
     // Frames of 4096 x 4096 over a canvas of one pixel: 17 of them claim
     // more than 2^28 pixels together, refused before any is decoded.
     void framesClaimingTooMuch() {
-        std::vector<GifFrameSpec> frames(17);
-        for (GifFrameSpec& f : frames)
+        std::vector<GifFrameShape> frames(17);
+        for (GifFrameShape& f : frames)
             f = {0, 0, 4096, 4096, 0, -1, 0, false, {0}, {}};
         QVERIFY(refused(testing::writeGif(1, 1, {qRgb(0, 0, 0)}, 0, frames),
                         "frames claim more than the 268435456 pixels"));
@@ -332,8 +332,8 @@ for i in range(im.n_frames):
 
     // More than 65536 frames: refused while the file is walked.
     void tooManyFrames() {
-        std::vector<GifFrameSpec> frames(65537);
-        for (GifFrameSpec& f : frames)
+        std::vector<GifFrameShape> frames(65537);
+        for (GifFrameShape& f : frames)
             f = {0, 0, 1, 1, 0, -1, 0, false, {0}, {}};
         QVERIFY(refused(testing::writeGif(1, 1, {qRgb(0, 0, 0)}, 0, frames), "more than 65536"));
     }
