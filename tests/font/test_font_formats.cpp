@@ -8,6 +8,8 @@
 #include "support/faces.h"
 #include "textout.h"
 
+#include "../core/support/given_options.h"
+
 #include <QTest>
 
 #include <algorithm>
@@ -18,42 +20,14 @@ using zentraq::core::ByteArraySink;
 
 namespace {
 
-struct Refused {
-    QString message;
-};
-
-// Options as a front end hands them over: "name=value" words; a refusal
-// comes back as Refused.
-class Given : public core::Options {
-public:
-    explicit Given(const QString& words) {
-        for (const QString& w : words.split(u' ', Qt::SkipEmptyParts))
-            m_given[w.section(u'=', 0, 0)] = w.section(u'=', 1);
-    }
-    bool isSet(const char* name) const override { return m_given.contains(QLatin1String(name)); }
-    QString value(const char* name) const override { return m_given.value(QLatin1String(name)); }
-    int count(const char* name, int low, int high) const override {
-        bool ok = false;
-        const int v = value(name).toInt(&ok);
-        if (!ok || v < low || v > high)
-            throw Refused{QStringLiteral("--%1 from %2 to %3").arg(name).arg(low).arg(high)};
-        return v;
-    }
-    [[noreturn]] void refuseValue(const char* name, const QString& wanted) const override {
-        throw Refused{QStringLiteral("--%1 wants %2").arg(QLatin1String(name), wanted)};
-    }
-    [[noreturn]] void refuse(const QString& message) const override { throw Refused{message}; }
-
-private:
-    QMap<QString, QString> m_given;
-};
+using zentraq::testing::Refused;
 
 // What checking `words` for `format` gives: the refusal, or the settings.
 QString checked(const QString& format, const QString& words, FontSettings* settings = nullptr) {
     const FontWriter* writer = fontWriterNamed(format);
     if (!writer)
         return QStringLiteral("no writer");
-    const Given given(words);
+    const zentraq::testing::GivenOptions given(words);
     FontSettings s;
     try {
         refuseOtherFormatsOptions(*writer, given);

@@ -4,6 +4,8 @@
 #include "bytearraysink.h"
 #include "picturewriter.h"
 
+#include "../core/support/given_options.h"
+
 #include <QTest>
 
 using namespace zentraq;
@@ -11,34 +13,7 @@ using namespace zentraq::rgbqumo;
 
 namespace {
 
-struct Refused {
-    QString message;
-};
-
-// Options as a front end hands them over: "name=value" words.
-class Given : public core::Options {
-public:
-    explicit Given(const QString& words) {
-        for (const QString& w : words.split(u' ', Qt::SkipEmptyParts))
-            m_given[w.section(u'=', 0, 0)] = w.section(u'=', 1);
-    }
-    bool isSet(const char* name) const override { return m_given.contains(QLatin1String(name)); }
-    QString value(const char* name) const override { return m_given.value(QLatin1String(name)); }
-    int count(const char* name, int low, int high) const override {
-        bool ok = false;
-        const int v = value(name).toInt(&ok);
-        if (!ok || v < low || v > high)
-            throw Refused{QStringLiteral("--%1 from %2 to %3").arg(name).arg(low).arg(high)};
-        return v;
-    }
-    [[noreturn]] void refuseValue(const char* name, const QString& wanted) const override {
-        throw Refused{QStringLiteral("--%1 wants %2").arg(QLatin1String(name), wanted.left(12))};
-    }
-    [[noreturn]] void refuse(const QString& message) const override { throw Refused{message}; }
-
-private:
-    QMap<QString, QString> m_given;
-};
+using zentraq::testing::Refused;
 
 // Checking `words` for `format` with `pixel`: the refusal, or nothing.
 QString checked(const QString& format, const QString& words, PictureSettings* settings = nullptr,
@@ -46,7 +21,7 @@ QString checked(const QString& format, const QString& words, PictureSettings* se
     const PictureWriter* writer = pictureWriterNamed(format);
     if (!writer)
         return QStringLiteral("no writer");
-    const Given given(words);
+    const zentraq::testing::GivenOptions given(words, 12);
     PictureSettings s;
     s.data.pixel = pixel;
     try {
