@@ -4,6 +4,7 @@
 #include "utf8.h"
 
 #include <QCoreApplication>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstdint>
@@ -46,6 +47,18 @@ QString argumentText(const char* argument) {
     return argumentText(std::string_view(argument));
 }
 
+namespace {
+
+// A run of valid UTF-8 as it stands: a byte order mark at its start (where
+// the run follows a kept byte, or begins the argument) is a character of
+// the name, which Qt's decoder would otherwise drop.
+QString utf8Run(const char* bytes, qsizetype size) {
+    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decode(QByteArrayView(bytes, size));
+}
+
+} // namespace
+
 QString argumentText(std::string_view bytes) {
     const char* argument = bytes.data();
     const auto* s = reinterpret_cast<const unsigned char*>(argument);
@@ -59,11 +72,11 @@ QString argumentText(std::string_view bytes) {
             i += std::size_t(length);
             continue;
         }
-        text += QString::fromUtf8(argument + run, qsizetype(i - run));
+        text += utf8Run(argument + run, qsizetype(i - run));
         text += QChar(char16_t(0xDC00 + s[i]));
         run = ++i;
     }
-    return text + QString::fromUtf8(argument + run, qsizetype(n - run));
+    return text + utf8Run(argument + run, qsizetype(n - run));
 }
 
 QByteArray nativeName(const QString& name) {

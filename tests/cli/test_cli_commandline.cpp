@@ -53,6 +53,10 @@ private slots:
             << QStringLiteral("\\xF4\\x90\\x80\\x80");
         QTest::newRow("cut short") << QByteArray("\xe4\xb8x") << kept({0xDCE4, 0xDCB8}) + "x"
                                    << QStringLiteral("\\xE4\\xB8x");
+        QTest::newRow("a byte order mark after a kept byte, and first")
+            << QByteArray("\xef\xbb\xbf\xbf\xef\xbb\xbfp")
+            << ucs4(0xFEFF) + kept({0xDCBF}) + ucs4(0xFEFF) + "p"
+            << ucs4(0xFEFF) + QStringLiteral("\\xBF") + ucs4(0xFEFF) + "p";
         QTest::newRow("a kept byte after a pair")
             << QByteArray("\xf0\x9f\x98\x80\xbf") << ucs4(0x1F600) + kept({0xDCBF})
             << ucs4(0x1F600) + QStringLiteral("\\xBF");
