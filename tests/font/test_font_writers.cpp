@@ -1,7 +1,9 @@
-// The font writers byte by byte, without the libraries: LVGL's binary font
-// read back as LVGL's loader reads it, the C source's version-specific parts,
-// GFX's span rules and refusals, vlw read back by a reader written from the
-// format's description, and samples drawn from what the files hold.
+// The font writers without the libraries: LVGL's C and binary fonts against
+// values lv_font_conv wrote, the C source's version-specific parts, GFX's
+// span rules and refusals against fontconvert's lines, and samples drawn
+// from what the files hold (vlw's as a port of TFT_eSPI draws the file).
+// (Every byte of the tool's fonts is pinned by tests/identity, and LVGL
+// itself judges them in tests/font/lvgl.)
 #include "bytearraysink.h"
 #include "charset.h"
 #include "fonterror.h"
@@ -11,7 +13,6 @@
 #include "lvglfont.h"
 #include "sample.h"
 #include "support/faces.h"
-#include "support/lvgl_rle.h"
 #include "support/vlw_reader.h"
 #include "vlwfont.h"
 
@@ -32,39 +33,15 @@ std::vector<char32_t> latin() {
     return set.characters();
 }
 
-// Little-endian fields and MSB-first bit fields, as LVGL's loader reads them.
+// Little-endian fields, as LVGL's loader reads them.
 struct Reader {
     const QByteArray& b;
     quint32 u32(qsizetype at) const {
         return quint32(uchar(b[at])) | quint32(uchar(b[at + 1])) << 8 |
                quint32(uchar(b[at + 2])) << 16 | quint32(uchar(b[at + 3])) << 24;
     }
-    int u16(qsizetype at) const { return int(uchar(b[at])) | int(uchar(b[at + 1])) << 8; }
-    int s16(qsizetype at) const { return qint16(u16(at)); }
     int u8(qsizetype at) const { return uchar(b[at]); }
 };
-struct Bits {
-    const QByteArray& b;
-    qsizetype bit;
-    unsigned read(int n) {
-        unsigned v = 0;
-        for (int i = 0; i < n; ++i, ++bit)
-            v = v << 1 | ((uchar(b[bit / 8]) >> (7 - bit % 8)) & 1u);
-        return v;
-    }
-    int readSigned(int n) {
-        const unsigned v = read(n);
-        return n && (v >> (n - 1)) ? int(v) - (1 << n) : int(v);
-    }
-};
-
-std::vector<std::uint8_t> plainSamples(const QByteArray& b, qsizetype bit, int count, int bpp) {
-    Bits bits{b, bit};
-    std::vector<std::uint8_t> out;
-    for (int i = 0; i < count; ++i)
-        out.push_back(std::uint8_t(bits.read(bpp)));
-    return out;
-}
 
 } // namespace
 
@@ -72,178 +49,6 @@ class TestFontWriters : public QObject {
     Q_OBJECT
 
 private slots:
-    // Every table where LVGL's loader seeks it, and every glyph, character
-    // and kern value read back as the loader reads them.
-    void lvglBinary_data() {
-        QTest::addColumn<QString>("family");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("bits");
-        QTest::addColumn<int>("version");
-        QTest::addColumn<bool>("compress");
-        QTest::addColumn<bool>("prefilter");
-        QTest::addColumn<int>("format");
-        QTest::newRow("kerned, 4 bits") << "DejaVu Serif" << 16 << 4 << 9 << true << true << 1;
-        QTest::newRow("1 bit") << "DejaVu Sans" << 12 << 1 << 9 << true << true << 0;
-        QTest::newRow("2 bits unfiltered") << "DejaVu Sans" << 24 << 2 << 9 << true << false << 2;
-        QTest::newRow("4 bits plain") << "DejaVu Serif" << 12 << 4 << 8 << false << true << 0;
-        QTest::newRow("8 bits, LVGL 9: plain")
-            << "DejaVu Sans" << 16 << 8 << 9 << true << true << 0;
-        QTest::newRow("8 bits, LVGL 8") << "DejaVu Sans" << 16 << 8 << 8 << true << true << 1;
-    }
-    void lvglBinary() {
-        QFETCH(QString, family);
-        QFETCH(int, size);
-        QFETCH(int, bits);
-        QFETCH(int, version);
-        QFETCH(bool, compress);
-        QFETCH(bool, prefilter);
-        QFETCH(int, format);
-        const std::unique_ptr<FontFace> face = zentraq::testing::openFace(family);
-        if (!face)
-            QSKIP("the face is not installed");
-        RenderSettings s;
-        s.pixelSize = size;
-        s.bits = bits;
-        const GlyphSet set = renderGlyphs(*face, s, latin());
-        const Kerning faceKerning = kerningOf(*face, set, KerningRule::LvglCompatible);
-        const std::vector<KernPair> kerning = kernPairs(faceKerning);
-        LvglOptions o;
-        o.version = version;
-        o.compress = compress;
-        o.prefilter = prefilter;
-        o.name = "test_font";
-        const LvglFont font(set, faceKerning, o);
-        QCOMPARE(font.bitmapFormat(), format);
-        ByteArraySink sink;
-        font.writeBinary(sink);
-        const QByteArray& b = sink.bytes;
-        const Reader r{b};
-        const std::size_t n = set.glyphs.size();
-
-        QCOMPARE(b.mid(4, 4), QByteArray("head"));
-        const qsizetype cmapAt = r.u32(0);
-        QCOMPARE(cmapAt, qsizetype(48));
-        const bool kerned = font.kernPairCount() > 0;
-        QCOMPARE(r.u16(12), kerned ? 4 : 3);
-        QCOMPARE(r.u16(14), size);
-        QCOMPARE(r.u16(16) - r.s16(18), font.lineHeight());
-        QCOMPARE(-r.s16(18), font.baseLine());
-        QCOMPARE(r.u8(36), 1); // advances in 1/16 pixel
-        QCOMPARE(r.u8(37), bits);
-        QCOMPARE(r.u8(41), format);
-        QCOMPARE(r.s16(44), font.underlinePosition());
-        QCOMPARE(r.u16(46), font.underlineThickness());
-        const int xyBits = r.u8(38), whBits = r.u8(39), advBits = r.u8(40);
-
-        // Characters to glyph ids.
-        QCOMPARE(b.mid(cmapAt + 4, 4), QByteArray("cmap"));
-        const qsizetype locaAt = cmapAt + r.u32(cmapAt);
-        std::vector<int> idOf(0x110000, 0);
-        for (quint32 t = 0; t < r.u32(cmapAt + 8); ++t) {
-            const qsizetype h = cmapAt + 12 + 16 * qsizetype(t);
-            const qsizetype data = cmapAt + r.u32(h);
-            const quint32 start = r.u32(h + 4);
-            const int length = r.u16(h + 8), first = r.u16(h + 10), entries = r.u16(h + 12);
-            switch (r.u8(h + 14)) {
-            case 0:
-                for (int k = 0; k < length; ++k)
-                    if (k == 0 || r.u8(data + k))
-                        idOf[start + k] = first + r.u8(data + k);
-                break;
-            case 2:
-                for (int k = 0; k < length; ++k)
-                    idOf[start + k] = first + k;
-                break;
-            case 3:
-                for (int k = 0; k < entries; ++k)
-                    idOf[start + r.u16(data + 2 * k)] = first + k;
-                break;
-            default:
-                QFAIL("a sub-table kind the writer does not make");
-            }
-        }
-        for (std::size_t i = 0; i < n; ++i)
-            QCOMPARE(idOf[set.glyphs[i].code], int(i + 1));
-
-        // Glyph records through the location table.
-        QCOMPARE(b.mid(locaAt + 4, 4), QByteArray("loca"));
-        QCOMPARE(r.u32(locaAt + 8), quint32(n + 1));
-        const qsizetype glyfAt = locaAt + r.u32(locaAt);
-        QCOMPARE(b.mid(glyfAt + 4, 4), QByteArray("glyf"));
-        const qsizetype glyfSize = r.u32(glyfAt);
-        QCOMPARE(glyfSize % 4, 0);
-        const bool wideLoca = r.u8(34) == 1;
-        const auto offset = [&](std::size_t id) {
-            return qsizetype(wideLoca ? r.u32(locaAt + 12 + 4 * id) : r.u16(locaAt + 12 + 2 * id));
-        };
-        for (std::size_t i = 0; i < n; ++i) {
-            const Glyph& g = set.glyphs[i];
-            Bits field{b, 8 * (glyfAt + offset(i + 1))};
-            const unsigned adv = advBits ? field.read(advBits) : unsigned(r.u16(30));
-            QCOMPARE(adv, font.advance16(i));
-            QCOMPARE(field.readSigned(xyBits), g.left);
-            QCOMPARE(field.readSigned(xyBits), g.top - g.height);
-            QCOMPARE(int(field.read(whBits)), g.width);
-            QCOMPARE(int(field.read(whBits)), g.height);
-            const int count = g.width * g.height;
-            const std::vector<std::uint8_t> want(set.samplesOf(g), set.samplesOf(g) + count);
-            std::vector<std::uint8_t> got;
-            if (format == 0) {
-                got = plainSamples(b, field.bit, count, bits);
-            } else {
-                // The loader moves the bits to a whole byte first: all but the
-                // record's last byte, then what is left of it, at the top.
-                const int header = int(field.bit - 8 * (glyfAt + offset(i + 1)));
-                const qsizetype next = i + 1 < n ? offset(i + 2) : glyfSize;
-                const qsizetype size = next - offset(i + 1) - header / 8;
-                QByteArray aligned;
-                Bits from{b, field.bit};
-                for (qsizetype k = 0; k + 1 < size; ++k)
-                    aligned.append(char(from.read(8)));
-                aligned.append(char(from.read(8 - header % 8) << (header % 8)));
-                got = zentraq::testing::lvglDecompress(
-                    reinterpret_cast<const std::uint8_t*>(aligned.constData()),
-                    std::size_t(aligned.size()), g.width, g.height, bits, format == 1);
-            }
-            QVERIFY2(got == want, qPrintable(QString::number(uint(g.code), 16)));
-        }
-
-        // Kerning, pairs or classes.
-        const qsizetype kernAt = glyfAt + glyfSize;
-        if (!kerned) {
-            QCOMPARE(kernAt, b.size());
-            return;
-        }
-        QCOMPARE(b.mid(kernAt + 4, 4), QByteArray("kern"));
-        QCOMPARE(kernAt + r.u32(kernAt), b.size());
-        QCOMPARE(r.u16(32), font.kernScale());
-        const qsizetype k = kernAt + 12;
-        const auto value = [&](std::size_t left, std::size_t right) {
-            if (r.u8(kernAt + 8) == 3) {
-                const int ids = r.u16(k), cols = r.u8(k + 3);
-                const int lc = r.u8(k + 4 + left + 1), rc = r.u8(k + 4 + ids + right + 1);
-                return lc && rc ? int(qint8(r.u8(k + 4 + 2 * ids + (lc - 1) * cols + rc - 1))) : 0;
-            }
-            const quint32 pairs = r.u32(k);
-            const bool wide = r.u8(35) == 1;
-            for (quint32 p = 0; p < pairs; ++p) {
-                const qsizetype at = k + 4 + qsizetype(p) * (wide ? 4 : 2);
-                const std::size_t l = wide ? r.u16(at) : r.u8(at);
-                const std::size_t rr = wide ? r.u16(at + 2) : r.u8(at + 1);
-                if (l == left + 1 && rr == right + 1)
-                    return int(qint8(r.u8(k + 4 + qsizetype(pairs) * (wide ? 4 : 2) + p)));
-            }
-            return 0;
-        };
-        int nonzero = 0;
-        for (const KernPair& p : kerning) {
-            QCOMPARE(value(p.left, p.right), font.kernValue(p.left, p.right));
-            nonzero += font.kernValue(p.left, p.right) != 0;
-        }
-        QVERIFY(nonzero > 100);
-        QCOMPARE(value(set.find(U'A') - set.glyphs.data(), set.find(U'A') - set.glyphs.data()), 0);
-    }
-
     // Values lv_font_conv 1.5.3 wrote for the same faces, sizes and
     // characters (bpp 4): the advances in 1/16 pixel, rounded, and the kern
     // pairs (left id, right id, 4.4 value) with their count, in the C source
@@ -432,32 +237,6 @@ private slots:
         QCOMPARE(gfxDefaultName(file, points, char32_t(last)), name.toUtf8());
     }
 
-    // A reader written from the format's description finds every field.
-    void vlw() {
-        REQUIRE_FACE(face, "DejaVu Sans");
-        RenderSettings s;
-        s.pixelSize = 20;
-        s.bits = 8;
-        const GlyphSet set = renderGlyphs(*face, s, latin());
-        const QByteArray bytes = vlwBytes(set, face->postscriptName());
-        const std::optional<zentraq::testing::VlwFont> f = zentraq::testing::readVlw(bytes);
-        QVERIFY(f);
-        QCOMPARE(f->version, 11);
-        QCOMPARE(f->glyphs.size(), set.glyphs.size());
-        QCOMPARE(f->ascent, set.ascent());
-        QCOMPARE(f->descent, -set.descent());
-        const zentraq::testing::VlwGlyph* g = f->find(U'g');
-        QVERIFY(g);
-        QCOMPARE(g->dY, set.find(U'g')->top);
-        QVERIFY(bytes.endsWith(QByteArray("\0\x0a"
-                                          "DejaVuSans\x01",
-                                          13)));
-
-        const GlyphSet wide = renderGlyphs(*face, s, {0x41, 0x1D400});
-        if (wide.glyphs.size() == 2)
-            QVERIFY_THROWS_EXCEPTION(FontError, vlwBytes(wide, QString()));
-    }
-
     // The sample of a vlw font is what TFT_eSPI draws: a port of its
     // loadFont, drawGlyph and drawString draws the same pixels from the file.
     // Spaces move the pen by (ascent + descent) * 2 / 7, a missing character
@@ -493,10 +272,7 @@ private slots:
         RenderSettings s;
         s.pixelSize = size;
         s.bits = 8;
-        CharacterSet chars;
-        chars.addRange({0x20, 0x7E});
-        chars.addRange({0xA0, 0xFF});
-        const GlyphSet set = renderGlyphs(*face, s, chars.characters());
+        const GlyphSet set = renderGlyphs(*face, s, latin());
         const VlwMetrics m =
             vlwMetrics(*face, set, processing ? VlwConvention::Processing : VlwConvention::Glyphs);
         if (processing) {
