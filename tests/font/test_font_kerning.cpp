@@ -1,8 +1,8 @@
-// Kerning read from the faces' tables, judged by HarfBuzz: hb-shape (Debian
-// libharfbuzz-bin) on every printable-ASCII pair of DejaVu Sans, DejaVu Serif
-// and FreeSerif, and HarfBuzz's own shaping of every pair of fonts made here
-// with one rule each (pair sets, class rules, Extension lookups, lookups that
-// add up, scripts, lookup flags, the legacy kern table). The LVGL-compatible
+// Kerning read from the faces' tables, judged by HarfBuzz's shaping of every
+// printable-ASCII pair of DejaVu Sans, DejaVu Serif and FreeSerif (as
+// hb-shape shapes them) and of every pair of fonts made here with one rule
+// each (pair sets, class rules, Extension lookups, lookups that add up,
+// scripts, lookup flags, the legacy kern table). The LVGL-compatible
 // rule against the values lv_font_conv 1.5.3 takes by its rules, and a class
 // rule over every GB2312 glyph held as one class.
 #include "charset.h"
@@ -16,9 +16,6 @@
 
 #include "bytearraysink.h"
 
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <ft2build.h>
@@ -79,17 +76,23 @@ template <class T, void (*Destroy)(T*)> struct Hb {
     Hb& operator=(const Hb&) = delete;
 };
 
-// HarfBuzz shaping text as hb-shape does, in the default language system:
-// where the second glyph of a pair lands, less the first glyph's own
-// advance. Unset when shaping does not keep the two glyphs.
+// HarfBuzz shaping text as hb-shape does in the C locale, in the default
+// language system, with `features` ("-liga,-clig") as hb-shape's
+// --features: where the second glyph of a pair lands, less the first
+// glyph's own advance. Unset when shaping does not keep the two glyphs.
 class HbShaper {
 public:
-    explicit HbShaper(const QByteArray& font)
+    explicit HbShaper(const QByteArray& font, const QByteArray& features = {})
         : m_blob(hb_blob_create(font.constData(), unsigned(font.size()), HB_MEMORY_MODE_READONLY,
                                 nullptr, nullptr)),
           m_face(hb_face_create(m_blob.p, 0)), m_font(hb_font_create(m_face.p)) {
         hb_font_set_scale(m_font.p, int(hb_face_get_upem(m_face.p)),
                           int(hb_face_get_upem(m_face.p)));
+        for (const QByteArray& f : features.split(',')) {
+            hb_feature_t feature;
+            if (hb_feature_from_string(f.constData(), int(f.size()), &feature))
+                m_features.push_back(feature);
+        }
     }
     std::optional<int> kern(char32_t a, char32_t b) {
         const std::vector<hb_glyph_position_t> pair = shape({a, b});
@@ -105,7 +108,7 @@ private:
         hb_buffer_add_codepoints(b.p, text.data(), int(text.size()), 0, int(text.size()));
         hb_buffer_set_language(b.p, hb_language_from_string("c", -1));
         hb_buffer_guess_segment_properties(b.p);
-        hb_shape(m_font.p, b.p, nullptr, 0);
+        hb_shape(m_font.p, b.p, m_features.data(), unsigned(m_features.size()));
         unsigned n = 0;
         const hb_glyph_position_t* p = hb_buffer_get_glyph_positions(b.p, &n);
         return {p, p + n};
@@ -113,6 +116,7 @@ private:
     Hb<hb_blob_t, hb_blob_destroy> m_blob;
     Hb<hb_face_t, hb_face_destroy> m_face;
     Hb<hb_font_t, hb_font_destroy> m_font;
+    std::vector<hb_feature_t> m_features;
 };
 
 // One kern feature over `lookups` under each script of `scripts`.
@@ -228,37 +232,27 @@ private slots:
         QTest::addColumn<QByteArray>("font");
         QTest::addColumn<QString>("chars");
         QTest::addColumn<QStringList>("compatible"); // "AV -80": pairs that are not 0
+        // The class rule's cells: A and T before any glyph, -20 before V and o.
+        QStringList classes, placed;
+        for (const QChar a : Latin)
+            for (const QChar b : Latin) {
+                placed << QString(a) + b + " -15";
+                if (a == u'A' || a == u'T')
+                    classes << QString(a) + b + (b == u'V' || b == u'o' ? " -20" : " -7");
+            }
         QTest::newRow("pair sets") << ruleFont("pair sets") << Latin
                                    << QStringList{"AV -80", "To -120", "11 -30", "VA -70", ",  25"};
-        QTest::newRow("class rule")
-            << ruleFont("class rule") << Latin
-            << QStringList{"AA -7", "AV -20", "AT -7", "Ao -20", "A1 -7", "A2 -7",
-                           "A, -7", "A  -7",  "TA -7", "TV -20", "TT -7", "To -20",
-                           "T1 -7", "T2 -7",  "T, -7", "T  -7"};
+        QTest::newRow("class rule") << ruleFont("class rule") << Latin << classes;
         QTest::newRow("Extension lookup") << ruleFont("Extension lookup") << Latin << QStringList{};
         // (In the feature's order the class rule comes first.)
-        QTest::newRow("lookups add up")
-            << ruleFont("lookups add up") << Latin
-            << QStringList{"AA -7", "AV -20", "AT -7",  "Ao -20", "A1 -7",  "A2 -7", "A, -7",
-                           "A  -7", "TA -7",  "TV -20", "TT -7",  "To -20", "T1 -7", "T2 -7",
-                           "T, -7", "T  -7",  "VA -70", "11 -30", ",  25"};
+        QTest::newRow("lookups add up") << ruleFont("lookups add up") << Latin
+                                        << classes + QStringList{"VA -70", "11 -30", ",  25"};
+        QStringList first = classes;
+        first.replace(first.indexOf("AT -7"), "AT -40");
         QTest::newRow("first subtable that applies")
-            << ruleFont("first subtable that applies") << Latin
-            << QStringList{"AA -7", "AV -20", "AT -40", "Ao -20", "A1 -7", "A2 -7",
-                           "A, -7", "A  -7",  "TA -7",  "TV -20", "TT -7", "To -20",
-                           "T1 -7", "T2 -7",  "T, -7",  "T  -7"};
+            << ruleFont("first subtable that applies") << Latin << first;
         QTest::newRow("scripts") << ruleFont("scripts") << Latin << QStringList{"12 -10", "AV -5"};
-        QTest::newRow("second glyph placed")
-            << ruleFont("second glyph placed") << Latin
-            << QStringList{
-                   "AA -15", "AV -15", "AT -15", "Ao -15", "A1 -15", "A2 -15", "A, -15", "A  -15",
-                   "VA -15", "VV -15", "VT -15", "Vo -15", "V1 -15", "V2 -15", "V, -15", "V  -15",
-                   "TA -15", "TV -15", "TT -15", "To -15", "T1 -15", "T2 -15", "T, -15", "T  -15",
-                   "oA -15", "oV -15", "oT -15", "oo -15", "o1 -15", "o2 -15", "o, -15", "o  -15",
-                   "1A -15", "1V -15", "1T -15", "1o -15", "11 -15", "12 -15", "1, -15", "1  -15",
-                   "2A -15", "2V -15", "2T -15", "2o -15", "21 -15", "22 -15", "2, -15", "2  -15",
-                   ",A -15", ",V -15", ",T -15", ",o -15", ",1 -15", ",2 -15", ",, -15", ",  -15",
-                   " A -15", " V -15", " T -15", " o -15", " 1 -15", " 2 -15", " , -15", "   -15"};
+        QTest::newRow("second glyph placed") << ruleFont("second glyph placed") << Latin << placed;
         QTest::newRow("kern table, no kern feature")
             << ruleFont("kern table, no kern feature") << Latin << QStringList{};
         QTest::newRow("kern table alone")
@@ -310,7 +304,7 @@ private slots:
         QCOMPARE(std::uint64_t(kernPairs(script).size()), script.pairCount());
     }
 
-    // hb-shape, the judge: every printable-ASCII pair of the faces kerns as
+    // HarfBuzz, the judge: every printable-ASCII pair of the faces kerns as
     // HarfBuzz shapes it (exactly, in font units), and the LVGL font made
     // from it within 1/16 pixel at 16 and 40 px. Pairs HarfBuzz joins into a
     // ligature are shaped again without ligatures. The counts of kerned
@@ -325,63 +319,20 @@ private slots:
     void hbShape() {
         QFETCH(QString, family);
         QFETCH(int, kerned);
-        const QString hbShape = QStandardPaths::findExecutable(QStringLiteral("hb-shape"));
-        if (hbShape.isEmpty())
-            QSKIP("hb-shape is not installed (libharfbuzz-bin, scripts/install-deps.sh)");
         const QString file = zentraq::testing::faceFile(family);
         if (file.isEmpty())
             QSKIP("the face is not installed (scripts/install-deps.sh installs it)");
-        const FontFace face(zentraq::testing::fileBytes(file), 0, file);
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
+        const QByteArray bytes = zentraq::testing::fileBytes(file);
+        const FontFace face(bytes, 0, file);
         std::vector<char32_t> ascii;
         for (char32_t c = 0x20; c <= 0x7E; ++c)
             ascii.push_back(c);
-        QByteArray lines;
-        for (const char32_t a : ascii)
-            lines += char(a) + QByteArray("\n");
-        for (const char32_t a : ascii)
-            for (const char32_t b : ascii)
-                lines += QByteArray(1, char(a)) + char(b) + QByteArray("\n");
-        const QString text = dir.filePath(QStringLiteral("pairs.txt"));
-        QFile out(text);
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(lines) == lines.size());
-        out.close();
-        // One line of glyphs a line of text: [gid+advance|gid@x,y+advance].
-        const auto shape = [&](const QStringList& more) {
-            QProcess p;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-            p.setProcessEnvironment(env);
-            p.start(hbShape,
-                    QStringList{"--no-glyph-names", "--no-clusters", "--text-file=" + text, file} +
-                        more);
-            p.waitForFinished(60000);
-            return QString::fromLatin1(p.readAllStandardOutput()).split(u'\n');
-        };
-        struct Shaped {
-            std::vector<unsigned> glyphs;
-            std::vector<int> advance, x;
-        };
-        const auto parse = [](const QString& line) {
-            Shaped s;
-            for (const QString& part : line.mid(1, line.size() - 2).split(u'|')) {
-                const qsizetype at = part.indexOf(u'@'), plus = part.indexOf(u'+');
-                s.glyphs.push_back(part.left(at >= 0 ? at : plus).toUInt());
-                s.x.push_back(at >= 0 ? part.mid(at + 1, part.indexOf(u',') - at - 1).toInt() : 0);
-                s.advance.push_back(part.mid(plus + 1).toInt());
-            }
-            return s;
-        };
-        const QStringList plain = shape({}), unjoined = shape({"--features=-liga,-clig,-dlig"});
-        QVERIFY(plain.size() > qsizetype(ascii.size() * (ascii.size() + 1)));
-
         const GlyphSet set = glyphsOf(face, ascii);
         QCOMPARE(set.glyphs.size(), ascii.size());
         const Kerning kerning = kerningOf(face, set, KerningRule::Script);
         const double upem = face.unitsPerEm();
+        const std::vector<int> sizes{16, 40};
         std::vector<std::unique_ptr<LvglFont>> fonts;
-        std::vector<int> sizes{16, 40};
         std::vector<GlyphSet> sets;
         for (const int size : sizes)
             sets.push_back(glyphsOf(face, ascii, size));
@@ -391,33 +342,29 @@ private slots:
             fonts.push_back(std::make_unique<LvglFont>(
                 sets[s], kerningOf(face, sets[s], KerningRule::Script), o));
         }
+        HbShaper plain(bytes), unjoined(bytes, "-liga,-clig,-dlig");
         int nonzero = 0, joined = 0;
-        const std::size_t n = ascii.size();
-        for (std::size_t i = 0; i < n; ++i) {
-            const Shaped alone = parse(plain[qsizetype(i)]);
-            for (std::size_t j = 0; j < n; ++j) {
-                const qsizetype line = qsizetype(n + i * n + j);
-                Shaped pair = parse(plain[line]);
-                const bool ligature = pair.glyphs.size() != 2;
+        for (std::size_t i = 0; i < ascii.size(); ++i) {
+            for (std::size_t j = 0; j < ascii.size(); ++j) {
+                const QString name = QStringLiteral("'%1%2'").arg(QChar(ascii[i]), QChar(ascii[j]));
+                std::optional<int> hb = plain.kern(ascii[i], ascii[j]);
+                const bool ligature = !hb;
                 if (ligature) {
                     ++joined;
-                    pair = parse(unjoined[line]);
+                    hb = unjoined.kern(ascii[i], ascii[j]);
                 }
-                QCOMPARE(pair.glyphs.size(), std::size_t(2));
-                QCOMPARE(pair.glyphs[0], set.glyphs[i].index);
-                QCOMPARE(pair.glyphs[1], set.glyphs[j].index);
-                const int hb = pair.advance[0] + pair.x[1] - alone.advance[0];
-                nonzero += hb != 0 && !ligature;
-                const QString name = QStringLiteral("'%1%2'").arg(QChar(ascii[i]), QChar(ascii[j]));
-                QVERIFY2(kerning.value(i, j) == hb,
-                         qPrintable(
-                             name +
-                             QStringLiteral(": %1, hb-shape %2").arg(kerning.value(i, j)).arg(hb)));
+                QVERIFY2(hb, qPrintable(name));
+                nonzero += *hb != 0 && !ligature;
+                QVERIFY2(
+                    kerning.value(i, j) == *hb,
+                    qPrintable(
+                        name +
+                        QStringLiteral(": %1, HarfBuzz %2").arg(kerning.value(i, j)).arg(*hb)));
                 for (std::size_t s = 0; s < sizes.size(); ++s) {
                     const double ours = fonts[s]->kernValue(i, j) * fonts[s]->kernScale() / 256.0;
-                    const double theirs = hb * sizes[s] / upem;
+                    const double theirs = *hb * sizes[s] / upem;
                     QVERIFY2(std::fabs(ours - theirs) <= 1.0 / 16 + 1e-9,
-                             qPrintable(name + QStringLiteral(" at %1 px: %2, hb-shape %3")
+                             qPrintable(name + QStringLiteral(" at %1 px: %2, HarfBuzz %3")
                                                    .arg(sizes[s])
                                                    .arg(ours)
                                                    .arg(theirs)));
