@@ -1,12 +1,10 @@
 // The font formats as writers: which options each takes and the words of
 // the refusals, the defaults each gives, kerning kept within each face of a
-// font of several faces, C names made from file names, a fallback font, and
-// font text that is not lost when a writer forgets to finish it.
+// font of several faces, C names made from file names, and a fallback font.
 #include "bytearraysink.h"
 #include "fontwriter.h"
 #include "lvglfont.h"
 #include "support/faces.h"
-#include "textout.h"
 
 #include "../core/support/given_options.h"
 
@@ -64,152 +62,79 @@ private slots:
         QVERIFY(!fontWriterNamed(u"LVGL"));
     }
 
-    // An option of other formats is refused with the formats that take it;
-    // the first of them in the order the options are checked.
-    void otherFormatsOptions_data() {
-        QTest::addColumn<QString>("format");
-        QTest::addColumn<QString>("given");
-        QTest::addColumn<QString>("refusal");
-        QTest::newRow("points for lvgl") << "lvgl"
-                                         << "points=12 size=16"
-                                         << "--points is for gfx, u8g2, u8g2-bin and bdf fonts";
-        QTest::newRow("dpi for vlw") << "vlw"
-                                     << "dpi=100 size=16"
-                                     << "--dpi is for gfx fonts";
-        QTest::newRow("size for gfx")
-            << "gfx"
-            << "size=16"
-            << "--size is for lvgl, lvgl-bin, lvgl-flash, vlw, vlw-c, u8g2, "
-               "u8g2-bin and bdf fonts";
-        QTest::newRow("bpp for gfx")
-            << "gfx"
-            << "bpp=4 points=9"
-            << "--bpp is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c (gfx is 1) fonts";
-        QTest::newRow("hinting for gfx")
-            << "gfx"
-            << "no-hinting= points=9"
-            << "--no-hinting is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c fonts";
-        QTest::newRow("lvgl for vlw-c") << "vlw-c"
-                                        << "size=9 lvgl=8"
-                                        << "--lvgl is for lvgl, lvgl-bin and lvgl-flash fonts";
-        QTest::newRow("kerning for vlw")
-            << "vlw"
-            << "size=9 no-kerning="
-            << "--no-kerning is for lvgl, lvgl-bin and lvgl-flash fonts";
-        QTest::newRow("include for lvgl-bin") << "lvgl-bin"
-                                              << "size=9 lv-include=a.h"
-                                              << "--lv-include is for lvgl fonts";
-        QTest::newRow("name for vlw") << "vlw"
-                                      << "size=9 name=x"
-                                      << "--name is for lvgl, gfx, vlw-c and u8g2 fonts";
-        QTest::newRow("name for lvgl-bin") << "lvgl-bin"
-                                           << "size=9 name=x"
-                                           << "--name is for lvgl, gfx, vlw-c and u8g2 fonts";
-        QTest::newRow("include for lvgl-flash") << "lvgl-flash"
-                                                << "size=9 lv-include=a.h"
-                                                << "--lv-include is for lvgl fonts";
-        QTest::newRow("first in order") << "vlw"
-                                        << "name=x points=3 lvgl=9"
-                                        << "--points is for gfx, u8g2, u8g2-bin and bdf fonts";
-        QTest::newRow("u8g2-mode for lvgl") << "lvgl"
-                                            << "size=9 u8g2-mode=m"
-                                            << "--u8g2-mode is for u8g2 and u8g2-bin fonts";
-        QTest::newRow("name for bdf") << "bdf"
-                                      << "size=9 name=x"
-                                      << "--name is for lvgl, gfx, vlw-c and u8g2 fonts";
-        QTest::newRow("bpp for u8g2-bin")
-            << "u8g2-bin"
-            << "size=9 bpp=1"
-            << "--bpp is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c "
-               "(u8g2-bin is 1) fonts";
-        QTest::newRow("all u8g2's") << "u8g2"
-                                    << "points=9 u8g2-mode=h name=f"
-                                    << "";
-        QTest::newRow("all lvgl's") << "lvgl"
-                                    << "size=9 bpp=2 no-hinting= lvgl=8 no-compress= no-prefilter= "
-                                       "no-kerning= lv-include=a.h name=f"
-                                    << "";
-        QTest::newRow("all lvgl-flash's") << "lvgl-flash"
-                                          << "size=9 bpp=2 no-hinting= lvgl=9 no-compress= "
-                                             "no-prefilter= kerning=lvgl-compatible"
-                                          << "";
-        QTest::newRow("all gfx's") << "gfx"
-                                   << "points=9 dpi=72 name=f"
-                                   << "";
-    }
-    void otherFormatsOptions() {
-        QFETCH(QString, format);
-        QFETCH(QString, given);
-        QFETCH(QString, refusal);
-        QCOMPARE(checked(format, given), refusal);
-    }
-
-    // Each format's defaults, and its own refusals.
+    // An option of other formats is refused with the formats that take it,
+    // the first of them in the order the options are checked; each format's
+    // defaults, and its own refusals.
     void settings_data() {
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("given");
         QTest::addColumn<QString>("refusal");
         QTest::addColumn<QList<int>>("expected"); // bits, pixel size, points, dpi, bytecode, lvgl
-        QTest::newRow("lvgl") << "lvgl"
-                              << "size=16"
-                              << "" << QList<int>{4, 16, 0, 141, 0, 9};
-        QTest::newRow("lvgl 8 at 2 bits") << "lvgl-bin"
-                                          << "size=30 bpp=2 lvgl=8"
-                                          << "" << QList<int>{2, 30, 0, 141, 0, 8};
-        QTest::newRow("lvgl-flash") << "lvgl-flash"
-                                    << "size=24 bpp=8"
-                                    << "" << QList<int>{8, 24, 0, 141, 0, 9};
-        QTest::newRow("lvgl-flash for 8.3")
-            << "lvgl-flash"
-            << "size=24 lvgl=8"
-            << "the flash image serves LVGL 9 and 8.3 alike; leave --lvgl out" << QList<int>{};
-        QTest::newRow("vlw") << "vlw"
-                             << "size=20"
-                             << "" << QList<int>{8, 20, 0, 141, 0, 9};
-        QTest::newRow("vlw-c at 1 bit") << "vlw-c"
-                                        << "size=20 bpp=1"
-                                        << "" << QList<int>{1, 20, 0, 141, 0, 9};
-        QTest::newRow("gfx") << "gfx"
-                             << "points=12"
-                             << "" << QList<int>{1, 0, 12, 141, 1, 9};
-        QTest::newRow("gfx at 72 dpi") << "gfx"
-                                       << "points=1024 dpi=72"
-                                       << "" << QList<int>{1, 0, 1024, 72, 1, 9};
-        QTest::newRow("gfx without points") << "gfx"
-                                            << "dpi=100"
-                                            << "gfx fonts need --points PT" << QList<int>{};
-        QTest::newRow("gfx too large")
-            << "gfx"
-            << "points=600 dpi=300"
-            << "600 pt at 300 dpi is more than 1024 pixels" << QList<int>{};
-        QTest::newRow("lvgl without size")
-            << "lvgl"
-            << "bpp=2"
-            << "font needs --size PX (gfx: --points PT)" << QList<int>{};
-        QTest::newRow("bpp 3") << "vlw"
-                               << "size=9 bpp=3"
-                               << "--bpp wants 1, 2, 4 or 8" << QList<int>{};
-        QTest::newRow("lvgl 7") << "lvgl"
-                                << "size=9 lvgl=7"
-                                << "--lvgl wants 9 or 8" << QList<int>{};
-        QTest::newRow("size 0") << "lvgl"
-                                << "size=0"
-                                << "--size from 1 to 1024" << QList<int>{};
-        QTest::newRow("u8g2 at 14 pt") << "u8g2"
-                                       << "points=14"
-                                       << "" << QList<int>{1, 14, 14, 72, 0, 9};
-        QTest::newRow("bdf at 16 px") << "bdf"
-                                      << "size=16"
-                                      << "" << QList<int>{1, 16, 16, 72, 0, 9};
-        QTest::newRow("u8g2 with two sizes")
-            << "u8g2-bin"
-            << "size=16 points=12"
-            << "u8g2, u8g2-bin and bdf fonts need one size: --size PX or --points PT (the same "
-               "at 72 dpi)"
-            << QList<int>{};
-        QTest::newRow("u8g2 mode x") << "u8g2"
-                                     << "size=16 u8g2-mode=x"
-                                     << "--u8g2-mode wants t, h, m or 8" << QList<int>{};
+        const auto row = [](const char* name, const char* format, const char* given,
+                            const char* refusal, QList<int> expected = {}) {
+            QTest::newRow(name) << QString::fromUtf8(format) << QString::fromUtf8(given)
+                                << QString::fromUtf8(refusal) << expected;
+        };
+        row("points for lvgl", "lvgl", "points=12 size=16",
+            "--points is for gfx, u8g2, u8g2-bin and bdf fonts");
+        row("dpi for vlw", "vlw", "dpi=100 size=16", "--dpi is for gfx fonts");
+        row("size for gfx", "gfx", "size=16",
+            "--size is for lvgl, lvgl-bin, lvgl-flash, vlw, vlw-c, u8g2, u8g2-bin and bdf fonts");
+        row("bpp for gfx", "gfx", "bpp=4 points=9",
+            "--bpp is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c (gfx is 1) fonts");
+        row("hinting for gfx", "gfx", "no-hinting= points=9",
+            "--no-hinting is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c fonts");
+        row("lvgl for vlw-c", "vlw-c", "size=9 lvgl=8",
+            "--lvgl is for lvgl, lvgl-bin and lvgl-flash fonts");
+        row("kerning for vlw", "vlw",
+            "size=9 no-kerning=", "--no-kerning is for lvgl, lvgl-bin and lvgl-flash fonts");
+        row("include for lvgl-bin", "lvgl-bin", "size=9 lv-include=a.h",
+            "--lv-include is for lvgl fonts");
+        row("name for vlw", "vlw", "size=9 name=x",
+            "--name is for lvgl, gfx, vlw-c and u8g2 fonts");
+        row("name for lvgl-bin", "lvgl-bin", "size=9 name=x",
+            "--name is for lvgl, gfx, vlw-c and u8g2 fonts");
+        row("include for lvgl-flash", "lvgl-flash", "size=9 lv-include=a.h",
+            "--lv-include is for lvgl fonts");
+        row("first in order", "vlw", "name=x points=3 lvgl=9",
+            "--points is for gfx, u8g2, u8g2-bin and bdf fonts");
+        row("u8g2-mode for lvgl", "lvgl", "size=9 u8g2-mode=m",
+            "--u8g2-mode is for u8g2 and u8g2-bin fonts");
+        row("name for bdf", "bdf", "size=9 name=x",
+            "--name is for lvgl, gfx, vlw-c and u8g2 fonts");
+        row("bpp for u8g2-bin", "u8g2-bin", "size=9 bpp=1",
+            "--bpp is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c (u8g2-bin is 1) fonts");
+        row("all u8g2's", "u8g2", "points=9 u8g2-mode=h name=f", "", {1, 9, 9, 72, 0, 9});
+        row("all lvgl's", "lvgl",
+            "size=9 bpp=2 no-hinting= lvgl=8 no-compress= no-prefilter= no-kerning= "
+            "lv-include=a.h name=f",
+            "", {2, 9, 0, 141, 0, 8});
+        row("all lvgl-flash's", "lvgl-flash",
+            "size=9 bpp=2 no-hinting= lvgl=9 no-compress= no-prefilter= kerning=lvgl-compatible",
+            "", {2, 9, 0, 141, 0, 9});
+        row("all gfx's", "gfx", "points=9 dpi=72 name=f", "", {1, 0, 9, 72, 1, 9});
+        row("lvgl", "lvgl", "size=16", "", {4, 16, 0, 141, 0, 9});
+        row("lvgl 8 at 2 bits", "lvgl-bin", "size=30 bpp=2 lvgl=8", "", {2, 30, 0, 141, 0, 8});
+        row("lvgl-flash", "lvgl-flash", "size=24 bpp=8", "", {8, 24, 0, 141, 0, 9});
+        row("lvgl-flash for 8.3", "lvgl-flash", "size=24 lvgl=8",
+            "the flash image serves LVGL 9 and 8.3 alike; leave --lvgl out");
+        row("vlw", "vlw", "size=20", "", {8, 20, 0, 141, 0, 9});
+        row("vlw-c at 1 bit", "vlw-c", "size=20 bpp=1", "", {1, 20, 0, 141, 0, 9});
+        row("gfx", "gfx", "points=12", "", {1, 0, 12, 141, 1, 9});
+        row("gfx at 72 dpi", "gfx", "points=1024 dpi=72", "", {1, 0, 1024, 72, 1, 9});
+        row("gfx without points", "gfx", "dpi=100", "gfx fonts need --points PT");
+        row("gfx too large", "gfx", "points=600 dpi=300",
+            "600 pt at 300 dpi is more than 1024 pixels");
+        row("lvgl without size", "lvgl", "bpp=2", "font needs --size PX (gfx: --points PT)");
+        row("bpp 3", "vlw", "size=9 bpp=3", "--bpp wants 1, 2, 4 or 8");
+        row("lvgl 7", "lvgl", "size=9 lvgl=7", "--lvgl wants 9 or 8");
+        row("size 0", "lvgl", "size=0", "--size from 1 to 1024");
+        row("u8g2 at 14 pt", "u8g2", "points=14", "", {1, 14, 14, 72, 0, 9});
+        row("bdf at 16 px", "bdf", "size=16", "", {1, 16, 16, 72, 0, 9});
+        row("u8g2 with two sizes", "u8g2-bin", "size=16 points=12",
+            "u8g2, u8g2-bin and bdf fonts need one size: --size PX or --points PT (the same at "
+            "72 dpi)");
+        row("u8g2 mode x", "u8g2", "size=16 u8g2-mode=x", "--u8g2-mode wants t, h, m or 8");
     }
     void settings() {
         QFETCH(QString, format);
@@ -276,22 +201,16 @@ private slots:
     void cNames_data() {
         QTest::addColumn<QString>("output");
         QTest::addColumn<QString>("name");
-        QTest::newRow("file") << "out/font_dejavu_16.c"
-                              << "font_dejavu_16";
-        QTest::newRow("punctuation") << "my-font 2.h"
-                                     << "my_font_2";
-        QTest::newRow("two dots") << "f.16.c"
-                                  << "f_16";
-        QTest::newRow("digit first") << "16px.c"
-                                     << "_16px";
-        QTest::newRow("keyword") << "int.c"
-                                 << "int_";
-        QTest::newRow("not ASCII") << "字体.c"
-                                   << "__";
-        QTest::newRow("standard output") << "-"
-                                         << "font";
-        QTest::newRow("none") << ""
-                              << "font";
+        const char* const rows[][3] = {{"file", "out/font_dejavu_16.c", "font_dejavu_16"},
+                                       {"punctuation", "my-font 2.h", "my_font_2"},
+                                       {"two dots", "f.16.c", "f_16"},
+                                       {"digit first", "16px.c", "_16px"},
+                                       {"keyword", "int.c", "int_"},
+                                       {"not ASCII", "字体.c", "__"},
+                                       {"standard output", "-", "font"},
+                                       {"none", "", "font"}};
+        for (const auto& [name, output, c] : rows)
+            QTest::newRow(name) << QString::fromUtf8(output) << QString::fromUtf8(c);
     }
     void cNames() {
         QFETCH(QString, output);
@@ -329,34 +248,6 @@ private slots:
                 QVERIFY(c.contains("    .fallback = &font_cjk_16,\n"));
             }
         }
-    }
-
-    // Text of a font file goes out when the writer finishes, and also when
-    // it forgets to; not when it fails on the way.
-    void textNotLost() {
-        ByteArraySink finished, forgotten, failed;
-        {
-            TextOut out(finished);
-            out << "static const uint8_t a[] = {\n";
-            const std::uint8_t bytes[] = {1, 0xAB};
-            out.hexBytes(bytes, 2);
-            out << "};\n";
-            out.finish();
-        }
-        QCOMPARE(finished.bytes, QByteArray("static const uint8_t a[] = {\n    0x01, 0xAB,\n};\n"));
-        {
-            TextOut out(forgotten);
-            const std::int8_t values[] = {-3, 4};
-            out.numbers(values, 2);
-        }
-        QCOMPARE(forgotten.bytes, QByteArray("    -3, 4,\n"));
-        try {
-            TextOut out(failed);
-            out << "half a font";
-            throw std::runtime_error("cannot");
-        } catch (const std::runtime_error&) {
-        }
-        QCOMPARE(failed.bytes, QByteArray());
     }
 };
 
