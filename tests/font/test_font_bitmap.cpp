@@ -94,43 +94,34 @@ private slots:
         QTest::addColumn<QByteArray>("from");
         QTest::addColumn<QByteArray>("to");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no ENDFONT") << QByteArray("ENDFONT\n") << QByteArray()
-                                    << "is cut short: it ends after 242 glyphs without ENDFONT";
-        QTest::newRow("fewer glyphs than CHARS")
-            << QByteArray("CHARS 242") << QByteArray("CHARS 243")
-            << "is cut short: it holds 242 glyphs, CHARS says 243";
-        QTest::newRow("more glyphs than CHARS")
-            << QByteArray("CHARS 242") << QByteArray("CHARS 241")
-            << "holds 242 glyphs, CHARS says 241";
-        QTest::newRow("a row short") << QByteArray("4100\n0000\nENDCHAR\nSTARTCHAR uni0061")
-                                     << QByteArray("4100\nENDCHAR\nSTARTCHAR uni0061")
-                                     << "is cut short: the glyph of U+0041 has 10 of its 11 "
-                                        "bitmap rows";
-        QTest::newRow("a row cut short")
-            << QByteArray("BBX 3 12 1 -2\nBITMAP\n20") << QByteArray("BBX 3 12 1 -2\nBITMAP\n2")
-            << "is cut short: a bitmap row of the glyph of U+0028 holds 1 of the 2 hexadecimal "
-               "digits its BBX width of 3 needs";
-        QTest::newRow("a row too many")
-            << QByteArray("0000\nENDCHAR\nSTARTCHAR uni0061")
-            << QByteArray("0000\n0000\nENDCHAR\nSTARTCHAR uni0061")
-            << "gives the glyph of U+0041 more bitmap rows than its BBX height of 11; the glyph "
-               "is larger than its box";
-        QTest::newRow("ink past the width")
-            << QByteArray("BBX 3 12 1 -2\nBITMAP\n20") << QByteArray("BBX 3 12 1 -2\nBITMAP\n30")
-            << "has ink in column 4 of the glyph of U+0028, whose BBX is 3 wide";
-        QTest::newRow("outside the font's box")
-            << QByteArray("FONTBOUNDINGBOX 70 14 -2 -4")
-            << QByteArray("FONTBOUNDINGBOX 60 14 -2 -4")
-            << "has ink of the glyph of U+2588 outside its FONTBOUNDINGBOX 60 14 -2 -4";
-        QTest::newRow("not hexadecimal")
-            << QByteArray("BBX 3 12 1 -2\nBITMAP\n20") << QByteArray("BBX 3 12 1 -2\nBITMAP\n2G")
-            << "has a bitmap row of the glyph of U+0028 that is not "
-               "hexadecimal";
-        QTest::newRow("no BBX") << QByteArray("BBX 5 6 0 0\n") << QByteArray()
-                                << "gives the glyph of U+0061 no BBX";
-        QTest::newRow("negative width")
-            << QByteArray("BBX 5 6 0 0\n") << QByteArray("BBX -5 6 0 0\n")
-            << "gives the glyph of U+0061 a BBX that is not";
+        const char* const rows[][4] = {
+            {"no ENDFONT", "ENDFONT\n", "",
+             "is cut short: it ends after 242 glyphs without ENDFONT"},
+            {"fewer glyphs than CHARS", "CHARS 242", "CHARS 243",
+             "is cut short: it holds 242 glyphs, CHARS says 243"},
+            {"more glyphs than CHARS", "CHARS 242", "CHARS 241",
+             "holds 242 glyphs, CHARS says 241"},
+            {"a row short", "4100\n0000\nENDCHAR\nSTARTCHAR uni0061",
+             "4100\nENDCHAR\nSTARTCHAR uni0061",
+             "is cut short: the glyph of U+0041 has 10 of its 11 bitmap rows"},
+            {"a row cut short", "BBX 3 12 1 -2\nBITMAP\n20", "BBX 3 12 1 -2\nBITMAP\n2",
+             "is cut short: a bitmap row of the glyph of U+0028 holds 1 of the 2 hexadecimal "
+             "digits its BBX width of 3 needs"},
+            {"a row too many", "0000\nENDCHAR\nSTARTCHAR uni0061",
+             "0000\n0000\nENDCHAR\nSTARTCHAR uni0061",
+             "gives the glyph of U+0041 more bitmap rows than its BBX height of 11; the glyph is "
+             "larger than its box"},
+            {"ink past the width", "BBX 3 12 1 -2\nBITMAP\n20", "BBX 3 12 1 -2\nBITMAP\n30",
+             "has ink in column 4 of the glyph of U+0028, whose BBX is 3 wide"},
+            {"outside the font's box", "FONTBOUNDINGBOX 70 14 -2 -4", "FONTBOUNDINGBOX 60 14 -2 -4",
+             "has ink of the glyph of U+2588 outside its FONTBOUNDINGBOX 60 14 -2 -4"},
+            {"not hexadecimal", "BBX 3 12 1 -2\nBITMAP\n20", "BBX 3 12 1 -2\nBITMAP\n2G",
+             "has a bitmap row of the glyph of U+0028 that is not hexadecimal"},
+            {"no BBX", "BBX 5 6 0 0\n", "", "gives the glyph of U+0061 no BBX"},
+            {"negative width", "BBX 5 6 0 0\n", "BBX -5 6 0 0\n",
+             "gives the glyph of U+0061 a BBX that is not"}};
+        for (const auto& [name, from, to, message] : rows)
+            QTest::newRow(name) << QByteArray(from) << QByteArray(to) << QString(message);
     }
     void bdfChecks() {
         QFETCH(QByteArray, from);
@@ -208,16 +199,13 @@ private slots:
 
     // The u8g2 font of the face is bdfconv's, in every build mode.
     void u8g2AsBdfconv_data() {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QByteArray>("golden");
-        QTest::newRow("t") << 0 << QByteArray("test12_t.c");
-        QTest::newRow("h") << 1 << QByteArray("test12_h.c");
-        QTest::newRow("m") << 2 << QByteArray("test12_m.c");
-        QTest::newRow("8") << 3 << QByteArray("test12_8.c");
+        QTest::addColumn<int>("mode"); // data/test12_MODE.c
+        for (int mode = 0; mode < 4; ++mode)
+            QTest::addRow("%c", "thm8"[mode]) << mode;
     }
     void u8g2AsBdfconv() {
         QFETCH(int, mode);
-        QFETCH(QByteArray, golden);
+        const QByteArray golden = QByteArray("test12_") + "thm8"[mode] + ".c";
         const FontFace face(m_bdf, 0, QStringLiteral("t.bdf"));
         const RenderSettings s = oneBit(Rendering::Otf2bdf, 12);
         const GlyphSet set = renderGlyphs(face, s, span(0x20, 0xFFFF));

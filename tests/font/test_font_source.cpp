@@ -90,32 +90,22 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>(
             "expected"); // "first-last;..." in hex, or "!" + part of the problem
-        QTest::newRow("hex range") << "0x20-0x7E"
-                                   << "20-7e";
-        QTest::newRow("decimal range") << "32-126"
-                                       << "20-7e";
-        QTest::newRow("single hex") << "0x4E00"
-                                    << "4e00-4e00";
-        QTest::newRow("single decimal") << "65"
-                                        << "41-41";
-        QTest::newRow("list") << "0x20-0x7E, 0xB0,0x2022"
-                              << "20-7e;b0-b0;2022-2022";
-        QTest::newRow("last code point") << "0x10FFFF"
-                                         << "10ffff-10ffff";
-        QTest::newRow("backwards") << "0x7E-0x20"
-                                   << "!runs backwards (0x7E is above 0x20)";
-        QTest::newRow("past the last") << "0x20-0x110000"
-                                       << "!beyond U+10FFFF";
-        QTest::newRow("huge decimal") << "99999999999"
-                                      << "!beyond U+10FFFF";
-        QTest::newRow("not a number") << "abc"
-                                      << "!is not a code";
-        QTest::newRow("bare prefix") << "0x"
-                                     << "!is not a code";
-        QTest::newRow("negative") << "-5"
-                                  << "!is not a code";
-        QTest::newRow("empty item") << "0x20,"
-                                    << "!is not a code";
+        const char* const rows[][3] = {
+            {"hex range", "0x20-0x7E", "20-7e"},
+            {"decimal range", "32-126", "20-7e"},
+            {"single hex", "0x4E00", "4e00-4e00"},
+            {"single decimal", "65", "41-41"},
+            {"list", "0x20-0x7E, 0xB0,0x2022", "20-7e;b0-b0;2022-2022"},
+            {"last code point", "0x10FFFF", "10ffff-10ffff"},
+            {"backwards", "0x7E-0x20", "!runs backwards (0x7E is above 0x20)"},
+            {"past the last", "0x20-0x110000", "!beyond U+10FFFF"},
+            {"huge decimal", "99999999999", "!beyond U+10FFFF"},
+            {"not a number", "abc", "!is not a code"},
+            {"bare prefix", "0x", "!is not a code"},
+            {"negative", "-5", "!is not a code"},
+            {"empty item", "0x20,", "!is not a code"}};
+        for (const auto& [name, text, expected] : rows)
+            QTest::newRow(name) << QString(text) << QString(expected);
     }
     void codeRanges() {
         QFETCH(QString, text);
@@ -139,27 +129,20 @@ private slots:
     void codeChoices_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("a range moved") << "0xF001-0xF003=>0xE000"
-                                       << "f001-f003>e000";
-        QTest::newRow("one code moved, decimal") << "61441=>57344"
-                                                 << "f001-f001>e000";
-        QTest::newRow("moved and not, spaced") << "0x20-0x7E, 0xF001 => 0xE000"
-                                               << "20-7e>20;f001-f001>e000";
-        QTest::newRow("to the last code point") << "0xF001-0xF003=>0x10FFFD"
-                                                << "f001-f003>10fffd";
-        QTest::newRow("one past the last") << "0xF001-0xF003=>0x10FFFE"
-                                           << "!moves codes beyond U+10FFFF, the last code point "
-                                              "(up to 0x110000)";
-        QTest::newRow("a target past the last") << "0x41=>0x110000"
-                                                << "!reaches beyond U+10FFFF";
-        QTest::newRow("onto the surrogates") << "0x41-0x50=>0xD7F8"
-                                             << "!onto the surrogates";
-        QTest::newRow("no target") << "0x41=>"
-                                   << "!moved to a code";
-        QTest::newRow("two arrows") << "0x41=>0x42=>0x43"
-                                    << "!moved to a code";
-        QTest::newRow("backwards, moved") << "0x43-0x41=>0xE000"
-                                          << "!runs backwards";
+        const char* const rows[][3] = {
+            {"a range moved", "0xF001-0xF003=>0xE000", "f001-f003>e000"},
+            {"one code moved, decimal", "61441=>57344", "f001-f001>e000"},
+            {"moved and not, spaced", "0x20-0x7E, 0xF001 => 0xE000", "20-7e>20;f001-f001>e000"},
+            {"to the last code point", "0xF001-0xF003=>0x10FFFD", "f001-f003>10fffd"},
+            {"one past the last", "0xF001-0xF003=>0x10FFFE",
+             "!moves codes beyond U+10FFFF, the last code point (up to 0x110000)"},
+            {"a target past the last", "0x41=>0x110000", "!reaches beyond U+10FFFF"},
+            {"onto the surrogates", "0x41-0x50=>0xD7F8", "!onto the surrogates"},
+            {"no target", "0x41=>", "!moved to a code"},
+            {"two arrows", "0x41=>0x42=>0x43", "!moved to a code"},
+            {"backwards, moved", "0x43-0x41=>0xE000", "!runs backwards"}};
+        for (const auto& [name, text, expected] : rows)
+            QTest::newRow(name) << QString(text) << QString(expected);
     }
     void codeChoices() {
         QFETCH(QString, text);
@@ -366,15 +349,6 @@ private slots:
         }
         QCOMPARE(at, whole.glyphs.size());
         QCOMPARE(whole.missing, std::vector<char32_t>{0x10FFFF});
-    }
-
-    // Characters the face lacks are left out and reported, in order.
-    void missingCharacters() {
-        REQUIRE_FACE(face, "DejaVu Sans");
-        RenderSettings s;
-        const GlyphSet set = renderGlyphs(*face, s, {0x41, 0x4E2D, 0x5B57, 0x42});
-        QCOMPARE(set.glyphs.size(), std::size_t(2));
-        QCOMPARE(set.missing, (std::vector<char32_t>{0x4E2D, 0x5B57}));
     }
 
     // Values in font units as the faces have them, by rule. DejaVu Serif

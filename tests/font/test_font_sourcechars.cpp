@@ -14,89 +14,59 @@ class TestFontSourceChars : public QObject {
     Q_OBJECT
 
 private slots:
-    // C text and what its literals hold, decoded; controls stay in (the
-    // character set leaves them out later).
+    // C text and what its literals hold, decoded (controls stay in: the
+    // character set leaves them out later); or, after "!", the start of the
+    // refusal of what is left open, with the file and the line the literal
+    // or comment starts on.
     void cLiterals_data() {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("prefixes") << "a = \"x\" u8\"y\" L\"z\" u\"v\" U\"w\"; c = 'q';"
-                                  << "xyzvwq";
-        QTest::newRow("adjacent literals") << "s = \"ab\"\n  \"cd\";"
-                                           << "abcd";
-        QTest::newRow("the source's own characters") << "s = \"设置 Ü\";"
-                                                     << "设置 Ü";
-        QTest::newRow("simple escapes") << "s = \"\\n\\t\\\\\\\"\\'\\?\";"
-                                        << "\n\t\\\"'?";
-        QTest::newRow("octal") << "s = \"\\101\\60\\1010\";"
-                               << "A0A0";
-        QTest::newRow("hexadecimal bytes make UTF-8") << "s = \"\\xE4\\xB8\\xAD\\x41\";"
-                                                      << "中A";
-        QTest::newRow("a byte that starts no character") << "s = \"\\xFF\\xE4\\xB8Z\";"
-                                                         << "Z";
-        QTest::newRow("universal names") << "s = \"\\u4E2D\\U0001F600\";"
-                                         << "中\U0001F600";
-        QTest::newRow("UTF-16 units make a pair") << "s = u\"\\xD83D\\xDE00\\xD800\";"
-                                                  << "\U0001F600";
-        QTest::newRow("wide units are code points") << "s = L\"\\x4E2D\" U\"\\x110000\";"
-                                                    << "中";
-        QTest::newRow("comments are not taken")
-            << "/* \"no\" */ s = \"a\"; // \"no\" 'x\n t = \"b\";"
-            << "ab";
-        QTest::newRow("a line comment runs on after a backslash")
-            << "// \"no\" \\\n \"no\"\ns = \"c\";"
-            << "c";
-        QTest::newRow("a literal runs on after a backslash") << "s = \"a\\\nb\";"
-                                                             << "ab";
-        QTest::newRow("include names are not taken")
-            << "#include \"font.h\"\n  #  include <a'b.h>\n#include_next \"x.h\"\n"
-               "#define T \"t\"\n"
-            << "t";
-        QTest::newRow("an #error's apostrophe opens nothing") << "#error don't\ns = \"e\";"
-                                                              << "e";
-        QTest::newRow("raw strings in GNU C") << "s = R\"(x)\";"
-                                              << "x";
-        QTest::newRow("raw strings in C++") << "s = R\"x(a\\n\"b)\"\n)x\" u8R\"(c)\" LR\"(d)\";"
-                                            << "a\\n\"b)\"\ncd";
-        QTest::newRow("a raw string keeps its backslash line ends") << "s = R\"(a\\\nb)\";"
-                                                                    << "a\\\nb";
-        QTest::newRow("identifiers ending in a prefix") << "s = xL\"a\" LRx\"b\";"
-                                                        << "ab";
-        QTest::newRow("digit separators") << "n = 1'000'000; s = \"a\";"
-                                          << "a";
-        QTest::newRow("character literals of several") << "c = 'ab'; d = L'\\x4E2D';"
-                                                       << "ab中";
+        const char* const rows[][3] = {
+            {"prefixes", "a = \"x\" u8\"y\" L\"z\" u\"v\" U\"w\"; c = 'q';", "xyzvwq"},
+            {"adjacent literals", "s = \"ab\"\n  \"cd\";", "abcd"},
+            {"the source's own characters", "s = \"设置 Ü\";", "设置 Ü"},
+            {"simple escapes", "s = \"\\n\\t\\\\\\\"\\'\\?\";", "\n\t\\\"'?"},
+            {"octal", "s = \"\\101\\60\\1010\";", "A0A0"},
+            {"hexadecimal bytes make UTF-8", "s = \"\\xE4\\xB8\\xAD\\x41\";", "中A"},
+            {"a byte that starts no character", "s = \"\\xFF\\xE4\\xB8Z\";", "Z"},
+            {"universal names", "s = \"\\u4E2D\\U0001F600\";", "中\U0001F600"},
+            {"UTF-16 units make a pair", "s = u\"\\xD83D\\xDE00\\xD800\";", "\U0001F600"},
+            {"wide units are code points", "s = L\"\\x4E2D\" U\"\\x110000\";", "中"},
+            {"comments are not taken", "/* \"no\" */ s = \"a\"; // \"no\" 'x\n t = \"b\";", "ab"},
+            {"a line comment runs on after a backslash", "// \"no\" \\\n \"no\"\ns = \"c\";", "c"},
+            {"a literal runs on after a backslash", "s = \"a\\\nb\";", "ab"},
+            {"include names are not taken",
+             "#include \"font.h\"\n  #  include <a'b.h>\n#include_next \"x.h\"\n#define T \"t\"\n",
+             "t"},
+            {"an #error's apostrophe opens nothing", "#error don't\ns = \"e\";", "e"},
+            {"raw strings in GNU C", "s = R\"(x)\";", "x"},
+            {"raw strings in C++", "s = R\"x(a\\n\"b)\"\n)x\" u8R\"(c)\" LR\"(d)\";",
+             "a\\n\"b)\"\ncd"},
+            {"a raw string keeps its backslash line ends", "s = R\"(a\\\nb)\";", "a\\\nb"},
+            {"identifiers ending in a prefix", "s = xL\"a\" LRx\"b\";", "ab"},
+            {"digit separators", "n = 1'000'000; s = \"a\";", "a"},
+            {"character literals of several", "c = 'ab'; d = L'\\x4E2D';", "ab中"},
+            {"string left open", "a;\nb = \"open\n\"", "!f.c:2: a string literal is not closed"},
+            {"character left open", "a;\n\nc = 'x;", "!f.c:3: a character literal is not closed"},
+            {"open at the end", "s = \"open", "!f.c:1: a string literal is not closed"},
+            {"comment left open", "a;\n/* open\n\n", "!f.c:2: a comment /* is not closed"},
+            {"raw string left open", "s = R\"x(open)\";\n", "!f.c:1: a raw string is not closed"},
+            {"raw delimiter", "s = R\"a b(x)a b\";", "!f.c:1: a raw string has no delimiter"}};
+        for (const auto& [name, source, expected] : rows)
+            QTest::newRow(name) << QString::fromUtf8(source) << QString::fromUtf8(expected);
     }
     void cLiterals() {
         QFETCH(QString, source);
         QFETCH(QString, expected);
-        QCOMPARE(zentraq::font::cLiterals(source, QStringLiteral("f.c")), expected);
-    }
-
-    // Left open: the file and the line the literal or comment starts on.
-    void cRefusals_data() {
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("string") << "a;\nb = \"open\n\""
-                                << "f.c:2: a string literal is not closed";
-        QTest::newRow("character") << "a;\n\nc = 'x;"
-                                   << "f.c:3: a character literal is not closed";
-        QTest::newRow("at the end") << "s = \"open"
-                                    << "f.c:1: a string literal is not closed";
-        QTest::newRow("comment") << "a;\n/* open\n\n"
-                                 << "f.c:2: a comment /* is not closed";
-        QTest::newRow("raw string") << "s = R\"x(open)\";\n"
-                                    << "f.c:1: a raw string is not closed";
-        QTest::newRow("raw delimiter") << "s = R\"a b(x)a b\";"
-                                       << "f.c:1: a raw string has no delimiter";
-    }
-    void cRefusals() {
-        QFETCH(QString, source);
-        QFETCH(QString, message);
+        if (!expected.startsWith(u'!')) {
+            QCOMPARE(zentraq::font::cLiterals(source, QStringLiteral("f.c")), expected);
+            return;
+        }
         try {
             zentraq::font::cLiterals(source, QStringLiteral("f.c"));
             QFAIL("not refused");
         } catch (const FontError& e) {
-            QVERIFY2(e.message().startsWith(message), qPrintable(e.message()));
+            QVERIFY2(e.message().startsWith(expected.mid(1)), qPrintable(e.message()));
         }
     }
 
