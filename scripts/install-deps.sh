@@ -31,7 +31,8 @@ packages=(
     fonts-dejavu-core fonts-arphic-gbsn00lp python3-png python3-lz4 pngquant nodejs
     # the icons the palettes are measured on against pngquant's (test_palette_quality)
     adwaita-icon-theme
-    # the judge of kerning (hb-shape) and FreeSerif, whose kerning it judges
+    # FreeSerif, whose kerning test_font_kerning judges by HarfBuzz, and
+    # hb-shape, to shape its pairs and the DejaVu faces' by hand alike
     libharfbuzz-bin fonts-freefont-ttf
     # the icon face of the fonts merged from several faces (test_cli_font,
     # tests/font/lvgl)
