@@ -18,8 +18,8 @@
 namespace zentraq::font {
 
 // One group as it is drawn: its face (a position in the faces it is drawn
-// with, each face read once however many groups name it), how the autohinter fits it, and its
-// characters' places.
+// with, each face read once however many groups name it), how the
+// autohinter fits it, and its characters' places.
 struct GroupDrawing {
     std::size_t face = 0;
     Autohint autohint = Autohint::Light;
@@ -40,8 +40,8 @@ struct GroupFont {
 // nothing). The source has one face of `faces` for each that gives glyphs,
 // with their positions in the set, drawn from it by any group; the first
 // is kept even when it gives none (it names the font and gives its
-// metrics); a source of one face has all glyphs. Throws FontError as
-// renderGlyphs and leftOut do.
+// metrics); a source of one face has all glyphs. Its output and fallback
+// are left to the caller. Throws FontError as renderGlyphs and leftOut do.
 GroupFont drawGroups(std::vector<FaceGroup> faces, std::vector<GroupDrawing> groups,
                      const FontWriter& writer, const RenderSettings& render,
                      const std::function<void(const QString&)>& note);
