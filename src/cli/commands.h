@@ -1,8 +1,9 @@
 #pragma once
 
 // The commands of zentraq-cli. Each lives in a file of its own: its options,
-// how it reads them, and the one conversion it runs. A new command is such a
-// file and one line in the table of cli.cpp.
+// how it reads them, and the one conversion it runs (a large one beside files
+// named after it: picture_frames.cpp, font_options.cpp). A new command is
+// such a file and one line in the table of cli.cpp.
 
 #include "charset.h"
 #include "commandline.h"
@@ -97,6 +98,9 @@ struct FontFaceOptions {
     int faceIndex = 0;
     font::Autohint autohint = font::Autohint::Light;
     font::CharacterRequest characters;
+
+    // How messages name the face: the family, or the file as given.
+    QString shown() const;
 };
 
 struct FontOptions {

@@ -1,15 +1,13 @@
 // zentraq-cli font: a face and a set of characters into one font file for an
 // embedded GUI library (LVGL, Adafruit GFX, TFT_eSPI, u8g2) or a BDF file.
 #include "commands.h"
-#include "csource.h"
 #include "error.h"
-#include "facegroups.h"
 #include "fonterror.h"
 #include "fonts.h"
+#include "groupfont.h"
 #include "input.h"
 #include "output.h"
 #include "process.h"
-#include "sourcechars.h"
 
 namespace zentraq::cli {
 namespace {
@@ -67,128 +65,43 @@ void writeSample(const FontOptions& o, const font::FontResult& made, const QByte
                  .arg(made.sampleMissing()));
 }
 
-// How messages name a face group's face: the family, or the file as given.
-QString faceShown(const FontFaceOptions& f) {
-    return f.file.isEmpty() ? f.family : readable(f.file);
-}
-
-// The faces of the groups, each file and face read once, and for each
-// group the position of its face in `faces`.
-struct LoadedFaces {
-    std::vector<std::unique_ptr<font::FontFace>> faces;
-    std::vector<text::FaceChoice> chosen;
-    std::vector<std::size_t> ofGroup;
-};
-
-LoadedFaces loadFaces(const FontOptions& o) {
-    LoadedFaces l;
-    for (const FontFaceOptions& f : o.faces) {
-        const text::FaceChoice c =
-            f.file.isEmpty() ? installedFace(f.family) : text::FaceChoice{f.file, f.faceIndex, {}};
-        std::size_t at = 0;
-        while (at < l.chosen.size() &&
-               !(l.chosen[at].file == c.file && l.chosen[at].index == c.index))
-            ++at;
-        if (at == l.chosen.size()) {
-            l.faces.push_back(
-                std::make_unique<font::FontFace>(readWhole(c.file), c.index, readable(c.file),
-                                                 font::interpreterFor(o.settings.render)));
-            l.chosen.push_back(c);
-        }
-        l.ofGroup.push_back(at);
-    }
-    return l;
-}
-
-// --missing: the characters each group's face lacks, one a line, and a
-// count for each face on standard error.
-int listMissing(const FontOptions& o, const LoadedFaces& l,
-                const std::vector<std::vector<font::PlacedCode>>& placed) {
-    bool any = false;
-    for (std::size_t g = 0; g < o.faces.size(); ++g) {
-        const std::vector<char32_t> codes = font::facesCodes(placed[g]);
-        if (codes.empty() && o.faces.size() > 1)
-            continue;
-        const font::MissingList missing = font::missingList(*l.faces[l.ofGroup[g]], codes);
-        StdoutSink().write(missing.lines);
-        if (!o.quiet)
-            note(missing.count);
-        any = any || missing.any;
-    }
-    return any ? 1 : 0;
-}
-
-// The font's characters at their places, in code order.
-std::vector<char32_t> fontCharacters(const std::vector<std::vector<font::PlacedCode>>& placed) {
-    std::vector<char32_t> codes;
-    for (const std::vector<font::PlacedCode>& group : placed)
-        for (const font::PlacedCode& p : group)
-            codes.push_back(p.to);
-    std::sort(codes.begin(), codes.end());
-    return codes;
-}
-
-// --list-chars: the font's characters on one line.
-int listChars(const std::vector<std::vector<font::PlacedCode>>& placed) {
-    const std::vector<char32_t> codes = fontCharacters(placed);
-    StdoutSink().write(QString::fromUcs4(codes.data(), qsizetype(codes.size())).toUtf8() + '\n');
-    return 0;
-}
-
 int runFont(const CommandLine& line) try {
     const FontOptions o = parseFont(line);
     std::vector<font::GroupRequest> requests;
     for (const FontFaceOptions& f : o.faces)
-        requests.push_back({f.characters, faceShown(f)});
+        requests.push_back({f.characters, f.shown()});
     std::vector<std::vector<font::PlacedCode>> placed =
         font::placeCharacters(requests, FontFiles(), o.listChars);
-    if (o.listChars)
-        return listChars(placed);
-    o.writer->checkCharacters(fontCharacters(placed));
-    const LoadedFaces loaded = loadFaces(o);
-    if (o.missing)
-        return listMissing(o, loaded, placed);
-
-    // Each group drawn with its own choices, the groups together within
-    // one font's budget of samples.
-    std::vector<font::DrawnGroup> drawn;
-    std::uint64_t budget = o.settings.render.sampleBudget;
-    for (std::size_t g = 0; g < o.faces.size(); ++g) {
-        font::RenderSettings render = o.settings.render;
-        render.autohint = o.faces[g].autohint;
-        render.sampleBudget = budget;
-        const std::vector<char32_t> codes = font::facesCodes(placed[g]);
-        font::GlyphSet set = font::renderGlyphs(*loaded.faces[loaded.ofGroup[g]], render, codes);
-        budget -= std::min<std::uint64_t>(budget, set.samples.size());
-        if (!codes.empty())
-            if (const QString left = font::leftOut(*o.writer, set, codes.size());
-                !left.isEmpty() && !o.quiet)
-                note(left);
-        drawn.push_back({std::move(set), std::move(placed[g])});
+    const std::vector<char32_t> characters = font::fontCharacters(placed);
+    // --list-chars: the font's characters on one line.
+    if (o.listChars) {
+        StdoutSink().write(
+            QString::fromUcs4(characters.data(), qsizetype(characters.size())).toUtf8() + '\n');
+        return 0;
     }
-    std::vector<std::vector<std::uint32_t>> positions;
-    const font::GlyphSet set = font::mergeGroups(drawn, &positions);
-
-    // One face of the source for each face read: the glyphs of every group
-    // drawn from it (kerned together, as lv_font_conv kerns a file given
-    // twice); a face that gives none is left out, except the first, which
-    // names the font and gives its metrics.
-    font::FontSource source{&set, {}, o.output, o.fallback};
-    for (std::size_t f = 0; f < loaded.faces.size(); ++f) {
-        std::vector<std::uint32_t> glyphs;
-        for (std::size_t g = 0; g < o.faces.size(); ++g)
-            if (loaded.ofGroup[g] == f)
-                glyphs.insert(glyphs.end(), positions[g].begin(), positions[g].end());
-        std::sort(glyphs.begin(), glyphs.end());
-        if (f > 0 && glyphs.empty())
-            continue;
-        const QString& file = loaded.chosen[f].file;
-        source.faces.push_back({loaded.faces[f].get(), file, readable(file), std::move(glyphs)});
+    o.writer->checkCharacters(characters);
+    GroupFaces loaded = readGroupFaces(o.faces, o.settings.render, std::move(placed));
+    const auto say = [&o](const QString& text) {
+        if (!o.quiet)
+            note(text);
+    };
+    // --missing: the characters each group's face lacks, one a line, and a
+    // count for each face on standard error.
+    if (o.missing) {
+        bool any = false;
+        for (const font::MissingList& m : font::groupsMissing(loaded.faces, loaded.groups)) {
+            StdoutSink().write(m.lines);
+            say(m.count);
+            any = any || m.any;
+        }
+        return any ? 1 : 0;
     }
-    if (source.faces.size() == 1)
-        source.faces.front().glyphs.clear(); // all of them
 
-    const std::unique_ptr<font::FontResult> made = o.writer->make(source, o.settings);
+    font::GroupFont font = font::drawGroups(std::move(loaded.faces), std::move(loaded.groups),
+                                            *o.writer, o.settings.render, say);
+    font.source.output = o.output;
+    font.source.fallback = o.fallback;
+    const std::unique_ptr<font::FontResult> made = o.writer->make(font.source, o.settings);
     // The sample before the font: one that cannot be made (too large for a
     // picture) stops the run before anything is written.
     int sampleMissing = 0;
@@ -199,8 +112,7 @@ int runFont(const CommandLine& line) try {
     if (!o.sample.isEmpty())
         writeSample(o, *made, png, sampleMissing);
     destination.commit(inputFiles());
-    if (!o.quiet)
-        note(made->summary() + QStringLiteral(": %1 bytes").arg(bytes));
+    say(made->summary() + QStringLiteral(": %1 bytes").arg(bytes));
     return 0;
 } catch (const font::FontError& e) {
     throw CliError(e.kind() == font::FontError::Request ? CliError::Usage : CliError::Failure,
@@ -208,130 +120,6 @@ int runFont(const CommandLine& line) try {
 }
 
 } // namespace
-
-namespace {
-
-// The face groups: each --font or --font-file starts one, and the options
-// of a face and its characters that follow it belong to it (those before
-// the first face to the first).
-std::vector<FontFaceOptions> parseFaces(const CommandLine& line) {
-    std::vector<FontFaceOptions> faces;
-    std::vector<std::pair<std::size_t, std::pair<QString, QString>>> owned;
-    for (const auto& given : line.given()) {
-        const QString& name = given.first;
-        if (name == QLatin1String("font") || name == QLatin1String("font-file")) {
-            FontFaceOptions f;
-            (name == QLatin1String("font") ? f.family : f.file) = given.second;
-            faces.push_back(f);
-        } else if (name == QLatin1String("face-index") || name == QLatin1String("range") ||
-                   name == QLatin1String("symbols") || name == QLatin1String("charset") ||
-                   name == QLatin1String("chars-from") ||
-                   name.startsWith(QLatin1String("autohint-"))) {
-            owned.emplace_back(faces.empty() ? 0 : faces.size() - 1, given);
-        }
-    }
-    if (faces.empty())
-        usageError(QStringLiteral("font needs one face: --font FAMILY or --font-file PATH"));
-    std::vector<int> indexes(faces.size(), 0), autohints(faces.size(), 0);
-    for (const auto& [at, given] : owned) {
-        FontFaceOptions& f = faces[at];
-        const auto& [name, value] = given;
-        if (name == QLatin1String("face-index")) {
-            if (f.file.isEmpty())
-                usageError(QStringLiteral("--face-index picks a face of a --font-file"));
-            if (++indexes[at] > 1)
-                usageError(QStringLiteral("--face-index is given twice for %1").arg(faceShown(f)));
-            f.faceIndex = parseCount("face-index", value, 0, 65535);
-        } else if (name == QLatin1String("range")) {
-            f.characters.ranges << value;
-        } else if (name == QLatin1String("symbols")) {
-            f.characters.symbols << value;
-        } else if (name == QLatin1String("charset")) {
-            f.characters.charsets << value;
-        } else if (name == QLatin1String("chars-from")) {
-            f.characters.sources << value;
-        } else {
-            const font::Autohint a = name == QLatin1String("autohint-off") ? font::Autohint::Off
-                                                                           : font::Autohint::Strong;
-            if (++autohints[at] > 1)
-                usageError(
-                    f.autohint == a
-                        ? QStringLiteral("--%1 is given twice for %2").arg(name, faceShown(f))
-                        : QStringLiteral("--autohint-off and --autohint-strong contradict "
-                                         "each other for %1")
-                              .arg(faceShown(f)));
-            f.autohint = a;
-        }
-    }
-    return faces;
-}
-
-} // namespace
-
-FontOptions parseFont(const CommandLine& line) {
-    FontOptions o;
-    if (!line.positional().isEmpty())
-        usageError(QStringLiteral("font takes no arguments besides its options, got '%1'")
-                       .arg(line.positional().front()));
-    o.faces = parseFaces(line);
-    o.writer = formatOption(line, font::fontWriters());
-    // The format's own options, defaults and limits.
-    const LineOptions options(line);
-    font::refuseOtherFormatsOptions(*o.writer, options);
-    font::FontSettings& s = o.settings;
-    s.render.hinting = !line.isSet("no-hinting");
-    o.writer->check(s, options);
-    s.compress = !line.isSet("no-compress");
-    s.prefilter = !line.isSet("no-prefilter");
-    s.kerning = !line.isSet("no-kerning");
-    s.include = line.value("lv-include").toUtf8();
-    const QString name = line.value("name");
-    if (!name.isEmpty() && (!isCIdentifier(name) || isCKeyword(name)))
-        refuseValue("name", QStringLiteral("a C identifier that is no C keyword"), name);
-    s.name = name.toUtf8();
-    const QString fallback = line.value("lv-fallback");
-    if (!fallback.isEmpty() && (!isCIdentifier(fallback) || isCKeyword(fallback)))
-        refuseValue("lv-fallback", QStringLiteral("a C identifier that is no C keyword"), fallback);
-    o.fallback = fallback.toUtf8();
-    o.sample = line.value("sample");
-    o.sampleOutput = line.value("sample-output");
-    if (o.sample.isEmpty() != o.sampleOutput.isEmpty())
-        usageError(QStringLiteral("--sample TEXT and --sample-output PNG go together"));
-    o.output = line.value("output");
-    o.files = parseResultFiles(line, o.output);
-    // The sample is a second result: it must not take the place of another.
-    if (o.sampleOutput == QLatin1String("-") &&
-        (o.output.isEmpty() || o.output == QLatin1String("-")))
-        usageError(QStringLiteral("the font and its sample cannot both go to standard output; "
-                                  "give -o OUT"));
-    if (sameFileName(o.sampleOutput, o.output))
-        usageError(QStringLiteral("--sample-output and -o name the same file"));
-    if (sameFileName(o.sampleOutput, argumentText(o.files.depfile)))
-        usageError(QStringLiteral("--sample-output and --depfile name the same file"));
-    o.quiet = line.isSet("quiet");
-    o.missing = line.isSet("missing");
-    if (o.missing && (line.isSet("output") || line.isSet("sample")))
-        usageError(QStringLiteral("--missing only lists characters; it takes no output options"));
-    o.listChars = line.isSet("list-chars");
-    if (o.listChars && (o.missing || line.isSet("output") || line.isSet("sample")))
-        usageError(QStringLiteral("--list-chars only lists characters; it takes no output options "
-                                  "nor --missing"));
-    const auto kind = parsedOption(line, "chars-from-kind", font::sourceKindNamed,
-                                   QStringLiteral("c, c++, json, yaml or text"));
-    const auto encoding = parsedOption(line, "source-encoding", font::sourceEncodingNamed,
-                                       QStringLiteral("utf-8, gbk or gb18030"));
-    bool anySources = false;
-    for (FontFaceOptions& f : o.faces) {
-        f.characters.sourceKind = kind.value_or(font::SourceKind::Guess);
-        f.characters.sourceEncoding = encoding.value_or(font::SourceEncoding::Utf8);
-        anySources = anySources || !f.characters.sources.isEmpty();
-    }
-    if ((kind || encoding) && !anySources)
-        usageError(
-            QStringLiteral("--chars-from-kind and --source-encoding read --chars-from files; "
-                           "give one"));
-    return o;
-}
 
 const CommandDef FontCommand{
     "font",

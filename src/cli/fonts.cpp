@@ -132,6 +132,29 @@ QStringList describeCells(const glyph::CellDrawer& cells, const CellOptions& o) 
                                                : QFileInfo(o.fontFile).absoluteFilePath());
 }
 
+GroupFaces readGroupFaces(const std::vector<FontFaceOptions>& groups,
+                          const font::RenderSettings& render,
+                          std::vector<std::vector<font::PlacedCode>> placed) {
+    GroupFaces l;
+    std::vector<text::FaceChoice> chosen;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        const FontFaceOptions& f = groups[g];
+        const text::FaceChoice c =
+            f.file.isEmpty() ? installedFace(f.family) : text::FaceChoice{f.file, f.faceIndex, {}};
+        std::size_t at = 0;
+        while (at < chosen.size() && !(chosen[at].file == c.file && chosen[at].index == c.index))
+            ++at;
+        if (at == chosen.size()) {
+            l.read.push_back(std::make_unique<font::FontFace>(
+                readWhole(c.file), c.index, readable(c.file), font::interpreterFor(render)));
+            l.faces.push_back({l.read.back().get(), c.file, readable(c.file), {}});
+            chosen.push_back(c);
+        }
+        l.groups.push_back({at, f.autohint, std::move(placed[g])});
+    }
+    return l;
+}
+
 int reportMissing(const std::vector<char32_t>& chars, glyph::CellDrawer& cells, bool quiet) {
     int checked = 0;
     const std::vector<char32_t> missing =

@@ -1,9 +1,12 @@
 #pragma once
 
 // The faces the glyph commands draw with (the window's, --font or
-// --font-file), and the report of --missing.
+// --font-file), the report of --missing, and the faces of the font
+// command's groups.
 
+#include "commands.h"
 #include "glyphcells.h"
+#include "groupfont.h"
 #include "options.h"
 #include "textrenderer.h"
 
@@ -31,6 +34,19 @@ void recordFacesDrawn(glyph::CellDrawer& cells, const std::vector<char32_t>& cha
 // The header lines of the C form for the cells, naming a --font-file as
 // the user named it.
 QStringList describeCells(const glyph::CellDrawer& cells, const CellOptions& options);
+
+// The faces of a font's groups, each file's face read once, and each
+// group's face (its position in `faces`), autohinting and characters.
+struct GroupFaces {
+    std::vector<std::unique_ptr<font::FontFace>> read;
+    std::vector<font::FaceGroup> faces;
+    std::vector<font::GroupDrawing> groups;
+};
+// Throws CliError (Failure) for a family that is not installed or a file
+// that cannot be read, FontError for one that is no font.
+GroupFaces readGroupFaces(const std::vector<FontFaceOptions>& groups,
+                          const font::RenderSettings& render,
+                          std::vector<std::vector<font::PlacedCode>> placed);
 
 // --missing: each character of `chars` that no face has, once, as a line
 // "U+0378 '\u0378'" on standard output, and a count on standard error unless

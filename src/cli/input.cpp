@@ -227,8 +227,8 @@ QString pictureProblem(const rgbqumo::PictureError& e) {
         why = QStringLiteral("its picture data is damaged or incomplete");
         break;
     case PictureProblem::Incomplete:
-        if (e.metafile.cutShort()) {
-            why = metafileProblem(e.metafile);
+        if (e.metafile) {
+            why = metafileProblem(*e.metafile);
             break;
         }
         why = QStringLiteral("it is cut short: the file has %1 bytes, its picture data needs %2")
@@ -255,7 +255,7 @@ QString pictureProblem(const rgbqumo::PictureError& e) {
         break;
     }
     case PictureProblem::Metafile:
-        why = metafileProblem(e.metafile);
+        why = metafileProblem(*e.metafile);
         break;
     case PictureProblem::TooLarge:
         // The reader's limit holds 4 bytes a pixel.

@@ -109,6 +109,12 @@ struct Problem {
 
     // A file cut short (HeaderCutShort, CutShort).
     bool cutShort() const { return kind == Kind::HeaderCutShort || kind == Kind::CutShort; }
+    // The converter could not be run (NoMemoryFile, ConverterMissing,
+    // ConverterNotStarted): the program's trouble, not the file's.
+    bool converterNotRun() const {
+        return kind == Kind::NoMemoryFile || kind == Kind::ConverterMissing ||
+               kind == Kind::ConverterNotStarted;
+    }
 };
 
 // A problem as one line of the converter's answer, and back: the kind, the

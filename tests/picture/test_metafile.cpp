@@ -6,6 +6,7 @@
 #include "metafileformat.h"
 #include "metafilewriter.h"
 #include "pictureloader.h"
+#include "problemtext.h"
 #include "runtime_error.h"
 
 #include <QtTest>
@@ -41,14 +42,14 @@ QByteArray withU16(QByteArray data, qsizetype at, quint16 value) {
     return data;
 }
 
-// The description of the failure to load `data`; empty when it loads.
+// The window's words for the failure to load `data`; empty when it loads.
 QString loadError(const QByteArray& data, int* code = nullptr) {
     try {
         rgbqumo::LoadPictureData(data, QStringLiteral("sample"));
     } catch (const RuntimeError& e) {
         if (code)
             *code = e.code();
-        return QString::fromUtf8(e.what());
+        return problemText(e);
     }
     return {};
 }
@@ -346,8 +347,8 @@ private slots:
         QCOMPARE(rgbqumo::PictureExtent(QImage(5, 3, QImage::Format_RGB32)), QSizeF(5, 3));
     }
 
-    // Truncated and lying files fail before any drawing, with the window's
-    // description and, for the tool, what is wrong as values.
+    // Truncated and lying files fail before any drawing, with what is wrong
+    // as values, which the window words.
     void damaged_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("says");
@@ -443,18 +444,19 @@ private slots:
             rgbqumo::LoadPictureData(file, QStringLiteral("sample"));
             QFAIL("loaded");
         } catch (const rgbqumo::PictureError& e) {
-            QVERIFY2(QString::fromUtf8(e.what()).startsWith(QStringLiteral("无效图片：")) &&
-                         QString::fromUtf8(e.what()).contains(says) &&
-                         QString::fromUtf8(e.what()).endsWith(QStringLiteral("：sample")),
-                     qPrintable(QString::fromUtf8(e.what())));
+            QVERIFY2(problemText(e).startsWith(QStringLiteral("无效图片：")) &&
+                         problemText(e).contains(says) &&
+                         problemText(e).endsWith(QStringLiteral("：sample")),
+                     qPrintable(problemText(e)));
             QCOMPARE(e.code(), RuntimeError::InvalidPicture);
-            QCOMPARE(e.metafile.kind, kind);
+            QVERIFY(e.metafile);
+            QCOMPARE(e.metafile->kind, kind);
             for (qsizetype i = 0; i < numbers.size(); ++i)
-                QCOMPARE(e.metafile.n[std::size_t(i)], numbers[i]);
+                QCOMPARE(e.metafile->n[std::size_t(i)], numbers[i]);
             // Cut short is the loader's Incomplete, with the sizes.
-            QCOMPARE(e.problem(), e.metafile.cutShort() ? rgbqumo::PictureProblem::Incomplete
-                                                        : rgbqumo::PictureProblem::Metafile);
-            if (e.metafile.cutShort())
+            QCOMPARE(e.problem(), e.metafile->cutShort() ? rgbqumo::PictureProblem::Incomplete
+                                                         : rgbqumo::PictureProblem::Metafile);
+            if (e.metafile->cutShort())
                 QCOMPARE((QList<qint64>{e.fileBytes, e.neededBytes}), numbers);
         }
     }

@@ -25,13 +25,15 @@ bool IsMetafile(QIODevice& device);
 // for the file in messages. The unrounded size is kept with the picture (see
 // PictureExtent).
 //
-// Throws PictureError with what went wrong in its `metafile` field and the
-// window's words as its description: Incomplete when the file is shorter
-// than its header says; TooLarge beyond the image reader's allocation limit;
-// Unreadable when the file cannot be read; Metafile when its header's size,
-// record count or largest record is not what the records bear out, it has no
-// size, or the converter is missing, fails, runs out of its memory limit,
-// or does not finish before its deadline. Throws std::bad_alloc when this
+// Throws PictureError: with what went wrong as values in its `metafile`
+// field, which each front end words, and `name` as its description,
+// Incomplete when the file is shorter than its header says, NotAPicture when
+// it is no metafile after all, and Metafile when its header's size, record
+// count or largest record is not what the records bear out, it has no size,
+// or the converter is missing, fails, runs out of its memory limit, or does
+// not finish before its deadline; with the window's words as its
+// description, TooLarge beyond the image reader's allocation limit and
+// Unreadable when the file cannot be read. Throws std::bad_alloc when this
 // process has no memory for the picture.
 QImage LoadMetafile(QIODevice& device, const QString& name);
 

@@ -11,6 +11,8 @@
 #include <QSize>
 #include <QString>
 
+#include <optional>
+
 namespace zentraq::rgbqumo {
 
 // Why a picture could not be read, for a caller that words it itself.
@@ -25,7 +27,8 @@ enum class PictureProblem {
 };
 
 // The failure of loading a picture: a RuntimeError whose description is the
-// window's message, with the reason as a value beside it.
+// window's message (for a metafile's problem, the file's name), with the
+// reason as a value beside it.
 class PictureError : public RuntimeError {
 public:
     PictureError(Code code, QString description, PictureProblem problem)
@@ -44,8 +47,10 @@ public:
     // TooLarge: the picture's size and the limit in MiB.
     QSize size;
     int limitMb = 0;
-    // Metafile, and Incomplete for a metafile: what is wrong with it.
-    metafile::Problem metafile;
+    // What is wrong with a metafile (Metafile, and Incomplete or
+    // NotAPicture for one), for the front ends to word; the description is
+    // then only the file's name.
+    std::optional<metafile::Problem> metafile;
 
 private:
     PictureProblem m_problem;
