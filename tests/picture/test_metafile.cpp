@@ -151,33 +151,17 @@ private slots:
             int x, y;
             QRgb colour;
         };
-        QList<Pixel> known{// Outlined red rectangle: the outline on its first and last pixels.
-                           {20, 20, Black},
-                           {20, 40, Black},
-                           {20, 60 - in, Black},
-                           {80 - in, 40, Black},
-                           {50, 20, Black},
-                           {50, 60 - in, Black},
-                           {21, 21, Red},
-                           {79 - in, 59 - in, Red},
-                           {50, 40, Red},
-                           {19, 40, White},
-                           {81 - in, 40, White},
-                           {50, 19, White},
-                           {50, 61 - in, White},
-                           // Blue rectangle without outline: GDI fills one pixel less.
-                           {100, 20, Blue},
-                           {last, 40, Blue},
-                           {140, 68, Blue},
-                           {99, 40, White},
-                           {last + 1, 40, White},
-                           {140, 19, White},
-                           {140, 69, White},
-                           // Ellipse, polyline.
-                           {115, 105, Yellow},
-                           {100, 90, White},
-                           {50, 90, Green},
-                           {10, 130, Green}};
+        // The outlined red rectangle: the outline on its first and last pixels.
+        // The blue one without outline: GDI fills one pixel less. The ellipse
+        // and the polyline.
+        QList<Pixel> known{{20, 20, Black},      {20, 40, Black},         {20, 60 - in, Black},
+                           {80 - in, 40, Black}, {50, 20, Black},         {50, 60 - in, Black},
+                           {21, 21, Red},        {79 - in, 59 - in, Red}, {50, 40, Red},
+                           {19, 40, White},      {81 - in, 40, White},    {50, 19, White},
+                           {50, 61 - in, White}, {100, 20, Blue},         {last, 40, Blue},
+                           {140, 68, Blue},      {99, 40, White},         {last + 1, 40, White},
+                           {140, 19, White},     {140, 69, White},        {115, 105, Yellow},
+                           {100, 90, White},     {50, 90, Green},         {10, 130, Green}};
         QSet<QRgb> palette{White, Black, Red, Blue, Green, Yellow};
         if (emf) {
             // The bitmap's four pixels, each stretched to 20 x 20.
