@@ -29,6 +29,30 @@ void rect32(QByteArray& out, int l, int t, int r, int b) {
     put32(out, quint32(b));
 }
 
+// A 24-bit device-independent bitmap of `image`: header and rows from the
+// bottom, each padded to four bytes.
+QByteArray dib24(const QImage& image) {
+    QByteArray out;
+    put32(out, 40);
+    put32(out, quint32(image.width()));
+    put32(out, quint32(image.height()));
+    put16(out, 1);
+    put16(out, 24);
+    for (int i = 0; i < 6; ++i)
+        put32(out, 0);
+    for (int y = image.height() - 1; y >= 0; --y) {
+        QByteArray row;
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            row.append(char(qBlue(p))).append(char(qGreen(p))).append(char(qRed(p)));
+        }
+        while (row.size() % 4)
+            row.append('\0');
+        out += row;
+    }
+    return out;
+}
+
 } // namespace
 
 // ---- WMF -----------------------------------------------------------------
@@ -37,7 +61,6 @@ void WmfWriter::raw(quint16 function, QByteArray params) {
     if (params.size() % 2)
         params.append('\0');
     const quint32 words = 3 + quint32(params.size() / 2);
-    m_offsets << m_records.size();
     put32(m_records, words);
     put16(m_records, function);
     m_records += params;
@@ -95,11 +118,6 @@ int WmfWriter::font(int height, const QByteArray& face, int charset, int escapem
 void WmfWriter::select(int slot) {
     record(0x012D, {qint16(slot)});
 }
-void WmfWriter::remove(int slot) {
-    record(0x01F0, {qint16(slot)});
-    if (slot >= 0 && slot < m_slots.size())
-        m_slots[slot] = false;
-}
 void WmfWriter::rectangle(int left, int top, int right, int bottom) {
     record(0x041B, {qint16(bottom), qint16(right), qint16(top), qint16(left)});
 }
@@ -124,9 +142,6 @@ void WmfWriter::textColour(QRgb colour) {
 }
 void WmfWriter::backgroundMode(int mode) {
     record(0x0102, {qint16(mode)});
-}
-void WmfWriter::textAlign(int align) {
-    record(0x012E, {qint16(align)});
 }
 void WmfWriter::textOut(int x, int y, const QByteArray& text) {
     QByteArray params;
@@ -170,13 +185,6 @@ QByteArray WmfWriter::placeable(const QRect& box, int inch) const {
     return head + bytes();
 }
 
-QList<qsizetype> WmfWriter::recordOffsets() const {
-    QList<qsizetype> out;
-    for (qsizetype o : m_offsets)
-        out << 18 + o;
-    return out;
-}
-
 // ---- EMF -----------------------------------------------------------------
 
 void EmfWriter::record(quint32 type, QByteArray body) {
@@ -193,23 +201,11 @@ void EmfWriter::mapMode(int mode) {
     put32(b, quint32(mode));
     record(17, b);
 }
-void EmfWriter::windowOrg(int x, int y) {
-    QByteArray b;
-    put32(b, quint32(x));
-    put32(b, quint32(y));
-    record(10, b);
-}
 void EmfWriter::windowExt(int w, int h) {
     QByteArray b;
     put32(b, quint32(w));
     put32(b, quint32(h));
     record(9, b);
-}
-void EmfWriter::viewportOrg(int x, int y) {
-    QByteArray b;
-    put32(b, quint32(x));
-    put32(b, quint32(y));
-    record(12, b);
 }
 void EmfWriter::viewportExt(int w, int h) {
     QByteArray b;
@@ -251,11 +247,6 @@ void EmfWriter::select(quint32 index) {
     QByteArray b;
     put32(b, index);
     record(37, b);
-}
-void EmfWriter::remove(quint32 index) {
-    QByteArray b;
-    put32(b, index);
-    record(40, b);
 }
 void EmfWriter::rectangle(int left, int top, int right, int bottom) {
     QByteArray b;
@@ -546,28 +537,6 @@ QByteArray sceneMetafile(const QString& kind) {
     w.windowExt(192, 144);
     drawScene(w, [](int x, int y) { return QPoint(x, y); });
     return w.bytes();
-}
-
-QByteArray dib24(const QImage& image) {
-    QByteArray out;
-    put32(out, 40);
-    put32(out, quint32(image.width()));
-    put32(out, quint32(image.height()));
-    put16(out, 1);
-    put16(out, 24);
-    for (int i = 0; i < 6; ++i)
-        put32(out, 0);
-    for (int y = image.height() - 1; y >= 0; --y) {
-        QByteArray row;
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            row.append(char(qBlue(p))).append(char(qGreen(p))).append(char(qRed(p)));
-        }
-        while (row.size() % 4)
-            row.append('\0');
-        out += row;
-    }
-    return out;
 }
 
 } // namespace zentraq::testing

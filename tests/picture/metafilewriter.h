@@ -32,14 +32,12 @@ public:
     int pen(QRgb colour, int width = 0, int style = 0);
     int font(int height, const QByteArray& face, int charset = 0, int escapement = 0);
     void select(int slot);
-    void remove(int slot);
     void rectangle(int left, int top, int right, int bottom);
     void ellipse(int left, int top, int right, int bottom);
     void polyline(const QList<QPoint>& points);
     void polygon(const QList<QPoint>& points);
     void textColour(QRgb colour);
     void backgroundMode(int mode); // 1 transparent, 2 opaque
-    void textAlign(int align);
     void textOut(int x, int y, const QByteArray& text);
 
     // The metafile: its header, the records, the end record.
@@ -47,14 +45,10 @@ public:
     // The same behind a placeable header with `box` in units of `inch`.
     QByteArray placeable(const QRect& box, int inch) const;
 
-    // Offsets of the records so far, counted from the start of bytes().
-    QList<qsizetype> recordOffsets() const;
-
 private:
     int take();
 
     QByteArray m_records;
-    QList<qsizetype> m_offsets;
     QList<bool> m_slots;
     quint32 m_largest = 3;
 };
@@ -65,15 +59,12 @@ public:
     void record(quint32 type, QByteArray body);
 
     void mapMode(int mode);
-    void windowOrg(int x, int y);
     void windowExt(int w, int h);
-    void viewportOrg(int x, int y);
     void viewportExt(int w, int h);
     quint32 brush(QRgb colour); // returns the object's index
     quint32 pen(QRgb colour, int width = 0, int style = 0);
     quint32 font(int height, const QString& face);
     void select(quint32 index); // 0x80000000 | n: stock object n
-    void remove(quint32 index);
     void rectangle(int left, int top, int right, int bottom);
     void ellipse(int left, int top, int right, int bottom);
     void polyline16(const QList<QPoint>& points);
@@ -112,9 +103,5 @@ private:
 // other logical units and another mapping (see sceneKinds()).
 QByteArray sceneMetafile(const QString& kind);
 QStringList sceneKinds();
-
-// A 24-bit device-independent bitmap of `image`: header and rows from the
-// bottom, each padded to four bytes.
-QByteArray dib24(const QImage& image);
 
 } // namespace zentraq::testing

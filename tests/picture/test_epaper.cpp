@@ -140,27 +140,14 @@ private slots:
         QTest::addColumn<QByteArray>("expected");
         // Row 0: black white red white black black red red, and a white
         // ninth pixel; row 1 all white.
-        QTest::newRow("bwr packed") << "bwr" << false
-                                    << QByteArray::fromHex("190a40"
-                                                           "555540");
-        QTest::newRow("bwr planes") << "bwr" << true
-                                    << QByteArray::fromHex("7380"
-                                                           "ff80"
-                                                           "dc80"
-                                                           "ff80");
-        QTest::newRow("bw") << "bw" << false
-                            << QByteArray::fromHex("5080"
-                                                   "ff80");
-        QTest::newRow("7color packed") << "7color" << false
-                                       << QByteArray::fromHex("0141004410"
-                                                              "1111111110");
-        QTest::newRow("7color planes, black then red") << "7color" << true
-                                                       << QByteArray::fromHex("7380ff80"
-                                                                              "ff80ff80"
-                                                                              "ff80ff80"
-                                                                              "dc80ff80"
-                                                                              "ff80ff80"
-                                                                              "ff80ff80");
+        QTest::newRow("bwr packed") << "bwr" << false << QByteArray::fromHex("190a40 555540");
+        QTest::newRow("bwr planes") << "bwr" << true << QByteArray::fromHex("7380 ff80 dc80 ff80");
+        QTest::newRow("bw") << "bw" << false << QByteArray::fromHex("5080 ff80");
+        QTest::newRow("7color packed")
+            << "7color" << false << QByteArray::fromHex("0141004410 1111111110");
+        QTest::newRow("7color planes, black then red")
+            << "7color" << true
+            << QByteArray::fromHex("7380ff80 ff80ff80 ff80ff80 dc80ff80 ff80ff80 ff80ff80");
     }
     void bytes() {
         QFETCH(QString, panel);

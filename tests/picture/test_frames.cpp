@@ -8,6 +8,7 @@
 #include "frames.h"
 
 #include <QDir>
+#include <QHash>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -23,37 +24,14 @@ namespace {
 // A frame as letters, row by row: '.' transparent, r g b y k w the opaque
 // colours of disposalGif().
 QStringList letters(const QImage& frame) {
+    static const QHash<QRgb, QChar> names{{0xFF0000, u'r'}, {0x00FF00, u'g'}, {0x0000FF, u'b'},
+                                          {0xFFFF00, u'y'}, {0x000000, u'k'}, {0xFFFFFF, u'w'}};
     QStringList rows;
     for (int y = 0; y < frame.height(); ++y) {
         QString row;
         for (int x = 0; x < frame.width(); ++x) {
             const QRgb p = frame.pixel(x, y);
-            if (qAlpha(p) == 0) {
-                row += u'.';
-                continue;
-            }
-            switch (p & 0xFFFFFF) {
-            case 0xFF0000:
-                row += u'r';
-                break;
-            case 0x00FF00:
-                row += u'g';
-                break;
-            case 0x0000FF:
-                row += u'b';
-                break;
-            case 0xFFFF00:
-                row += u'y';
-                break;
-            case 0x000000:
-                row += u'k';
-                break;
-            case 0xFFFFFF:
-                row += u'w';
-                break;
-            default:
-                row += u'?';
-            }
+            row += qAlpha(p) == 0 ? QChar(u'.') : names.value(p & 0xFFFFFF, u'?');
         }
         rows << row;
     }
@@ -313,29 +291,24 @@ for i in range(im.n_frames):
         QTest::newRow("an APNG frame outside the canvas")
             << testing::writeApng(2, 2, {{tiny, 0, 0, 0, 0, 1, 10}, {tiny, 1, 1, 0, 0, 1, 10}})
             << "is not inside its 2 x 2 pixels";
+        // Frames of 4096 x 4096 over a canvas of one pixel: 17 of them claim
+        // more than 2^28 pixels together, refused before any is decoded.
+        QTest::newRow("17 frames of 4096 x 4096")
+            << testing::writeGif(
+                   1, 1, {qRgb(0, 0, 0)}, 0,
+                   std::vector<GifFrameShape>(17, {0, 0, 4096, 4096, 0, -1, 0, false, {0}, {}}))
+            << "frames claim more than the 268435456 pixels";
+        // More than 65536 frames: refused while the file is walked.
+        QTest::newRow("65537 frames")
+            << testing::writeGif(
+                   1, 1, {qRgb(0, 0, 0)}, 0,
+                   std::vector<GifFrameShape>(65537, {0, 0, 1, 1, 0, -1, 0, false, {0}, {}}))
+            << "more than 65536";
     }
     void refusals() {
         QFETCH(QByteArray, file);
         QFETCH(QString, words);
         QVERIFY(refused(file, words));
-    }
-
-    // Frames of 4096 x 4096 over a canvas of one pixel: 17 of them claim
-    // more than 2^28 pixels together, refused before any is decoded.
-    void framesClaimingTooMuch() {
-        std::vector<GifFrameShape> frames(17);
-        for (GifFrameShape& f : frames)
-            f = {0, 0, 4096, 4096, 0, -1, 0, false, {0}, {}};
-        QVERIFY(refused(testing::writeGif(1, 1, {qRgb(0, 0, 0)}, 0, frames),
-                        "frames claim more than the 268435456 pixels"));
-    }
-
-    // More than 65536 frames: refused while the file is walked.
-    void tooManyFrames() {
-        std::vector<GifFrameShape> frames(65537);
-        for (GifFrameShape& f : frames)
-            f = {0, 0, 1, 1, 0, -1, 0, false, {0}, {}};
-        QVERIFY(refused(testing::writeGif(1, 1, {qRgb(0, 0, 0)}, 0, frames), "more than 65536"));
     }
 };
 
