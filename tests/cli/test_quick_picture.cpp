@@ -307,8 +307,9 @@ void TestQuickPicture::sameAsTheTool() {
         QCOMPARE(listing(dir.path()), (QStringList{"p.png", "tool.txt"}));
 }
 
-// Every pair of channel value and alpha in one RGBA picture, and a photo's
-// size with a partly transparent palette.
+// Every pair of channel value and alpha in one RGBA picture, a photo's size
+// with a partly transparent palette, and a picture whose text chunk has a bad
+// checksum (a warning that both routes read past, as the window does).
 void TestQuickPicture::everyAlphaOfEveryChannel() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -325,7 +326,9 @@ void TestQuickPicture::everyAlphaOfEveryChannel() {
     photo.height = 320;
     const QString palette = dir.filePath(QStringLiteral("photo.PNG"));
     QVERIFY(writeFile(palette, makePng(photo, 7)));
-    for (const QString& p : {picture, palette}) {
+    const QString warned = dir.filePath(QStringLiteral("warned.png"));
+    QVERIFY(writeFile(warned, withTextChunk(makePng(PngLayout{}), false)));
+    for (const QString& p : {picture, palette, warned}) {
         QCOMPARE(zentraq::cli::run({"picture", p, "-q", "-o", p + ".tool"}), 0);
         QCOMPARE(quick({"picture", p, "-q", "-o", p + ".quick"}), 0);
         QCOMPARE(readFile(p + ".quick"), readFile(p + ".tool"));
@@ -349,7 +352,6 @@ void TestQuickPicture::leftToTheTool_data() {
     QTest::newRow("cut in the data") << png.left(idat + 20) << "p.png" << plain;
     QTest::newRow("damaged data") << badData << "p.png" << plain;
     QTest::newRow("no end chunk") << noEnd << "p.png" << plain;
-    QTest::newRow("text chunk, bad checksum") << withTextChunk(png, false) << "p.png" << plain;
     QTest::newRow("not a PNG") << QByteArray("GIF89a not a png at all") << "p.png" << plain;
     QTest::newRow("empty file") << QByteArray() << "p.png" << plain;
     QTest::newRow("PNG named .bmp") << png << "p.bmp" << plain;
