@@ -13,7 +13,9 @@
 // RGB picture. Warnings of the decoder (a damaged ancillary chunk, data
 // after the last row) leave the pixels as the file means them and are not
 // failures; errors are. Width and height are bounded by libpng's default
-// limits, and ancillary chunks by ChunkBytes and ChunkCount.
+// limits, and ancillary chunks by ChunkBytes and ChunkCount. A chunk that
+// claims more than its file holds would still be allocated whole before it
+// is found short: every route walks the chunks first (pngChunkOverclaim).
 
 #include "colour.h"
 
