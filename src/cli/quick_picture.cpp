@@ -53,8 +53,11 @@ constexpr OptionDef Taken[] = {option::Output, option::Quiet, option::Depfile,
 struct Reading {
     using View = std::string_view;
     QuickOptions& o;
+    int pictures = 0;
     bool positional(View a) {
-        if (!o.picture.empty())
+        // One picture; a second argument, even an empty one, is the tool's
+        // to refuse.
+        if (pictures++ > 0)
             return false;
         o.picture = std::string(a);
         return true;

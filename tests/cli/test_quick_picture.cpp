@@ -403,6 +403,8 @@ void TestQuickPicture::leftToTheTool_data() {
     QTest::newRow("another option") << png << "p.png" << (plain + QStringList{"--pixel", "rgb565"});
     QTest::newRow("--format c") << png << "p.png" << (plain + QStringList{"--format", "c"});
     QTest::newRow("a second picture") << png << "p.png" << (plain + QStringList{in});
+    QTest::newRow("an empty argument first")
+        << png << "p.png" << QStringList{"picture", "", in, "-o", "OUT"};
     QTest::newRow("help") << png << "p.png" << (plain + QStringList{"--help"});
     QTest::newRow("depfile beside OUT's name")
         << png << "p.png" << (plain + QStringList{"--depfile", "sub/../OUT"});
