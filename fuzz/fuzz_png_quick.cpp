@@ -1,7 +1,9 @@
-// The quick picture path's PNG reader against the window's: any bytes as a
-// PNG file. Whatever the quick reader takes, the window's reader must read
-// too, and the picture box must show the same pixels; a picture one takes
-// and the other refuses, or a single pixel that differs, stops the fuzzer.
+// The quick picture path against the window's route: any bytes as a PNG
+// file. Both read it with the same PNG reader, but the window's loader runs
+// its own checks first and shows the picture through the picture box.
+// Whatever the quick path takes, the window's loader must read too, and the
+// picture box must show the same pixels; a picture one takes and the other
+// refuses, or a single pixel that differs, stops the fuzzer.
 // Pictures are capped at 2 megapixels (the image readers' memory limit,
 // lowered to 8 MB), so that a small input cannot ask for a long conversion.
 #include "imagerows.h"
@@ -48,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const std::bad_alloc&) {
         return 0;
     } catch (const RuntimeError&) {
-        __builtin_trap(); // taken by the quick path, refused by the window's reader
+        __builtin_trap(); // taken by the quick path, refused by the window's loader
     }
     if (picture.width() != quick->width() || picture.height() != quick->height())
         __builtin_trap();

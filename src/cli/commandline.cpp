@@ -5,10 +5,6 @@
 namespace zentraq::cli {
 namespace {
 
-bool isPositional(const OptionDef& d) {
-    return d.names[0] >= 'A' && d.names[0] <= 'Z';
-}
-
 QStringList namesOf(const OptionDef& d) {
     return QString::fromLatin1(d.names).split(u',');
 }
@@ -25,7 +21,8 @@ QString canonical(const OptionDef& d) {
 
 bool hasOption(const CommandDef& c, QStringView name) {
     for (const OptionDef& d : c.options) {
-        if (!isPositional(d) && namesOf(d).contains(name))
+        if (!isPositional(d) &&
+            hasName(d, std::u16string_view(name.utf16(), std::size_t(name.size()))))
             return true;
     }
     return false;
@@ -75,85 +72,59 @@ long long digitsValue(QStringView text) {
 
 } // namespace
 
+// What reading the arguments meets, for readArguments: options and
+// positional arguments kept, every refusal worded as a usage error.
+struct CommandLine::Reading {
+    using View = std::u16string_view;
+    CommandLine& line;
+    std::span<const CommandDef* const> all;
+
+    static QString text(View v) {
+        return QString(reinterpret_cast<const QChar*>(v.data()), qsizetype(v.size()));
+    }
+    bool positional(View a) {
+        line.m_positional << text(a);
+        return true;
+    }
+    bool option(const OptionDef& d, View value) {
+        line.m_given.emplace_back(&d, text(value));
+        return true;
+    }
+    bool unknown(View name, bool longForm) {
+        const QString typed = (longForm ? QStringLiteral("--") : QStringLiteral("-")) + text(name);
+        const QString cmd = line.commandName();
+        for (const CommandDef* other : all) {
+            if (hasOption(*other, text(name)))
+                usageError(
+                    QStringLiteral("option '%1' is not an option of %2; see 'zentraq-cli help %2'")
+                        .arg(typed, cmd));
+        }
+        usageError(
+            QStringLiteral("unknown option '%1'; see 'zentraq-cli help %2'").arg(typed, cmd));
+    }
+    bool needsValue(const OptionDef& d) {
+        usageError(QStringLiteral("option '%1' needs a value").arg(canonical(d)));
+    }
+    bool takesNoValue(const OptionDef& d) {
+        usageError(QStringLiteral("option '%1' takes no value").arg(canonical(d)));
+    }
+    bool givenTwice(const OptionDef& d) {
+        usageError(QStringLiteral("option '%1' is given more than once").arg(canonical(d)));
+    }
+    bool emptyValue(const OptionDef& d) {
+        usageError(QStringLiteral("option '%1' needs a non-empty value").arg(canonical(d)));
+    }
+};
+
 CommandLine::CommandLine(const CommandDef& command, const QStringList& args,
                          std::span<const CommandDef* const> all)
     : m_command(command) {
-    const QString cmd = commandName();
-    const auto unknown = [&](const QString& typed) {
-        const QString name = typed.section(u'=', 0, 0);
-        for (const CommandDef* other : all) {
-            if (hasOption(*other,
-                          QStringView(name).mid(name.startsWith(QLatin1String("--")) ? 2 : 1)))
-                usageError(
-                    QStringLiteral("option '%1' is not an option of %2; see 'zentraq-cli help %2'")
-                        .arg(name, cmd));
-        }
-        usageError(QStringLiteral("unknown option '%1'; see 'zentraq-cli help %2'").arg(name, cmd));
-    };
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--")) {
-            m_positional += args.mid(i + 1);
-            break;
-        }
-        if (a.size() < 2 || a[0] != u'-') {
-            m_positional << a;
-            continue;
-        }
-        // The value of a value option: after '=' (long) or the rest of the
-        // argument (short), else the next argument, whatever it holds.
-        const auto valueOf = [&](const OptionDef& d, const QString& attached, bool isAttached) {
-            if (isAttached)
-                return attached;
-            if (i + 1 >= args.size())
-                usageError(QStringLiteral("option '%1' needs a value").arg(canonical(d)));
-            return args[++i];
-        };
-        if (a.startsWith(QLatin1String("--"))) {
-            const qsizetype eq = a.indexOf(u'=');
-            const QString typed = eq < 0 ? a : a.left(eq);
-            const OptionDef* d = find(QStringView(typed).mid(2));
-            if (!d || QStringView(typed).mid(2).size() == 1)
-                unknown(typed);
-            if (!d->value && eq >= 0)
-                usageError(QStringLiteral("option '%1' takes no value").arg(canonical(*d)));
-            take(*d, d->value ? valueOf(*d, a.mid(eq + 1), eq >= 0) : QString());
-            continue;
-        }
-        // Short options, compacted: every letter a switch until one that
-        // takes a value, which takes the rest.
-        for (qsizetype k = 1; k < a.size(); ++k) {
-            const QString typed = dashed(a.mid(k, 1));
-            const OptionDef* d = find(QStringView(a).mid(k, 1));
-            if (!d || namesOf(*d).front().size() != 1)
-                unknown(typed);
-            if (!d->value) {
-                take(*d, QString());
-                continue;
-            }
-            take(*d, valueOf(*d, a.mid(k + 1), k + 1 < a.size()));
-            break;
-        }
-    }
-}
-
-const OptionDef* CommandLine::find(QStringView name) const {
-    for (const OptionDef& d : m_command.options) {
-        if (!isPositional(d) && namesOf(d).contains(name))
-            return &d;
-    }
-    return nullptr;
-}
-
-void CommandLine::take(const OptionDef& option, const QString& value) {
-    for (const auto& [given, v] : m_given) {
-        if (given == &option && !option.repeatable)
-            usageError(
-                QStringLiteral("option '%1' is given more than once").arg(canonical(option)));
-    }
-    if (option.value && value.isEmpty())
-        usageError(QStringLiteral("option '%1' needs a non-empty value").arg(canonical(option)));
-    m_given.emplace_back(&option, value);
+    std::vector<std::u16string_view> views;
+    views.reserve(std::size_t(args.size()));
+    for (const QString& a : args)
+        views.emplace_back(reinterpret_cast<const char16_t*>(a.constData()), std::size_t(a.size()));
+    Reading reading{*this, all};
+    readArguments<char16_t>(command.options, std::span<const std::u16string_view>(views), reading);
 }
 
 bool CommandLine::isSet(const char* name) const {

@@ -5,6 +5,7 @@
 // are checked by the tool's own rules, so every refusal is worded here.
 
 #include "csource.h"
+#include "optiondef.h"
 #include "writer.h"
 
 #include <QSize>
@@ -20,16 +21,6 @@
 namespace zentraq::cli {
 
 class CommandLine;
-
-// One option of a command, or its positional argument.
-struct OptionDef {
-    const char* names; // "o,output": short and long names; upper case: a positional argument
-    const char* value; // the value's name, or nullptr for a switch
-    const char* help;
-    QString (*moreHelp)() = nullptr;  // appended to `help` (a list made from a table)
-    bool repeatable = false;          // may be given more than once
-    QString (*valueHelp)() = nullptr; // shown instead of `value` (the names of a table)
-};
 
 // A command: its words for the help text, its options, and what carries it
 // out (reads the options from the command line and returns the exit code).
@@ -70,8 +61,7 @@ public:
     std::vector<std::pair<QString, QString>> given() const;
 
 private:
-    const OptionDef* find(QStringView name) const;
-    void take(const OptionDef& option, const QString& value);
+    struct Reading;
 
     const CommandDef& m_command;
     std::vector<std::pair<const OptionDef*, QString>> m_given;

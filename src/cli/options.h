@@ -18,13 +18,9 @@ namespace zentraq::cli {
 
 namespace option {
 // clang-format off
-inline constexpr OptionDef Output{"o,output", "OUT", "write OUT (it appears only once complete) instead of standard output"};
-inline constexpr OptionDef Quiet{"q,quiet", nullptr, "no byte count on standard error"};
 inline constexpr OptionDef Format{"format", "hex|c", "hex: the data text (default); c: a C array 'const unsigned char NAME[]' with a header comment that records the settings"};
 inline constexpr OptionDef Name{"name", "NAME", "the C array's name, a C identifier that is no C keyword (default glyph_data, picture_data, font_data)"};
 inline constexpr OptionDef Binary{"binary", nullptr, "the bytes themselves instead of text"};
-inline constexpr OptionDef Depfile{"depfile", "FILE", "with -o OUT: also write FILE, a Make rule that names OUT and every file read to make it, for build tools (Make, Ninja, CMake's DEPFILE); a name that Make and Ninja would read differently fails the command"};
-inline constexpr OptionDef KeepUnchanged{"keep-unchanged", nullptr, "with -o OUT: leave OUT as it is, its time too, when it holds the same bytes already"};
 
 inline constexpr OptionDef CellSize{"size", "WxH", "the cell, any size from 1x1 to 256x256; the window's sizes are 12x12, 16x16, 32x32 (汉字 cells) and 6x12, 8x16, 16x32 (字母 cells); 8*16 is the same as 8x16"};
 inline constexpr OptionDef PixelSize{"pixel-size", "N", "the face's size in pixels, 1 to 2048 (default: the cell height, as in the window); a face larger than the cell is drawn from its top-left corner and cut at its bottom and right edges"};

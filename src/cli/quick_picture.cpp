@@ -1,6 +1,7 @@
 #include "quick_picture.h"
 
 #include "formatter.h"
+#include "optiondef.h"
 #include "output.h"
 #include "pipeline.h"
 #include "pngrows.h"
@@ -13,7 +14,6 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 #include <vector>
 
 namespace zentraq::cli {
@@ -43,46 +43,52 @@ bool endsWithPng(std::string_view name) {
     return suffix == ".png";
 }
 
-// An option's value into `into`: given once, and only a value the tool's own
-// reading certainly reads the same (not empty, no option, not standard
-// output).
-bool take(std::string& into, const char* value) {
-    if (!into.empty() || !value || value[0] == '\0' || value[0] == '-')
-        return false;
-    into = value;
-    return true;
-}
+// The options the quick path takes: the picture command's own, as their
+// table declares them.
+constexpr OptionDef Taken[] = {option::Output, option::Quiet, option::Depfile,
+                               option::KeepUnchanged};
 
-// The options, when they are all the quick path knows, each given once.
-bool parse(int argc, char** argv, QuickOptions& o) {
-    for (int i = 2; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
-        bool ok = true;
-        if (a == "-q" || a == "--quiet") {
-            ok = !std::exchange(o.quiet, true);
-        } else if (a == "--keep-unchanged") {
-            ok = !std::exchange(o.keepUnchanged, true);
-        } else if (a == "-o" || a == "--output") {
-            ok = take(o.output, next);
-            ++i;
-        } else if (a.starts_with("--output=")) {
-            ok = take(o.output, argv[i] + 9);
-        } else if (a == "--depfile") {
-            ok = take(o.depfile, next);
-            ++i;
-        } else if (a.starts_with("--depfile=")) {
-            ok = take(o.depfile, argv[i] + 10);
-        } else if (!a.empty() && a[0] != '-' && o.picture.empty()) {
-            o.picture = std::string(a);
-        } else {
-            ok = false;
-        }
-        if (!ok)
+// The command line read as the tool reads it, for readArguments; anything
+// the tool would refuse, or another option, stops the reading.
+struct Reading {
+    using View = std::string_view;
+    QuickOptions& o;
+    int pictures = 0;
+    bool positional(View a) {
+        // One picture; a second argument, even an empty one, is the tool's
+        // to refuse.
+        if (pictures++ > 0)
             return false;
+        o.picture = std::string(a);
+        return true;
     }
-    // A depfile that may name the output file is the tool's to refuse.
-    return !o.output.empty() && endsWithPng(o.picture) &&
+    bool option(const OptionDef& d, View value) {
+        if (d.names == option::Output.names)
+            o.output = std::string(value);
+        else if (d.names == option::Depfile.names)
+            o.depfile = std::string(value);
+        else if (d.names == option::Quiet.names)
+            o.quiet = true;
+        else
+            o.keepUnchanged = true;
+        return true;
+    }
+    bool unknown(View, bool) { return false; }
+    bool needsValue(const OptionDef&) { return false; }
+    bool takesNoValue(const OptionDef&) { return false; }
+    bool givenTwice(const OptionDef&) { return false; }
+    bool emptyValue(const OptionDef&) { return false; }
+};
+
+// The options, when they are all the quick path knows.
+bool parse(int argc, char** argv, QuickOptions& o) {
+    const std::vector<std::string_view> args(argv + 2, argv + argc);
+    Reading reading{o};
+    if (!readArguments<char>(Taken, std::span<const std::string_view>(args), reading))
+        return false;
+    // Standard output and input are the tool's; so is a depfile that may
+    // name the output file, which it refuses.
+    return !o.output.empty() && o.output != "-" && o.depfile != "-" && endsWithPng(o.picture) &&
            !(!o.depfile.empty() && lastPart(o.depfile) == lastPart(o.output));
 }
 

@@ -6,9 +6,11 @@
 // conversions, so a build that converts many small pictures does not wait
 // for Qt to load each time.
 //
-// It takes a command line only when it makes exactly what the tool makes of
-// it: the window's RGB565 data text of a PNG that its PNG reader takes (see
-// PngRows), written through the tool's own output files. For anything else
+// It reads the command line with the tool's own reader and option
+// definitions (optiondef.h), and takes it only when it makes exactly what
+// the tool makes of it: the window's RGB565 data text of a PNG that the PNG
+// reader of every route decodes (see PngRows), written through the tool's
+// own output files. For anything else
 // (another option, another format, a file name or a value it is not sure to
 // read as the tool does, a PNG it does not take, an output it cannot write)
 // it has done nothing visible and leaves the command line to the tool, whose

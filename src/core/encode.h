@@ -25,22 +25,44 @@ constexpr Argb compositePixel(Argb pixel, Argb background) {
                 compositeChannel(argbBlue(pixel), a, argbBlue(background)));
 }
 
-// A channel c of alpha a painted onto white as the picture box's painter
-// paints it: c * a / 255 rounded as the painter rounds it, (t + t / 256 +
-// 128) / 256 for t = c * a, plus the white that shows through, 255 - a.
-// (ImageRows paints Qt's pictures with the painter itself.)
-constexpr int paintedOnWhite(int c, int a) {
-    const int t = c * a;
-    return ((t + (t >> 8) + 0x80) >> 8) + 255 - a;
+// x * a / 255 as the picture box's painter rounds it: (t + t / 256 + 128) /
+// 256 for t = x * a. Exact for x or a of 0 or 255.
+constexpr int painterMultiply(int x, int a) {
+    const int t = x * a;
+    return (t + (t >> 8) + 0x80) >> 8;
 }
 
-// An unpremultiplied pixel painted onto white: an opaque pixel.
-constexpr Argb paintedOnWhite(Argb pixel) {
+// An unpremultiplied pixel premultiplied as the painter does it.
+constexpr Argb painterPremultiplied(Argb pixel) {
     const int a = argbAlpha(pixel);
-    if (a == 255)
+    return argb(painterMultiply(argbRed(pixel), a), painterMultiply(argbGreen(pixel), a),
+                painterMultiply(argbBlue(pixel), a), a);
+}
+
+// A premultiplied pixel painted over an opaque background as the picture
+// box paints every picture, whichever reader decoded it: each channel c +
+// bg * (255 - a) / 255, painter-rounded. An opaque pixel; a transparent one
+// leaves the background as it is, whatever its colour channels hold.
+constexpr Argb paintedOver(Argb premultiplied, Argb background) {
+    if (argbAlpha(premultiplied) == 0)
+        return background | 0xFF000000u;
+    const int k = 255 - argbAlpha(premultiplied);
+    return argb(argbRed(premultiplied) + painterMultiply(argbRed(background), k),
+                argbGreen(premultiplied) + painterMultiply(argbGreen(background), k),
+                argbBlue(premultiplied) + painterMultiply(argbBlue(background), k));
+}
+
+// An unpremultiplied pixel painted onto an opaque background.
+constexpr Argb paintedOn(Argb pixel, Argb background) {
+    if (argbAlpha(pixel) == 255)
         return pixel;
-    return argb(paintedOnWhite(argbRed(pixel), a), paintedOnWhite(argbGreen(pixel), a),
-                paintedOnWhite(argbBlue(pixel), a));
+    return paintedOver(painterPremultiplied(pixel), background);
+}
+
+// An unpremultiplied pixel painted onto white: c * a / 255, painter-rounded,
+// plus the white that shows through, 255 - a.
+constexpr Argb paintedOnWhite(Argb pixel) {
+    return paintedOn(pixel, argb(255, 255, 255));
 }
 
 // An n-bit level (n from 1 to 8) shown as 8 bits: its bits repeated from the

@@ -1,8 +1,7 @@
 #include "imagerows.h"
 
+#include "encode.h"
 #include "runtime_error.h"
-
-#include <QPainter>
 
 #include <algorithm>
 
@@ -21,41 +20,38 @@ void SurfacePixels::read(int y, int x, int count, QRgb* out) {
 }
 
 ImageRows::ImageRows(const QImage& picture, QRgb background, qsizetype stripBytes)
-    : m_picture(picture), m_background(background),
-      m_direct(picture.format() == QImage::Format_RGB32),
+    : m_picture(picture), m_background(background | 0xFF000000u),
       m_stripRows(int(std::clamp<qsizetype>(stripBytes / 4 / std::max(picture.width(), 1), 1,
                                             std::max(picture.height(), 1)))) {}
 
 void ImageRows::read(int y, int x, int count, QRgb* out) {
-    if (m_direct) {
-        // Opaque by its format: the fourth byte carries nothing.
+    const QImage::Format format = m_picture.format();
+    if (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32) {
+        // Opaque by its format (the fourth byte carries nothing), or
+        // unpremultiplied: read in place.
         const QRgb* row = reinterpret_cast<const QRgb*>(m_picture.constScanLine(y)) + x;
-        for (int i = 0; i < count; ++i)
-            out[i] = row[i] | 0xFF000000u;
+        if (format == QImage::Format_RGB32)
+            for (int i = 0; i < count; ++i)
+                out[i] = row[i] | 0xFF000000u;
+        else
+            for (int i = 0; i < count; ++i)
+                out[i] = paintedOn(row[i], m_background);
         return;
     }
     if (m_stripTop < 0 || y < m_stripTop || y >= m_stripTop + m_stripRows) {
-        // The strip's rows drawn on the background the way Surface::assign
-        // draws a whole picture: the same painter call on an image of the
-        // same format.
+        // Any other format: the strip's rows premultiplied as the painter
+        // reads them, then painted over the background.
         const int rows = std::min(m_stripRows, m_picture.height() - y);
-        const QImage part = m_picture.copy(0, y, m_picture.width(), rows);
-        if (part.isNull())
+        m_strip = QImage();
+        m_strip = m_picture.copy(0, y, m_picture.width(), rows)
+                      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        if (m_strip.isNull())
             throw RuntimeError::outOfMemory();
-        if (m_strip.isNull()) {
-            m_strip = QImage(m_picture.width(), m_stripRows, QImage::Format_RGB32);
-            if (m_strip.isNull())
-                throw RuntimeError::outOfMemory();
-        }
-        m_strip.fill(m_background);
-        QPainter painter(&m_strip);
-        painter.drawImage(0, 0, part);
-        painter.end();
         m_stripTop = y;
     }
     const QRgb* row = reinterpret_cast<const QRgb*>(m_strip.constScanLine(y - m_stripTop)) + x;
     for (int i = 0; i < count; ++i)
-        out[i] = row[i] | 0xFF000000u;
+        out[i] = paintedOver(row[i], m_background);
 }
 
 AlphaRows::AlphaRows(const QImage& picture, qsizetype stripBytes)
@@ -114,8 +110,8 @@ QImage opaquePicture(QImage picture, QRgb background) {
     if (format == QImage::Format_RGB32 || format == QImage::Format_Grayscale8 || picture.isNull())
         return picture;
     if (format == QImage::Format_Indexed8) {
-        // Each colour of the table composited as the picture's pixels would
-        // be: the same painter call on a picture of one pixel per colour.
+        // Each colour of the table composited as the picture's pixels are:
+        // a picture of one pixel per colour, read as ImageRows reads it.
         QImage colours(std::max<int>(int(picture.colorTable().size()), 1), 1,
                        QImage::Format_Indexed8);
         colours.setColorTable(picture.colorTable());

@@ -28,11 +28,12 @@ private:
     int m_height;
 };
 
-// A decoded picture as a picture box shows it: transparent parts composited
-// onto `background` exactly as Surface::assign does. Opaque 32-bit pictures
-// are read in place; any other picture is composited a strip of rows at a
-// time (about `stripBytes`), so no copy of the whole picture is made. The
-// picture must stay alive and unchanged.
+// A decoded picture as a picture box shows it: transparent parts painted
+// onto `background` by core's rule (paintedOn in encode.h), the rule the
+// PNG rows of the quick path follow too. 32-bit pictures are read in place;
+// any other picture is premultiplied a strip of rows at a time (about
+// `stripBytes`), so no copy of the whole picture is made. The picture must
+// stay alive and unchanged.
 class ImageRows : public PixelSource {
 public:
     explicit ImageRows(const QImage& picture, QRgb background = qRgb(255, 255, 255),
@@ -44,7 +45,6 @@ public:
 private:
     const QImage& m_picture;
     QRgb m_background;
-    bool m_direct;
     int m_stripRows;
     int m_stripTop = -1;
     QImage m_strip;

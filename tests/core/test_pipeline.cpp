@@ -298,35 +298,74 @@ private slots:
     }
 
     // Strips of a few rows give the pixels that a surface shows after
-    // assigning the whole picture, for pictures with and without alpha; so
-    // does the opaque picture made of it, in place for 32-bit pictures.
+    // assigning the whole picture (Qt's painter), for pictures of every kind
+    // of format with and without alpha, on white and on another background;
+    // so does the opaque picture made of it, in place for 32-bit pictures.
     void imageRowsAsTheSurfaceShows_data() {
         QTest::addColumn<QImage>("picture");
+        QTest::addColumn<QRgb>("background");
         QImage argb(37, 23, QImage::Format_ARGB32);
         for (int y = 0; y < argb.height(); ++y)
             for (int x = 0; x < argb.width(); ++x)
                 argb.setPixel(x, y, qRgba(x * 7, y * 11, (x * y) & 255, (x * 13 + y * 29) & 255));
-        QTest::newRow("ARGB32") << argb;
-        QTest::newRow("premultiplied") << argb.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        QTest::newRow("64-bit") << argb.convertToFormat(QImage::Format_RGBA64);
-        QTest::newRow("RGB888") << argb.convertToFormat(QImage::Format_RGB888);
-        QTest::newRow("indexed") << argb.convertToFormat(QImage::Format_Indexed8);
-        QTest::newRow("grey") << argb.convertToFormat(QImage::Format_Grayscale8);
-        QTest::newRow("RGB32") << argb.convertToFormat(QImage::Format_RGB32);
+        QImage deep(37, 23, QImage::Format_RGBA64);
+        for (int y = 0; y < deep.height(); ++y)
+            for (int x = 0; x < deep.width(); ++x)
+                deep.setPixelColor(x, y,
+                                   QColor::fromRgba64(quint16(x * 1771 + y), quint16(y * 2851),
+                                                      quint16(x * y * 77),
+                                                      quint16(x * 1283 + y * 97)));
+        QImage mono = argb.convertToFormat(QImage::Format_Mono);
+        mono.setColorTable({qRgba(200, 30, 90, 100), qRgba(10, 250, 40, 255)});
+        const struct {
+            const char* name;
+            QImage picture;
+        } pictures[] = {
+            {"ARGB32", argb},
+            {"premultiplied", argb.convertToFormat(QImage::Format_ARGB32_Premultiplied)},
+            {"64-bit", argb.convertToFormat(QImage::Format_RGBA64)},
+            {"64-bit, 16-bit alpha", deep},
+            {"64-bit premultiplied", deep.convertToFormat(QImage::Format_RGBA64_Premultiplied)},
+            {"RGBX64", deep.convertToFormat(QImage::Format_RGBX64)},
+            {"RGB888", argb.convertToFormat(QImage::Format_RGB888)},
+            {"RGBA8888", argb.convertToFormat(QImage::Format_RGBA8888)},
+            {"ARGB8565 premultiplied", argb.convertToFormat(QImage::Format_ARGB8565_Premultiplied)},
+            {"RGB16", argb.convertToFormat(QImage::Format_RGB16)},
+            {"indexed", argb.convertToFormat(QImage::Format_Indexed8)},
+            {"mono with alpha", mono},
+            {"grey", argb.convertToFormat(QImage::Format_Grayscale8)},
+            {"grey16", deep.convertToFormat(QImage::Format_Grayscale16)},
+            {"RGB32", argb.convertToFormat(QImage::Format_RGB32)},
+        };
+        for (const auto& p : pictures) {
+            QTest::addRow("%s on white", p.name) << p.picture << qRgb(255, 255, 255);
+            QTest::addRow("%s on slate", p.name) << p.picture << qRgb(47, 79, 131);
+        }
     }
     void imageRowsAsTheSurfaceShows() {
         QFETCH(QImage, picture);
-        Surface surface(0, 0, rgbColour(255, 255, 255));
+        QFETCH(QRgb, background);
+        Surface surface(0, 0, rgbColour(qRed(background), qGreen(background), qBlue(background)));
         surface.assign(picture);
-        ImageRows rows(picture, qRgb(255, 255, 255), 37 * 4 * 3); // 3 rows a strip
+        // Qt's conversion of a 64-bit premultiplied picture leaves some
+        // transparent pixels with colour, which the painter then shows in
+        // colours that depend on their neighbours; the picture box shows the
+        // background there.
+        const QImage premultiplied = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const auto shown = [&](int x, int y) {
+            return qAlpha(premultiplied.pixel(x, y)) == 0
+                       ? rgbColour(qRed(background), qGreen(background), qBlue(background))
+                       : surface.pixel(x, y);
+        };
+        ImageRows rows(picture, background, 37 * 4 * 3); // 3 rows a strip
         std::vector<QRgb> row(37);
         for (int y = 0; y < picture.height(); ++y) {
             rows.read(y, 0, 37, row.data());
             for (int x = 0; x < 37; ++x)
-                QCOMPARE(colourOf(row[std::size_t(x)]), surface.pixel(x, y));
+                QCOMPARE(colourOf(row[std::size_t(x)]), shown(x, y));
         }
         rows.read(5, 30, 7, row.data()); // a run inside a row, out of order
-        QCOMPARE(colourOf(row[0]), surface.pixel(30, 5));
+        QCOMPARE(colourOf(row[0]), shown(30, 5));
 
         QImage own = picture.copy();
         const uchar* bits = own.constBits();
@@ -334,12 +373,12 @@ private slots:
         const bool eightBit =
             format == QImage::Format_Indexed8 || format == QImage::Format_Grayscale8;
         const bool inPlace = own.depth() >= 32 || eightBit;
-        const QImage opaque = opaquePicture(std::move(own));
+        const QImage opaque = opaquePicture(std::move(own), background);
         QCOMPARE(opaque.format(), eightBit ? format : QImage::Format_RGB32);
         QCOMPARE(opaque.constBits() == bits, inPlace);
         for (int y = 0; y < picture.height(); ++y)
             for (int x = 0; x < 37; ++x)
-                QCOMPARE(colourOf(opaque.pixel(x, y)), surface.pixel(x, y));
+                QCOMPARE(colourOf(opaque.pixel(x, y)), shown(x, y));
     }
 
     // A frame larger than a window is read again for every window, the

@@ -184,8 +184,8 @@ static std::map<QString, QByteArray> casesByName() {
 }
 
 // Every pixel an index past a palette of one entry (17, 3, 91), as the
-// window shows it: a 1-bit picture's missing second entry is transparent,
-// so white; at more bits the index is read as 0.
+// window shows it: a 1-bit picture's missing second entry is white; at more
+// bits the index is read as 0.
 void TestPngReader::indexPastThePalette_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<Argb>("shown");
@@ -210,7 +210,7 @@ void TestPngReader::indexPastThePalette() {
 }
 
 // A chunk that claims up to 4 GiB in a file of 57 bytes is left to the
-// tool's reader (which refuses it) before libpng allocates anything.
+// tool's usual route (which refuses it) before libpng allocates anything.
 void TestPngReader::claimsCostNothing_data() {
     QTest::addColumn<QByteArray>("file");
     for (const testing::PngCase& c : testing::pngCases())
@@ -225,8 +225,10 @@ void TestPngReader::claimsCostNothing() {
     QCOMPARE_LT(peakKib() - before, 32L * 1024);
 }
 
-// A 16-bit RGB picture with a transparency chunk: Qt's reader wrote it three
-// channels a pixel into a picture of four, leaving its end unwritten.
+// A 16-bit RGB picture with a transparency chunk: the chunk's colour is
+// transparent, every other pixel opaque, each channel as the file has it.
+// (Qt's reader wrote such a picture three channels a pixel into a picture
+// of four, leaving its end unwritten.)
 void TestPngReader::sixteenBitRgbWithKey() {
     const auto be16 = [](int v) { return QByteArray(1, char(v >> 8)) + char(v & 255); };
     const int px[4][3] = {

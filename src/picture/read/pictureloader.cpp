@@ -3,12 +3,13 @@
 #include "metafile.h"
 #include "picturebounds.h"
 #include "picturelayout.h"
-#include "pngrgba64.h"
+#include "pngdecoder.h"
 #include "runtime_error.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageIOHandler>
 #include <QImageReader>
 #include <QStringList>
 
@@ -16,6 +17,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <new>
 #include <optional>
 #include <unistd.h>
@@ -126,6 +128,102 @@ QString incomplete(const QString& name, const QString& what) {
     return QStringLiteral("无效图片：%2：%1").arg(name, what);
 }
 
+// Builds the error for a picture that cannot be read, with what the
+// decoders said meanwhile.
+using Failure = std::function<PictureError(RuntimeError::Code, const QString&, PictureProblem)>;
+
+// Refuses pictures whose pixels would not fit the reader's memory limit with
+// a message that says so, rather than a generic read failure.
+void checkSize(QSize size, const QString& name, const Failure& failed) {
+    const int limitMb = QImageReader::allocationLimit();
+    if (size.isValid() && limitMb > 0 &&
+        qint64(size.width()) * size.height() * 4 > qint64(limitMb) * 1024 * 1024) {
+        PictureError e =
+            failed(RuntimeError::InvalidPicture,
+                   QStringLiteral("图片尺寸过大（%1*%2），无法载入：%3")
+                       .arg(QString::number(size.width()), QString::number(size.height()), name),
+                   PictureProblem::TooLarge);
+        e.size = size;
+        e.limitMb = limitMb;
+        throw e;
+    }
+}
+
+QString damagedText(const QString& name) {
+    return QStringLiteral("无效图片：图片数据已损坏或不完整：%1").arg(name);
+}
+
+// The PNG file in `device`, from its first byte, with the PNG reader of every
+// route. The picture is of the smallest format that holds it exactly. With
+// `libpngWords`, why libpng gave up is part of the error, as the tool says it.
+QImage readPng(QIODevice& device, const QString& name, const Failure& failed, bool libpngWords) {
+    PngDecoder png([&device](void* out, std::size_t n) {
+        return device.read(static_cast<char*>(out), qint64(n)) == qint64(n);
+    });
+    const auto damaged = [&] {
+        PictureError e =
+            failed(RuntimeError::InvalidPicture, damagedText(name), PictureProblem::Damaged);
+        if (libpngWords)
+            e.decoderWords += (e.decoderWords.isEmpty() ? QString() : QStringLiteral("; ")) +
+                              QStringLiteral("libpng error: ") +
+                              QString::fromStdString(png.error());
+        return e;
+    };
+    if (!png.readHeader())
+        throw damaged();
+    const QSize size(png.width(), png.height());
+    checkSize(size, name, failed);
+    static constexpr QImage::Format Formats[] = {
+        QImage::Format_Mono,        QImage::Format_Indexed8, QImage::Format_Grayscale8,
+        QImage::Format_Grayscale16, QImage::Format_RGB32,    QImage::Format_ARGB32,
+        QImage::Format_RGBX64,      QImage::Format_RGBA64};
+    QImage picture;
+    // Refused, with a warning, when it is over the memory limit in its own
+    // format.
+    if (!QImageIOHandler::allocateImage(size, Formats[int(png.layout())], &picture)) {
+        if (QImage(size, QImage::Format_ARGB32).isNull())
+            throw std::bad_alloc();
+        throw failed(RuntimeError::InvalidPicture, damagedText(name), PictureProblem::Damaged);
+    }
+    if (!png.table().empty())
+        picture.setColorTable(QList<QRgb>(png.table().begin(), png.table().end()));
+    if (!png.readPixels(picture.bits(), std::size_t(picture.bytesPerLine())))
+        throw damaged();
+    return picture;
+}
+
+// A picture of any other format, with Qt's image readers.
+QImage readWithQt(QIODevice& device, const QString& name, const Failure& failed) {
+    QImageReader reader(&device);
+    reader.setAutoTransform(false); // pixels as stored, as the preview shows them
+
+    checkSize(reader.size(), name, failed);
+
+    QImage picture;
+    if (!reader.read(&picture) || picture.isNull()) {
+        // A decoder that cannot get the memory for the pixels says no more
+        // than that the data could not be read.
+        const QSize size = reader.size();
+        if (size.isValid() && !size.isEmpty() && QImage(size, QImage::Format_ARGB32).isNull())
+            throw std::bad_alloc();
+        switch (reader.error()) {
+        case QImageReader::FileNotFoundError:
+            throw failed(RuntimeError::FileNotFound, QStringLiteral("文件未找到：%1").arg(name),
+                         PictureProblem::Unreadable);
+        case QImageReader::DeviceError:
+            throw failed(RuntimeError::PathFileAccessError,
+                         QStringLiteral("无法读取文件：%1").arg(name), PictureProblem::Unreadable);
+        case QImageReader::InvalidDataError:
+            throw failed(RuntimeError::InvalidPicture, damagedText(name), PictureProblem::Damaged);
+        default:
+            throw failed(RuntimeError::InvalidPicture,
+                         QStringLiteral("无效图片：不是可识别的图片格式：%1").arg(name),
+                         PictureProblem::NotAPicture);
+        }
+    }
+    return picture;
+}
+
 // The picture in `device` (open for reading, positioned anywhere). With
 // `stderrWords`, what the decoders write to standard error meanwhile is kept
 // for the error.
@@ -176,48 +274,12 @@ QImage decodePicture(QIODevice& device, const QString& name, bool stderrWords = 
         throw failed(RuntimeError::PathFileAccessError,
                      QStringLiteral("无法读取文件：%1").arg(name), PictureProblem::Unreadable);
 
-    QImageReader reader(&device);
-    reader.setAutoTransform(false); // pixels as stored, as the preview shows them
-
-    // Refuse pictures whose pixels would not fit the reader's memory limit
-    // with a message that says so, rather than a generic read failure.
-    const QSize size = reader.size();
-    const int limitMb = QImageReader::allocationLimit();
-    if (size.isValid() && limitMb > 0 &&
-        qint64(size.width()) * size.height() * 4 > qint64(limitMb) * 1024 * 1024) {
-        PictureError e =
-            failed(RuntimeError::InvalidPicture,
-                   QStringLiteral("图片尺寸过大（%1*%2），无法载入：%3")
-                       .arg(QString::number(size.width()), QString::number(size.height()), name),
-                   PictureProblem::TooLarge);
-        e.size = size;
-        e.limitMb = limitMb;
-        throw e;
-    }
-
-    QImage picture;
-    if (!reader.read(&picture) || picture.isNull()) {
-        // A decoder that cannot get the memory for the pixels says no more
-        // than that the data could not be read.
-        if (size.isValid() && !size.isEmpty() && QImage(size, QImage::Format_ARGB32).isNull())
-            throw std::bad_alloc();
-        switch (reader.error()) {
-        case QImageReader::FileNotFoundError:
-            throw failed(RuntimeError::FileNotFound, QStringLiteral("文件未找到：%1").arg(name),
-                         PictureProblem::Unreadable);
-        case QImageReader::DeviceError:
-            throw failed(RuntimeError::PathFileAccessError,
-                         QStringLiteral("无法读取文件：%1").arg(name), PictureProblem::Unreadable);
-        case QImageReader::InvalidDataError:
-            throw failed(RuntimeError::InvalidPicture,
-                         QStringLiteral("无效图片：图片数据已损坏或不完整：%1").arg(name),
-                         PictureProblem::Damaged);
-        default:
-            throw failed(RuntimeError::InvalidPicture,
-                         QStringLiteral("无效图片：不是可识别的图片格式：%1").arg(name),
-                         PictureProblem::NotAPicture);
-        }
-    }
+    // PNG files, known by their signature, with the PNG reader of every
+    // route; other formats with Qt's readers.
+    const QByteArray signature = device.peek(8);
+    QImage picture = PngDecoder::isPng(signature.constData(), std::size_t(signature.size()))
+                         ? readPng(device, name, failed, written.has_value())
+                         : readWithQt(device, name, failed);
     if (!messages.problems().isEmpty())
         throw failed(RuntimeError::InvalidPicture,
                      incomplete(name, QStringLiteral("图片不完整或已损坏（") +
@@ -225,22 +287,6 @@ QImage decodePicture(QIODevice& device, const QString& name, bool stderrWords = 
                                           QStringLiteral("）")),
                      PictureProblem::Damaged);
 
-    if (format == "png" && picture.format() == QImage::Format_RGBA64) {
-        // Qt's reader writes a 16-bit RGB picture with a transparency chunk
-        // three channels a pixel into four: its pixels come from libpng.
-        uchar header[26];
-        if (device.seek(0) && device.read(reinterpret_cast<char*>(header), 26) == 26 &&
-            header[24] == 16 && header[25] == 2 && device.seek(0) &&
-            !readRgb16WithKey(
-                [&device](void* out, std::size_t n) {
-                    return device.read(static_cast<char*>(out), qint64(n)) == qint64(n);
-                },
-                picture.width(), picture.height(), picture.bits(),
-                std::size_t(picture.bytesPerLine())))
-            throw failed(RuntimeError::InvalidPicture,
-                         QStringLiteral("无效图片：图片数据已损坏或不完整：%1").arg(name),
-                         PictureProblem::Damaged);
-    }
     if (layout.andMask)
         applyAndMask(picture, device, *layout.andMask);
     // One picture pixel is one box pixel, whatever scale the file asks for.
