@@ -18,9 +18,9 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(ROOT, "build", "release")
 TARGETS = ["zentraq-cli", "zentraq-cli-stepped", "test_cli_output", "test_cli_files",
-           "test_cli_tool", "test_cli_library"]
-SUITES = ["tests/cli/test_cli_output", "tests/cli/test_cli_files", "tests/cli/test_cli_tool",
-          "tests/cli/test_cli_library"]
+           "test_cli_picture", "test_cli_glyph"]
+SUITES = ["tests/cli/test_cli_output", "tests/cli/test_cli_files", "tests/cli/test_cli_picture",
+          "tests/cli/test_cli_glyph"]
 
 OUT = "src/cli/output.cpp"
 IN = "src/cli/input.cpp"

@@ -21,7 +21,7 @@ log=$build/mutation.log
 # for a line break).
 mutants() {
     cat <<'EOF'
-== src/core/packer.cpp : test_pipeline test_scanglyph test_glyph_layouts test_qumo test_csource test_cli_tool
+== src/core/packer.cpp : test_pipeline test_scanglyph test_glyph_layouts test_qumo test_csource test_cli_glyph test_cli_picture
     return bits == 1 || bits == 2 || bits == 4; => return bits == 1 || bits == 2;
     return (a + b - 1) / b; => return (a + b) / b;
     return {qint64(y) * ceilDiv(width, k) + x / k, x % k}; => return {qint64(y) * (width / k) + x / k, x % k};
@@ -52,7 +52,7 @@ mutants() {
     const std::uint32_t mask = (1u << (subByte(l.bits) ? l.bits : 0)) - 1; => const std::uint32_t mask = (1u << (subByte(l.bits) ? l.bits - 1 : 0)) - 1;
       m_mask(layout.bits >= 32 ? ~0u : (1u << layout.bits) - 1) { => m_mask(~0u) {
         if (m_ready.empty()) {\n            // The window => if (false) {\n            // The window
-== src/core/encode.h : test_pixelformat test_pipeline test_picture_file test_lvgl_image test_epaper test_cli_tool
+== src/core/encode.h : test_pixelformat test_pipeline test_picture_file test_lvgl_image test_epaper test_cli_picture
     for (int pos = 8 - n; pos > -n; pos -= n) => for (int pos = 8 - n; pos > 0; pos -= n)
     return (here[slot] + right + 8) >> 4; => return (here[slot] + right) >> 4;
     right = 7 * e; => right = 5 * e;
@@ -61,7 +61,7 @@ mutants() {
     next[slot + step] = e; => next[slot + step] += e;
         {12, 4, 14, 6}, => {12, 4, 6, 14},
     return (c * a + bg * (255 - a) + 127) / 255; => return (c * a + bg * (255 - a) + 128) / 255;
-== src/picture/encode/pixelformat.cpp : test_pixelformat test_pipeline test_picture_file test_cli_tool
+== src/picture/encode/pixelformat.cpp : test_pixelformat test_pipeline test_picture_file test_cli_picture
     {PixelFormat::Rgb666, "rgb666", 24, 6, false, => {PixelFormat::Rgb666, "rgb666", 24, 8, false,
         return {{5, 6, 5}, {11, 5, 0}}; => return {{5, 6, 5}, {11, 6, 0}};
         return {{5, 6, 5}, {0, 5, 11}}; => return {{5, 5, 5}, {0, 5, 11}};
@@ -90,7 +90,7 @@ mutants() {
             q = 1 - q; // the ink bit is black => (void)0;
         if (invert)\n            q = top - q; => if (false)\n            q = top - q;
         colour ? encodeLookedUp<3>(pixels, samples) : encodeLookedUp<1>(pixels, samples);\n    ++m_row; => colour ? encodeLookedUp<3>(pixels, samples) : encodeLookedUp<1>(pixels, samples);
-== src/picture/encode/transform.cpp : test_transform test_picture_file test_cli_tool
+== src/picture/encode/transform.cpp : test_transform test_picture_file test_cli_picture
     return (2 * a * b + c) / (2 * c); => return a * b / c;
     return rotation == Rotation::Clockwise90 || rotation == Rotation::Clockwise270 => return rotation == Rotation::Clockwise90
             pw = std::clamp(scaleRounded(w, H, h), 1LL, W); => pw = std::clamp(scaleRounded(w, H, h), 0LL, W);

@@ -4,7 +4,6 @@
 
 #include "fakes.h"
 #include "glyphcanvasbox.h"
-#include "qumo.h"
 #include "textbox.h"
 #include "ui_main.h"
 #include "webview.h"
@@ -26,53 +25,39 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QSize>("cell");
         QTest::addColumn<float>("points");
-        QTest::addColumn<int>("lineLength");
-        QTest::addColumn<int>("asciiBytes");
-        QTest::newRow("12*12汉字") << "Command1" << QSize(12, 12) << 9.0f << 92 << 1710;
-        QTest::newRow("16*16汉字") << "Command5" << QSize(16, 16) << 12.0f << 162 << 3040;
-        QTest::newRow("32*32汉字") << "Command6" << QSize(32, 32) << 24.0f << 642 << 12160;
-        QTest::newRow("6*12字母") << "Command7" << QSize(6, 12) << 9.0f << 47 << 855;
-        QTest::newRow("8*16字母") << "Command8" << QSize(8, 16) << 12.0f << 82 << 1520;
-        QTest::newRow("16*32字母") << "Command9" << QSize(16, 32) << 24.0f << 322 << 6080;
+        QTest::newRow("12*12汉字") << "Command1" << QSize(12, 12) << 9.0f;
+        QTest::newRow("16*16汉字") << "Command5" << QSize(16, 16) << 12.0f;
+        QTest::newRow("32*32汉字") << "Command6" << QSize(32, 32) << 24.0f;
+        QTest::newRow("6*12字母") << "Command7" << QSize(6, 12) << 9.0f;
+        QTest::newRow("8*16字母") << "Command8" << QSize(8, 16) << 12.0f;
+        QTest::newRow("16*32字母") << "Command9" << QSize(16, 32) << 24.0f;
     }
-    // The default input "Morvane电子" CR LF replaces whatever Text2 held with
-    // nine lines; the canvas takes the button's size and font and shows the
-    // last character. The ASCII fill converts nothing until a button is
-    // pressed, then gives 95 lines, the space's first.
+    // The canvas takes the button's size and font. The ASCII fill converts
+    // nothing until a button is pressed, then gives 95 lines. (What each
+    // button makes of the default input and of the ASCII fill, Text2 and
+    // Label1, is pinned by tests/identity.)
     void sizeButtons() {
         QFETCH(QString, button);
         QFETCH(QSize, cell);
         QFETCH(float, points);
-        QFETCH(int, lineLength);
-        QFETCH(int, asciiBytes);
         testing::WindowHarness harness;
         auto& ui = harness.window->controls();
         QPushButton* size = harness.window->findChild<QPushButton*>(button);
         QVERIFY(size);
         QCOMPARE(ui.Text1->text(), QStringLiteral("Morvane电子\r\n"));
-        ui.Text2->setText(QStringLiteral("old"));
         QTest::mouseClick(size, Qt::LeftButton);
-        QCOMPARE(ui.Text2->text().size(), 9 * lineLength);
-        QCOMPARE(ui.Text2->text().count(QStringLiteral("\r\n")), 9);
-        QCOMPARE(ui.Label1->text(), QStringLiteral("数据大小:%1").arg(9 * (lineLength - 2) / 5));
-
         QCOMPARE(ui.Picture1->size(), cell);
         QCOMPARE(ui.Picture1->canvas().fontSize(), points);
-        GlyphCanvas expected;
-        glyph::prepareCanvas(expected, cell.width(), cell.height(), cell.width() == cell.height());
-        expected.Print(U'子');
-        QCOMPARE(ui.Picture1->surface().image(), expected.surface().image());
 
         const QString before = ui.Text2->text();
+        QCOMPARE(before.count(QStringLiteral("\r\n")), 9);
         QTest::mouseClick(ui.Command13, Qt::LeftButton);
         QCOMPARE(ui.Text1->text(),
                  QStringLiteral(" !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ"
                                 "[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~"));
         QCOMPARE(ui.Text2->text(), before);
         QTest::mouseClick(size, Qt::LeftButton);
-        QCOMPARE(ui.Label1->text(), QStringLiteral("数据大小:%1").arg(asciiBytes));
         QCOMPARE(ui.Text2->text().count(QStringLiteral("\r\n")), 95);
-        QVERIFY(ui.Text2->text().startsWith(u"0x00,"_s.repeated((lineLength - 2) / 5) + u"\r\n"_s));
     }
 
     // Text2, empty too, goes to the clipboard with the success message; a

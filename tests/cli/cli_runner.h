@@ -9,8 +9,11 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include <functional>
+
+#include <unistd.h>
 
 namespace zentraq::testing {
 
@@ -67,6 +70,52 @@ inline CliRun runCliBytes(const QList<QByteArray>& args) {
 inline QStringList listing(const QString& dir) {
     return QDir(dir).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The columns of a table of refused command lines: the arguments, the exit
+// status (2 for the command line, 1 for the work) and a part of the message.
+inline void refusalColumns() {
+    QTest::addColumn<QStringList>("rowArgs");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+}
+
+inline void refusal(const char* name, const QStringList& args, int exitCode,
+                    const QString& message) {
+    QTest::newRow(name) << args << exitCode << message;
+}
+
+// Runs the tool on the current row of a refusal table, its arguments between
+// `first` and `last` (in the folder `cwd` when one is given), and checks
+// what every refusal does: its exit status, nothing on the standard output,
+// one English line "zentraq-cli: ..." that holds the message and names each
+// file it names once, and the folder `dir` as it was, with no file written
+// and none left behind.
+inline void expectRefusal(const QString& dir, const QString& cwd = {},
+                          const QStringList& first = {}, const QStringList& last = {}) {
+    QFETCH(QStringList, rowArgs);
+    const QStringList args = first + rowArgs + last;
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    const QStringList before = listing(dir);
+    const QByteArray into = QFile::encodeName(cwd);
+    const CliRun r = runCli(args, {}, [into] {
+        if (!into.isEmpty() && ::chdir(into.constData()) != 0)
+            ::_exit(125);
+    });
+    QVERIFY(!r.crashed);
+    QCOMPARE(r.exitCode, exitCode);
+    QCOMPARE(r.out, QByteArray());
+    QVERIFY2(r.err.startsWith(QStringLiteral("zentraq-cli: ")), qPrintable(r.err));
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QCOMPARE(r.err.count(u'\n'), 1);
+    QVERIFY(r.err.endsWith(u'\n'));
+    for (const QChar c : r.err)
+        QVERIFY2(c.unicode() < 0x2E80, qPrintable(r.err));
+    for (const QString& arg : args)
+        if (arg.startsWith(dir) && r.err.contains(arg))
+            QCOMPARE(r.err.count(arg), 1);
+    QCOMPARE(listing(dir), before);
 }
 
 // A whole file, or a marker that cannot be mistaken for data.

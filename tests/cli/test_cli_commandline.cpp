@@ -1,6 +1,6 @@
 // The tool's command line, in process: arguments as bytes, sizes, and what
 // the command line sets. (Refused command lines are checked on the tool
-// itself, in test_cli_tool.)
+// itself, in test_cli_glyph and test_cli_picture.)
 #include "cli.h"
 #include "commands.h"
 #include "error.h"

@@ -50,6 +50,14 @@ private slots:
                   "(scripts/install-deps.sh)");
         QVERIFY(m_dir.isValid());
         QVERIFY(zentraq::testing::writeFile(path("notes.txt"), "plain text, no font\n"));
+        // --chars-from sources that cannot be read.
+        for (const auto& [name, bytes] : std::initializer_list<std::pair<const char*, QByteArray>>{
+                 {"open.c", "a;\ns = \"open;\n"},
+                 {"open.h", "/* open\n"},
+                 {"bad.c", "a;\n\n\"\xC3\x28\";\n"},
+                 {"bad.json", "{\"a\": \"b\",\n}"},
+                 {"bad.yaml", "a: b\n  c: d\n"}})
+            QVERIFY(zentraq::testing::writeFile(path(name), bytes));
         // The test face cut short, and with a glyph larger than its box.
         const QByteArray bdf = readFile(Bitmap);
         QVERIFY(zentraq::testing::writeFile(
@@ -77,13 +85,12 @@ private slots:
         QVERIFY(zentraq::testing::writeFile(path("huge_ascii.ttf"), huge.build()));
     }
 
-    // Past the bounds: refused before anything is drawn or written, the
-    // font included when it is the sample that cannot be made (OUT/ is the
-    // run's own folder).
-    void bounds_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("message");
+    // Each refusal is one line, exit 2 for the command line and 1 for the
+    // work, and leaves nothing behind; past the bounds, the tool refuses
+    // before anything is drawn or written, the font included when it is the
+    // sample that cannot be made.
+    void refusals_data() {
+        zentraq::testing::refusalColumns();
         const QString four = QStringLiteral(
             "would be 32000 x 32000 pixels at 16 px, more than the 64 a side (four em)");
         QTest::newRow("a glyph past four em")
@@ -101,32 +108,12 @@ private slots:
                "glyph data";
         const QString w(3900, u'W');
         QTest::newRow("a sample past the picture reader's limit")
-            << QStringList{"--font-file",     Sans,       "--size",   "250",
-                           "--symbols",       "W",        "--sample", QStringList(4, w).join(u'\n'),
-                           "--sample-output", "OUT/s.png"}
+            << QStringList{"--font-file",     Sans,
+                           "--size",          "250",
+                           "--symbols",       "W",
+                           "--sample",        QStringList(4, w).join(u'\n'),
+                           "--sample-output", path("s.png")}
             << 2 << "the sample would be 963300 x 728 pixels, more than the";
-    }
-    void bounds() {
-        QFETCH(QStringList, args);
-        QFETCH(int, code);
-        QFETCH(QString, message);
-        QTemporaryDir out;
-        args.replaceInStrings(QStringLiteral("OUT/"), out.path() + u'/');
-        const CliRun r =
-            runCli(QStringList{"font"} + args + QStringList{"-o", out.filePath("f.c")});
-        QCOMPARE(r.exitCode, code);
-        QVERIFY2(r.err.startsWith(QStringLiteral("zentraq-cli: ")) && r.err.count(u'\n') == 1,
-                 qPrintable(r.err));
-        QVERIFY2(r.err.contains(message), qPrintable(r.err));
-        QCOMPARE(listing(out.path()), QStringList());
-    }
-
-    // Each refusal is one line, exit 2 for the command line and 1 for the
-    // work, and leaves nothing behind.
-    void refusals_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("message");
         const QStringList sans{"--font-file", Sans, "--size", "16"};
         QTest::newRow("not a font")
             << QStringList{"--font-file", path("notes.txt"), "--size", "16", "--range", "65"} << 1
@@ -237,6 +224,16 @@ private slots:
         QTest::newRow("flash with an include")
             << flash + QStringList{"--lv-include", "lvgl.h"} << 2 << "--lv-include is for lvgl";
 
+        // A --chars-from source that cannot be read: the file and line named.
+        const auto source = [&](const char* name, const char* file, const QString& message) {
+            QTest::newRow(name) << sans + QStringList{"--range", "65", "--chars-from", path(file)}
+                                << 1 << path(file) + message;
+        };
+        source("unterminated literal", "open.c", ":2: a string literal is not closed");
+        source("unterminated comment", "open.h", ":1: a comment /* is not closed");
+        source("invalid UTF-8", "bad.c", ":3: bytes that are not UTF-8");
+        source("JSON", "bad.json", ":2: not JSON: ");
+        source("YAML", "bad.yaml", ":2: not YAML: illegal map value");
         const QStringList u8g2{"--font-file", Sans, "--format", "u8g2", "--points", "12"};
         QTest::newRow("BDF cut short")
             << QStringList{"--font-file", path("short.bdf"), "--size", "12", "--range", "65"} << 1
@@ -283,17 +280,7 @@ private slots:
                                   << 2 << "--name is for lvgl, gfx, vlw-c and u8g2 fonts";
     }
     void refusals() {
-        QFETCH(QStringList, args);
-        QFETCH(int, code);
-        QFETCH(QString, message);
-        QTemporaryDir out;
-        const CliRun r =
-            runCli(QStringList{"font"} + args + QStringList{"-o", out.filePath("f.c")});
-        QCOMPARE(r.exitCode, code);
-        QVERIFY2(r.err.startsWith(QStringLiteral("zentraq-cli: ")) && r.err.count(u'\n') == 1,
-                 qPrintable(r.err));
-        QVERIFY2(r.err.contains(message), qPrintable(r.err));
-        QCOMPARE(listing(out.path()), QStringList());
+        zentraq::testing::expectRefusal(m_dir.path(), {}, {"font"}, {"-o", path("f.c")});
     }
 
     // Which group gives a character several choose, and moved codes: each
@@ -437,38 +424,6 @@ private slots:
         const QByteArray dep = readFile(path("menu_font.d"));
         for (const QString& read : {path("menu.c"), path("zh.json"), path("zh.yml"), UMing})
             QVERIFY2(dep.contains(read.toUtf8()), dep.constData());
-    }
-
-    // A source that cannot be read: one line naming the file and line,
-    // nothing written.
-    void charsFromRefusals_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("unterminated literal")
-            << "open.c" << QByteArray("a;\ns = \"open;\n") << ":2: a string literal is not closed";
-        QTest::newRow("unterminated comment")
-            << "open.h" << QByteArray("/* open\n") << ":1: a comment /* is not closed";
-        QTest::newRow("invalid UTF-8")
-            << "bad.c" << QByteArray("a;\n\n\"\xC3\x28\";\n") << ":3: bytes that are not UTF-8";
-        QTest::newRow("JSON") << "bad.json" << QByteArray("{\"a\": \"b\",\n}") << ":2: not JSON: ";
-        QTest::newRow("YAML") << "bad.yaml" << QByteArray("a: b\n  c: d\n")
-                              << ":2: not YAML: illegal map value";
-    }
-    void charsFromRefusals() {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, message);
-        QTemporaryDir out;
-        QVERIFY(zentraq::testing::writeFile(out.filePath(name), bytes));
-        const CliRun r = runCli({"font", "--font-file", Sans, "--size", "16", "--range", "65",
-                                 "--chars-from", out.filePath(name), "-o", out.filePath("f.c")});
-        QCOMPARE(r.exitCode, 1);
-        QVERIFY2(r.err == "zentraq-cli: " + out.filePath(name) + message ||
-                     (r.err.startsWith("zentraq-cli: " + out.filePath(name) + message) &&
-                      r.err.count(u'\n') == 1),
-                 qPrintable(r.err));
-        QCOMPARE(listing(out.path()), QStringList{name});
     }
 
     // The set is the union of every --range, --symbols and --charset, each

@@ -32,6 +32,12 @@ private slots:
         QVERIFY(m_dir.isValid());
         m_gif = path(QStringLiteral("anim.gif"));
         QVERIFY(writeFile(m_gif, zentraq::testing::disposalGif()));
+        QVERIFY(writeFile(path(QStringLiteral("p.txt")), "#000000\n#12345\n"));
+        QVERIFY(writeFile(path(QStringLiteral("q.txt")), "#000000\n#FF0000\n"));
+        std::vector<zentraq::testing::GifFrameShape> two(2);
+        two[0] = two[1] = {0, 0, 1, 1, 0, -1, 0, false, {0}, {}};
+        QVERIFY(writeFile(path(QStringLiteral("huge.gif")),
+                          zentraq::testing::writeGif(6000, 5000, {qRgb(0, 0, 0)}, 0, two)));
     }
 
     // Every frame as ImageMagick's frame alone, in forms that lay it onto a
@@ -198,64 +204,32 @@ private slots:
 
     // Every refusal: its exit status, one line, no file.
     void refusals_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("frames past the last")
-            << QStringList{"--frames", "6"} << 2 << "has 6 frames, 0 to 5; there is no frame 6";
-        QTest::newRow("a range past the last")
-            << QStringList{"--frames", "3-9"} << 2 << "there is no frame 9";
-        QTest::newRow("a range backwards") << QStringList{"--frames", "4-2"} << 2 << "backwards";
-        QTest::newRow("not a number") << QStringList{"--frames", "first"} << 2 << "--frames";
-        QTest::newRow("frames of a raw image")
-            << QStringList{"--frames", "all", "--format", "lvgl", "--cf", "raw"} << 2
-            << "keeps the picture file as it is";
-        QTest::newRow("a bad palette line")
-            << QStringList{"--panel", "@palette"} << 1 << "line 2: '#12345' is not #RRGGBB";
-        QTest::newRow("planes without a panel")
-            << QStringList{"--planes"} << 2 << "--planes is for the colour planes of --panel";
-        QTest::newRow("planes of an LVGL image")
-            << QStringList{"--planes", "--format", "lvgl"} << 2 << "--planes";
-        QTest::newRow("a panel as LVGL")
-            << QStringList{"--panel", "bwr", "--format", "lvgl"} << 2 << "not --format lvgl";
-        QTest::newRow("a panel with a pixel format")
-            << QStringList{"--panel", "bwr", "--pixel", "mono"} << 2 << "--pixel is for the pixel";
-        QTest::newRow("planes and a palette without white")
-            << QStringList{"--panel", "@nowhite", "--planes"} << 2 << "has no white";
-        QTest::newRow("frames claiming more than the limit")
-            << QStringList{"@huge", "--frames", "all"} << 1
-            << "its 2 frames of 6000 x 5000 pixels make 60000000 pixels";
-        QTest::newRow("premultiplied argb8888")
-            << QStringList{"--format", "lvgl", "--premultiply"} << 2 << "argb8888-premultiplied";
+        zentraq::testing::refusalColumns();
+        const QString palette = path("p.txt"), noWhite = path("q.txt");
+        const auto row = [this](const char* name, const QStringList& args, int code,
+                                const QString& message, const QString& picture = {}) {
+            zentraq::testing::refusal(name,
+                                      QStringList{"picture", picture.isEmpty() ? m_gif : picture} +
+                                          args + QStringList{"-o", path("out.txt")},
+                                      code, message);
+        };
+        // clang-format off
+        row("frames past the last", {"--frames", "6"}, 2, "has 6 frames, 0 to 5; there is no frame 6");
+        row("a range past the last", {"--frames", "3-9"}, 2, "there is no frame 9");
+        row("a range backwards", {"--frames", "4-2"}, 2, "backwards");
+        row("not a number", {"--frames", "first"}, 2, "--frames");
+        row("frames of a raw image", {"--frames", "all", "--format", "lvgl", "--cf", "raw"}, 2, "keeps the picture file as it is");
+        row("a bad palette line", {"--panel", palette}, 1, "line 2: '#12345' is not #RRGGBB");
+        row("planes without a panel", {"--planes"}, 2, "--planes is for the colour planes of --panel");
+        row("planes of an LVGL image", {"--planes", "--format", "lvgl"}, 2, "--planes");
+        row("a panel as LVGL", {"--panel", "bwr", "--format", "lvgl"}, 2, "not --format lvgl");
+        row("a panel with a pixel format", {"--panel", "bwr", "--pixel", "mono"}, 2, "--pixel is for the pixel");
+        row("planes and a palette without white", {"--panel", noWhite, "--planes"}, 2, "has no white");
+        row("frames claiming more than the limit", {"--frames", "all"}, 1, "its 2 frames of 6000 x 5000 pixels make 60000000 pixels", path("huge.gif"));
+        row("premultiplied argb8888", {"--format", "lvgl", "--premultiply"}, 2, "argb8888-premultiplied");
+        // clang-format on
     }
-    void refusals() {
-        QFETCH(QStringList, args);
-        QFETCH(int, exitCode);
-        QFETCH(QString, message);
-        QTemporaryDir dir;
-        const QString palette = QDir(dir.path()).filePath(QStringLiteral("p.txt"));
-        QVERIFY(writeFile(palette, "#000000\n#12345\n"));
-        const QString noWhite = QDir(dir.path()).filePath(QStringLiteral("q.txt"));
-        QVERIFY(writeFile(noWhite, "#000000\n#FF0000\n"));
-        const QString huge = QDir(dir.path()).filePath(QStringLiteral("huge.gif"));
-        std::vector<zentraq::testing::GifFrameShape> two(2);
-        two[0] = two[1] = {0, 0, 1, 1, 0, -1, 0, false, {0}, {}};
-        QVERIFY(writeFile(huge, zentraq::testing::writeGif(6000, 5000, {qRgb(0, 0, 0)}, 0, two)));
-        QString picture = m_gif;
-        for (QString& a : args) {
-            a.replace(u"@palette"_qs, palette).replace(u"@nowhite"_qs, noWhite);
-            if (a == u"@huge")
-                picture = huge;
-        }
-        args.removeAll(u"@huge"_qs);
-        const QString out = QDir(dir.path()).filePath(QStringLiteral("out.txt"));
-        const CliRun r = runCli(QStringList{"picture", picture} + args + QStringList{"-o", out});
-        QCOMPARE(r.exitCode, exitCode);
-        QVERIFY2(r.err.contains(message), qPrintable(r.err));
-        QCOMPARE(r.err.count(u'\n'), 1);
-        QVERIFY(r.err.startsWith(u"zentraq-cli: "));
-        QCOMPARE(listing(dir.path()), (QStringList{"huge.gif", "p.txt", "q.txt"}));
-    }
+    void refusals() { zentraq::testing::expectRefusal(m_dir.path()); }
 };
 
 QTEST_GUILESS_MAIN(TestCliFrames)

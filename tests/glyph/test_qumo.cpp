@@ -1,8 +1,6 @@
 // The text-to-glyph-data conversion on a headless canvas with the real
 // renderer: what the conversion makes of the text, line by line.
-#include "hexbyte.h"
 #include "qumo.h"
-#include "scanglyph.h"
 
 #include <QTest>
 
@@ -21,20 +19,6 @@ class TestQumo : public QObject {
     Q_OBJECT
 
 private slots:
-    // A line is the canvas scanned after printing its character alone: the
-    // canvas is cleared between characters.
-    void lineIsTheScannedCanvas() {
-        GlyphCanvas fresh;
-        prepareCanvas(fresh, 16, 16, true);
-        fresh.Print(U'中');
-        std::vector<std::uint8_t> bytes;
-        rgbqumo::ScanGlyph(fresh.surface(), 16, 16, bytes);
-        QString line;
-        for (const std::uint8_t b : bytes)
-            line += rgbqumo::HexByte(b) + u',';
-        QCOMPARE(convert(u"A中"_s, 1).text.section(u"\r\n"_s, 1), line + u"\r\n"_s);
-    }
-
     // CR LF pairs are removed in one exact left-to-right pass; what is left,
     // a lone CR or LF included, is converted character by character. A
     // surrogate pair is one character, an unpaired surrogate one of its own.

@@ -1,5 +1,5 @@
-// Bit layout of scanned glyphs, the hex text of a byte and the pixel limit.
-#include "hexbyte.h"
+// Bit layout of scanned glyphs and the pixel limit. (The hex text of a byte
+// is in every glyph output that tests/identity pins.)
 #include "runtime_error.h"
 #include "scanglyph.h"
 
@@ -81,24 +81,6 @@ private slots:
             QCOMPARE(e.code(), RuntimeError::Overflow);
             QCOMPARE(GlyphBytes, (std::vector<std::uint8_t>{1, 2, 3}));
         }
-    }
-
-    void hexByte_data() {
-        QTest::addColumn<int>("value");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("0") << 0 << "0x00";
-        QTest::newRow("9") << 9 << "0x09";
-        QTest::newRow("15") << 15 << "0x0F";
-        QTest::newRow("16") << 16 << "0x10";
-        QTest::newRow("171") << 171 << "0xAB";
-        QTest::newRow("255") << 255 << "0xFF";
-    }
-    void hexByte() {
-        QFETCH(int, value);
-        QFETCH(QString, text);
-        const auto v = static_cast<std::uint8_t>(value);
-        QCOMPARE(rgbqumo::HexByte(v), text);
-        QCOMPARE(QLatin1String(rgbqumo::HexByteAscii(v)), text);
     }
 };
 
