@@ -1,11 +1,10 @@
 #include "quick_picture.h"
 
-#include "formatter.h"
+#include "datafiletext.h"
 #include "optiondef.h"
 #include "output.h"
 #include "pipeline.h"
 #include "pngrows.h"
-#include "rgb565.h"
 #include "streams.h"
 
 #include <cstring>
@@ -123,13 +122,11 @@ int quickPicture(int argc, char** argv) {
         files.depfile = o.depfile;
         files.keepUnchanged = o.keepUnchanged;
         Destination destination(o.output, false, files);
-        // The window's temp.txt: RGB565 words, low byte first.
-        core::Formatter out(destination.sink(), core::DataForm::Text,
-                            core::LinePolicy{core::pictureBytesPerLine(16), false});
-        rgbqumo::Rgb565Words encoder;
-        core::Pipeline pipeline(encoder, core::Layout{}, rows->width(), rows->height(), &out);
+        // The window's temp.txt.
+        core::DataFileText data(destination.sink(), rows->width(), rows->height());
+        core::Pipeline& pipeline = data.pipeline();
         pipeline.frame(*rows);
-        out.finish();
+        data.text().finish();
         destination.commit({o.picture});
         if (!o.quiet) {
             const std::string line =

@@ -1,11 +1,11 @@
 #include "pictureconvert.h"
 
 #include "checked.h"
+#include "datafiletext.h"
 #include "formatter.h"
 #include "imagerows.h"
 #include "numbertext.h"
 #include "pipeline.h"
-#include "rgb565.h"
 #include "runtime_error.h"
 
 #include <QFile>
@@ -132,13 +132,11 @@ ConversionResult ConvertPictureData(const Surface& picture, int width, int heigh
         return result;
     }
 
-    // The data file's configuration of the pipeline: each pixel read from
-    // the picture afresh, an RGB565 word, low byte first, as data text with
-    // CR LF after every 8 pixels (16 bytes).
-    Rgb565Words words;
-    core::Formatter items(file, core::DataForm::Text,
-                          core::LinePolicy{core::pictureBytesPerLine(16), false}, 64 * 1024);
-    core::Pipeline pipeline(words, core::Layout{}, width, height, &items);
+    // The data file's configuration of the pipeline, each pixel read from
+    // the picture afresh.
+    core::DataFileText data(file, width, height, 64 * 1024);
+    core::Pipeline& pipeline = data.pipeline();
+    core::Formatter& items = data.text();
     core::SurfacePixels pixels(picture, width, height);
 
     int sinceRefresh = 0; // pixels since the progress caption was last set
