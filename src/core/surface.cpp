@@ -1,5 +1,8 @@
 #include "surface.h"
 
+#include "imagerows.h"
+#include "runtime_error.h"
+
 #include <QPainter>
 
 #include <new>
@@ -50,28 +53,16 @@ void Surface::setPixel(int x, int y, Colour c) {
 
 void Surface::assign(const QImage& picture) {
     QImage next = allocate(picture.width(), picture.height());
-    next.fill(toQRgb(m_back));
-    if (!next.isNull()) {
-        // Pictures in other formats the painter converts into a copy of its
-        // own before drawing, and draws nothing when there is no memory for
-        // that copy: the copy is made here, where its failure shows.
-        QImage converted;
-        const QImage* source = &picture;
-        switch (picture.format()) {
-        case QImage::Format_RGB32:
-        case QImage::Format_ARGB32:
-        case QImage::Format_ARGB32_Premultiplied:
-            break;
-        default:
-            converted = picture.convertToFormat(picture.hasAlphaChannel()
-                                                    ? QImage::Format_ARGB32_Premultiplied
-                                                    : QImage::Format_RGB32);
-            if (converted.isNull())
-                throw std::bad_alloc();
-            source = &converted;
-        }
-        QPainter p(&next);
-        p.drawImage(0, 0, *source);
+    // The picture painted onto the background by the conversions' own rule,
+    // so the box shows what the data is made of.
+    try {
+        core::ImageRows rows(picture, toQRgb(m_back));
+        for (int y = 0; y < next.height(); ++y)
+            rows.read(y, 0, next.width(), reinterpret_cast<QRgb*>(next.scanLine(y)));
+    } catch (const RuntimeError& e) {
+        if (e.code() == RuntimeError::OutOfMemory)
+            throw std::bad_alloc();
+        throw;
     }
     m_image = std::move(next);
 }

@@ -297,8 +297,8 @@ private slots:
         QCOMPARE(many.byteCount(), qint64(bytes.size()));
     }
 
-    // Strips of a few rows give the pixels that a surface shows after
-    // assigning the whole picture (Qt's painter), for pictures of every kind
+    // Strips of a few rows give the pixels that Qt's painter shows of the
+    // whole picture, and so does a surface given it, for pictures of every kind
     // of format with and without alpha, on white and on another background;
     // so does the opaque picture made of it, in place for 32-bit pictures.
     void imageRowsAsTheSurfaceShows_data() {
@@ -345,8 +345,10 @@ private slots:
     void imageRowsAsTheSurfaceShows() {
         QFETCH(QImage, picture);
         QFETCH(QRgb, background);
-        Surface surface(0, 0, rgbColour(qRed(background), qGreen(background), qBlue(background)));
-        surface.assign(picture);
+        // Qt's painter is the judge.
+        QImage painted(picture.size(), QImage::Format_RGB32);
+        painted.fill(background);
+        QPainter(&painted).drawImage(0, 0, picture);
         // Qt's conversion of a 64-bit premultiplied picture leaves some
         // transparent pixels with colour, which the painter then shows in
         // colours that depend on their neighbours; the picture box shows the
@@ -355,7 +357,7 @@ private slots:
         const auto shown = [&](int x, int y) {
             return qAlpha(premultiplied.pixel(x, y)) == 0
                        ? rgbColour(qRed(background), qGreen(background), qBlue(background))
-                       : surface.pixel(x, y);
+                       : colourOf(painted.pixel(x, y));
         };
         ImageRows rows(picture, background, 37 * 4 * 3); // 3 rows a strip
         std::vector<QRgb> row(37);
@@ -366,6 +368,13 @@ private slots:
         }
         rows.read(5, 30, 7, row.data()); // a run inside a row, out of order
         QCOMPARE(colourOf(row[0]), shown(30, 5));
+
+        // The picture box shows the same.
+        Surface surface(0, 0, rgbColour(qRed(background), qGreen(background), qBlue(background)));
+        surface.assign(picture);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < 37; ++x)
+                QCOMPARE(surface.pixel(x, y), shown(x, y));
 
         QImage own = picture.copy();
         const uchar* bits = own.constBits();
