@@ -41,13 +41,13 @@ mutants() {
         m_window = std::min(m_frameBytes, std::max<long long>(windowBytes / unit, 1) * unit); => m_window = std::min(m_frameBytes, std::max<long long>(windowBytes / unit, 1));
     m_windowEnd = std::min(m_windowFirst + m_window, m_frameBytes); => m_windowEnd = m_windowFirst + m_window;
                 storeField(out, samples[i], 2, ByteOrder::LowFirst); => storeField(out, samples[i], 2, ByteOrder::HighFirst);
-        if (at >= m_windowFirst && at < m_windowEnd) { => if (at >= m_windowFirst && at <= m_windowEnd) {
+        if (at >= m_windowFirst && at < m_windowEnd) { => if (at > m_windowFirst && at < m_windowEnd) {
     if (m_x != 0 || m_y != m_height) => if (m_y > m_height)
         m_bits.alignToByte();\n    } else { => (void)0;\n    } else {
         if (++m_pass == m_passes)\n            m_pass = 0; => if (++m_pass == m_passes)\n            m_pass = 1;
     const std::uint32_t mask = (1u << (subByte(l.bits) ? l.bits : 0)) - 1; => const std::uint32_t mask = (1u << (subByte(l.bits) ? l.bits - 1 : 0)) - 1;
       m_mask(layout.bits >= 32 ? ~0u : (1u << layout.bits) - 1), => m_mask(~0u),
-        if (m_ready.empty()) {\n            // The window => if (false) {\n            // The window
+        if (m_ready.empty()) {\n            // The window => if (true) {\n            // The window
 == src/core/bytefields.h : test_emit test_pipeline test_qumo test_csource test_cli_picture
         const int shift = order == ByteOrder::LowFirst ? 8 * i : 8 * (bytes - 1 - i);\n        at[i] => const int shift = order == ByteOrder::LowFirst ? 8 * i : 8 * (bytes - i);\n        at[i]
         const int shift = order == ByteOrder::LowFirst ? 8 * i : 8 * (bytes - 1 - i);\n        v |= => const int shift = order == ByteOrder::LowFirst ? 8 * (bytes - 1 - i) : 8 * i;\n        v |=
@@ -82,8 +82,8 @@ mutants() {
             if (std::abs(v - widened(q)) <= std::abs(v - widened(best))) => if (std::abs(v - widened(q)) < std::abs(v - widened(best)))
         const int moved = threshold ? v + DefaultThreshold - *threshold : v; => const int moved = threshold ? v - DefaultThreshold + *threshold : v;
         const int q = (32 * moved * top() + (2 * m + 1) * 255) / (32 * 255); => const int q = (32 * moved * top() + (2 * m) * 255) / (32 * 255);
-        return std::clamp(q, 0, top()); => return std::min(q, top());
-    if (info.channelBits == 8)\n        m_dither => if (false)\n        m_dither
+        return std::clamp(q, 0, top()); => return std::max(q, 0);
+    if (info.channelBits == 8)\n        m_dither => if (info.channelBits >= 6)\n        m_dither
                 return std::uint32_t(invert ? q : 1 - q); => return std::uint32_t(invert ? 1 - q : q);
             return std::uint32_t(invert ? top - q : q); => return std::uint32_t(q);
                 std::int16_t(v - levels.widened(q)); => std::int16_t(levels.widened(q) - v);
@@ -119,8 +119,6 @@ mutants() {
     if (y == 0 && m_next != 0) { => if (false) {
     if (limit > 0 && bytes > limit) => if (limit > 0 && bytes > 2 * limit)
             placed[i] |= 0xFF000000; // opaque, whatever alpha the picture had => (void)0;
-    const bool eightBit = f == QImage::Format_Indexed8 || f == QImage::Format_Grayscale8; => const bool eightBit = f == QImage::Format_Indexed8;
-    if (m_stepX == 1 || m_stepX == -1) { => if (m_stepX == 1) {
 == src/font/lvglwrite.cpp : test_font_writers test_font_kerning test_lvgl_flash
         << "    .pair_cnt = " << (unsigned long)m_pairs.size() => << "    .pair_cnt = " << (unsigned long)m_pairs.size() - 1
         putU32(d, std::uint32_t(m_pairs.size())); => putU32(d, std::uint32_t(m_pairs.size() - 1));
