@@ -223,8 +223,8 @@ private slots:
         QTest::newRow("contain 40x2 in 5x5: one row")
             << QStringLiteral("K").repeated(40) + u' ' + QStringLiteral("K").repeated(40)
             << QSize(5, 5) << Fit::Contain << "WWWWW WWWWW KKKKK WWWWW WWWWW";
-        QTest::newRow("cover 1x3 with 5x1: one row, the middle one")
-            << "A B C" << QSize(5, 1) << Fit::Cover << "BBBBB";
+        QTest::newRow("cover 1x2 with 5x1: one row, the odd one cut below")
+            << "A B" << QSize(5, 1) << Fit::Cover << "AAAAA";
         QTest::newRow("cover 4x3 with 3x3: the odd column cut on the right")
             << "ABCD ABCD ABCD" << QSize(3, 3) << Fit::Cover << "ABC ABC ABC";
     }
