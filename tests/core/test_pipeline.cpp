@@ -172,6 +172,20 @@ private slots:
         QCOMPARE(pack(layout, 3, 3, high), pack(layout, 3, 3, samples));
     }
 
+    // Windows not taken yet gather in the ready bytes, in frame order.
+    void packerGathersWindowsUntilTaken() {
+        Packer p(layout(8, Scan::Column), 3, 2, 2);
+        QCOMPARE(p.passes(), 3);
+        const std::vector<std::uint32_t> samples{1, 2, 3, 4, 5, 6};
+        for (int pass = 0; pass < p.passes(); ++pass) {
+            p.add(samples.data(), int(samples.size()));
+            p.endFrame();
+        }
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(p.ready().data()),
+                            qsizetype(p.ready().size())),
+                 hex("01 04 02 05 03 06"));
+    }
+
     void refusedLayouts_data() {
         QTest::addColumn<Layout>("layout");
         QTest::addColumn<LayoutProblem>("problem");

@@ -269,6 +269,12 @@ private slots:
             1, 1, 0, 1, 0, 1, 0, 0,
             1, 1, 1, 1, 1, 0, 1, 0,
             1, 1, 0, 1, 0, 0, 0, 0};
+        // Threshold 0 moves light greys two levels up: still no ink.
+        QTest::newRow("mono bayer4, threshold 0") << F::Mono << D::Bayer4 << false << 0 << false << Samples{
+            1, 0, 1, 0, 0, 0, 0, 0,
+            0, 1, 0, 0, 0, 0, 0, 0,
+            1, 0, 1, 0, 0, 0, 0, 0,
+            0, 0, 0, 0, 0, 0, 0, 0};
         QTest::newRow("rgb565 floyd-steinberg") << F::Rgb565 << D::FloydSteinberg << false << 128 << true << Samples{
             0x02DE, 0x22FB, 0x4AF7, 0x6AF3, 0x92EF, 0xB30C, 0xD308, 0xFB04,
             0x0B7F, 0x2B9A, 0x4B77, 0x7393, 0x938F, 0xB3AC, 0xDB87, 0xFBA4,

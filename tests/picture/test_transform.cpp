@@ -4,6 +4,7 @@
 #include "runtime_error.h"
 #include "transform.h"
 
+#include <QImageReader>
 #include <QtTest>
 
 #include <map>
@@ -222,6 +223,8 @@ private slots:
         QTest::newRow("contain 40x2 in 5x5: one row")
             << QStringLiteral("K").repeated(40) + u' ' + QStringLiteral("K").repeated(40)
             << QSize(5, 5) << Fit::Contain << "WWWWW WWWWW KKKKK WWWWW WWWWW";
+        QTest::newRow("cover 1x2 with 5x1: one row, the odd one cut below")
+            << "A B" << QSize(5, 1) << Fit::Cover << "AAAAA";
         QTest::newRow("cover 4x3 with 3x3: the odd column cut on the right")
             << "ABCD ABCD ABCD" << QSize(3, 3) << Fit::Cover << "ABC ABC ABC";
     }
@@ -234,6 +237,28 @@ private slots:
         f.resize = size;
         f.fit = fit;
         compareWith(fitted(pictureOf(picture), f), expected);
+    }
+
+    // A fitted picture above the reader's allocation limit is refused before
+    // it is made; 512x512 takes exactly 1 MiB.
+    void fitKeepsToTheAllocationLimit_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("made");
+        QTest::newRow("1 MiB") << QSize(512, 512) << true;
+        QTest::newRow("1 MiB and a row") << QSize(512, 513) << false;
+    }
+    void fitKeepsToTheAllocationLimit() {
+        QFETCH(QSize, size);
+        QFETCH(bool, made);
+        const int limit = QImageReader::allocationLimit();
+        QImageReader::setAllocationLimit(1);
+        const auto restore = qScopeGuard([limit] { QImageReader::setAllocationLimit(limit); });
+        Fitting f;
+        f.resize = size;
+        if (made)
+            QCOMPARE(fitPicture(pictureOf(QStringLiteral("K")), f).size(), size);
+        else
+            QVERIFY_THROWS_EXCEPTION(RuntimeError, fitPicture(pictureOf(QStringLiteral("K")), f));
     }
 
     // Worked by hand: shrinking averages the covered areas, enlarging
