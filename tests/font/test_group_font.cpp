@@ -18,10 +18,10 @@ public:
 };
 
 // "0:ab 1:c": a group of face 0 choosing a and b, then one of face 1.
-std::vector<font::GroupDrawing> groupsOf(const QString& spec) {
+std::vector<font::GroupDrawing> groupsOf(const QString& written) {
     std::vector<font::GroupRequest> requests;
     std::vector<std::size_t> faces;
-    for (const QString& group : spec.split(u' ')) {
+    for (const QString& group : written.split(u' ')) {
         faces.push_back(group.section(u':', 0, 0).toUInt());
         font::GroupRequest r;
         r.characters.symbols << group.section(u':', 1);
