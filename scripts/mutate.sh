@@ -21,7 +21,7 @@ log=$build/mutation.log
 # for a line break).
 mutants() {
     cat <<'EOF'
-== src/core/packer.cpp : test_pipeline test_scanglyph test_glyph_layouts test_qumo test_csource test_cli_glyph test_cli_picture
+== src/core/packer.cpp : test_pipeline test_scanglyph test_glyph_layouts test_qumo test_csource test_cli_glyph test_cli_picture test_tool_identity test_window_identity
     return bits == 1 || bits == 2 || bits == 4; => return bits == 1 || bits == 2;
     return (a + b - 1) / b; => return (a + b) / b;
     return {static_cast<long long>(y) * ceilDiv(width, k) + x / k, x % k}; => return {static_cast<long long>(y) * (width / k) + x / k, x % k};
@@ -48,14 +48,14 @@ mutants() {
     const std::uint32_t mask = (1u << (subByte(l.bits) ? l.bits : 0)) - 1; => const std::uint32_t mask = (1u << (subByte(l.bits) ? l.bits - 1 : 0)) - 1;
       m_mask(layout.bits >= 32 ? ~0u : (1u << layout.bits) - 1), => m_mask(~0u),
         if (m_ready.empty()) {\n            // The window => if (true) {\n            // The window
-== src/core/bytefields.h : test_emit test_pipeline test_qumo test_csource test_cli_picture
+== src/core/bytefields.h : test_emit test_pipeline test_qumo test_csource test_cli_picture test_tool_identity test_window_identity
         const int shift = order == ByteOrder::LowFirst ? 8 * i : 8 * (bytes - 1 - i);\n        at[i] => const int shift = order == ByteOrder::LowFirst ? 8 * i : 8 * (bytes - i);\n        at[i]
         const int shift = order == ByteOrder::LowFirst ? 8 * i : 8 * (bytes - 1 - i);\n        v |= => const int shift = order == ByteOrder::LowFirst ? 8 * (bytes - 1 - i) : 8 * i;\n        v |=
-== src/core/bitwriter.h : test_emit test_pipeline test_scanglyph test_glyph_layouts test_cli_glyph
+== src/core/bitwriter.h : test_emit test_pipeline test_scanglyph test_glyph_layouts test_cli_glyph test_tool_identity test_window_identity
         if (m_pending == 0)\n            return; => if (m_pending <= 1)\n            return;
-== src/cli/commandline.cpp : test_cli_commandline
+== src/cli/commandline.cpp : test_cli_commandline test_tool_identity
     for (const QChar c : {u'x', u'X', u'*'}) { => for (const QChar c : {u'x', u'X'}) {
-== src/core/encode.h : test_pixelformat test_pipeline test_picture_file test_lvgl_image test_epaper test_cli_picture
+== src/core/encode.h : test_pixelformat test_pipeline test_picture_file test_lvgl_image test_epaper test_cli_picture test_tool_identity test_window_identity
     for (int pos = 8 - n; pos > -n; pos -= n) => for (int pos = 8 - n; pos > 0; pos -= n)
     return (here[slot] + right + 8) >> 4; => return (here[slot] + right) >> 4;
     right = 7 * e; => right = 5 * e;
@@ -64,7 +64,7 @@ mutants() {
     next[slot + step] = e; => next[slot + step] += e;
         {12, 4, 14, 6}, => {12, 4, 6, 14},
     return (c * a + bg * (255 - a) + 127) / 255; => return (c * a + bg * (255 - a) + 128) / 255;
-== src/picture/encode/pixelformat.cpp : test_pixelformat test_pipeline test_picture_file test_cli_picture
+== src/picture/encode/pixelformat.cpp : test_pixelformat test_pipeline test_picture_file test_cli_picture test_tool_identity test_window_identity
     {PixelFormat::Rgb666, "rgb666", 24, 6, false, => {PixelFormat::Rgb666, "rgb666", 24, 8, false,
         return {{5, 6, 5}, {11, 5, 0}}; => return {{5, 6, 5}, {11, 6, 0}};
         return {{5, 6, 5}, {0, 5, 11}}; => return {{5, 5, 5}, {0, 5, 11}};
@@ -93,7 +93,7 @@ mutants() {
             q = 1 - q; // the ink bit is black => (void)0;
         if (invert)\n            q = top - q; => if (false)\n            q = top - q;
         colour ? encodeLookedUp<3>(pixels, samples) : encodeLookedUp<1>(pixels, samples);\n    ++m_row; => colour ? encodeLookedUp<3>(pixels, samples) : encodeLookedUp<1>(pixels, samples);
-== src/picture/encode/transform.cpp : test_transform test_picture_file test_cli_picture
+== src/picture/encode/transform.cpp : test_transform test_picture_file test_cli_picture test_tool_identity test_window_identity
     return (2 * a * b + c) / (2 * c); => return a * b / c;
     return rotation == Rotation::Clockwise90 || rotation == Rotation::Clockwise270 => return rotation == Rotation::Clockwise90
             pw = std::clamp(scaleRounded(w, H, h), 1LL, W); => pw = std::clamp(scaleRounded(w, H, h), 0LL, W);
@@ -118,16 +118,16 @@ mutants() {
     if (y == 0 && m_next != 0) { => if (false) {
     if (limit > 0 && bytes > limit) => if (limit > 0 && bytes > 2 * limit)
             placed[i] |= 0xFF000000; // opaque, whatever alpha the picture had => (void)0;
-== src/font/lvglwrite.cpp : test_font_writers test_font_kerning test_lvgl_flash
+== src/font/lvglwrite.cpp : test_font_writers test_font_kerning test_lvgl_flash test_tool_identity
         << "    .pair_cnt = " << (unsigned long)m_pairs.size() => << "    .pair_cnt = " << (unsigned long)m_pairs.size() - 1
         putU32(d, std::uint32_t(m_pairs.size())); => putU32(d, std::uint32_t(m_pairs.size() - 1));
-== src/font/lvglfont.cpp : test_font_writers test_font_kerning test_lvgl_flash
+== src/font/lvglfont.cpp : test_font_writers test_font_kerning test_lvgl_flash test_tool_identity
         m_advance.push_back(std::uint32_t(std::max(0, (g.linearAdvance + 2048) >> 12))); => m_advance.push_back(std::uint32_t(std::max(0, g.linearAdvance >> 12)));
-== src/font/gfxfont.cpp : test_font_writers test_font_formats
+== src/font/gfxfont.cpp : test_font_writers test_font_formats test_tool_identity
         const int yOffset = 1 - g.top; => const int yOffset = -g.top;
-== src/picture/write/lvglimage.cpp : test_lvgl_image test_picture_formats
+== src/picture/write/lvglimage.cpp : test_lvgl_image test_picture_formats test_tool_identity test_window_identity
     constexpr qsizetype Threshold = 16; // repeats of fewer blocks are copied => constexpr qsizetype Threshold = 17; // repeats of fewer blocks are copied
-== src/picture/encode/palette.cpp : test_lvgl_image test_picture_formats test_palette_quality
+== src/picture/encode/palette.cpp : test_lvgl_image test_picture_formats test_palette_quality test_tool_identity test_window_identity
             return std::array<int, 5>{qAlpha(p), lumaOf(qRed(p), qGreen(p), qBlue(p)), qRed(p), => return std::array<int, 5>{-qAlpha(p), lumaOf(qRed(p), qGreen(p), qBlue(p)), qRed(p),
 EOF
 }
