@@ -1,14 +1,12 @@
 // Bitmap faces and the one-bit font formats: a BDF file checked before
-// FreeType reads it, a face's strikes, its glyphs copied exactly at every
-// depth, BDF files of ours read back, the names otf2bdf gives an outline
-// face, and u8g2 fonts against bdfconv's. data/test12.bdf is a face made for
-// these tests; data/test12_*.c are bdfconv's fonts of it, made once with
-// `bdfconv -f 1 -b MODE -m 32-65535 -n test_font test12.bdf` (and -m
-// 19968-20197 for the ideographs alone).
+// FreeType reads it, a face's glyphs copied exactly at every depth, and what
+// u8g2 fonts cannot hold. data/test12.bdf is a face made for these tests;
+// its u8g2 fonts in every build mode are bdfconv's, byte for byte, and the
+// names otf2bdf gives an outline face are in the u8g2 and BDF fonts of
+// tests/identity (bdfconv and otf2bdf judge them in tests/font/u8g2).
 #include "bdfcheck.h"
 #include "bdffont.h"
 #include "bdfnames.h"
-#include "bytearraysink.h"
 #include "fonterror.h"
 #include "fontface.h"
 #include "glyphsource.h"
@@ -17,11 +15,9 @@
 #include "u8g2font.h"
 
 #include <QFile>
-#include <QRandomGenerator>
 #include <QTest>
 
 using namespace zentraq::font;
-using zentraq::core::ByteArraySink;
 
 namespace {
 
@@ -88,8 +84,7 @@ private slots:
     }
 
     // Damage that FreeType's lenient reader would let through, each named
-    // with where it is; the file as it is passes, with what it says of
-    // itself.
+    // with where it is.
     void bdfChecks_data() {
         QTest::addColumn<QByteArray>("from");
         QTest::addColumn<QByteArray>("to");
@@ -137,30 +132,8 @@ private slots:
         QCOMPARE(kind, FontError::Failure);
         // The face refuses it the same way, before FreeType sees it.
         QCOMPARE(failureOf([&] { FontFace(damaged, 0, QStringLiteral("t.bdf")); }), m);
-    }
-    void bdfHeader() {
-        const BdfHeader h = checkBdf(m_bdf, QStringLiteral("t.bdf"));
-        QCOMPARE(h.glyphCount, 242);
-        QCOMPARE(*h.font,
-                 QByteArray("-Zentraq-Test-Medium-R-Normal--12-120-72-72-P-60-ISO10646-1"));
-        QCOMPARE(*h.copyright,
-                 QByteArray("Made for the tests; \"quoted\" words end bdfconv's reading"));
         QVERIFY(isBdf(m_bdf));
         QVERIFY(!isBdf("STARTFONTS 2.1\n"));
-    }
-
-    // A bitmap face draws at its strikes only; any other size is refused
-    // with the sizes it has.
-    void strikes() {
-        const FontFace face(m_bdf, 0, QStringLiteral("t.bdf"));
-        QVERIFY(!face.scalable());
-        QCOMPARE(face.strikes(), std::vector<int>{12});
-        FontError::Kind kind = FontError::Failure;
-        const QString m = failureOf(
-            [&] { renderGlyphs(face, oneBit(Rendering::Autohinted, 13), {U'A'}); }, &kind);
-        QCOMPARE(kind, FontError::Request);
-        QVERIFY2(m.endsWith("is a bitmap font with a strike of 12 px; it has no 13 px"),
-                 qPrintable(m));
     }
 
     // Every glyph as the BDF text has it, whatever the rendering and depth:
@@ -197,62 +170,10 @@ private slots:
         }
     }
 
-    // The u8g2 font of the face is bdfconv's, in every build mode.
-    void u8g2AsBdfconv_data() {
-        QTest::addColumn<int>("mode"); // data/test12_MODE.c
-        for (int mode = 0; mode < 4; ++mode)
-            QTest::addRow("%c", "thm8"[mode]) << mode;
-    }
-    void u8g2AsBdfconv() {
-        QFETCH(int, mode);
-        const QByteArray golden = QByteArray("test12_") + "thm8"[mode] + ".c";
-        const FontFace face(m_bdf, 0, QStringLiteral("t.bdf"));
-        const RenderSettings s = oneBit(Rendering::Otf2bdf, 12);
-        const GlyphSet set = renderGlyphs(face, s, span(0x20, 0xFFFF));
-        const U8g2Font font(set, GlyphSet(), bdfNames(face, s), {U8g2Mode(mode), "test_font"});
-        ByteArraySink c, bin;
-        font.writeC(c);
-        font.writeBinary(bin);
-        QCOMPARE(c.bytes, dataFile(golden.constData()));
-        QVERIFY(c.bytes.contains("[" + QByteArray::number(bin.bytes.size()) + "]"));
-    }
-
-    // Without 'A', 'g' and '(' the header takes them from the face as it
-    // has them, not cut to their ink: the 'A' with its blank border is 10
-    // rows high, where its ink is 9.
-    void u8g2HeaderFromFace() {
-        const FontFace face(m_bdf, 0, QStringLiteral("t.bdf"));
-        const RenderSettings s = oneBit(Rendering::Otf2bdf, 12);
-        const GlyphSet set = renderGlyphs(face, s, span(0x4E00, 0x4EE5));
-        const GlyphSet references = renderGlyphs(face, s, {U'(', U'1', U'A', U'g'});
-        const U8g2Font font(set, references, bdfNames(face, s),
-                            {U8g2Mode::Proportional, "test_font"});
-        ByteArraySink c;
-        font.writeC(c);
-        QCOMPARE(c.bytes, dataFile("test12_ideographs_t.c"));
-    }
-
-    // What u8g2 cannot hold is refused, naming the glyph.
+    // What u8g2 cannot hold is refused, naming the glyph. (tests/identity
+    // holds the tool's refusals of codes above U+FFFF, of glyphs over 254
+    // bytes and of offsets past a byte.)
     void u8g2Refusals() {
-        FontError::Kind kind = FontError::Failure;
-        QString m = failureOf([] { checkU8g2Codes({U'A', char32_t(0x1F600)}); }, &kind);
-        QCOMPARE(kind, FontError::Request);
-        QCOMPARE(m, "u8g2 fonts hold codes up to U+FFFF, and U+1F600 is above it");
-
-        // Noise takes a pair of runs for nearly every pixel.
-        QRandomGenerator random(27);
-        const GlyphSet noise =
-            oneGlyph(U'N', 40, 40, [&](int, int) { return random.bounded(2) == 1; });
-        try {
-            U8g2Font(noise, GlyphSet(), BdfNames(), {U8g2Mode::Proportional, "f"});
-            QFAIL("a glyph of over 254 bytes was taken");
-        } catch (const U8g2TooLarge& e) {
-            QCOMPARE(e.code(), U'N');
-            QVERIFY2(e.message().startsWith("the glyph of U+004E would take ") &&
-                         e.message().endsWith(" bytes in the u8g2 font, which holds at most "
-                                              "254 a glyph"),
-                     qPrintable(e.message()));
-        }
         const GlyphSet wide = oneGlyph(U'W', 300, 1, [](int, int) { return true; });
         try {
             U8g2Font(wide, GlyphSet(), BdfNames(), {U8g2Mode::Proportional, "f"});
@@ -261,50 +182,6 @@ private slots:
             QCOMPARE(e.message(), "the glyph of U+0057 is 300 x 1 pixels; u8g2 fonts hold glyphs "
                                   "of at most 255 x 255");
         }
-    }
-
-    // Our BDF file reads back to the same glyphs and names, quotes in the
-    // copyright included.
-    void bdfRoundTrip() {
-        const FontFace face(m_bdf, 0, QStringLiteral("t.bdf"));
-        const RenderSettings s = oneBit(Rendering::Otf2bdf, 12);
-        const GlyphSet set = renderGlyphs(face, s, span(0x20, 0xFFFF));
-        const BdfNames names = bdfNames(face, s);
-        ByteArraySink out;
-        writeBdf(set, names, {QStringLiteral("a comment")}, out);
-        const FontFace again(out.bytes, 0, QStringLiteral("again.bdf"));
-        const GlyphSet back = renderGlyphs(again, s, span(0x20, 0xFFFF));
-        QCOMPARE(back.glyphs.size(), set.glyphs.size());
-        for (std::size_t i = 0; i < set.glyphs.size(); ++i) {
-            const Glyph &a = set.glyphs[i], &b = back.glyphs[i];
-            QVERIFY2(a.code == b.code && a.left == b.left && a.top == b.top && a.width == b.width &&
-                         a.height == b.height && a.advance == b.advance,
-                     qPrintable(codeName(a.code)));
-            QVERIFY(std::equal(set.samplesOf(a), set.samplesOf(a) + a.width * a.height,
-                               back.samplesOf(b)));
-        }
-        const BdfNames read = bdfNames(again, s);
-        QCOMPARE(read.font, names.font);
-        QCOMPARE(read.copyright, names.copyright);
-        QCOMPARE(read.glyphCount, 242);
-        QCOMPARE(read.ascent, 10);
-        QCOMPARE(read.descent, 3);
-    }
-
-    // An outline face named as otf2bdf -a -r 72 -p 12 names it (the values
-    // of its BDF file, taken once).
-    void otf2bdfNames() {
-        REQUIRE_FACE(face, "DejaVu Sans");
-        const BdfNames n = bdfNames(*face, oneBit(Rendering::Otf2bdf, 12));
-        QCOMPARE(*n.font, QByteArray("-FreeType-DejaVu Sans-Medium-R-Normal--12-120-72-72-P-70-"
-                                     "ISO10646-1"));
-        QCOMPARE(*n.copyright,
-                 QByteArray("Copyright (c) 2003 by Bitstream, Inc. All Rights Reserved.  "
-                            "Copyright (c) 2006 by Tavmjong Bah. All Rights Reserved.  DejaVu "
-                            "changes are in public domain  "));
-        QCOMPARE(n.glyphCount, 5370);
-        QCOMPARE(n.ascent, 11);
-        QCOMPARE(n.descent, 2);
     }
 };
 

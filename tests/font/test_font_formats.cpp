@@ -1,9 +1,8 @@
 // The font formats as writers: which options each takes and the words of
 // the refusals, the defaults each gives, kerning kept within each face of a
-// font of several faces, C names made from file names, and a fallback font.
+// font of several faces, and C names made from file names.
 #include "bytearraysink.h"
 #include "fontwriter.h"
-#include "lvglfont.h"
 #include "support/faces.h"
 
 #include "../core/support/given_options.h"
@@ -50,21 +49,10 @@ class FontFormatsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void table() {
-        QStringList names;
-        for (const FontWriter* w : fontWriters())
-            names << QString::fromLatin1(w->name()) +
-                         (w->binary() ? QStringLiteral("*") : QString());
-        QCOMPARE(names, QStringList({"lvgl", "lvgl-bin*", "lvgl-flash*", "gfx", "vlw*", "vlw-c",
-                                     "u8g2", "u8g2-bin*", "bdf"}));
-        QCOMPARE(fontWriterNamed(u"vlw-c"), fontWriters()[5]);
-        QVERIFY(!fontWriterNamed(u"pcf"));
-        QVERIFY(!fontWriterNamed(u"LVGL"));
-    }
-
     // An option of other formats is refused with the formats that take it,
     // the first of them in the order the options are checked; each format's
-    // defaults, and its own refusals.
+    // defaults, and its own refusals. (tests/identity holds the tool's
+    // refusals of most of them.)
     void settings_data() {
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("given");
@@ -75,25 +63,6 @@ private slots:
             QTest::newRow(name) << QString::fromUtf8(format) << QString::fromUtf8(given)
                                 << QString::fromUtf8(refusal) << expected;
         };
-        row("points for lvgl", "lvgl", "points=12 size=16",
-            "--points is for gfx, u8g2, u8g2-bin and bdf fonts");
-        row("dpi for vlw", "vlw", "dpi=100 size=16", "--dpi is for gfx fonts");
-        row("size for gfx", "gfx", "size=16",
-            "--size is for lvgl, lvgl-bin, lvgl-flash, vlw, vlw-c, u8g2, u8g2-bin and bdf fonts");
-        row("bpp for gfx", "gfx", "bpp=4 points=9",
-            "--bpp is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c (gfx is 1) fonts");
-        row("hinting for gfx", "gfx", "no-hinting= points=9",
-            "--no-hinting is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c fonts");
-        row("lvgl for vlw-c", "vlw-c", "size=9 lvgl=8",
-            "--lvgl is for lvgl, lvgl-bin and lvgl-flash fonts");
-        row("kerning for vlw", "vlw",
-            "size=9 no-kerning=", "--no-kerning is for lvgl, lvgl-bin and lvgl-flash fonts");
-        row("include for lvgl-bin", "lvgl-bin", "size=9 lv-include=a.h",
-            "--lv-include is for lvgl fonts");
-        row("name for vlw", "vlw", "size=9 name=x",
-            "--name is for lvgl, gfx, vlw-c and u8g2 fonts");
-        row("name for lvgl-bin", "lvgl-bin", "size=9 name=x",
-            "--name is for lvgl, gfx, vlw-c and u8g2 fonts");
         row("include for lvgl-flash", "lvgl-flash", "size=9 lv-include=a.h",
             "--lv-include is for lvgl fonts");
         row("first in order", "vlw", "name=x points=3 lvgl=9",
@@ -113,24 +82,9 @@ private slots:
             "size=9 bpp=2 no-hinting= lvgl=9 no-compress= no-prefilter= kerning=lvgl-compatible",
             "", {2, 9, 0, 141, 0, 9});
         row("all gfx's", "gfx", "points=9 dpi=72 name=f", "", {1, 0, 9, 72, 1, 9});
-        row("lvgl", "lvgl", "size=16", "", {4, 16, 0, 141, 0, 9});
         row("lvgl 8 at 2 bits", "lvgl-bin", "size=30 bpp=2 lvgl=8", "", {2, 30, 0, 141, 0, 8});
-        row("lvgl-flash", "lvgl-flash", "size=24 bpp=8", "", {8, 24, 0, 141, 0, 9});
-        row("lvgl-flash for 8.3", "lvgl-flash", "size=24 lvgl=8",
-            "the flash image serves LVGL 9 and 8.3 alike; leave --lvgl out");
-        row("vlw", "vlw", "size=20", "", {8, 20, 0, 141, 0, 9});
-        row("vlw-c at 1 bit", "vlw-c", "size=20 bpp=1", "", {1, 20, 0, 141, 0, 9});
-        row("gfx", "gfx", "points=12", "", {1, 0, 12, 141, 1, 9});
         row("gfx at 72 dpi", "gfx", "points=1024 dpi=72", "", {1, 0, 1024, 72, 1, 9});
-        row("gfx without points", "gfx", "dpi=100", "gfx fonts need --points PT");
-        row("gfx too large", "gfx", "points=600 dpi=300",
-            "600 pt at 300 dpi is more than 1024 pixels");
         row("lvgl without size", "lvgl", "bpp=2", "font needs --size PX (gfx: --points PT)");
-        row("bpp 3", "vlw", "size=9 bpp=3", "--bpp wants 1, 2, 4 or 8");
-        row("lvgl 7", "lvgl", "size=9 lvgl=7", "--lvgl wants 9 or 8");
-        row("size 0", "lvgl", "size=0", "--size from 1 to 1024");
-        row("u8g2 at 14 pt", "u8g2", "points=14", "", {1, 14, 14, 72, 0, 9});
-        row("bdf at 16 px", "bdf", "size=16", "", {1, 16, 16, 72, 0, 9});
         row("u8g2 with two sizes", "u8g2-bin", "size=16 points=12",
             "u8g2, u8g2-bin and bdf fonts need one size: --size PX or --points PT (the same at "
             "72 dpi)");
@@ -225,29 +179,6 @@ private slots:
         fontWriterNamed(u"vlw-c")->make(source, s)->write(sink);
         QVERIFY2(sink.bytes.contains("const uint8_t " + name.toUtf8() + "[] PROGMEM = {\n"),
                  sink.bytes.left(600).constData());
-    }
-
-    // A fallback font is declared and named in the C source; none is NULL.
-    void fallback() {
-        REQUIRE_FACE(sans, "DejaVu Sans");
-        const GlyphSet set = render(*sans, {U'A'});
-        for (const QByteArray& fallback : {QByteArray("font_cjk_16"), QByteArray()}) {
-            LvglOptions o;
-            o.name = "f";
-            o.fallback = fallback;
-            ByteArraySink sink;
-            LvglFont(set, {}, o).writeC(sink);
-            const QByteArray& c = sink.bytes;
-            if (fallback.isEmpty()) {
-                QVERIFY(c.contains("    .fallback = NULL,\n"));
-                QVERIFY(!c.contains("extern const lv_font_t"));
-            } else {
-                const qsizetype declared = c.indexOf("extern const lv_font_t font_cjk_16;\n");
-                QVERIFY(declared > 0);
-                QVERIFY(declared < c.indexOf("const lv_font_t f = {"));
-                QVERIFY(c.contains("    .fallback = &font_cjk_16,\n"));
-            }
-        }
     }
 };
 

@@ -328,6 +328,8 @@ void fontCases(Builder& b) {
             "--lvgl", "8", "-o", "font.c"});
     b.tool({"font", "--font-file", DejaVuSans, "--size", "12", "--symbols", "°€·", "--range",
             "0x30-0x39", "--charset", "ascii", "-o", "font.c"});
+    b.tool({"font", "--font-file", DejaVuSans, "--size", "16", "--range", "0x41", "--lv-fallback",
+            "font_cjk_16", "-o", "font.c"});
     // Chinese: both faces of the collection, a charset file, a sample.
     b.tool({"font", "--font-file", UMing, "--size", "16", "--charset", in("menu.txt"), "--range",
             "0x20-0x7E", "--lvgl", "8", "--name", "font_menu_16", "-o", "font.c", "--sample",
@@ -376,6 +378,15 @@ void fontCases(Builder& b) {
             "0x20-0x7E,0xB0", "-o", "font.bdf"});
     b.tool({"font", "--format", "u8g2", "--font-file", in("test12.bdf"), "--size", "12", "--range",
             "0x20-0xFF,0x2588,0x2592,0x4E00-0x4EFF", "--u8g2-mode", "h", "-o", "font.c"});
+    // The same face in the other modes, and its ideographs alone (the header
+    // takes 'A', 'g' and '(' from the face): each font is bdfconv's, byte for
+    // byte (bdfconv -f 1 -b MODE -m 32-65535 -n test_font test12.bdf).
+    for (const char* mode : {"t", "m", "8"})
+        b.tool({"font", "--format", "u8g2", "--font-file", in("test12.bdf"), "--size", "12",
+                "--range", "0x20-0xFFFF", "--u8g2-mode", mode, "--name", "test_font", "-o",
+                "font.c"});
+    b.tool({"font", "--format", "u8g2", "--font-file", in("test12.bdf"), "--size", "12", "--range",
+            "0x4E00-0x4EE5", "--name", "test_font", "-o", "font.c"});
     b.tool({"font", "--font-file", in("test12.bdf"), "--size", "12", "--bpp", "2", "--range",
             "0x20-0x7E", "-o", "font.c"});
     b.tool({"font", "--format", "bdf", "--font-file", in("small.bdf"), "--size", "8", "--range",
