@@ -1,17 +1,17 @@
 // The font core without any GUI library: character sets from ranges and
-// texts, glyphs rendered and quantised as the libraries' converters do,
-// kerning as the faces have it, LVGL's character-map split and its bitmap
-// compression.
+// texts, LVGL's character-map split and its bitmap compression, the bounds
+// checked before glyphs are drawn, a collection's faces. (The glyphs at every
+// depth and from many threads are pinned by tests/identity and judged
+// against lv_font_conv in tests/font/lvgl; kerning by HarfBuzz in
+// test_font_kerning.)
 #include "bitwriter.h"
 #include "charset.h"
 #include "fonterror.h"
 #include "glyphsource.h"
-#include "kerning.h"
 #include "lvglcompress.h"
 #include "lvglfont.h"
 #include "support/faces.h"
 #include "support/font_builder.h"
-#include "support/gb2312.h"
 #include "support/lvgl_rle.h"
 
 #include <QRandomGenerator>
@@ -94,7 +94,6 @@ private slots:
             {"hex range", "0x20-0x7E", "20-7e"},
             {"decimal range", "32-126", "20-7e"},
             {"single hex", "0x4E00", "4e00-4e00"},
-            {"single decimal", "65", "41-41"},
             {"list", "0x20-0x7E, 0xB0,0x2022", "20-7e;b0-b0;2022-2022"},
             {"last code point", "0x10FFFF", "10ffff-10ffff"},
             {"backwards", "0x7E-0x20", "!runs backwards (0x7E is above 0x20)"},
@@ -288,123 +287,6 @@ private slots:
                 bits.bytes().data(), bits.bytes().size(), width, height, bpp, prefilter);
             QVERIFY2(back == samples, prefilter ? "with the prefilter" : "without it");
         }
-    }
-
-    // A sample is the 8-bit coverage shifted right (truncated): the light
-    // target at 2 and 4 bits is the 8-bit rendering's top bits; at 1 bit
-    // the mono target draws 0 or 1.
-    void quantisation() {
-        REQUIRE_FACE(face, "DejaVu Sans");
-        const std::vector<char32_t> chars = codes({{0x20, 0x7E}, {0xA0, 0xFF}});
-        RenderSettings s;
-        s.pixelSize = 16;
-        s.bits = 8;
-        const GlyphSet full = renderGlyphs(*face, s, chars);
-        QCOMPARE(full.glyphs.size(), chars.size());
-        for (const int bits : {4, 2}) {
-            s.bits = bits;
-            const GlyphSet q = renderGlyphs(*face, s, chars);
-            QCOMPARE(q.samples.size(), full.samples.size());
-            for (std::size_t i = 0; i < q.samples.size(); ++i)
-                QCOMPARE(int(q.samples[i]), full.samples[i] >> (8 - bits));
-        }
-        s.bits = 1;
-        const GlyphSet mono = renderGlyphs(*face, s, chars);
-        QVERIFY(
-            std::all_of(mono.samples.begin(), mono.samples.end(), [](auto v) { return v <= 1; }));
-        QVERIFY(std::count(mono.samples.begin(), mono.samples.end(), 1) > 1000);
-
-        const Glyph* a = full.find(U'A');
-        QVERIFY(a);
-        QCOMPARE(a->top - a->height, 0); // on the base line
-        QVERIFY(full.find(U'g')->top - full.find(U'g')->height < 0);
-        QCOMPARE(full.find(U' ')->width, 0);
-    }
-
-    // Large sets are drawn by several threads, each with a face of its own:
-    // the glyphs are those of small sets drawn one after the other.
-    void threadsChangeNothing() {
-        REQUIRE_FACE(face, "AR PL SungtiL GB");
-        std::vector<char32_t> chars = zentraq::testing::gb2312Ideographs();
-        chars.resize(4200);
-        chars.push_back(0x10FFFF); // missing, at the end
-        RenderSettings s;
-        const GlyphSet whole = renderGlyphs(*face, s, chars);
-        std::vector<std::uint8_t> samples;
-        std::size_t at = 0;
-        for (std::size_t first = 0; first < chars.size(); first += 700) {
-            const std::vector<char32_t> part(chars.begin() + first,
-                                             chars.begin() + std::min(chars.size(), first + 700));
-            const GlyphSet piece = renderGlyphs(*face, s, part);
-            for (const Glyph& g : piece.glyphs) {
-                const Glyph& w = whole.glyphs[at++];
-                QCOMPARE(w.code, g.code);
-                QCOMPARE(w.left, g.left);
-                QCOMPARE(w.top, g.top);
-                QCOMPARE(w.width, g.width);
-                QCOMPARE(w.linearAdvance, g.linearAdvance);
-                QVERIFY(std::equal(piece.samplesOf(g), piece.samplesOf(g) + g.width * g.height,
-                                   whole.samplesOf(w)));
-            }
-        }
-        QCOMPARE(at, whole.glyphs.size());
-        QCOMPARE(whole.missing, std::vector<char32_t>{0x10FFFF});
-    }
-
-    // Values in font units as the faces have them, by rule. DejaVu Serif
-    // kerns its capitals alike in DFLT and latn; DejaVu Sans keeps its Latin
-    // pairs under latn only and FreeSerif has no kern feature in DFLT, so
-    // lv_font_conv's rule (DFLT first) has none of theirs, the script rule
-    // hb-shape's; a face with GPOS but no kern feature, and one without GPOS
-    // or kern table, have none.
-    void kerning_data() {
-        QTest::addColumn<QString>("family");
-        QTest::addColumn<bool>("script");
-        QTest::addColumn<QString>("pair");
-        QTest::addColumn<int>("units");
-        for (const bool script : {false, true}) {
-            const char* rule = script ? ", script" : ", lvgl-compatible";
-            const auto row = [&](const char* name) {
-                return &QTest::newRow((QByteArray(name) + rule).constData());
-            };
-            *row("Serif AV") << "DejaVu Serif" << script << "AV" << -102;
-            *row("Serif To") << "DejaVu Serif" << script << "To" << -159;
-            *row("Serif LT") << "DejaVu Serif" << script << "LT" << -167;
-            *row("Serif AT") << "DejaVu Serif" << script << "AT" << -112;
-            *row("Serif Yo") << "DejaVu Serif" << script << "Yo" << -178;
-            *row("Serif Ty") << "DejaVu Serif" << script << "Ty" << 0;
-            *row("Sans AV") << "DejaVu Sans" << script << "AV" << (script ? -131 : 0);
-            *row("Sans To") << "DejaVu Sans" << script << "To" << (script ? -348 : 0);
-            *row("FreeSerif AV") << "FreeSerif" << script << "AV" << (script ? -70 : 0);
-            *row("FreeSerif To") << "FreeSerif" << script << "To" << (script ? -30 : 0);
-            *row("UMing AV") << "AR PL UMing CN" << script << "AV" << 0;
-            *row("SungtiL AV") << "AR PL SungtiL GB" << script << "AV" << 0;
-        }
-    }
-    void kerning() {
-        QFETCH(QString, family);
-        QFETCH(bool, script);
-        QFETCH(QString, pair);
-        QFETCH(int, units);
-        const std::unique_ptr<FontFace> face = zentraq::testing::openFace(family);
-        if (!face)
-            QSKIP("the face is not installed");
-        RenderSettings s;
-        const GlyphSet set = renderGlyphs(*face, s, codes({{0x20, 0x7E}}));
-        const std::vector<KernPair> pairs = kernPairs(
-            kerningOf(*face, set, script ? KerningRule::Script : KerningRule::LvglCompatible));
-        QVERIFY(
-            std::is_sorted(pairs.begin(), pairs.end(), [](const KernPair& a, const KernPair& b) {
-                return std::tie(a.left, a.right) < std::tie(b.left, b.right);
-            }));
-        int value = 0;
-        for (const KernPair& p : pairs) {
-            QVERIFY(p.value != 0);
-            if (set.glyphs[p.left].code == pair[0].unicode() &&
-                set.glyphs[p.right].code == pair[1].unicode())
-                value = p.value;
-        }
-        QCOMPARE(value, units);
     }
 
     // Bounds checked before anything is drawn: a glyph of 32000 x 32000

@@ -177,8 +177,6 @@ private slots:
             << "DejaVu Serif" << 16 << 4 << true << true << "" << 1 << "2 spans (0 ranked)";
         QTest::newRow("kerned in pairs")
             << "DejaVu Serif" << 16 << 4 << true << true << "ATV" << 1 << "1 spans (1 ranked)";
-        QTest::newRow("8 bits, plain")
-            << "DejaVu Sans" << 16 << 8 << true << true << "" << 0 << "2 spans (0 ranked)";
         QTest::newRow("ideographs and Latin")
             << "AR PL UMing CN" << 16 << 4 << true << true << "CJK" << 1 << "2 spans (1 ranked)";
     }
