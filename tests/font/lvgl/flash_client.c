@@ -2,10 +2,10 @@
  * counts every read, against the C font of the same glyphs, in the LVGL
  * build this client is linked with (9.5 or 8.3).
  *
- *   CLIENT compare C_FONT IMAGE [--fallback C_FONT IMAGE] [--kerning RANGES]
- *                  [--min-kerned N] [--cache N] [--from-file] [--label TEXT]...
+ *   CLIENT compare C_FONT IMAGE [--fallback C_FONT IMAGE] [--min-kerned N]
+ *                  [--cache N] [--from-file] [--label TEXT]...
  *       every glyph decoded alike (advance, box, offsets, coverage), the
- *       advance of every pair of --kerning alike (at least N of them kerned),
+ *       advance of every pair of printable ASCII alike (at least N of them kerned),
  *       every label drawn pixel for pixel alike; with --fallback both fonts
  *       fall back to the second pair for what they lack; with --from-file the
  *       image is read through LVGL's file system (zt_flash_font_create_from_file).
@@ -32,8 +32,8 @@
 #define MARGIN 8
 
 static int usage(void) {
-    fputs("usage: CLIENT compare C_FONT IMAGE [--fallback C_FONT IMAGE] [--kerning RANGES] "
-          "[--min-kerned N] [--cache N] [--from-file] [--label TEXT]...\n"
+    fputs("usage: CLIENT compare C_FONT IMAGE [--fallback C_FONT IMAGE] [--min-kerned N] "
+          "[--cache N] [--from-file] [--label TEXT]...\n"
           "       CLIENT reads IMAGE TEXT [--cache N] [--max-cold N]\n"
           "       CLIENT hostile IMAGE TEXT\n"
           "       CLIENT ram BINARY_FONT IMAGE [--cache N]\n",
@@ -103,7 +103,7 @@ static uint8_t* read_all(const char* path, uint32_t* length) {
 /* ---- arguments ---- */
 
 typedef struct {
-    const char *fallback_c, *fallback_image, *kerning;
+    const char *fallback_c, *fallback_image;
     const char* label[16];
     int n_label;
     long cache, min_kerned, max_cold;
@@ -124,9 +124,7 @@ static int parse(int argc, char** argv, int first, options* o) {
         if (!strcmp(k, "--fallback") && i + 2 < argc) {
             o->fallback_c = argv[++i];
             o->fallback_image = argv[++i];
-        } else if (!strcmp(k, "--kerning"))
-            o->kerning = argv[++i];
-        else if (!strcmp(k, "--label") && o->n_label < 16)
+        } else if (!strcmp(k, "--label") && o->n_label < 16)
             o->label[o->n_label++] = argv[++i];
         else if (!strcmp(k, "--cache"))
             o->cache = atol(argv[++i]);
@@ -216,20 +214,10 @@ static int compare(const lv_font_t* a, const lv_font_t* b, const options* o) {
     printf("glyphs: %ld compared, %ld different\n", glyphs, different);
     int failed = different != 0 || glyphs == 0;
 
-    /* Kerning, as LVGL lays text out: the advance of each pair. */
+    /* Kerning, as LVGL lays text out: the advance of each ASCII pair. */
     long pairs = 0, kerned = 0, kern_diff = 0;
-    uint32_t first = 0x20, last = 0x7E;
-    if (o->kerning) {
-        char* end;
-        first = (uint32_t)strtoul(o->kerning, &end, 0);
-        if (*end != '-')
-            return usage();
-        last = (uint32_t)strtoul(end + 1, &end, 0);
-        if (*end || last < first || last > 0x10FFFF)
-            return usage();
-    }
-    for (uint32_t l = first; l <= last; l++)
-        for (uint32_t r = first; r <= last; r++) {
+    for (uint32_t l = 0x20; l <= 0x7E; l++)
+        for (uint32_t r = 0x20; r <= 0x7E; r++) {
             lv_font_glyph_dsc_t da, db, alone;
             if (!lv_font_get_glyph_dsc(a, &da, l, r))
                 continue;

@@ -1,10 +1,6 @@
-#!/usr/bin/env python3
-"""The data of an LVGL C font, apart from its comments and names.
-
-    lvgl_c_data.py dump VERSION FONT.c            the data, one item a line
-    lvgl_c_data.py digest VERSION FONT.c          its SHA-256
-    lvgl_c_data.py compare VERSION REF.c OURS.c   exit 1 (and the first
-                                                  difference) unless equal
+"""The data of an LVGL C font, apart from its comments and names, for
+merged_fonts.py: data() one item a line, digest() its SHA-256, compare()
+the first difference.
 
 The file goes through the C preprocessor for LVGL VERSION (9 or 8), with
 an empty lvgl.h, so that only what that version compiles is read. Each
@@ -22,7 +18,6 @@ import hashlib
 import os
 import re
 import subprocess
-import sys
 import tempfile
 
 ROLES = ("glyph_bitmap", "glyph_dsc", "cmaps", "kern_left_class_mapping",
@@ -148,21 +143,3 @@ def compare(ref, ours, version):
             return False, "item %d:\n  %s\n  %s" % (i, x[:300], y[:300])
     return False, "%d and %d items" % (len(a), len(b))
 
-
-def main(argv):
-    if len(argv) == 4 and argv[1] == "dump":
-        print("\n".join(data(argv[3], argv[2])))
-        return 0
-    if len(argv) == 4 and argv[1] == "digest":
-        print(digest(argv[3], argv[2]))
-        return 0
-    if len(argv) == 5 and argv[1] == "compare":
-        same, what = compare(argv[3], argv[4], argv[2])
-        print(("equal: " if same else "differ: ") + what)
-        return 0 if same else 1
-    print(__doc__, file=sys.stderr)
-    return 2
-
-
-if __name__ == "__main__":
-    sys.exit(main(sys.argv))

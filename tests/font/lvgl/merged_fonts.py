@@ -36,7 +36,6 @@ CASES = {
     # name: (lv_font_conv's arguments; zentraq-cli takes them too, as
     # --font-file, --range and --name)
     "icons_1": groups_icons("1"),
-    "icons_2": groups_icons("2"),
     "icons_4": groups_icons("4"),
     # Per-face autohinting: strong for Sans, off (the face's own hinting)
     # for Serif.
@@ -55,9 +54,6 @@ GOLDEN = {
     "icons_1": (
         'a075f2eb795747629de40c79750146302a6eed11666f2c09f4b2e0f755bd5b2c',
         '17805343f1496697b9af100fe6899db6b5f88a692432f35a122f763db94ad1f2'),
-    "icons_2": (
-        '9933c4dd89eb5c4370d79a7345a1c24e5691f9305c5efd4981e21c48a77abb88',
-        '0c97dff633bdbc8c26af9bd5f27117377c9d629034baa6e402bd78950deab875'),
     "icons_4": (
         'a6efaef5b38008d40458b757cdabcca37a63df7d747d8c65a2aa6a326c2c93a4',
         '5f124c09cfc153f4d8781542dbd5afeb21c016f3469a52b855953fe91386c0a0'),
