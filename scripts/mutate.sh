@@ -129,6 +129,19 @@ mutants() {
     constexpr qsizetype Threshold = 16; // repeats of fewer blocks are copied => constexpr qsizetype Threshold = 17; // repeats of fewer blocks are copied
 == src/picture/encode/palette.cpp : test_lvgl_image test_picture_formats test_palette_quality test_tool_identity test_window_identity
             return std::array<int, 5>{qAlpha(p), lumaOf(qRed(p), qGreen(p), qBlue(p)), qRed(p), => return std::array<int, 5>{-qAlpha(p), lumaOf(qRed(p), qGreen(p), qBlue(p)), qRed(p),
+== src/font/u8g2font.cpp : test_font_bitmap test_tool_identity
+    constexpr std::size_t PerEntry = 101; => constexpr std::size_t PerEntry = 100;
+    const long y1 = std::max(max.y + max.h, g.y + g.h); => const long y1 = max.y + max.h;
+        max.h = 7; => max.h = 8;
+    if (mode == U8g2Mode::Monospace && max.w < dxMax) => if (false)
+            p.box.w = s.ink.w + (s.ink.x < 0 ? -s.ink.x : s.ink.x); => p.box.w = s.ink.w;
+            return fullBox(*g); => return std::nullopt;
+== src/font/bdfnames.cpp : test_font_bitmap test_tool_identity
+                  mono && count ? 'M' : 'P', average, => count ? 'M' : 'P', average,
+    const long average = count ? long((double(widths) / double(count) + 0.5) * 10.0) : 0; => const long average = count ? long(double(widths) / double(count) * 10.0) : 0;
+    n.copyright = englishName(f, 0, 0).value_or(*n.font); => n.copyright = n.font;
+        n.ascent = hhea->Ascender * points / f->units_per_EM; => n.ascent = hhea->Ascender * points / f->units_per_EM + 1;
+        n.glyphCount = header->glyphCount; => n.glyphCount = header->glyphCount - 1;
 EOF
 }
 

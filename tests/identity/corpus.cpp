@@ -369,6 +369,9 @@ void fontCases(Builder& b) {
     for (const char* mode : {"t", "h", "m", "8"})
         b.tool({"font", "--format", "u8g2", "--font-file", DejaVuSans, "--points", "12", "--range",
                 "0x20-0x7E", "--u8g2-mode", mode, "--name", "sans12", "-o", "font.c"});
+    // Monospace cells as wide as the widest advance, wider than any ink.
+    b.tool({"font", "--format", "u8g2", "--font-file", DejaVuSans, "--points", "12", "--symbols",
+            ". ", "--u8g2-mode", "m", "-o", "font.c"});
     b.tool({"font", "--format", "u8g2-bin", "--font", "DejaVu Sans", "--size", "10", "--range",
             "0x20-0xFF", "-o", "font.bin"});
     b.tool({"font", "--format", "u8g2", "--font-file", UMing, "--points", "16", "--charset",
