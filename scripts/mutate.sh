@@ -129,6 +129,13 @@ mutants() {
     constexpr qsizetype Threshold = 16; // repeats of fewer blocks are copied => constexpr qsizetype Threshold = 17; // repeats of fewer blocks are copied
 == src/picture/encode/palette.cpp : test_lvgl_image test_picture_formats test_palette_quality test_tool_identity test_window_identity
             return std::array<int, 5>{qAlpha(p), lumaOf(qRed(p), qGreen(p), qBlue(p)), qRed(p), => return std::array<int, 5>{-qAlpha(p), lumaOf(qRed(p), qGreen(p), qBlue(p)), qRed(p),
+== src/app/glyph_handlers.cpp : test_glyph_window test_window test_window_identity
+    sizeButton(6, 12, false); => sizeButton(6, 12, true);
+    sizeButton(16, 32, false); => sizeButton(16, 16, false);
+    ui->Label1->setText(glyph::dataSizeCaption(data.byteCount)); => (void)0;
+    ui->Text1->setText(glyph::printableAscii()); => ui->Text1->setText(glyph::printableAscii());\n    qumo(8, 16);
+        return;\n    }\n    m_services.boxes.show(\n => }\n    m_services.boxes.show(\n
+    if (!m_services.clipboard.setText(ui->Text2->text(), &error)) { => if (!m_services.clipboard.setText(ui->Text1->text(), &error)) {
 EOF
 }
 
