@@ -1,18 +1,10 @@
-// Every output of the tool and of the window's two data configurations,
-// against the table recorded from them (outputs.tsv, see README.md): the
-// bytes of each result file, standard output and standard error, and the exit
-// status of every command line of the corpus (test_tool_identity); the
-// window's glyph text and byte count, and its temp.txt with its captions and
-// boxes (test_window_identity, the same source with ZENTRAQ_IDENTITY_WINDOW).
-//
-// The tool runs in this process as its executable runs it (the quick picture
-// path first for a picture, then the conversions under a core application),
-// its standard streams on files: hundreds of command lines take seconds, not
-// minutes, also under the sanitizers. Recording (ZENTRAQ_RECORD_OUTPUTS=FILE)
-// also runs each command line as a process of the real executable and
-// records nothing unless both agree. The window needs a GUI application,
-// whose screen gives pictures another resolution than the tool's, hence a
-// process of its own.
+// Every output of the corpus against the table recorded from it (outputs.tsv,
+// see README.md): test_tool_identity runs the tool in this process as its
+// executable runs it (the quick picture path first, then the conversions
+// under a core application), its standard streams on files; recording also
+// runs each command line as a process of the real executable and records
+// nothing unless both agree. test_window_identity (ZENTRAQ_IDENTITY_WINDOW)
+// drives the window, whose GUI application needs a process of its own.
 
 #include "corpus.h"
 
@@ -28,6 +20,7 @@
 #include <QLabel>
 #include <QPushButton>
 #else
+#include "../app/streams_on_files.h"
 #include "cli.h"
 #include "process.h"
 #include "quick_picture.h"
@@ -49,9 +42,7 @@
 #include <hb.h>
 #include <png.h>
 
-#include <fcntl.h>
 #include <map>
-#include <unistd.h>
 
 using namespace zentraq;
 using namespace zentraq::identity;
@@ -99,35 +90,6 @@ QString tableLine(const QString& key, const Result& r) {
 }
 
 #ifndef ZENTRAQ_IDENTITY_WINDOW
-// Standard input, output and error on files while it lives.
-class Streams {
-public:
-    Streams(const QString& in, const QString& out, const QString& err) {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        const QByteArray names[3] = {QFile::encodeName(in), QFile::encodeName(out),
-                                     QFile::encodeName(err)};
-        for (int fd = 0; fd < 3; ++fd) {
-            m_saved[fd] = ::dup(fd);
-            const int file = ::open(names[fd].constData(),
-                                    fd == 0 ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            ::dup2(file, fd);
-            ::close(file);
-        }
-    }
-    ~Streams() {
-        for (int fd = 0; fd < 3; ++fd) {
-            ::dup2(m_saved[fd], fd);
-            ::close(m_saved[fd]);
-        }
-    }
-    Streams(const Streams&) = delete;
-    Streams& operator=(const Streams&) = delete;
-
-private:
-    int m_saved[3] = {-1, -1, -1};
-};
-
 // A fresh, empty folder for a case, with its setup files; "in" beside it.
 QString freshFolder(const QString& name, const QStringList& setup) {
     QDir(rootPath(name)).removeRecursively();
@@ -155,8 +117,9 @@ Result runInProcess(const Case& c) {
     QDir::setCurrent(folder);
     Result r;
     {
-        const Streams streams(rootPath(QStringLiteral("stdin")), rootPath(QStringLiteral("stdout")),
-                              rootPath(QStringLiteral("stderr")));
+        const testing::StreamsOnFiles streams(rootPath(QStringLiteral("stdin")),
+                                              rootPath(QStringLiteral("stdout")),
+                                              rootPath(QStringLiteral("stderr")));
         QList<QByteArray> storage{"zentraq-cli"};
         storage += c.args;
         std::vector<char*> argv;
