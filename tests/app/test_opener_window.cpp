@@ -9,7 +9,7 @@
 #include "fakes.h"
 #include "picturebox.h"
 #include "qt_services.h"
-#include "streams_on_files.h"
+#include "testfiles.h"
 #include "ui_main.h"
 #include "version_check.h"
 #include "webview.h"
@@ -22,6 +22,7 @@
 
 using zentraq::platform::Downloader;
 using zentraq::platform::QtDesktopShell;
+using zentraq::testing::readFile;
 using zentraq::testing::WindowHarness;
 
 namespace {
@@ -43,11 +44,6 @@ bool writeScript(const QString& path, const QByteArray& body, bool executable = 
     f.close();
     return f.setPermissions(executable ? QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                        : QFile::ReadOwner | QFile::WriteOwner);
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -159,7 +155,7 @@ private slots:
         }
         QCOMPARE(shell.opener().recentOutput(), printed);
         if (opener == "hangs") {
-            const pid_t pid = readAll(pidFile).trimmed().toInt();
+            const pid_t pid = readFile(pidFile).trimmed().toInt();
             QVERIFY(pid > 1);
             QCOMPARE(kill(pid, SIGTERM), 0);
             QTRY_COMPARE_WITH_TIMEOUT(shell.opener().running(), 0, 10000);
@@ -170,7 +166,7 @@ private slots:
             logged << program + QStringLiteral(": ") + line;
         QCOMPARE(g_logged, logged);
         err.restore();
-        QCOMPARE(readAll(dir.filePath("stderr")), QByteArray());
+        QCOMPARE(readFile(dir.filePath("stderr")), QByteArray());
 
         // A failed launch of the download page is the check's failure: its
         // description alone, in a box after the new version's.
@@ -185,7 +181,7 @@ private slots:
         // Only the version check ends the program, and only when the opener started.
         QCOMPARE(h.exit.ended, versionCheck && failure.isEmpty() ? 1 : 0);
         if (opener == "succeeds" || opener == "named, in PATH")
-            QCOMPARE(readAll(opened), target.toUtf8() + '\n');
+            QCOMPARE(readFile(opened), target.toUtf8() + '\n');
     }
 };
 

@@ -8,6 +8,7 @@
 #include "fakes.h"
 #include "picturebox.h"
 #include "sstab.h"
+#include "testfiles.h"
 #include "textbox.h"
 #include "ui_main.h"
 #include "webview.h"
@@ -19,7 +20,9 @@
 #include <QPushButton>
 #include <QTest>
 
+using zentraq::testing::readFile;
 using zentraq::testing::WindowHarness;
+using zentraq::testing::writeFile;
 
 namespace {
 
@@ -33,16 +36,6 @@ QImage patterned(int w, int h, bool transparent = false) {
                          qRgba(x * 37 + y * 11, x * 5 + y * 71, x * y + 3 * x,
                                transparent && (x + y) % 3 == 0 ? 0 : 255));
     return img;
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
 }
 
 const QString WrittenBox = QStringLiteral("图片取模数据不显示在软件界面,数据已经写入");
@@ -197,7 +190,7 @@ private slots:
         };
         QTest::mouseClick(ui.Command12, Qt::LeftButton);
 
-        const QByteArray data = readAll(dataPath(harness));
+        const QByteArray data = readFile(dataPath(harness));
         QCOMPARE(data.size(), w * h * 10 + w * h / 8 * 2);
         QCOMPARE(data.startsWith("0xFF,0xFF,"), transparent);
         QCOMPARE(duringRun, (QList<bool>{false, false, false}));
@@ -249,7 +242,7 @@ private slots:
         };
         h.window->Command12_Click();
         QCOMPARE(h.pump.calls, 1);
-        QCOMPARE(readAll(dataPath(h)).size(), 10); // one item
+        QCOMPARE(readFile(dataPath(h)).size(), 10); // one item
         QVERIFY(h.boxes.shown.isEmpty() && h.shell.files.isEmpty());
         QCOMPARE(ui.Label1->text(), QStringLiteral("数据大小:0"));
     }
@@ -282,7 +275,7 @@ private slots:
                                 h.boxes.shown[0].contains(dataPath(h))
                           : h.boxes.shown[0] == QStringLiteral("出现错误溢出"),
                  qPrintable(h.boxes.shown[0]));
-        const QByteArray left = readAll(dataPath(h));
+        const QByteArray left = readFile(dataPath(h));
         QVERIFY(readOnly ? left == "kept" : left.size() == 30 && !left.contains("\r\n"));
         QCOMPARE(ui.Label8->isHidden(), readOnly);
         QVERIFY(h.shell.files.isEmpty());

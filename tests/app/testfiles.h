@@ -1,8 +1,7 @@
 #pragma once
 
-// The program's standard input, output and error on files while one of these
-// lives: input read from its file, output and error written to theirs (made
-// or emptied). An empty name leaves that stream alone.
+// Files for tests: read and written whole, and the program's standard
+// streams on files.
 
 #include <QFile>
 #include <QString>
@@ -14,6 +13,21 @@
 
 namespace zentraq::testing {
 
+// The whole file; empty when it cannot be read.
+inline QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Made or emptied, then `bytes`.
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// Standard input, output and error on files while one of these lives: input
+// read from its file, output and error written to theirs (made or emptied).
+// An empty name leaves that stream alone.
 class StreamsOnFiles {
 public:
     StreamsOnFiles(const QString& in, const QString& out, const QString& err) {
