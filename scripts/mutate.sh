@@ -142,6 +142,19 @@ mutants() {
     n.copyright = englishName(f, 0, 0).value_or(*n.font); => n.copyright = n.font;
         n.ascent = hhea->Ascender * points / f->units_per_EM; => n.ascent = hhea->Ascender * points / f->units_per_EM + 1;
         n.glyphCount = header->glyphCount; => n.glyphCount = header->glyphCount - 1;
+== src/app/glyph_handlers.cpp : test_glyph_window test_window test_window_identity
+    sizeButton(6, 12, false); => sizeButton(6, 12, true);
+    sizeButton(16, 32, false); => sizeButton(16, 16, false);
+    ui->Label1->setText(glyph::dataSizeCaption(data.byteCount)); => (void)0;
+    ui->Text1->setText(glyph::printableAscii()); => ui->Text1->setText(glyph::printableAscii());\n    qumo(8, 16);
+        return;\n    }\n    m_services.boxes.show(\n => }\n    m_services.boxes.show(\n
+    if (!m_services.clipboard.setText(ui->Text2->text(), &error)) { => if (!m_services.clipboard.setText(ui->Text1->text(), &error)) {
+== src/core/carray.cpp : test_emit test_csource test_pipeline test_tool_identity test_window_identity
+    return "数据大小:" + std::to_string(bytes) + "字节"; => return "数据大小:" + std::to_string(bytes + 1) + "字节";
+        out.append(" ").append(d.attribute); => out.append(d.attribute);
+        out += std::to_string(d.count); => out += std::to_string(d.count + 1);
+        out.append(" ").append(d.after); => out.append(d.after);
+        const int first = order == ByteOrder::LowFirst ? w & 0xFF : w >> 8; => const int first = w >> 8;
 EOF
 }
 

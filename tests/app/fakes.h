@@ -28,17 +28,14 @@ struct FakeBoxes : platform::MessageBoxes {
 };
 
 struct FakeFileDialog : platform::FileOpenDialog {
-    std::deque<std::optional<QString>> answers; // next answers; empty = cancel
-    QStringList offered;                        // the name the dialog started from, each time
+    std::deque<QString> answers; // next answers; none left = cancel
+    QStringList offered;         // the name the dialog started from, each time
     std::optional<QString> open(const QString& current) override {
         offered << current;
         if (answers.empty())
             return std::nullopt;
-        const bool chosen = answers.front().has_value();
-        const QString name = chosen ? *answers.front() : QString();
+        const QString name = answers.front();
         answers.pop_front();
-        if (!chosen)
-            return std::nullopt;
         return name;
     }
 };

@@ -9,6 +9,7 @@
 #include "fakes.h"
 #include "picturebox.h"
 #include "qt_services.h"
+#include "testfiles.h"
 #include "ui_main.h"
 #include "version_check.h"
 #include "webview.h"
@@ -18,48 +19,13 @@
 #include <QTest>
 
 #include <csignal>
-#include <cstdio>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 using zentraq::platform::Downloader;
 using zentraq::platform::QtDesktopShell;
+using zentraq::testing::readFile;
 using zentraq::testing::WindowHarness;
 
 namespace {
-
-// The program's standard error goes into a file while one of these lives.
-class StderrCapture {
-public:
-    explicit StderrCapture(const QString& file) : m_file(file) {
-        std::fflush(stderr);
-        m_saved = dup(2);
-        const int fd =
-            open(QFile::encodeName(file).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(fd, 2);
-        ::close(fd);
-    }
-    ~StderrCapture() { restore(); }
-    // What was written meanwhile; standard error is the program's own again.
-    QByteArray finish() {
-        restore();
-        QFile f(m_file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-    }
-
-private:
-    void restore() {
-        if (m_saved < 0)
-            return;
-        std::fflush(stderr);
-        dup2(m_saved, 2);
-        ::close(m_saved);
-        m_saved = -1;
-    }
-    QString m_file;
-    int m_saved = -1;
-};
 
 // The opener's log, caught while one of these lives.
 QStringList g_logged;
@@ -78,11 +44,6 @@ bool writeScript(const QString& path, const QByteArray& body, bool executable = 
     f.close();
     return f.setPermissions(executable ? QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                        : QFile::ReadOwner | QFile::WriteOwner);
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -178,7 +139,7 @@ private slots:
         g_logged.clear();
         g_previous = qInstallMessageHandler(catchLog);
         const auto restoreLog = qScopeGuard([] { qInstallMessageHandler(g_previous); });
-        StderrCapture err(dir.filePath("stderr"));
+        zentraq::testing::StreamsOnFiles err({}, {}, dir.filePath("stderr"));
         if (versionCheck)
             m.Banbenjian();
         else
@@ -194,7 +155,7 @@ private slots:
         }
         QCOMPARE(shell.opener().recentOutput(), printed);
         if (opener == "hangs") {
-            const pid_t pid = readAll(pidFile).trimmed().toInt();
+            const pid_t pid = readFile(pidFile).trimmed().toInt();
             QVERIFY(pid > 1);
             QCOMPARE(kill(pid, SIGTERM), 0);
             QTRY_COMPARE_WITH_TIMEOUT(shell.opener().running(), 0, 10000);
@@ -204,7 +165,8 @@ private slots:
         for (const QString& line : printed)
             logged << program + QStringLiteral(": ") + line;
         QCOMPARE(g_logged, logged);
-        QCOMPARE(err.finish(), QByteArray());
+        err.restore();
+        QCOMPARE(readFile(dir.filePath("stderr")), QByteArray());
 
         // A failed launch of the download page is the check's failure: its
         // description alone, in a box after the new version's.
@@ -219,7 +181,7 @@ private slots:
         // Only the version check ends the program, and only when the opener started.
         QCOMPARE(h.exit.ended, versionCheck && failure.isEmpty() ? 1 : 0);
         if (opener == "succeeds" || opener == "named, in PATH")
-            QCOMPARE(readAll(opened), target.toUtf8() + '\n');
+            QCOMPARE(readFile(opened), target.toUtf8() + '\n');
     }
 };
 

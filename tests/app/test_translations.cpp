@@ -66,10 +66,7 @@ private slots:
         };
         row("", "", "", false);
         row("", "", "C", false);
-        row("", "", "C.UTF-8", false);
-        row("", "", "POSIX", false);
         row("", "", "en_US.UTF-8", true);
-        row("", "", "zh_CN.UTF-8", true);
         row("", "", "de_DE@euro", true);
         row("C", "", "de_DE.UTF-8", false);
         row("", "fr_FR.UTF-8", "C", true);

@@ -1,7 +1,8 @@
 // The emit layer: bits in either order, byte fields, array items in each
-// file's style, declarations, the size message, and text blocks that keep
-// what was written when a writer forgets to flush. Expected bytes are worked
-// out by hand.
+// file's style, and text blocks that keep what was written when a writer
+// forgets to flush. Expected bytes are worked out by hand; the declarations
+// and the size message are in every C output and message tests/identity
+// pins.
 #include "bitwriter.h"
 #include "bytearraysink.h"
 #include "bytefields.h"
@@ -52,10 +53,6 @@ private slots:
             << msb << QList<int>{1, 2, 2, 2, 3, 2, 0, 2, 1, 2} << hex("6C 40") << 10;
         QTest::newRow("lsb 2-bit")
             << lsb << QList<int>{1, 2, 2, 2, 3, 2, 0, 2, 1, 2} << hex("39 01") << 10;
-        QTest::newRow("msb 4-bit")
-            << msb << QList<int>{0xA, 4, 0x5, 4, 0xF, 4} << hex("A5 F0") << 12;
-        QTest::newRow("lsb 4-bit")
-            << lsb << QList<int>{0xA, 4, 0x5, 4, 0xF, 4} << hex("5A 0F") << 12;
         QTest::newRow("msb across bytes")
             << msb << QList<int>{0x5, 3, 0x1FF, 9, 0, 4} << hex("BF F0") << 16;
         QTest::newRow("lsb across bytes")
@@ -164,8 +161,8 @@ private slots:
     }
 
     // The array styles of the files: the data text (no gap, CR LF after 16),
-    // the font sources (4 spaces, a gap, LF, every line ended), fontconvert's
-    // (no comma after the last), wider items and signed numbers.
+    // fontconvert's (an indent, a gap, no comma after the last), wider items
+    // and signed numbers.
     void arrays_data() {
         QTest::addColumn<ArrayStyle>("style");
         QTest::addColumn<QList<int>>("items");
@@ -173,17 +170,12 @@ private slots:
         const QList<int> bytes{0x00, 0x1F, 0xA0, 0xFF, 0x07};
         QTest::newRow("data text") << ArrayStyle{"\r\n", {}, {}, 2, ItemForm::Hex8} << bytes
                                    << QByteArray("0x00,0x1F,\r\n0xA0,0xFF,\r\n0x07,\r\n};\r\n");
-        QTest::newRow("font source") << ArrayStyle{"\n", "    ", " ", 3, ItemForm::Hex8} << bytes
-                                     << QByteArray("    0x00, 0x1F, 0xA0,\n    0xFF, 0x07,\n};\n");
         QTest::newRow("fontconvert")
             << ArrayStyle{"\n", "  ", " ", 2, ItemForm::Hex8, false} << bytes
             << QByteArray("0x00, 0x1F,\n  0xA0, 0xFF,\n  0x07 };\n");
         QTest::newRow("16-bit words")
             << ArrayStyle{"\r\n", {}, {}, 16, ItemForm::Hex16} << QList<int>{0xF800, 0x07E0, 0x001F}
             << QByteArray("0xF800,0x07E0,0x001F,\r\n};\r\n");
-        QTest::newRow("code points")
-            << ArrayStyle{"\r\n", {}, {}, 2, ItemForm::Hex32} << QList<int>{0x4E2D, 0x10FFFF, 0x41}
-            << QByteArray("0x00004E2D,0x0010FFFF,\r\n0x00000041,\r\n};\r\n");
         QTest::newRow("signed numbers")
             << ArrayStyle{"\n", "    ", " ", 16, ItemForm::Decimal} << QList<int>{-128, 0, 127, -3}
             << QByteArray("    -128, 0, 127, -3,\n};\n");
@@ -265,53 +257,6 @@ private slots:
         }
         QCOMPARE(viaTable.bytes, viaBytes.bytes);
         QVERIFY(viaBytes.bytes.startsWith(before ? "0xEE," : "0x"));
-    }
-
-    void declarations_data() {
-        QTest::addColumn<QString>("qualifiers");
-        QTest::addColumn<QString>("attribute");
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("after");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("data") << "const"
-                              << ""
-                              << "unsigned char" << 16 << ""
-                              << "const unsigned char data[16] = {\r\n";
-        QTest::newRow("attribute") << "static const"
-                                   << "PROGMEM"
-                                   << "uint16_t" << 3 << ""
-                                   << "static const PROGMEM uint16_t data[3] = {\r\n";
-        QTest::newRow("counted by the compiler") << "static LV_ATTRIBUTE_LARGE_CONST const"
-                                                 << ""
-                                                 << "uint8_t" << -1 << ""
-                                                 << "static LV_ATTRIBUTE_LARGE_CONST const uint8_t "
-                                                    "data[] = {\r\n";
-        QTest::newRow("after the brackets") << "const"
-                                            << ""
-                                            << "uint8_t" << -1 << "PROGMEM"
-                                            << "const uint8_t data[] PROGMEM = {\r\n";
-    }
-    void declarations() {
-        QFETCH(QString, qualifiers);
-        QFETCH(QString, attribute);
-        QFETCH(QString, type);
-        QFETCH(int, count);
-        QFETCH(QString, after);
-        QFETCH(QString, text);
-        const std::string q = qualifiers.toStdString(), a = attribute.toStdString(),
-                          t = type.toStdString(), f = after.toStdString();
-        QCOMPARE(QString::fromStdString(declarationText({q, a, t, "data", count, f}, "\r\n")),
-                 text);
-    }
-
-    void sizeMessage() {
-        QCOMPARE(QString::fromStdString(dataSizeMessage(0)), QStringLiteral("数据大小:0字节"));
-        QCOMPARE(QString::fromStdString(dataSizeMessage(153600)),
-                 QStringLiteral("数据大小:153600字节"));
-        QCOMPARE(pictureBytesPerLine(16), 16);
-        QCOMPARE(pictureBytesPerLine(24), 24);
-        QCOMPARE(pictureBytesPerLine(1), 16);
     }
 
     // A text block hands out what it holds when it goes away without a

@@ -1,21 +1,14 @@
-// Every output of the tool and of the window's two data configurations,
-// against the table recorded from them (outputs.tsv, see README.md): the
-// bytes of each result file, standard output and standard error, and the exit
-// status of every command line of the corpus (test_tool_identity); the
-// window's glyph text and byte count, and its temp.txt with its captions and
-// boxes (test_window_identity, the same source with ZENTRAQ_IDENTITY_WINDOW).
-//
-// The tool runs in this process as its executable runs it (the quick picture
-// path first for a picture, then the conversions under a core application),
-// its standard streams on files: hundreds of command lines take seconds, not
-// minutes, also under the sanitizers. Recording (ZENTRAQ_RECORD_OUTPUTS=FILE)
-// also runs each command line as a process of the real executable and
-// records nothing unless both agree. The window needs a GUI application,
-// whose screen gives pictures another resolution than the tool's, hence a
-// process of its own.
+// Every output of the corpus against the table recorded from it (outputs.tsv,
+// see README.md): test_tool_identity runs the tool in this process as its
+// executable runs it (the quick picture path first, then the conversions
+// under a core application), its standard streams on files; recording also
+// runs each command line as a process of the real executable and records
+// nothing unless both agree. test_window_identity (ZENTRAQ_IDENTITY_WINDOW)
+// drives the window, whose GUI application needs a process of its own.
 
 #include "corpus.h"
 
+#include "../app/testfiles.h"
 #include "../picture/lvgl_pictures.h"
 
 #ifdef ZENTRAQ_IDENTITY_WINDOW
@@ -49,12 +42,12 @@
 #include <hb.h>
 #include <png.h>
 
-#include <fcntl.h>
 #include <map>
-#include <unistd.h>
 
 using namespace zentraq;
 using namespace zentraq::identity;
+using zentraq::testing::readFile;
+using zentraq::testing::writeFile;
 
 namespace {
 
@@ -64,16 +57,6 @@ QTemporaryDir* g_root = nullptr;
 
 QString rootPath(const QString& name = {}) {
     return name.isEmpty() ? g_root->path() : g_root->path() + u'/' + name;
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 // What one case made: its exit status and each output by name.
@@ -99,35 +82,6 @@ QString tableLine(const QString& key, const Result& r) {
 }
 
 #ifndef ZENTRAQ_IDENTITY_WINDOW
-// Standard input, output and error on files while it lives.
-class Streams {
-public:
-    Streams(const QString& in, const QString& out, const QString& err) {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        const QByteArray names[3] = {QFile::encodeName(in), QFile::encodeName(out),
-                                     QFile::encodeName(err)};
-        for (int fd = 0; fd < 3; ++fd) {
-            m_saved[fd] = ::dup(fd);
-            const int file = ::open(names[fd].constData(),
-                                    fd == 0 ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            ::dup2(file, fd);
-            ::close(file);
-        }
-    }
-    ~Streams() {
-        for (int fd = 0; fd < 3; ++fd) {
-            ::dup2(m_saved[fd], fd);
-            ::close(m_saved[fd]);
-        }
-    }
-    Streams(const Streams&) = delete;
-    Streams& operator=(const Streams&) = delete;
-
-private:
-    int m_saved[3] = {-1, -1, -1};
-};
-
 // A fresh, empty folder for a case, with its setup files; "in" beside it.
 QString freshFolder(const QString& name, const QStringList& setup) {
     QDir(rootPath(name)).removeRecursively();
@@ -140,8 +94,8 @@ QString freshFolder(const QString& name, const QStringList& setup) {
 // The files a case left in its folder: new ones, and setup files it changed.
 void collectFiles(const QString& folder, const QStringList& setup, Result& r) {
     for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
-        const QByteArray bytes = readAll(folder + u'/' + name);
-        if (setup.contains(name) && bytes == readAll(rootPath(QStringLiteral("in/") + name)))
+        const QByteArray bytes = readFile(folder + u'/' + name);
+        if (setup.contains(name) && bytes == readFile(rootPath(QStringLiteral("in/") + name)))
             continue;
         r.outputs[name] = bytes;
     }
@@ -150,13 +104,14 @@ void collectFiles(const QString& folder, const QStringList& setup, Result& r) {
 // The tool in this process, as its executable runs it.
 Result runInProcess(const Case& c) {
     const QString folder = freshFolder(QStringLiteral("run"), c.setup);
-    writeAll(rootPath(QStringLiteral("stdin")), c.input);
+    writeFile(rootPath(QStringLiteral("stdin")), c.input);
     const QString previous = QDir::currentPath();
     QDir::setCurrent(folder);
     Result r;
     {
-        const Streams streams(rootPath(QStringLiteral("stdin")), rootPath(QStringLiteral("stdout")),
-                              rootPath(QStringLiteral("stderr")));
+        const testing::StreamsOnFiles streams(rootPath(QStringLiteral("stdin")),
+                                              rootPath(QStringLiteral("stdout")),
+                                              rootPath(QStringLiteral("stderr")));
         QList<QByteArray> storage{"zentraq-cli"};
         storage += c.args;
         std::vector<char*> argv;
@@ -174,8 +129,8 @@ Result runInProcess(const Case& c) {
         }
     }
     QDir::setCurrent(previous);
-    r.outputs[QStringLiteral("stdout")] = readAll(rootPath(QStringLiteral("stdout")));
-    r.outputs[QStringLiteral("stderr")] = readAll(rootPath(QStringLiteral("stderr")));
+    r.outputs[QStringLiteral("stdout")] = readFile(rootPath(QStringLiteral("stdout")));
+    r.outputs[QStringLiteral("stderr")] = readFile(rootPath(QStringLiteral("stderr")));
     collectFiles(folder, c.setup, r);
     return r;
 }
@@ -186,7 +141,7 @@ Result runProcess(const Case& c) {
     QProcess p;
     p.setWorkingDirectory(folder);
     p.setStandardInputFile(rootPath(QStringLiteral("stdin")));
-    writeAll(rootPath(QStringLiteral("stdin")), c.input);
+    writeFile(rootPath(QStringLiteral("stdin")), c.input);
     // Each argument made from its bytes by the shell, names that are not
     // UTF-8 and line ends at the end included.
     QByteArray script = "set --\n";
@@ -272,7 +227,7 @@ struct Table {
 
 Table readTable(const QString& path) {
     Table t;
-    for (const QByteArray& raw : readAll(path).split('\n')) {
+    for (const QByteArray& raw : readFile(path).split('\n')) {
         const QString line = QString::fromUtf8(raw);
         if (line.startsWith(QLatin1String("# recorded with: ")))
             t.recordedWith = line.mid(17);
@@ -319,12 +274,12 @@ class OutputIdentityTest : public QObject {
         copy(QStringLiteral("bdf"), bitmapFaces);
         for (const QString& name :
              QDir(seeds.filePath(QStringLiteral("options"))).entryList(QDir::Files)) {
-            const QByteArray bytes = readAll(seeds.filePath(QStringLiteral("options/") + name));
+            const QByteArray bytes = readFile(seeds.filePath(QStringLiteral("options/") + name));
             inputs.optionSeeds.append({name, bytes.split('\0')});
         }
         // Texts, data and the files the command-line seeds name.
-        writeAll(in + QStringLiteral("/menu.txt"),
-                 QStringLiteral("设置 Setup\r\n温度 21.5 °C\n亮度 Brightness\n").toUtf8());
+        writeFile(in + QStringLiteral("/menu.txt"),
+                  QStringLiteral("设置 Setup\r\n温度 21.5 °C\n亮度 Brightness\n").toUtf8());
         QByteArray pattern, text;
         for (int i = 0; i < 16 * 16; ++i) {
             pattern += char(i * 37);
@@ -333,10 +288,10 @@ class OutputIdentityTest : public QObject {
             if (i % 16 == 15)
                 text += "\r\n";
         }
-        writeAll(in + QStringLiteral("/pattern.bin"), pattern);
-        writeAll(in + QStringLiteral("/pattern.txt"), text);
-        writeAll(in + QStringLiteral("/font8x16.h"),
-                 "const unsigned char font8x16[32] = {\r\n" + text.left(32 * 5) + "\r\n};\r\n");
+        writeFile(in + QStringLiteral("/pattern.bin"), pattern);
+        writeFile(in + QStringLiteral("/pattern.txt"), text);
+        writeFile(in + QStringLiteral("/font8x16.h"),
+                  "const unsigned char font8x16[32] = {\r\n" + text.left(32 * 5) + "\r\n};\r\n");
         QFile::copy(QString::fromLatin1(DejaVuSans), in + QStringLiteral("/f.ttf"));
         QFile::copy(in + QStringLiteral("/opaque.png"), in + QStringLiteral("/logo.png"));
         QFile::copy(in + QStringLiteral("/base.jpg"), in + QStringLiteral("/splash.jpg"));
@@ -374,7 +329,7 @@ class OutputIdentityTest : public QObject {
         h.window->Command12_Click();
         Result r;
         r.outputs[QStringLiteral("temp.txt")] =
-            readAll(h.folder.path() + QStringLiteral("/temp.txt"));
+            readFile(h.folder.path() + QStringLiteral("/temp.txt"));
         r.outputs[QStringLiteral("Label1")] = ui.Label1->text().toUtf8();
         r.outputs[QStringLiteral("Label5")] = ui.Label5->text().toUtf8();
         r.outputs[QStringLiteral("boxes")] = h.boxes.shown.join(u'\n')
@@ -488,7 +443,7 @@ private slots:
             "# its commit.\n"
             "# recorded with: " +
             versions().toUtf8() + '\n' + lines.join(u'\n').toUtf8() + '\n';
-        QVERIFY(writeAll(m_record, out));
+        QVERIFY(writeFile(m_record, out));
     }
 };
 
@@ -508,7 +463,7 @@ int main(int argc, char** argv) {
         conf += "  <dir>" + folder.toUtf8() + "</dir>\n";
     conf += "  <cachedir>" + rootPath(QStringLiteral("fontcache")).toUtf8() +
             "</cachedir>\n</fontconfig>\n";
-    writeAll(rootPath(QStringLiteral("fonts.conf")), conf);
+    writeFile(rootPath(QStringLiteral("fonts.conf")), conf);
     qputenv("FONTCONFIG_FILE", QFile::encodeName(rootPath(QStringLiteral("fonts.conf"))));
     qunsetenv("FONTCONFIG_PATH");
 #ifdef ZENTRAQ_IDENTITY_WINDOW

@@ -103,12 +103,7 @@ private slots:
             return QStringLiteral("检测到新版本:%1,点击确定进入新版本下载页面")
                 .arg(QLatin1String(v));
         };
-        QString emptyFile;
-        try {
-            update::firstField("");
-        } catch (const RuntimeError& e) {
-            emptyFile = QString::fromUtf8(e.what());
-        }
+        const QString emptyFile = QStringLiteral("输入超出文件尾：版本文件是空的，读不到版本号");
         const auto row = [](const char* name, int status, const QByteArray& body, Local before,
                             QStringList shown, bool browser, bool ended, const QByteArray& left,
                             int dripMs = 0, bool browserFails = false, Serve serve = Serve::Plain) {

@@ -12,21 +12,19 @@ static const zlh_named_font* zlh_fonts;
 static const zlh_named_image* zlh_images;
 
 static int usage(void) {
-    fputs(
-        "usage:\n"
-        "  CLIENT list\n"
-        "  CLIENT dump FONT [--codes RANGES] [--kerning RANGES] [-o FILE]\n"
-        "  CLIENT label FONT TEXT [--size WxH] [--at X,Y] [--bg RRGGBB] [--fg RRGGBB] -o FILE.ppm\n"
-        "  CLIENT image IMAGE [--size WxH] [--at X,Y] [--bg RRGGBB] -o FILE.ppm\n"
-        "  CLIENT compare-fonts A B [--codes RANGES] [--kerning RANGES] [--max-glyphs N|P%] "
-        "[--max-level N]\n"
-        "                       [--ignore-advance] [--label TEXT]...\n"
-        "  CLIENT compare-images A B [--bg RRGGBB]... [--max-level N]\n"
-        "FONT: a compiled-in name, or file:PATH (a binary font). IMAGE: a compiled-in name, or "
-        "file:PATH.\n"
-        "RANGES: 0x20-0x7E,0xA0-0xFF,65 (default for --codes: every code the font has; for "
-        "--kerning: 0x20-0x7E)\n",
-        stderr);
+    fputs("usage:\n"
+          "  CLIENT dump FONT [--codes RANGES] [--kerning RANGES] [-o FILE]\n"
+          "  CLIENT label FONT TEXT [--at X,Y] [--bg RRGGBB] -o FILE.ppm\n"
+          "  CLIENT image IMAGE [--at X,Y] [--bg RRGGBB] -o FILE.ppm\n"
+          "  CLIENT compare-fonts A B [--codes RANGES] [--kerning RANGES] [--max-glyphs N|P%] "
+          "[--max-level N]\n"
+          "                       [--ignore-advance] [--label TEXT]...\n"
+          "  CLIENT compare-images A B [--bg RRGGBB]... [--max-level N]\n"
+          "FONT: a compiled-in name, or file:PATH (a binary font). IMAGE: a compiled-in name, or "
+          "file:PATH.\n"
+          "RANGES: 0x20-0x7E,0xA0-0xFF,65 (default for --codes: every code the font has; for "
+          "--kerning: 0x20-0x7E)\n",
+          stderr);
     return 2;
 }
 
@@ -69,18 +67,6 @@ static int parse_ranges(const char* s, zlh_ranges* out) {
 }
 
 static int parse_colour(const char* s, uint32_t* out) {
-    if (!strcmp(s, "black")) {
-        *out = 0x000000;
-        return 0;
-    }
-    if (!strcmp(s, "white")) {
-        *out = 0xFFFFFF;
-        return 0;
-    }
-    if (*s == '#')
-        s++;
-    else if (!strncmp(s, "0x", 2))
-        s += 2;
     char* end;
     unsigned long v = strtoul(s, &end, 16);
     if (end - s != 6 || *end)
@@ -105,7 +91,7 @@ static int parse_pair(const char* s, char sep, int32_t* a, int32_t* b) {
 
 /* Options after the positional arguments: --name VALUE pairs. */
 typedef struct {
-    const char *codes, *kerning, *size, *at, *fg, *out, *max_glyphs, *max_level;
+    const char *codes, *kerning, *at, *out, *max_glyphs, *max_level;
     const char* bg[8];
     int n_bg;
     const char* label[16];
@@ -131,12 +117,8 @@ static int parse_opts(int argc, char** argv, int first, zlh_opts* o) {
             o->codes = v;
         else if (!strcmp(k, "--kerning"))
             o->kerning = v;
-        else if (!strcmp(k, "--size"))
-            o->size = v;
         else if (!strcmp(k, "--at"))
             o->at = v;
-        else if (!strcmp(k, "--fg"))
-            o->fg = v;
         else if (!strcmp(k, "-o"))
             o->out = v;
         else if (!strcmp(k, "--max-glyphs"))
@@ -257,38 +239,27 @@ static int cmd_dump(const lv_font_t* font, const zlh_opts* o) {
 
 /* ---- drawing ---- */
 
+/* A display of the content's size plus the --at margin on each side. */
 static int open_for(const zlh_opts* o, int32_t content_w, int32_t content_h, int32_t* x,
                     int32_t* y) {
-    int32_t w, h;
     *x = ZLH_MARGIN;
     *y = ZLH_MARGIN;
     if (o->at && parse_pair(o->at, ',', x, y) != 0)
         return -1;
-    if (o->size) {
-        if (parse_pair(o->size, 'x', &w, &h) != 0)
-            return -1;
-    } else {
-        w = content_w + 2 * *x;
-        h = content_h + 2 * *y;
-        if (w < 1)
-            w = 1;
-        if (h < 1)
-            h = 1;
-    }
-    return zlh_open(w, h);
+    int32_t w = content_w + 2 * *x, h = content_h + 2 * *y;
+    return zlh_open(w < 1 ? 1 : w, h < 1 ? 1 : h);
 }
 
 static int cmd_label(const lv_font_t* font, const char* text, const zlh_opts* o) {
-    uint32_t bg = 0x000000, fg = 0xFFFFFF;
+    uint32_t bg = 0x000000;
     int32_t w, h, x, y;
-    if (!o->out || (o->n_bg && parse_colour(o->bg[0], &bg) != 0) ||
-        (o->fg && parse_colour(o->fg, &fg) != 0))
+    if (!o->out || (o->n_bg && parse_colour(o->bg[0], &bg) != 0))
         return usage();
     zlh_text_size(font, text, &w, &h);
     if (open_for(o, w, h, &x, &y) != 0)
         return usage();
     zlh_clear(bg);
-    zlh_add_label(font, text, x, y, fg);
+    zlh_add_label(font, text, x, y, 0xFFFFFF);
     zlh_render();
     return zlh_write_ppm(o->out) == 0 ? 0 : 1;
 }
@@ -346,6 +317,27 @@ static long differing_pixels(const uint32_t* a, const uint32_t* b, int max_level
                 printf("%s: pixel %d,%d: %06X against %06X\n", what, (int)x, (int)y, (unsigned)pa,
                        (unsigned)pb);
         }
+    return bad;
+}
+
+/* Draws A, then B, on BG: labels of TEXT in fonts A and B when TEXT is given,
+ * else images A and B at 0,0; the pixels that differ by more than
+ * MAX_LEVEL, or -1 when a drawing cannot be copied. */
+static long draw_both(const void* a, const void* b, const char* text, uint32_t bg, int max_level,
+                      const char* what) {
+    uint32_t* px[2];
+    for (int i = 0; i < 2; i++) {
+        zlh_clear(bg);
+        if (text)
+            zlh_add_label(i ? b : a, text, ZLH_MARGIN, ZLH_MARGIN, 0xFFFFFF);
+        else
+            zlh_add_image(i ? b : a, 0, 0);
+        zlh_render();
+        px[i] = grab();
+    }
+    long bad = px[0] && px[1] ? differing_pixels(px[0], px[1], max_level, what) : -1;
+    free(px[0]);
+    free(px[1]);
     return bad;
 }
 
@@ -482,23 +474,12 @@ static int cmd_compare_fonts(const lv_font_t* a, const lv_font_t* b, const zlh_o
         if (zlh_open((wa > wb ? wa : wb) + 2 * ZLH_MARGIN, (ha > hb ? ha : hb) + 2 * ZLH_MARGIN) !=
             0)
             return 1;
-        uint32_t *pa = NULL, *pb = NULL;
-        zlh_clear(0x000000);
-        zlh_add_label(a, o->label[i], ZLH_MARGIN, ZLH_MARGIN, 0xFFFFFF);
-        zlh_render();
-        pa = grab();
-        zlh_clear(0x000000);
-        zlh_add_label(b, o->label[i], ZLH_MARGIN, ZLH_MARGIN, 0xFFFFFF);
-        zlh_render();
-        pb = grab();
-        if (!pa || !pb)
+        long bad = draw_both(a, b, o->label[i], 0x000000, 0, "label");
+        if (bad < 0)
             return 1;
-        long bad = differing_pixels(pa, pb, 0, "label");
         printf("label \"%s\": %dx%d, %ld pixels different\n", o->label[i], (int)zlh_width(),
                (int)zlh_height(), bad);
         failed |= bad != 0;
-        free(pa);
-        free(pb);
     }
     return failed;
 }
@@ -527,24 +508,14 @@ static int cmd_compare_images(const void* a, const void* b, const zlh_opts* o) {
         uint32_t bg;
         if (parse_colour(bgs[i], &bg) != 0)
             return usage();
-        zlh_clear(bg);
-        zlh_add_image(a, 0, 0);
-        zlh_render();
-        uint32_t* pa = grab();
-        zlh_clear(bg);
-        zlh_add_image(b, 0, 0);
-        zlh_render();
-        uint32_t* pb = grab();
-        if (!pa || !pb)
-            return 1;
         char what[32];
         snprintf(what, sizeof what, "on %06X", (unsigned)bg);
-        long bad = differing_pixels(pa, pb, max_level, what);
+        long bad = draw_both(a, b, NULL, bg, max_level, what);
+        if (bad < 0)
+            return 1;
         printf("on %06X: %dx%d, %ld pixels differ by more than %d\n", (unsigned)bg, (int)wa,
                (int)ha, bad, max_level);
         failed |= bad != 0;
-        free(pa);
-        free(pb);
     }
     return failed;
 }
@@ -556,13 +527,6 @@ int zlh_main(int argc, char** argv, const zlh_named_font* fonts, const zlh_named
         return usage();
     const char* cmd = argv[1];
     zlh_opts o;
-    if (!strcmp(cmd, "list")) {
-        for (const zlh_named_font* f = fonts; f->name; f++)
-            printf("font %s\n", f->name);
-        for (const zlh_named_image* i = images; i->name; i++)
-            printf("image %s\n", i->name);
-        return 0;
-    }
     if (!strcmp(cmd, "dump") || !strcmp(cmd, "label") || !strcmp(cmd, "compare-fonts")) {
         int npos = !strcmp(cmd, "dump") ? 1 : 2;
         if (argc < 2 + npos || parse_opts(argc, argv, 2 + npos, &o) != 0)
