@@ -1,8 +1,7 @@
-// The tool's command line, in process: arguments as bytes, sizes, and what
-// the command line sets. (Refused command lines are checked on the tool
-// itself, in test_cli_glyph and test_cli_picture.)
+// The tool's command line, in process: arguments as bytes and sizes. (What
+// accepted command lines make is pinned by tests/identity; refused ones are
+// checked on the tool itself, in test_cli_glyph and test_cli_picture.)
 #include "cli.h"
-#include "commands.h"
 #include "error.h"
 #include "process.h"
 
@@ -148,63 +147,6 @@ private slots:
                          message.endsWith(", not '" + text + "'"),
                      e.what());
         }
-    }
-
-    void acceptedCommandLines() {
-        const auto line = [](const CommandDef& c, const QStringList& args) {
-            return CommandLine(c, args, commands());
-        };
-        // The window's spelling of a size, a text after --, option=value.
-        GlyphOptions g = parseGlyph(line(GlyphCommand, {"--size=16*32", "--format=c", "--", "-x"}));
-        QCOMPARE(g.cell.shape.width, 16);
-        QCOMPARE(g.cell.shape.height, 32);
-        QCOMPARE(g.source, TextSource::Argument);
-        QCOMPARE(g.text, QStringLiteral("-x"));
-        QCOMPARE(g.out.form, zentraq::core::DataForm::C);
-        QCOMPARE(g.out.name, QStringLiteral("glyph_data"));
-        QCOMPARE(g.cell.shape.layout.scan, zentraq::core::Scan::Row);
-
-        // Any cell, its face size, a layout; compacted short options.
-        g = parseGlyph(
-            line(GlyphCommand, {"--size", "5x7", "--pixel-size", "8", "--scan", "column", "--pad",
-                                "--msb-first", "--invert", "--ascii", "-qo", "out"}));
-        QCOMPARE(g.cell.shape.pixelSize, 8);
-        QCOMPARE(g.cell.shape.layout.scan, zentraq::core::Scan::Column);
-        QVERIFY(g.cell.shape.layout.pad && g.cell.shape.layout.msbFirst && g.cell.shape.invert);
-        QCOMPARE(g.source, TextSource::Ascii);
-        QVERIFY(g.out.quiet);
-        QCOMPARE(g.out.output, QStringLiteral("out"));
-        QCOMPARE(parseGlyph(line(GlyphCommand, {"--size", "256x256", "A"})).cell.shape.width, 256);
-
-        PictureOptions p = parsePicture(line(
-            PictureCommand, {"in.png", "-oout.txt", "--binary", "--byte-order", "high-first"}));
-        QCOMPARE(p.picture, QStringLiteral("in.png"));
-        QCOMPARE(p.out.output, QStringLiteral("out.txt"));
-        QCOMPARE(p.out.form, zentraq::core::DataForm::Binary);
-        QVERIFY(p.settings.data.highByteFirst);
-        p = parsePicture(line(PictureCommand, {"-", "--resize", "240*320"}));
-        QCOMPARE(p.picture, QStringLiteral("-")); // a picture named '-' is a file
-        QCOMPARE(p.settings.data.fitting.resize, QSize(240, 320));
-
-        PreviewOptions v =
-            parsePreview(line(PreviewCommand, {"-", "--width", "120", "--binary", "-o", "p.png"}));
-        QCOMPARE(v.data, QStringLiteral("-"));
-        QVERIFY(v.binary);
-        QCOMPARE(v.pictureWidth, 120);
-        v = parsePreview(
-            line(PreviewCommand, {"d", "--size", "256x256", "--scan", "band", "-o", "p.png"}));
-        QCOMPARE(v.layout.scan, zentraq::core::Scan::Band);
-        QCOMPARE(v.cell, QSize(256, 256));
-
-        // A library is binary unless a text form is asked for.
-        LibraryOptions l = parseLibrary(
-            line(LibraryCommand, {"--charset", "gb2312", "--size", "16x16", "-o", "f.bin"}));
-        QCOMPARE(l.charset, QStringLiteral("gb2312"));
-        QCOMPARE(l.out.form, zentraq::core::DataForm::Binary);
-        l = parseLibrary(
-            line(LibraryCommand, {"--charset", "chars.txt", "--size", "12x12", "--format", "c"}));
-        QCOMPARE(l.out.form, zentraq::core::DataForm::C);
-        QCOMPARE(l.out.name, QStringLiteral("font_data"));
     }
 };
 

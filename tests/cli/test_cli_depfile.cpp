@@ -240,16 +240,6 @@ private slots:
         QVERIFY2(newer.contains("picture"), newer.constData());
     }
 
-    // The family's face is the one fontconfig resolves, as the glyphs are
-    // drawn with it.
-    void fontFamilyFace() {
-        QVERIFY(text::fontconfigReady());
-        const auto face =
-            text::installedFace(QStringLiteral("DejaVu Sans"), text::FacePreference::OwnNameFirst);
-        QVERIFY(face);
-        QCOMPARE(face->file, QString::fromLatin1(DejaVu));
-    }
-
     void refusals_data() {
         zentraq::testing::refusalColumns();
         const QStringList picture{"picture", "pic.png"};

@@ -1,10 +1,10 @@
-// zentraq-cli font as a process: the character set as the union of its
-// options, faces of collections, the refusals (one line, exit 2 or 1, no
-// file left), characters the face lacks, the vlw font read back by a
-// reader written from the format's description, whose sample equals the
-// tool's --sample-output, the u8g2 font's C literal against its bytes, a
-// BDF file of ours made into the same u8g2 font as its face; the flash
-// image's sample, drawn from the image, equals the C font's.
+// zentraq-cli font as a process: face groups against lv_font_conv's
+// advances, the refusals tests/identity does not run (one line, exit 2 or 1,
+// no file left), the missing characters of each group, the characters of
+// sources, the vlw font read back by a reader written from the format's
+// description, whose sample equals the tool's --sample-output, the u8g2
+// font's C literal against its bytes; the flash image's sample, drawn from
+// the image, equals the C font's.
 #include "cli_runner.h"
 #include "support/font_builder.h"
 #include "support/vlw_reader.h"
@@ -19,7 +19,6 @@
 #include <cstdlib>
 
 using zentraq::testing::CliRun;
-using zentraq::testing::listing;
 using zentraq::testing::readFile;
 using zentraq::testing::runCli;
 
@@ -29,11 +28,6 @@ const QString Sans = QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans
 const QString UMing = QStringLiteral("/usr/share/fonts/truetype/arphic/uming.ttc");
 const QString Awesome = QStringLiteral("/usr/share/fonts/opentype/font-awesome/FontAwesome.otf");
 const QString Bitmap = QStringLiteral(ZENTRAQ_FONT_TEST_DATA "/test12.bdf");
-
-quint32 be32(const QByteArray& b, qsizetype at) {
-    return quint32(uchar(b[at])) << 24 | quint32(uchar(b[at + 1])) << 16 |
-           quint32(uchar(b[at + 2])) << 8 | uchar(b[at + 3]);
-}
 
 } // namespace
 
@@ -49,22 +43,10 @@ private slots:
             QSKIP("needs fonts-dejavu-core, fonts-arphic-uming and fonts-font-awesome "
                   "(scripts/install-deps.sh)");
         QVERIFY(m_dir.isValid());
-        QVERIFY(zentraq::testing::writeFile(path("notes.txt"), "plain text, no font\n"));
-        // --chars-from sources that cannot be read.
-        for (const auto& [name, bytes] : std::initializer_list<std::pair<const char*, QByteArray>>{
-                 {"open.c", "a;\ns = \"open;\n"},
-                 {"open.h", "/* open\n"},
-                 {"bad.c", "a;\n\n\"\xC3\x28\";\n"},
-                 {"bad.json", "{\"a\": \"b\",\n}"},
-                 {"bad.yaml", "a: b\n  c: d\n"}})
-            QVERIFY(zentraq::testing::writeFile(path(name), bytes));
-        // The test face cut short, and with a glyph larger than its box.
+        // The test face cut short.
         const QByteArray bdf = readFile(Bitmap);
         QVERIFY(zentraq::testing::writeFile(
             path("short.bdf"), bdf.left(bdf.indexOf("ENDCHAR", bdf.indexOf("uni4E10")))));
-        QByteArray large = bdf;
-        large.replace("BBX 3 12 1 -2\nBITMAP\n20", "BBX 3 12 1 -2\nBITMAP\n30");
-        QVERIFY(zentraq::testing::writeFile(path("large.bdf"), large));
         // "A" stepping 65535 pixels: past every advance field (found by fuzzing).
         QByteArray far = bdf;
         far.replace("ENCODING 65\nSWIDTH 666 0\nDWIDTH 8 0",
@@ -102,10 +84,6 @@ private slots:
                            "--range",     "0x20-0x7E",
                            "--format",    "vlw"}
             << 1 << "the glyph of U+0020 in Zentraq Test " + four;
-        QTest::newRow("GB2312 at 1024 px")
-            << QStringList{"--font-file", UMing, "--size", "1024", "--charset", "gb2312"} << 2
-            << "7444 characters of AR PL UMing CN Light at 1024 px would take about 7.3 GiB of "
-               "glyph data";
         const QString w(3900, u'W');
         QTest::newRow("a sample past the picture reader's limit")
             << QStringList{"--font-file",     Sans,
@@ -115,43 +93,13 @@ private slots:
                            "--sample-output", path("s.png")}
             << 2 << "the sample would be 963300 x 728 pixels, more than the";
         const QStringList sans{"--font-file", Sans, "--size", "16"};
-        QTest::newRow("not a font")
-            << QStringList{"--font-file", path("notes.txt"), "--size", "16", "--range", "65"} << 1
-            << "is not a font FreeType can read";
-        QTest::newRow("face past the end")
-            << QStringList{"--font-file", UMing, "--face-index", "4",
-                           "--size",      "16",  "--range",      "65"}
-            << 2 << "holds 4 faces (0 to 3); face index 4 is past its end";
-        QTest::newRow("size 0") << sans.mid(0, 3) + QStringList{"0", "--range", "65"} << 2
-                                << "--size wants a whole number from 1 to 1024, not '0'";
-        QTest::newRow("size 1025")
-            << sans.mid(0, 3) + QStringList{"1025", "--range", "65"} << 2 << "not '1025'";
         QTest::newRow("no characters") << sans << 2 << "the character set is empty";
         QTest::newRow("only a line break")
             << sans + QStringList{"--symbols", "\n"} << 2 << "the character set is empty";
-        QTest::newRow("none in the face") << sans + QStringList{"--range", "0x4E00-0x4E0F"} << 1
-                                          << "none of the 16 characters is in DejaVu Sans Book";
-        QTest::newRow("range backwards") << sans + QStringList{"--range", "0x7E-0x20"} << 2
-                                         << "runs backwards (0x7E is above 0x20)";
-        QTest::newRow("past U+10FFFF")
-            << sans + QStringList{"--range", "0x20-0x110000"} << 2 << "reaches beyond U+10FFFF";
-        QTest::newRow("LVGL 7") << sans + QStringList{"--range", "65", "--lvgl", "7"} << 2
-                                << "--lvgl wants 9 or 8, not '7'";
-        QTest::newRow("gfx span") << QStringList{"--font-file", Sans, "--format", "gfx",
-                                                 "--points",    "12", "--range",  "0x20,0x2000"}
-                                  << 2
-                                  << "more than 8 times as many); the lvgl and vlw formats take it";
         QTest::newRow("gfx above U+FFFF")
             << QStringList{"--font-file", Sans, "--format", "gfx",
                            "--points",    "12", "--range",  "0x1D538-0x1D539"}
             << 2 << "GFX stores 16-bit codes and U+1D539 is above U+FFFF";
-        QTest::newRow("gfx size") << QStringList{"--font-file", Sans, "--format", "gfx",
-                                                 "--size",      "16", "--range",  "65"}
-                                  << 2
-                                  << "--size is for lvgl, lvgl-bin, lvgl-flash, vlw, vlw-c, u8g2, "
-                                     "u8g2-bin and bdf fonts";
-        QTest::newRow("sample alone") << sans + QStringList{"--range", "65", "--sample", "A"} << 2
-                                      << "--sample TEXT and --sample-output PNG go together";
         // Face groups, moved codes and the fallback font.
         const QStringList awesome{"--font-file", Awesome};
         QTest::newRow("a move onto a chosen code")
@@ -160,10 +108,6 @@ private slots:
             << 2
             << "U+0042 is chosen twice: --range 0xF001=>0x42 (" + Awesome +
                    ") moves U+F001 there, and --range 0x41-0x43 (" + Sans + ") chooses it";
-        QTest::newRow("a move onto the surrogates")
-            << sans + QStringList{"--range", "0x41=>0xE000"} + awesome +
-                   QStringList{"--range", "0xF000-0xF002=>0xDFFF"}
-            << 2 << "moves codes onto the surrogates";
         QTest::newRow("two moves in one group")
             << awesome + QStringList{"--size",  "16",
                                      "--range", "0xF000-0xF002=>0xE000",
@@ -215,69 +159,13 @@ private slots:
             << sans + QStringList{"--range",      "65", "--font",  "DejaVu Serif",
                                   "--face-index", "1",  "--range", "66"}
             << 2 << "--face-index picks a face of a --font-file";
-        const QStringList flash = sans + QStringList{"--range", "65", "--format", "lvgl-flash"};
-        QTest::newRow("flash for LVGL 8")
-            << flash + QStringList{"--lvgl", "8"} << 2
-            << "the flash image serves LVGL 9 and 8.3 alike; leave --lvgl out";
-        QTest::newRow("flash named") << flash + QStringList{"--name", "f"} << 2
-                                     << "--name is for lvgl, gfx, vlw-c and u8g2 fonts";
-        QTest::newRow("flash with an include")
-            << flash + QStringList{"--lv-include", "lvgl.h"} << 2 << "--lv-include is for lvgl";
 
-        // A --chars-from source that cannot be read: the file and line named.
-        const auto source = [&](const char* name, const char* file, const QString& message) {
-            QTest::newRow(name) << sans + QStringList{"--range", "65", "--chars-from", path(file)}
-                                << 1 << path(file) + message;
-        };
-        source("unterminated literal", "open.c", ":2: a string literal is not closed");
-        source("unterminated comment", "open.h", ":1: a comment /* is not closed");
-        source("invalid UTF-8", "bad.c", ":3: bytes that are not UTF-8");
-        source("JSON", "bad.json", ":2: not JSON: ");
-        source("YAML", "bad.yaml", ":2: not YAML: illegal map value");
-        const QStringList u8g2{"--font-file", Sans, "--format", "u8g2", "--points", "12"};
         QTest::newRow("BDF cut short")
             << QStringList{"--font-file", path("short.bdf"), "--size", "12", "--range", "65"} << 1
             << "short.bdf' is cut short: it ends inside the bitmap of the glyph of U+4E10";
-        QTest::newRow("glyph larger than its box")
-            << QStringList{"--font-file", path("large.bdf"), "--size", "12", "--range", "65"} << 1
-            << "has ink in column 4 of the glyph of U+0028, whose BBX is 3 wide";
         QTest::newRow("an advance past 16.16 pixels")
             << QStringList{"--font-file", path("far.bdf"), "--size", "12", "--range", "65"} << 1
             << "far.bdf would be 65535 pixels at 12 px, more than the 32767 a glyph may take";
-        QTest::newRow("size the bitmap face lacks")
-            << QStringList{"--font-file", Bitmap, "--size", "16", "--range", "65"} << 2
-            << "is a bitmap font with a strike of 12 px; it has no 16 px";
-        QTest::newRow("u8g2 above U+FFFF") << u8g2 + QStringList{"--range", "0x41,0x1F600"} << 2
-                                           << "u8g2 fonts hold codes up to U+FFFF, and U+1F600 "
-                                              "is above it";
-        QTest::newRow("u8g2 glyph over 254 bytes")
-            << QStringList{"--font-file", Sans,  "--format",  "u8g2",
-                           "--points",    "100", "--symbols", "@ "}
-            << 2
-            << "the glyph of U+0040 would take 374 bytes in the u8g2 font, which holds at most 254 "
-               "a glyph; 72 px is the largest size at which every glyph fits";
-        QTest::newRow("u8g2 glyph off the offsets")
-            << QStringList{"--font-file", Sans,  "--format",  "u8g2",
-                           "--points",    "160", "--symbols", "@ "}
-            << 2
-            << "the glyph of U+0040 lies or moves the pen further than u8g2's offsets of -128 to "
-               "127 pixels reach; 72 px is the largest size";
-        QTest::newRow("u8g2 two sizes") << u8g2 + QStringList{"--size", "12", "--range", "65"} << 2
-                                        << "need one size: --size PX or --points PT";
-        QTest::newRow("u8g2 dpi") << u8g2 + QStringList{"--dpi", "100", "--range", "65"} << 2
-                                  << "--dpi is for gfx fonts";
-        QTest::newRow("u8g2 mode") << u8g2 + QStringList{"--u8g2-mode", "x", "--range", "65"} << 2
-                                   << "--u8g2-mode wants t, h, m or 8, not 'x'";
-        QTest::newRow("u8g2 mode for lvgl")
-            << sans + QStringList{"--u8g2-mode", "m", "--range", "65"} << 2
-            << "--u8g2-mode is for u8g2 and u8g2-bin fonts";
-        QTest::newRow("u8g2 depth") << u8g2 + QStringList{"--bpp", "1", "--range", "65"} << 2
-                                    << "--bpp is for lvgl, lvgl-bin, lvgl-flash, vlw and vlw-c "
-                                       "(u8g2 is 1) fonts";
-        QTest::newRow("bdf name") << QStringList{"--font-file", Bitmap, "--format", "bdf",
-                                                 "--size",      "12",   "--range",  "65",
-                                                 "--name",      "x"}
-                                  << 2 << "--name is for lvgl, gfx, vlw-c and u8g2 fonts";
     }
     void refusals() {
         zentraq::testing::expectRefusal(m_dir.path(), {}, {"font"}, {"-o", path("f.c")});
@@ -373,17 +261,6 @@ private slots:
         QCOMPARE(listed.out, QByteArray("U+4E2D '中'\nU+0042 'B'\n"));
     }
 
-    // The fallback font: declared, and LVGL's field set (v9 and v8.3).
-    void fallback() {
-        for (const char* v : {"9", "8"}) {
-            const CliRun r = runCli({"font", "--font-file", Sans, "--size", "16", "--range", "65",
-                                     "--lvgl", v, "--lv-fallback", "font_cjk_16", "-q"});
-            QCOMPARE(r.exitCode, 0);
-            QVERIFY(r.out.contains("extern const lv_font_t font_cjk_16;\n"));
-            QVERIFY(r.out.contains("    .fallback = &font_cjk_16,\n"));
-        }
-    }
-
     // --chars-from: the literals of C sources, the string values of tables,
     // a GBK copy read as GBK; --list-chars shows the set and writes nothing;
     // the depfile names every file read.
@@ -424,61 +301,6 @@ private slots:
         const QByteArray dep = readFile(path("menu_font.d"));
         for (const QString& read : {path("menu.c"), path("zh.json"), path("zh.yml"), UMing})
             QVERIFY2(dep.contains(read.toUtf8()), dep.constData());
-    }
-
-    // The set is the union of every --range, --symbols and --charset, each
-    // character once: ASCII's 95, "AB中" adds 中, the range two more, the
-    // file 国 (its 中 is there already).
-    void characterUnion() {
-        QVERIFY(zentraq::testing::writeFile(path("chars.txt"), "中国\n"));
-        const QString vlw = path("union.vlw");
-        const CliRun r = runCli({"font", "--font-file", UMing, "--size", "16", "--format", "vlw",
-                                 "--charset", "ascii", "--symbols", "AB中", "--range", "0x4E00",
-                                 "--range", "0x4E01", "--charset", path("chars.txt"), "-o", vlw});
-        QCOMPARE(r.exitCode, 0);
-        const QByteArray b = readFile(vlw);
-        QCOMPARE(be32(b, 0), 95u + 4u);
-        const auto f = zentraq::testing::readVlw(b);
-        QVERIFY(f);
-        for (const uint cp : {0x20u, 0x7Eu, 0x4E00u, 0x4E01u, 0x4E2Du, 0x56FDu})
-            QVERIFY2(f->find(cp), qPrintable(QString::number(cp, 16)));
-    }
-
-    // Characters the face lacks: one line naming how many and the first
-    // few, the font made without them; --missing lists them and exits 1.
-    void missingCharacters() {
-        const QStringList args{"font",    "--font-file", Sans,        "--size",      "12",
-                               "--range", "0x41-0x43",   "--symbols", "中文字体测试"};
-        const CliRun made = runCli(args + QStringList{"-o", path("m.c")});
-        QCOMPARE(made.exitCode, 0);
-        QVERIFY2(
-            made.err.startsWith(
-                "6 of the 9 characters are not in DejaVu Sans Book and are left out: "
-                "U+4E2D '中', U+4F53 '体', U+5B57 '字', U+6587 '文', U+6D4B '测' and 1 more\n"),
-            qPrintable(made.err));
-        QCOMPARE(made.err.count(u'\n'), 2); // and the summary
-        const CliRun listed = runCli(args + QStringList{"--missing", "-q"});
-        QCOMPARE(listed.exitCode, 1);
-        QCOMPARE(listed.out.count('\n'), 6);
-        QVERIFY(listed.out.startsWith("U+4E2D '中'\n"));
-        QCOMPARE(runCli({"font", "--font-file", Sans, "--size", "12", "--range", "65", "--missing"})
-                     .exitCode,
-                 0);
-    }
-
-    // The faces of a collection by index.
-    void collectionFaces() {
-        QStringList names;
-        for (const char* index : {"0", "1", "3"}) {
-            const CliRun r = runCli({"font", "--font-file", UMing, "--face-index", index, "--size",
-                                     "16", "--symbols", "中", "-o", path("u.c")});
-            QCOMPARE(r.exitCode, 0);
-            const QByteArray c = readFile(path("u.c"));
-            names << QString::fromUtf8(
-                c.mid(c.indexOf("from ") + 5, c.indexOf(" (") - c.indexOf("from ") - 5));
-        }
-        QVERIFY2(names[0] != names[1] && names[1] != names[2] && names[0] != names[2],
-                 qPrintable(names.join(u'|')));
     }
 
     // A reader written from the vlw format's description draws the tool's
@@ -534,52 +356,6 @@ private slots:
         QCOMPARE(fromImage, fromC);
     }
 
-    // The largest size the refusal names is the largest that works.
-    void u8g2LargestSize() {
-        const QStringList at{"font",      "--font-file", Sans, "--format", "u8g2",
-                             "--symbols", "@ ",          "-q", "--points"};
-        QCOMPARE(runCli(at + QStringList{"72", "-o", path("72.c")}).exitCode, 0);
-        const CliRun r = runCli(at + QStringList{"73", "-o", path("73.c")});
-        QCOMPARE(r.exitCode, 2);
-        QVERIFY2(r.err.contains("72 px is the largest size"), qPrintable(r.err));
-    }
-
-    // A bitmap font draws glyph cells at its strikes only, and a damaged
-    // BDF file is refused there too.
-    void bitmapFaceCells_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("glyph at 16 px")
-            << QStringList{"glyph", "--size", "16x16", "--font-file", Bitmap, "A"} << 2
-            << "is a bitmap font with a strike of 12 px; it has no 16 px (the cell's height, or "
-               "--pixel-size)";
-        QTest::newRow("library at 14 px")
-            << QStringList{"library",      "--charset", "ascii",       "--size", "16x16",
-                           "--pixel-size", "14",        "--font-file", Bitmap}
-            << 2 << "it has no 14 px";
-        QTest::newRow("glyph from a BDF cut short")
-            << QStringList{"glyph", "--size", "12x12", "--font-file", path("short.bdf"), "A"} << 1
-            << "is cut short";
-        QTest::newRow("glyph at its strike")
-            << QStringList{"glyph", "--size", "12x12", "--font-file", Bitmap, "A"} << 0
-            << QString();
-    }
-    void bitmapFaceCells() {
-        QFETCH(QStringList, args);
-        QFETCH(int, code);
-        QFETCH(QString, message);
-        QTemporaryDir out;
-        const CliRun r = runCli(args + QStringList{"-q", "-o", out.filePath("g.txt")});
-        QCOMPARE(r.exitCode, code);
-        if (code == 0) {
-            QCOMPARE(listing(out.path()), QStringList{"g.txt"});
-            return;
-        }
-        QVERIFY2(r.err.count(u'\n') == 1 && r.err.contains(message), qPrintable(r.err));
-        QCOMPARE(listing(out.path()), QStringList());
-    }
-
     // The C literal holds the font's bytes, escapes and line breaks as
     // bdfconv writes them, in every declaration it takes: a small font, a
     // font of build mode 8 (U8X8_FONT_SECTION), and one over 32760 bytes
@@ -614,31 +390,6 @@ private slots:
             zentraq::testing::dumpArray("f"), &error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QCOMPARE(bytes, readFile(path("f.bin")));
-    }
-
-    // bdfconv makes of our BDF file the u8g2 font we make of the face
-    // itself: here the tool stands in for it, reading the BDF file back
-    // (tests/font/u8g2 holds the same with bdfconv). Only the count of the
-    // face's glyphs in the header comment differs: the BDF file holds the
-    // chosen ones.
-    void bdfMakesTheSameU8g2Font() {
-        const QStringList set{"--range", "0x20-0xFF"};
-        QCOMPARE(runCli(QStringList{"font", "--font-file", Sans, "--points", "12", "--format",
-                                    "bdf", "-q", "-o", path("sans.bdf")} +
-                        set)
-                     .exitCode,
-                 0);
-        const CliRun fromFace = runCli(QStringList{"font", "--font-file", Sans, "--points", "12",
-                                                   "--format", "u8g2", "--name", "f", "-q"} +
-                                       set);
-        const CliRun fromBdf = runCli(QStringList{"font", "--font-file", path("sans.bdf"), "--size",
-                                                  "12", "--format", "u8g2", "--name", "f", "-q"} +
-                                      set);
-        QCOMPARE(fromFace.exitCode, 0);
-        QCOMPARE(fromBdf.exitCode, 0);
-        QVERIFY(fromFace.out.contains("  Glyphs: 191/5370\n"));
-        QVERIFY(fromBdf.out.contains("  Glyphs: 191/191\n"));
-        QCOMPARE(QByteArray(fromBdf.out).replace("191/191", "191/5370"), fromFace.out);
     }
 };
 

@@ -157,39 +157,6 @@ private slots:
         }
     }
 
-    // Without --dither a channel keeps its top bits; Floyd-Steinberg takes
-    // the nearest level: a lone grey of 50 in 2 bits (levels 0, 85, 170,
-    // 255) is 0 plain and 1 dithered.
-    void ditherRounding() {
-        const QString help = helpOf("picture");
-        QVERIFY(help.contains(u"none (default): each channel keeps its top bits"_s));
-        QVERIFY(
-            help.contains(u"floyd-steinberg: each pixel takes the level nearest to its value"_s));
-        QImage lone(1, 1, QImage::Format_RGB32);
-        lone.fill(qRgb(50, 50, 50));
-        QVERIFY(lone.save(path("lone.png")));
-        QCOMPARE(pictureBytes(path("lone.png"), {u"--pixel"_s, u"gray2"_s}), QByteArray(1, 0));
-        QCOMPARE(pictureBytes(path("lone.png"),
-                              {u"--pixel"_s, u"gray2"_s, u"--dither"_s, u"floyd-steinberg"_s}),
-                 QByteArray(1, 1));
-    }
-
-    // Picture data ends every full line in CR LF and a shorter last line
-    // without; glyph data ends every line in CR LF.
-    void lineEnds() {
-        QVERIFY(helpOf("picture").contains(u"a shorter last line has no CR LF"_s));
-        for (const int width : {8, 9}) {
-            QImage row(width, 1, QImage::Format_RGB32);
-            row.fill(Qt::red);
-            QVERIFY(row.save(path("row.png")));
-            const CliRun r = runCli({u"picture"_s, path("row.png"), u"-q"_s});
-            QCOMPARE(r.out.endsWith("\r\n"), width == 8);
-            QCOMPARE(r.out.count("\r\n"), 1);
-        }
-        QVERIFY(
-            runCli({u"glyph"_s, u"--size"_s, u"8x16"_s, u"AB"_s, u"-q"_s}).out.endsWith("\r\n"));
-    }
-
     // The two codes where the help says gb2312 and gbk differ hold the
     // characters it names in each.
     void gb2312AndGbk() {

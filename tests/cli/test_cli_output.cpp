@@ -200,24 +200,6 @@ private slots:
                  qPrintable(calls.join(u'\n')));
     }
 
-    // Small pieces are gathered into blocks: whatever the sizes, the bytes
-    // reach the file in the order they were written.
-    void piecesInOrder() {
-        QTemporaryDir dir;
-        const QString out = dir.filePath(QStringLiteral("pieces"));
-        QByteArray expected;
-        {
-            zentraq::cli::OutputFile file(QFile::encodeName(out).toStdString());
-            for (const qsizetype size : {5, 70000, 3, 1, 65536, 200000, 7}) {
-                const QByteArray piece(size, char('a' + expected.size() % 26));
-                file.write(piece);
-                expected += piece;
-            }
-            file.commit();
-        }
-        QCOMPARE(readFile(out), expected);
-    }
-
     // Another user's file in a sticky folder cannot be replaced: the rename
     // fails, and the tool says so in one line and leaves the file and the
     // folder as they were.

@@ -1,20 +1,19 @@
-// The real window and zentraq-cli, given the same text and size or the same
-// picture, produce the same bytes: the window's data area against the
-// tool's standard output, the window's temp.txt against the tool's output,
-// and the window's data-size label against the tool's byte-count line.
+// The real window and zentraq-cli, given the same picture, produce the same
+// bytes: the window's temp.txt against the tool's output, and the window's
+// data-size label against the tool's byte-count line, on pictures larger
+// than the preview and than a strip of the tool's; and each front end's words
+// for a failure. (Glyph data and the pictures of tests/identity's corpus are
+// pinned there for both.)
 #include "cli.h"
 #include "cli_runner.h"
 #include "fakes.h"
 #include "problemtext.h"
 #include "runtime_error.h"
-#include "textbox.h"
 #include "ui_main.h"
 #include "webview.h"
 
 #include <QFile>
 #include <QLabel>
-#include <QProcess>
-#include <QPushButton>
 #include <QTest>
 
 using zentraq::testing::CliRun;
@@ -83,61 +82,12 @@ private slots:
             QCOMPARE(zentraq::problemText(std::bad_alloc()), window);
     }
 
-    void sameGlyphData_data() {
-        QTest::addColumn<QString>("size");
-        QTest::addColumn<int>("button");
-        QTest::addColumn<QString>("text");
-        const QString mixed =
-            QStringLiteral("中国电子 Ag|@0\r\nx\ry\n\r\r\n\t") + QString::fromUcs4(U"\U00020000");
-        const char* sizes[] = {"12x12", "16x16", "32x32", "6x12", "8x16", "16x32"};
-        for (int i = 0; i < 6; ++i) {
-            QTest::addRow("%s mixed", sizes[i]) << QString::fromLatin1(sizes[i]) << i << mixed;
-            QTest::addRow("%s ASCII", sizes[i])
-                << QString::fromLatin1(sizes[i]) << i << QStringLiteral("<ascii>");
-        }
-        QTest::newRow("empty") << QStringLiteral("8x16") << 4 << QString();
-        QTest::newRow("only CR LF") << QStringLiteral("16x16") << 1 << QStringLiteral("\r\n\r\n");
-    }
-
-    void sameGlyphData() {
-        QFETCH(QString, size);
-        QFETCH(int, button);
-        QFETCH(QString, text);
-
-        WindowHarness h;
-        auto& ui = h.window->controls();
-        QStringList args{"glyph", "--size", size};
-        if (text == QLatin1String("<ascii>")) {
-            QTest::mouseClick(ui.Command13, Qt::LeftButton);
-            args << "--ascii";
-        } else {
-            ui.Text1->setText(text);
-            const QString input = m_dir.filePath(QStringLiteral("text.txt"));
-            QVERIFY(writeFile(input, text.toUtf8()));
-            args << "--input" << input;
-        }
-        QPushButton* const buttons[] = {ui.Command1, ui.Command5, ui.Command6,
-                                        ui.Command7, ui.Command8, ui.Command9};
-        QTest::mouseClick(buttons[button], Qt::LeftButton);
-
-        const CliRun r = runCli(args);
-        QCOMPARE(r.exitCode, 0);
-        QCOMPARE(r.out, ui.Text2->text().toLatin1());
-        QCOMPARE(r.err, ui.Label1->text() + u'\n');
-    }
-
     void samePictureData_data() {
         QTest::addColumn<QImage>("picture");
         QTest::addColumn<QByteArray>("format");
         QTest::newRow("1 x 1") << awkwardPicture(1, 1) << QByteArray("PNG");
-        QTest::newRow("3 x 3") << awkwardPicture(3, 3) << QByteArray("PNG");
-        QTest::newRow("transparency, 13 x 7") << awkwardPicture(13, 7) << QByteArray("PNG");
         QTest::newRow("100 x 101 bitmap")
             << awkwardPicture(100, 101).convertToFormat(QImage::Format_RGB32) << QByteArray("BMP");
-        QTest::newRow("JPEG") << awkwardPicture(40, 30).convertToFormat(QImage::Format_RGB32)
-                              << QByteArray("JPG");
-        QTest::newRow("GIF") << awkwardPicture(17, 9) << QByteArray("GIF");
-        QTest::newRow("icon") << awkwardPicture(32, 32) << QByteArray("ICO");
         QTest::newRow("larger than the preview") << awkwardPicture(333, 260) << QByteArray("PNG");
         // The tool composites a strip of rows at a time (about 1 MiB).
         QTest::newRow("several strips") << awkwardPicture(1200, 700) << QByteArray("PNG");
@@ -148,16 +98,7 @@ private slots:
         QFETCH(QByteArray, format);
         const QString file =
             m_dir.filePath(QStringLiteral("picture.") + QString::fromLatin1(format).toLower());
-        if (!picture.save(file, format.constData())) {
-            // Qt reads GIF but does not write it: ImageMagick makes the file.
-            const QString png = m_dir.filePath(QStringLiteral("for-convert.png"));
-            QVERIFY(picture.save(png));
-            QProcess convert;
-            convert.start(QStringLiteral("convert"), {png, file});
-            if (!convert.waitForFinished(60000) || convert.exitStatus() != QProcess::NormalExit ||
-                convert.exitCode() != 0)
-                QSKIP("no writer for this format here");
-        }
+        QVERIFY(picture.save(file, format.constData()));
 
         WindowHarness h;
         auto& ui = h.window->controls();

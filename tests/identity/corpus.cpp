@@ -63,6 +63,9 @@ void glyphCases(Builder& b) {
     b.tool({"glyph", "--size", "16x16", "--font", "AR PL SungtiL GB", "汉字A"});
     b.tool({"glyph", "--size", "16x16", "--missing", "A\u0378中\U000F0000"});
     b.tool({"glyph", "--size", "16x16", "--font-file", DejaVuSans, "--missing", "A中"});
+    // A bitmap face at its strike, and at a size it lacks.
+    for (const char* size : {"12x12", "16x16"})
+        b.tool({"glyph", "--size", size, "--font-file", in("test12.bdf"), "A"});
 }
 
 void libraryCases(Builder& b) {
@@ -77,6 +80,8 @@ void libraryCases(Builder& b) {
     b.tool({"library", "--charset", "ascii", "--size", "16x16", "--font", "DejaVu Sans", "-o",
             "out.bin"});
     b.tool({"library", "--charset", in("menu.txt"), "--size", "16x16", "--missing"});
+    b.tool({"library", "--charset", "ascii", "--size", "16x16", "--pixel-size", "14", "--font-file",
+            in("test12.bdf"), "-o", "out.bin"});
 }
 
 void pictureCases(Builder& b, const Inputs& inputs) {
@@ -185,6 +190,7 @@ void pictureCases(Builder& b, const Inputs& inputs) {
               "--format lvgl --attribute LV_ATTRIBUTE_LARGE_CONST --name icon -o out.c");
     b.picture(QStringLiteral("partial.png"), "--format lvgl --resize 20x20 -o out.c");
     b.picture(QStringLiteral("partial.png"), "--format lvgl --rotate 90 --cf i2 -o out.c");
+    b.picture(QStringLiteral("partial.png"), "--format lvgl --lvgl 8 --attribute PROGMEM -o out.c");
     const char* v8[] = {"true-color", "true-color-alpha", "a1", "a2", "a4", "a8", "i1", "i2", "i4",
                         "i8"};
     for (const char* cf : v8) {
@@ -402,6 +408,19 @@ void fontCases(Builder& b) {
             "0x41-0x42", "-o", "f.c"});
     b.tool({"font", "--format", "u8g2", "--font-file", DejaVuSans, "--points", "80", "--symbols",
             "@W", "-o", "f.c"});
+    // The union of the character options; a fallback font; the largest
+    // u8g2 size and one more; five missing characters named and one counted.
+    b.tool({"font", "--font-file", UMing, "--size", "16", "--format", "vlw", "--charset", "ascii",
+            "--symbols", "AB中", "--range", "0x4E00", "--range", "0x4E01", "--charset",
+            in("menu.txt"), "-o", "font.vlw"});
+    for (const char* v : {"9", "8"})
+        b.tool({"font", "--font-file", DejaVuSans, "--size", "16", "--range", "65", "--lvgl", v,
+                "--lv-fallback", "font_cjk_16", "-o", "font.c"});
+    for (const char* points : {"72", "73"})
+        b.tool({"font", "--font-file", DejaVuSans, "--format", "u8g2", "--symbols", "@ ",
+                "--points", points, "-o", "f.c"});
+    b.tool({"font", "--font-file", DejaVuSans, "--size", "12", "--range", "0x41-0x43", "--symbols",
+            "中文字体测试", "-o", "f.c"});
     // --missing, and what each format refuses.
     b.tool({"font", "--font-file", DejaVuSans, "--size", "16", "--symbols", "A中\U0001F600",
             "--missing"});
