@@ -125,9 +125,9 @@ mutants() {
         m_advance.push_back(std::uint32_t(std::max(0, (g.linearAdvance + 2048) >> 12))); => m_advance.push_back(std::uint32_t(std::max(0, g.linearAdvance >> 12)));
 == src/font/gfxfont.cpp : test_font_writers test_font_formats test_tool_identity
         const int yOffset = 1 - g.top; => const int yOffset = -g.top;
-== src/picture/write/lvglimage.cpp : test_lvgl_image test_picture_formats test_tool_identity test_window_identity
+== src/picture/write/lvglimage.cpp : test_lvgl_image test_tool_identity test_window_identity
     constexpr qsizetype Threshold = 16; // repeats of fewer blocks are copied => constexpr qsizetype Threshold = 17; // repeats of fewer blocks are copied
-== src/picture/encode/palette.cpp : test_lvgl_image test_picture_formats test_palette_quality test_tool_identity test_window_identity
+== src/picture/encode/palette.cpp : test_lvgl_image test_palette_quality test_tool_identity test_window_identity
             return std::array<int, 5>{qAlpha(p), lumaOf(qRed(p), qGreen(p), qBlue(p)), qRed(p), => return std::array<int, 5>{-qAlpha(p), lumaOf(qRed(p), qGreen(p), qBlue(p)), qRed(p),
 EOF
 }
