@@ -115,17 +115,11 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray theirs = f.readAll();
         QCOMPARE(theirs.size(), ours.size());
-        for (qsizetype i = 0; i < ours.size(); ++i)
+        for (int i = 0; i < int(ours.size()); ++i)
             if (ours[i] != theirs[i])
-                QFAIL(qPrintable(
-                    QStringLiteral("pixel (%1, %2) #%3: ours %4, Pillow's %5")
-                        .arg(i % picture.width())
-                        .arg(i / picture.width())
-                        .arg(picture.pixel(int(i % picture.width()), int(i / picture.width())) &
-                                 0xFFFFFF,
-                             6, 16, QLatin1Char('0'))
-                        .arg(int(ours[i]))
-                        .arg(int(theirs[i]))));
+                QFAIL(qPrintable(QString::asprintf(
+                    "pixel (%d, %d) #%06x: ours %d, Pillow's %d", i % 256, i / 256,
+                    picture.pixel(i % 256, i / 256) & 0xFFFFFF, ours[i], theirs[i])));
     }
 
     // The bytes themselves: bit order, polarity, padding.

@@ -145,14 +145,9 @@ private slots:
                     for (int x = 0; x < theirs.width(); ++x) {
                         const QRgb a = frames[i].picture.pixel(x, y), b = theirs.pixel(x, y);
                         if (qAlpha(a) != qAlpha(b) || (qAlpha(a) > 0 && a != b))
-                            QFAIL(qPrintable(QStringLiteral("seed %1, frame %2, (%3, %4): ours "
-                                                            "%5, ImageMagick's %6")
-                                                 .arg(seed)
-                                                 .arg(i)
-                                                 .arg(x)
-                                                 .arg(y)
-                                                 .arg(a, 8, 16, QLatin1Char('0'))
-                                                 .arg(b, 8, 16, QLatin1Char('0'))));
+                            QFAIL(qPrintable(QString::asprintf(
+                                "seed %u, frame %zu, (%d, %d): ours %08x, ImageMagick's %08x", seed,
+                                i, x, y, a, b)));
                     }
             }
         }

@@ -264,12 +264,9 @@ private slots:
                         const int n = k == 1 && bits == 5 ? 6 : bits;
                         const int d = std::abs(level(channels[k][0], n) - level(channels[k][1], n));
                         if (d > slack)
-                            QFAIL(qPrintable(QStringLiteral("(%1, %2) channel %3: %4 against %5")
-                                                 .arg(x)
-                                                 .arg(y)
-                                                 .arg(k)
-                                                 .arg(channels[k][0])
-                                                 .arg(channels[k][1])));
+                            QFAIL(qPrintable(QString::asprintf("(%d, %d) channel %d: %d against %d",
+                                                               x, y, k, channels[k][0],
+                                                               channels[k][1])));
                     }
                     const QRgb s = source.pixel(x, y);
                     if (qAlpha(s) == 255 &&
@@ -300,8 +297,8 @@ private slots:
         QCOMPARE(readImageSource(theirC).picture, readImageFile(theirs).picture);
     }
 
-    // The file as it is, in LVGLImage.py's descriptor; the image file after
-    // the header its C descriptor gives (LVGLImage.py writes none itself).
+    // The file as it is, in LVGLImage.py's descriptor (the image file, which
+    // LVGLImage.py does not write, is pinned by tests/identity).
     void rawImage_data() {
         QTest::addColumn<int>("index");
         if (!m_why.isEmpty()) {
@@ -330,18 +327,9 @@ private slots:
             QCOMPARE(field(source.bytes, name), field(theirC, name));
         QCOMPARE(arrayBytes(source.bytes).toHex(' '), arrayBytes(theirC).toHex(' '));
         QCOMPARE(arrayBytes(source.bytes), input);
-
-        core::ByteArraySink file;
-        writeRawFile(input, o, file);
-        QCOMPARE(file.bytes.left(12).toHex(' '),
-                 QByteArray(r.format == ColourFormat::Raw ? "19 01" : "19 02") +
-                     QByteArray(" 00").repeated(10));
-        QCOMPARE(file.bytes.mid(12), input);
-        // Read back, both are the picture the file holds.
-        const QImage picture =
-            rgbqumo::LoadPicture(rawInput(r)).convertToFormat(QImage::Format_ARGB32);
-        QCOMPARE(readImageSource(source.bytes).picture, picture);
-        QCOMPARE(readImageFile(file.bytes).picture, picture);
+        // Read back, the picture the file holds.
+        QCOMPARE(readImageSource(source.bytes).picture,
+                 rgbqumo::LoadPicture(rawInput(r)).convertToFormat(QImage::Format_ARGB32));
     }
 };
 
