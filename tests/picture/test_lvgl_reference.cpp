@@ -131,7 +131,8 @@ class TestLvglReference : public QObject {
         return all;
     }
 
-    ReadImage ours(const Case& c, QByteArray* file) {
+    // Our image file of the case, or with `source` its C source.
+    QByteArray ours(const Case& c, bool source = false) const {
         const QImage picture = rgbqumo::LoadPicture(pngOf(c.picture));
         core::AlphaRows rows(picture);
         ImageOptions o;
@@ -141,9 +142,11 @@ class TestLvglReference : public QObject {
         o.background = c.background;
         o.premultiply = c.premultiply;
         core::ByteArraySink sink;
-        writeImageFile(rows, o, sink);
-        *file = sink.bytes;
-        return readImageFile(sink.bytes);
+        if (source)
+            writeImageSource(rows, o, {"img", {}, {}}, sink);
+        else
+            writeImageFile(rows, o, sink);
+        return sink.bytes;
     }
 
     struct RawCase {
@@ -224,8 +227,8 @@ private slots:
             QSKIP(qPrintable(QStringLiteral("LVGLImage.py comparison skipped: ") + m_why));
         QFETCH(int, index);
         const Case c = cases()[index];
-        QByteArray file;
-        const ReadImage mine = ours(c, &file);
+        const QByteArray file = ours(c);
+        const ReadImage mine = readImageFile(file);
         const QByteArray theirs = readAll(outputOf(c, QStringLiteral("bin")));
         QVERIFY(theirs.size() >= 12);
         // Headers alike, whatever the data.
@@ -279,21 +282,13 @@ private slots:
         if (c.align != 1 || c.compression == Compression::Lz4)
             return;
         const QByteArray theirC = readAll(outputOf(c, QStringLiteral("c")));
-        const QImage picture = rgbqumo::LoadPicture(pngOf(c.picture));
-        core::AlphaRows rows(picture);
-        ImageOptions o;
-        o.format = c.format;
-        o.compression = c.compression;
-        o.background = c.background;
-        o.premultiply = c.premultiply;
-        core::ByteArraySink sink;
-        writeImageSource(rows, o, {"img", {}, {}}, sink);
+        const QByteArray ourC = ours(c, true);
         for (const char* name : {"cf", "flags", "w", "h", "stride"})
-            QCOMPARE(field(sink.bytes, name), field(theirC, name));
+            QCOMPARE(field(ourC, name), field(theirC, name));
         if (keepsAlpha(c.format) && c.compression == Compression::None)
-            QCOMPARE(arrayBytes(sink.bytes).toHex(' '), arrayBytes(theirC).toHex(' '));
+            QCOMPARE(arrayBytes(ourC).toHex(' '), arrayBytes(theirC).toHex(' '));
         // Both read back to the pictures of their image files.
-        QCOMPARE(readImageSource(sink.bytes).picture, mine.picture);
+        QCOMPARE(readImageSource(ourC).picture, mine.picture);
         QCOMPARE(readImageSource(theirC).picture, readImageFile(theirs).picture);
     }
 
