@@ -236,12 +236,8 @@ for i in range(im.n_frames):
         QByteArray ours;
         for (const Frame& f : frames) {
             QCOMPARE(f.picture.size(), QSize(16, 12));
-            for (int y = 0; y < 12; ++y)
-                for (int x = 0; x < 16; ++x) {
-                    const QRgb p = f.picture.pixel(x, y);
-                    ours.append(char(qRed(p))).append(char(qGreen(p))).append(char(qBlue(p)));
-                    ours.append(char(qAlpha(p)));
-                }
+            const QImage rgba = f.picture.convertToFormat(QImage::Format_RGBA8888);
+            ours.append(reinterpret_cast<const char*>(rgba.constBits()), 16 * 12 * 4);
         }
         QCOMPARE(ours.toHex(), theirs.toHex());
         QCOMPARE(frames[2].durationMs, 300);

@@ -1,22 +1,15 @@
 // LVGL images against LVGL's own converter, LVGLImage.py (from the LVGL
-// 9.5.0 archive, run with Debian's python3-png and python3-lz4): for pictures
+// 9.5.0 archive, run with Debian's python3-png and python3-lz4), for pictures
 // with full, partial and no transparency, every colour format it shares with
-// us, each compression and two stride alignments.
-//  - Formats that keep alpha (argb8888-premultiplied, al88, and rgb565a8 and
-//    argb8565 premultiplied or not among them): the whole image file, header
-//    and data, byte for byte; the C source's array and descriptor fields
-//    alike.
-//  - raw and raw-alpha (a PNG and a JPEG file): the C source's array and
-//    descriptor fields; LVGLImage.py writes no image file of them.
-//  - Formats flattened onto the background: LVGLImage.py flattens with
-//    (c * a + bg * (255 - a)) >> 8, which makes an opaque 255 254; we
-//    composite exactly. Dividing by 256 and truncating each lose up to a
-//    level: 8-bit channels lie within two levels of LVGLImage.py's, 5- and
-//    6-bit channels within one, and opaque pixels keep their colour exactly.
-//    l8 also rounds the luma where LVGLImage.py truncates it: within three.
-//  - RLE: LVGLImage.py writes a copy of more than 127 blocks wrongly at the
-//    very end of the data (its count overflows the control byte); where it
-//    does, our stream must still unpack to the same data.
+// us, each compression and two stride alignments: the header alike; the whole
+// file and the C array byte for byte for the formats that keep alpha (and raw
+// and raw-alpha's C array); the descriptor's fields alike. Formats flattened
+// onto the background are compared as pictures: LVGLImage.py flattens with
+// (c * a + bg * (255 - a)) >> 8 where we composite exactly, so 8-bit channels
+// lie within two levels, 5- and 6-bit channels within one, l8 (whose luma it
+// also truncates) within three, and opaque pixels keep their colour. Where
+// LVGLImage.py's RLE overflows a control byte (a copy of more than 127 blocks
+// at the very end), our stream must still unpack to the same data.
 #include "bytearraysink.h"
 #include "imagerows.h"
 #include "lvgl_pictures.h"
@@ -66,11 +59,6 @@ QByteArray arrayBytes(const QByteArray& c) {
 QByteArray field(const QByteArray& c, const char* name) {
     const QRegularExpression re(QStringLiteral(R"(\.%1 = ([^,\r\n]+))").arg(QLatin1String(name)));
     return re.match(QString::fromLatin1(c)).captured(1).toLatin1();
-}
-
-// Channel levels of a format whose colour has `bits` bits a channel.
-int level(int v, int bits) {
-    return v >> (8 - bits);
 }
 
 } // namespace
@@ -265,7 +253,8 @@ private slots:
                         {qRed(a), qRed(b)}, {qGreen(a), qGreen(b)}, {qBlue(a), qBlue(b)}};
                     for (int k = 0; k < 3; ++k) {
                         const int n = k == 1 && bits == 5 ? 6 : bits;
-                        const int d = std::abs(level(channels[k][0], n) - level(channels[k][1], n));
+                        const int d =
+                            std::abs((channels[k][0] >> (8 - n)) - (channels[k][1] >> (8 - n)));
                         if (d > slack)
                             QFAIL(qPrintable(QString::asprintf("(%d, %d) channel %d: %d against %d",
                                                                x, y, k, channels[k][0],
