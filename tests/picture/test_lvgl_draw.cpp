@@ -163,10 +163,8 @@ private slots:
         if (undrawable(o.format, o.version))
             QSKIP(Undrawable);
         if (unopenedFile(o))
-            QSKIP(
-                "LVGL 9.5 opens image files of l8, al88 and argb8888-premultiplied only compressed "
-                "(LV_BIN_DECODER_RAM_LOAD loads the RGB formats only); their C sources are drawn "
-                "below");
+            QSKIP("LVGL 9.5 opens files of l8, al88 and argb8888-premultiplied only compressed "
+                  "(LV_BIN_DECODER_RAM_LOAD); their C sources are drawn below");
         compare(client(o.depth, o.version), QStringLiteral("file:") + ours(picture, o),
                 QStringLiteral("file:") + reference(picture, o), tolerance(o));
     }
