@@ -131,10 +131,36 @@ mutants() {
         m_advance.push_back(std::uint32_t(std::max(0, (g.linearAdvance + 2048) >> 12))); => m_advance.push_back(std::uint32_t(std::max(0, g.linearAdvance >> 12)));
 == src/font/gfxfont.cpp : test_font_writers test_font_formats test_tool_identity
         const int yOffset = 1 - g.top; => const int yOffset = -g.top;
-== src/picture/write/lvglimage.cpp : test_lvgl_image test_picture_formats test_tool_identity test_window_identity
+== src/picture/write/lvglimage.cpp : test_lvgl_image test_tool_identity test_window_identity
     constexpr qsizetype Threshold = 16; // repeats of fewer blocks are copied => constexpr qsizetype Threshold = 17; // repeats of fewer blocks are copied
-== src/picture/encode/palette.cpp : test_lvgl_image test_picture_formats test_palette_quality test_tool_identity test_window_identity
+    auto channel = [a](int c) { return std::min(255, (c * 255 + a / 2) / a); }; => auto channel = [a](int c) { return std::min(255, c * 255 / a); };
+                p = qRgba(px[0], px[0], px[0], px[1]); => p = qRgba(px[0], px[0], px[0], 255);
+                p = qRgba(0, 0, 0, sub * 255 / ((1 << bits) - 1)); => p = qRgba(0, 0, 0, sub * 255 / (1 << bits));
+                if (m_o.format == ColourFormat::Argb8888Premultiplied || m_premultiplied)\n                    p = qUnpremultiply(p); => if (m_premultiplied)\n                    p = qUnpremultiply(p);
+                    const std::uint32_t w = m_swapped ? std::uint32_t(px[0]) << 8 | px[1] => const std::uint32_t w = m_swapped ? std::uint32_t(px[1]) << 8 | px[0]
+        if (run >= Threshold) { => if (run > Threshold) {
+        m_repeat = !(control & 0x80); => m_repeat = (control & 0x80);
+== src/picture/encode/palette.cpp : test_lvgl_image test_palette_quality test_tool_identity test_window_identity
             return std::array<int, 5>{qAlpha(p), lumaOf(qRed(p), qGreen(p), qBlue(p)), qRed(p), => return std::array<int, 5>{-qAlpha(p), lumaOf(qRed(p), qGreen(p), qBlue(p)), qRed(p),
+    const int room = m_colours - (m_transparent ? 1 : 0); => const int room = m_colours;
+        m_cells->add(premultiplied(p), std::int64_t(n) * qAlpha(p)); => m_cells->add(premultiplied(p), std::int64_t(n));
+            const double gain = below.weight() + above.weight(); => const double gain = below.weight();
+        if (changed * 1000 < points.size()) => if (true)
+            const int offset = (2 * m + 1 - 16) * m_spacing * c[3] / (32 * 255); => const int offset = (2 * m - 16) * m_spacing * c[3] / (32 * 255);
+    if (!m_exactOverflow && int(m_exact.size()) <= room) { => if (false) {
+                    e[k] = c[std::size_t(k)] - m_nearest.colour(index)[std::size_t(k)]; => e[k] = 0;
+== src/picture/encode/epaper.cpp : test_epaper test_tool_identity test_window_identity
+            error[k] += goal[k] - m_colours[std::size_t(index)][k]; => error[k] = goal[k] - m_colours[std::size_t(index)][k];
+        return m_lumaRank[std::size_t(a)] < m_lumaRank[std::size_t(b)]; => return m_lumaRank[std::size_t(a)] > m_lumaRank[std::size_t(b)];
+        std::fill(next, next + 6, 0); => std::fill(next, next + 3, 0);
+                core::spreadError(v[k] - c[std::size_t(k)], slot + k, 3, right[k], next); => core::spreadError(c[std::size_t(k)] - v[k], slot + k, 3, right[k], next);
+            samples[x] = m_row[std::size_t(x)] == m_index ? 0 : 1; => samples[x] = m_row[std::size_t(x)] == m_index ? 1 : 0;
+        if (i != w)\n            planes << i; => planes << i;
+== src/picture/write/pictureforms.cpp : test_cli_picture test_tool_identity test_window_identity
+    return among(option, LvglOptionNames) || (!m_file && among(option, {"name", "attribute"})); => return among(option, LvglOptionNames) || among(option, {"name", "attribute"});
+                                              : lvgl::ColourFormat::TrueColorAlpha; => : lvgl::ColourFormat::TrueColor;
+    for (const char* layoutOption : {"scan", "pad", "msb-first"}) => for (const char* layoutOption : {"pad", "msb-first"})
+    if (bitsPerSample(s.data.pixel) != 16) => if (bitsPerSample(s.data.pixel) > 16)
 == src/font/u8g2font.cpp : test_font_bitmap test_tool_identity
     constexpr std::size_t PerEntry = 101; => constexpr std::size_t PerEntry = 100;
     const long y1 = std::max(max.y + max.h, g.y + g.h); => const long y1 = max.y + max.h;

@@ -237,7 +237,9 @@ void pictureCases(Builder& b, const Inputs& inputs) {
           "--panel 7color --dither floyd-steinberg --binary -o out.bin",
           "--panel bwry --planes --format c --name epd -o out.h", "--panel bwr --planes -o out.txt",
           "--panel bwr --format lvgl -o out.c", "--panel bwr --pixel mono -o out.txt",
-          "--planes -o out.txt", "--panel nothing.txt -o out.txt"})
+          "--planes -o out.txt", "--panel nothing.txt -o out.txt",
+          "--panel bwr --dither bayer4 -o out.txt",
+          "--panel bwry --dither floyd-steinberg --planes --binary -o out.bin"})
         b.picture(QStringLiteral("partial.png"), options);
     // LVGL: picture files kept as they are, premultiplied colours, al88.
     for (const char* options :
@@ -247,7 +249,9 @@ void pictureCases(Builder& b, const Inputs& inputs) {
           "--format lvgl --cf rgb565a8 --premultiply -o out.c",
           "--format lvgl-bin --cf argb8565 --premultiply -o out.bin", "--premultiply -o out.txt",
           "--format lvgl --cf al88 -o out.c",
-          "--format lvgl-bin --cf al88 --compress rle -o out.bin"})
+          "--format lvgl-bin --cf al88 --compress rle -o out.bin",
+          "--format lvgl-bin --lvgl 8 --color-depth 16-swap -o out.bin",
+          "--format lvgl --cf i4 --stride-align 64 --compress rle -o out.c"})
         b.picture(QStringLiteral("partial.png"), options);
     for (const char* options : {"--panel bwr", "--panel 7color --height 4", "--panel bw --planes"})
         b.tool(QList<QByteArray>{"preview", in(QStringLiteral("pattern.bin")), "--binary",
@@ -276,7 +280,18 @@ void pictureCases(Builder& b, const Inputs& inputs) {
                                 "--format lvgl --lvgl 7",
                                 "--format lvgl8",
                                 "--format lvgl --cf i9",
-                                "--format hex --binary"})
+                                "--format hex --binary",
+                                "--format lvgl --stride-align 512",
+                                "--format lvgl --dither bayer4",
+                                "--format lvgl --cf a4 --dither floyd-steinberg",
+                                "--format lvgl --premultiply",
+                                "--format lvgl --cf i8 --premultiply",
+                                "--format lvgl --cf raw --compress lz4",
+                                "--format lvgl --cf raw-alpha --stride-align 4",
+                                "--format c16 --lvgl 8",
+                                "--format xbm --compress rle",
+                                "--binary --compress rle --color-depth 32",
+                                "--format xbm --pixel gray4 --scan page"})
         b.picture(QStringLiteral("partial.png"), QByteArray(refused) + " -o out.x");
 }
 

@@ -4,13 +4,11 @@
 // disposal, transparency and offset is the test's own choice:
 //  - GIF: each frame's indices as LZW codes of 9 bits with a clear code
 //    every 254 codes, so the table never grows (any decoder reads them);
-//  - APNG: each frame a PNG that Qt writes, its IDAT data moved into the
-//    animation's fdAT chunks.
+//  - APNG: each frame's rows deflated into its IDAT or fdAT chunks.
 // And the GIF the frame checks share: 8 x 6 pixels, five frames with
 // disposal 1, 2 and 3, a transparent index, partial frames, one reaching
 // past the canvas, a first frame that leaves the canvas bare around it.
 
-#include <QBuffer>
 #include <QByteArray>
 #include <QImage>
 #include <QRgb>
@@ -161,20 +159,18 @@ inline QByteArray pngChunk(const QByteArray& type, const QByteArray& data) {
     return out;
 }
 
-// The IDAT data of a PNG Qt writes of `picture` (8-bit RGBA).
+// The IDAT data of `picture`: 8-bit RGBA rows, unfiltered, deflated.
 inline QByteArray idatOf(const QImage& picture) {
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    picture.convertToFormat(QImage::Format_ARGB32).save(&buffer, "PNG");
-    QByteArray data;
-    for (qsizetype at = 8; at + 12 <= png.size();) {
-        const qsizetype length = qFromBigEndian<quint32>(png.constData() + at);
-        if (png.mid(at + 4, 4) == "IDAT")
-            data += png.mid(at + 8, length);
-        at += length + 12;
-    }
-    return data;
+    const QImage rgba = picture.convertToFormat(QImage::Format_RGBA8888);
+    QByteArray rows;
+    for (int y = 0; y < rgba.height(); ++y)
+        rows.append('\0').append(reinterpret_cast<const char*>(rgba.constScanLine(y)),
+                                 rgba.width() * 4);
+    uLongf size = compressBound(uLong(rows.size()));
+    QByteArray data(qsizetype(size), '\0');
+    compress(reinterpret_cast<Bytef*>(data.data()), &size,
+             reinterpret_cast<const Bytef*>(rows.constData()), uLong(rows.size()));
+    return data.left(qsizetype(size));
 }
 
 // An APNG of w x h pixels whose default picture is its first frame.

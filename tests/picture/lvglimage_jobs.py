@@ -1,15 +1,10 @@
 #!/usr/bin/env python3
-"""Runs LVGL's own converter, LVGLImage.py, on many pictures in one process.
-
-    lvglimage_jobs.py LVGLImage.py JOBS
-
-JOBS has one job a line, fields separated by tabs:
-    input.png  CF  COMPRESS  ALIGN  BACKGROUND  output.bin|output.c  [premultiply]
-CF and COMPRESS as LVGLImage.py's --cf and --compress, ALIGN its --align,
-BACKGROUND its --background (0xRRGGBB), a last field "premultiply" its
---premultiply. CF RAW and RAW_ALPHA take any file and make C only, as
-LVGLImage.py does. The C file's variable is named after the output file.
-Exits 1 with the failing job on standard error.
+"""Runs LVGL's own converter, LVGLImage.py, on many pictures in one process:
+lvglimage_jobs.py LVGLImage.py JOBS. JOBS has a job a line, its fields
+separated by tabs: input CF COMPRESS ALIGN BACKGROUND output [premultiply],
+as LVGLImage.py's options (CF RAW and RAW_ALPHA take any file and make C
+only); an output ending in .bin is the image file, else the C file, whose
+variable is named after it. Exits 1 with the failing job on standard error.
 """
 import importlib.util
 import os

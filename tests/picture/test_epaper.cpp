@@ -2,23 +2,19 @@
 // quantize(palette=..., dither=NONE) (Debian's python3-pil, the conversion
 // of the panels' own Python drivers), live when Pillow is there and always
 // against the digests of its answers, taken once and kept here; the bytes of
-// packed indices and planes for a picture small enough to write out; planes
-// read back to the picture the packed indices give; flat areas that keep
-// their mean colour when dithered; palette files, good and bad.
+// packed indices and planes for a picture small enough to write out; palette
+// files, good and bad. Dithered panels and planes read back are pinned by
+// tests/identity.
 #include "bytearraysink.h"
 #include "epaper.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace zentraq;
 using namespace zentraq::epaper;
-using rgbqumo::DitherMode;
-
-Q_DECLARE_METATYPE(DitherMode)
 
 namespace {
 
@@ -45,8 +41,8 @@ Panel panelNamed(const QString& name) {
     return readPalette(Sixteen, name, &problem).value();
 }
 
-QByteArray indicesOf(const QImage& picture, const Panel& panel, DitherMode dither) {
-    PanelEncoder encoder(panel, dither, picture.width());
+QByteArray indicesOf(const QImage& picture, const Panel& panel) {
+    PanelEncoder encoder(panel, rgbqumo::DitherMode::None, picture.width());
     QByteArray out;
     std::vector<std::uint32_t> samples(std::size_t(picture.width()));
     for (int y = 0; y < picture.height(); ++y) {
@@ -58,10 +54,8 @@ QByteArray indicesOf(const QImage& picture, const Panel& panel, DitherMode dithe
     return out;
 }
 
-QByteArray panelData(const QImage& picture, const Panel& panel, bool planes, DitherMode dither) {
-    rgbqumo::DataSettings data;
-    data.dither = dither;
-    PanelData d(picture, data, {panel, planes});
+QByteArray panelData(const QImage& picture, const Panel& panel, bool planes) {
+    PanelData d(picture, {}, {panel, planes});
     core::ByteArraySink sink;
     core::Formatter out(sink, core::DataForm::Binary);
     d.write(out);
@@ -96,7 +90,7 @@ private slots:
         QFETCH(QByteArray, digest);
         const Panel p = panelNamed(panel);
         const QImage picture = spectrum();
-        const QByteArray ours = indicesOf(picture, p, DitherMode::None);
+        const QByteArray ours = indicesOf(picture, p);
         QCOMPARE(QCryptographicHash::hash(ours, QCryptographicHash::Sha1).toHex(), digest);
 
         QProcess check;
@@ -105,32 +99,30 @@ private slots:
             QSKIP("Pillow not found (Debian python3-pil): compared with its digests only");
         QVERIFY(m_dir.isValid());
         const QString png = m_dir.filePath(QStringLiteral("spectrum.png"));
-        const QString out = m_dir.filePath(QStringLiteral("indices.bin"));
         QVERIFY(picture.save(png));
-        QStringList colours;
+        QString colours;
         for (QRgb c : p.colours)
-            colours << QStringLiteral("%1").arg(c & 0xFFFFFF, 6, 16, QLatin1Char('0'));
+            colours += QStringLiteral("%1").arg(c & 0xFFFFFF, 6, 16, QLatin1Char('0'));
+        // The palette given to Pillow exactly as listed; an index byte a pixel.
         QProcess pillow;
-        pillow.start(QStringLiteral("/usr/bin/python3"),
-                     {QStringLiteral(ZENTRAQ_SOURCE_DIR "/tests/picture/epaper_reference.py"), png,
-                      out, colours.join(u',')});
+        pillow.start(QStringLiteral("/usr/bin/python3"), {"-c", R"(
+import sys
+from PIL import Image
+palette = Image.new("P", (1, 1))
+palette.putpalette(bytes.fromhex(sys.argv[2]))
+indices = Image.open(sys.argv[1]).convert("RGB").quantize(palette=palette, dither=Image.Dither.NONE)
+sys.stdout.buffer.write(indices.tobytes())
+)",
+                                                          png, colours});
         QVERIFY(pillow.waitForFinished(120000));
         QVERIFY2(pillow.exitCode() == 0, pillow.readAllStandardError().constData());
-        QFile f(out);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray theirs = f.readAll();
+        const QByteArray theirs = pillow.readAllStandardOutput();
         QCOMPARE(theirs.size(), ours.size());
-        for (qsizetype i = 0; i < ours.size(); ++i)
+        for (int i = 0; i < int(ours.size()); ++i)
             if (ours[i] != theirs[i])
-                QFAIL(qPrintable(
-                    QStringLiteral("pixel (%1, %2) #%3: ours %4, Pillow's %5")
-                        .arg(i % picture.width())
-                        .arg(i / picture.width())
-                        .arg(picture.pixel(int(i % picture.width()), int(i / picture.width())) &
-                                 0xFFFFFF,
-                             6, 16, QLatin1Char('0'))
-                        .arg(int(ours[i]))
-                        .arg(int(theirs[i]))));
+                QFAIL(qPrintable(QString::asprintf(
+                    "pixel (%d, %d) #%06x: ours %d, Pillow's %d", i % 256, i / 256,
+                    picture.pixel(i % 256, i / 256) & 0xFFFFFF, ours[i], theirs[i])));
     }
 
     // The bytes themselves: bit order, polarity, padding.
@@ -160,88 +152,7 @@ private slots:
         for (int x = 0; x < 9; ++x)
             p.setPixel(x, 0, row[x]);
         const Panel pan = panelNamed(panel);
-        QCOMPARE(panelData(p, pan, planes, DitherMode::None).toHex(), expected.toHex());
-    }
-
-    // Planes read back to the picture of the packed indices, dithered or not.
-    void planesUnpack_data() {
-        QTest::addColumn<QString>("panel");
-        QTest::addColumn<DitherMode>("dither");
-        const QStringList panels = builtInPanelNames() << QStringLiteral("sixteen.txt");
-        for (const QString& panel : panels)
-            for (DitherMode d : {DitherMode::None, DitherMode::FloydSteinberg, DitherMode::Bayer4})
-                QTest::addRow("%s %s", qPrintable(panel), qPrintable(rgbqumo::ditherModeName(d)))
-                    << panel << d;
-    }
-    void planesUnpack() {
-        QFETCH(QString, panel);
-        QFETCH(DitherMode, dither);
-        const Panel p = panelNamed(panel);
-        QImage picture = spectrum().scaled(61, 37);
-        const QByteArray packed = panelData(picture, p, false, dither);
-        const QByteArray planes = panelData(picture, p, true, dither);
-        QCOMPARE(planes.size(), panelBytes({p, true}, 61, 37));
-        const QImage a = panelPicture(packed, {p, false}, picture.size());
-        const QImage b = panelPicture(planes, {p, true}, picture.size());
-        QCOMPARE(b, a);
-        // And the packed indices are the encoder's.
-        const QByteArray indices = indicesOf(picture, p, dither);
-        for (int y = 0; y < picture.height(); ++y)
-            for (int x = 0; x < picture.width(); ++x)
-                QCOMPARE(a.pixel(x, y), p.colours[std::size_t(indices[y * 61 + x])]);
-    }
-
-    // A flat area dithered keeps its mean colour: mixtures of two or three
-    // of the panel's colours, within a sixteenth of the distance between
-    // them (Bayer: the plans have 16 entries) or a thirty-second
-    // (Floyd-Steinberg); a palette step is the whole distance.
-    void ditherMeans_data() {
-        QTest::addColumn<QString>("panel");
-        QTest::addColumn<DitherMode>("dither");
-        QTest::addColumn<QRgb>("colour");
-        for (DitherMode d : {DitherMode::FloydSteinberg, DitherMode::Bayer4}) {
-            const char* name = d == DitherMode::Bayer4 ? "bayer4" : "floyd-steinberg";
-            QTest::addRow("bw grey %s", name) << "bw" << d << qRgb(128, 128, 128);
-            QTest::addRow("bw light grey %s", name) << "bw" << d << qRgb(200, 200, 200);
-            QTest::addRow("bwr pink %s", name) << "bwr" << d << qRgb(255, 160, 160);
-            QTest::addRow("bwr dark red %s", name) << "bwr" << d << qRgb(120, 0, 0);
-            QTest::addRow("bwr grey-red %s", name) << "bwr" << d << qRgb(150, 60, 60);
-            QTest::addRow("bwry orange %s", name) << "bwry" << d << qRgb(255, 128, 0);
-            QTest::addRow("7color teal %s", name) << "7color" << d << qRgb(0, 128, 128);
-            QTest::addRow("7color brown %s", name) << "7color" << d << qRgb(128, 64, 0);
-            QTest::addRow("7color lilac %s", name) << "7color" << d << qRgb(170, 85, 170);
-        }
-    }
-    void ditherMeans() {
-        QFETCH(QString, panel);
-        QFETCH(DitherMode, dither);
-        QFETCH(QRgb, colour);
-        const Panel p = panelNamed(panel);
-        QImage flat(64, 64, QImage::Format_RGB32);
-        flat.fill(colour);
-        const QByteArray indices = indicesOf(flat, p, dither);
-        double sum[3] = {};
-        QSet<int> used;
-        for (char i : indices) {
-            const QRgb c = p.colours[std::size_t(quint8(i))];
-            used << quint8(i);
-            sum[0] += qRed(c);
-            sum[1] += qGreen(c);
-            sum[2] += qBlue(c);
-        }
-        QVERIFY2(used.size() > 1, "a flat area of a colour between the panel's is mixed");
-        // Floyd-Steinberg clamps each value to 0..255, losing a little error
-        // where a mix takes colours at both ends (lilac: red, blue and white).
-        const double slack = dither == DitherMode::Bayer4 ? 255.0 / 16 : 255.0 / 32;
-        const int want[3] = {qRed(colour), qGreen(colour), qBlue(colour)};
-        for (int k = 0; k < 3; ++k) {
-            const double mean = sum[k] / indices.size();
-            QVERIFY2(std::abs(mean - want[k]) <= slack,
-                     qPrintable(QStringLiteral("channel %1: mean %2, colour %3")
-                                    .arg(k)
-                                    .arg(mean)
-                                    .arg(want[k])));
-        }
+        QCOMPARE(panelData(p, pan, planes).toHex(), expected.toHex());
     }
 
     void paletteFiles_data() {

@@ -1,22 +1,15 @@
 // LVGL images against LVGL's own converter, LVGLImage.py (from the LVGL
-// 9.5.0 archive, run with Debian's python3-png and python3-lz4): for pictures
+// 9.5.0 archive, run with Debian's python3-png and python3-lz4), for pictures
 // with full, partial and no transparency, every colour format it shares with
-// us, each compression and two stride alignments.
-//  - Formats that keep alpha (argb8888-premultiplied, al88, and rgb565a8 and
-//    argb8565 premultiplied or not among them): the whole image file, header
-//    and data, byte for byte; the C source's array and descriptor fields
-//    alike.
-//  - raw and raw-alpha (a PNG and a JPEG file): the C source's array and
-//    descriptor fields; LVGLImage.py writes no image file of them.
-//  - Formats flattened onto the background: LVGLImage.py flattens with
-//    (c * a + bg * (255 - a)) >> 8, which makes an opaque 255 254; we
-//    composite exactly. Dividing by 256 and truncating each lose up to a
-//    level: 8-bit channels lie within two levels of LVGLImage.py's, 5- and
-//    6-bit channels within one, and opaque pixels keep their colour exactly.
-//    l8 also rounds the luma where LVGLImage.py truncates it: within three.
-//  - RLE: LVGLImage.py writes a copy of more than 127 blocks wrongly at the
-//    very end of the data (its count overflows the control byte); where it
-//    does, our stream must still unpack to the same data.
+// us, each compression and two stride alignments: the header alike; the whole
+// file and the C array byte for byte for the formats that keep alpha (and raw
+// and raw-alpha's C array); the descriptor's fields alike. Formats flattened
+// onto the background are compared as pictures: LVGLImage.py flattens with
+// (c * a + bg * (255 - a)) >> 8 where we composite exactly, so 8-bit channels
+// lie within two levels, 5- and 6-bit channels within one, l8 (whose luma it
+// also truncates) within three, and opaque pixels keep their colour. Where
+// LVGLImage.py's RLE overflows a control byte (a copy of more than 127 blocks
+// at the very end), our stream must still unpack to the same data.
 #include "bytearraysink.h"
 #include "imagerows.h"
 #include "lvgl_pictures.h"
@@ -66,11 +59,6 @@ QByteArray arrayBytes(const QByteArray& c) {
 QByteArray field(const QByteArray& c, const char* name) {
     const QRegularExpression re(QStringLiteral(R"(\.%1 = ([^,\r\n]+))").arg(QLatin1String(name)));
     return re.match(QString::fromLatin1(c)).captured(1).toLatin1();
-}
-
-// Channel levels of a format whose colour has `bits` bits a channel.
-int level(int v, int bits) {
-    return v >> (8 - bits);
 }
 
 } // namespace
@@ -131,7 +119,8 @@ class TestLvglReference : public QObject {
         return all;
     }
 
-    ReadImage ours(const Case& c, QByteArray* file) {
+    // Our image file of the case, or with `source` its C source.
+    QByteArray ours(const Case& c, bool source = false) const {
         const QImage picture = rgbqumo::LoadPicture(pngOf(c.picture));
         core::AlphaRows rows(picture);
         ImageOptions o;
@@ -141,9 +130,11 @@ class TestLvglReference : public QObject {
         o.background = c.background;
         o.premultiply = c.premultiply;
         core::ByteArraySink sink;
-        writeImageFile(rows, o, sink);
-        *file = sink.bytes;
-        return readImageFile(sink.bytes);
+        if (source)
+            writeImageSource(rows, o, {"img", {}, {}}, sink);
+        else
+            writeImageFile(rows, o, sink);
+        return sink.bytes;
     }
 
     struct RawCase {
@@ -224,8 +215,8 @@ private slots:
             QSKIP(qPrintable(QStringLiteral("LVGLImage.py comparison skipped: ") + m_why));
         QFETCH(int, index);
         const Case c = cases()[index];
-        QByteArray file;
-        const ReadImage mine = ours(c, &file);
+        const QByteArray file = ours(c);
+        const ReadImage mine = readImageFile(file);
         const QByteArray theirs = readAll(outputOf(c, QStringLiteral("bin")));
         QVERIFY(theirs.size() >= 12);
         // Headers alike, whatever the data.
@@ -262,14 +253,12 @@ private slots:
                         {qRed(a), qRed(b)}, {qGreen(a), qGreen(b)}, {qBlue(a), qBlue(b)}};
                     for (int k = 0; k < 3; ++k) {
                         const int n = k == 1 && bits == 5 ? 6 : bits;
-                        const int d = std::abs(level(channels[k][0], n) - level(channels[k][1], n));
+                        const int d =
+                            std::abs((channels[k][0] >> (8 - n)) - (channels[k][1] >> (8 - n)));
                         if (d > slack)
-                            QFAIL(qPrintable(QStringLiteral("(%1, %2) channel %3: %4 against %5")
-                                                 .arg(x)
-                                                 .arg(y)
-                                                 .arg(k)
-                                                 .arg(channels[k][0])
-                                                 .arg(channels[k][1])));
+                            QFAIL(qPrintable(QString::asprintf("(%d, %d) channel %d: %d against %d",
+                                                               x, y, k, channels[k][0],
+                                                               channels[k][1])));
                     }
                     const QRgb s = source.pixel(x, y);
                     if (qAlpha(s) == 255 &&
@@ -282,26 +271,18 @@ private slots:
         if (c.align != 1 || c.compression == Compression::Lz4)
             return;
         const QByteArray theirC = readAll(outputOf(c, QStringLiteral("c")));
-        const QImage picture = rgbqumo::LoadPicture(pngOf(c.picture));
-        core::AlphaRows rows(picture);
-        ImageOptions o;
-        o.format = c.format;
-        o.compression = c.compression;
-        o.background = c.background;
-        o.premultiply = c.premultiply;
-        core::ByteArraySink sink;
-        writeImageSource(rows, o, {"img", {}, {}}, sink);
+        const QByteArray ourC = ours(c, true);
         for (const char* name : {"cf", "flags", "w", "h", "stride"})
-            QCOMPARE(field(sink.bytes, name), field(theirC, name));
+            QCOMPARE(field(ourC, name), field(theirC, name));
         if (keepsAlpha(c.format) && c.compression == Compression::None)
-            QCOMPARE(arrayBytes(sink.bytes).toHex(' '), arrayBytes(theirC).toHex(' '));
+            QCOMPARE(arrayBytes(ourC).toHex(' '), arrayBytes(theirC).toHex(' '));
         // Both read back to the pictures of their image files.
-        QCOMPARE(readImageSource(sink.bytes).picture, mine.picture);
+        QCOMPARE(readImageSource(ourC).picture, mine.picture);
         QCOMPARE(readImageSource(theirC).picture, readImageFile(theirs).picture);
     }
 
-    // The file as it is, in LVGLImage.py's descriptor; the image file after
-    // the header its C descriptor gives (LVGLImage.py writes none itself).
+    // The file as it is, in LVGLImage.py's descriptor (the image file, which
+    // LVGLImage.py does not write, is pinned by tests/identity).
     void rawImage_data() {
         QTest::addColumn<int>("index");
         if (!m_why.isEmpty()) {
@@ -330,18 +311,9 @@ private slots:
             QCOMPARE(field(source.bytes, name), field(theirC, name));
         QCOMPARE(arrayBytes(source.bytes).toHex(' '), arrayBytes(theirC).toHex(' '));
         QCOMPARE(arrayBytes(source.bytes), input);
-
-        core::ByteArraySink file;
-        writeRawFile(input, o, file);
-        QCOMPARE(file.bytes.left(12).toHex(' '),
-                 QByteArray(r.format == ColourFormat::Raw ? "19 01" : "19 02") +
-                     QByteArray(" 00").repeated(10));
-        QCOMPARE(file.bytes.mid(12), input);
-        // Read back, both are the picture the file holds.
-        const QImage picture =
-            rgbqumo::LoadPicture(rawInput(r)).convertToFormat(QImage::Format_ARGB32);
-        QCOMPARE(readImageSource(source.bytes).picture, picture);
-        QCOMPARE(readImageFile(file.bytes).picture, picture);
+        // Read back, the picture the file holds.
+        QCOMPARE(readImageSource(source.bytes).picture,
+                 rgbqumo::LoadPicture(rawInput(r)).convertToFormat(QImage::Format_ARGB32));
     }
 };
 
