@@ -61,23 +61,9 @@ int WmfWriter::take() {
     return int(m_slots.size() - 1);
 }
 
-void WmfWriter::mapMode(int mode) {
-    record(0x0103, {qint16(mode)});
-}
-void WmfWriter::windowOrg(int x, int y) {
-    record(0x020B, {qint16(y), qint16(x)});
-}
-void WmfWriter::windowExt(int w, int h) {
-    record(0x020C, {qint16(h), qint16(w)});
-}
 int WmfWriter::brush(QRgb colour, int style, int hatch) {
     const quint32 c = colorref(colour);
     record(0x02FC, {qint16(style), qint16(c & 0xFFFF), qint16(c >> 16), qint16(hatch)});
-    return take();
-}
-int WmfWriter::pen(QRgb colour, int width, int style) {
-    const quint32 c = colorref(colour);
-    record(0x02FA, {qint16(style), qint16(width), 0, qint16(c & 0xFFFF), qint16(c >> 16)});
     return take();
 }
 void WmfWriter::select(int slot) {
@@ -85,15 +71,6 @@ void WmfWriter::select(int slot) {
 }
 void WmfWriter::rectangle(int left, int top, int right, int bottom) {
     record(0x041B, {qint16(bottom), qint16(right), qint16(top), qint16(left)});
-}
-void WmfWriter::ellipse(int left, int top, int right, int bottom) {
-    record(0x0418, {qint16(bottom), qint16(right), qint16(top), qint16(left)});
-}
-void WmfWriter::polygon(const QList<QPoint>& points) {
-    QList<qint16> words{qint16(points.size())};
-    for (const QPoint& p : points)
-        words << qint16(p.x()) << qint16(p.y());
-    record(0x0324, words);
 }
 
 QByteArray WmfWriter::bytes() const {
@@ -138,23 +115,6 @@ void EmfWriter::record(quint32 type, QByteArray body) {
     ++m_count;
 }
 
-void EmfWriter::mapMode(int mode) {
-    QByteArray b;
-    put32(b, quint32(mode));
-    record(17, b);
-}
-void EmfWriter::windowExt(int w, int h) {
-    QByteArray b;
-    put32(b, quint32(w));
-    put32(b, quint32(h));
-    record(9, b);
-}
-void EmfWriter::viewportExt(int w, int h) {
-    QByteArray b;
-    put32(b, quint32(w));
-    put32(b, quint32(h));
-    record(11, b);
-}
 quint32 EmfWriter::brush(QRgb colour) {
     QByteArray b;
     put32(b, ++m_objects);
@@ -162,16 +122,6 @@ quint32 EmfWriter::brush(QRgb colour) {
     put32(b, colorref(colour));
     put32(b, 0);
     record(39, b);
-    return m_objects;
-}
-quint32 EmfWriter::pen(QRgb colour, int width, int style) {
-    QByteArray b;
-    put32(b, ++m_objects);
-    put32(b, quint32(style));
-    put32(b, quint32(width));
-    put32(b, 0);
-    put32(b, colorref(colour));
-    record(38, b);
     return m_objects;
 }
 void EmfWriter::select(quint32 index) {
@@ -183,25 +133,6 @@ void EmfWriter::rectangle(int left, int top, int right, int bottom) {
     QByteArray b;
     rect32(b, left, top, right, bottom);
     record(43, b);
-}
-void EmfWriter::ellipse(int left, int top, int right, int bottom) {
-    QByteArray b;
-    rect32(b, left, top, right, bottom);
-    record(42, b);
-}
-// Bounds, count, points of 16 bits.
-void EmfWriter::polygon16(const QList<QPoint>& points) {
-    QByteArray b;
-    QRect box;
-    for (const QPoint& p : points)
-        box |= QRect(p, QSize(1, 1));
-    rect32(b, box.left(), box.top(), box.right(), box.bottom());
-    put32(b, quint32(points.size()));
-    for (const QPoint& p : points) {
-        put16(b, quint16(p.x()));
-        put16(b, quint16(p.y()));
-    }
-    record(86, b);
 }
 void EmfWriter::textOut(int x, int y, const QString& text) {
     constexpr quint32 StringAt = 76; // fixed part of the record, header included

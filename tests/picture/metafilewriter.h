@@ -9,7 +9,6 @@
 #include <QByteArray>
 #include <QImage>
 #include <QList>
-#include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -25,15 +24,9 @@ public:
     // One record with `params` as its parameter bytes (padded to a word).
     void raw(quint16 function, QByteArray params);
 
-    void mapMode(int mode);
-    void windowOrg(int x, int y);
-    void windowExt(int w, int h);
     int brush(QRgb colour, int style = 0, int hatch = 0); // returns the object's slot
-    int pen(QRgb colour, int width = 0, int style = 0);
     void select(int slot);
     void rectangle(int left, int top, int right, int bottom);
-    void ellipse(int left, int top, int right, int bottom);
-    void polygon(const QList<QPoint>& points);
 
     // The metafile: its header, the records, the end record.
     QByteArray bytes() const;
@@ -53,15 +46,9 @@ public:
     // One record: its type and body (padded to four bytes).
     void record(quint32 type, QByteArray body);
 
-    void mapMode(int mode);
-    void windowExt(int w, int h);
-    void viewportExt(int w, int h);
     quint32 brush(QRgb colour); // returns the object's index
-    quint32 pen(QRgb colour, int width = 0, int style = 0);
     void select(quint32 index); // 0x80000000 | n: stock object n
     void rectangle(int left, int top, int right, int bottom);
-    void ellipse(int left, int top, int right, int bottom);
-    void polygon16(const QList<QPoint>& points);
     void textOut(int x, int y, const QString& text);
     // A comment record holding EMF+ records: a header (dual: the EMF records
     // draw the same) and a solid fill of `rect` in `colour`, or the EMF+ end.
@@ -73,7 +60,6 @@ public:
     QByteArray bytes(const QRect& frame, QSize device = {960, 960},
                      QSize millimetres = {254, 254}) const;
 
-    static constexpr quint32 NullBrush = 0x80000005;
     static constexpr quint32 NullPen = 0x80000008;
 
 private:
