@@ -547,6 +547,10 @@ void crashers(Cases& c) {
 
 } // namespace
 
+QByteArray pngChunk(const char* type, const QByteArray& data, qint64 claimed) {
+    return written({type, data, false, claimed});
+}
+
 QList<PngCase> pngCases() {
     Cases c;
     basics(c);
