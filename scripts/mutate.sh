@@ -141,7 +141,7 @@ mutants() {
             reinterpret_cast<const uchar*>(bits.constData()) + (mask.height - 1 - y) * stride; => reinterpret_cast<const uchar*>(bits.constData()) + y * stride;
             if (row[x >> 3] & (0x80 >> (x & 7))) => if (row[x >> 3] & (1 << (x & 7)))
                 line[x] = qRgba(0, 0, 0, 0); => line[x] |= 0;
-    if ((bits == 1 || bits == 4 || bits == 8 || bits == 24) && width <= 0x7fff => if ((bits == 1 || bits == 4 || bits == 24) && width <= 0x7fff
+    if ((bits == 1 || bits == 4 || bits == 8 || bits == 24) && width <= 0x7fff => if ((bits == 1 || bits == 4 || bits == 8) && width <= 0x7fff
     const qint64 colours = bits <= 8 ? (le32(h + 32) ? le32(h + 32) : qint64(1) << bits) : 0; => const qint64 colours = bits <= 8 ? (le32(h + 32) ? le32(h + 32) : qint64(1) << bits) : 1;
     const qint64 stride = rowBytes(mask.width, 1); => const qint64 stride = (mask.width + 7) / 8;
 == src/metafile/gdishapes.h : zentraq-metafile test_metafile test_cli_metafile test_tool_identity test_window_identity
@@ -149,7 +149,7 @@ mutants() {
     return QRectF(r.x(), r.y(), r.width() - 1, r.height() - 1); => return QRectF(r.x(), r.y(), r.width(), r.height());
     const QRectF inner = shapeRect(box.adjusted(0, 0, -1, -1)); => const QRectF inner = shapeRect(box);
     if (p.pen().style() != Qt::NoPen || brush.style() != Qt::SolidPattern) { => if (brush.style() != Qt::SolidPattern) {
-    constexpr double Shift = 0.5 - 1.0 / 64; => constexpr double Shift = 0;
+        if (!figure.isClosed())\n            figure << figure.first(); => if (false)\n            figure << figure.first();
 == src/metafile/metafileformat.cpp : zentraq-metafile test_metafile test_cli_metafile test_tool_identity test_window_identity
     const double r = std::nearbyint(double(size)); => const double r = std::round(double(size));
                 layout.height = float(std::abs(layout.window.height)); => layout.height = float(layout.window.height);
