@@ -224,6 +224,31 @@ mutants() {
     const std::vector<char32_t> chars = glyph::characters(glyph::removeCrLf(textOf(o))); => const std::vector<char32_t> chars = glyph::characters(textOf(o));
     if (sources > 1) => if (sources > 2)
     if (!o.out.quiet)\n        note(glyph::dataSizeCaption(total)); => if (false)\n        note(glyph::dataSizeCaption(total));
+== src/picture/read/pngdecoder.cpp : test_png_reader test_picture_load test_picture_bounds test_tool_identity test_window_identity
+        m_table = {argb(255, 255, 255), argb(0, 0, 0)}; => m_table = {argb(0, 0, 0), argb(255, 255, 255)};
+        if (key && keyColour && keyColour->gray == 0)\n            m_table[1] = argb(0, 0, 0, 0); => if (key && keyColour && keyColour->gray == 0)\n            m_table[0] = argb(0, 0, 0, 0);
+            const int c = i * 255 / (levels - 1); => const int c = i * 256 / levels;
+                                           alphas && i < alphaCount ? alphas[i] : 255); => alphas && i < alphaCount ? alphas[i] : 0);
+                if (*i >= entries) => if (*i > entries)
+            m_table = {argb(0, 0, 0), argb(255, 255, 255)}; => m_table = {argb(255, 255, 255), argb(0, 0, 0)};
+            png_set_tRNS_to_alpha(png); => (void)png;
+== src/picture/read/picturelayout.cpp : test_picture_load test_picture_bounds test_tool_identity test_window_identity
+            reinterpret_cast<const uchar*>(bits.constData()) + (mask.height - 1 - y) * stride; => reinterpret_cast<const uchar*>(bits.constData()) + y * stride;
+            if (row[x >> 3] & (0x80 >> (x & 7))) => if (row[x >> 3] & (1 << (x & 7)))
+                line[x] = qRgba(0, 0, 0, 0); => line[x] |= 0;
+    if ((bits == 1 || bits == 4 || bits == 8 || bits == 24) && width <= 0x7fff => if ((bits == 1 || bits == 4 || bits == 8) && width <= 0x7fff
+    const qint64 colours = bits <= 8 ? (le32(h + 32) ? le32(h + 32) : qint64(1) << bits) : 0; => const qint64 colours = bits <= 8 ? (le32(h + 32) ? le32(h + 32) : qint64(1) << bits) : 1;
+    const qint64 stride = rowBytes(mask.width, 1); => const qint64 stride = (mask.width + 7) / 8;
+== src/metafile/gdishapes.h : zentraq-metafile test_metafile test_cli_metafile test_tool_identity test_window_identity
+    return QRect(QPoint(l, t), QPoint(r - 1, bt - 1)); => return QRect(QPoint(l, t), QPoint(r, bt));
+    return QRectF(r.x(), r.y(), r.width() - 1, r.height() - 1); => return QRectF(r.x(), r.y(), r.width(), r.height());
+    const QRectF inner = shapeRect(box.adjusted(0, 0, -1, -1)); => const QRectF inner = shapeRect(box);
+    if (p.pen().style() != Qt::NoPen || brush.style() != Qt::SolidPattern) { => if (brush.style() != Qt::SolidPattern) {
+        if (!figure.isClosed())\n            figure << figure.first(); => if (false)\n            figure << figure.first();
+== src/metafile/metafileformat.cpp : zentraq-metafile test_metafile test_cli_metafile test_tool_identity test_window_identity
+    const double r = std::nearbyint(double(size)); => const double r = std::round(double(size));
+                layout.height = float(std::abs(layout.window.height)); => layout.height = float(layout.window.height);
+        layout.width = float(std::abs(right - left) * PictureDpi / inch); => layout.width = float((right - left) * PictureDpi / inch);
 EOF
 }
 

@@ -1,10 +1,11 @@
 #include "metafilewriter.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 
 namespace zentraq::testing {
 namespace {
@@ -27,30 +28,6 @@ void rect32(QByteArray& out, int l, int t, int r, int b) {
     put32(out, quint32(t));
     put32(out, quint32(r));
     put32(out, quint32(b));
-}
-
-// A 24-bit device-independent bitmap of `image`: header and rows from the
-// bottom, each padded to four bytes.
-QByteArray dib24(const QImage& image) {
-    QByteArray out;
-    put32(out, 40);
-    put32(out, quint32(image.width()));
-    put32(out, quint32(image.height()));
-    put16(out, 1);
-    put16(out, 24);
-    for (int i = 0; i < 6; ++i)
-        put32(out, 0);
-    for (int y = image.height() - 1; y >= 0; --y) {
-        QByteArray row;
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            row.append(char(qBlue(p))).append(char(qGreen(p))).append(char(qRed(p)));
-        }
-        while (row.size() % 4)
-            row.append('\0');
-        out += row;
-    }
-    return out;
 }
 
 } // namespace
@@ -84,35 +61,9 @@ int WmfWriter::take() {
     return int(m_slots.size() - 1);
 }
 
-void WmfWriter::mapMode(int mode) {
-    record(0x0103, {qint16(mode)});
-}
-void WmfWriter::windowOrg(int x, int y) {
-    record(0x020B, {qint16(y), qint16(x)});
-}
-void WmfWriter::windowExt(int w, int h) {
-    record(0x020C, {qint16(h), qint16(w)});
-}
 int WmfWriter::brush(QRgb colour, int style, int hatch) {
     const quint32 c = colorref(colour);
     record(0x02FC, {qint16(style), qint16(c & 0xFFFF), qint16(c >> 16), qint16(hatch)});
-    return take();
-}
-int WmfWriter::pen(QRgb colour, int width, int style) {
-    const quint32 c = colorref(colour);
-    record(0x02FA, {qint16(style), qint16(width), 0, qint16(c & 0xFFFF), qint16(c >> 16)});
-    return take();
-}
-int WmfWriter::font(int height, const QByteArray& face, int charset, int escapement) {
-    QByteArray params;
-    for (int v : {height, 0, escapement, escapement, 400})
-        put16(params, quint16(v));
-    params.append(char(0)).append(char(0));       // italic, underline
-    params.append(char(0)).append(char(charset)); // strike out, character set
-    params.append(char(0)).append(char(0));       // precisions
-    params.append(char(0)).append(char(0));       // quality, pitch
-    params += face.left(31).leftJustified(32, '\0');
-    raw(0x02FB, params);
     return take();
 }
 void WmfWriter::select(int slot) {
@@ -120,38 +71,6 @@ void WmfWriter::select(int slot) {
 }
 void WmfWriter::rectangle(int left, int top, int right, int bottom) {
     record(0x041B, {qint16(bottom), qint16(right), qint16(top), qint16(left)});
-}
-void WmfWriter::ellipse(int left, int top, int right, int bottom) {
-    record(0x0418, {qint16(bottom), qint16(right), qint16(top), qint16(left)});
-}
-void WmfWriter::polyline(const QList<QPoint>& points) {
-    QList<qint16> words{qint16(points.size())};
-    for (const QPoint& p : points)
-        words << qint16(p.x()) << qint16(p.y());
-    record(0x0325, words);
-}
-void WmfWriter::polygon(const QList<QPoint>& points) {
-    QList<qint16> words{qint16(points.size())};
-    for (const QPoint& p : points)
-        words << qint16(p.x()) << qint16(p.y());
-    record(0x0324, words);
-}
-void WmfWriter::textColour(QRgb colour) {
-    const quint32 c = colorref(colour);
-    record(0x0209, {qint16(c & 0xFFFF), qint16(c >> 16)});
-}
-void WmfWriter::backgroundMode(int mode) {
-    record(0x0102, {qint16(mode)});
-}
-void WmfWriter::textOut(int x, int y, const QByteArray& text) {
-    QByteArray params;
-    put16(params, quint16(text.size()));
-    params += text;
-    if (params.size() % 2)
-        params.append('\0');
-    put16(params, quint16(y));
-    put16(params, quint16(x));
-    raw(0x0521, params);
 }
 
 QByteArray WmfWriter::bytes() const {
@@ -196,23 +115,6 @@ void EmfWriter::record(quint32 type, QByteArray body) {
     ++m_count;
 }
 
-void EmfWriter::mapMode(int mode) {
-    QByteArray b;
-    put32(b, quint32(mode));
-    record(17, b);
-}
-void EmfWriter::windowExt(int w, int h) {
-    QByteArray b;
-    put32(b, quint32(w));
-    put32(b, quint32(h));
-    record(9, b);
-}
-void EmfWriter::viewportExt(int w, int h) {
-    QByteArray b;
-    put32(b, quint32(w));
-    put32(b, quint32(h));
-    record(11, b);
-}
 quint32 EmfWriter::brush(QRgb colour) {
     QByteArray b;
     put32(b, ++m_objects);
@@ -220,27 +122,6 @@ quint32 EmfWriter::brush(QRgb colour) {
     put32(b, colorref(colour));
     put32(b, 0);
     record(39, b);
-    return m_objects;
-}
-quint32 EmfWriter::pen(QRgb colour, int width, int style) {
-    QByteArray b;
-    put32(b, ++m_objects);
-    put32(b, quint32(style));
-    put32(b, quint32(width));
-    put32(b, 0);
-    put32(b, colorref(colour));
-    record(38, b);
-    return m_objects;
-}
-quint32 EmfWriter::font(int height, const QString& face) {
-    QByteArray b;
-    put32(b, ++m_objects);
-    for (int v : {height, 0, 0, 0, 400})
-        put32(b, quint32(v));
-    b += QByteArray(8, '\0'); // italic ... pitch and family
-    QByteArray name(reinterpret_cast<const char*>(face.left(31).utf16()), face.left(31).size() * 2);
-    b += name.leftJustified(64, '\0');
-    record(82, b);
     return m_objects;
 }
 void EmfWriter::select(quint32 index) {
@@ -253,44 +134,7 @@ void EmfWriter::rectangle(int left, int top, int right, int bottom) {
     rect32(b, left, top, right, bottom);
     record(43, b);
 }
-void EmfWriter::ellipse(int left, int top, int right, int bottom) {
-    QByteArray b;
-    rect32(b, left, top, right, bottom);
-    record(42, b);
-}
-namespace {
-// The body of a record of 16-bit points: bounds, count, points.
-QByteArray points16(const QList<QPoint>& points) {
-    QByteArray b;
-    QRect box;
-    for (const QPoint& p : points)
-        box |= QRect(p, QSize(1, 1));
-    rect32(b, box.left(), box.top(), box.right(), box.bottom());
-    put32(b, quint32(points.size()));
-    for (const QPoint& p : points) {
-        put16(b, quint16(p.x()));
-        put16(b, quint16(p.y()));
-    }
-    return b;
-}
-} // namespace
-void EmfWriter::polyline16(const QList<QPoint>& points) {
-    record(87, points16(points));
-}
-void EmfWriter::polygon16(const QList<QPoint>& points) {
-    record(86, points16(points));
-}
-void EmfWriter::textColour(QRgb colour) {
-    QByteArray b;
-    put32(b, colorref(colour));
-    record(24, b);
-}
-void EmfWriter::backgroundMode(int mode) {
-    QByteArray b;
-    put32(b, quint32(mode));
-    record(18, b);
-}
-void EmfWriter::textOut(int x, int y, const QString& text, bool glyphs) {
+void EmfWriter::textOut(int x, int y, const QString& text) {
     constexpr quint32 StringAt = 76; // fixed part of the record, header included
     const QByteArray chars(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
     const quint32 dxAt = StringAt + quint32((chars.size() + 3) / 4 * 4);
@@ -303,7 +147,7 @@ void EmfWriter::textOut(int x, int y, const QString& text, bool glyphs) {
     put32(b, quint32(y));
     put32(b, quint32(text.size()));
     put32(b, StringAt);
-    put32(b, glyphs ? 0x10 : 0); // ETO_GLYPH_INDEX
+    put32(b, 0); // options
     rect32(b, 0, 0, -1, -1);
     put32(b, dxAt);
     b += chars;
@@ -312,24 +156,6 @@ void EmfWriter::textOut(int x, int y, const QString& text, bool glyphs) {
     for (qsizetype i = 0; i < text.size(); ++i)
         put32(b, 0);
     record(84, b);
-}
-void EmfWriter::stretchDiBits(const QRect& target, const QImage& bitmap) {
-    const QByteArray dib = dib24(bitmap);
-    const quint32 header = 40, bmiAt = 80, bitsAt = bmiAt + header;
-    QByteArray b;
-    rect32(b, target.left(), target.top(), target.right(), target.bottom());
-    for (int v : {target.x(), target.y(), 0, 0, bitmap.width(), bitmap.height()})
-        put32(b, quint32(v));
-    put32(b, bmiAt);
-    put32(b, header);
-    put32(b, bitsAt);
-    put32(b, quint32(dib.size() - header));
-    put32(b, 0);          // colours are RGB values
-    put32(b, 0x00CC0020); // SRCCOPY
-    put32(b, quint32(target.width()));
-    put32(b, quint32(target.height()));
-    b += dib;
-    record(81, b);
 }
 
 namespace {
@@ -418,71 +244,6 @@ QByteArray EmfWriter::bytes(const QRect& frame, QSize device, QSize millimetres)
 
 // ---- the sample drawing ------------------------------------------------------
 
-namespace {
-
-const QRgb Black = qRgb(0, 0, 0), Red = qRgb(255, 0, 0), Blue = qRgb(0, 0, 255),
-           Green = qRgb(0, 128, 0), Yellow = qRgb(255, 255, 0), Magenta = qRgb(255, 0, 255),
-           Cyan = qRgb(0, 255, 255), Navy = qRgb(0, 0, 128), Orange = qRgb(255, 128, 0);
-
-// The sample drawing into `w`; `at` turns picture pixels into the file's
-// logical units.
-template <typename Writer> void drawScene(Writer& w, const std::function<QPoint(int, int)>& at) {
-    auto rect = [&](auto method, int l, int t, int r, int b) {
-        const QPoint p = at(l, t), q = at(r, b);
-        (w.*method)(p.x(), p.y(), q.x(), q.y());
-    };
-    const auto pen = w.pen(Black);
-    const auto red = w.brush(Red);
-    w.select(pen);
-    w.select(red);
-    rect(&Writer::rectangle, 20, 20, 80, 60);
-    const auto blue = w.brush(Blue);
-    w.select(blue);
-    if constexpr (std::is_same_v<Writer, EmfWriter>) {
-        w.select(EmfWriter::NullPen);
-    } else {
-        const int none = w.pen(Black, 0, 5); // PS_NULL
-        w.select(none);
-    }
-    rect(&Writer::rectangle, 100, 20, 180, 70);
-    const auto green = w.pen(Green);
-    w.select(green);
-    const QList<QPoint> line{at(10, 130), at(50, 90), at(90, 130)};
-    if constexpr (std::is_same_v<Writer, EmfWriter>)
-        w.polyline16(line);
-    else
-        w.polyline(line);
-    const auto yellow = w.brush(Yellow);
-    w.select(yellow);
-    if constexpr (std::is_same_v<Writer, EmfWriter>) {
-        w.select(EmfWriter::NullPen);
-    } else {
-        const int none = w.pen(Black, 0, 5);
-        w.select(none);
-    }
-    rect(&Writer::ellipse, 100, 90, 130, 120);
-    w.textColour(Black);
-    w.backgroundMode(1);
-    const int height = at(0, 20).y() - at(0, 0).y();
-    const QPoint text = at(20, 66);
-    if constexpr (std::is_same_v<Writer, EmfWriter>) {
-        w.select(w.font(-std::abs(height), QStringLiteral("DejaVu Sans")));
-        w.textOut(text.x(), text.y(), QStringLiteral("Zq"));
-        QImage bitmap(2, 2, QImage::Format_RGB32);
-        bitmap.setPixel(0, 0, Magenta);
-        bitmap.setPixel(1, 0, Cyan);
-        bitmap.setPixel(0, 1, Navy);
-        bitmap.setPixel(1, 1, Orange);
-        const QPoint p = at(140, 90), q = at(180, 130);
-        w.stretchDiBits(QRect(p, q - QPoint(1, 1)), bitmap);
-    } else {
-        w.select(w.font(-std::abs(height), "DejaVu Sans"));
-        w.textOut(text.x(), text.y(), "Zq");
-    }
-}
-
-} // namespace
-
 QStringList sceneKinds() {
     return {QStringLiteral("placeable 1440 per inch"),
             QStringLiteral("placeable anisotropic, window off the origin"),
@@ -494,49 +255,14 @@ QStringList sceneKinds() {
 }
 
 QByteArray sceneMetafile(const QString& kind) {
-    if (kind.startsWith(QLatin1String("emf"))) {
-        EmfWriter w;
-        std::function<QPoint(int, int)> at = [](int x, int y) { return QPoint(x, y); };
-        QRect frame(0, 0, 5080, 3810); // 192 x 144 pixels at 96 dpi
-        if (kind == QLatin1String("emf anisotropic")) {
-            w.mapMode(8);
-            w.windowExt(1920, 1440);
-            w.viewportExt(192, 144);
-            at = [](int x, int y) { return QPoint(x * 10, y * 10); };
-        } else if (kind == QLatin1String("emf frame off the origin")) {
-            frame.moveTo(2540, 1270); // (96, 48) in device pixels
-            at = [](int x, int y) { return QPoint(x + 96, y + 48); };
-        }
-        drawScene(w, at);
-        return w.bytes(frame);
-    }
-    WmfWriter w;
-    if (kind == QLatin1String("placeable 1440 per inch")) {
-        w.windowOrg(0, 0);
-        w.windowExt(2880, 2160);
-        drawScene(w, [](int x, int y) { return QPoint(x * 15, y * 15); });
-        return w.placeable(QRect(0, 0, 2880, 2160), 1440);
-    }
-    if (kind == QLatin1String("placeable anisotropic, window off the origin")) {
-        w.mapMode(8);
-        w.windowOrg(-1000, 500);
-        w.windowExt(1920, 1440);
-        drawScene(w, [](int x, int y) { return QPoint(x * 10 - 1000, y * 10 + 500); });
-        return w.placeable(QRect(-1000, 500, 1920, 1440), 960);
-    }
-    if (kind == QLatin1String("placeable, y up")) {
-        w.mapMode(8);
-        w.windowOrg(0, 1440);
-        w.windowExt(1920, -1440);
-        drawScene(w, [](int x, int y) { return QPoint(x * 10, 1440 - y * 10); });
-        return w.placeable(QRect(0, 0, 1920, 1440), 960);
-    }
-    // Without a placeable header: the window's extent in pixels.
-    w.mapMode(8);
-    w.windowOrg(0, 0);
-    w.windowExt(192, 144);
-    drawScene(w, [](int x, int y) { return QPoint(x, y); });
-    return w.bytes();
+    QString name = kind;
+    name.replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")), QStringLiteral("-"));
+    const bool emf = kind.startsWith(QLatin1String("emf"));
+    QFile f(QStringLiteral(METAFILE_SEEDS "/scene-") + name +
+            (emf ? QStringLiteral(".emf") : QStringLiteral(".wmf")));
+    if (!f.open(QIODevice::ReadOnly))
+        qFatal("no seed metafile %s", qPrintable(f.fileName()));
+    return f.readAll();
 }
 
 } // namespace zentraq::testing

@@ -1,7 +1,7 @@
 #pragma once
 
 // Writes WMF and EMF files record by record, as the formats lay them out, so
-// that tests and fuzz seeds use metafiles made here and nowhere else.
+// that tests use metafiles made here and nowhere else.
 // Coordinates are logical units; colours are QRgb. Object indexes are the
 // ones the formats give: a WMF object takes the lowest free slot, an EMF
 // object the number the writer hands out.
@@ -9,7 +9,6 @@
 #include <QByteArray>
 #include <QImage>
 #include <QList>
-#include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -25,20 +24,9 @@ public:
     // One record with `params` as its parameter bytes (padded to a word).
     void raw(quint16 function, QByteArray params);
 
-    void mapMode(int mode);
-    void windowOrg(int x, int y);
-    void windowExt(int w, int h);
     int brush(QRgb colour, int style = 0, int hatch = 0); // returns the object's slot
-    int pen(QRgb colour, int width = 0, int style = 0);
-    int font(int height, const QByteArray& face, int charset = 0, int escapement = 0);
     void select(int slot);
     void rectangle(int left, int top, int right, int bottom);
-    void ellipse(int left, int top, int right, int bottom);
-    void polyline(const QList<QPoint>& points);
-    void polygon(const QList<QPoint>& points);
-    void textColour(QRgb colour);
-    void backgroundMode(int mode); // 1 transparent, 2 opaque
-    void textOut(int x, int y, const QByteArray& text);
 
     // The metafile: its header, the records, the end record.
     QByteArray bytes() const;
@@ -58,23 +46,10 @@ public:
     // One record: its type and body (padded to four bytes).
     void record(quint32 type, QByteArray body);
 
-    void mapMode(int mode);
-    void windowExt(int w, int h);
-    void viewportExt(int w, int h);
     quint32 brush(QRgb colour); // returns the object's index
-    quint32 pen(QRgb colour, int width = 0, int style = 0);
-    quint32 font(int height, const QString& face);
     void select(quint32 index); // 0x80000000 | n: stock object n
     void rectangle(int left, int top, int right, int bottom);
-    void ellipse(int left, int top, int right, int bottom);
-    void polyline16(const QList<QPoint>& points);
-    void polygon16(const QList<QPoint>& points);
-    void textColour(QRgb colour);
-    void backgroundMode(int mode);
-    // `glyphs`: the text is glyph indexes, not characters.
-    void textOut(int x, int y, const QString& text, bool glyphs = false);
-    // A bitmap stretched onto `target` (24 bits a pixel, rows from the bottom).
-    void stretchDiBits(const QRect& target, const QImage& bitmap);
+    void textOut(int x, int y, const QString& text);
     // A comment record holding EMF+ records: a header (dual: the EMF records
     // draw the same) and a solid fill of `rect` in `colour`, or the EMF+ end.
     void emfPlusFill(const QRectF& rect, QRgb colour);
@@ -85,7 +60,6 @@ public:
     QByteArray bytes(const QRect& frame, QSize device = {960, 960},
                      QSize millimetres = {254, 254}) const;
 
-    static constexpr quint32 NullBrush = 0x80000005;
     static constexpr quint32 NullPen = 0x80000008;
 
 private:
@@ -94,13 +68,12 @@ private:
     quint32 m_objects = 0;
 };
 
-// The sample drawing, in pixels of its 192 x 144 picture: a red rectangle
-// with a black outline at (20, 20)-(80, 60), a blue one without outline at
-// (100, 20)-(180, 70), a green polyline from (10, 130) over (50, 90) to
-// (90, 130), a yellow ellipse in (100, 90)-(130, 120) and black text "Zq"
-// 20 pixels high at (20, 66); an EMF also a 2 x 2 bitmap (magenta, cyan;
-// navy, orange) stretched onto (140, 90)-(180, 130). Each kind holds it in
-// other logical units and another mapping (see sceneKinds()).
+// The sample drawing of the fuzz seeds (fuzz/corpus/metafile/scene-*), as
+// each kind holds it in other logical units and another mapping: in pixels
+// of its 192 x 144 picture, a red rectangle with a black outline at (20,
+// 20)-(80, 60), a blue one without outline at (100, 20)-(180, 70), a green
+// polyline, a yellow ellipse in (100, 90)-(130, 120), black text "Zq"; an
+// EMF also a 2 x 2 bitmap stretched onto (140, 90)-(180, 130).
 QByteArray sceneMetafile(const QString& kind);
 QStringList sceneKinds();
 

@@ -236,6 +236,17 @@ PngShape shapeOf(int type, int depth, int w = 16, int h = 16) {
     return s;
 }
 
+PngShape changed(PngShape s, const std::function<void(PngShape&)>& change) {
+    change(s);
+    return s;
+}
+
+PngShape withTrns(PngShape s, const QByteArray& trns) {
+    s.hasTrns = true;
+    s.trns = trns;
+    return s;
+}
+
 struct Kind {
     int type;
     int depth;
@@ -293,13 +304,7 @@ void transparency(Cases& c) {
             s.trns = QByteArray(1, char(level >> 8)) + char(level & 255);
             c.add(QStringLiteral("trns g%1 level %2").arg(depth).arg(level), s);
         }
-    // A level past the depth.
-    {
-        PngShape s = shapeOf(0, 2);
-        s.hasTrns = true;
-        s.trns = QByteArray("\0\x09", 2);
-        c.add(QStringLiteral("trns g2 level 9"), s);
-    }
+    c.add(QStringLiteral("trns g2 level 9"), withTrns(shapeOf(0, 2), QByteArray("\0\x09", 2)));
     for (int depth : {8, 16}) {
         PngShape s = shapeOf(2, depth);
         s.hasTrns = true;
@@ -318,18 +323,9 @@ void transparency(Cases& c) {
                 s.trns += char((i * 67) & 255);
             c.add(QStringLiteral("trns p%1 %2 entries").arg(depth).arg(n), s);
         }
-    {
-        PngShape s = shapeOf(3, 4);
-        s.hasTrns = true;
-        s.trns = QByteArray(20, '\x80'); // more entries than the palette
-        c.add(QStringLiteral("trns p4 longer than the palette"), s);
-    }
-    {
-        PngShape s = shapeOf(6, 8);
-        s.hasTrns = true;
-        s.trns = QByteArray(6, '\0'); // not allowed with alpha
-        c.add(QStringLiteral("trns with alpha"), s);
-    }
+    c.add(QStringLiteral("trns p4 longer than the palette"),
+          withTrns(shapeOf(3, 4), QByteArray(20, '\x80')));
+    c.add(QStringLiteral("trns with alpha"), withTrns(shapeOf(6, 8), QByteArray(6, '\0')));
 }
 
 // Palettes shorter than the indices reach, as libpng's small-palette and
@@ -371,27 +367,17 @@ void palettes(Cases& c) {
         s.beforePalette.append(Chunk{"PLTE", paletteOf(entries)});
         c.add(QStringLiteral("palette of %1 entries").arg(entries), s);
     }
-    {
-        PngShape s = shapeOf(3, 1);
-        s.paletteSize = 4; // more than a bit reaches
-        c.add(QStringLiteral("palette p1 of 4 entries"), s);
-    }
-    {
-        PngShape s = shapeOf(3, 4);
-        s.paletteSize = 0;
-        s.beforePalette.append(Chunk{"PLTE", paletteOf(5).left(14)});
-        c.add(QStringLiteral("palette not whole entries"), s);
-    }
-    {
-        PngShape s = shapeOf(3, 4);
-        s.paletteSize = 0;
-        c.add(QStringLiteral("palette missing"), s);
-    }
-    {
-        PngShape s = shapeOf(3, 4);
-        s.afterData.append(Chunk{"PLTE", paletteOf(16)});
-        c.add(QStringLiteral("palette again after the data"), s);
-    }
+    c.add(QStringLiteral("palette p1 of 4 entries"),
+          changed(shapeOf(3, 1), [](PngShape& s) { s.paletteSize = 4; }));
+    c.add(QStringLiteral("palette not whole entries"), changed(shapeOf(3, 4), [](PngShape& s) {
+              s.paletteSize = 0;
+              s.beforePalette.append(Chunk{"PLTE", paletteOf(5).left(14)});
+          }));
+    c.add(QStringLiteral("palette missing"),
+          changed(shapeOf(3, 4), [](PngShape& s) { s.paletteSize = 0; }));
+    c.add(QStringLiteral("palette again after the data"), changed(shapeOf(3, 4), [](PngShape& s) {
+              s.afterData.append(Chunk{"PLTE", paletteOf(16)});
+          }));
     for (int type : {0, 2, 6}) {
         PngShape s = shapeOf(type, 8);
         s.beforeData.append(Chunk{"PLTE", paletteOf(16)}); // a suggestion, or not allowed
@@ -399,67 +385,30 @@ void palettes(Cases& c) {
     }
 }
 
+// Ancillary chunks are skipped whatever they hold (damaged, unknown,
+// decompressing to 16 MiB); unknown critical ones and bad names refuse.
 void ancillary(Cases& c) {
-    const QByteArray profile = QByteArray("not a colour profile at all") + QByteArray(100, 'x');
     struct Named {
         const char* name;
         Chunk chunk;
         bool early;
     };
     const Named chunks[] = {
-        {"gAMA 0.45455", {"gAMA", be32(45455)}, true},
-        {"gAMA 1.0", {"gAMA", be32(100000)}, true},
-        {"gAMA 2.5", {"gAMA", be32(250000)}, true},
         {"gAMA 0", {"gAMA", be32(0)}, true},
-        {"cHRM",
-         {"cHRM", be32(31270) + be32(32900) + be32(64000) + be32(33000) + be32(30000) +
-                      be32(60000) + be32(15000) + be32(6000)},
-         true},
-        {"sRGB", {"sRGB", QByteArray(1, '\0')}, true},
-        {"sRGB bad intent", {"sRGB", QByteArray(1, '\x09')}, true},
-        {"iCCP not a profile", {"iCCP", QByteArray("icc\0\0", 5) + zlibbed(profile)}, true},
-        {"iCCP bad zlib", {"iCCP", QByteArray("icc\0\0", 5) + "garbage"}, true},
-        {"sBIT", {"sBIT", QByteArray("\x05\x06\x05", 3)}, true},
+        {"gAMA bad crc", {"gAMA", be32(45455), true}, true},
         {"sBIT too many bits", {"sBIT", QByteArray("\x09\x09\x09", 3)}, true},
-        {"bKGD", {"bKGD", QByteArray("\0\x10\0\x20\0\x30", 6)}, false},
-        {"pHYs", {"pHYs", be32(2835) + be32(2835) + char(1)}, false},
-        {"oFFs", {"oFFs", be32(7) + be32(9) + char(0)}, false},
-        {"tIME", {"tIME", QByteArray("\x07\xE8\x02\x1D\x0C\x22\x38", 7)}, false},
-        {"tEXt", {"tEXt", text("Title", "a picture")}, false},
-        {"tEXt no keyword", {"tEXt", text("", "a picture")}, false},
-        {"zTXt",
-         {"zTXt", text("Comment", QByteArray(1, '\0') + zlibbed("words words words"))},
-         false},
+        {"iCCP bad zlib", {"iCCP", QByteArray("icc\0\0", 5) + "garbage"}, true},
+        {"tEXt bad crc", {"tEXt", text("Title", "a picture"), true}, false},
         {"zTXt bad zlib", {"zTXt", text("Comment", QByteArray(1, '\0') + "zzzz")}, false},
         {"zTXt of 16 MiB",
          {"zTXt", text("Bomb", QByteArray(1, '\0') + zlibbed(QByteArray(16 << 20, 'a'), 9))},
          false},
-        {"iTXt", {"iTXt", text("Title", QByteArray("\0\0en\0Titel\0", 11) + "Bild")}, false},
         {"iTXt compressed",
          {"iTXt", text("Title", QByteArray("\1\0en\0\0", 6) + zlibbed("Bild"))},
          false},
-        {"eXIf", {"eXIf", QByteArray("MM\0*\0\0\0\x08\0\0", 10)}, false},
-        {"sPLT", {"sPLT", QByteArray("pal\0\x08", 5) + QByteArray(6, '\x11')}, false},
-        {"hIST", {"hIST", QByteArray(8, '\0')}, false},
-        {"sCAL",
-         {"sCAL", QByteArray("\x01"
-                             "1.5\0"
-                             "2.5",
-                             8)},
-         false},
-        {"pCAL",
-         {"pCAL", QByteArray("cal\0\0\0\0\0\0\0\0\xff\0\x02"
-                             "u\0"
-                             "1\0"
-                             "2",
-                             20)},
-         false},
         {"unknown ancillary", {"prIv", QByteArray("private", 7)}, false},
-        {"unknown ancillary unsafe to copy", {"juNK", QByteArray(40, 'j')}, false},
         {"unknown critical", {"CRIT", QByteArray("critical", 8)}, false},
         {"bad chunk name", {"ab1d", QByteArray("x", 1)}, false},
-        {"tEXt bad crc", {"tEXt", text("Title", "a picture"), true}, false},
-        {"gAMA bad crc", {"gAMA", be32(45455), true}, true},
     };
     for (const Named& n : chunks)
         for (const Kind& k : {Kinds[5], Kinds[9], Kinds[13]}) {
@@ -468,9 +417,7 @@ void ancillary(Cases& c) {
             c.add(QStringLiteral("chunk %1 %2").arg(n.name, k.name), s);
         }
     // Empty ancillary chunks, as libpng's empty_ancillary_chunks.png.
-    for (const char* type :
-         {"bKGD", "cHRM", "eXIf", "gAMA", "hIST", "iCCP", "iTXt", "oFFs", "pCAL", "pHYs", "sBIT",
-          "sCAL", "sPLT", "sRGB", "tEXt", "tIME", "tRNS", "zTXt"}) {
+    for (const char* type : {"cHRM", "iCCP", "sPLT", "tRNS", "zTXt"}) {
         PngShape s = shapeOf(3, 8);
         s.beforeData.append(Chunk{type, {}});
         c.add(QStringLiteral("empty %1").arg(type), s);
@@ -499,11 +446,8 @@ void dataLayouts(Cases& c) {
     withData(QStringLiteral("IDAT empty first"), {{"IDAT", {}}, {"IDAT", z}});
     withData(QStringLiteral("IDAT empty between"),
              {{"IDAT", z.left(10)}, {"IDAT", {}}, {"IDAT", z.mid(10)}});
-    withData(QStringLiteral("IDAT split by text"),
-             {{"IDAT", z.left(10)}, {"tEXt", text("a", "b")}, {"IDAT", z.mid(10)}});
     withData(QStringLiteral("IDAT missing"), {});
     withData(QStringLiteral("IDAT stream short"), {{"IDAT", z.left(z.size() / 2)}});
-    withData(QStringLiteral("IDAT stream without its checksum"), {{"IDAT", z.left(z.size() - 4)}});
     withData(QStringLiteral("IDAT stream checksum wrong"),
              {{"IDAT", z.left(z.size() - 1) + char(z.back() ^ 1)}});
     withData(QStringLiteral("IDAT more after the stream"), {{"IDAT", z + zlibbed("more")}});
@@ -511,7 +455,6 @@ void dataLayouts(Cases& c) {
              {{"IDAT", zlibbed(scanlines(base).left(scanlines(base).size() - 30))}});
     withData(QStringLiteral("IDAT rows long"),
              {{"IDAT", zlibbed(scanlines(base) + QByteArray(100, '\0'))}});
-    withData(QStringLiteral("IDAT zlib header wrong"), {{"IDAT", char(0x79) + z.mid(1)}});
     withData(QStringLiteral("IDAT zlib window 32 KiB"),
              {{"IDAT", QByteArray(1, char(0x78)) + char(0xDA) + z.mid(2)}});
     withData(QStringLiteral("IDAT deflate block wrong"),
@@ -526,19 +469,15 @@ void headers(Cases& c) {
     const PngShape base = shapeOf(2, 8);
     const QByteArray good = pngOf(base);
     // Signatures.
-    for (const auto& [name, at, value] : {std::tuple{"signature byte 0", 0, 0x88},
-                                          {"signature byte 1", 1, 'p'},
-                                          {"signature CR LF", 4, '\n'},
-                                          {"signature byte 7", 7, 0}}) {
+    for (const auto& [name, at, value] :
+         {std::tuple{"signature byte 0", 0, 0x88}, {"signature CR LF", 4, '\n'}}) {
         QByteArray f = good;
         f[at] = char(value);
         c.add(QStringLiteral("%1").arg(name), f);
     }
     // Headers a decoder refuses.
     auto withHeader = [&](const QString& name, std::function<void(PngShape&)> change) {
-        PngShape s = base;
-        change(s);
-        c.add(name, s);
+        c.add(name, changed(base, change));
     };
     for (int type : {1, 5, 7, 9})
         withHeader(QStringLiteral("colour type %1").arg(type),
@@ -568,12 +507,6 @@ void headers(Cases& c) {
     }
     {
         QList<Chunk> chunks = chunksOf(base, zlibbed(scanlines(base)));
-        chunks[0].data += QByteArray(3, '\0');
-        c.add(QStringLiteral("IHDR 16 bytes"), fileOf(chunks));
-        chunks = chunksOf(base, zlibbed(scanlines(base)));
-        chunks.insert(1, chunks[0]);
-        c.add(QStringLiteral("IHDR twice"), fileOf(chunks));
-        chunks = chunksOf(base, zlibbed(scanlines(base)));
         chunks.move(0, 1);
         c.add(QStringLiteral("IHDR after IDAT"), fileOf(chunks));
         chunks = chunksOf(base, zlibbed(scanlines(base)));
@@ -614,8 +547,8 @@ void crashers(Cases& c) {
 
 } // namespace
 
-QByteArray pngChunk(const char* type, const QByteArray& data) {
-    return written({type, data});
+QByteArray pngChunk(const char* type, const QByteArray& data, qint64 claimed) {
+    return written({type, data, false, claimed});
 }
 
 QList<PngCase> pngCases() {

@@ -1,7 +1,8 @@
-// Metafiles through the picture loader: the pixels of a known drawing, the
-// size at 96 dots per inch, damaged and lying files, and a converter that
-// crashes, hangs or talks nonsense. The metafiles are written here, record
-// by record.
+// Metafiles through the picture loader: damaged and lying files, and a
+// converter that crashes, hangs or talks nonsense. What the drawings, shapes
+// and sizes of fuzz/corpus/metafile convert to (shapes as Windows fills
+// them, the size at 96 dots per inch, rounded halves to even) the recorded-
+// output corpus pins.
 #include "metafile.h"
 #include "metafileformat.h"
 #include "metafilewriter.h"
@@ -13,7 +14,6 @@
 
 #include <QFile>
 #include <QImageReader>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -24,10 +24,7 @@ using Kind = zentraq::metafile::Problem::Kind;
 
 namespace {
 
-const QRgb White = qRgb(255, 255, 255), Black = qRgb(0, 0, 0), Red = qRgb(255, 0, 0),
-           Blue = qRgb(0, 0, 255), Green = qRgb(0, 128, 0), Yellow = qRgb(255, 255, 0),
-           Magenta = qRgb(255, 0, 255), Cyan = qRgb(0, 255, 255), Navy = qRgb(0, 0, 128),
-           Orange = qRgb(255, 128, 0);
+const QRgb White = qRgb(255, 255, 255), Red = qRgb(255, 0, 0);
 
 QByteArray sceneFile(const QString& kind) {
     return zentraq::testing::sceneMetafile(kind);
@@ -43,68 +40,13 @@ QByteArray withU16(QByteArray data, qsizetype at, quint16 value) {
 }
 
 // The window's words for the failure to load `data`; empty when it loads.
-QString loadError(const QByteArray& data, int* code = nullptr) {
+QString loadError(const QByteArray& data) {
     try {
         rgbqumo::LoadPictureData(data, QStringLiteral("sample"));
     } catch (const RuntimeError& e) {
-        if (code)
-            *code = e.code();
         return problemText(e);
     }
     return {};
-}
-
-// One shape on a 24 x 24 picture, red, with a black one-pixel pen or none,
-// as a WMF or an EMF whose logical units are pixels (scale 1) or tenths of
-// pixels (scale 10). Shapes: "rectangle" and "ellipse" in the box
-// (2, 2)-(9, 7), "triangle" (2, 2), (9, 2), (2, 9).
-QByteArray shapeFile(const QString& route, const QString& shape, bool pen, int scale) {
-    const auto box = [scale](auto draw) { draw(2 * scale, 2 * scale, 9 * scale, 7 * scale); };
-    const QList<QPoint> triangle{QPoint(2, 2) * scale, QPoint(9, 2) * scale, QPoint(2, 9) * scale};
-    if (route == QLatin1String("emf")) {
-        EmfWriter w;
-        if (scale != 1) {
-            w.mapMode(8);
-            w.windowExt(24 * scale, 24 * scale);
-            w.viewportExt(24, 24);
-        }
-        w.select(w.brush(Red));
-        w.select(pen ? w.pen(Black) : EmfWriter::NullPen);
-        if (shape == QLatin1String("triangle"))
-            w.polygon16(triangle);
-        else if (shape == QLatin1String("ellipse"))
-            box([&](int l, int t, int r, int b) { w.ellipse(l, t, r, b); });
-        else
-            box([&](int l, int t, int r, int b) { w.rectangle(l, t, r, b); });
-        return w.bytes(QRect(0, 0, 635, 635)); // 24 x 24 pixels at 96 dpi
-    }
-    WmfWriter w;
-    w.mapMode(8);
-    w.windowOrg(0, 0);
-    w.windowExt(24 * scale, 24 * scale);
-    w.select(w.brush(Red));
-    w.select(pen ? w.pen(Black) : w.pen(Black, 0, 5));
-    if (shape == QLatin1String("triangle"))
-        w.polygon(triangle);
-    else if (shape == QLatin1String("ellipse"))
-        box([&](int l, int t, int r, int b) { w.ellipse(l, t, r, b); });
-    else
-        box([&](int l, int t, int r, int b) { w.rectangle(l, t, r, b); });
-    return scale == 1 ? w.bytes() : w.placeable(QRect(0, 0, 24 * scale, 24 * scale), 96 * scale);
-}
-
-// The picture as rows of '#' (black), 'r' (red), '.' (white), '?' (other).
-QStringList rows(const QImage& p, int width, int height) {
-    QStringList out;
-    for (int y = 0; y < height; ++y) {
-        QString row;
-        for (int x = 0; x < width; ++x) {
-            const QRgb c = p.pixel(x, y) | 0xFF000000;
-            row += c == Black ? '#' : c == Red ? 'r' : c == White ? '.' : '?';
-        }
-        out << row;
-    }
-    return out;
 }
 
 } // namespace
@@ -132,191 +74,9 @@ private slots:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
     void cleanup() { rgbqumo::SetMetafileConverter(rgbqumo::DefaultMetafileConverter()); }
 
-    // Rectangle colours and edges are exact, on both routes as GDI fills
-    // them: the right and bottom edge left out, one pixel less without
-    // outline. Text and lines add no colour of their own: nothing is
-    // smoothed.
-    void knownPixels_data() {
-        QTest::addColumn<QString>("kind");
-        for (const QString& kind : zentraq::testing::sceneKinds())
-            QTest::newRow(qPrintable(kind)) << kind;
-    }
-    void knownPixels() {
-        QFETCH(QString, kind);
-        const QImage p = rgbqumo::LoadPictureData(sceneFile(kind), kind);
-        QCOMPARE(p.size(), QSize(192, 144));
-        const bool emf = kind.startsWith(QLatin1String("emf"));
-        const int in = 1, last = 178; // the right and bottom edge left out
-        auto at = [&p](int x, int y) { return p.pixel(x, y) | 0xFF000000; };
-        struct Pixel {
-            int x, y;
-            QRgb colour;
-        };
-        // The outlined red rectangle: the outline on its first and last pixels.
-        // The blue one without outline: GDI fills one pixel less. The ellipse
-        // and the polyline.
-        QList<Pixel> known{{20, 20, Black},      {20, 40, Black},         {20, 60 - in, Black},
-                           {80 - in, 40, Black}, {50, 20, Black},         {50, 60 - in, Black},
-                           {21, 21, Red},        {79 - in, 59 - in, Red}, {50, 40, Red},
-                           {19, 40, White},      {81 - in, 40, White},    {50, 19, White},
-                           {50, 61 - in, White}, {100, 20, Blue},         {last, 40, Blue},
-                           {140, 68, Blue},      {99, 40, White},         {last + 1, 40, White},
-                           {140, 19, White},     {140, 69, White},        {115, 105, Yellow},
-                           {100, 90, White},     {50, 90, Green},         {10, 130, Green}};
-        QSet<QRgb> palette{White, Black, Red, Blue, Green, Yellow};
-        if (emf) {
-            // The bitmap's four pixels, each stretched to 20 x 20.
-            known += {{140, 90, Magenta}, {159, 109, Magenta}, {160, 90, Cyan},  {140, 110, Navy},
-                      {179, 129, Orange}, {180, 110, White},   {160, 130, White}};
-            palette += {Magenta, Cyan, Navy, Orange};
-        }
-        for (const Pixel& k : known)
-            QVERIFY2(
-                at(k.x, k.y) == k.colour,
-                qPrintable(
-                    QStringLiteral("(%1, %2): %3").arg(k.x).arg(k.y).arg(at(k.x, k.y), 8, 16)));
-        // Text: ink where it stands.
-        int ink = 0;
-        for (int y = 66; y < 90; ++y)
-            for (int x = 20; x < 60; ++x)
-                ink += at(x, y) == Black;
-        QVERIFY2(ink > 20, qPrintable(QString::number(ink)));
-        QSet<QRgb> colours;
-        for (int y = 0; y < p.height(); ++y)
-            for (int x = 0; x < p.width(); ++x)
-                colours += at(x, y);
-        QCOMPARE(colours - palette, QSet<QRgb>());
-    }
-
-    // A shape as Windows draws it, on both routes alike: corners on whole pixels,
-    // the right and bottom edge left out, without a pen one pixel less (a
-    // rectangle or an ellipse; a polygon's fill is its region either way).
-    // The tables are worked out by hand from those rules: '#' the pen, 'r'
-    // the brush; an ellipse's curve is left to the drawing ('?': either),
-    // its extent is not. Nothing lies outside the 12 x 12 corner shown.
-    void windowsEdges_data() {
-        QTest::addColumn<QString>("shape");
-        QTest::addColumn<bool>("pen");
-        QTest::addColumn<QStringList>("expected");
-        const QString blank = QStringLiteral("............");
-        const auto table = [&](QStringList lines) {
-            while (lines.size() < 12)
-                lines << blank;
-            return lines;
-        };
-        const QList<std::tuple<const char*, bool, QStringList>> cases{
-            {"rectangle", true,
-             table({blank, blank, "..#######...", "..#rrrrr#...", "..#rrrrr#...", "..#rrrrr#...",
-                    "..#######..."})},
-            {"rectangle", false,
-             table({blank, blank, "..rrrrrr....", "..rrrrrr....", "..rrrrrr....", "..rrrrrr...."})},
-            {"ellipse", true,
-             table({blank, blank, "..???????...", "..???????...", "..#rrrrr#...", "..???????...",
-                    "..???????..."})},
-            {"ellipse", false,
-             table({blank, blank, "..??????....", "..??????....", "..??????....", "..??????...."})},
-            {"triangle", true,
-             table({blank, blank, "..########..", "..#rrrrr#...", "..#rrrr#....", "..#rrr#.....",
-                    "..#rr#......", "..#r#.......", "..##........", "..#........."})},
-            {"triangle", false,
-             table({blank, blank, "..rrrrrrr...", "..rrrrrr....", "..rrrrr.....", "..rrrr......",
-                    "..rrr.......", "..rr........", "..r........."})},
-        };
-        for (const auto& [shape, pen, expected] : cases)
-            for (const char* route : {"wmf", "emf"})
-                for (int scale : {1, 10})
-                    QTest::addRow("%s, %s, %s, %d units a pixel", route, shape,
-                                  pen ? "pen" : "no pen", scale)
-                        << QString::fromLatin1(shape) << pen << expected;
-    }
-    void windowsEdges() {
-        QFETCH(QString, shape);
-        QFETCH(bool, pen);
-        QFETCH(QStringList, expected);
-        const QString tag = QString::fromLatin1(QTest::currentDataTag());
-        const QString route = tag.section(QLatin1Char(','), 0, 0);
-        const int scale = tag.contains(QLatin1String(" 10 units")) ? 10 : 1;
-        const QImage p = rgbqumo::LoadPictureData(shapeFile(route, shape, pen, scale), route);
-        QCOMPARE(p.size(), QSize(24, 24));
-        const QStringList got = rows(p, 24, 24);
-        // An EMF draws exactly as the same WMF, the curves of ellipses too.
-        if (route == QLatin1String("emf"))
-            QCOMPARE(got, rows(rgbqumo::LoadPictureData(shapeFile("wmf", shape, pen, scale), "wmf"),
-                               24, 24));
-        for (int y = 0; y < 24; ++y) {
-            const QString want = y < 12 ? expected[y] + QString(12, '.') : QString(24, '.');
-            for (int x = 0; x < 24; ++x)
-                if (want[x] != '?' || got[y][x] == '.')
-                    QVERIFY2(want[x] == '?' ? got[y][x] != '?' : got[y][x] == want[x],
-                             qPrintable(QStringLiteral("(%1, %2):\n%3")
-                                            .arg(x)
-                                            .arg(y)
-                                            .arg(got.mid(0, 12).join('\n'))));
-        }
-        // '?' is ink of the shape's own colours, and the ellipse reaches
-        // every side of its box.
-        const QString inked = got.mid(0, 12).join(QString());
-        QVERIFY(!inked.contains('?'));
-        if (shape == QLatin1String("ellipse")) {
-            const int right = pen ? 8 : 7, bottom = pen ? 6 : 5;
-            const auto column = [&](int x) {
-                return std::any_of(got.begin(), got.end(),
-                                   [x](const QString& r) { return r[x] != '.'; });
-            };
-            QVERIFY(column(2) && column(right));
-            QVERIFY(got[2].contains(QRegularExpression("[r#]")) &&
-                    got[bottom].contains(QRegularExpression("[r#]")));
-            QCOMPARE(got[4][5], QChar('r'));
-        }
-    }
-
-    // W and H at 96 dots per inch in single precision; the picture at the
-    // rounded size, halves to even.
-    void sizes_data() {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<float>("w");
-        QTest::addColumn<float>("h");
-        QTest::addColumn<QSize>("pixels");
-        WmfWriter wmf;
-        wmf.rectangle(0, 0, 10, 10);
-        QTest::newRow("placeable, 1440 per inch")
-            << wmf.placeable(QRect(0, 0, 1000, 500), 1440) << float(1000 * 96 / 1440.0)
-            << float(500 * 96 / 1440.0) << QSize(67, 33);
-        QTest::newRow("placeable, halves to even")
-            << wmf.placeable(QRect(0, 0, 5, 7), 192) << 2.5f << 3.5f << QSize(2, 4);
-        QTest::newRow("placeable, box given right to left")
-            << wmf.placeable(QRect(300, 200, -300, -200), 576) << 50.0f << float(200 * 96 / 576.0)
-            << QSize(50, 33);
-        WmfWriter plain;
-        plain.windowExt(123, -45);
-        plain.rectangle(0, 0, 10, 10);
-        QTest::newRow("plain: the window extent")
-            << plain.bytes() << 123.0f << 45.0f << QSize(123, 45);
-        EmfWriter emf;
-        emf.rectangle(0, 0, 10, 10);
-        QTest::newRow("emf, frame not whole pixels")
-            << emf.bytes(QRect(0, 0, 2000, 1000)) << float(2000 * 96 / 2540.0)
-            << float(1000 * 96 / 2540.0) << QSize(76, 38);
-        QTest::newRow("emf, frame off the origin")
-            << emf.bytes(QRect(-500, 700, 2540, 254)) << 96.0f << float(254 * 96 / 2540.0)
-            << QSize(96, 10);
-    }
-    void sizes() {
-        QFETCH(QByteArray, file);
-        QFETCH(float, w);
-        QFETCH(float, h);
-        QFETCH(QSize, pixels);
-        const QImage p = rgbqumo::LoadPictureData(file, QStringLiteral("sizes"));
-        QCOMPARE(p.size(), pixels);
-        const QSizeF extent = rgbqumo::PictureExtent(p);
-        QCOMPARE(float(extent.width()), w);
-        QCOMPARE(float(extent.height()), h);
-        // Any other picture's extent is its size in pixels.
-        QCOMPARE(rgbqumo::PictureExtent(QImage(5, 3, QImage::Format_RGB32)), QSizeF(5, 3));
-    }
-
     // Truncated and lying files fail before any drawing, with what is wrong
-    // as values, which the window words.
+    // as values, which the window words (tests/cli/test_cli_metafile.cpp
+    // has more of them, and the converter's SVG that cannot be drawn).
     void damaged_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("says");
@@ -326,15 +86,10 @@ private slots:
         const QByteArray plain = sceneFile(QStringLiteral("plain"));
         const QByteArray emf = sceneFile(QStringLiteral("emf"));
         const QString cut = QStringLiteral("元文件不完整");
-        const qint64 placeableBytes = placeable.size(), emfBytes = emf.size();
+        const qint64 emfBytes = emf.size();
         for (qint64 at : {4, 30})
             QTest::addRow("placeable cut to %lld bytes", at)
                 << placeable.left(at) << cut << Kind::HeaderCutShort << QList<qint64>{at, 40};
-        for (qint64 at : {placeableBytes / 2, placeableBytes - 1})
-            QTest::addRow("placeable cut to %lld bytes", at)
-                << placeable.left(at) << cut << Kind::CutShort << QList<qint64>{at, placeableBytes};
-        QTest::newRow("emf cut to 50 bytes")
-            << emf.left(50) << cut << Kind::HeaderCutShort << QList<qint64>{50, 88};
         for (qint64 at : {emfBytes / 2, emfBytes - 4})
             QTest::addRow("emf cut to %lld bytes", at)
                 << emf.left(at) << cut << Kind::CutShort << QList<qint64>{at, emfBytes};
@@ -344,9 +99,6 @@ private slots:
         QTest::newRow("wmf: size in the header too small")
             << withU32(plain, 6, quint32(plain.size() / 2 - 20)) << QStringLiteral("超出元文件")
             << Kind::WmfRecordPastEnd << QList<qint64>{};
-        QTest::newRow("wmf: largest record larger than the header says")
-            << withU32(plain, 12, 5) << QStringLiteral("文件头说最长的记录只有 5 字")
-            << Kind::WmfRecordTooLong << QList<qint64>{};
         QTest::newRow("wmf: record of no length")
             << withU32(plain, 18, 0) << QStringLiteral("第 1 个记录（位置 18）长 0 字")
             << Kind::WmfRecordPastEnd << QList<qint64>{1, 18, 0, plain.size()};
@@ -368,9 +120,6 @@ private slots:
         QTest::newRow("plain without window extent")
             << noWindow.bytes() << QStringLiteral("没有给出图片尺寸") << Kind::NoSize
             << QList<qint64>{};
-        QTest::newRow("emf: more records than there are")
-            << withU32(emf, 52, 1000) << QStringLiteral("文件头说有 1000 个记录")
-            << Kind::WrongRecordCount << QList<qint64>{1000};
         QTest::newRow("emf: fewer records than there are")
             << withU32(emf, 52, 3) << QStringLiteral("文件头说有 3 个记录")
             << Kind::WrongRecordCount << QList<qint64>{3};
@@ -395,13 +144,6 @@ private slots:
             << EmfWriter().bytes(QRect(0, 0, 10, 10))
             << QStringLiteral("图片尺寸 0.3779528*0.3779528（按每英寸 96 像素）")
             << Kind::BelowAPixel << QList<qint64>{};
-        // Text ending a CDATA section makes SVG that Qt cannot read: the
-        // converter's answer.
-        EmfWriter cdata;
-        cdata.textOut(10, 10, QStringLiteral("a]]>b"));
-        QTest::newRow("emf: text that breaks the SVG")
-            << cdata.bytes(QRect(0, 0, 2540, 2540)) << QStringLiteral("SVG 无法绘制")
-            << Kind::SvgUndrawable << QList<qint64>{};
     }
     void damaged() {
         QFETCH(QByteArray, file);

@@ -2,6 +2,7 @@
 // them before a decoder allocates what they claim, and still loads the honest
 // files they are made from.
 #include "pictureloader.h"
+#include "pngcases.h"
 #include "runtime_error.h"
 
 #include <QtTest>
@@ -11,34 +12,14 @@
 #include <QtEndian>
 
 using namespace zentraq;
+using zentraq::testing::pngChunk;
 
 namespace {
 
-QByteArray be32(quint32 v) {
-    QByteArray b(4, '\0');
-    qToBigEndian(v, b.data());
-    return b;
-}
 QByteArray le(quint32 v, int bytes) {
     QByteArray b(4, '\0');
     qToLittleEndian(v, b.data());
     return b.left(bytes);
-}
-
-quint32 crc32(const QByteArray& bytes) {
-    quint32 crc = 0xFFFFFFFF;
-    for (const char c : bytes) {
-        crc ^= uchar(c);
-        for (int k = 0; k < 8; ++k)
-            crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320 : crc >> 1;
-    }
-    return ~crc;
-}
-
-// A PNG chunk; `claimed` replaces the length field when given.
-QByteArray pngChunk(const char* type, const QByteArray& data, qint64 claimed = -1) {
-    const QByteArray body = QByteArray(type, 4) + data;
-    return be32(quint32(claimed < 0 ? data.size() : claimed)) + body + be32(crc32(body));
 }
 
 // A 2 x 2 PNG written by Qt, with `extra` put in after its header chunk.

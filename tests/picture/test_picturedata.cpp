@@ -1,6 +1,4 @@
-// A picture as a display's data and back: which heights a length of data
-// fits, and data read back into the picture it came from.
-#include "bytearraysink.h"
+// Which heights of a picture a length of a display's data fits.
 #include "picturedata.h"
 
 #include <QTest>
@@ -45,25 +43,6 @@ private slots:
         const HeightsHeld held = rgbqumo::heightsHeld(layout, width, bytes);
         QTEST(held.lowest, "lowest");
         QTEST(held.highest, "highest");
-    }
-
-    // Every pixel format, through the pipeline and back.
-    void readBack() {
-        QImage picture(5, 3, QImage::Format_RGB32);
-        for (int i = 0; i < 15; ++i)
-            picture.setPixel(i % 5, i / 5, (i % 3 == 0) ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
-        for (const PixelFormatInfo& f : pixelFormats()) {
-            DataSettings s;
-            s.pixel = f.format;
-            s.layout.scan = f.bits < 8 ? core::Scan::Column : core::Scan::Row;
-            PictureData data(picture, s);
-            core::ByteArraySink sink;
-            core::Formatter out(sink, core::DataForm::Binary);
-            data.write(out);
-            out.finish();
-            QCOMPARE(sink.bytes.size(), data.bytes());
-            QCOMPARE(dataPicture(sink.bytes, s, picture.size()), picture);
-        }
     }
 };
 

@@ -3,12 +3,9 @@
 // separately from the written rules (dither_reference.py, exact fractions),
 // determinism.
 #include "pixelformat.h"
-#include "rgb565.h"
 
 #include <QtTest>
 
-#include <array>
-#include <map>
 #include <stdexcept>
 #include <vector>
 
@@ -142,21 +139,6 @@ private slots:
         QTEST(sampleToRgb(format, sample, invert), "shown");
     }
 
-    // The default format is the window's word, whatever the colour.
-    void rgb565IsTheWindowsWord() {
-        std::vector<QRgb> pixels;
-        Samples words;
-        for (int r = 0; r < 256; r += 3)
-            for (int g = 0; g < 256; g += 5)
-                for (int b = 0; b < 256; b += 7) {
-                    pixels.push_back(qRgb(r, g, b));
-                    const ColorBytes c = Rgb565(rgbColour(r, g, b));
-                    words.push_back(std::uint32_t(c.HighByte) << 8 | c.LowByte);
-                }
-        RowQuantiser q(PixelFormat::Rgb565, DitherMode::None, int(pixels.size()));
-        QCOMPARE(encodeAll(q, {pixels}), words);
-    }
-
     // A sample read back and encoded again is the same sample, for every
     // format and every sample the format can hold (a sparse sweep for 24 bits).
     void readBackRoundTrips() {
@@ -174,45 +156,6 @@ private slots:
                 }
                 RowQuantiser q(f, DitherMode::None, int(shown.size()), invert);
                 QVERIFY2(encodeAll(q, {shown}) == samples, qPrintable(name));
-            }
-        }
-    }
-
-    // A colour encoded and read back keeps the top bits of each channel (of
-    // the luma for grey formats), which are all a format holds; mono keeps
-    // whether the luma is below the threshold.
-    void readBackKeepsTopBits() {
-        std::vector<QRgb> pixels;
-        for (int v = 0; v < 256; ++v)
-            pixels.push_back(qRgb(v, 255 - v, (v * 7) & 255));
-        // Bits kept of red, green and blue, or of the luma.
-        const std::map<PixelFormat, std::array<int, 3>> kept = {
-            {PixelFormat::Rgb565, {5, 6, 5}}, {PixelFormat::Bgr565, {5, 6, 5}},
-            {PixelFormat::Rgb888, {8, 8, 8}}, {PixelFormat::Bgr888, {8, 8, 8}},
-            {PixelFormat::Rgb666, {6, 6, 6}}, {PixelFormat::Rgb332, {3, 3, 2}},
-            {PixelFormat::Gray8, {8, 8, 8}},  {PixelFormat::Gray4, {4, 4, 4}},
-            {PixelFormat::Gray2, {2, 2, 2}},  {PixelFormat::Mono, {1, 1, 1}},
-        };
-        for (const QString& name : pixelFormatNames()) {
-            const PixelFormat f = parsePixelFormat(name).value();
-            const std::array<int, 3> bits = kept.at(f);
-            RowQuantiser q(f, DitherMode::None, int(pixels.size()));
-            const Samples samples = encodeAll(q, {pixels});
-            for (std::size_t i = 0; i < pixels.size(); ++i) {
-                QRgb p = pixels[i];
-                const QRgb back = sampleToRgb(f, samples[i]);
-                if (isGreyFormat(f)) {
-                    const int y = lumaOf(qRed(p), qGreen(p), qBlue(p));
-                    p = qRgb(y, y, y);
-                }
-                const int was[3] = {qRed(p), qGreen(p), qBlue(p)};
-                const int now[3] = {qRed(back), qGreen(back), qBlue(back)};
-                for (int c = 0; c < 3; ++c)
-                    if (was[c] >> (8 - bits[c]) != now[c] >> (8 - bits[c]))
-                        QFAIL(qPrintable(QStringLiteral("%1: %2 read back as %3")
-                                             .arg(name)
-                                             .arg(p, 6, 16)
-                                             .arg(back, 6, 16)));
             }
         }
     }
@@ -313,29 +256,6 @@ private slots:
         QCOMPARE(encodeAll(q, picture), expected);
         RowQuantiser again(format, dither, 8, invert, threshold);
         QCOMPARE(encodeAll(again, picture), expected);
-    }
-
-    // The ordered matrix depends on the pixel's place only: a row of any
-    // width is the start of a wider one.
-    void bayerRowsOfAnyWidth() {
-        for (const PixelFormat format : {PixelFormat::Gray4, PixelFormat::Rgb565}) {
-            const Picture wide = colourGradient();
-            RowQuantiser full(format, DitherMode::Bayer4, 8);
-            const Samples all = encodeAll(full, wide);
-            for (int width = 1; width < 8; ++width) {
-                Picture narrow = wide;
-                for (std::vector<QRgb>& row : narrow)
-                    row.resize(std::size_t(width));
-                RowQuantiser q(format, DitherMode::Bayer4, width);
-                const Samples part = encodeAll(q, narrow);
-                for (int y = 0; y < 4; ++y)
-                    for (int x = 0; x < width; ++x)
-                        QVERIFY2(
-                            part[std::size_t(y * width + x)] == all[std::size_t(y * 8 + x)],
-                            qPrintable(
-                                QStringLiteral("width %1, (%2, %3)").arg(width).arg(x).arg(y)));
-            }
-        }
     }
 
     // The value a pixel has with the error it receives is clamped to 0..255

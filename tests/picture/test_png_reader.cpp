@@ -127,11 +127,8 @@ private slots:
     void asBefore();
     void quickPathShowsTheSame_data() { asBefore_data(); }
     void quickPathShowsTheSame();
-    void indexPastThePalette_data();
-    void indexPastThePalette();
     void claimsCostNothing_data();
     void claimsCostNothing();
-    void sixteenBitRgbWithKey();
 
 private:
     std::map<QString, QString> m_recorded;
@@ -176,39 +173,6 @@ void TestPngReader::quickPathShowsTheSame() {
              before.mid(before.indexOf(QLatin1String("shown "))));
 }
 
-static std::map<QString, QByteArray> casesByName() {
-    std::map<QString, QByteArray> out;
-    for (const testing::PngCase& c : testing::pngCases())
-        out[c.name] = c.file;
-    return out;
-}
-
-// Every pixel an index past a palette of one entry (17, 3, 91), as the
-// window shows it: a 1-bit picture's missing second entry is white; at more
-// bits the index is read as 0.
-void TestPngReader::indexPastThePalette_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<Argb>("shown");
-    const Argb entry = argb(17, 3, 91);
-    QTest::newRow("1 bit") << QStringLiteral("palette p1 one entry every pixel 1")
-                           << argb(255, 255, 255);
-    QTest::newRow("2 bits") << QStringLiteral("palette p2 one entry every pixel 3") << entry;
-    QTest::newRow("4 bits") << QStringLiteral("palette p4 one entry every pixel 15") << entry;
-    QTest::newRow("8 bits") << QStringLiteral("palette p8 one entry every pixel 255") << entry;
-}
-
-void TestPngReader::indexPastThePalette() {
-    QFETCH(QString, name);
-    QFETCH(Argb, shown);
-    const std::unique_ptr<rgbqumo::PngRows> quick = quickRead(casesByName().at(name));
-    QVERIFY(quick);
-    std::vector<Argb> row(std::size_t(quick->width()));
-    for (int y = 0; y < quick->height(); ++y) {
-        quick->read(y, 0, quick->width(), row.data());
-        QCOMPARE(std::count(row.begin(), row.end(), shown), qsizetype(row.size()));
-    }
-}
-
 // A chunk that claims up to 4 GiB in a file of 57 bytes is left to the
 // tool's usual route (which refuses it) before libpng allocates anything.
 void TestPngReader::claimsCostNothing_data() {
@@ -223,34 +187,6 @@ void TestPngReader::claimsCostNothing() {
     const long before = peakKib();
     QVERIFY(!quickRead(file));
     QCOMPARE_LT(peakKib() - before, 32L * 1024);
-}
-
-// A 16-bit RGB picture with a transparency chunk: the chunk's colour is
-// transparent, every other pixel opaque, each channel as the file has it.
-// (Qt's reader wrote such a picture three channels a pixel into a picture
-// of four, leaving its end unwritten.)
-void TestPngReader::sixteenBitRgbWithKey() {
-    const auto be16 = [](int v) { return QByteArray(1, char(v >> 8)) + char(v & 255); };
-    const int px[4][3] = {
-        {0x1234, 0x5678, 0x9ABC}, {0xFFFF, 0x0000, 0x0001}, {0x1234, 0x5678, 0x9ABC}, {7, 8, 9}};
-    QByteArray scanline(1, '\0');
-    for (const auto& p : px)
-        scanline += be16(p[0]) + be16(p[1]) + be16(p[2]);
-    QByteArray header = QByteArray::fromHex("000000040000000110020000"
-                                            "00");
-    const QByteArray file = QByteArray("\x89PNG\r\n\x1a\n", 8) + testing::pngChunk("IHDR", header) +
-                            testing::pngChunk("tRNS", be16(0x1234) + be16(0x5678) + be16(0x9ABC)) +
-                            testing::pngChunk("IDAT", qCompress(scanline).mid(4)) +
-                            testing::pngChunk("IEND", {});
-    const QImage picture = rgbqumo::LoadPictureData(file, QStringLiteral("key.png"));
-    QCOMPARE(picture.size(), QSize(4, 1));
-    for (int x = 0; x < 4; ++x) {
-        const QRgba64 c = picture.pixelColor(x, 0).rgba64();
-        const bool key = x == 0 || x == 2;
-        QCOMPARE(c.alpha(), quint16(key ? 0 : 0xFFFF));
-        QCOMPARE(QList<int>({c.red(), c.green(), c.blue()}),
-                 QList<int>({px[x][0], px[x][1], px[x][2]}));
-    }
 }
 
 QTEST_GUILESS_MAIN(TestPngReader)

@@ -1,4 +1,4 @@
-// Fitting pictures: rotation and flips on an asymmetric picture, resizing
+// Fitting pictures: rotation and flips against Qt's own, resizing
 // with each fit (sizes, borders and corners), smooth scaling worked out by
 // hand, sizes that are refused.
 #include "runtime_error.h"
@@ -32,26 +32,19 @@ QRgb colourOf(QChar c) {
 }
 
 // A picture from rows of letters, e.g. "ABC DEF".
-QImage pictureOf(const QString& rows, QImage::Format format = QImage::Format_RGB32) {
+QImage pictureOf(const QString& rows) {
     const QStringList lines = rows.split(u' ');
     QImage img(int(lines[0].size()), int(lines.size()), QImage::Format_RGB32);
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
             img.setPixel(x, y, colourOf(lines[y][x]));
-    return img.convertToFormat(format);
+    return img;
 }
 
 // The 8 x 4 quadrant picture: A (red) top left, C (blue) top right, B
 // (green) bottom left, K (black) bottom right, each 4 x 2.
 QImage quadrants() {
     return pictureOf(QStringLiteral("AAAACCCC AAAACCCC BBBBKKKK BBBBKKKK"));
-}
-
-QImage fitted(const QImage& picture, const Fitting& f) {
-    const QImage result = fitPicture(picture, f);
-    if (result.size() != fittedSize(picture.size(), f))
-        qWarning("fittedSize disagrees with the result");
-    return result;
 }
 
 // Compares with rows of letters; '?' is any colour.
@@ -89,44 +82,14 @@ class TestTransform : public QObject {
     Q_OBJECT
 
 private slots:
-    void orients_data() {
-        QTest::addColumn<Rotation>("rotation");
-        QTest::addColumn<bool>("flipHorizontal");
-        QTest::addColumn<bool>("flipVertical");
-        QTest::addColumn<QString>("expected");
-
-        // The picture is "ABC DEF": 3 wide, 2 high.
-        QTest::newRow("as it is") << Rotation::None << false << false << "ABC DEF";
-        QTest::newRow("90") << Rotation::Clockwise90 << false << false << "DA EB FC";
-        QTest::newRow("180") << Rotation::Clockwise180 << false << false << "FED CBA";
-        QTest::newRow("270") << Rotation::Clockwise270 << false << false << "CF BE AD";
-        QTest::newRow("flip horizontal") << Rotation::None << true << false << "CBA FED";
-        QTest::newRow("flip vertical") << Rotation::None << false << true << "DEF ABC";
-        QTest::newRow("90, flip horizontal")
-            << Rotation::Clockwise90 << true << false << "AD BE CF";
-        QTest::newRow("90, flip vertical") << Rotation::Clockwise90 << false << true << "FC EB DA";
-    }
-    void orients() {
-        QFETCH(Rotation, rotation);
-        QFETCH(bool, flipHorizontal);
-        QFETCH(bool, flipVertical);
-        QFETCH(QString, expected);
-        Fitting f;
-        f.rotation = rotation;
-        f.flipHorizontal = flipHorizontal;
-        f.flipVertical = flipVertical;
-        // The same from 32-bit pixels and from a format that is converted.
-        for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888})
-            compareWith(fitted(pictureOf(QStringLiteral("ABC DEF"), format), f), expected);
-    }
-
     // Every turn and flip of a larger picture (several strips of rows) is
     // what Qt's own rotation and mirroring make of it, also when it is then
-    // scaled; 8-bit pictures, read in place through their colours, give what
-    // their 32-bit copies give.
+    // scaled; 8-bit pictures, read in place through their colours, and
+    // pictures converted first give what their 32-bit copies give.
     void orientsLikeQt_data() {
         QTest::addColumn<QImage::Format>("format");
         QTest::newRow("RGB32") << QImage::Format_RGB32;
+        QTest::newRow("RGB888") << QImage::Format_RGB888;
         QTest::newRow("indexed") << QImage::Format_Indexed8;
         QTest::newRow("grey") << QImage::Format_Grayscale8;
     }
@@ -196,7 +159,7 @@ private slots:
         f.rotation = rotation;
         f.resize = size;
         f.fit = fit;
-        compareWith(fitted(quadrants(), f), expected);
+        compareWith(fitPicture(quadrants(), f), expected);
     }
 
     // Sides kept from the shape round to the nearest pixel: 4x3 in 5x5 is
@@ -236,7 +199,7 @@ private slots:
         Fitting f;
         f.resize = size;
         f.fit = fit;
-        compareWith(fitted(pictureOf(picture), f), expected);
+        compareWith(fitPicture(pictureOf(picture), f), expected);
     }
 
     // A fitted picture above the reader's allocation limit is refused before
@@ -342,15 +305,6 @@ private slots:
                 QCOMPARE(row[1], qRgb(y * 40, 0, 0));
             }
         QVERIFY_THROWS_EXCEPTION(std::logic_error, pixels.read(2, 0, 2, row));
-    }
-
-    void parsesNames() {
-        QCOMPARE(parseRotation(u"270"), Rotation::Clockwise270);
-        QVERIFY(!parseRotation(u"45"));
-        QCOMPARE(parseFlip(u"vertical"), Flip::Vertical);
-        QVERIFY(!parseFlip(u"both"));
-        QCOMPARE(parseFit(u"cover"), Fit::Cover);
-        QVERIFY(!parseFit(u"fill"));
     }
 
     // A canvas at the size limit is produced a row at a time without being

@@ -98,10 +98,6 @@ std::optional<Fit> parseFit(QStringView text) {
     return std::nullopt;
 }
 
-QSize fittedSize(QSize picture, const Fitting& fitting) {
-    return place(orientedSize(picture, fitting.rotation), fitting).canvas;
-}
-
 FittedRows::FittedRows(const QImage& picture, const Fitting& fitting, bool keepAlpha)
     : m_alpha(keepAlpha), m_canvasColour(fitting.canvas | 0xFF000000),
       m_channels(keepAlpha ? 4 : 3) {

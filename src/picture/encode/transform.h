@@ -63,9 +63,6 @@ struct Fitting {
     QRgb canvas = 0xFFFFFFFF; // around a contained picture, when alpha is not kept
 };
 
-// The size of the result for a picture of `picture` pixels.
-QSize fittedSize(QSize picture, const Fitting& fitting);
-
 // The fitted picture, row by row. The picture's pixels are read as opaque RGB
 // (alpha is ignored: composite transparency first); 32-bit pictures and 8-bit
 // ones (indexed, grey) are read where they are, pictures in other formats are
