@@ -1,11 +1,9 @@
 // Colour e-paper panels: every pixel's colour against Pillow's
 // quantize(palette=..., dither=NONE) (Debian's python3-pil, the conversion
 // of the panels' own Python drivers), live when Pillow is there and always
-// against the digests of its answers, taken once and kept here; the bytes of
-// packed indices and planes for a picture small enough to write out; palette
-// files, good and bad. Dithered panels and planes read back are pinned by
-// tests/identity.
-#include "bytearraysink.h"
+// against the digests of its answers, taken once and kept here; palette
+// files, good and bad. The bytes of packed indices and planes, dithered
+// panels and planes read back are pinned by tests/identity.
 #include "epaper.h"
 
 #include <QCryptographicHash>
@@ -52,15 +50,6 @@ QByteArray indicesOf(const QImage& picture, const Panel& panel) {
             out.append(char(s));
     }
     return out;
-}
-
-QByteArray panelData(const QImage& picture, const Panel& panel, bool planes) {
-    PanelData d(picture, {}, {panel, planes});
-    core::ByteArraySink sink;
-    core::Formatter out(sink, core::DataForm::Binary);
-    d.write(out);
-    out.finish();
-    return sink.bytes;
 }
 
 } // namespace
@@ -123,36 +112,6 @@ sys.stdout.buffer.write(indices.tobytes())
                 QFAIL(qPrintable(QString::asprintf(
                     "pixel (%d, %d) #%06x: ours %d, Pillow's %d", i % 256, i / 256,
                     picture.pixel(i % 256, i / 256) & 0xFFFFFF, ours[i], theirs[i])));
-    }
-
-    // The bytes themselves: bit order, polarity, padding.
-    void bytes_data() {
-        QTest::addColumn<QString>("panel");
-        QTest::addColumn<bool>("planes");
-        QTest::addColumn<QByteArray>("expected");
-        // Row 0: black white red white black black red red, and a white
-        // ninth pixel; row 1 all white.
-        QTest::newRow("bwr packed") << "bwr" << false << QByteArray::fromHex("190a40 555540");
-        QTest::newRow("bwr planes") << "bwr" << true << QByteArray::fromHex("7380 ff80 dc80 ff80");
-        QTest::newRow("bw") << "bw" << false << QByteArray::fromHex("5080 ff80");
-        QTest::newRow("7color packed")
-            << "7color" << false << QByteArray::fromHex("0141004410 1111111110");
-        QTest::newRow("7color planes, black then red")
-            << "7color" << true
-            << QByteArray::fromHex("7380ff80 ff80ff80 ff80ff80 dc80ff80 ff80ff80 ff80ff80");
-    }
-    void bytes() {
-        QFETCH(QString, panel);
-        QFETCH(bool, planes);
-        QFETCH(QByteArray, expected);
-        QImage p(9, 2, QImage::Format_RGB32);
-        p.fill(Qt::white);
-        const QRgb k = qRgb(0, 0, 0), w = qRgb(255, 255, 255), r = qRgb(250, 10, 5);
-        const QRgb row[9] = {k, w, r, w, k, k, r, r, w};
-        for (int x = 0; x < 9; ++x)
-            p.setPixel(x, 0, row[x]);
-        const Panel pan = panelNamed(panel);
-        QCOMPARE(panelData(p, pan, planes).toHex(), expected.toHex());
     }
 
     void paletteFiles_data() {
