@@ -1,14 +1,13 @@
 // LVGL images, the palette quantiser and the Arduino array forms: the luma
-// of l8 and al88, exact palettes and their order, RLE on its own, the
-// headers' bits and limits, C sources of every form read in one pass, rows
-// handed out as they are decoded, LZ4 blocks against liblz4, damaged files,
-// the alpha-keeping pixel source and XBM. The bytes of every format, every
-// format read back and the option refusals are pinned by tests/identity.
+// of l8 and al88, the palette's order, RLE on its own, the headers' limits,
+// C sources of every form read in one pass, rows handed out as they are
+// decoded, LZ4 blocks against liblz4, damaged files, the alpha-keeping pixel
+// source and XBM. The bytes of every format and header, every format read
+// back and the option refusals are pinned by tests/identity.
 #include "arrayforms.h"
 #include "bytearraysink.h"
 #include "imagerows.h"
 #include "lvglimage.h"
-#include "lvglraw.h"
 #include "palette.h"
 #include "pixelformat.h"
 #include "runtime_error.h"
@@ -70,43 +69,6 @@ private slots:
         QFETCH(int, al88);
         QCOMPARE(lvgl::lumaOf(qRed(colour), qGreen(colour), qBlue(colour)), l8);
         QCOMPARE(truncatedLumaOf(qRed(colour), qGreen(colour), qBlue(colour)), al88);
-    }
-
-    // A picture of no more colours than the palette has comes back exactly,
-    // transparent pixels as the entry of their own.
-    void indexedExact_data() {
-        QTest::addColumn<ColourFormat>("format");
-        QTest::addColumn<QList<QRgb>>("colours");
-        QList<QRgb> sixteen, many;
-        for (int i = 0; i < 15; ++i)
-            sixteen << qRgba(i * 17, 255 - i * 13, (i * 77) % 256, i < 3 ? 128 + i : 255);
-        for (int i = 0; i < 255; ++i)
-            many << qRgb(i, (i * 7) % 256, 255 - i);
-        QTest::newRow("i1 2, one transparent")
-            << ColourFormat::I1 << QList<QRgb>{qRgb(255, 0, 0), qRgba(0, 0, 255, 0)};
-        QTest::newRow("i1 2") << ColourFormat::I1 << QList<QRgb>{qRgb(255, 0, 0), qRgb(0, 0, 255)};
-        QTest::newRow("i2 4") << ColourFormat::I2
-                              << QList<QRgb>{qRgb(1, 2, 3), qRgba(200, 100, 50, 77), 0u,
-                                             qRgb(255, 255, 255)};
-        QTest::newRow("i4 16") << ColourFormat::I4 << (sixteen << 0u);
-        QTest::newRow("i8 256") << ColourFormat::I8 << (many << qRgba(9, 9, 9, 0));
-    }
-    void indexedExact() {
-        QFETCH(ColourFormat, format);
-        QFETCH(QList<QRgb>, colours);
-        const QImage picture = fewColours(colours, 17, 19);
-        ImageOptions o;
-        o.format = format;
-        core::AlphaRows rows(picture);
-        core::ByteArraySink file;
-        writeImageFile(rows, o, file);
-        const QImage back = readImageFile(file.bytes).picture;
-        QCOMPARE(back.size(), picture.size());
-        for (int y = 0; y < picture.height(); ++y)
-            for (int x = 0; x < picture.width(); ++x) {
-                const QRgb p = picture.pixel(x, y);
-                QCOMPARE(back.pixel(x, y), qAlpha(p) == 0 ? 0u : p);
-            }
     }
 
     // The order of a palette, worked by hand: transparent black first, then
@@ -363,31 +325,6 @@ private slots:
             QCOMPARE(ours.has_value(), n == size);
         if (ours)
             QCOMPARE(*ours, theirs.left(size));
-    }
-
-    void headers() {
-        ImageOptions o;
-        o.version = Version::V8;
-        o.format = ColourFormat::TrueColorAlpha;
-        QCOMPARE(fileHeader(o, layoutOf(o, 100, 50)).toHex(), QByteArray("05904106"));
-        o.format = ColourFormat::A4;
-        QCOMPARE(fileHeader(o, layoutOf(o, 2047, 2047)).toHex(), QByteArray("0dfcffff"));
-        o.version = Version::V9;
-        o.format = ColourFormat::Rgb565A8;
-        o.strideAlign = 16;
-        o.compression = Compression::Lz4;
-        const ImageLayout l = layoutOf(o, 9, 3);
-        QCOMPARE(fileHeader(o, l).toHex(' '), QByteArray("19 14 08 00 09 00 03 00 20 00 00 00"));
-        QCOMPARE(l.rawBytes(), 32 * 3 + 16 * 3);
-        o.premultiply = true;
-        QCOMPARE(fileHeader(o, l).toHex(' '), QByteArray("19 14 09 00 09 00 03 00 20 00 00 00"));
-        // A raw image: LVGL 8's header says the format and nothing else.
-        ImageOptions raw;
-        raw.version = Version::V8;
-        raw.format = ColourFormat::RawAlpha;
-        core::ByteArraySink file;
-        writeRawFile("GIF89a", raw, file);
-        QCOMPARE(file.bytes, QByteArray::fromHex("02000000") + "GIF89a");
     }
 
     // Sizes past the headers' fields are refused with a reason.
