@@ -126,10 +126,6 @@ private slots:
         QTest::addColumn<QString>("expected");
 
         const auto none = Rotation::None;
-        QTest::newRow("stretch 4x2") << none << QSize(4, 2) << Fit::Stretch << "AACC BBKK";
-        QTest::newRow("stretch 2x4") << none << QSize(2, 4) << Fit::Stretch << "AC AC BK BK";
-        QTest::newRow("contain 4x4: white above and below")
-            << none << QSize(4, 4) << Fit::Contain << "WWWW AACC BBKK WWWW";
         QTest::newRow("contain 4x3: odd row below")
             << none << QSize(4, 3) << Fit::Contain << "AACC BBKK WWWW";
         QTest::newRow("contain 5x2: odd column right")
@@ -137,14 +133,7 @@ private slots:
         QTest::newRow("contain 2x8: one row, halves")
             << none << QSize(2, 8) << Fit::Contain << "WW WW WW yn WW WW WW WW";
         // Enlarged: the quadrants' borders blend (?), their insides stay.
-        QTest::newRow("contain 16x8: enlarged, same shape") << none << QSize(16, 8) << Fit::Contain
-                                                            << "AAAAAAA??CCCCCCC AAAAAAA??CCCCCCC "
-                                                               "AAAAAAA??CCCCCCC ???????????????? "
-                                                               "???????????????? BBBBBBB??KKKKKKK "
-                                                               "BBBBBBB??KKKKKKK BBBBBBB??KKKKKKK";
         QTest::newRow("cover 2x2: centre columns") << none << QSize(2, 2) << Fit::Cover << "AC BK";
-        QTest::newRow("cover 8x2: centre rows")
-            << none << QSize(8, 2) << Fit::Cover << "AAAACCCC BBBBKKKK";
         QTest::newRow("90 then contain 2x2")
             << Rotation::Clockwise90 << QSize(2, 2) << Fit::Contain << "yW nW";
         QTest::newRow("90 then cover 2x2")
@@ -172,8 +161,6 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("contain 4x3 in 5x5")
             << "KKKK KKKK KKKK" << QSize(5, 5) << Fit::Contain << "KKKKK KKKKK KKKKK KKKKK WWWWW";
-        QTest::newRow("contain 3x4 in 5x5")
-            << "KKK KKK KKK KKK" << QSize(5, 5) << Fit::Contain << "KKKKW KKKKW KKKKW KKKKW KKKKW";
         QTest::newRow("cover 4x3 with 3x5")
             << "ABCD ABCD ABCD" << QSize(3, 5) << Fit::Cover << "B?C B?C B?C B?C B?C";
         // Never less than a pixel; an odd cut leaves the right one larger.
@@ -183,9 +170,6 @@ private slots:
         QTest::newRow("contain 2x40 in 5x5: one column, not the picture unscaled")
             << QStringList(40, QStringLiteral("KK")).join(u' ') << QSize(5, 5) << Fit::Contain
             << "WWKWW WWKWW WWKWW WWKWW WWKWW";
-        QTest::newRow("contain 40x2 in 5x5: one row")
-            << QStringLiteral("K").repeated(40) + u' ' + QStringLiteral("K").repeated(40)
-            << QSize(5, 5) << Fit::Contain << "WWWWW WWWWW KKKKK WWWWW WWWWW";
         QTest::newRow("cover 1x2 with 5x1: one row, the odd one cut below")
             << "A B" << QSize(5, 1) << Fit::Cover << "AAAAA";
         QTest::newRow("cover 4x3 with 3x3: the odd column cut on the right")
@@ -235,10 +219,8 @@ private slots:
             << QList<int>{30, 90, 150} << 2 << QList<int>{50, 130};
         QTest::newRow("4 to 2: pairs, halves up")
             << QList<int>{0, 1, 100, 200} << 2 << QList<int>{1, 150};
-        QTest::newRow("2 to 4: quarters") << QList<int>{0, 200} << 4 << QList<int>{0, 50, 150, 200};
         QTest::newRow("2 to 5: fifths")
             << QList<int>{0, 250} << 5 << QList<int>{0, 25, 125, 225, 250};
-        QTest::newRow("same size") << QList<int>{7, 8, 9} << 3 << QList<int>{7, 8, 9};
         // Sixths of 65536 rounded as a running total: 10923, 10922, 10923,
         // 10923, 10922, 10923. The mean is 109.5; these weights give
         // 109.4998 (truncated ones would give 109.5038, so 110).
