@@ -86,7 +86,7 @@ private slots:
         QTest::addColumn<QRgb>("shown"); // the sample read back
 
         using F = PixelFormat;
-        const QRgb a = qRgb(86, 52, 18), b = qRgb(200, 100, 50), red = qRgb(255, 0, 0);
+        const QRgb a = qRgb(86, 52, 18), b = qRgb(200, 100, 50);
         QTest::newRow("rgb565 a") << F::Rgb565 << 16 << false << 128 << a << 0x51A2u
                                   << qRgb(82, 52, 16);
         QTest::newRow("bgr565 a") << F::Bgr565 << 16 << false << 128 << a << 0x11AAu
