@@ -249,6 +249,13 @@ mutants() {
     const double r = std::nearbyint(double(size)); => const double r = std::round(double(size));
                 layout.height = float(std::abs(layout.window.height)); => layout.height = float(layout.window.height);
         layout.width = float(std::abs(right - left) * PictureDpi / inch); => layout.width = float((right - left) * PictureDpi / inch);
+== src/font/pairtables.cpp : test_font_kerning test_tool_identity
+                if (k.u16(at) == 0) => if (k.u16(at) != 0)
+            if (length < 14)\n                break;\n            at += length;\n        }\n    } else => if (length < 14)\n                break;\n            at += length + 2;\n        }\n    } else
+            const std::size_t p = at + 8 + 6 * std::size_t(i); => const std::size_t p = at + 8 + 6 * std::size_t(i + 1);
+            if (p + 6 > k.size()) => if (p + 6 >= k.size())
+== src/font/kerning.cpp : test_font_kerning test_tool_identity
+            m_kern.back().second += e.value; => m_kern.back().second = e.value;
 EOF
 }
 

@@ -18,9 +18,6 @@
 
 #include <QTest>
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-
 #include <hb-ot.h>
 #include <hb.h>
 
@@ -373,36 +370,6 @@ private slots:
         }
         QCOMPARE(nonzero, kerned);
         QCOMPARE(joined, 3); // ff, fi, fl
-    }
-
-    // The legacy kern table read directly gives what FreeType gives for
-    // every pair (one subtable; FreeType and HarfBuzz agree there).
-    void legacyTable() {
-        QString chars;
-        for (char32_t c = 0x4E00; c < 0x4E00 + 300; ++c)
-            chars += QChar(c);
-        TestFont f = fontOf(chars);
-        std::vector<std::tuple<unsigned, unsigned, int>> pairs;
-        for (unsigned l = 1; l <= 300; l += 3)
-            for (unsigned r = 2; r <= 300; r += 7)
-                pairs.emplace_back(l, r, int(l % 50) - int(r % 40) + 1);
-        f.kern = zentraq::testing::kernTable({pairs});
-        const std::unique_ptr<FontFace> face = faceOf(f.build());
-        const GlyphSet set = glyphsOf(*face, sorted(chars));
-        for (const KerningRule rule : {KerningRule::Script, KerningRule::LvglCompatible}) {
-            const Kerning k = kerningOf(*face, set, rule);
-            int kerned = 0;
-            for (std::size_t i = 0; i < set.glyphs.size(); ++i)
-                for (std::size_t j = 0; j < set.glyphs.size(); ++j) {
-                    FT_Vector v{0, 0};
-                    QCOMPARE(FT_Get_Kerning(face->ft(), set.glyphs[i].index, set.glyphs[j].index,
-                                            FT_KERNING_UNSCALED, &v),
-                             0);
-                    QCOMPARE(k.value(i, j), int(v.x));
-                    kerned += v.x != 0;
-                }
-            QVERIFY(kerned > 3000);
-        }
     }
 
     // `pos @ALL @ALL -50` over GB2312's 6763 glyphs: 45.7 million pairs,
