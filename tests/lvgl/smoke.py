@@ -63,7 +63,7 @@ def check_label(client, font, text):
     with tempfile.TemporaryDirectory() as tmp:
         codes = ",".join(str(ord(c)) for c in sorted(set(text)))
         run(client, "dump", font, "--codes", codes, "--kerning", codes, "-o", f"{tmp}/dump.txt")
-        run(client, "label", font, text, "--at", "8,8", "-o", f"{tmp}/label.ppm")
+        run(client, "label", font, text, "-o", f"{tmp}/label.ppm")
         info, glyphs, kern = read_dump(f"{tmp}/dump.txt")
         w, h, px = read_ppm(f"{tmp}/label.ppm")
 
