@@ -256,6 +256,14 @@ mutants() {
             if (p + 6 > k.size()) => if (p + 6 >= k.size())
 == src/font/kerning.cpp : test_font_kerning test_tool_identity
             m_kern.back().second += e.value; => m_kern.back().second = e.value;
+== src/picture/encode/transform.cpp : test_transform test_picture_file test_cli_picture test_tool_identity test_window_identity
+                r += w * ((qRed(p) * alpha + 127) / 255); => r += w * qRed(p);
+                a += w * alpha; => a += w * 255;
+    const QRgb canvas = m_alpha ? 0 : m_canvasColour; => const QRgb canvas = m_canvasColour;
+                m_palette[std::size_t(i)] = keepAlpha ? table[i] : table[i] | 0xFF000000; => m_palette[std::size_t(i)] = table[i] | 0xFF000000;
+                return int(std::min<std::int64_t>(255, (2 * v * 255 + s[3]) / (2 * s[3]))); => return int(std::min<std::int64_t>(255, v * 255 / s[3]));
+                placed[i] = 0; => placed[i] = 0x00FFFFFF;
+    const bool direct = keepAlpha ? f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 => const bool direct = keepAlpha ? f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 || f == QImage::Format_ARGB32_Premultiplied
 EOF
 }
 

@@ -6,19 +6,46 @@
     smoke.py converter-metrics CLIENT FONT INFO.json
                                           glyphs equal lv_font_conv's own account (--format dump)
     smoke.py same-dump FONT CLIENT...     every client dumps FONT alike
-    smoke.py image CLIENT IMAGE           the drawn picture is make_png.pixel() on black and white
+    smoke.py make-png OUT.png             writes the test picture of the image checks, pixel()
+    smoke.py image CLIENT IMAGE           the drawn picture is pixel() on black and white
     smoke.py v8-image-file CLIENT         the same, from a v8 binary image (32-bit colour, alpha)
     smoke.py indexed CLIENT IMAGE BITS    an indexed picture draws in at most 2^BITS colours near the picture's
 """
 import json
 import math
-import os
+import struct
 import subprocess
 import sys
 import tempfile
+import zlib
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import make_png  # noqa: E402
+WIDTH, HEIGHT = 40, 24
+
+
+def pixel(x, y):
+    """(r, g, b, a) of the test picture at x, y: colour bars on top, an alpha
+    ramp in the middle rows, a transparent band at the bottom."""
+    r = (x * 255) // (WIDTH - 1)
+    g = (y * 255) // (HEIGHT - 1)
+    if y < 8:
+        a = 255
+    elif y < 16:
+        a = (x * 255) // (WIDTH - 1)
+    else:
+        a = 0 if x % 2 else 128
+    return r, g, 255 - r, a
+
+
+def make_png(path):
+    raw = b"".join(b"\0" + bytes(c for x in range(WIDTH) for c in pixel(x, y)) for y in range(HEIGHT))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", WIDTH, HEIGHT, 8, 6, 0, 0, 0)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw)) +
+                chunk(b"IEND", b""))
 
 
 def run(*args):
@@ -63,7 +90,7 @@ def check_label(client, font, text):
     with tempfile.TemporaryDirectory() as tmp:
         codes = ",".join(str(ord(c)) for c in sorted(set(text)))
         run(client, "dump", font, "--codes", codes, "--kerning", codes, "-o", f"{tmp}/dump.txt")
-        run(client, "label", font, text, "--at", "8,8", "-o", f"{tmp}/label.ppm")
+        run(client, "label", font, text, "-o", f"{tmp}/label.ppm")
         info, glyphs, kern = read_dump(f"{tmp}/dump.txt")
         w, h, px = read_ppm(f"{tmp}/label.ppm")
 
@@ -127,15 +154,15 @@ def check_image(client, image, write=None):
                 image = write(tmp)
             run(client, "image", image, "--bg", f"{bg:02X}" * 3, "-o", f"{tmp}/image.ppm")
             w, h, px = read_ppm(f"{tmp}/image.ppm")
-        assert (w, h) == (make_png.WIDTH, make_png.HEIGHT), f"drawn {w}x{h}"
+        assert (w, h) == (WIDTH, HEIGHT), f"drawn {w}x{h}"
         bad = []
         for y in range(h):
             for x in range(w):
-                *rgb, a = make_png.pixel(x, y)
+                *rgb, a = pixel(x, y)
                 want = [(c * a + bg * (255 - a)) / 255 for c in rgb]
                 slack = 0 if a in (0, 255) else 2
                 if max(abs(d - e) for d, e in zip(px[y * w + x], want)) > slack:
-                    bad.append((x, y, px[y * w + x], make_png.pixel(x, y)))
+                    bad.append((x, y, px[y * w + x], pixel(x, y)))
         assert not bad, f"on {bg}: {len(bad)} pixels differ from the picture; first: {bad[:5]}"
         print(f"{image} on {bg:02X}{bg:02X}{bg:02X}: {w}x{h}, the picture's pixels")
 
@@ -146,10 +173,10 @@ def check_indexed(client, image, bits):
     with tempfile.TemporaryDirectory() as tmp:
         run(client, "image", image, "-o", f"{tmp}/image.ppm")
         w, h, px = read_ppm(f"{tmp}/image.ppm")
-    assert (w, h) == (make_png.WIDTH, make_png.HEIGHT), f"drawn {w}x{h}"
-    opaque = [(x, y) for y in range(h) for x in range(w) if make_png.pixel(x, y)[3] == 255]
+    assert (w, h) == (WIDTH, HEIGHT), f"drawn {w}x{h}"
+    opaque = [(x, y) for y in range(h) for x in range(w) if pixel(x, y)[3] == 255]
     colours = {px[y * w + x] for x, y in opaque}
-    error = max(max(abs(a - b) for a, b in zip(px[y * w + x], make_png.pixel(x, y))) for x, y in opaque)
+    error = max(max(abs(a - b) for a, b in zip(px[y * w + x], pixel(x, y))) for x, y in opaque)
     assert 1 < len(colours) <= 2**int(bits), f"{len(colours)} colours in the opaque part"
     assert error <= 64, f"a pixel is {error} levels off the picture"
     print(f"{image}: {len(colours)} colours in the opaque part, at most {error} levels off")
@@ -159,11 +186,11 @@ def write_v8_image(folder):
     """The picture as an LVGL v8 file: a 32-bit header (colour format 5,
     true colour with alpha; 11 bits each of width and height), then B, G, R, A
     a pixel, as a build with 32-bit colour reads it."""
-    w, h = make_png.WIDTH, make_png.HEIGHT
+    w, h = WIDTH, HEIGHT
     data = bytearray((5 | w << 10 | h << 21).to_bytes(4, "little"))
     for y in range(h):
         for x in range(w):
-            r, g, b, a = make_png.pixel(x, y)
+            r, g, b, a = pixel(x, y)
             data += bytes((b, g, r, a))
     with open(f"{folder}/v8.bin", "wb") as f:
         f.write(data)
@@ -172,6 +199,6 @@ def write_v8_image(folder):
 
 if __name__ == "__main__":
     what, *args = sys.argv[1:]
-    {"label": check_label, "converter-metrics": check_converter_metrics,
+    {"make-png": make_png, "label": check_label, "converter-metrics": check_converter_metrics,
      "same-dump": lambda font, *clients: check_same_dump(font, clients), "image": check_image, "indexed": check_indexed,
      "v8-image-file": lambda client: check_image(client, None, write_v8_image)}[what](*args)

@@ -68,9 +68,8 @@ def grey_picture():
 def colour_picture():
     return [[(min(255, 36 * x + 3 * y), 90 + 20 * y + x, 250 - 31 * x) for x in range(W)] for y in range(H)]
 
-def grey_case(kind, n, invert=False, threshold=None, pic=None):
-    pic = pic or grey_picture()
-    lum = [[luma(*p) for p in row] for row in pic]
+def grey_case(kind, n, invert=False, threshold=None):
+    lum = [[luma(*p) for p in row] for row in grey_picture()]
     lv = (fs if kind == 'fs' else bayer)(lum, n, threshold)
     L = 2 ** n - 1
     if threshold is not None:  # mono: ink bit
@@ -88,17 +87,9 @@ def show(name, rows, width=2):
     for r in rows:
         print('    {' + ', '.join('0x%0*X' % (width, v) for v in r) + '},')
 
-print('grey picture', grey_picture())
-print('colour picture', colour_picture())
-show('gray2 fs', grey_case('fs', 2), 1)
 show('gray2 fs invert', grey_case('fs', 2, invert=True), 1)
 show('gray4 bayer', grey_case('bayer', 4), 1)
-show('mono fs t128', grey_case('fs', 1, threshold=128), 1)
 show('mono fs t100 invert', grey_case('fs', 1, invert=True, threshold=100), 1)
-show('mono bayer t128', grey_case('bayer', 1, threshold=128), 1)
-show('mono bayer t160', grey_case('bayer', 1, threshold=160), 1)
+show('mono bayer t0', grey_case('bayer', 1, threshold=0), 1)
 show('rgb565 fs', colour_case('fs', (5, 6, 5), (11, 5, 0)), 4)
 show('rgb332 bayer', colour_case('bayer', (3, 3, 2), (5, 2, 0)), 2)
-show('rgb666 fs', colour_case('fs', (6, 6, 6), (18, 10, 2)), 6)
-show('bgr565 bayer', colour_case('bayer', (5, 6, 5), (0, 5, 11)), 4)
-show('gray4 fs on colour', grey_case('fs', 4, pic=colour_picture()), 1)

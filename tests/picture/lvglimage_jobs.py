@@ -1,11 +1,8 @@
 #!/usr/bin/env python3
-"""Runs LVGL's own converter, LVGLImage.py, on many pictures in one process:
-lvglimage_jobs.py LVGLImage.py JOBS. JOBS has a job a line, its fields
-separated by tabs: input CF COMPRESS ALIGN BACKGROUND output [premultiply],
-as LVGLImage.py's options (CF RAW and RAW_ALPHA take any file and make C
-only); an output ending in .bin is the image file, else the C file, whose
-variable is named after it. Exits 1 with the failing job on standard error.
-"""
+"""Runs LVGLImage.py on many pictures in one process: lvglimage_jobs.py
+LVGLImage.py JOBS, a job a line, tab-separated: input CF COMPRESS ALIGN
+BACKGROUND output [premultiply]; an output ending in .bin is the image file,
+else the C file (RAW and RAW_ALPHA: C only)."""
 import importlib.util
 import os
 import sys

@@ -123,7 +123,6 @@ sys.stdout.buffer.write(indices.tobytes())
                                << QString();
         QTest::newRow("five digits") << QByteArray("#000000\n#FFFFF\n") << 0 << "line 2: '#FFFFF'";
         QTest::newRow("not hex") << QByteArray("#00000G\n#FFFFFF\n") << 0 << "line 1:";
-        QTest::newRow("no hash") << QByteArray("000000\n#FFFFFF\n") << 0 << "line 1:";
         QTest::newRow("two names") << QByteArray("#000000 a b\n#FFFFFF\n") << 0 << "line 1:";
         QTest::newRow("name with a dash")
             << QByteArray("#000000 dark-grey\n#FFFFFF\n") << 0 << "line 1: the name 'dark-grey'";
@@ -132,7 +131,6 @@ sys.stdout.buffer.write(indices.tobytes())
         QTest::newRow("a name twice")
             << QByteArray("#000000 x\n#FFFFFF X\n") << 0 << "line 2: the name 'X' is taken";
         QTest::newRow("one colour") << QByteArray("#000000\n") << 0 << "at least 2 colours";
-        QTest::newRow("empty") << QByteArray() << 0 << "at least 2 colours";
         QByteArray many;
         for (int i = 0; i < 257; ++i)
             many += QStringLiteral("#%1\n").arg(i * 1000, 6, 16, QLatin1Char('0')).toLatin1();
@@ -146,12 +144,10 @@ sys.stdout.buffer.write(indices.tobytes())
         QString said;
         const auto p = readPalette(text, QStringLiteral("p.txt"), &said);
         QCOMPARE(p.has_value(), problem.isEmpty());
-        if (p) {
+        if (p)
             QCOMPARE(int(p->colours.size()), colours);
-            QCOMPARE(p->indexBits(), colours <= 2 ? 1 : colours <= 4 ? 2 : colours <= 16 ? 4 : 8);
-        } else {
-            QVERIFY2(said.startsWith(problem) || said.contains(problem), qPrintable(said));
-        }
+        else
+            QVERIFY2(said.contains(problem), qPrintable(said));
     }
 };
 

@@ -1,14 +1,6 @@
 /* Draws a text with a u8g2 font in u8g2's own code, into a display in
- * memory, and writes the pixels as a plain PBM picture (1 = ink).
- *
- *     CLIENT FONT TEXT WIDTH HEIGHT -o FILE.pbm
- *
- * FONT is a name of the client's font table. The text starts at x 0, its
- * base line as far down as the font's box reaches up: the font's bottom
- * (its box's y) plus its height, and one row more in build mode 3, whose
- * glyphs are 8 rows high where the header says 7 -- where the tool's
- * --sample-output puts the base line. Exit status 0 written, 1 failed, 2
- * bad usage. */
+ * memory, as a plain PBM picture: CLIENT FONT TEXT WIDTH HEIGHT -o FILE.pbm
+ * (tests/lvgl/README.md). */
 #include "u8g2.h"
 #include "u8g2_client.h"
 
@@ -36,6 +28,8 @@ int main(int argc, char** argv) {
     }
     /* Tiles of 8 x 8: the display is a whole number of them. */
     const int w8 = (width + 7) / 8 * 8, h8 = (height + 7) / 8 * 8;
+    /* Where the tool's --sample-output puts it: the box's y plus its height,
+     * a row more in build mode 3, whose glyphs are 8 rows high, not 7. */
     const int baseline = (int8_t)font[12] + font[10] + (font[1] == 3 ? 1 : 0);
 
     u8g2_t u8g2;

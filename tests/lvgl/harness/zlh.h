@@ -85,10 +85,7 @@ void zlh_glyph_free(zlh_glyph* g);
  * -1 when the font is not LVGL's text format. */
 int zlh_kerning16(const lv_font_t* font, uint32_t left, uint32_t right, int32_t* out);
 
-/* Dump records, one a line (see tests/lvgl/README.md):
- *   font line_height=N base_line=N underline_position=N underline_thickness=N
- *   glyph U+XXXX adv=N adv16=N box=WxH ofs=X,Y bpp=N px=HEX
- *   kern U+XXXX U+XXXX N */
+/* Dump records, one a line (see tests/lvgl/README.md). */
 void zlh_write_font_line(FILE* out, const lv_font_t* font);
 void zlh_write_glyph_line(FILE* out, const zlh_glyph* g);
 

@@ -11,19 +11,10 @@
 static const zlh_named_font* zlh_fonts;
 static const zlh_named_image* zlh_images;
 
+/* The command line is in tests/lvgl/README.md. */
 static int usage(void) {
-    fputs("usage:\n"
-          "  CLIENT dump FONT [--codes RANGES] [--kerning RANGES] [-o FILE]\n"
-          "  CLIENT label FONT TEXT [--at X,Y] [--bg RRGGBB] -o FILE.ppm\n"
-          "  CLIENT image IMAGE [--at X,Y] [--bg RRGGBB] -o FILE.ppm\n"
-          "  CLIENT compare-fonts A B [--codes RANGES] [--kerning RANGES] [--max-glyphs N|P%] "
-          "[--max-level N]\n"
-          "                       [--ignore-advance] [--label TEXT]...\n"
-          "  CLIENT compare-images A B [--bg RRGGBB]... [--max-level N]\n"
-          "FONT: a compiled-in name, or file:PATH (a binary font). IMAGE: a compiled-in name, or "
-          "file:PATH.\n"
-          "RANGES: 0x20-0x7E,0xA0-0xFF,65 (default for --codes: every code the font has; for "
-          "--kerning: 0x20-0x7E)\n",
+    fputs("usage: CLIENT dump|label|image|compare-fonts|compare-images ... "
+          "(see tests/lvgl/README.md)\n",
           stderr);
     return 2;
 }
@@ -75,25 +66,9 @@ static int parse_colour(const char* s, uint32_t* out) {
     return 0;
 }
 
-static int parse_pair(const char* s, char sep, int32_t* a, int32_t* b) {
-    char* end;
-    long x = strtol(s, &end, 10);
-    if (end == s || *end != sep)
-        return -1;
-    const char* t = end + 1;
-    long y = strtol(t, &end, 10);
-    if (end == t || *end || x < -8192 || x > 8192 || y < -8192 || y > 8192)
-        return -1;
-    *a = (int32_t)x;
-    *b = (int32_t)y;
-    return 0;
-}
-
 /* Options after the positional arguments: --name VALUE pairs. */
 typedef struct {
-    const char *codes, *kerning, *at, *out, *max_glyphs, *max_level;
-    const char* bg[8];
-    int n_bg;
+    const char *codes, *kerning, *out, *max_glyphs, *max_level, *bg;
     const char* label[16];
     int n_label;
     int ignore_advance;
@@ -117,16 +92,14 @@ static int parse_opts(int argc, char** argv, int first, zlh_opts* o) {
             o->codes = v;
         else if (!strcmp(k, "--kerning"))
             o->kerning = v;
-        else if (!strcmp(k, "--at"))
-            o->at = v;
         else if (!strcmp(k, "-o"))
             o->out = v;
         else if (!strcmp(k, "--max-glyphs"))
             o->max_glyphs = v;
         else if (!strcmp(k, "--max-level"))
             o->max_level = v;
-        else if (!strcmp(k, "--bg") && o->n_bg < 8)
-            o->bg[o->n_bg++] = v;
+        else if (!strcmp(k, "--bg"))
+            o->bg = v;
         else if (!strcmp(k, "--label") && o->n_label < 16)
             o->label[o->n_label++] = v;
         else {
@@ -239,47 +212,34 @@ static int cmd_dump(const lv_font_t* font, const zlh_opts* o) {
 
 /* ---- drawing ---- */
 
-/* A display of the content's size plus the --at margin on each side. */
-static int open_for(const zlh_opts* o, int32_t content_w, int32_t content_h, int32_t* x,
-                    int32_t* y) {
-    *x = ZLH_MARGIN;
-    *y = ZLH_MARGIN;
-    if (o->at && parse_pair(o->at, ',', x, y) != 0)
-        return -1;
-    int32_t w = content_w + 2 * *x, h = content_h + 2 * *y;
-    return zlh_open(w < 1 ? 1 : w, h < 1 ? 1 : h);
-}
-
+/* A label at 8,8 on a display of its size plus that margin on each side,
+ * white on black. */
 static int cmd_label(const lv_font_t* font, const char* text, const zlh_opts* o) {
-    uint32_t bg = 0x000000;
-    int32_t w, h, x, y;
-    if (!o->out || (o->n_bg && parse_colour(o->bg[0], &bg) != 0))
+    int32_t w, h;
+    if (!o->out)
         return usage();
     zlh_text_size(font, text, &w, &h);
-    if (open_for(o, w, h, &x, &y) != 0)
-        return usage();
-    zlh_clear(bg);
-    zlh_add_label(font, text, x, y, 0xFFFFFF);
+    if (zlh_open(w + 2 * ZLH_MARGIN, h + 2 * ZLH_MARGIN) != 0)
+        return 1;
+    zlh_add_label(font, text, ZLH_MARGIN, ZLH_MARGIN, 0xFFFFFF);
     zlh_render();
     return zlh_write_ppm(o->out) == 0 ? 0 : 1;
 }
 
+/* An image at 0,0 on a display of its size, on --bg (black). */
 static int cmd_image(const void* src, const zlh_opts* o) {
     uint32_t bg = 0x000000;
-    int32_t w, h, x, y;
-    if (!o->out || (o->n_bg && parse_colour(o->bg[0], &bg) != 0))
+    int32_t w, h;
+    if (!o->out || (o->bg && parse_colour(o->bg, &bg) != 0))
         return usage();
     if (zlh_image_size(src, &w, &h) != 0) {
         fputs("LVGL does not decode the image's header\n", stderr);
         return 1;
     }
-    zlh_opts own = *o;
-    if (!own.at)
-        own.at = "0,0";
-    if (open_for(&own, w, h, &x, &y) != 0)
-        return usage();
+    if (zlh_open(w, h) != 0)
+        return 1;
     zlh_clear(bg);
-    zlh_add_image(src, x, y);
+    zlh_add_image(src, 0, 0);
     zlh_render();
     return zlh_write_ppm(o->out) == 0 ? 0 : 1;
 }
@@ -410,37 +370,29 @@ static int count_missing(void* ctx, const zlh_glyph* b) {
     return 0;
 }
 
+/* Every glyph of either font, every pair of 0x20-0x7E's kerning and each
+ * --label. */
 static int cmd_compare_fonts(const lv_font_t* a, const lv_font_t* b, const zlh_opts* o) {
-    zlh_ranges codes, kern;
-    long max_glyphs = 0;
-    double max_share = -1;
-    int max_level = 0;
-    if ((o->codes && parse_ranges(o->codes, &codes) != 0) ||
-        parse_ranges(o->kerning ? o->kerning : "0x20-0x7E", &kern) != 0)
-        return usage();
-    if (o->max_level)
-        max_level = atoi(o->max_level);
+    zlh_ranges kern = {{{0x20, 0x7E}}, 1};
+    double max_share = 0;
+    int max_level = o->max_level ? atoi(o->max_level) : 0;
     if (o->max_glyphs) {
         char* end;
-        double v = strtod(o->max_glyphs, &end);
-        if (end == o->max_glyphs || v < 0 || (*end && strcmp(end, "%")))
+        max_share = strtod(o->max_glyphs, &end) / 100;
+        if (end == o->max_glyphs || max_share < 0 || strcmp(end, "%"))
             return usage();
-        if (*end)
-            max_share = v / 100;
-        else
-            max_glyphs = (long)v;
     }
 
     int failed = 0;
     zlh_font_cmp c = {b, max_level, o->ignore_advance, 0, 0, 0, 0};
-    if (each_glyph(a, o->codes ? &codes : NULL, compare_glyph, &c) != 0)
+    if (each_glyph(a, NULL, compare_glyph, &c) != 0)
         return 1;
     zlh_font_cmp back = {a, 0, 0, 0, 0, 0, 0};
-    if (each_glyph(b, o->codes ? &codes : NULL, count_missing, &back) != 0)
+    if (each_glyph(b, NULL, count_missing, &back) != 0)
         return 1;
     c.compared += back.compared;
     c.different += back.different;
-    long allowed = max_share >= 0 ? (long)(max_share * (double)c.compared) : max_glyphs;
+    long allowed = (long)(max_share * (double)c.compared);
     printf("glyphs: %ld compared, %ld equal, %ld within %d level(s) (at most %ld allowed), %ld "
            "different\n",
            c.compared, c.equal, c.near, max_level, allowed, c.different);
@@ -495,19 +447,10 @@ static int cmd_compare_images(const void* a, const void* b, const zlh_opts* o) {
         printf("sizes differ: %dx%d against %dx%d\n", (int)wa, (int)ha, (int)wb, (int)hb);
         return 1;
     }
-    const char* bgs[8] = {"000000", "FFFFFF"};
-    int n = 2;
-    if (o->n_bg) {
-        memcpy(bgs, o->bg, sizeof bgs);
-        n = o->n_bg;
-    }
     if (zlh_open(wa, ha) != 0)
         return 1;
     int failed = 0;
-    for (int i = 0; i < n; i++) {
-        uint32_t bg;
-        if (parse_colour(bgs[i], &bg) != 0)
-            return usage();
+    for (uint32_t bg = 0; bg <= 0xFFFFFF; bg += 0xFFFFFF) {
         char what[32];
         snprintf(what, sizeof what, "on %06X", (unsigned)bg);
         long bad = draw_both(a, b, NULL, bg, max_level, what);
