@@ -24,8 +24,6 @@ using Kind = zentraq::metafile::Problem::Kind;
 
 namespace {
 
-const QRgb White = qRgb(255, 255, 255), Red = qRgb(255, 0, 0);
-
 QByteArray sceneFile(const QString& kind) {
     return zentraq::testing::sceneMetafile(kind);
 }
@@ -175,20 +173,16 @@ private slots:
     // record of 28 bytes sent the converter's EMF+ reader past the end of the
     // file. The EMF records beside them draw.
     void emfPlusLeftUnread() {
-        EmfWriter w;
-        w.emfPlusFill(QRectF(4, 4, 40, 20), Red);
-        w.select(w.brush(Red));
-        w.select(EmfWriter::NullPen);
-        w.rectangle(4, 4, 44, 24);
-        w.emfPlusEnd();
-        QByteArray file = w.bytes(QRect(0, 0, 1270, 847));
+        QFile seed(QStringLiteral(METAFILE_SEEDS "/emf-plus-dual.emf"));
+        QVERIFY(seed.open(QIODevice::ReadOnly));
+        QByteArray file = seed.readAll();
         const qsizetype plus = file.lastIndexOf("EMF+");
         QVERIFY(plus > 0);
         file = withU32(file, plus - 4, 0x200010);
         const QImage p = rgbqumo::LoadPictureData(file, QStringLiteral("plus"));
         QCOMPARE(p.size(), QSize(48, 32));
-        QCOMPARE(p.pixel(20, 10) | 0xFF000000, Red);
-        QCOMPARE(p.pixel(46, 28) | 0xFF000000, White);
+        QCOMPARE(p.pixel(20, 10) | 0xFF000000, qRgb(200, 30, 30));
+        QCOMPARE(p.pixel(46, 28) | 0xFF000000, qRgb(255, 255, 255));
     }
 
     // A metafile larger than the image reader's limit is refused as any
@@ -296,7 +290,7 @@ private slots:
         QCOMPARE(rgbqumo::LoadPicture(wmf).size(), QSize(192, 144));
         const QString png = m_dir.filePath(QStringLiteral("picture.wmf"));
         QImage img(3, 2, QImage::Format_RGB32);
-        img.fill(Red);
+        img.fill(Qt::red);
         QVERIFY(img.save(png, "PNG"));
         const QImage loaded = rgbqumo::LoadPicture(png);
         QCOMPARE(loaded.size(), QSize(3, 2));
