@@ -436,10 +436,6 @@ void crashers(Cases& c) {
 
 } // namespace
 
-QByteArray pngChunk(const char* type, const QByteArray& data, qint64 claimed) {
-    return written({type, data, false, claimed});
-}
-
 QList<PngCase> pngCases() {
     Cases c;
     basics(c);

@@ -22,7 +22,4 @@ struct PngCase {
 // Every case, in a fixed order; the same bytes on every machine.
 QList<PngCase> pngCases();
 
-// A chunk: its length field (`claimed` when given), type, data and CRC.
-QByteArray pngChunk(const char* type, const QByteArray& data, qint64 claimed = -1);
-
 } // namespace zentraq::testing
