@@ -252,17 +252,6 @@ void basics(Cases& c) {
             s.interlaced = interlaced;
             c.add(QStringLiteral("basic %1%2").arg(k.name, interlaced ? " adam7" : ""), s);
         }
-    // Sizes that end a byte, a pass or an interlace block anywhere.
-    for (int side : {1, 2, 3, 4, 5, 6, 7, 8, 9, 31, 33, 40})
-        for (bool interlaced : {false, true})
-            for (const Kind& k : {Kinds[2], Kinds[9], Kinds[13]}) {
-                PngShape s = shapeOf(k.type, k.depth, side, side);
-                s.interlaced = interlaced;
-                c.add(QStringLiteral("size %1 %2%3")
-                          .arg(side)
-                          .arg(k.name, interlaced ? " adam7" : ""),
-                      s);
-            }
 }
 
 void transparency(Cases& c) {
