@@ -33,21 +33,13 @@ void rect32(QByteArray& out, int l, int t, int r, int b) {
 
 // ---- WMF -----------------------------------------------------------------
 
-void WmfWriter::raw(quint16 function, QByteArray params) {
-    if (params.size() % 2)
-        params.append('\0');
-    const quint32 words = 3 + quint32(params.size() / 2);
+void WmfWriter::record(quint16 function, const QList<qint16>& params) {
+    const quint32 words = 3 + quint32(params.size());
     put32(m_records, words);
     put16(m_records, function);
-    m_records += params;
+    for (qint16 w : params)
+        put16(m_records, quint16(w));
     m_largest = std::max(m_largest, words);
-}
-
-void WmfWriter::record(quint16 function, const QList<qint16>& words) {
-    QByteArray params;
-    for (qint16 w : words)
-        put16(params, quint16(w));
-    raw(function, params);
 }
 
 int WmfWriter::take() {

@@ -17,12 +17,6 @@ namespace zentraq::testing {
 
 class WmfWriter {
 public:
-    // One record: its function and its parameter words as they stand in the
-    // file (the format lists most of them last to first).
-    void record(quint16 function, const QList<qint16>& words);
-    // One record with `params` as its parameter bytes (padded to a word).
-    void raw(quint16 function, QByteArray params);
-
     int brush(QRgb colour, int style = 0, int hatch = 0); // returns the object's slot
     void select(int slot);
     void rectangle(int left, int top, int right, int bottom);
@@ -33,6 +27,9 @@ public:
     QByteArray placeable(const QRect& box, int inch) const;
 
 private:
+    // One record: its function and its parameter words as they stand in the
+    // file (the format lists most of them last to first).
+    void record(quint16 function, const QList<qint16>& params);
     int take();
 
     QByteArray m_records;

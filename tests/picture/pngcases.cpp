@@ -272,16 +272,6 @@ void transparency(Cases& c) {
             s.trns += char(v >> 8), s.trns += char(v & 255);
         c.add(QStringLiteral("trns c%1").arg(depth), s);
     }
-    for (const int depth : {1, 2, 4, 8})
-        for (const int count : {1, 2, 3}) {
-            PngShape s = shapeOf(3, depth);
-            const int entries = std::min(256, 1 << depth);
-            const int n = count == 1 ? 1 : count == 2 ? std::max(1, entries / 2) : entries;
-            s.hasTrns = true;
-            for (int i = 0; i < n; ++i)
-                s.trns += char((i * 67) & 255);
-            c.add(QStringLiteral("trns p%1 %2 entries").arg(depth).arg(n), s);
-        }
     c.add(QStringLiteral("trns p4 longer than the palette"),
           withTrns(shapeOf(3, 4), QByteArray(20, '\x80')));
     c.add(QStringLiteral("trns with alpha"), withTrns(shapeOf(6, 8), QByteArray(6, '\0')));
