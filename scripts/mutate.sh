@@ -224,7 +224,7 @@ mutants() {
     const std::vector<char32_t> chars = glyph::characters(glyph::removeCrLf(textOf(o))); => const std::vector<char32_t> chars = glyph::characters(textOf(o));
     if (sources > 1) => if (sources > 2)
     if (!o.out.quiet)\n        note(glyph::dataSizeCaption(total)); => if (false)\n        note(glyph::dataSizeCaption(total));
-== src/picture/read/pngdecoder.cpp : test_png_reader test_picture_load test_picture_bounds test_tool_identity test_window_identity
+== src/picture/read/pngdecoder.cpp : test_png_reader test_picture_load test_tool_identity test_window_identity
         m_table = {argb(255, 255, 255), argb(0, 0, 0)}; => m_table = {argb(0, 0, 0), argb(255, 255, 255)};
         if (key && keyColour && keyColour->gray == 0)\n            m_table[1] = argb(0, 0, 0, 0); => if (key && keyColour && keyColour->gray == 0)\n            m_table[0] = argb(0, 0, 0, 0);
             const int c = i * 255 / (levels - 1); => const int c = i * 256 / levels;
@@ -232,7 +232,7 @@ mutants() {
                 if (*i >= entries) => if (*i > entries)
             m_table = {argb(0, 0, 0), argb(255, 255, 255)}; => m_table = {argb(255, 255, 255), argb(0, 0, 0)};
             png_set_tRNS_to_alpha(png); => (void)png;
-== src/picture/read/picturelayout.cpp : test_picture_load test_picture_bounds test_tool_identity test_window_identity
+== src/picture/read/picturelayout.cpp : test_picture_load test_png_reader test_tool_identity test_window_identity
             reinterpret_cast<const uchar*>(bits.constData()) + (mask.height - 1 - y) * stride; => reinterpret_cast<const uchar*>(bits.constData()) + y * stride;
             if (row[x >> 3] & (0x80 >> (x & 7))) => if (row[x >> 3] & (1 << (x & 7)))
                 line[x] = qRgba(0, 0, 0, 0); => line[x] |= 0;
@@ -264,6 +264,21 @@ mutants() {
                 return int(std::min<std::int64_t>(255, (2 * v * 255 + s[3]) / (2 * s[3]))); => return int(std::min<std::int64_t>(255, v * 255 / s[3]));
                 placed[i] = 0; => placed[i] = 0x00FFFFFF;
     const bool direct = keepAlpha ? f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 => const bool direct = keepAlpha ? f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 || f == QImage::Format_ARGB32_Premultiplied
+== src/picture/read/picturebounds.cpp : test_png_reader test_picture_load test_tool_identity test_window_identity
+    if (qFromLittleEndian<quint16>(e) != 0 || (type != 1 && type != 2) || => if (qFromLittleEndian<quint16>(e) != 0 || type != 1 ||
+    return pngChunks(f, offset, std::min(offset + length, f.size())); => return pngChunks(f, offset, f.size());
+    return overclaim("WebP", chunkName(chunk), length, end - at - 8); => return overclaim("WebP", chunkName(chunk), length, end - at);
+    progressive = (marker & 3) == 2; // C2, C6, CA, CE => progressive = false;
+    roundUp(down, std::max<int>(sampling[c][1], 1)) * 64 * 2; => roundUp(down, std::max<int>(sampling[c][1], 1)) * 64;
+                             length, left); => length, left - 2);
+== src/metafile/metafileformat.cpp : zentraq-metafile test_metafile test_cli_metafile test_tool_identity test_window_identity
+        return problem(K::HeaderCutShort, data.size(), start + WmfHeaderBytes); => return problem(K::HeaderCutShort, data.size(), start + WmfHeaderBytes + 2);
+            if (!tracker.hasExtent()) => if (false)
+    if (right <= left || bottom <= top) => if (right < left || bottom <= top)
+    if (deviceX <= 0 || deviceY <= 0 || millimetresX <= 0 || millimetresY <= 0) => if (deviceX <= 0 || deviceY <= 0 || millimetresY <= 0)
+        if ((type == EmrHeader) != (at == 0)) => if (type != EmrHeader && at == 0)
+        if (size < 8 || size % 4 != 0 || at + size > bytes) => if (size < 8 || at + size > bytes)
+    if (count != records) => if (count < records)
 EOF
 }
 

@@ -1,13 +1,12 @@
 #pragma once
 
-// Animated pictures for the tests, written byte by byte so that every
-// disposal, transparency and offset is the test's own choice:
-//  - GIF: each frame's indices as LZW codes of 9 bits with a clear code
-//    every 254 codes, so the table never grows (any decoder reads them);
-//  - APNG: each frame's rows deflated into its IDAT or fdAT chunks.
-// And the GIF the frame checks share: 8 x 6 pixels, five frames with
-// disposal 1, 2 and 3, a transparent index, partial frames, one reaching
-// past the canvas, a first frame that leaves the canvas bare around it.
+// Animated GIFs for the tests, written byte by byte so that every disposal,
+// transparency and offset is the test's own choice: each frame's indices as
+// LZW codes of 9 bits with a clear code every 254 codes, so the table never
+// grows (any decoder reads them). And the GIF the frame checks share: 8 x 6
+// pixels, five frames with disposal 1, 2 and 3, a transparent index, partial
+// frames, one reaching past the canvas, a first frame that leaves the canvas
+// bare around it.
 
 #include <QByteArray>
 #include <QImage>
@@ -16,8 +15,6 @@
 
 #include <cstdint>
 #include <vector>
-
-#include <zlib.h>
 
 namespace zentraq::testing {
 
@@ -134,80 +131,6 @@ inline QByteArray disposalGif() {
     // One green pixel in a corner.
     f[5] = {7, 5, 1, 1, 0, -1, 5, false, {1}, {}};
     return writeGif(8, 6, colours, 1, f);
-}
-
-// APNG frames: each a picture of its own size at an offset.
-struct ApngFrameShape {
-    QImage picture;
-    int x = 0, y = 0;
-    int dispose = 0; // 0 none, 1 background, 2 previous
-    int blend = 0;   // 0 source, 1 over
-    int delayNumerator = 1, delayDenominator = 10;
-};
-
-inline void putBe32(QByteArray& out, std::uint32_t v) {
-    out.append(char(v >> 24)).append(char(v >> 16)).append(char(v >> 8)).append(char(v));
-}
-
-inline QByteArray pngChunk(const QByteArray& type, const QByteArray& data) {
-    QByteArray out;
-    putBe32(out, std::uint32_t(data.size()));
-    const QByteArray body = type + data;
-    out += body;
-    putBe32(out, std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.constData()),
-                                     uInt(body.size()))));
-    return out;
-}
-
-// The IDAT data of `picture`: 8-bit RGBA rows, unfiltered, deflated.
-inline QByteArray idatOf(const QImage& picture) {
-    const QImage rgba = picture.convertToFormat(QImage::Format_RGBA8888);
-    QByteArray rows;
-    for (int y = 0; y < rgba.height(); ++y)
-        rows.append('\0').append(reinterpret_cast<const char*>(rgba.constScanLine(y)),
-                                 rgba.width() * 4);
-    uLongf size = compressBound(uLong(rows.size()));
-    QByteArray data(qsizetype(size), '\0');
-    compress(reinterpret_cast<Bytef*>(data.data()), &size,
-             reinterpret_cast<const Bytef*>(rows.constData()), uLong(rows.size()));
-    return data.left(qsizetype(size));
-}
-
-// An APNG of w x h pixels whose default picture is its first frame.
-inline QByteArray writeApng(int w, int h, const std::vector<ApngFrameShape>& frames) {
-    QByteArray out("\x89PNG\r\n\x1a\n", 8);
-    QByteArray header;
-    putBe32(header, std::uint32_t(w));
-    putBe32(header, std::uint32_t(h));
-    header.append(char(8)).append(char(6)).append(char(0)).append(char(0)).append(char(0));
-    out += pngChunk("IHDR", header);
-    QByteArray control;
-    putBe32(control, std::uint32_t(frames.size()));
-    putBe32(control, 0);
-    out += pngChunk("acTL", control);
-    std::uint32_t sequence = 0;
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-        const ApngFrameShape& f = frames[i];
-        QByteArray fc;
-        putBe32(fc, sequence++);
-        putBe32(fc, std::uint32_t(f.picture.width()));
-        putBe32(fc, std::uint32_t(f.picture.height()));
-        putBe32(fc, std::uint32_t(f.x));
-        putBe32(fc, std::uint32_t(f.y));
-        fc.append(char(f.delayNumerator >> 8)).append(char(f.delayNumerator));
-        fc.append(char(f.delayDenominator >> 8)).append(char(f.delayDenominator));
-        fc.append(char(f.dispose)).append(char(f.blend));
-        out += pngChunk("fcTL", fc);
-        const QByteArray data = idatOf(f.picture);
-        if (i == 0) {
-            out += pngChunk("IDAT", data);
-        } else {
-            QByteArray fd;
-            putBe32(fd, sequence++);
-            out += pngChunk("fdAT", fd + data);
-        }
-    }
-    return out + pngChunk("IEND", {});
 }
 
 } // namespace zentraq::testing

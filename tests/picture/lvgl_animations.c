@@ -8,8 +8,7 @@
  * The picture is drawn at 0,0 on a display of W x H painted BG (RRGGBB) and
  * compared with EXPECTED, W x H pixels of R, G, B bytes (the tool's own
  * decoding of the same frame, laid onto BG): every channel within SLACK
- * (default 0). Exit 0 when alike, 1 with the first difference. With the
- * environment variable ZLH_PPM set, what LVGL drew goes into that file. */
+ * (default 0). Exit 0 when alike, 1 with the first difference. */
 #include "zlh.h"
 
 #include <stdio.h>
@@ -91,7 +90,5 @@ int main(int argc, char** argv) {
     }
     lv_obj_set_pos(obj, 0, 0);
     zlh_render();
-    if (getenv("ZLH_PPM")) /* what LVGL drew, to look at */
-        zlh_write_ppm(getenv("ZLH_PPM"));
     return compare(argv[2], w, h, strcmp(what, "animimg") == 0 ? 0 : extra);
 }

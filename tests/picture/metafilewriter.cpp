@@ -5,7 +5,6 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <cstring>
 
 namespace zentraq::testing {
 namespace {
@@ -34,21 +33,13 @@ void rect32(QByteArray& out, int l, int t, int r, int b) {
 
 // ---- WMF -----------------------------------------------------------------
 
-void WmfWriter::raw(quint16 function, QByteArray params) {
-    if (params.size() % 2)
-        params.append('\0');
-    const quint32 words = 3 + quint32(params.size() / 2);
+void WmfWriter::record(quint16 function, const QList<qint16>& params) {
+    const quint32 words = 3 + quint32(params.size());
     put32(m_records, words);
     put16(m_records, function);
-    m_records += params;
+    for (qint16 w : params)
+        put16(m_records, quint16(w));
     m_largest = std::max(m_largest, words);
-}
-
-void WmfWriter::record(quint16 function, const QList<qint16>& words) {
-    QByteArray params;
-    for (qint16 w : words)
-        put16(params, quint16(w));
-    raw(function, params);
 }
 
 int WmfWriter::take() {
@@ -158,49 +149,6 @@ void EmfWriter::textOut(int x, int y, const QString& text) {
     record(84, b);
 }
 
-namespace {
-
-QByteArray emfPlusRecord(quint16 type, quint16 flags, const QByteArray& data) {
-    QByteArray r;
-    put16(r, type);
-    put16(r, flags);
-    put32(r, quint32(12 + data.size()));
-    put32(r, quint32(data.size()));
-    return r + data;
-}
-
-QByteArray emfPlusComment(const QByteArray& records) {
-    QByteArray b;
-    put32(b, quint32(4 + records.size()));
-    put32(b, 0x2B464D45); // "EMF+"
-    return b + records;
-}
-
-} // namespace
-
-void EmfWriter::emfPlusFill(const QRectF& rect, QRgb colour) {
-    QByteArray header;
-    put32(header, 0xDBC01002); // version
-    put32(header, 1);          // made for video display
-    put32(header, 96);         // dots per inch
-    put32(header, 96);
-    QByteArray fill;
-    put32(fill, colour | 0xFF000000); // the brush is this colour
-    put32(fill, 1);
-    for (double v : {rect.x(), rect.y(), rect.width(), rect.height()}) {
-        const float f = float(v);
-        quint32 bits;
-        std::memcpy(&bits, &f, 4);
-        put32(fill, bits);
-    }
-    record(70,
-           emfPlusComment(emfPlusRecord(0x4001, 1, header) + emfPlusRecord(0x400A, 0x8000, fill)));
-}
-
-void EmfWriter::emfPlusEnd() {
-    record(70, emfPlusComment(emfPlusRecord(0x4002, 0, {})));
-}
-
 QByteArray EmfWriter::bytes(const QRect& frame, QSize device, QSize millimetres) const {
     QByteArray eof;
     put32(eof, 14);
@@ -243,16 +191,6 @@ QByteArray EmfWriter::bytes(const QRect& frame, QSize device, QSize millimetres)
 }
 
 // ---- the sample drawing ------------------------------------------------------
-
-QStringList sceneKinds() {
-    return {QStringLiteral("placeable 1440 per inch"),
-            QStringLiteral("placeable anisotropic, window off the origin"),
-            QStringLiteral("placeable, y up"),
-            QStringLiteral("plain"),
-            QStringLiteral("emf"),
-            QStringLiteral("emf anisotropic"),
-            QStringLiteral("emf frame off the origin")};
-}
 
 QByteArray sceneMetafile(const QString& kind) {
     QString name = kind;

@@ -12,18 +12,11 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
-#include <QStringList>
 
 namespace zentraq::testing {
 
 class WmfWriter {
 public:
-    // One record: its function and its parameter words as they stand in the
-    // file (the format lists most of them last to first).
-    void record(quint16 function, const QList<qint16>& words);
-    // One record with `params` as its parameter bytes (padded to a word).
-    void raw(quint16 function, QByteArray params);
-
     int brush(QRgb colour, int style = 0, int hatch = 0); // returns the object's slot
     void select(int slot);
     void rectangle(int left, int top, int right, int bottom);
@@ -34,6 +27,9 @@ public:
     QByteArray placeable(const QRect& box, int inch) const;
 
 private:
+    // One record: its function and its parameter words as they stand in the
+    // file (the format lists most of them last to first).
+    void record(quint16 function, const QList<qint16>& params);
     int take();
 
     QByteArray m_records;
@@ -50,17 +46,11 @@ public:
     void select(quint32 index); // 0x80000000 | n: stock object n
     void rectangle(int left, int top, int right, int bottom);
     void textOut(int x, int y, const QString& text);
-    // A comment record holding EMF+ records: a header (dual: the EMF records
-    // draw the same) and a solid fill of `rect` in `colour`, or the EMF+ end.
-    void emfPlusFill(const QRectF& rect, QRgb colour);
-    void emfPlusEnd();
 
     // The metafile: header (frame in 0.01 mm, reference device in pixels
     // and millimetres), the records, the end record.
     QByteArray bytes(const QRect& frame, QSize device = {960, 960},
                      QSize millimetres = {254, 254}) const;
-
-    static constexpr quint32 NullPen = 0x80000008;
 
 private:
     QByteArray m_records;
@@ -75,6 +65,5 @@ private:
 // polyline, a yellow ellipse in (100, 90)-(130, 120), black text "Zq"; an
 // EMF also a 2 x 2 bitmap stretched onto (140, 90)-(180, 130).
 QByteArray sceneMetafile(const QString& kind);
-QStringList sceneKinds();
 
 } // namespace zentraq::testing

@@ -56,26 +56,18 @@ struct PngShape {
     int height = 16;
     int depth = 8;
     int type = 2;
-    bool interlaced = false;
-    int filter = -1; // -1: the five filters in turn, row by row
-    int level = 6;
-    int paletteSize = -1; // -1: as many entries as the indices reach
-    int indexLimit = -1;  // indices run 0 .. this - 1 (-1: the palette's size)
-    int index = -1;       // every pixel this index
-    QByteArray trns;      // a tRNS chunk's data
+    bool interlaced = false; // rows filtered by the five filters in turn
+    int paletteSize = -1;    // -1: as many entries as the indices reach
+    int indexLimit = -1;     // indices run 0 .. this - 1 (-1: the palette's size)
+    QByteArray trns;         // a tRNS chunk's data
     bool hasTrns = false;
-    QList<Chunk> beforePalette;                  // after IHDR
     QList<Chunk> beforeData;                     // after PLTE and tRNS
-    QList<Chunk> afterData;                      // before IEND
     int idatPiece = 0;                           // IDAT chunks of this many bytes (0: one)
     QByteArray ihdrTail = QByteArray("\0\0", 2); // compression and filter method
-    int interlaceByte = -1;                      // instead of the interlacing's
 };
 
 int sample(const PngShape& s, int x, int y, int c) {
     if (s.type == 3) {
-        if (s.index >= 0)
-            return s.index;
         const int limit = s.indexLimit > 0    ? s.indexLimit
                           : s.paletteSize > 0 ? s.paletteSize
                                               : std::min(256, 1 << s.depth);
@@ -169,7 +161,7 @@ QByteArray scanlines(const PngShape& s) {
         QByteArray prior;
         for (int y = p.y0; y < s.height; y += p.dy) {
             const QByteArray r = rowBytes(s, y, p.x0, p.dx, pw);
-            out += filtered(r, prior, s.filter >= 0 ? s.filter : row++ % 5, bpp);
+            out += filtered(r, prior, row++ % 5, bpp);
             prior = r;
         }
     }
@@ -178,15 +170,11 @@ QByteArray scanlines(const PngShape& s) {
 
 QByteArray ihdrData(const PngShape& s) {
     return be32(quint32(s.width)) + be32(quint32(s.height)) + char(s.depth) + char(s.type) +
-           s.ihdrTail +
-           char(s.interlaceByte >= 0 ? s.interlaceByte
-                : s.interlaced       ? 1
-                                     : 0);
+           s.ihdrTail + char(s.interlaced ? 1 : 0);
 }
 
 QList<Chunk> chunksOf(const PngShape& s, const QByteArray& data) {
     QList<Chunk> out{{"IHDR", ihdrData(s)}};
-    out += s.beforePalette;
     if (s.type == 3 && s.paletteSize != 0)
         out += Chunk{"PLTE",
                      paletteOf(s.paletteSize > 0 ? s.paletteSize : std::min(256, 1 << s.depth))};
@@ -200,7 +188,6 @@ QList<Chunk> chunksOf(const PngShape& s, const QByteArray& data) {
         for (qsizetype at = 0; at < z.size(); at += s.idatPiece)
             out += Chunk{"IDAT", z.mid(at, s.idatPiece)};
     }
-    out += s.afterData;
     out += Chunk{"IEND", {}};
     return out;
 }
@@ -213,7 +200,7 @@ QByteArray fileOf(const QList<Chunk>& chunks, QByteArray signature = QByteArray(
 }
 
 QByteArray pngOf(const PngShape& s) {
-    return fileOf(chunksOf(s, zlibbed(scanlines(s), s.level)));
+    return fileOf(chunksOf(s, zlibbed(scanlines(s))));
 }
 
 QByteArray text(const char* keyword, const QByteArray& words) {
@@ -265,34 +252,6 @@ void basics(Cases& c) {
             s.interlaced = interlaced;
             c.add(QStringLiteral("basic %1%2").arg(k.name, interlaced ? " adam7" : ""), s);
         }
-    // Sizes that end a byte, a pass or an interlace block anywhere.
-    for (int side : {1, 2, 3, 4, 5, 6, 7, 8, 9, 31, 33, 40})
-        for (bool interlaced : {false, true})
-            for (const Kind& k : {Kinds[2], Kinds[9], Kinds[13]}) {
-                PngShape s = shapeOf(k.type, k.depth, side, side);
-                s.interlaced = interlaced;
-                c.add(QStringLiteral("size %1 %2%3")
-                          .arg(side)
-                          .arg(k.name, interlaced ? " adam7" : ""),
-                      s);
-            }
-    for (const auto& [w, h] : {std::pair{1, 37}, {37, 1}, {255, 3}, {3, 255}}) {
-        PngShape s = shapeOf(6, 8, w, h);
-        s.interlaced = true;
-        c.add(QStringLiteral("shape %1x%2").arg(w).arg(h), s);
-    }
-    // Each filter alone, and the compression levels.
-    for (int f = 0; f < 5; ++f)
-        for (const Kind& k : {Kinds[4], Kinds[5], Kinds[9], Kinds[14]}) {
-            PngShape s = shapeOf(k.type, k.depth, 24, 24);
-            s.filter = f;
-            c.add(QStringLiteral("filter %1 %2").arg(f).arg(k.name), s);
-        }
-    for (int level : {0, 1, 9}) {
-        PngShape s = shapeOf(2, 8, 32, 32);
-        s.level = level;
-        c.add(QStringLiteral("zlib level %1").arg(level), s);
-    }
 }
 
 void transparency(Cases& c) {
@@ -313,16 +272,6 @@ void transparency(Cases& c) {
             s.trns += char(v >> 8), s.trns += char(v & 255);
         c.add(QStringLiteral("trns c%1").arg(depth), s);
     }
-    for (const int depth : {1, 2, 4, 8})
-        for (const int count : {1, 2, 3}) {
-            PngShape s = shapeOf(3, depth);
-            const int entries = std::min(256, 1 << depth);
-            const int n = count == 1 ? 1 : count == 2 ? std::max(1, entries / 2) : entries;
-            s.hasTrns = true;
-            for (int i = 0; i < n; ++i)
-                s.trns += char((i * 67) & 255);
-            c.add(QStringLiteral("trns p%1 %2 entries").arg(depth).arg(n), s);
-        }
     c.add(QStringLiteral("trns p4 longer than the palette"),
           withTrns(shapeOf(3, 4), QByteArray(20, '\x80')));
     c.add(QStringLiteral("trns with alpha"), withTrns(shapeOf(6, 8), QByteArray(6, '\0')));
@@ -354,87 +303,32 @@ void palettes(Cases& c) {
                       s);
             }
         }
-    // Every pixel the index past a palette of one entry.
-    for (int depth : {1, 2, 4, 8}) {
-        PngShape s = shapeOf(3, depth, 8, 2);
-        s.paletteSize = 1;
-        s.index = depth == 1 ? 1 : (1 << depth) - 1;
-        c.add(QStringLiteral("palette p%1 one entry every pixel %2").arg(depth).arg(s.index), s);
-    }
-    for (int entries : {0, 257}) {
-        PngShape s = shapeOf(3, 8);
-        s.paletteSize = 0;
-        s.beforePalette.append(Chunk{"PLTE", paletteOf(entries)});
-        c.add(QStringLiteral("palette of %1 entries").arg(entries), s);
-    }
     c.add(QStringLiteral("palette p1 of 4 entries"),
           changed(shapeOf(3, 1), [](PngShape& s) { s.paletteSize = 4; }));
-    c.add(QStringLiteral("palette not whole entries"), changed(shapeOf(3, 4), [](PngShape& s) {
-              s.paletteSize = 0;
-              s.beforePalette.append(Chunk{"PLTE", paletteOf(5).left(14)});
-          }));
     c.add(QStringLiteral("palette missing"),
           changed(shapeOf(3, 4), [](PngShape& s) { s.paletteSize = 0; }));
-    c.add(QStringLiteral("palette again after the data"), changed(shapeOf(3, 4), [](PngShape& s) {
-              s.afterData.append(Chunk{"PLTE", paletteOf(16)});
-          }));
-    for (int type : {0, 2, 6}) {
-        PngShape s = shapeOf(type, 8);
-        s.beforeData.append(Chunk{"PLTE", paletteOf(16)}); // a suggestion, or not allowed
-        c.add(QStringLiteral("palette in type %1").arg(type), s);
-    }
 }
 
-// Ancillary chunks are skipped whatever they hold (damaged, unknown,
-// decompressing to 16 MiB); unknown critical ones and bad names refuse.
+// Ancillary chunks are skipped whatever they hold (damaged, decompressing
+// to 16 MiB); unknown critical ones refuse.
 void ancillary(Cases& c) {
-    struct Named {
-        const char* name;
-        Chunk chunk;
-        bool early;
-    };
-    const Named chunks[] = {
-        {"gAMA 0", {"gAMA", be32(0)}, true},
-        {"gAMA bad crc", {"gAMA", be32(45455), true}, true},
-        {"sBIT too many bits", {"sBIT", QByteArray("\x09\x09\x09", 3)}, true},
-        {"iCCP bad zlib", {"iCCP", QByteArray("icc\0\0", 5) + "garbage"}, true},
-        {"tEXt bad crc", {"tEXt", text("Title", "a picture"), true}, false},
-        {"zTXt bad zlib", {"zTXt", text("Comment", QByteArray(1, '\0') + "zzzz")}, false},
+    const std::pair<const char*, Chunk> chunks[] = {
+        {"tEXt bad crc", {"tEXt", text("Title", "a picture"), true}},
         {"zTXt of 16 MiB",
-         {"zTXt", text("Bomb", QByteArray(1, '\0') + zlibbed(QByteArray(16 << 20, 'a'), 9))},
-         false},
-        {"iTXt compressed",
-         {"iTXt", text("Title", QByteArray("\1\0en\0\0", 6) + zlibbed("Bild"))},
-         false},
-        {"unknown ancillary", {"prIv", QByteArray("private", 7)}, false},
-        {"unknown critical", {"CRIT", QByteArray("critical", 8)}, false},
-        {"bad chunk name", {"ab1d", QByteArray("x", 1)}, false},
+         {"zTXt", text("Bomb", QByteArray(1, '\0') + zlibbed(QByteArray(16 << 20, 'a'), 9))}},
+        {"unknown critical", {"CRIT", QByteArray("critical", 8)}},
     };
-    for (const Named& n : chunks)
-        for (const Kind& k : {Kinds[5], Kinds[9], Kinds[13]}) {
-            PngShape s = shapeOf(k.type, k.depth);
-            (n.early ? s.beforePalette : s.beforeData).append(n.chunk);
-            c.add(QStringLiteral("chunk %1 %2").arg(n.name, k.name), s);
-        }
-    // Empty ancillary chunks, as libpng's empty_ancillary_chunks.png.
-    for (const char* type : {"cHRM", "iCCP", "sPLT", "tRNS", "zTXt"}) {
-        PngShape s = shapeOf(3, 8);
-        s.beforeData.append(Chunk{type, {}});
-        c.add(QStringLiteral("empty %1").arg(type), s);
+    for (const auto& [name, chunk] : chunks) {
+        PngShape s = shapeOf(2, 8);
+        s.beforeData.append(chunk);
+        c.add(QStringLiteral("chunk %1 c8").arg(QLatin1String(name)), s);
     }
-    // Text after the data.
-    PngShape s = shapeOf(2, 8);
-    s.afterData.append(Chunk{"tEXt", text("After", "the data")});
-    s.afterData.append(Chunk{"zTXt", text("After", QByteArray(1, '\0') + zlibbed("the data"))});
-    c.add(QStringLiteral("text after the data"), s);
 }
 
 void dataLayouts(Cases& c) {
-    for (int piece : {1, 7, 100}) {
-        PngShape s = shapeOf(6, 8, 24, 24);
-        s.idatPiece = piece;
-        c.add(QStringLiteral("IDAT in pieces of %1").arg(piece), s);
-    }
+    PngShape pieces = shapeOf(6, 8, 24, 24);
+    pieces.idatPiece = 7;
+    c.add(QStringLiteral("IDAT in pieces of 7"), pieces);
     const PngShape base = shapeOf(2, 8, 24, 24);
     const QByteArray z = zlibbed(scanlines(base));
     auto withData = [&](const QString& name, QList<Chunk> data) {
@@ -443,54 +337,34 @@ void dataLayouts(Cases& c) {
         chunks += Chunk{"IEND", {}};
         c.add(name, fileOf(chunks));
     };
-    withData(QStringLiteral("IDAT empty first"), {{"IDAT", {}}, {"IDAT", z}});
     withData(QStringLiteral("IDAT empty between"),
              {{"IDAT", z.left(10)}, {"IDAT", {}}, {"IDAT", z.mid(10)}});
     withData(QStringLiteral("IDAT missing"), {});
     withData(QStringLiteral("IDAT stream short"), {{"IDAT", z.left(z.size() / 2)}});
-    withData(QStringLiteral("IDAT stream checksum wrong"),
-             {{"IDAT", z.left(z.size() - 1) + char(z.back() ^ 1)}});
     withData(QStringLiteral("IDAT more after the stream"), {{"IDAT", z + zlibbed("more")}});
     withData(QStringLiteral("IDAT rows short"),
              {{"IDAT", zlibbed(scanlines(base).left(scanlines(base).size() - 30))}});
     withData(QStringLiteral("IDAT rows long"),
              {{"IDAT", zlibbed(scanlines(base) + QByteArray(100, '\0'))}});
-    withData(QStringLiteral("IDAT zlib window 32 KiB"),
-             {{"IDAT", QByteArray(1, char(0x78)) + char(0xDA) + z.mid(2)}});
-    withData(QStringLiteral("IDAT deflate block wrong"),
-             {{"IDAT", z.left(2) + char(0xFF) + z.mid(3)}});
     withData(QStringLiteral("IDAT bad crc"), {{"IDAT", z, true}});
-    QByteArray badFilter = scanlines(base);
-    badFilter[0] = char(9);
-    withData(QStringLiteral("filter type 9"), {{"IDAT", zlibbed(badFilter)}});
 }
 
 void headers(Cases& c) {
     const PngShape base = shapeOf(2, 8);
     const QByteArray good = pngOf(base);
-    // Signatures.
-    for (const auto& [name, at, value] :
-         {std::tuple{"signature byte 0", 0, 0x88}, {"signature CR LF", 4, '\n'}}) {
-        QByteArray f = good;
-        f[at] = char(value);
-        c.add(QStringLiteral("%1").arg(name), f);
-    }
+    QByteArray noSignature = good;
+    noSignature[4] = '\n';
+    c.add(QStringLiteral("signature CR LF"), noSignature);
     // Headers a decoder refuses.
     auto withHeader = [&](const QString& name, std::function<void(PngShape&)> change) {
         c.add(name, changed(base, change));
     };
-    for (int type : {1, 5, 7, 9})
-        withHeader(QStringLiteral("colour type %1").arg(type),
-                   [type](PngShape& s) { s.type = type; });
+    withHeader(QStringLiteral("colour type 5"), [](PngShape& s) { s.type = 5; });
     for (const auto& [type, depth] : {std::pair{0, 3}, {0, 32}, {2, 4}, {3, 16}, {4, 4}, {6, 1}})
         withHeader(QStringLiteral("type %1 depth %2").arg(type).arg(depth),
                    [type, depth](PngShape& s) { s.type = type, s.depth = depth; });
     withHeader(QStringLiteral("width 0"), [](PngShape& s) { s.width = 0; });
-    withHeader(QStringLiteral("height 0"), [](PngShape& s) { s.height = 0; });
-    withHeader(QStringLiteral("compression method 1"), [](PngShape& s) { s.ihdrTail[0] = 1; });
-    withHeader(QStringLiteral("filter method 1"), [](PngShape& s) { s.ihdrTail[1] = 1; });
     withHeader(QStringLiteral("filter method 64"), [](PngShape& s) { s.ihdrTail[1] = 64; });
-    withHeader(QStringLiteral("interlace method 2"), [](PngShape& s) { s.interlaceByte = 2; });
     // A header that says more pixels than the file has data for.
     for (const auto& [w, h] :
          {std::pair{1000001, 1}, {1, 1000001}, {30000, 30000}, {0x7FFFFFFF, 1}, {4096, 4096}}) {
@@ -504,12 +378,7 @@ void headers(Cases& c) {
         QList<Chunk> chunks = chunksOf(base, zlibbed(scanlines(base)));
         chunks[0].badCrc = true;
         c.add(QStringLiteral("IHDR bad crc"), fileOf(chunks));
-    }
-    {
-        QList<Chunk> chunks = chunksOf(base, zlibbed(scanlines(base)));
-        chunks.move(0, 1);
-        c.add(QStringLiteral("IHDR after IDAT"), fileOf(chunks));
-        chunks = chunksOf(base, zlibbed(scanlines(base)));
+        chunks[0].badCrc = false;
         chunks.back().data = "end";
         c.add(QStringLiteral("IEND with data"), fileOf(chunks));
         chunks.back() = {"IEND", {}, true};
@@ -522,7 +391,6 @@ void headers(Cases& c) {
                     int(good.size()) - 4, int(good.size()) - 1})
         c.add(QStringLiteral("cut at %1 of %2").arg(cut).arg(good.size()), good.left(cut));
     c.add(QStringLiteral("junk after IEND"), good + QByteArray("junk after the end"));
-    c.add(QStringLiteral("a second picture after IEND"), good + good);
 }
 
 // Chunks that claim far more than the file holds, as the crashers of
@@ -546,10 +414,6 @@ void crashers(Cases& c) {
 }
 
 } // namespace
-
-QByteArray pngChunk(const char* type, const QByteArray& data, qint64 claimed) {
-    return written({type, data, false, claimed});
-}
 
 QList<PngCase> pngCases() {
     Cases c;

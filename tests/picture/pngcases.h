@@ -1,12 +1,10 @@
 #pragma once
 
 // PNG files made by the tests, byte by byte: every colour type, bit depth
-// and interlacing at several sizes and filters, transparency, palettes
-// shorter than their indices, the ancillary chunks, IDAT split every way,
-// and files damaged the ways decoders meet them (signatures, checksums,
-// headers, zlib streams, chunk order, files cut short, chunks that claim
-// gigabytes). Equivalents of the PNG test suite and of libpng's own test
-// pictures, made here so that no third-party file is needed.
+// and interlacing, transparency, palettes shorter than their indices, and
+// files damaged the ways decoders meet them (headers, zlib streams, files cut
+// short, chunks that claim gigabytes), made here so that no third-party file
+// is needed.
 
 #include <QByteArray>
 #include <QList>
@@ -21,8 +19,5 @@ struct PngCase {
 
 // Every case, in a fixed order; the same bytes on every machine.
 QList<PngCase> pngCases();
-
-// A chunk: its length field (`claimed` when given), type, data and CRC.
-QByteArray pngChunk(const char* type, const QByteArray& data, qint64 claimed = -1);
 
 } // namespace zentraq::testing

@@ -1,8 +1,8 @@
 // Metafiles through the picture loader: damaged and lying files, and a
-// converter that crashes, hangs or talks nonsense. What the drawings, shapes
-// and sizes of fuzz/corpus/metafile convert to (shapes as Windows fills
-// them, the size at 96 dots per inch, rounded halves to even) the recorded-
-// output corpus pins.
+// converter that crashes, hangs or talks nonsense. What the seeds of
+// fuzz/corpus/metafile convert to (the drawings, shapes and sizes, the
+// damaged files, an EMF+ record claiming 2 MiB that is left unread, a
+// metafile named .png) the recorded-output corpus pins.
 #include "metafile.h"
 #include "metafileformat.h"
 #include "metafilewriter.h"
@@ -18,23 +18,16 @@
 #include <QtEndian>
 
 using namespace zentraq;
-using zentraq::testing::EmfWriter;
 using zentraq::testing::WmfWriter;
 using Kind = zentraq::metafile::Problem::Kind;
 
 namespace {
-
-const QRgb White = qRgb(255, 255, 255), Red = qRgb(255, 0, 0);
 
 QByteArray sceneFile(const QString& kind) {
     return zentraq::testing::sceneMetafile(kind);
 }
 
 QByteArray withU32(QByteArray data, qsizetype at, quint32 value) {
-    qToLittleEndian(value, data.data() + at);
-    return data;
-}
-QByteArray withU16(QByteArray data, qsizetype at, quint16 value) {
     qToLittleEndian(value, data.data() + at);
     return data;
 }
@@ -75,75 +68,24 @@ private slots:
     void cleanup() { rgbqumo::SetMetafileConverter(rgbqumo::DefaultMetafileConverter()); }
 
     // Truncated and lying files fail before any drawing, with what is wrong
-    // as values, which the window words (tests/cli/test_cli_metafile.cpp
-    // has more of them, and the converter's SVG that cannot be drawn).
+    // as values, which the window words. The corpus runs the damaged seeds of
+    // fuzz/corpus/metafile through both front ends; these check the values.
     void damaged_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("says");
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<QList<qint64>>("numbers");
-        const QByteArray placeable = sceneFile(QStringLiteral("placeable 1440 per inch"));
         const QByteArray plain = sceneFile(QStringLiteral("plain"));
         const QByteArray emf = sceneFile(QStringLiteral("emf"));
         const QString cut = QStringLiteral("元文件不完整");
-        const qint64 emfBytes = emf.size();
-        for (qint64 at : {4, 30})
-            QTest::addRow("placeable cut to %lld bytes", at)
-                << placeable.left(at) << cut << Kind::HeaderCutShort << QList<qint64>{at, 40};
-        for (qint64 at : {emfBytes / 2, emfBytes - 4})
-            QTest::addRow("emf cut to %lld bytes", at)
-                << emf.left(at) << cut << Kind::CutShort << QList<qint64>{at, emfBytes};
-        QTest::newRow("wmf: size in the header too large")
-            << withU32(plain, 6, quint32(plain.size())) << cut << Kind::CutShort
-            << QList<qint64>{plain.size(), plain.size() * 2};
-        QTest::newRow("wmf: size in the header too small")
-            << withU32(plain, 6, quint32(plain.size() / 2 - 20)) << QStringLiteral("超出元文件")
-            << Kind::WmfRecordPastEnd << QList<qint64>{};
+        QTest::newRow("placeable cut to 30 bytes")
+            << sceneFile(QStringLiteral("placeable 1440 per inch")).left(30) << cut
+            << Kind::HeaderCutShort << QList<qint64>{30, 40};
+        QTest::newRow("emf cut short") << emf.left(emf.size() - 4) << cut << Kind::CutShort
+                                       << QList<qint64>{emf.size() - 4, emf.size()};
         QTest::newRow("wmf: record of no length")
             << withU32(plain, 18, 0) << QStringLiteral("第 1 个记录（位置 18）长 0 字")
             << Kind::WmfRecordPastEnd << QList<qint64>{1, 18, 0, plain.size()};
-        QTest::newRow("wmf: record longer than the file")
-            << withU32(plain, 18, 100000) << QStringLiteral("超出元文件") << Kind::WmfRecordPastEnd
-            << QList<qint64>{1, 18, 100000, plain.size()};
-        QTest::newRow("wmf: no end record")
-            << withU16(plain, plain.size() - 2, 0x0102) << QStringLiteral("没有结束记录")
-            << Kind::NoEndRecord << QList<qint64>{};
-        // Only the placeable key tells a WMF of another version from other files.
-        QTest::newRow("placeable: WMF not version 1 or 3")
-            << withU16(placeable, 22 + 4, 0x0200) << QStringLiteral("版本 0x200")
-            << Kind::BadWmfHeader << QList<qint64>{1, 9, 0x200};
-        QTest::newRow("placeable: no units per inch")
-            << withU16(placeable, 14, 0) << QStringLiteral("每英寸单位数为 0")
-            << Kind::NoUnitsPerInch << QList<qint64>{};
-        WmfWriter noWindow;
-        noWindow.rectangle(0, 0, 10, 10);
-        QTest::newRow("plain without window extent")
-            << noWindow.bytes() << QStringLiteral("没有给出图片尺寸") << Kind::NoSize
-            << QList<qint64>{};
-        QTest::newRow("emf: fewer records than there are")
-            << withU32(emf, 52, 3) << QStringLiteral("文件头说有 3 个记录")
-            << Kind::WrongRecordCount << QList<qint64>{3};
-        QTest::newRow("emf: byte count beyond the file")
-            << withU32(emf, 48, quint32(emfBytes + 8)) << cut << Kind::CutShort
-            << QList<qint64>{emfBytes, emfBytes + 8};
-        QTest::newRow("emf: record size not a multiple of 4")
-            << withU32(emf, 108 + 4, 14) << QStringLiteral("第 2 个记录（位置 108）长 14 字节")
-            << Kind::EmfRecordPastEnd << QList<qint64>{2, 108, 14};
-        QTest::newRow("emf: record beyond the byte count")
-            << withU32(emf, 108 + 4, 0x10000000) << QStringLiteral("超出元文件")
-            << Kind::EmfRecordPastEnd << QList<qint64>{2, 108, 0x10000000, emfBytes};
-        QTest::newRow("emf: empty frame")
-            << withU32(emf, 32, 0) << QStringLiteral("图框") << Kind::EmptyFrame << QList<qint64>{};
-        QTest::newRow("emf: no reference device")
-            << withU32(emf, 80, 0) << QStringLiteral("参考设备") << Kind::NoReferenceDevice
-            << QList<qint64>{};
-        QTest::newRow("emf: second header")
-            << withU32(emf, 108, 1) << QStringLiteral("第二个文件头") << Kind::SecondHeader
-            << QList<qint64>{2, 108};
-        QTest::newRow("emf: smaller than a pixel")
-            << EmfWriter().bytes(QRect(0, 0, 10, 10))
-            << QStringLiteral("图片尺寸 0.3779528*0.3779528（按每英寸 96 像素）")
-            << Kind::BelowAPixel << QList<qint64>{};
     }
     void damaged() {
         QFETCH(QByteArray, file);
@@ -169,26 +111,6 @@ private slots:
             if (e.metafile->cutShort())
                 QCOMPARE((QList<qint64>{e.fileBytes, e.neededBytes}), numbers);
         }
-    }
-
-    // EMF+ records are not read: a comment whose EMF+ data claims 2 MiB in a
-    // record of 28 bytes sent the converter's EMF+ reader past the end of the
-    // file. The EMF records beside them draw.
-    void emfPlusLeftUnread() {
-        EmfWriter w;
-        w.emfPlusFill(QRectF(4, 4, 40, 20), Red);
-        w.select(w.brush(Red));
-        w.select(EmfWriter::NullPen);
-        w.rectangle(4, 4, 44, 24);
-        w.emfPlusEnd();
-        QByteArray file = w.bytes(QRect(0, 0, 1270, 847));
-        const qsizetype plus = file.lastIndexOf("EMF+");
-        QVERIFY(plus > 0);
-        file = withU32(file, plus - 4, 0x200010);
-        const QImage p = rgbqumo::LoadPictureData(file, QStringLiteral("plus"));
-        QCOMPARE(p.size(), QSize(48, 32));
-        QCOMPARE(p.pixel(20, 10) | 0xFF000000, Red);
-        QCOMPARE(p.pixel(46, 28) | 0xFF000000, White);
     }
 
     // A metafile larger than the image reader's limit is refused as any
@@ -249,14 +171,6 @@ private slots:
     void problemLines_data() {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<bool>("read");
-        metafile::Problem p(Kind::BelowAPixel);
-        p.width = 0.37795276f;
-        p.height = 1e-30f;
-        QTest::newRow("a size") << metafile::encodeProblem(p) << true;
-        QTest::newRow("large numbers")
-            << metafile::encodeProblem(metafile::Problem(Kind::EmfRecordPastEnd,
-                                                         {INT64_MAX, -1, 4294967295, INT64_MIN}))
-            << true;
         QTest::newRow("the last kind")
             << metafile::encodeProblem(metafile::Problem(Kind::AnswerWrong)) << true;
         QTest::newRow("a kind past the last")
@@ -284,23 +198,6 @@ private slots:
         rgbqumo::SetMetafileConverter(c);
         const QString error = loadError(sceneFile(QStringLiteral("emf")));
         QVERIFY2(error.contains(QStringLiteral("找不到元文件转换程序")), qPrintable(error));
-    }
-
-    // Found by content, whatever the name says; other pictures unaffected.
-    void detection() {
-        const QString wmf = m_dir.filePath(QStringLiteral("picture.png"));
-        QFile f(wmf);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(sceneFile(QStringLiteral("placeable 1440 per inch")));
-        f.close();
-        QCOMPARE(rgbqumo::LoadPicture(wmf).size(), QSize(192, 144));
-        const QString png = m_dir.filePath(QStringLiteral("picture.wmf"));
-        QImage img(3, 2, QImage::Format_RGB32);
-        img.fill(Red);
-        QVERIFY(img.save(png, "PNG"));
-        const QImage loaded = rgbqumo::LoadPicture(png);
-        QCOMPARE(loaded.size(), QSize(3, 2));
-        QCOMPARE(rgbqumo::PictureExtent(loaded), QSizeF(3, 2));
     }
 };
 

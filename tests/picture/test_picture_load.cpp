@@ -125,14 +125,11 @@ class TestPictureLoad : public QObject {
     Q_OBJECT
 
 private slots:
-    // Each format cut at several points: every cut one is a failure that
-    // says the picture is incomplete. Some cuts the decoders report (JPEG,
-    // PNG, WebP, TIFF inside its data), others they decode without a word
-    // (BMP, GIF, the tag values at the end of a TIFF). The last cut of each
-    // takes off the end marker and the last byte of pixel data before it
-    // (or, for BMP, TIFF and WebP, the last byte). Files that hold every
-    // pixel still load: complete ones, data after the end, stray bytes that
-    // the JPEG decoder skips, GIF and JPEG files without their closing marker.
+    // Each format cut at several points, the last taking the last byte of
+    // pixel data: every cut one says the picture is incomplete, also where
+    // the decoder reads it without a word (BMP, GIF, a TIFF's tag values).
+    // Files that hold every pixel still load: data after the end, stray bytes
+    // the JPEG decoder skips, GIF and JPEG files without their end marker.
     void cutOrExtended_data() {
         QTest::addColumn<QByteArray>("format");
         QTest::addColumn<int>("cut");        // > 0: bytes kept; <= 0: bytes taken off the end

@@ -97,13 +97,9 @@ QString outcome(const QByteArray& file) {
              QLatin1String(shownDigest(shown)));
 }
 
-QString tablePath() {
-    return QFINDTESTDATA("png_outcomes.tsv");
-}
-
 std::map<QString, QString> recorded() {
     std::map<QString, QString> out;
-    QFile f(tablePath());
+    QFile f(QFINDTESTDATA("png_outcomes.tsv"));
     if (!f.open(QIODevice::ReadOnly))
         return out;
     for (const QByteArray& line : f.readAll().split('\n')) {
