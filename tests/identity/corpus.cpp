@@ -399,30 +399,21 @@ void otherCases(Builder& b, const Inputs& inputs) {
 }
 
 void windowCases(Builder& b, const Inputs& inputs) {
-    const QStringList buttons{QStringLiteral("Command1"), QStringLiteral("Command5"),
-                              QStringLiteral("Command6"), QStringLiteral("Command7"),
-                              QStringLiteral("Command8"), QStringLiteral("Command9")};
-    for (const QString& button : buttons)
-        for (const QString& text :
-             {QStringLiteral("Morvane电子\r\n"), QStringLiteral("中国电子"),
-              QStringLiteral("Agy|0@"), QStringLiteral("ÇçŞşţ„\n\r\t"),
-              QStringLiteral(" !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                             "[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~")}) {
-            Case c;
-            c.kind = Kind::WindowGlyph;
-            c.button = button;
-            c.text = text;
-            b.add(std::move(c));
+    Case c{Kind::WindowGlyph, {}, {}, {}, {}, {}, {}};
+    for (const char* button :
+         {"Command1", "Command5", "Command6", "Command7", "Command8", "Command9"})
+        for (const char* text : {"Morvane电子\r\n", "中国电子", "Agy|0@", "ÇçŞşţ„\n\r\t",
+                                 " !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                 "[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~"}) {
+            c.text = QString::fromUtf8(text);
+            c.button = QString::fromLatin1(button);
+            b.add(c);
         }
     // Files that are no picture, or no longer a whole one, last: the box,
     // and the preview and captions of the picture before.
     for (const QString& p :
-         inputs.pictures + inputs.metafiles + QStringList{"text.png", "corrupt.png", "cut.bmp"}) {
-        Case c;
-        c.kind = Kind::WindowPicture;
-        c.picture = p;
-        b.add(std::move(c));
-    }
+         inputs.pictures + inputs.metafiles + QStringList{"text.png", "corrupt.png", "cut.bmp"})
+        b.add({Kind::WindowPicture, {}, {}, {}, {}, {}, p});
 }
 
 QString quoted(const QByteArray& arg) {
