@@ -260,15 +260,15 @@ mutants() {
     if (m_form == DataForm::Binary || !m_lines.lineEachFrame) => if (m_form == DataForm::Binary)
         text(" /* "); => text(" /*");
     if (m_form == DataForm::C)\n        m_items.close(); => if (false)\n        m_items.close();
-    if (m_form != DataForm::C)\n        return; => if (m_form == DataForm::Binary)\n        return;
-    m_count += static_cast<long long>(sampleBytes) * count; => m_count += count;
-            bytes(b, sampleBytes); => bytes(b, 1);
+    {"const", attribute, "unsigned char", name, size} => {"const", {}, "unsigned char", name, size}
+    m_items.samples(s, count, sampleBytes, order); => m_items.samples(s, count, sampleBytes, ByteOrder::LowFirst);
+    m_count += size; => m_count += size - 1;
 == src/core/carray.cpp : test_emit test_csource test_pipeline test_tool_identity test_window_identity
         m_out.append(m_onLine == 0 ? s.indent : s.gap); => m_out.append(s.gap);
         if (s.perLine > 0 && m_onLine == s.perLine) { => if (s.perLine > 0 && m_onLine > s.perLine) {
             m_out.append(",");\n            m_out.append(s.lineEnd);\n            m_out.append(s.indent); => m_out.append(",");\n            m_out.append(s.lineEnd);
                            : m_style.form == ItemForm::Hex16 ? 4 => : m_style.form == ItemForm::Hex16 ? 3
-    if (s.commaAfterLast && s.perLine > 0 && m_onLine == s.perLine) => if (s.commaAfterLast && s.perLine > 1 && m_onLine == s.perLine)
+    if (s.commaAfterLast && s.perLine > 0 && m_onLine == s.perLine) => if (s.commaAfterLast && s.perLine > 0 && m_onLine == s.perLine + 1)
         itemText(std::string_view(text, std::size_t(end - text))); => itemText(std::string_view(text + (value < 0), std::size_t(end - text - (value < 0))));
 EOF
 }
