@@ -270,6 +270,10 @@ mutants() {
                            : m_style.form == ItemForm::Hex16 ? 4 => : m_style.form == ItemForm::Hex16 ? 3
     if (s.commaAfterLast && s.perLine > 0 && m_onLine == s.perLine) => if (s.commaAfterLast && s.perLine > 0 && m_onLine == s.perLine + 1)
         itemText(std::string_view(text, std::size_t(end - text))); => itemText(std::string_view(text + (value < 0), std::size_t(end - text - (value < 0))));
+== src/app/picture_handlers.cpp : test_picture_window test_window_identity
+            const QImage loaded = rgbqumo::LoadPicture(name); => ui->Label5->setText(QString());\n            const QImage loaded = rgbqumo::LoadPicture(name);
+            const QImage loaded = rgbqumo::LoadPicture(name); => picture.setPicture(QImage(2, 2, QImage::Format_RGB32), QSizeF(2, 2));\n            const QImage loaded = rgbqumo::LoadPicture(name);
+        m_services.boxes.show(QStringLiteral("出现错误") + problemText(e));\n    }\n}\n\n// "生成取模数据" => m_services.boxes.show(QStringLiteral("出现错误 ") + problemText(e));\n    }\n}\n\n// "生成取模数据"
 EOF
 }
 
