@@ -279,6 +279,24 @@ mutants() {
         if ((type == EmrHeader) != (at == 0)) => if (type != EmrHeader && at == 0)
         if (size < 8 || size % 4 != 0 || at + size > bytes) => if (size < 8 || at + size > bytes)
     if (count != records) => if (count < records)
+== src/core/formatter.cpp : test_pipeline test_qumo test_cli_picture test_tool_identity test_window_identity
+    if (m_form == DataForm::Binary || !m_lines.lineEachFrame) => if (m_form == DataForm::Binary)
+        text(" /* "); => text(" /*");
+    if (m_form == DataForm::C)\n        m_items.close(); => if (false)\n        m_items.close();
+    {"const", attribute, "unsigned char", name, size} => {"const", {}, "unsigned char", name, size}
+    m_items.samples(s, count, sampleBytes, order); => m_items.samples(s, count, sampleBytes, ByteOrder::LowFirst);
+    m_count += size; => m_count += size - 1;
+== src/core/carray.cpp : test_emit test_csource test_pipeline test_tool_identity test_window_identity
+        m_out.append(m_onLine == 0 ? s.indent : s.gap); => m_out.append(s.gap);
+        if (s.perLine > 0 && m_onLine == s.perLine) { => if (s.perLine > 0 && m_onLine > s.perLine) {
+            m_out.append(",");\n            m_out.append(s.lineEnd);\n            m_out.append(s.indent); => m_out.append(",");\n            m_out.append(s.lineEnd);
+                           : m_style.form == ItemForm::Hex16 ? 4 => : m_style.form == ItemForm::Hex16 ? 3
+    if (s.commaAfterLast && s.perLine > 0 && m_onLine == s.perLine) => if (s.commaAfterLast && s.perLine > 0 && m_onLine == s.perLine + 1)
+        itemText(std::string_view(text, std::size_t(end - text))); => itemText(std::string_view(text + (value < 0), std::size_t(end - text - (value < 0))));
+== src/app/picture_handlers.cpp : test_picture_window test_window_identity
+            const QImage loaded = rgbqumo::LoadPicture(name); => ui->Label5->setText(QString());\n            const QImage loaded = rgbqumo::LoadPicture(name);
+            const QImage loaded = rgbqumo::LoadPicture(name); => picture.setPicture(QImage(2, 2, QImage::Format_RGB32), QSizeF(2, 2));\n            const QImage loaded = rgbqumo::LoadPicture(name);
+        m_services.boxes.show(QStringLiteral("出现错误") + problemText(e));\n    }\n}\n\n// "生成取模数据" => m_services.boxes.show(QStringLiteral("出现错误 ") + problemText(e));\n    }\n}\n\n// "生成取模数据"
 EOF
 }
 

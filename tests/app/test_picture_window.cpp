@@ -1,8 +1,9 @@
 // The picture data tab of the real window: "导入图片" and "生成取模数据"
 // clicked as a user clicks them, with fakes for the file dialog, the boxes,
-// the desktop shell and the event pump. The bytes of temp.txt are pinned by
-// tests/identity; here its size, what the window shows around the run, and
-// where a stopped or failed run leaves the file.
+// the desktop shell and the event pump. The bytes of temp.txt, and what a
+// file that is no picture leaves, are pinned by tests/identity; here its
+// size, what the window shows around the run, and where a stopped or failed
+// run leaves the file.
 
 #include "autosizelabel.h"
 #include "fakes.h"
@@ -13,7 +14,6 @@
 #include "ui_main.h"
 #include "webview.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -113,40 +113,6 @@ private slots:
         QCOMPARE(ui.Label5->text(),
                  QStringLiteral("图片预揽区 当前图片尺寸:6*5 取模数据大小:60字节"));
         QCOMPARE(h.boxes.shown.size(), 2);
-    }
-
-    // Only "出现错误" and a description naming the file; preview and
-    // captions stay as they were.
-    void notAPicture_data() {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("says"); // part of the description
-        QTest::newRow("text") << QByteArray("just text\r\n") << "";
-        QTest::newRow("corrupt png") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0", 18) << "";
-        QByteArray bmp;
-        QBuffer buffer(&bmp);
-        QVERIFY(buffer.open(QIODevice::WriteOnly) && patterned(40, 30).save(&buffer, "BMP"));
-        QTest::newRow("bmp cut to 500 bytes") << bmp.left(500) << QStringLiteral("图片不完整");
-    }
-    void notAPicture() {
-        QFETCH(QByteArray, content);
-        QFETCH(QString, says);
-        WindowHarness h;
-        auto& ui = h.window->controls();
-        import(h, patterned(20, 10));
-        const QString label5 = ui.Label5->text();
-        const QImage preview = ui.Picturelin->surface().image();
-        const QString file = h.folder.filePath("bad.png");
-        QVERIFY(writeFile(file, content));
-        h.boxes.shown.clear();
-        h.fileDialog.answers.push_back(file);
-        h.window->Command11_Click();
-        QCOMPARE(h.boxes.shown.size(), 1);
-        const QString box = h.boxes.shown[0];
-        QVERIFY2(box.startsWith(QStringLiteral("出现错误")) && box.contains(file) &&
-                     box.contains(says),
-                 qPrintable(box));
-        QCOMPARE(ui.Picturelin->surface().image(), preview);
-        QCOMPARE(ui.Label5->text(), label5);
     }
 
     // temp.txt: W*H*10 + floor(W*H/8)*2 bytes, CR LF after every 8th item over

@@ -95,10 +95,7 @@ private slots:
     void windowTextsStayAsDesigned() {
         const QMap<QString, QString> translated = windowTexts();
         QCOMPARE(translated, m_untranslated);
-        QCOMPARE(translated.value(u"main.windowTitle"_s), u"Zentraq-懒人版 V1.3"_s);
-        QCOMPARE(translated.value(u"Command15.text"_s), u"TFT字符/图片取模"_s);
         QCOMPARE(translated.value(u"Command12.text"_s), u"生成取模数据"_s);
-        QCOMPARE(translated.value(u"Option1.text"_s), u"ASCII字符显示"_s);
     }
 };
 

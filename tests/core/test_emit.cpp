@@ -1,8 +1,8 @@
-// The emit layer: bits in either order, byte fields, array items in each
-// file's style, and text blocks that keep what was written when a writer
-// forgets to flush. Expected bytes are worked out by hand; the declarations
-// and the size message are in every C output and message tests/identity
-// pins.
+// The emit layer: bits in either order, byte fields, array items from the
+// table of words, and text blocks that keep what was written when a writer
+// forgets to flush. Expected bytes are worked out by hand; the array styles
+// of every file, the declarations and the size message are in every C
+// output and message tests/identity pins.
 #include "bitwriter.h"
 #include "bytearraysink.h"
 #include "bytefields.h"
@@ -15,7 +15,6 @@
 using namespace zentraq::core;
 
 Q_DECLARE_METATYPE(zentraq::core::BitOrder)
-Q_DECLARE_METATYPE(zentraq::core::ArrayStyle)
 
 namespace {
 
@@ -158,56 +157,6 @@ private slots:
         QByteArray c = "ab" + QByteArray(bytes, 'x') + "z";
         replaceField(c, 2, value, bytes, ByteOrder::LowFirst);
         QCOMPARE(c, "ab" + low + "z");
-    }
-
-    // The array styles of the files: the data text (no gap, CR LF after 16),
-    // fontconvert's (an indent, a gap, no comma after the last), wider items
-    // and signed numbers.
-    void arrays_data() {
-        QTest::addColumn<ArrayStyle>("style");
-        QTest::addColumn<QList<int>>("items");
-        QTest::addColumn<QByteArray>("text");
-        const QList<int> bytes{0x00, 0x1F, 0xA0, 0xFF, 0x07};
-        QTest::newRow("data text") << ArrayStyle{"\r\n", {}, {}, 2, ItemForm::Hex8} << bytes
-                                   << QByteArray("0x00,0x1F,\r\n0xA0,0xFF,\r\n0x07,\r\n};\r\n");
-        QTest::newRow("fontconvert")
-            << ArrayStyle{"\n", "  ", " ", 2, ItemForm::Hex8, false} << bytes
-            << QByteArray("0x00, 0x1F,\n  0xA0, 0xFF,\n  0x07 };\n");
-        QTest::newRow("16-bit words")
-            << ArrayStyle{"\r\n", {}, {}, 16, ItemForm::Hex16} << QList<int>{0xF800, 0x07E0, 0x001F}
-            << QByteArray("0xF800,0x07E0,0x001F,\r\n};\r\n");
-        QTest::newRow("signed numbers")
-            << ArrayStyle{"\n", "    ", " ", 16, ItemForm::Decimal} << QList<int>{-128, 0, 127, -3}
-            << QByteArray("    -128, 0, 127, -3,\n};\n");
-        QTest::newRow("no items") << ArrayStyle{"\r\n", {}, {}, 16, ItemForm::Hex8} << QList<int>{}
-                                  << QByteArray("};\r\n");
-        QTest::newRow("lines only where ended")
-            << ArrayStyle{"\r\n", {}, {}, 0, ItemForm::Hex8} << QList<int>{1, 2, 3}
-            << QByteArray("0x01,0x02,0x03,\r\n};\r\n");
-    }
-    void arrays() {
-        QFETCH(ArrayStyle, style);
-        QFETCH(QList<int>, items);
-        QFETCH(QByteArray, text);
-        ByteArraySink sink;
-        {
-            TextBlock out(sink);
-            ArrayWriter w(out, style);
-            std::vector<std::uint8_t> bytes;
-            for (const int v : items)
-                bytes.push_back(std::uint8_t(v));
-            if (style.form == ItemForm::Hex8)
-                w.bytes(bytes.data(), std::ptrdiff_t(bytes.size()));
-            else
-                w.items(items.constData(), std::size_t(items.size()));
-            if (style.commaAfterLast) {
-                w.close();
-            } else {
-                out.append(" };");
-                out.append(style.lineEnd);
-            }
-        }
-        QCOMPARE(sink.bytes, text);
     }
 
     // The table of word items gives the bytes one at a time give, wherever

@@ -1,7 +1,7 @@
 // The conversion pipeline's stages: packing samples of every width by every
-// scan (bytes worked out by hand), unpacking, the data-text, C and binary
-// forms, samples formatted through the word table, pictures composited strip
-// by strip or in place, and where a failing pixel stops the output.
+// scan (bytes worked out by hand), unpacking, pictures composited strip by
+// strip or in place, and where a failing pixel stops the output. (The
+// data-text, C and binary forms are in every output tests/identity pins.)
 #include "bytearraysink.h"
 #include "formatter.h"
 #include "imagerows.h"
@@ -10,7 +10,6 @@
 #include "runtime_error.h"
 
 #include <QPainter>
-#include <QRandomGenerator>
 #include <QTest>
 
 using namespace zentraq;
@@ -169,93 +168,6 @@ private slots:
         QFETCH(LayoutProblem, problem);
         QCOMPARE(layoutProblem(layout), problem);
         QVERIFY_THROWS_EXCEPTION(RuntimeError, Packer(layout, 4, 4));
-    }
-
-    void formats_data() {
-        QTest::addColumn<int>("form");
-        QTest::addColumn<int>("perLine");
-        QTest::addColumn<bool>("frameLines");
-        QTest::addColumn<QByteArray>("expected");
-        // Text "/* h */", then frames 01 02 03 | 04 labelled "a", "b"; a C
-        // array named "d". Only C has a declaration, binary no text at all.
-        const QByteArray decl = "const unsigned char d[4] = {\r\n";
-        QTest::newRow("every 3 bytes") << int(DataForm::Text) << 3 << false
-                                       << QByteArray("/* h */\r\n0x01,0x02,0x03,\r\n0x04,");
-        QTest::newRow("a line per frame") << int(DataForm::Text) << 0 << true
-                                          << QByteArray("/* h */\r\n0x01,0x02,0x03,\r\n0x04,\r\n");
-        QTest::newRow("C with labels")
-            << int(DataForm::C) << 0 << true
-            << "/* h */\r\n" + decl + "0x01,0x02,0x03, /* a */\r\n0x04, /* b */\r\n};\r\n";
-        QTest::newRow("C ending within a line")
-            << int(DataForm::C) << 2 << false
-            << "/* h */\r\n" + decl + "0x01,0x02,\r\n0x03,0x04,\r\n};\r\n";
-        QTest::newRow("C, line open at the end")
-            << int(DataForm::C) << 3 << false
-            << "/* h */\r\n" + decl + "0x01,0x02,0x03,\r\n0x04,\r\n};\r\n";
-        QTest::newRow("binary") << int(DataForm::Binary) << 3 << true << hex("01020304");
-    }
-    void formats() {
-        QFETCH(int, form);
-        QFETCH(int, perLine);
-        QFETCH(bool, frameLines);
-        ByteArraySink sink;
-        Formatter f(sink, DataForm(form), LinePolicy{perLine, frameLines});
-        f.text("/* h */\r\n");
-        f.beginArray("d", 4);
-        const std::uint8_t a[] = {1, 2, 3}, b[] = {4};
-        f.bytes(a, 3);
-        f.endFrame("a");
-        f.bytes(b, 1);
-        f.endFrame("b");
-        f.finish();
-        QTEST(sink.bytes, "expected");
-        QCOMPARE(f.byteCount(), 4);
-    }
-
-    // Samples of whole bytes handed to the formatter as samples give the text
-    // of their bytes, in both byte orders, with lines that end between
-    // samples and (falling back to bytes) inside them, in small blocks that
-    // do not show in the output.
-    void samplesAsTheirBytes_data() {
-        QTest::addColumn<int>("sampleBytes");
-        QTest::addColumn<bool>("highFirst");
-        QTest::addColumn<int>("perLine");
-        QTest::addColumn<int>("form");
-        for (int n : {1, 2, 3})
-            for (bool high : {false, true})
-                for (int perLine : {0, 16, 24, 5})
-                    QTest::addRow("%d bytes, %s first, %d a line", n, high ? "high" : "low",
-                                  perLine)
-                        << n << high << perLine << int(DataForm::Text);
-        QTest::newRow("3 bytes into C") << 3 << true << 24 << int(DataForm::C);
-        QTest::newRow("2 bytes, binary") << 2 << false << 16 << int(DataForm::Binary);
-    }
-    void samplesAsTheirBytes() {
-        QFETCH(int, sampleBytes);
-        QFETCH(bool, highFirst);
-        QFETCH(int, perLine);
-        QFETCH(int, form);
-        QRandomGenerator rng(3);
-        std::vector<std::uint32_t> samples(1001);
-        for (auto& s : samples)
-            s = rng.generate() & ((1u << (8 * sampleBytes)) - 1);
-        // Low-first, the least significant byte goes first.
-        std::vector<std::uint8_t> bytes;
-        for (std::uint32_t s : samples)
-            for (int k = 0; k < sampleBytes; ++k)
-                bytes.push_back(std::uint8_t(s >> (8 * (highFirst ? sampleBytes - 1 - k : k))));
-        ByteArraySink viaBytes, viaSamples;
-        Formatter one(viaBytes, DataForm(form), LinePolicy{perLine, false});
-        Formatter many(viaSamples, DataForm(form), LinePolicy{perLine, false}, 64);
-        one.bytes(bytes);
-        for (std::size_t i = 0; i < samples.size(); i += 77)
-            many.samples(samples.data() + i,
-                         qsizetype(std::min<std::size_t>(77, samples.size() - i)), sampleBytes,
-                         highFirst ? ByteOrder::HighFirst : ByteOrder::LowFirst);
-        one.finish();
-        many.finish();
-        QCOMPARE(viaSamples.bytes, viaBytes.bytes);
-        QCOMPARE(many.byteCount(), qint64(bytes.size()));
     }
 
     // Strips of a few rows give the pixels that Qt's painter shows of the

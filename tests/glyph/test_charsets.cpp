@@ -98,7 +98,6 @@ private slots:
         QTest::newRow("not UTF-8") << QByteArray("A\xC3(") << CharsetProblem::NotUtf8 << "";
         QTest::newRow("controls only")
             << QByteArray("\r\n\t") << CharsetProblem::NoCharacters << "";
-        QTest::newRow("empty") << QByteArray() << CharsetProblem::NoCharacters << "";
     }
 
     void textCharsets() {

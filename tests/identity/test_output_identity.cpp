@@ -295,6 +295,12 @@ class OutputIdentityTest : public QObject {
         QFile::copy(QString::fromLatin1(DejaVuSans), in + QStringLiteral("/f.ttf"));
         QFile::copy(in + QStringLiteral("/opaque.png"), in + QStringLiteral("/logo.png"));
         QFile::copy(in + QStringLiteral("/base.jpg"), in + QStringLiteral("/splash.jpg"));
+        // Files that are no picture, or no longer a whole one, for the window.
+        writeFile(in + QStringLiteral("/text.png"), "just text\r\n");
+        writeFile(in + QStringLiteral("/corrupt.png"),
+                  QByteArray("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0", 18));
+        writeFile(in + QStringLiteral("/cut.bmp"),
+                  readFile(in + QStringLiteral("/argb32.bmp")).left(300));
         return inputs;
     }
 
