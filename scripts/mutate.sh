@@ -256,6 +256,8 @@ mutants() {
             if (p + 6 > k.size()) => if (p + 6 >= k.size())
 == src/font/kerning.cpp : test_font_kerning test_tool_identity
             m_kern.back().second += e.value; => m_kern.back().second = e.value;
+== src/font/kerning.cpp : test_font_kerning test_tool_identity
+    return it != m_kern.end() && it->first == key ? it->second : 0; => return it != m_kern.end() ? it->second : 0;
 EOF
 }
 
