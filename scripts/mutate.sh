@@ -300,6 +300,8 @@ constexpr int CounterBits = 6; => constexpr int CounterBits = 5;
         std::sort(glyphs.begin(), glyphs.end()); => (void)0;
         if (!codes.empty())\n            if (const QString left => if (codes.empty())\n            if (const QString left
         if (!codes.empty() || groups.size() == 1) => if (true)
+== src/font/u8g2font.cpp : test_tool_identity
+        if (p.box.w > 255 || p.box.h > 255) => if (p.box.h > 255)
 EOF
 }
 

@@ -1,17 +1,12 @@
-// Bitmap faces and the one-bit font formats: a BDF file checked before
-// FreeType reads it, and what u8g2 fonts cannot hold. data/test12.bdf is a
-// face made for these tests; its u8g2 fonts in every build mode are
-// bdfconv's, byte for byte, and its LVGL fonts at every depth are pinned by
-// tests/identity, as are the names otf2bdf gives an outline face (bdfconv
-// and otf2bdf judge them, and LVGL a bitmap face's glyphs at every depth, in
-// tests/font/u8g2).
+// A BDF file checked before FreeType reads it. data/test12.bdf is a face
+// made for these tests; its u8g2 fonts in every build mode are bdfconv's,
+// byte for byte, and its LVGL fonts at every depth are pinned by
+// tests/identity, as are what u8g2 fonts cannot hold and the names otf2bdf
+// gives an outline face (bdfconv and otf2bdf judge them, and LVGL a bitmap
+// face's glyphs at every depth, in tests/font/u8g2).
 #include "bdfcheck.h"
-#include "bdffont.h"
-#include "bdfnames.h"
 #include "fonterror.h"
 #include "fontface.h"
-#include "support/faces.h"
-#include "u8g2font.h"
 
 #include <QFile>
 #include <QTest>
@@ -100,27 +95,6 @@ private slots:
         QCOMPARE(failureOf([&] { FontFace(damaged, 0, QStringLiteral("t.bdf")); }), m);
         QVERIFY(isBdf(m_bdf));
         QVERIFY(!isBdf("STARTFONTS 2.1\n"));
-    }
-
-    // What u8g2 cannot hold is refused, naming the glyph. (tests/identity
-    // holds the tool's refusals of codes above U+FFFF, of glyphs over 254
-    // bytes and of offsets past a byte.)
-    void u8g2Refusals() {
-        GlyphSet wide;
-        wide.settings.bits = 1;
-        Glyph g;
-        g.code = U'W';
-        g.width = 300;
-        g.height = g.top = 1;
-        wide.glyphs.push_back(g);
-        wide.samples.assign(300, 1);
-        try {
-            U8g2Font(wide, GlyphSet(), BdfNames(), {U8g2Mode::Proportional, "f"});
-            QFAIL("a glyph 300 pixels wide was taken");
-        } catch (const U8g2TooLarge& e) {
-            QCOMPARE(e.message(), "the glyph of U+0057 is 300 x 1 pixels; u8g2 fonts hold glyphs "
-                                  "of at most 255 x 255");
-        }
     }
 };
 

@@ -511,6 +511,8 @@ void fontCases(Builder& b) {
             "0x1D538-0x1D539", "-o", "f.h"});
     b.tool({"font", "--format", "gfx", "--font-file", DejaVuSans, "--points", "200", "--range",
             "0x57", "-o", "f.h"});
+    b.tool({"font", "--format", "u8g2", "--font-file", DejaVuSans, "--points", "300", "--symbols",
+            "W", "-o", "f.c"});
 }
 
 void otherCases(Builder& b, const Inputs& inputs) {
