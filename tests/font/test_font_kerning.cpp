@@ -6,7 +6,6 @@
 // has no kern feature). The LVGL-compatible rule against the values
 // lv_font_conv 1.5.3 takes by its rules, and a class rule over every GB2312
 // glyph held as one class.
-#include "charset.h"
 #include "fonterror.h"
 #include "glyphsource.h"
 #include "kerning.h"

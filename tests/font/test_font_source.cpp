@@ -4,10 +4,10 @@
 // collection's faces and the --range refusals are pinned by tests/identity;
 // the fonts are judged against lv_font_conv and decoded by LVGL in
 // tests/font/lvgl; kerning by HarfBuzz in test_font_kerning.)
-#include "charset.h"
 #include "fonterror.h"
 #include "glyphsource.h"
 #include "lvglfont.h"
+#include "support/faces.h"
 #include "support/font_builder.h"
 
 #include <QRandomGenerator>
@@ -16,6 +16,7 @@
 #include <limits>
 
 using namespace zentraq::font;
+using zentraq::testing::codesIn;
 
 namespace {
 
@@ -35,13 +36,6 @@ QByteArray boxFont(int count, int units, bool ascii = false) {
         for (char32_t c = 0x20; c <= 0x7E; ++c)
             f.cmap.emplace_back(c, 1);
     return f.build();
-}
-
-std::vector<char32_t> codes(std::initializer_list<std::pair<char32_t, char32_t>> ranges) {
-    CharacterSet set;
-    for (const auto& [a, b] : ranges)
-        set.addRange({a, b});
-    return set.characters();
 }
 
 // The converter's own split: for every code, every start, each kind, the
@@ -104,12 +98,12 @@ private slots:
     // tables its look-up reads rightly: every code found, no other.
     void cmapSplit_data() {
         QTest::addColumn<std::vector<char32_t>>("set");
-        QTest::newRow("ASCII and Latin-1") << codes({{0x20, 0x7E}, {0xA0, 0xFF}});
-        QTest::newRow("one code") << codes({{0x4E2D, 0x4E2D}});
-        QTest::newRow("runs past 256") << codes({{0x4E00, 0x51FF}, {0x5201, 0x5202}});
-        QTest::newRow("gaps near 256") << codes({{0x100, 0x101}, {0x200, 0x201}, {0x2FF, 0x300}});
+        QTest::newRow("ASCII and Latin-1") << codesIn({{0x20, 0x7E}, {0xA0, 0xFF}});
+        QTest::newRow("one code") << codesIn({{0x4E2D, 0x4E2D}});
+        QTest::newRow("runs past 256") << codesIn({{0x4E00, 0x51FF}, {0x5201, 0x5202}});
+        QTest::newRow("gaps near 256") << codesIn({{0x100, 0x101}, {0x200, 0x201}, {0x2FF, 0x300}});
         QTest::newRow("spans near 65536")
-            << codes({{0x20, 0x21}, {0x10020, 0x10021}, {0x1001F, 0x1001F}, {0x2001F, 0x20020}});
+            << codesIn({{0x20, 0x21}, {0x10020, 0x10021}, {0x1001F, 0x1001F}, {0x2001F, 0x20020}});
         std::vector<char32_t> sparse;
         QRandomGenerator random(17);
         for (char32_t cp = 0x4E00; cp < 0x9FA5; cp += 1 + random.bounded(9))
