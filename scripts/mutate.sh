@@ -297,7 +297,6 @@ constexpr int CounterBits = 6; => constexpr int CounterBits = 5;
         if (f == 0 || !glyphs.empty()) => if (!glyphs.empty())
         if (f == 0 || !glyphs.empty()) => if (true)
             if (groups[g].face == f) => if (groups[g].face != f)
-        std::sort(glyphs.begin(), glyphs.end()); => (void)0;
         if (!codes.empty())\n            if (const QString left => if (codes.empty())\n            if (const QString left
         if (!codes.empty() || groups.size() == 1) => if (true)
 == src/font/u8g2font.cpp : test_tool_identity

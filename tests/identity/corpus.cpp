@@ -513,6 +513,10 @@ void fontCases(Builder& b) {
             "0x57", "-o", "f.h"});
     b.tool({"font", "--format", "u8g2", "--font-file", DejaVuSans, "--points", "300", "--symbols",
             "W", "-o", "f.c"});
+    // A first face left with all of ASCII taken by the next: its kerning
+    // tables are not read with the other face's glyphs.
+    b.tool({"font", "--font-file", DejaVuSerif, "--range", "0x20-0x7E", "--font-file", DejaVuSans,
+            "--range", "0x20-0x7E", "--size", "16", "-o", "f.c"});
 }
 
 void otherCases(Builder& b, const Inputs& inputs) {
