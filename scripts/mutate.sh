@@ -297,6 +297,51 @@ mutants() {
             const QImage loaded = rgbqumo::LoadPicture(name); => ui->Label5->setText(QString());\n            const QImage loaded = rgbqumo::LoadPicture(name);
             const QImage loaded = rgbqumo::LoadPicture(name); => picture.setPicture(QImage(2, 2, QImage::Format_RGB32), QSizeF(2, 2));\n            const QImage loaded = rgbqumo::LoadPicture(name);
         m_services.boxes.show(QStringLiteral("出现错误") + problemText(e));\n    }\n}\n\n// "生成取模数据" => m_services.boxes.show(QStringLiteral("出现错误 ") + problemText(e));\n    }\n}\n\n// "生成取模数据"
+== src/font/charset.cpp : test_font_source test_tool_identity
+        if (digits.isEmpty() || digits.startsWith(u'+') || digits.startsWith(u'-')) => if (digits.isEmpty())
+    if (value > 0xFFFFFFFFull)\n        value = 0xFFFFFFFFull; => if (false)\n        value = 0xFFFFFFFFull;
+        const std::optional<char32_t> to = arrow < 0 ? first : parseCode(piece.mid(arrow + 2)); => const std::optional<char32_t> to = arrow < 0 ? first : parseCode(piece.mid(arrow + 1));
+        if (*first > *last) => if (*first >= *last)
+        const char32_t end = *to + (*last - *first); // (at most 2 * 0x10FFFF) => const char32_t end = *to;
+        if (*to != *first && *to <= 0xDFFF && end >= 0xD800) => if (false)
+        range.first = 0xE000; => range.first = 0xE001;
+== src/font/lvglcompress.cpp : test_lvgl_flash test_tool_identity
+constexpr int BitRepeats = 10; => constexpr int BitRepeats = 9;
+constexpr int CounterBits = 6; => constexpr int CounterBits = 5;
+        while (end < n && v[end] == p && end - at < std::size_t(MaxRun)) => while (end < n && v[end] == p && end - at <= std::size_t(MaxRun))
+            v[i] ^= samples[i - std::size_t(width)]; => v[i] ^= samples[i - std::size_t(width) + 1];
+                out.put(i < same - 1 ? 1 : 0); => out.put(i < same - 2 ? 1 : 0);
+        if (same <= SkipCount) => if (same < SkipCount)
+        out.write(std::uint32_t(same), CounterBits); => out.write(std::uint32_t(same - 1), CounterBits);
+== src/font/fontwriter.cpp : test_font_formats test_tool_identity
+                all.leftClass[positions[j]] = k.leftClass[j] + all.leftClasses; => all.leftClass[positions[j]] = k.leftClass[j];
+                all.rightClass[positions[j]] = k.rightClass[j] + all.rightClasses; => all.rightClass[positions[j]] = k.rightClass[j];
+        if (positions.empty() && source.faces.size() > 1) => if (false)
+            all.cells.push_back({c.left + all.leftClasses, c.right + all.rightClasses, c.value}); => all.cells.push_back({c.left + all.leftClasses, c.right, c.value});
+                                                             : QFileInfo(path).completeBaseName(); => : QFileInfo(path).baseName();
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80)) => if (!c.isLetterOrNumber())
+    if (n.isEmpty() || n[0].isDigit()) => if (n.isEmpty())
+    return (core::isCKeyword(n) ? n + u'_' : n).toUtf8(); => return n.toUtf8();
+== src/font/gfxfont.cpp : test_font_writers test_tool_identity
+    if (span.last > 0xFFFF) => if (span.last > 0x10FFFF)
+    if (length > 8 * set.glyphs.size()) => if (false)
+    return {255, TooLarge + TakenElsewhere}; => return {65535, TooLarge + TakenElsewhere};
+== src/font/glyphsource.cpp : test_font_bitmap test_tool_identity
+                    ((row[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0) >> shift)); => ((row[x >> 3] >> (7 - (x & 7))) & 1 ? 254 : 0) >> shift));
+            g.linearAdvance = g.advance * 1024; => g.linearAdvance = g.advance * 1000;
+== src/font/fontface.cpp : test_tool_identity
+    if (index < 0 || index >= m_faceCount) { => if (index < 0 || index > m_faceCount) {
+        requestError(m_faceCount == 1 => requestError(m_faceCount == 0
+== src/font/kerning.cpp : test_font_kerning test_tool_identity
+    return it != m_kern.end() && it->first == key ? it->second : 0; => return it != m_kern.end() ? it->second : 0;
+== src/font/groupfont.cpp : test_tool_identity
+        if (f == 0 || !glyphs.empty()) => if (!glyphs.empty())
+        if (f == 0 || !glyphs.empty()) => if (true)
+            if (groups[g].face == f) => if (groups[g].face != f)
+        if (!codes.empty())\n            if (const QString left => if (codes.empty())\n            if (const QString left
+        if (!codes.empty() || groups.size() == 1) => if (true)
+== src/font/u8g2font.cpp : test_tool_identity
+        if (p.box.w > 255 || p.box.h > 255) => if (p.box.h > 255)
 EOF
 }
 

@@ -79,24 +79,6 @@ std::optional<std::vector<CodeChoice>> parseCodeChoices(QStringView text, QStrin
     return out;
 }
 
-std::optional<std::vector<CodeRange>> parseCodeRanges(QStringView text, QString* problem) {
-    std::vector<CodeRange> out;
-    for (QStringView piece : text.split(u',')) {
-        if (piece.contains(u"=>")) {
-            if (problem)
-                *problem = QStringLiteral("'%1' moves codes, which only a font's face group does")
-                               .arg(piece.trimmed());
-            return std::nullopt;
-        }
-    }
-    const auto choices = parseCodeChoices(text, problem);
-    if (!choices)
-        return std::nullopt;
-    for (const CodeChoice& c : *choices)
-        out.push_back(c.range);
-    return out;
-}
-
 void CharacterSet::addRange(CodeRange range) {
     range.last = std::min(range.last, LastCodePoint);
     if (range.first > range.last)
@@ -165,27 +147,6 @@ std::vector<char32_t> charsetCharacters(const QString& c, const SourceFiles& fil
     if (result.problem == glyph::CharsetProblem::NoConverter)
         fontFailure(QStringLiteral("this system cannot decode %1 codes").arg(c));
     return result.charset.characters();
-}
-
-std::vector<char32_t> requestedCharacters(const CharacterRequest& request,
-                                          const SourceFiles& files) {
-    CharacterSet set;
-    for (const QString& r : request.ranges) {
-        QString problem;
-        const auto ranges = parseCodeRanges(r, &problem);
-        if (!ranges)
-            requestError(QStringLiteral("--range: ") + problem);
-        for (const CodeRange& range : *ranges)
-            set.addRange(range);
-    }
-    for (const QString& s : request.symbols)
-        set.addText(s);
-    for (const QString& c : request.charsets)
-        set.addCodes(charsetCharacters(c, files));
-    if (set.empty())
-        requestError(
-            QStringLiteral("the character set is empty: give --range, --symbols or --charset"));
-    return set.characters();
 }
 
 } // namespace zentraq::font

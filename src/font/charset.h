@@ -21,13 +21,6 @@ struct CodeRange {
     char32_t last = 0;
 };
 
-// A range as the command line writes it: "0x20-0x7E", "32-126", a single
-// code "0x4E00" or "65", or several of these separated by commas. Codes are
-// hexadecimal after "0x", decimal otherwise. Empty with `problem` set when
-// the text is not such a list, a range runs backwards or a code lies beyond
-// U+10FFFF.
-std::optional<std::vector<CodeRange>> parseCodeRanges(QStringView text, QString* problem);
-
 // A range of a face's codes and the code its first one takes in the font:
 // "0xF001-0xF003=>0xE000" puts U+F001 to U+F003 at U+E000 to U+E002. `to`
 // is `range.first` when the codes stay where they are.
@@ -37,10 +30,12 @@ struct CodeChoice {
     bool moved() const { return to != range.first; }
 };
 
-// A range as --range writes it in a face group: what parseCodeRanges reads,
-// each piece optionally moved ("A-B=>C", "A=>C"). Empty with `problem` set
-// for what parseCodeRanges refuses and for a move whose codes would reach
-// beyond U+10FFFF or land on the surrogates.
+// A range as --range writes it in a face group: "0x20-0x7E", "32-126", a
+// single code "0x4E00" or "65", or several of these separated by commas
+// (hexadecimal after "0x", decimal otherwise), each piece optionally moved
+// ("A-B=>C", "A=>C"). Empty with `problem` set when the text is not such a
+// list, a range runs backwards, or a code or a moved one lies beyond
+// U+10FFFF or lands on the surrogates.
 std::optional<std::vector<CodeChoice>> parseCodeChoices(QStringView text, QString* problem);
 
 class CharacterSet {
@@ -62,7 +57,7 @@ private:
 };
 
 // What a font's characters are, as the command line names them: code ranges
-// (as parseCodeRanges reads them), the characters of texts, character sets:
+// (as parseCodeChoices reads them), the characters of texts, character sets:
 // ascii, gb2312 and gbk (their assigned characters) or the distinct
 // characters of a UTF-8 file, and the characters of --chars-from files.
 // How --chars-from reads a file (sourcechars.h): its kind, by default
@@ -88,14 +83,8 @@ public:
 };
 
 // The characters of one --charset value: a set's name or a file. Throws
-// FontError as requestedCharacters() does.
+// FontError: Request for a charset that is neither a name nor a file;
+// Failure for a file that is not UTF-8 or codes the system cannot decode.
 std::vector<char32_t> charsetCharacters(const QString& charset, const SourceFiles& files);
-
-// The union of the request's characters, sorted, each once. Throws
-// FontError: Request for a range that cannot be read, a charset that is
-// neither a name nor a file, or no characters at all; Failure for a file
-// that is not UTF-8 or codes the system cannot decode.
-std::vector<char32_t> requestedCharacters(const CharacterRequest& request,
-                                          const SourceFiles& files);
 
 } // namespace zentraq::font

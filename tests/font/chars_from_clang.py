@@ -145,15 +145,11 @@ def main(argv):
         print(__doc__, file=sys.stderr)
         return 2
     cli, face, tarball, work = argv[1:]
-    if not shutil.which("clang"):
-        print("skipped: clang not found (Debian clang)")
-        return 77
-    if not os.path.exists(tarball):
-        print("skipped: %s not found" % tarball)
-        return 77
-    if not os.path.exists(face):
-        print("skipped: %s not found" % face)
-        return 77
+    for missing, what in ((not shutil.which("clang"), "clang (Debian clang)"),
+                          (not os.path.exists(tarball), tarball), (not os.path.exists(face), face)):
+        if missing:
+            print("skipped: %s not found" % what)
+            return 77
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     with tarfile.open(tarball) as t:

@@ -1,18 +1,12 @@
-// Bitmap faces and the one-bit font formats: a BDF file checked before
-// FreeType reads it, a face's glyphs copied exactly at every depth, and what
-// u8g2 fonts cannot hold. data/test12.bdf is a face made for these tests;
-// its u8g2 fonts in every build mode are bdfconv's, byte for byte, and the
-// names otf2bdf gives an outline face are in the u8g2 and BDF fonts of
-// tests/identity (bdfconv and otf2bdf judge them in tests/font/u8g2).
+// A BDF file checked before FreeType reads it. data/test12.bdf is a face
+// made for these tests; its u8g2 fonts in every build mode are bdfconv's,
+// byte for byte, and its LVGL fonts at every depth are pinned by
+// tests/identity, as are what u8g2 fonts cannot hold and the names otf2bdf
+// gives an outline face (bdfconv and otf2bdf judge them, and LVGL a bitmap
+// face's glyphs at every depth, in tests/font/u8g2).
 #include "bdfcheck.h"
-#include "bdffont.h"
-#include "bdfnames.h"
 #include "fonterror.h"
 #include "fontface.h"
-#include "glyphsource.h"
-#include "support/bdf_text.h"
-#include "support/faces.h"
-#include "u8g2font.h"
 
 #include <QFile>
 #include <QTest>
@@ -26,22 +20,6 @@ QByteArray dataFile(const char* name) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-std::vector<char32_t> span(char32_t first, char32_t last) {
-    std::vector<char32_t> codes;
-    for (char32_t c = first; c <= last; ++c)
-        codes.push_back(c);
-    return codes;
-}
-
-RenderSettings oneBit(Rendering rendering, int size) {
-    RenderSettings s;
-    s.rendering = rendering;
-    s.pixelSize = s.points = size;
-    s.dpi = 72;
-    s.bits = 1;
-    return s;
-}
-
 QString failureOf(const std::function<void()>& work, FontError::Kind* kind = nullptr) {
     try {
         work();
@@ -51,23 +29,6 @@ QString failureOf(const std::function<void()>& work, FontError::Kind* kind = nul
         return e.message();
     }
     return QString();
-}
-
-// A glyph set of one glyph of `w` x `h` whose pixels `ink` gives.
-GlyphSet oneGlyph(char32_t code, int w, int h, const std::function<bool(int, int)>& ink) {
-    GlyphSet set;
-    set.settings.bits = 1;
-    Glyph g;
-    g.code = code;
-    g.width = w;
-    g.height = h;
-    g.top = h;
-    g.advance = (w + 1) * 64;
-    set.glyphs.push_back(g);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            set.samples.push_back(ink(x, y) ? 1 : 0);
-    return set;
 }
 
 } // namespace
@@ -134,54 +95,6 @@ private slots:
         QCOMPARE(failureOf([&] { FontFace(damaged, 0, QStringLiteral("t.bdf")); }), m);
         QVERIFY(isBdf(m_bdf));
         QVERIFY(!isBdf("STARTFONTS 2.1\n"));
-    }
-
-    // Every glyph as the BDF text has it, whatever the rendering and depth:
-    // box and blank margins, advance, and each pixel none or full.
-    void glyphsExact_data() {
-        QTest::addColumn<int>("rendering");
-        QTest::addColumn<int>("bits");
-        for (const int bits : {1, 2, 4, 8})
-            QTest::addRow("autohinted, %d bits", bits) << int(Rendering::Autohinted) << bits;
-        QTest::newRow("otf2bdf") << int(Rendering::Otf2bdf) << 1;
-        QTest::newRow("bytecode") << int(Rendering::Bytecode) << 1;
-    }
-    void glyphsExact() {
-        QFETCH(int, rendering);
-        QFETCH(int, bits);
-        const FontFace face(m_bdf, 0, QStringLiteral("t.bdf"));
-        RenderSettings s = oneBit(Rendering(rendering), 12);
-        s.bits = bits;
-        const GlyphSet set = renderGlyphs(face, s, span(0x20, 0xFFFF));
-        const auto expected = zentraq::testing::readBdfText(m_bdf);
-        QCOMPARE(set.glyphs.size(), expected.size());
-        for (const Glyph& g : set.glyphs) {
-            const auto& e = expected.at(g.code);
-            const QString at = codeName(g.code);
-            QVERIFY2(g.width == e.w && g.height == e.h && g.left == e.x && g.top - g.height == e.y,
-                     qPrintable(at));
-            QCOMPARE(g.advance, e.dwidth * 64);
-            QCOMPARE(g.linearAdvance, e.dwidth * 65536);
-            for (int y = 0; y < g.height; ++y)
-                for (int x = 0; x < g.width; ++x)
-                    QVERIFY2(set.samplesOf(g)[y * g.width + x] ==
-                                 (e.ink.count({x, y}) ? set.maxLevel() : 0),
-                             qPrintable(at));
-        }
-    }
-
-    // What u8g2 cannot hold is refused, naming the glyph. (tests/identity
-    // holds the tool's refusals of codes above U+FFFF, of glyphs over 254
-    // bytes and of offsets past a byte.)
-    void u8g2Refusals() {
-        const GlyphSet wide = oneGlyph(U'W', 300, 1, [](int, int) { return true; });
-        try {
-            U8g2Font(wide, GlyphSet(), BdfNames(), {U8g2Mode::Proportional, "f"});
-            QFAIL("a glyph 300 pixels wide was taken");
-        } catch (const U8g2TooLarge& e) {
-            QCOMPARE(e.message(), "the glyph of U+0057 is 300 x 1 pixels; u8g2 fonts hold glyphs "
-                                  "of at most 255 x 255");
-        }
     }
 };
 

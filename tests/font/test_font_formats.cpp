@@ -1,19 +1,15 @@
 // The font formats as writers: which options each takes and the words of
-// the refusals, the defaults each gives, kerning kept within each face of a
-// font of several faces, and C names made from file names.
-#include "bytearraysink.h"
+// the refusals, and the defaults each gives. (Kerning kept within each face
+// of a font of several faces, and C names made from file names, are pinned
+// by tests/identity.)
 #include "fontwriter.h"
-#include "support/faces.h"
 
 #include "../core/support/given_options.h"
 
 #include <QTest>
 
-#include <algorithm>
-
 using namespace zentraq;
 using namespace zentraq::font;
-using zentraq::core::ByteArraySink;
 
 namespace {
 
@@ -35,12 +31,6 @@ QString checked(const QString& format, const QString& words, FontSettings* setti
     if (settings)
         *settings = s;
     return {};
-}
-
-GlyphSet render(const FontFace& face, const std::vector<char32_t>& chars) {
-    RenderSettings r;
-    r.pixelSize = 20;
-    return renderGlyphs(face, r, chars);
 }
 
 } // namespace
@@ -103,82 +93,6 @@ private slots:
         QCOMPARE((QList<int>{r.bits, r.pixelSize, r.points, r.dpi,
                              r.rendering == Rendering::Bytecode ? 1 : 0, s.lvglVersion}),
                  expected);
-    }
-
-    // A font of two faces: each face's kerning between its own glyphs, in
-    // the positions of the merged set; none between glyphs of different
-    // faces, although one face alone kerns those pairs (DejaVu Serif, in
-    // units: A-T -112, A-V -102, T-A -112, T-T 38, T-o -159, V-A -139, V-o
-    // -188; AR PL UMing none).
-    void kerningPerFace() {
-        REQUIRE_FACE(serif, "DejaVu Serif");
-        REQUIRE_FACE(ming, "AR PL UMing CN");
-        const GlyphSet serifAV = render(*serif, {U'A', U'V'});
-        const GlyphSet mingTo = render(*ming, {U'T', U'o'});
-        QCOMPARE(serifAV.glyphs.size(), std::size_t(2));
-        QCOMPARE(mingTo.glyphs.size(), std::size_t(2));
-
-        // Merged in code order: A (serif) T (ming) V (serif) o (ming).
-        GlyphSet merged = serifAV;
-        const std::size_t base = merged.samples.size();
-        merged.samples.insert(merged.samples.end(), mingTo.samples.begin(), mingTo.samples.end());
-        for (Glyph g : mingTo.glyphs) {
-            g.offset += base;
-            merged.glyphs.push_back(g);
-        }
-        std::sort(merged.glyphs.begin(), merged.glyphs.end(),
-                  [](const Glyph& a, const Glyph& b) { return a.code < b.code; });
-        const FontSource source{
-            &merged, {{serif.get(), {}, {}, {0, 2}}, {ming.get(), {}, {}, {1, 3}}}, {}, {}};
-        const std::vector<KernPair> pairs = kernPairs(sourceKerning(source, KerningRule::Script));
-        QList<int> found;
-        for (const KernPair& p : pairs)
-            found << int(p.left) << int(p.right) << p.value;
-        QCOMPARE(found, (QList<int>{0, 2, -102, 2, 0, -139}));
-
-        // The same glyphs all from DejaVu Serif, as one group: all of its
-        // pairs.
-        const GlyphSet serifAll = render(*serif, {U'A', U'T', U'V', U'o'});
-        const FontSource whole{&serifAll, {{serif.get(), {}, {}, {}}}, {}, {}};
-        QList<int> all;
-        for (const KernPair& p : kernPairs(sourceKerning(whole, KerningRule::Script)))
-            all << int(p.left) << int(p.right) << p.value;
-        QCOMPARE(all, (QList<int>{0,  1, -112, 0,    2, -102, 1,    0, -112, 1,   1,
-                                  38, 1, 3,    -159, 2, 0,    -139, 2, 3,    -188}));
-        // Split between the faces, A-V is no pair.
-        const FontSource split{
-            &serifAV, {{serif.get(), {}, {}, {0}}, {ming.get(), {}, {}, {1}}}, {}, {}};
-        QVERIFY(sourceKerning(split, KerningRule::Script).empty());
-    }
-
-    // The C name without --name comes from the output's file name.
-    void cNames_data() {
-        QTest::addColumn<QString>("output");
-        QTest::addColumn<QString>("name");
-        const char* const rows[][3] = {{"file", "out/font_dejavu_16.c", "font_dejavu_16"},
-                                       {"punctuation", "my-font 2.h", "my_font_2"},
-                                       {"two dots", "f.16.c", "f_16"},
-                                       {"digit first", "16px.c", "_16px"},
-                                       {"keyword", "int.c", "int_"},
-                                       {"not ASCII", "字体.c", "__"},
-                                       {"standard output", "-", "font"},
-                                       {"none", "", "font"}};
-        for (const auto& [name, output, c] : rows)
-            QTest::newRow(name) << QString::fromUtf8(output) << QString::fromUtf8(c);
-    }
-    void cNames() {
-        QFETCH(QString, output);
-        QFETCH(QString, name);
-        REQUIRE_FACE(sans, "DejaVu Sans");
-        const GlyphSet set = render(*sans, {U'A'});
-        FontSettings s;
-        s.render = set.settings;
-        const FontSource source{
-            &set, {{sans.get(), {}, QStringLiteral("DejaVuSans.ttf"), {}}}, output, {}};
-        ByteArraySink sink;
-        fontWriterNamed(u"vlw-c")->make(source, s)->write(sink);
-        QVERIFY2(sink.bytes.contains("const uint8_t " + name.toUtf8() + "[] PROGMEM = {\n"),
-                 sink.bytes.left(600).constData());
     }
 };
 

@@ -2,10 +2,10 @@
 // printable-ASCII pair of DejaVu Sans, DejaVu Serif and FreeSerif (as
 // hb-shape shapes them) and of every pair of fonts made here with one rule
 // each (pair sets, class rules, Extension lookups, lookups that add up,
-// scripts, lookup flags, the legacy kern table). The LVGL-compatible
-// rule against the values lv_font_conv 1.5.3 takes by its rules, and a class
-// rule over every GB2312 glyph held as one class.
-#include "charset.h"
+// scripts, lookup flags, the legacy kern table, alone and where a script
+// has no kern feature). The LVGL-compatible rule against the values
+// lv_font_conv 1.5.3 takes by its rules, and a class rule over every GB2312
+// glyph held as one class.
 #include "fonterror.h"
 #include "glyphsource.h"
 #include "kerning.h"
@@ -181,6 +181,15 @@ QByteArray ruleFont(const QString& name) {
         // GPOS with no kern feature in its scripts: HarfBuzz takes the kern
         // table, every horizontal subtable added.
         f.gpos = zentraq::testing::gposTable({{"DFLT", {0}}}, {{"mark", {0}}}, {TestLookup{}});
+    else if (name == "kern table under latn")
+        // latn has no kern feature, DFLT one: HarfBuzz takes the kern table
+        // for a pair with a Latin letter, DFLT's lookup for one without.
+        f.gpos = zentraq::testing::gposTable(
+            {{"DFLT", {0}}, {"latn", {1}}}, {{"kern", {0}}, {"mark", {1}}},
+            {TestLookup{{pairs({{'1', 'A', -40}})}}, TestLookup{}});
+    if (name == "kern table under latn")
+        f.kern =
+            zentraq::testing::kernTable({{{g(c, 'A'), g(c, 'V'), -40}, {g(c, '1'), g(c, '2'), 5}}});
     if (name == "kern table, no kern feature" || name == "kern table alone")
         f.kern =
             zentraq::testing::kernTable({{{g(c, 'A'), g(c, 'V'), -40}, {g(c, 'T'), g(c, 'o'), -10}},
@@ -254,6 +263,8 @@ private slots:
             << ruleFont("kern table, no kern feature") << Latin << QStringList{};
         QTest::newRow("kern table alone")
             << ruleFont("kern table alone") << Latin << QStringList{"AV -40", "To -10"};
+        QTest::newRow("kern table under latn")
+            << ruleFont("kern table under latn") << Latin << QStringList{"1A -40"};
         for (const char* name : {"IgnoreMarks", "mark filtering set", "marks by category"}) {
             QStringList all;
             for (const char32_t a : Marked.toUcs4())

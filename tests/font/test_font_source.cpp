@@ -1,18 +1,14 @@
-// The font core without any GUI library: character sets from ranges and
-// texts, LVGL's character-map split and its bitmap compression, the bounds
-// checked before glyphs are drawn, a collection's faces. (The glyphs at every
-// depth and from many threads are pinned by tests/identity and judged
-// against lv_font_conv in tests/font/lvgl; kerning by HarfBuzz in
-// test_font_kerning.)
-#include "bitwriter.h"
-#include "charset.h"
+// The font core without any GUI library: character sets, LVGL's
+// character-map split, the bounds checked before glyphs are drawn. (The
+// glyphs at every depth and from many threads, the compressed bitmaps, a
+// collection's faces and the --range refusals are pinned by tests/identity;
+// the fonts are judged against lv_font_conv and decoded by LVGL in
+// tests/font/lvgl; kerning by HarfBuzz in test_font_kerning.)
 #include "fonterror.h"
 #include "glyphsource.h"
-#include "lvglcompress.h"
 #include "lvglfont.h"
 #include "support/faces.h"
 #include "support/font_builder.h"
-#include "support/lvgl_rle.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -20,6 +16,7 @@
 #include <limits>
 
 using namespace zentraq::font;
+using zentraq::testing::codesIn;
 
 namespace {
 
@@ -39,13 +36,6 @@ QByteArray boxFont(int count, int units, bool ascii = false) {
         for (char32_t c = 0x20; c <= 0x7E; ++c)
             f.cmap.emplace_back(c, 1);
     return f.build();
-}
-
-std::vector<char32_t> codes(std::initializer_list<std::pair<char32_t, char32_t>> ranges) {
-    CharacterSet set;
-    for (const auto& [a, b] : ranges)
-        set.addRange({a, b});
-    return set.characters();
 }
 
 // The converter's own split: for every code, every start, each kind, the
@@ -86,84 +76,6 @@ class TestFontSource : public QObject {
     Q_OBJECT
 
 private slots:
-    void codeRanges_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>(
-            "expected"); // "first-last;..." in hex, or "!" + part of the problem
-        const char* const rows[][3] = {
-            {"hex range", "0x20-0x7E", "20-7e"},
-            {"decimal range", "32-126", "20-7e"},
-            {"single hex", "0x4E00", "4e00-4e00"},
-            {"list", "0x20-0x7E, 0xB0,0x2022", "20-7e;b0-b0;2022-2022"},
-            {"last code point", "0x10FFFF", "10ffff-10ffff"},
-            {"backwards", "0x7E-0x20", "!runs backwards (0x7E is above 0x20)"},
-            {"past the last", "0x20-0x110000", "!beyond U+10FFFF"},
-            {"huge decimal", "99999999999", "!beyond U+10FFFF"},
-            {"not a number", "abc", "!is not a code"},
-            {"bare prefix", "0x", "!is not a code"},
-            {"negative", "-5", "!is not a code"},
-            {"empty item", "0x20,", "!is not a code"}};
-        for (const auto& [name, text, expected] : rows)
-            QTest::newRow(name) << QString(text) << QString(expected);
-    }
-    void codeRanges() {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
-        QString problem;
-        const auto ranges = parseCodeRanges(text, &problem);
-        if (expected.startsWith(u'!')) {
-            QVERIFY(!ranges);
-            QVERIFY2(problem.contains(expected.mid(1)), qPrintable(problem));
-            return;
-        }
-        QVERIFY2(ranges, qPrintable(problem));
-        QStringList got;
-        for (const CodeRange& r : *ranges)
-            got << QString::number(uint(r.first), 16) + u'-' + QString::number(uint(r.last), 16);
-        QCOMPARE(got.join(u';'), expected);
-    }
-
-    // Moved ranges as --range writes them in a face group: "FIRST-LAST>TO"
-    // for each piece, or "!" and a part of the refusal.
-    void codeChoices_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-        const char* const rows[][3] = {
-            {"a range moved", "0xF001-0xF003=>0xE000", "f001-f003>e000"},
-            {"one code moved, decimal", "61441=>57344", "f001-f001>e000"},
-            {"moved and not, spaced", "0x20-0x7E, 0xF001 => 0xE000", "20-7e>20;f001-f001>e000"},
-            {"to the last code point", "0xF001-0xF003=>0x10FFFD", "f001-f003>10fffd"},
-            {"one past the last", "0xF001-0xF003=>0x10FFFE",
-             "!moves codes beyond U+10FFFF, the last code point (up to 0x110000)"},
-            {"a target past the last", "0x41=>0x110000", "!reaches beyond U+10FFFF"},
-            {"onto the surrogates", "0x41-0x50=>0xD7F8", "!onto the surrogates"},
-            {"no target", "0x41=>", "!moved to a code"},
-            {"two arrows", "0x41=>0x42=>0x43", "!moved to a code"},
-            {"backwards, moved", "0x43-0x41=>0xE000", "!runs backwards"}};
-        for (const auto& [name, text, expected] : rows)
-            QTest::newRow(name) << QString(text) << QString(expected);
-    }
-    void codeChoices() {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
-        QString problem;
-        const auto choices = parseCodeChoices(text, &problem);
-        if (expected.startsWith(u'!')) {
-            QVERIFY(!choices);
-            QVERIFY2(problem.contains(expected.mid(1)), qPrintable(problem));
-            return;
-        }
-        QVERIFY2(choices, qPrintable(problem));
-        QStringList got;
-        for (const CodeChoice& c : *choices)
-            got << QString::number(uint(c.range.first), 16) + u'-' +
-                       QString::number(uint(c.range.last), 16) + u'>' +
-                       QString::number(uint(c.to), 16);
-        QCOMPARE(got.join(u';'), expected);
-        // The ranges of the character set take no moves.
-        QCOMPARE(bool(parseCodeRanges(text, &problem)), !text.contains(u"=>"));
-    }
-
     // Ranges, codes and texts overlap: each character once, in code order;
     // surrogates and control characters never join.
     void characterUnion() {
@@ -186,12 +98,12 @@ private slots:
     // tables its look-up reads rightly: every code found, no other.
     void cmapSplit_data() {
         QTest::addColumn<std::vector<char32_t>>("set");
-        QTest::newRow("ASCII and Latin-1") << codes({{0x20, 0x7E}, {0xA0, 0xFF}});
-        QTest::newRow("one code") << codes({{0x4E2D, 0x4E2D}});
-        QTest::newRow("runs past 256") << codes({{0x4E00, 0x51FF}, {0x5201, 0x5202}});
-        QTest::newRow("gaps near 256") << codes({{0x100, 0x101}, {0x200, 0x201}, {0x2FF, 0x300}});
+        QTest::newRow("ASCII and Latin-1") << codesIn({{0x20, 0x7E}, {0xA0, 0xFF}});
+        QTest::newRow("one code") << codesIn({{0x4E2D, 0x4E2D}});
+        QTest::newRow("runs past 256") << codesIn({{0x4E00, 0x51FF}, {0x5201, 0x5202}});
+        QTest::newRow("gaps near 256") << codesIn({{0x100, 0x101}, {0x200, 0x201}, {0x2FF, 0x300}});
         QTest::newRow("spans near 65536")
-            << codes({{0x20, 0x21}, {0x10020, 0x10021}, {0x1001F, 0x1001F}, {0x2001F, 0x20020}});
+            << codesIn({{0x20, 0x21}, {0x10020, 0x10021}, {0x1001F, 0x1001F}, {0x2001F, 0x20020}});
         std::vector<char32_t> sparse;
         QRandomGenerator random(17);
         for (char32_t cp = 0x4E00; cp < 0x9FA5; cp += 1 + random.bounded(9))
@@ -239,53 +151,6 @@ private slots:
                 if (i + 1 == set.size() || set[i + 1] != set[i] + 1)
                     QCOMPARE(lookUp(set[i] + 1), -1L);
             }
-        }
-    }
-
-    // Whatever the runs, LVGL's decoder gets the samples back, across rows
-    // and past the longest run one code holds (75).
-    void compression_data() {
-        QTest::addColumn<int>("bpp");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<std::vector<std::uint8_t>>("samples");
-        const auto runs = [](int max, std::initializer_list<int> lengths) {
-            std::vector<std::uint8_t> s;
-            std::uint8_t v = 0;
-            for (const int n : lengths) {
-                s.insert(s.end(), std::size_t(n), v);
-                v = std::uint8_t((v + 1) % (max + 1));
-            }
-            return s;
-        };
-        for (const int bpp : {2, 4, 8}) {
-            const int max = (1 << bpp) - 1;
-            const QByteArray b = QByteArray::number(bpp);
-            QTest::newRow(b + " bits, run lengths at the code's limits")
-                << bpp << 13 << runs(max, {1, 2, 3, 10, 11, 12, 13, 74, 75, 76, 150, 151, 1, 1});
-            QTest::newRow(b + " bits, all blank")
-                << bpp << 40 << std::vector<std::uint8_t>(40 * 30, 0);
-            std::vector<std::uint8_t> noise(37 * 23);
-            QRandomGenerator random(bpp);
-            for (std::uint8_t& s : noise)
-                s = std::uint8_t(random.bounded(3) == 0 ? random.bounded(max + 1) : 0);
-            QTest::newRow(b + " bits, sparse noise") << bpp << 37 << noise;
-            QTest::newRow(b + " bits, one pixel")
-                << bpp << 1 << std::vector<std::uint8_t>{std::uint8_t(max)};
-        }
-    }
-    void compression() {
-        QFETCH(int, bpp);
-        QFETCH(int, width);
-        QFETCH(std::vector<std::uint8_t>, samples);
-        const int height = int(samples.size()) / width;
-        samples.resize(std::size_t(width * height));
-        for (const bool prefilter : {true, false}) {
-            BitWriter bits;
-            writeCompressed(samples.data(), width, height, bpp, prefilter, bits);
-            QCOMPARE(bits.bytes().size(), (bits.bitCount() + 7) / 8);
-            const std::vector<std::uint8_t> back = zentraq::testing::lvglDecompress(
-                bits.bytes().data(), bits.bytes().size(), width, height, bpp, prefilter);
-            QVERIFY2(back == samples, prefilter ? "with the prefilter" : "without it");
         }
     }
 
@@ -355,32 +220,6 @@ private slots:
             QVERIFY2(kind >= 0, e.what());
             QCOMPARE(int(e.kind()), kind);
             QCOMPARE(e.message(), message);
-        }
-    }
-
-    // A collection's faces by index; past its end is the request's fault,
-    // a file that is no font the work's.
-    void faceIndex() {
-        const QString uming = zentraq::testing::faceFile(QStringLiteral("AR PL UMing CN"));
-        if (uming.isEmpty())
-            QSKIP("AR PL UMing is not installed");
-        const QByteArray data = zentraq::testing::fileBytes(uming);
-        const FontFace first(data, 0, uming);
-        QVERIFY(first.faceCount() > 1);
-        QVERIFY(first.glyphIndex(U'中') != 0);
-        try {
-            FontFace past(data, first.faceCount(), uming);
-            QFAIL("a face past the end opened");
-        } catch (const FontError& e) {
-            QCOMPARE(e.kind(), FontError::Request);
-            QVERIFY2(e.message().contains(QStringLiteral("past its end")), e.what());
-        }
-        try {
-            FontFace none(QByteArray("not a font at all"), 0, QStringLiteral("notes.txt"));
-            QFAIL("text opened as a font");
-        } catch (const FontError& e) {
-            QCOMPARE(e.kind(), FontError::Failure);
-            QCOMPARE(e.message(), QStringLiteral("'notes.txt' is not a font FreeType can read"));
         }
     }
 };

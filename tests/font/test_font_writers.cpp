@@ -1,11 +1,9 @@
-// The font writers without the libraries: LVGL's C and binary fonts against
-// values lv_font_conv wrote, GFX's span rules and refusals against
-// fontconvert's lines, and samples drawn from what the files hold (vlw's as
-// a port of TFT_eSPI draws the file).
-// (Every byte of the tool's fonts is pinned by tests/identity, and LVGL
-// itself judges them in tests/font/lvgl.)
+// The font writers without the libraries: LVGL's C fonts against values
+// lv_font_conv wrote, GFX's names, and samples drawn from what the files hold
+// (vlw's as a port of TFT_eSPI draws the file). (Every byte of the tool's
+// fonts and GFX's refusals are pinned by tests/identity; LVGL and fontconvert
+// judge the fonts in tests/font/lvgl.)
 #include "bytearraysink.h"
-#include "charset.h"
 #include "fonterror.h"
 #include "gfxfont.h"
 #include "glyphsource.h"
@@ -23,17 +21,7 @@
 
 using namespace zentraq::font;
 using zentraq::core::ByteArraySink;
-
-namespace {
-
-std::vector<char32_t> latin() {
-    CharacterSet set;
-    set.addRange({0x20, 0x7E});
-    set.addRange({0xA0, 0xFF});
-    return set.characters();
-}
-
-} // namespace
+using zentraq::testing::codesIn;
 
 class TestFontWriters : public QObject {
     Q_OBJECT
@@ -119,50 +107,6 @@ private slots:
         QCOMPARE(c.count("*/"), c.count("/*"));
     }
 
-    // One span of 16-bit codes, gaps filled with empty glyphs; anything GFX
-    // cannot hold is refused with a pointer to the formats that can.
-    void gfxSpans_data() {
-        QTest::addColumn<QString>("chars");
-        QTest::addColumn<int>("points");
-        QTest::addColumn<QString>("expected"); // a line of the header, or "!" + the refusal
-        QTest::newRow("gap") << "AC" << 12
-                             << "  {    36,   0,   0,   0,    0,    0 },   // 0x42 'B'";
-        QTest::newRow("above U+FFFF") << "\U0001D538\U0001D539" << 12 << "!above U+FFFF";
-        QTest::newRow("sparse span") << "A\u0100" << 12 << "!more than 8 times as many";
-        QTest::newRow("too large") << "W" << 200 << "!GFX's 8-bit";
-        // Lines fontconvert wrote for the same glyphs: yOffset is 1 - top.
-        QTest::newRow("descender, as fontconvert")
-            << "fghij" << 12 << "  {    18,  12,  18,  15,    1,  -12 },   // 0x67 'g'";
-        QTest::newRow("last glyph, as fontconvert")
-            << "fghij" << 12 << "  {    75,   5,  23,   7,   -1,  -17 } }; // 0x6A 'j'";
-    }
-    void gfxSpans() {
-        QFETCH(QString, chars);
-        QFETCH(int, points);
-        QFETCH(QString, expected);
-        REQUIRE_FACE(face, "DejaVu Sans", Interpreter::Version35);
-        RenderSettings s;
-        s.rendering = Rendering::Bytecode;
-        s.points = points;
-        s.bits = 1;
-        CharacterSet cs;
-        cs.addText(chars);
-        const GlyphSet set = renderGlyphs(*face, s, cs.characters());
-        ByteArraySink sink;
-        try {
-            writeGfx(set, "F", sink);
-        } catch (const FontError& e) {
-            QVERIFY2(expected.startsWith(u'!'), e.what());
-            QVERIFY2(e.message().contains(expected.mid(1)), e.what());
-            QVERIFY(e.message().endsWith(QStringLiteral("the lvgl and vlw formats take it")));
-            QCOMPARE(e.kind(), FontError::Request);
-            return;
-        }
-        QVERIFY2(!expected.startsWith(u'!'), sink.bytes.constData());
-        QVERIFY2(sink.bytes.contains(expected.toUtf8()), sink.bytes.constData());
-        QVERIFY(sink.bytes.startsWith("const uint8_t FBitmaps[] PROGMEM = {\n  0x"));
-    }
-
     void gfxNames_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("points");
@@ -194,8 +138,6 @@ private slots:
         QTest::addColumn<int>("width"); // -1: not checked
         QTest::newRow("A B C") << "DejaVu Sans Mono" << 20 << "A B C" << false << 0 << 47;
         QTest::newRow("missing") << "DejaVu Sans Mono" << 20 << "A\u4E2DB" << false << 1 << -1;
-        QTest::newRow("lines, spaces, Latin-1")
-            << "DejaVu Sans" << 24 << "Wolf jagt  Äpfel,\n qüyz © \u4E2D" << false << 1 << -1;
         QTest::newRow("Processing's ascent")
             << "DejaVu Serif" << 20 << "Åpfel dp\nÉcole" << true << 0 << -1;
         // F0 9F 98 80: TFT_eSPI reads four codes, and U+00F0 is in the font.
@@ -215,7 +157,7 @@ private slots:
         RenderSettings s;
         s.pixelSize = size;
         s.bits = 8;
-        const GlyphSet set = renderGlyphs(*face, s, latin());
+        const GlyphSet set = renderGlyphs(*face, s, codesIn({{0x20, 0x7E}, {0xA0, 0xFF}}));
         const VlwMetrics m =
             vlwMetrics(*face, set, processing ? VlwConvention::Processing : VlwConvention::Glyphs);
         if (processing) {

@@ -375,6 +375,58 @@ void fontCases(Builder& b) {
     b.line("font --format vlw --font-file $SANS --size 12 --range 0x41,0x1D400 -o f.vlw");
     b.line("font --font-file $SANS --size 16 --range 0x41 --format lvgl-bin --sample A "
            "--sample-output -");
+    // --range as a face group reads it: codes, ranges and moves, and each
+    // way it is refused.
+    for (const char* range :
+         {"32-34, 0x41 => 0xE000", "0x41-0x43=>0x10FFFD", "abc", "0x", "-5", "0x20,", "0x+41",
+          "4294967361", "0x41=>", "0x41=>0x42=>0x43", "0x43-0x41=>0xE000", "0x41-0x43=>0x10FFFE",
+          "0x41=>0x110000", "0x41-0x50=>0xD7F8"})
+        b.tool({"font", "--font-file", DejaVuSans, "--size", "8", "--range", range, "-o", "f.c"});
+    // Kerning within each face of a font of several: DejaVu Serif kerns
+    // A-T, A-V, T-A, T-T, T-o, V-A and V-o; here A-V and V-A are its own,
+    // T-T and T-o DejaVu Sans's. Then a first face left with nothing, whose
+    // kerning does not count.
+    b.tool({"font", "--font-file", DejaVuSerif, "--range", "0x41,0x56", "--font-file", DejaVuSans,
+            "--range", "0x54,0x6F", "--size", "20", "-o", "f.c"});
+    b.tool({"font", "--font-file", DejaVuSerif, "--range", "0x41,0x56", "--font-file", DejaVuSans,
+            "--range", "0x41,0x56", "--size", "20", "-o", "f.c"});
+    // Face groups of DejaVu Sans (S) and Serif (F): the faces a font keeps
+    // (one for a face of two groups, none for a face left with nothing),
+    // the kerning within each, and what each group's face lacks.
+    for (const char* groups :
+         {"S AT F Vo", "S AV F To", "S V F T S A", "S AT F V S V", "S A中 F T"}) {
+        QList<QByteArray> args{"font", "--size", "16"};
+        const QList<QByteArray> words = split(groups);
+        for (qsizetype i = 0; i + 1 < words.size(); i += 2)
+            args << "--font-file" << (words[i] == "S" ? DejaVuSans : DejaVuSerif) << "--symbols"
+                 << words[i + 1];
+        b.tool(args + QList<QByteArray>{"-o", "f.c"});
+        b.tool(args + QList<QByteArray>{"--missing"});
+    }
+    // C names from the output's name.
+    for (const char* output : {"my-font 2.h", "f.16.c", "16px.c", "int.c", "字体.c", "-"})
+        b.tool({"font", "--format", "vlw-c", "--font-file", DejaVuSans, "--size", "8", "--range",
+                "0x41", "-o", output});
+    // A face past the end of a collection of four and of a single face, a
+    // file that is no font.
+    for (const char* const face : {UMing, DejaVuSans})
+        b.tool({"font", "--font-file", face, "--face-index", face == UMing ? "4" : "1", "--size",
+                "16", "--range", "0x41", "-o", "f.c"});
+    b.tool({"font", "--font-file", in("menu.txt"), "--size", "16", "--range", "0x41", "-o", "f.c"});
+    // A bitmap face's glyphs at the other depths; what GFX cannot hold.
+    for (const char* bpp : {"1", "4", "8"})
+        b.tool({"font", "--font-file", in("test12.bdf"), "--size", "12", "--bpp", bpp, "--range",
+                "0x20-0xFFFF", "-o", "font.c"});
+    b.tool({"font", "--format", "gfx", "--font-file", DejaVuSans, "--points", "12", "--range",
+            "0x1D538-0x1D539", "-o", "f.h"});
+    b.tool({"font", "--format", "gfx", "--font-file", DejaVuSans, "--points", "200", "--range",
+            "0x57", "-o", "f.h"});
+    b.tool({"font", "--format", "u8g2", "--font-file", DejaVuSans, "--points", "300", "--symbols",
+            "W", "-o", "f.c"});
+    // A first face left with all of ASCII taken by the next: its kerning
+    // tables are not read with the other face's glyphs.
+    b.tool({"font", "--font-file", DejaVuSerif, "--range", "0x20-0x7E", "--font-file", DejaVuSans,
+            "--range", "0x20-0x7E", "--size", "16", "-o", "f.c"});
 }
 
 void otherCases(Builder& b, const Inputs& inputs) {

@@ -32,12 +32,7 @@
 #define MARGIN 8
 
 static int usage(void) {
-    fputs("usage: CLIENT compare C_FONT IMAGE [--fallback C_FONT IMAGE] [--min-kerned N] "
-          "[--cache N] [--from-file] [--label TEXT]...\n"
-          "       CLIENT reads IMAGE TEXT [--cache N] [--max-cold N]\n"
-          "       CLIENT hostile IMAGE TEXT\n"
-          "       CLIENT ram BINARY_FONT IMAGE [--cache N]\n",
-          stderr);
+    fputs("usage: CLIENT compare|reads|hostile|ram ... (tests/font/lvgl/flash_client.c)\n", stderr);
     return 2;
 }
 
@@ -69,10 +64,6 @@ static bool source_read(void* user, uint32_t offset, void* buf, uint32_t len) {
         return false;
     memcpy(buf, s->data + offset, len);
     return true;
-}
-
-static void source_reset(source* s) {
-    s->calls = s->bytes = 0;
 }
 
 static int source_open(source* s, const char* path) {
@@ -322,7 +313,7 @@ static int cmd_reads(const char* image, const char* text, const options* o) {
     if (zlh_open(w + 2 * MARGIN, h + 2 * MARGIN) != 0)
         return 1;
     zlh_clear(0x000000);
-    source_reset(&s);
+    s.calls = s.bytes = 0;
     lv_font_t* font = zt_flash_font_create(source_read, &s, 0, (uint32_t)o->cache);
     if (!font)
         return 1;
@@ -330,7 +321,7 @@ static int cmd_reads(const char* image, const char* text, const options* o) {
     long glyphs = 0;
     for (const char* p = text; next_code(&p);)
         glyphs++;
-    source_reset(&s);
+    s.calls = s.bytes = 0;
     zlh_add_label(font, text, MARGIN, MARGIN, 0xFFFFFF);
     zlh_render();
     printf("label of %ld characters laid out and drawn, cache of %ld glyphs: %lu reads, %lu "
@@ -350,7 +341,7 @@ static int cmd_reads(const char* image, const char* text, const options* o) {
         font = zt_flash_font_create(source_read, &s, 0, 0);
         if (!font)
             return 1;
-        source_reset(&s);
+        s.calls = s.bytes = 0;
         lv_font_glyph_dsc_t g;
         if (lv_font_get_glyph_dsc(font, &g, c, 0)) {
 #if LVGL_VERSION_MAJOR >= 9

@@ -7,10 +7,9 @@ For each case below, zentraq-cli makes the LVGL C font for LVGL 9 and 8;
 its data apart from comments and names (lvgl_c_data.py) must equal
 lv_font_conv's for the same faces and options. With LV_FONT_CONV the two
 are compared directly; the digests of lv_font_conv's data, recorded below
-from its output once, check ours everywhere else. Exit 77 (skipped) without
-the faces.
-
-    merged_fonts.py --record LV_FONT_CONV WORKDIR   prints the digests
+from its output once, check ours everywhere else (a run with LV_FONT_CONV
+prints the digest of a case whose data are equal and not recorded). Exit 77
+(skipped) without the faces.
 """
 import os
 import subprocess
@@ -49,7 +48,7 @@ CASES = {
 }
 
 # sha256 of lvgl_c_data.py's dump of lv_font_conv 1.5.3's font, for LVGL 9
-# and 8 (recorded with --record).
+# and 8.
 GOLDEN = {
     "icons_1": (
         'a075f2eb795747629de40c79750146302a6eed11666f2c09f4b2e0f755bd5b2c',
@@ -88,13 +87,6 @@ def main(argv):
         if not os.path.exists(face):
             print("skipped: %s not found (scripts/install-deps.sh)" % face)
             return 77
-    if len(argv) == 4 and argv[1] == "--record":
-        os.makedirs(argv[3], exist_ok=True)
-        for case, args in CASES.items():
-            ref = os.path.join(argv[3], "ref_%s.c" % case)
-            make_ref(argv[2], args, ref)
-            print('    "%s": (%r, %r),' % (case, *(lvgl_c_data.digest(ref, v) for v in (9, 8))))
-        return 0
     if len(argv) not in (3, 4):
         print(__doc__, file=sys.stderr)
         return 2

@@ -1,7 +1,9 @@
 #pragma once
 
-// The Debian faces the font tests are made with, found through fontconfig.
+// The Debian faces the font tests are made with, found through fontconfig,
+// and the characters of code ranges.
 
+#include "charset.h"
 #include "fontface.h"
 #include "fontfaces.h"
 
@@ -31,6 +33,14 @@ openFace(const QString& family, font::Interpreter interpreter = font::Interprete
     if (file.isEmpty())
         return nullptr;
     return std::make_unique<font::FontFace>(fileBytes(file), 0, file, interpreter);
+}
+
+// The characters of `ranges`, in code order, each once.
+inline std::vector<char32_t> codesIn(std::initializer_list<std::pair<char32_t, char32_t>> ranges) {
+    font::CharacterSet set;
+    for (const auto& [first, last] : ranges)
+        set.addRange({first, last});
+    return set.characters();
 }
 
 } // namespace zentraq::testing

@@ -235,11 +235,10 @@ inline QByteArray gdefTable(const GlyphRanges& classes,
     return t.b;
 }
 
-// The legacy (OpenType, version 0) kern table: format 0 subtables of
-// (left, right, value), each `coverage` (1: horizontal).
+// The legacy (OpenType, version 0) kern table: horizontal format 0
+// subtables of (left, right, value).
 inline QByteArray
-kernTable(const std::vector<std::vector<std::tuple<unsigned, unsigned, int>>>& subtables,
-          unsigned coverage = 1) {
+kernTable(const std::vector<std::vector<std::tuple<unsigned, unsigned, int>>>& subtables) {
     Be t;
     t.u16(0).u16(unsigned(subtables.size()));
     for (auto pairs : subtables) {
@@ -250,7 +249,7 @@ kernTable(const std::vector<std::vector<std::tuple<unsigned, unsigned, int>>>& s
             range *= 2;
             ++selector;
         }
-        t.u16(0).u16(std::min(14 + 6 * n, 0xFFFFu)).u16(coverage);
+        t.u16(0).u16(std::min(14 + 6 * n, 0xFFFFu)).u16(1);
         t.u16(n).u16(6 * range).u16(selector).u16(6 * (n - range));
         for (const auto& [l, r, v] : pairs)
             t.u16(l).u16(r).s16(v);

@@ -4,9 +4,9 @@
 // description: six big-endian 32-bit words (glyph count, version, size,
 // unused, ascent, descent), seven words a glyph (code, height, width,
 // advance, dY from the base line up to the bitmap's top, dX from the cursor
-// to its left, padding), then the 8-bit alpha bitmaps in glyph order. And a
-// port of TFT_eSPI's own drawing of such a font, to judge the tool's
-// samples by.
+// to its left, padding), then the 8-bit alpha bitmaps in glyph order; the
+// reader keeps the glyphs. And a port of TFT_eSPI's own drawing of such a
+// font, to judge the tool's samples by.
 
 #include <QByteArray>
 #include <QImage>
@@ -27,9 +27,7 @@ struct VlwGlyph {
 };
 
 struct VlwFont {
-    int ascent = 0, descent = 0, size = 0, version = 0;
     std::vector<VlwGlyph> glyphs;
-    QByteArray bytes;
 
     const VlwGlyph* find(std::uint32_t code) const {
         for (const VlwGlyph& g : glyphs)
@@ -48,12 +46,7 @@ inline std::optional<VlwFont> readVlw(const QByteArray& bytes) {
     if (bytes.size() < 24)
         return std::nullopt;
     VlwFont f;
-    f.bytes = bytes;
     const int count = word(0);
-    f.version = word(4);
-    f.size = word(8);
-    f.ascent = word(16);
-    f.descent = word(20);
     qsizetype bitmap = 24 + 28 * qsizetype(count);
     if (count < 0 || bitmap > bytes.size())
         return std::nullopt;

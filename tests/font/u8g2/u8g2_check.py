@@ -23,10 +23,6 @@ import tempfile
 import zlib
 
 
-def fail(message):
-    sys.exit(message)
-
-
 def same(ref, ours, ignore_total):
     a, b = open(ref, "rb").read(), open(ours, "rb").read()
     if ignore_total:
@@ -38,8 +34,8 @@ def same(ref, ours, ignore_total):
     la, lb = a.split(b"\n"), b.split(b"\n")
     for i, (x, y) in enumerate(zip(la, lb)):
         if x != y:
-            fail(f"line {i + 1} differs:\n  {ref}: {x[:200]!r}\n  {ours}: {y[:200]!r}")
-    fail(f"{ref} has {len(la)} lines, {ours} {len(lb)}")
+            sys.exit(f"line {i + 1} differs:\n  {ref}: {x[:200]!r}\n  {ours}: {y[:200]!r}")
+    sys.exit(f"{ref} has {len(la)} lines, {ours} {len(lb)}")
 
 
 def read_png(path):
@@ -96,17 +92,17 @@ def draw(client, ours, ref, png, text):
             subprocess.run([client, font, text, str(w), str(h), "-o", out], check=True)
             drawn[font] = read_pbm(out)
     if drawn[ours] != drawn[ref]:
-        fail(f"u8g2 draws '{text}' with {ours} and with {ref} differently")
+        sys.exit(f"u8g2 draws '{text}' with {ours} and with {ref} differently")
     dw, dh, pixels = drawn[ours]
     ink = 0
     for y in range(dh):
         for x in range(dw):
             want = 1 if x < w and y < h and sample[y][x] < 128 else 0
             if pixels[y][x] != want:
-                fail(f"pixel {x},{y}: u8g2 draws {pixels[y][x]}, the sample shows {want}")
+                sys.exit(f"pixel {x},{y}: u8g2 draws {pixels[y][x]}, the sample shows {want}")
             ink += want
     if ink == 0:
-        fail("nothing was drawn")
+        sys.exit("nothing was drawn")
     print(f"equal: {w} x {h} pixels, {ink} of them ink")
 
 
@@ -148,25 +144,25 @@ def lvgl_bdf(client, font, bdf):
         subprocess.run([client, "dump", font, "-o", dump], check=True)
         lines = [line.split() for line in open(dump) if line.startswith("glyph ")]
     if not lines:
-        fail(f"{font} has no glyphs")
+        sys.exit(f"{font} has no glyphs")
     for words in lines:
         code = int(words[1][2:], 16)
         d = dict(w.split("=") for w in words[2:])
         g = glyphs.get(code)
         if g is None:
-            fail(f"U+{code:04X} is in {font} but not in {bdf}")
+            sys.exit(f"U+{code:04X} is in {font} but not in {bdf}")
         bw, bh, bx, by = g["box"]
         w, h = map(int, d["box"].split("x"))
         ox, oy = map(int, d["ofs"].split(","))
         if (w, h, ox, oy, int(d["adv"])) != (bw, bh, bx, by, g["dwidth"]):
-            fail(f"U+{code:04X}: LVGL box {w}x{h} at {ox},{oy}, advance {d['adv']}; "
+            sys.exit(f"U+{code:04X}: LVGL box {w}x{h} at {ox},{oy}, advance {d['adv']}; "
                  f"BDF BBX {bw} {bh} {bx} {by}, DWIDTH {g['dwidth']}")
         px = bytes.fromhex(d["px"])
         for y in range(h):
             for x in range(w):
                 want = 255 if (x, y) in g["ink"] else 0
                 if px[y * w + x] != want:
-                    fail(f"U+{code:04X}: pixel {x},{y} is {px[y * w + x]}, the BDF says {want}")
+                    sys.exit(f"U+{code:04X}: pixel {x},{y} is {px[y * w + x]}, the BDF says {want}")
     print(f"equal: {len(lines)} glyphs")
 
 
@@ -183,7 +179,7 @@ def library_bdf(library, chars, bdf, size):
     data = open(library, "rb").read()
     cell = (size * size + 7) // 8
     if len(data) != cell * len(codes):
-        fail(f"{library} holds {len(data)} bytes, {len(codes)} cells of {cell} expected")
+        sys.exit(f"{library} holds {len(data)} bytes, {len(codes)} cells of {cell} expected")
     baselines, placed = {}, []
     for i, code in enumerate(codes):
         bits = data[i * cell:(i + 1) * cell]
@@ -193,7 +189,7 @@ def library_bdf(library, chars, bdf, size):
         bw, bh, bx, by = g["box"]
         gat, gshape = trimmed(g["ink"])
         if shape != gshape:
-            fail(f"U+{code:04X}: the cell's ink is not the BDF glyph's")
+            sys.exit(f"U+{code:04X}: the cell's ink is not the BDF glyph's")
         if at is None:
             continue
         top = by + bh - gat[1]  # ink rows above the base line
@@ -202,7 +198,7 @@ def library_bdf(library, chars, bdf, size):
         if 0 < at[1] < size - height:  # not moved into the cell
             baselines[at[1] + top] = baselines.get(at[1] + top, 0) + 1
     if len(baselines) != 1:
-        fail(f"the glyphs that are not moved into the cell stand on base lines {sorted(baselines)}")
+        sys.exit(f"the glyphs that are not moved into the cell stand on base lines {sorted(baselines)}")
     base = next(iter(baselines))
     for code, at, top, height, left in placed:
         row = base - top  # moved up into the cell, then down
@@ -210,7 +206,7 @@ def library_bdf(library, chars, bdf, size):
             row = size - height
         row = max(row, 0)
         if at != (max(left, 0), row):
-            fail(f"U+{code:04X}: ink at {at}, expected at {(max(left, 0), row)} (base line {base})")
+            sys.exit(f"U+{code:04X}: ink at {at}, expected at {(max(left, 0), row)} (base line {base})")
     print(f"equal: {len(codes)} cells, base line at row {base}")
 
 
