@@ -143,6 +143,10 @@ private slots:
                            "--charset", "set $.txt", "--font-file",     "face a.ttf",
                            "--sample",  "ab",        "--sample-output", "sample #.png"}
             << QStringList{"set $.txt", "face a.ttf"};
+        QTest::newRow("font --chars-from")
+            << QStringList{"font",         "-q",        "--size",      "12",
+                           "--chars-from", "set $.txt", "--font-file", "face a.ttf"}
+            << QStringList{"set $.txt", "face a.ttf"};
         QTest::newRow("font --font FAMILY, named charset")
             << QStringList{"font",        "-q",        "--points", "9",        "--font",
                            "DejaVu Sans", "--charset", "ascii",    "--format", "gfx"}
@@ -240,44 +244,10 @@ private slots:
         QVERIFY2(newer.contains("picture"), newer.constData());
     }
 
+    // A file read whose name the depfile cannot hold. (The other refusals of
+    // --depfile, --keep-unchanged and --sample-output are in tests/identity.)
     void refusals_data() {
         zentraq::testing::refusalColumns();
-        const QStringList picture{"picture", "pic.png"};
-        QTest::newRow("depfile in a missing folder")
-            << picture + QStringList{"-o", "out.txt", "--depfile", "no/such/deps.d"} << 1
-            << "cannot write 'no/such/deps.d': the folder 'no/such' does not exist";
-        QTest::newRow("depfile without -o")
-            << picture + QStringList{"--depfile", "deps.d"} << 2 << "give -o OUT";
-        QTest::newRow("depfile to standard output")
-            << picture + QStringList{"-o", "-", "--depfile", "deps.d"} << 2 << "give -o OUT";
-        QTest::newRow("keep-unchanged without -o")
-            << picture + QStringList{"--keep-unchanged"} << 2 << "give -o OUT";
-        QTest::newRow("depfile is OUT")
-            << picture + QStringList{"-o", "out.txt", "--depfile", "out.txt"} << 2
-            << "--depfile and -o name the same file";
-        QTest::newRow("missing lists, writes nothing")
-            << QStringList{"glyph", "--size", "8x16", "--missing", "a", "--depfile", "deps.d"} << 2
-            << "takes no output options";
-        QTest::newRow("depfile is OUT, spelt otherwise")
-            << picture + QStringList{"-o", "out.txt", "--depfile", "./no/../out.txt"} << 2
-            << "--depfile and -o name the same file";
-        const QStringList font{"font",   "--font-file", QString::fromLatin1(DejaVu),
-                               "--size", "12",          "--range",
-                               "65",     "--sample",    "A"};
-        QTest::newRow("sample is OUT")
-            << font + QStringList{"-o", "out.txt", "--sample-output", "./out.txt"} << 2
-            << "--sample-output and -o name the same file";
-        QTest::newRow("sample is the depfile")
-            << font +
-                   QStringList{"-o", "out.txt", "--depfile", "deps.d", "--sample-output", "deps.d"}
-            << 2 << "--sample-output and --depfile name the same file";
-        QTest::newRow("sample and font to standard output")
-            << font + QStringList{"--sample-output", "-"} << 2
-            << "cannot both go to standard output";
-        QTest::newRow("OUT with a line break")
-            << picture + QStringList{"-o", "out\n.txt", "--depfile", "deps.d"} << 1
-            << "a Make rule cannot hold";
-        // A file read whose name the depfile cannot hold.
         for (const auto& [name, message] : ReadNamesRefused)
             QTest::newRow(name) << QStringList{"picture", "-q",        name,   "-o",
                                                "out.txt", "--depfile", "out.d"}
@@ -288,7 +258,6 @@ private slots:
         QVERIFY(tmp.isValid());
         QImage pic(2, 2, QImage::Format_RGB32);
         pic.fill(Qt::blue);
-        QVERIFY(pic.save(tmp.filePath(QStringLiteral("pic.png")), "PNG"));
         for (const auto& read : ReadNamesRefused)
             QVERIFY(pic.save(tmp.filePath(QString::fromLatin1(read.first)), "PNG"));
         zentraq::testing::expectRefusal(tmp.path(), tmp.path());
