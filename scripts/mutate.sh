@@ -256,6 +256,12 @@ mutants() {
             if (p + 6 > k.size()) => if (p + 6 >= k.size())
 == src/font/kerning.cpp : test_font_kerning test_tool_identity
             m_kern.back().second += e.value; => m_kern.back().second = e.value;
+== src/glyph/charsets.cpp : test_charsets test_cli_glyph test_tool_identity
+    result = twoByteSet("GB2312", 0xA1, 0xF7, 0xA1, 0xFE, -1); => result = twoByteSet("GB2312", 0xA1, 0xF6, 0xA1, 0xFE, -1);
+    result = twoByteSet("GBK", 0x81, 0xFE, 0x40, 0xFE, 0x7F); => result = twoByteSet("GBK", 0x81, 0xFE, 0x40, 0xFE, -1);
+    constexpr Correction Corrections[] = {{"GB2312", 0xA3A7, 0xFF07}}; => constexpr Correction Corrections[] = {{"GB2312", 0xA3A8, 0xFF07}};
+    category == QChar::Other_PrivateUse || => category == QChar::Other_Surrogate ||
+    slot.code = lead * 256 + trail; => slot.code = lead * 256 + trail + 1;
 EOF
 }
 

@@ -129,14 +129,6 @@ private slots:
             << QStringList{"--font-file", Sans,  "--range", "0x41-0x43",
                            "--font-file", serif, "--range", "0x42-0x44"}
             << "41:175 42:188 43:196 44:205";
-        QTest::newRow("the groups the other way round")
-            << QStringList{"--font-file", serif, "--range", "0x42-0x44",
-                           "--font-file", Sans,  "--range", "0x41-0x43"}
-            << "41:175 42:176 43:179 44:205";
-        QTest::newRow("symbols of a later group")
-            << QStringList{"--font-file", Sans,  "--range",   "0x41-0x43",
-                           "--font-file", serif, "--symbols", "B"}
-            << "41:175 42:188 43:179";
         QTest::newRow("a later face that lacks them leaves them out")
             << QStringList{"--font-file", Sans,    "--range", "0x41-0x42",
                            "--font-file", Awesome, "--range", "0x41-0xF000"}

@@ -100,7 +100,6 @@ private slots:
         usage("switch with a value", {g, s, "8x16", "--ascii=yes"}, "option '--ascii' takes no value");
         usage("given twice", {g, s, "8x16", "--size=6x12", "A"}, "option '--size' is given more than once");
         usage("no size", {g, "A"}, "glyph needs --size");
-        usage("zero size", {g, s, "0x8", "A", "-o", out}, "--size wants each side from 1 to 256 pixels, not '0x8'");
         usage("pixel size 0", {g, s, "8x16", "--pixel-size", "0", "A"}, "--pixel-size wants a whole number from 1 to 2048");
         usage("unknown scan", {g, s, "8x16", "--scan", "diagonal", "A", "-o", out}, "--scan wants row, column, page or band, not 'diagonal'");
         usage("pad with page", {l, "--charset", "ascii", s, "8x16", "--scan", "page", "--pad", "-o", out}, "--pad is for the row and column scans");
@@ -113,10 +112,10 @@ private slots:
         usage("name not an identifier", {g, s, "8x16", "A", "--format=c", "--name", "9lives"}, "C identifier");
         usage("name a keyword", {g, s, "8x16", "A", "--format=c", "--name", "int"}, "not the C keyword 'int'");
         usage("name a C23 keyword", {l, "--charset", "ascii", s, "8x16", "--format=c", "--name", "true", "-o", out}, "not the C keyword 'true'");
-        usage("missing with output", {g, s, "8x16", "A", "--missing", "-o", "x"}, "--missing only lists");
         usage("missing with a layout", {l, "--charset", "ascii", s, "8x16", "--missing", "--scan", "page"}, "--missing only lists");
         fails("device as font file", {g, s, "8x16", "A", "--font-file", "/dev/null"}, "cannot read font file '/dev/null': it is not a file");
         fails("unreadable text file", {g, s, "8x16", "--input", dir + "/nothere.txt"}, QStringLiteral("cannot read '%1/nothere.txt'").arg(dir));
+        fails("text not UTF-8", {g, s, "8x16", "--input", dir + "/bad-utf8.txt", "-o", out}, "is not UTF-8 text");
         fails("charset not UTF-8", {l, "--charset", dir + "/bad-utf8.txt", s, "16x16", "-o", out}, "charset file '" + dir + "/bad-utf8.txt' is not UTF-8 text");
         fails("charset without characters", {l, "--charset", dir + "/controls.txt", s, "16x16", "-o", out}, "holds no characters");
         fails("output is a folder", {g, s, "8x16", "A", "-o", dir}, "it is a folder");

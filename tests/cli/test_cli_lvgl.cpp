@@ -212,9 +212,7 @@ private slots:
         usage("stride not a number", {lv, "--stride-align", "four"}, "--stride-align wants a whole number");
         usage("unknown colour depth", {lv, "--lvgl", "8", "--color-depth", "24"}, "--color-depth wants 16, 16-swap or 32, not '24'");
         usage("scan with lvgl", {lv, "--scan", "page"}, "--scan is for the raw pixel formats");
-        usage("binary lvgl", {lv, "--binary"}, "--binary and --format lvgl exclude each other");
         usage("xbm msb first", {"--format", "xbm", "--msb-first"}, "--msb-first: an XBM's rows");
-        usage("attribute of lvgl-bin", {"--format", "lvgl-bin", "--attribute", "PROGMEM"}, "--attribute is for the C forms");
         usage("attribute with a comment", {"--format", "c16", "--attribute", "a /* b"}, "--attribute wants printable ASCII");
         usage("attribute with a line break", {"--format", "xbm", "--attribute", "A\nB"}, "--attribute wants printable ASCII");
         usage("attribute of blanks", {"--format", "c", "--attribute", "  "}, "--attribute wants printable ASCII");

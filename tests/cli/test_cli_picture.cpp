@@ -135,7 +135,6 @@ private slots:
         usage("threshold without mono", {p, pic, "--pixel", "gray4", "--threshold", "100", "-o", out}, "--threshold is for --pixel mono, not gray4");
         usage("invert with RGB", {p, pic, "--invert", "-o", out}, "--invert is for the grey formats gray8, gray4, gray2 and mono, not rgb565");
         usage("byte order of 3-byte pixels", {p, pic, "--pixel", "rgb666", "--byte-order", "low-first", "-o", out}, "--byte-order is for the 16-bit formats rgb565 and bgr565, not rgb666");
-        usage("dither with gray8", {p, pic, "--dither=bayer4", "--pixel=gray8", "-o", out}, "gray8 has 8");
         usage("unknown dither", {p, pic, "--dither", "random", "-o", out}, "--dither wants none, floyd-steinberg or bayer4, not 'random'");
         usage("resize 0x10", {p, pic, "--resize", "0x10", "-o", out}, "--resize wants each side from 1 to 32767 pixels, not '0x10'");
         usage("resize not a size", {p, pic, "--resize", "240", "-o", out}, "--resize wants a size WIDTHxHEIGHT such as 16x16, not '240'");

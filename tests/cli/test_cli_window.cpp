@@ -59,9 +59,6 @@ private slots:
         QTest::addColumn<QString>("tool");
         QTest::addColumn<QString>("window");
         const int oom = zentraq::RuntimeError::OutOfMemory;
-        QTest::newRow("out of memory, the window's words")
-            << oom << QStringLiteral("内存不足") << QStringLiteral("out of memory")
-            << QStringLiteral("内存不足");
         QTest::newRow("out of memory, a routine's English")
             << oom << QStringLiteral("not enough memory for a 9x9 picture")
             << QStringLiteral("out of memory") << QStringLiteral("内存不足");

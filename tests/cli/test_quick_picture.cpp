@@ -106,7 +106,7 @@ void TestQuickPicture::spelledAsTheToolReadsThem() {
     QFETCH(QStringList, args);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString picture = dir.filePath(QStringLiteral("p.png"));
+    const QString picture = dir.filePath(QStringLiteral("p.PNG")); // any case of .png
     QVERIFY(writeFile(picture, pngOf(pattern())));
     const auto spelled = [&](const QString& out) {
         QStringList a = args;
