@@ -342,6 +342,12 @@ constexpr int CounterBits = 6; => constexpr int CounterBits = 5;
         if (!codes.empty() || groups.size() == 1) => if (true)
 == src/font/u8g2font.cpp : test_tool_identity
         if (p.box.w > 255 || p.box.h > 255) => if (p.box.h > 255)
+== src/glyph/charsets.cpp : test_charsets test_cli_glyph test_tool_identity
+    result = twoByteSet("GB2312", 0xA1, 0xF7, 0xA1, 0xFE, -1); => result = twoByteSet("GB2312", 0xA1, 0xF6, 0xA1, 0xFE, -1);
+    result = twoByteSet("GBK", 0x81, 0xFE, 0x40, 0xFE, 0x7F); => result = twoByteSet("GBK", 0x81, 0xFE, 0x40, 0xFE, -1);
+    constexpr Correction Corrections[] = {{"GB2312", 0xA3A7, 0xFF07}}; => constexpr Correction Corrections[] = {{"GB2312", 0xA3A8, 0xFF07}};
+    category == QChar::Other_PrivateUse || => category == QChar::Other_Surrogate ||
+    slot.code = lead * 256 + trail; => slot.code = lead * 256 + trail + 1;
 EOF
 }
 

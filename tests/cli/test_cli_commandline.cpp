@@ -15,6 +15,14 @@ QString ucs4(char32_t cp) {
     return QStringView(QChar::fromUcs4(cp)).toString();
 }
 
+// Text of these UTF-16 code units, lone surrogates included.
+QString units(std::initializer_list<char16_t> us) {
+    QString s;
+    for (char16_t u : us)
+        s += QChar(u);
+    return s;
+}
+
 } // namespace
 
 class TestCliCommandLine : public QObject {
@@ -27,37 +35,29 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
-        const auto kept = [](std::initializer_list<char16_t> units) {
-            QString s;
-            for (char16_t u : units)
-                s += QChar(u);
-            return s;
-        };
         QTest::newRow("ASCII") << QByteArray("a%1.png") << QStringLiteral("a%1.png")
                                << QStringLiteral("a%1.png");
-        QTest::newRow("Chinese") << QByteArray("\xe4\xb8\xad.png") << QStringLiteral("中.png")
-                                 << QStringLiteral("中.png");
         QTest::newRow("four bytes")
             << QByteArray("\xf0\x9f\x98\x80") << ucs4(0x1F600) << ucs4(0x1F600);
         QTest::newRow("stray bytes") << QByteArray("bad\xff\xfe.png")
-                                     << QStringLiteral("bad") + kept({0xDCFF, 0xDCFE}) + ".png"
+                                     << QStringLiteral("bad") + units({0xDCFF, 0xDCFE}) + ".png"
                                      << QStringLiteral("bad\\xFF\\xFE.png");
         QTest::newRow("overlong slash")
-            << QByteArray("\xc0\xaf") << kept({0xDCC0, 0xDCAF}) << QStringLiteral("\\xC0\\xAF");
+            << QByteArray("\xc0\xaf") << units({0xDCC0, 0xDCAF}) << QStringLiteral("\\xC0\\xAF");
         QTest::newRow("encoded surrogate")
-            << QByteArray("\xed\xa0\x80") << kept({0xDCED, 0xDCA0, 0xDC80})
+            << QByteArray("\xed\xa0\x80") << units({0xDCED, 0xDCA0, 0xDC80})
             << QStringLiteral("\\xED\\xA0\\x80");
         QTest::newRow("above U+10FFFF")
-            << QByteArray("\xf4\x90\x80\x80") << kept({0xDCF4, 0xDC90, 0xDC80, 0xDC80})
+            << QByteArray("\xf4\x90\x80\x80") << units({0xDCF4, 0xDC90, 0xDC80, 0xDC80})
             << QStringLiteral("\\xF4\\x90\\x80\\x80");
-        QTest::newRow("cut short") << QByteArray("\xe4\xb8x") << kept({0xDCE4, 0xDCB8}) + "x"
+        QTest::newRow("cut short") << QByteArray("\xe4\xb8x") << units({0xDCE4, 0xDCB8}) + "x"
                                    << QStringLiteral("\\xE4\\xB8x");
         QTest::newRow("a byte order mark after a kept byte, and first")
             << QByteArray("\xef\xbb\xbf\xbf\xef\xbb\xbfp")
-            << ucs4(0xFEFF) + kept({0xDCBF}) + ucs4(0xFEFF) + "p"
+            << ucs4(0xFEFF) + units({0xDCBF}) + ucs4(0xFEFF) + "p"
             << ucs4(0xFEFF) + QStringLiteral("\\xBF") + ucs4(0xFEFF) + "p";
         QTest::newRow("a kept byte after a pair")
-            << QByteArray("\xf0\x9f\x98\x80\xbf") << ucs4(0x1F600) + kept({0xDCBF})
+            << QByteArray("\xf0\x9f\x98\x80\xbf") << ucs4(0x1F600) + units({0xDCBF})
             << ucs4(0x1F600) + QStringLiteral("\\xBF");
     }
 
@@ -76,12 +76,6 @@ private slots:
     void messageBytes_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");
-        const auto units = [](std::initializer_list<char16_t> us) {
-            QString s;
-            for (char16_t u : us)
-                s += QChar(u);
-            return s;
-        };
         QTest::newRow("kept bytes") << "cannot read 'bad" + units({0xDCFF, 0xDCFE}) + "'"
                                     << QByteArray("cannot read 'bad\xff\xfe'");
         QTest::newRow("characters")

@@ -143,6 +143,10 @@ private slots:
                            "--charset", "set $.txt", "--font-file",     "face a.ttf",
                            "--sample",  "ab",        "--sample-output", "sample #.png"}
             << QStringList{"set $.txt", "face a.ttf"};
+        QTest::newRow("font --chars-from")
+            << QStringList{"font",         "-q",        "--size",      "12",
+                           "--chars-from", "set $.txt", "--font-file", "face a.ttf"}
+            << QStringList{"set $.txt", "face a.ttf"};
         QTest::newRow("font --font FAMILY, named charset")
             << QStringList{"font",        "-q",        "--points", "9",        "--font",
                            "DejaVu Sans", "--charset", "ascii",    "--format", "gfx"}
@@ -240,44 +244,10 @@ private slots:
         QVERIFY2(newer.contains("picture"), newer.constData());
     }
 
+    // A file read whose name the depfile cannot hold. (The other refusals of
+    // --depfile, --keep-unchanged and --sample-output are in tests/identity.)
     void refusals_data() {
         zentraq::testing::refusalColumns();
-        const QStringList picture{"picture", "pic.png"};
-        QTest::newRow("depfile in a missing folder")
-            << picture + QStringList{"-o", "out.txt", "--depfile", "no/such/deps.d"} << 1
-            << "cannot write 'no/such/deps.d': the folder 'no/such' does not exist";
-        QTest::newRow("depfile without -o")
-            << picture + QStringList{"--depfile", "deps.d"} << 2 << "give -o OUT";
-        QTest::newRow("depfile to standard output")
-            << picture + QStringList{"-o", "-", "--depfile", "deps.d"} << 2 << "give -o OUT";
-        QTest::newRow("keep-unchanged without -o")
-            << picture + QStringList{"--keep-unchanged"} << 2 << "give -o OUT";
-        QTest::newRow("depfile is OUT")
-            << picture + QStringList{"-o", "out.txt", "--depfile", "out.txt"} << 2
-            << "--depfile and -o name the same file";
-        QTest::newRow("missing lists, writes nothing")
-            << QStringList{"glyph", "--size", "8x16", "--missing", "a", "--depfile", "deps.d"} << 2
-            << "takes no output options";
-        QTest::newRow("depfile is OUT, spelt otherwise")
-            << picture + QStringList{"-o", "out.txt", "--depfile", "./no/../out.txt"} << 2
-            << "--depfile and -o name the same file";
-        const QStringList font{"font",   "--font-file", QString::fromLatin1(DejaVu),
-                               "--size", "12",          "--range",
-                               "65",     "--sample",    "A"};
-        QTest::newRow("sample is OUT")
-            << font + QStringList{"-o", "out.txt", "--sample-output", "./out.txt"} << 2
-            << "--sample-output and -o name the same file";
-        QTest::newRow("sample is the depfile")
-            << font +
-                   QStringList{"-o", "out.txt", "--depfile", "deps.d", "--sample-output", "deps.d"}
-            << 2 << "--sample-output and --depfile name the same file";
-        QTest::newRow("sample and font to standard output")
-            << font + QStringList{"--sample-output", "-"} << 2
-            << "cannot both go to standard output";
-        QTest::newRow("OUT with a line break")
-            << picture + QStringList{"-o", "out\n.txt", "--depfile", "deps.d"} << 1
-            << "a Make rule cannot hold";
-        // A file read whose name the depfile cannot hold.
         for (const auto& [name, message] : ReadNamesRefused)
             QTest::newRow(name) << QStringList{"picture", "-q",        name,   "-o",
                                                "out.txt", "--depfile", "out.d"}
@@ -288,77 +258,44 @@ private slots:
         QVERIFY(tmp.isValid());
         QImage pic(2, 2, QImage::Format_RGB32);
         pic.fill(Qt::blue);
-        QVERIFY(pic.save(tmp.filePath(QStringLiteral("pic.png")), "PNG"));
         for (const auto& read : ReadNamesRefused)
             QVERIFY(pic.save(tmp.filePath(QString::fromLatin1(read.first)), "PNG"));
         zentraq::testing::expectRefusal(tmp.path(), tmp.path());
     }
 
     // --keep-unchanged: the same bytes leave OUT alone, its time and inode
-    // too, while the depfile is written again; other bytes replace it.
-    // Without the option OUT is replaced every time.
+    // too, while the depfile is written again; font --sample-output is a
+    // second result, kept too when its bytes stay the same, and only what
+    // changed is replaced. (The quick picture path's OUT, kept and replaced,
+    // is in test_quick_picture.)
     void keepUnchanged() {
-        QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
-        const QString in = tmp.filePath(QStringLiteral("pic.png"));
-        const QString out = tmp.filePath(QStringLiteral("out.txt"));
-        const QString deps = tmp.filePath(QStringLiteral("out.d"));
-        QImage pic(4, 4, QImage::Format_RGB32);
-        pic.fill(Qt::green);
-        QVERIFY(pic.save(in, "PNG"));
-        const QStringList args{"picture", in, "-q", "-o", out, "--depfile", deps};
-        const QStringList keep = args + QStringList{"--keep-unchanged"};
-
-        QCOMPARE(runCli(keep).exitCode, 0);
-        const QByteArray first = readFile(out);
-        setAge(out, 100);
-        QFile::remove(deps);
-        const QString before = identity(out);
-        QCOMPARE(runCli(keep).exitCode, 0);
-        QCOMPARE(identity(out), before);
-        QVERIFY(QFileInfo::exists(deps));
-        QCOMPARE(listing(tmp.path()), (QStringList{"out.d", "out.txt", "pic.png"}));
-
-        QCOMPARE(runCli(args).exitCode, 0);
-        QVERIFY(identity(out) != before);
-        QCOMPARE(readFile(out), first);
-
-        pic.fill(Qt::white);
-        QVERIFY(pic.save(in, "PNG"));
-        const QString replaced = identity(out);
-        QCOMPARE(runCli(keep).exitCode, 0);
-        QVERIFY(identity(out) != replaced);
-        QVERIFY(readFile(out) != first);
-        QCOMPARE(readFile(out), runCli({"picture", in, "-q"}).out);
-    }
-
-    // font --sample-output is a second result: --keep-unchanged keeps it too
-    // when its bytes stay the same, and replaces only what changed.
-    void keepUnchangedSample() {
         QTemporaryDir tmp;
         QVERIFY(tmp.isValid());
         const QString out = tmp.filePath(QStringLiteral("f.c"));
         const QString png = tmp.filePath(QStringLiteral("s.png"));
+        const QString deps = tmp.filePath(QStringLiteral("f.d"));
         const auto run = [&](const QString& text) {
             return runCli({"font", "--font-file", QString::fromLatin1(DejaVu), "--size", "12",
                            "--range", "0x41-0x43", "-q", "-o", out, "--keep-unchanged", "--sample",
-                           text, "--sample-output", png})
+                           text, "--sample-output", png, "--depfile", deps})
                 .exitCode;
         };
         QCOMPARE(run(QStringLiteral("AB")), 0);
         QVERIFY(QImage(png).width() > 0);
         setAge(out, 100);
         setAge(png, 100);
+        QFile::remove(deps);
         const QString font = identity(out), sample = identity(png);
         QCOMPARE(run(QStringLiteral("AB")), 0);
         QCOMPARE(identity(out), font);
         QCOMPARE(identity(png), sample);
+        QVERIFY(QFileInfo::exists(deps));
         const QByteArray before = readFile(png);
         QCOMPARE(run(QStringLiteral("ABC")), 0);
         QCOMPARE(identity(out), font);
         QVERIFY(identity(png) != sample);
         QVERIFY(readFile(png) != before);
-        QCOMPARE(listing(tmp.path()), (QStringList{"f.c", "s.png"}));
+        QCOMPARE(listing(tmp.path()), (QStringList{"f.c", "f.d", "s.png"}));
     }
 };
 

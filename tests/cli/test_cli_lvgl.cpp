@@ -116,12 +116,6 @@ private slots:
             << words;
         QTest::newRow("xbm") << QStringList{"--format", "xbm"}
                              << QStringList{"--pixel", "mono", "--pad"} << bits;
-        QTest::newRow("xbm inverted, dithered, on black")
-            << QStringList{"--format",     "xbm",   "--invert",    "--dither", "bayer4",
-                           "--background", "black", "--threshold", "90"}
-            << QStringList{"--pixel", "mono",         "--pad", "--invert",    "--dither",
-                           "bayer4",  "--background", "black", "--threshold", "90"}
-            << bits;
     }
     void arraysCompile() {
         QFETCH(QStringList, array);
@@ -214,16 +208,11 @@ private slots:
         const QString lv = "--format=lvgl";
         // clang-format off
         usage("unknown compression", {lv, "--compress", "zip"}, "--compress wants none, rle or lz4, not 'zip'");
-        usage("dither of argb8888", {lv, "--dither", "bayer4"}, "--dither is for formats with fewer than 8 bits a channel; argb8888 has nothing to dither");
-        usage("dither of a4", {lv, "--cf", "a4", "--dither", "floyd-steinberg"}, "a4 has nothing to dither");
-        usage("stride of 512", {lv, "--stride-align", "512"}, "a power of two from 1 to 256, not 512");
         usage("stride with LVGL 8", {lv, "--lvgl", "8", "--stride-align", "4"}, "--stride-align is for LVGL 9");
         usage("stride not a number", {lv, "--stride-align", "four"}, "--stride-align wants a whole number");
         usage("unknown colour depth", {lv, "--lvgl", "8", "--color-depth", "24"}, "--color-depth wants 16, 16-swap or 32, not '24'");
         usage("scan with lvgl", {lv, "--scan", "page"}, "--scan is for the raw pixel formats");
-        usage("binary lvgl", {lv, "--binary"}, "--binary and --format lvgl exclude each other");
         usage("xbm msb first", {"--format", "xbm", "--msb-first"}, "--msb-first: an XBM's rows");
-        usage("attribute of lvgl-bin", {"--format", "lvgl-bin", "--attribute", "PROGMEM"}, "--attribute is for the C forms");
         usage("attribute with a comment", {"--format", "c16", "--attribute", "a /* b"}, "--attribute wants printable ASCII");
         usage("attribute with a line break", {"--format", "xbm", "--attribute", "A\nB"}, "--attribute wants printable ASCII");
         usage("attribute of blanks", {"--format", "c", "--attribute", "  "}, "--attribute wants printable ASCII");

@@ -59,9 +59,6 @@ private slots:
         QTest::addColumn<QString>("tool");
         QTest::addColumn<QString>("window");
         const int oom = zentraq::RuntimeError::OutOfMemory;
-        QTest::newRow("out of memory, the window's words")
-            << oom << QStringLiteral("内存不足") << QStringLiteral("out of memory")
-            << QStringLiteral("内存不足");
         QTest::newRow("out of memory, a routine's English")
             << oom << QStringLiteral("not enough memory for a 9x9 picture")
             << QStringLiteral("out of memory") << QStringLiteral("内存不足");
@@ -85,9 +82,6 @@ private slots:
     void samePictureData_data() {
         QTest::addColumn<QImage>("picture");
         QTest::addColumn<QByteArray>("format");
-        QTest::newRow("1 x 1") << awkwardPicture(1, 1) << QByteArray("PNG");
-        QTest::newRow("100 x 101 bitmap")
-            << awkwardPicture(100, 101).convertToFormat(QImage::Format_RGB32) << QByteArray("BMP");
         QTest::newRow("larger than the preview") << awkwardPicture(333, 260) << QByteArray("PNG");
         // The tool composites a strip of rows at a time (about 1 MiB).
         QTest::newRow("several strips") << awkwardPicture(1200, 700) << QByteArray("PNG");

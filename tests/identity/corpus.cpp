@@ -450,6 +450,82 @@ void otherCases(Builder& b, const Inputs& inputs) {
     }
 }
 
+void laterCases(Builder& b) {
+    // The GBK library, and GB2312 as C.
+    b.tool(split("library --charset gbk --size 8x8 --scan page -o out.bin"));
+    b.tool(split("library --charset gb2312 --size 16x16 --format c -o out.h"));
+    b.tool(split("glyph --size 16x16 --pixel-size 8 --format c A"));
+    b.tool(split("glyph --size 256x256 --binary -o out.bin A"));
+    b.tool(split("library --charset gbk --size 1x1 --format c -o out.h"));
+    b.tool({"font", "--font", "DejaVu Sans", "--size", "32", "--range", "0x20-0x7E,0xA0-0xFF",
+            "--format", "lvgl-flash", "--lvgl", "9", "-o", "font.bin"});
+    b.tool({"glyph", "--size", "8x16", "A\xff"});
+    // The characters of sources (a text file is all characters) in each
+    // command that takes them; read as GBK; alongside --charset.
+    const QByteArray menu = in(QStringLiteral("menu.txt"));
+    b.tool({"library", "--chars-from", menu, "--size", "16x16", "-o", "out.bin"});
+    b.tool({"library", "--chars-from", menu, "--size", "16x16", "--list-chars"});
+    b.tool({"glyph", "--chars-from", menu, "--size", "16x16", "--format", "c", "-o", "out.h"});
+    b.tool({"glyph", "--chars-from", menu, "--size", "16x16", "--list-chars"});
+    b.tool({"font", "--font-file", UMing, "--size", "16", "--chars-from", menu, "--list-chars"});
+    b.tool({"font", "--font-file", UMing, "--size", "16", "--chars-from", menu, "--source-encoding",
+            "gbk", "--list-chars"});
+    b.tool({"font", "--font-file", UMing, "--size", "16", "--chars-from", menu, "--charset",
+            "ascii", "--bpp", "2", "-o", "font.c"});
+    b.tool({"library", "--chars-from", menu, "--charset", "gb2312", "--size", "16x16"});
+    // Data text that preview refuses, each problem in the tool's words.
+    for (const char* data :
+         {"0x01,0x100,\r\n", "0x01,12,0x02,", "0x01,\r\n-0x02,", "A\xC3(", "#define A 0x01\r\n"})
+        b.tool(split("preview - --size 8x16 -o p.png"), {}, data);
+    // What --depfile, --keep-unchanged and --sample-output refuse.
+    for (const char* refused :
+         {"-o out.txt --depfile no/such/deps.d", "--depfile deps.d", "-o - --depfile deps.d",
+          "--keep-unchanged", "-o out.txt --depfile out.txt",
+          "-o out.txt --depfile ./no/../out.txt"})
+        b.tool(QList<QByteArray>{"picture", in(QStringLiteral("opaque.png"))} + split(refused));
+    b.tool({"picture", in(QStringLiteral("opaque.png")), "-o", "out\n.txt", "--depfile", "deps.d"});
+    b.tool(split("glyph --size 8x16 --missing a --depfile deps.d"));
+    const QList<QByteArray> sample{"font",    "--font-file", DejaVuSans, "--size", "12",
+                                   "--range", "65",          "--sample", "A"};
+    for (const char* refused :
+         {"-o out.txt --sample-output ./out.txt",
+          "-o out.txt --depfile deps.d --sample-output deps.d", "--sample-output -"})
+        b.tool(sample + split(refused));
+    // The characters each face group lacks, named with its face, and
+    // listed; frames as image files on standard output.
+    const QList<QByteArray> groups{"font",        "--font-file", DejaVuSans,  "--range",
+                                   "0x41,0x4E2D", "--font-file", DejaVuSerif, "--range",
+                                   "0x4E00,0x42", "--size",      "16"};
+    b.tool(groups + split("-o f.c"));
+    b.tool(groups + split("--missing"));
+    b.tool({"font", "--size", "16", "--format", "vlw", "--font-file", DejaVuSans, "--range",
+            "0x41-0x43", "--font-file", DejaVuSerif, "--range", "0x42-0x44", "-o", "font.vlw"});
+    b.tool({"picture", in(QStringLiteral("anim.gif")), "--frames", "0", "--format", "lvgl-bin",
+            "-o", "-"});
+    // What the font command refuses in its face groups, moved codes,
+    // fallback font, hinting and source options.
+    const QList<QByteArray> sans{"font", "--font-file", DejaVuSans, "--size", "16"};
+    const QList<QByteArray> one = sans + QList<QByteArray>{"--range", "65"};
+    b.tool(sans + split("-o f.c"));
+    b.tool(sans + QList<QByteArray>{"--symbols", "\n", "-o", "f.c"});
+    b.tool(sans + split("--range 0x41-0x43=>0x10FFFE -o f.c"));
+    b.tool(sans + split("--range 0x41=> -o f.c"));
+    for (const char* refused :
+         {"--lv-fallback font-cjk", "--lv-fallback static", "--lv-fallback f",
+          "--lv-fallback f2 --format lvgl-bin", "--autohint-off --autohint-strong",
+          "--source-encoding gbk", "--source-encoding big5"})
+        b.tool(one + split(refused) + split("-o f.c"));
+    b.tool(one + QList<QByteArray>{"--font", "DejaVu Serif", "-o", "f.c"});
+    b.tool(one + QList<QByteArray>{"--font", "DejaVu Serif", "--face-index", "1", "--range", "66",
+                                   "-o", "f.c"});
+    b.tool({"font", "--font-file", DejaVuSans, "--format", "gfx", "--points", "12", "--range",
+            "0x1D538-0x1D539", "-o", "f.c"});
+    b.tool({"font", "--font-file", DejaVuSans, "--format", "gfx", "--points", "12", "--range", "65",
+            "--autohint-strong", "-o", "f.c"});
+    b.tool({"font", "--font-file", UMing, "--face-index", "1", "--face-index", "2", "--size", "16",
+            "--range", "65", "-o", "f.c"});
+}
+
 void windowCases(Builder& b, const Inputs& inputs) {
     Case c{Kind::WindowGlyph, {}, {}, {}, {}, {}, {}};
     for (const char* button :
@@ -530,6 +606,7 @@ std::vector<Keyed> corpus(const Inputs& inputs) {
     previewCases(b, inputs);
     fontCases(b);
     otherCases(b, inputs);
+    laterCases(b);
     windowCases(b, inputs);
     return std::move(b.cases);
 }
