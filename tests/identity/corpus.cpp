@@ -508,8 +508,6 @@ void laterCases(Builder& b) {
     const QList<QByteArray> one = sans + QList<QByteArray>{"--range", "65"};
     b.tool(sans + split("-o f.c"));
     b.tool(sans + QList<QByteArray>{"--symbols", "\n", "-o", "f.c"});
-    b.tool(sans + split("--range 0x41-0x43=>0x10FFFE -o f.c"));
-    b.tool(sans + split("--range 0x41=> -o f.c"));
     for (const char* refused :
          {"--lv-fallback font-cjk", "--lv-fallback static", "--lv-fallback f",
           "--lv-fallback f2 --format lvgl-bin", "--autohint-off --autohint-strong",
@@ -518,8 +516,6 @@ void laterCases(Builder& b) {
     b.tool(one + QList<QByteArray>{"--font", "DejaVu Serif", "-o", "f.c"});
     b.tool(one + QList<QByteArray>{"--font", "DejaVu Serif", "--face-index", "1", "--range", "66",
                                    "-o", "f.c"});
-    b.tool({"font", "--font-file", DejaVuSans, "--format", "gfx", "--points", "12", "--range",
-            "0x1D538-0x1D539", "-o", "f.c"});
     b.tool({"font", "--font-file", DejaVuSans, "--format", "gfx", "--points", "12", "--range", "65",
             "--autohint-strong", "-o", "f.c"});
     b.tool({"font", "--font-file", UMing, "--face-index", "1", "--face-index", "2", "--size", "16",
